@@ -1,0 +1,22 @@
+# The whole set-up on a fresh Debian 12 machine is one of these:
+#   make run    install what is missing, build, start Bootline
+#   make test   install what is missing, build, run every test headless
+BUILD_DIR ?= build
+
+.PHONY: run test build deps clean
+
+run: build
+	scripts/run.sh $(BUILD_DIR)
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel 2
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) --parallel
+
+deps:
+	scripts/install-deps.sh
+
+clean:
+	rm -rf $(BUILD_DIR)

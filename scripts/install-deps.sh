@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Bootline needs to build, test and run,
+# when any is missing. Without the rights to install, says what to run.
+set -euo pipefail
+
+packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core)
+
+if ! command -v dpkg-query >/dev/null; then
+    echo "Not a Debian system: make sure CMake 3.25+, a C++20 compiler and Qt 6.4+" \
+         "(Widgets, Serial Port, Test) are installed." >&2
+    exit 0
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+    sudo apt-get update
+    sudo DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+else
+    echo "Bootline needs these packages: ${missing[*]}" >&2
+    echo "Install them with:  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+fi

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QByteArray>
+
+// The reply keywords the host understands, in the order they are looked for.
+enum class ReplyKeyword { None, Version, Error, Download, Format, Ok };
+
+// The first keyword, in that order, that occurs anywhere in the reply (case matters).
+ReplyKeyword firstReplyKeyword(const QByteArray &reply);

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "window/filedialog.h"
+#include "window/messagebox.h"
+#include "window/serialport.h"
+#include "window/windowstate.h"
+
+#include <QWidget>
+#include <memory>
+
+class Lamp;
+class ProgressBar;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class RuntimeError;
+class Timer;
+
+// The components the window hosts but does not implement. Leave one empty to
+// get the real one; tests pass fakes.
+struct OutsideComponents {
+    std::unique_ptr<SerialPort> serialPort;
+    std::unique_ptr<FileDialog> fileDialog;
+    std::unique_ptr<MessageBox> messageBox;
+};
+
+// Bootline's one window: its controls, the state that all its procedures
+// share, and the procedures themselves. Each procedure is defined in the
+// folder of its subsystem: window/, link/ or protocol/.
+class frmSerial : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmSerial(OutsideComponents components = {}, QWidget *parent = nullptr);
+    ~frmSerial() override;
+
+    // Read and written by every procedure; public so that tests can set up a situation.
+    WindowState state;
+
+    // Loader window (window/frmserial.cpp)
+    void SwitchTags(); // flips the enabled state of every control with a tag
+    void unload();     // the window closing: closes an open port
+
+    // Serial link (link/)
+    qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // window/layout.cpp
+    void createControls();
+    void setKeyboardOrder();
+
+    // window/frmserial.cpp
+    void connectEvents();
+    void runEvent(void (frmSerial::*procedure)()); // no failure gets past an event
+    void showError(const RuntimeError &error);
+    int Check1Value() const; // 1 checked, 0 not
+
+    // Controls, by container, in creation order. Each carries its name as its object name.
+    QGroupBox *Frame2;
+    QLabel *Label1;
+    QLineEdit *txt; // the port name
+    Lamp *Pic;
+    QPushButton *BTNOpenCom;
+    QPushButton *BTNCloseCom;
+    QLabel *Label2; // the status line
+    QPushButton *Command3; // open file and download
+    QPushButton *Command6; // install
+    QPushButton *Command4; // query
+    QGroupBox *Frame4;
+    QCheckBox *Check1; // Modbus RTU framing
+    QLabel *Label5;
+    QLineEdit *Text1; // the board's address; empty means scan
+    QLineEdit *Text2; // the new address
+    QPushButton *Command1; // set address, or next in scan mode
+    QGroupBox *Frame3;
+    ProgressBar *vbalProgressBar1;
+    QLabel *Label3;
+    QLineEdit *Text8;      // the board's answer
+    QPushButton *Command5; // send the next line; below the visible area
+    Timer *Timer3;         // connection probe, 200 ms
+    Timer *TMRComm;        // receive poll, 20 ms
+
+    std::unique_ptr<SerialPort> MSComm1;
+    std::unique_ptr<FileDialog> CommonDialog1;
+    std::unique_ptr<MessageBox> messageBox;
+};

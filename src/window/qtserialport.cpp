@@ -1,0 +1,49 @@
+#include "window/qtserialport.h"
+
+#include "shared/runtimeerror.h"
+#include "window/portname.h"
+
+void QtSerialPort::setPortNumber(qint16 portNumber)
+{
+    if (portNumber < 1)
+        throw RuntimeError(RuntimeError::InvalidPortNumber,
+                           QStringLiteral("Invalid port number %1: port numbers start at 1.").arg(portNumber));
+    m_portNumber = portNumber;
+}
+
+void QtSerialPort::setOpen(bool open)
+{
+    if (!open) {
+        m_port.close();
+        return;
+    }
+    m_port.setPortName(deviceForPortNumber(m_portNumber));
+    m_port.setBaudRate(QSerialPort::Baud115200);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setReadBufferSize(ReceiveBufferSize);
+    if (!m_port.open(QIODevice::ReadWrite))
+        throw RuntimeError(RuntimeError::PortNotAvailable,
+                           QStringLiteral("Port COM%1 (%2) cannot be opened: %3")
+                               .arg(m_portNumber)
+                               .arg(m_port.portName(), m_port.errorString()));
+}
+
+qint16 QtSerialPort::charactersWaiting()
+{
+    return qint16(qMin<qint64>(m_port.bytesAvailable(), 32767));
+}
+
+QByteArray QtSerialPort::readWaiting()
+{
+    return m_port.readAll();
+}
+
+void QtSerialPort::write(const QByteArray &bytes)
+{
+    if (m_port.write(bytes) != bytes.size())
+        throw RuntimeError(RuntimeError::DeviceIoError,
+                           QStringLiteral("Device I/O error on COM%1: %2").arg(m_portNumber).arg(m_port.errorString()));
+}

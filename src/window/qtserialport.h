@@ -1,0 +1,22 @@
+#pragma once
+
+#include "window/serialport.h"
+
+#include <QSerialPort>
+
+// The serial line on a real device through Qt Serial Port.
+class QtSerialPort : public SerialPort {
+public:
+    static constexpr qint64 ReceiveBufferSize = 1024;
+
+    void setPortNumber(qint16 portNumber) override;
+    void setOpen(bool open) override;
+    bool isOpen() const override { return m_port.isOpen(); }
+    qint16 charactersWaiting() override;
+    QByteArray readWaiting() override;
+    void write(const QByteArray &bytes) override;
+
+private:
+    QSerialPort m_port;
+    qint16 m_portNumber = 0;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// The serial line to the board: 115200 baud, 8 data bits, no parity, 1 stop
+// bit, chosen by a port number. Reception is polled; nothing here waits.
+// Refusals (a bad number, a port that cannot be opened) raise a RuntimeError.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    virtual void setPortNumber(qint16 portNumber) = 0;
+    virtual void setOpen(bool open) = 0;
+    virtual bool isOpen() const = 0;
+
+    // Received bytes not yet taken.
+    virtual qint16 charactersWaiting() = 0;
+    // Takes every received byte.
+    virtual QByteArray readWaiting() = 0;
+    // Sends the bytes in order; returns without waiting for an answer.
+    virtual void write(const QByteArray &bytes) = 0;
+};

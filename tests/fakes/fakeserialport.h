@@ -1,0 +1,44 @@
+#pragma once
+
+#include "shared/runtimeerror.h"
+#include "window/serialport.h"
+
+#include <QList>
+
+// An in-memory serial line: the test puts the board's bytes in `incoming` and
+// reads what the window sent from `writes`.
+class FakeSerialPort : public SerialPort {
+public:
+    QList<QByteArray> writes;
+    QByteArray incoming;
+    qint16 portNumber = 0;
+    bool refuseOpen = false;
+    bool failWrites = false;
+
+    QByteArray written() const { return writes.join(); }
+
+    void setPortNumber(qint16 number) override
+    {
+        if (number < 1)
+            throw RuntimeError(RuntimeError::InvalidPortNumber, QStringLiteral("Invalid port number"));
+        portNumber = number;
+    }
+    void setOpen(bool open) override
+    {
+        if (open && refuseOpen)
+            throw RuntimeError(RuntimeError::PortNotAvailable, QStringLiteral("Port not available"));
+        m_open = open;
+    }
+    bool isOpen() const override { return m_open; }
+    qint16 charactersWaiting() override { return qint16(incoming.size()); }
+    QByteArray readWaiting() override { return std::exchange(incoming, {}); }
+    void write(const QByteArray &bytes) override
+    {
+        if (failWrites)
+            throw RuntimeError(RuntimeError::DeviceIoError, QStringLiteral("Device I/O error"));
+        writes.append(bytes);
+    }
+
+private:
+    bool m_open = false;
+};

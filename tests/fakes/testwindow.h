@@ -1,0 +1,38 @@
+#pragma once
+
+#include "fakes/fakefiledialog.h"
+#include "fakes/fakemessagebox.h"
+#include "fakes/fakeserialport.h"
+#include "window/frmserial.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "window/lamp.h"
+#include "window/progressbar.h"
+#include "window/timer.h"
+
+// A real window on fake outside components; the test drives it by calling
+// its procedures and timer ticks directly.
+struct TestWindow {
+    FakeSerialPort *port = new FakeSerialPort;
+    FakeFileDialog *dialog = new FakeFileDialog;
+    FakeMessageBox *messages = new FakeMessageBox;
+    frmSerial window{OutsideComponents{std::unique_ptr<SerialPort>(port), std::unique_ptr<FileDialog>(dialog),
+                                       std::unique_ptr<MessageBox>(messages)}};
+
+    template <typename Control>
+    Control *control(const char *name) const
+    {
+        return window.findChild<Control *>(QString::fromLatin1(name));
+    }
+    QLineEdit *box(const char *name) const { return control<QLineEdit>(name); }
+    QPushButton *button(const char *name) const { return control<QPushButton>(name); }
+    QLabel *label(const char *name) const { return control<QLabel>(name); }
+    Timer *timer(const char *name) const { return control<Timer>(name); }
+    Lamp *lamp() const { return control<Lamp>("Pic"); }
+    ProgressBar *progress() const { return control<ProgressBar>("vbalProgressBar1"); }
+    QCheckBox *rtu() const { return control<QCheckBox>("Check1"); }
+};

@@ -1,0 +1,141 @@
+#include "fakes/testwindow.h"
+
+#include <QTest>
+
+class TestFrameWriter : public QObject {
+    Q_OBJECT
+private slots:
+    void closedPortWritesNothing();
+    void plainModeSendsTheTextUnchanged();
+    void rtuModeFramesWithAddressAndCrc();
+    void addressBoxGivesTheAddressByte_data();
+    void addressBoxGivesTheAddressByte();
+    void eachSendRestartsARunningPoll();
+    void failedWriteReturnsZeroSilently();
+    void tooLongUnframedTextIsWrittenButCountedAsZero();
+};
+
+const QByteArray probe = "BOOTi\r\n";
+
+void TestFrameWriter::closedPortWritesNothing()
+{
+    TestWindow t;
+    const QColor lamp = t.lamp()->fillColor();
+    QByteArray command = probe;
+    QCOMPARE(t.window.WriteCOM32(command), qint16(0));
+    QVERIFY(t.port->writes.isEmpty());
+    QCOMPARE(command, probe);
+    QCOMPARE(t.lamp()->fillColor(), lamp);
+}
+
+void TestFrameWriter::plainModeSendsTheTextUnchanged()
+{
+    TestWindow t;
+    t.port->setOpen(true);
+    t.rtu()->setChecked(false);
+    QByteArray command = probe;
+    QCOMPARE(t.window.WriteCOM32(command), qint16(7));
+    QCOMPARE(t.port->written(), QByteArray::fromHex("424F4F54690D0A"));
+    QCOMPARE(t.lamp()->fillColor(), QColor(0, 0xC0, 0));
+}
+
+void TestFrameWriter::rtuModeFramesWithAddressAndCrc()
+{
+    TestWindow t;
+    t.port->setOpen(true);
+    t.box("Text1")->setText("1");
+    QByteArray command = probe;
+    QCOMPARE(t.window.WriteCOM32(command), qint16(10));
+    const QByteArray frame = QByteArray::fromHex("01424F4F54690D0AFC89");
+    QCOMPARE(t.port->written(), frame);
+    QCOMPARE(command, frame); // the caller's text now holds the frame
+}
+
+void TestFrameWriter::addressBoxGivesTheAddressByte_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("address"); // -1: nothing is written
+    QTest::newRow("empty") << "" << 0x00;
+    QTest::newRow("12.5") << "12.5" << 0x0C;
+    QTest::newRow("13.5") << "13.5" << 0x0E;
+    QTest::newRow("1A") << "1A" << 0x01;
+    QTest::newRow("&H1F") << "&H1F" << 0x1F;
+    QTest::newRow("255") << "255" << 0xFF;
+    QTest::newRow("letters") << "hello" << 0x00;
+    QTest::newRow("256") << "256" << -1;
+    QTest::newRow("300") << "300" << -1;
+    QTest::newRow("-5") << "-5" << -1;
+    QTest::newRow("&HFFFF") << "&HFFFF" << -1;
+    QTest::newRow("1e400") << "1e400" << -1;
+    QTest::newRow("10000 characters") << QString(10000, u'4') << -1;
+}
+
+void TestFrameWriter::addressBoxGivesTheAddressByte()
+{
+    QFETCH(QString, box);
+    QFETCH(int, address);
+    TestWindow t;
+    t.port->setOpen(true);
+    t.box("Text1")->setText(box);
+    QByteArray command = probe;
+    const qint16 written = t.window.WriteCOM32(command);
+    if (address < 0) {
+        QCOMPARE(written, qint16(0));
+        QVERIFY(t.port->writes.isEmpty());
+        return;
+    }
+    QCOMPARE(written, qint16(10));
+    QCOMPARE(int(quint8(t.port->written().at(0))), address);
+
+    // Unframed sends do not care what the box holds.
+    t.rtu()->setChecked(false);
+    command = probe;
+    QCOMPARE(t.window.WriteCOM32(command), qint16(7));
+}
+
+void TestFrameWriter::eachSendRestartsARunningPoll()
+{
+    TestWindow t;
+    t.port->setOpen(true);
+    Timer *poll = t.timer("TMRComm");
+    QByteArray command = probe;
+    t.window.WriteCOM32(command);
+    QVERIFY(!poll->isEnabled()); // a stopped poll stays stopped
+
+    poll->setEnabled(true);
+    QTest::qWait(15);
+    QVERIFY(poll->remainingTime() <= 5);
+    command = probe;
+    t.window.WriteCOM32(command);
+    QVERIFY(poll->isEnabled());
+    QVERIFY(poll->remainingTime() >= 15);
+}
+
+void TestFrameWriter::failedWriteReturnsZeroSilently()
+{
+    TestWindow t;
+    t.port->setOpen(true);
+    t.port->failWrites = true;
+    QByteArray command = probe;
+    QCOMPARE(t.window.WriteCOM32(command), qint16(0));
+    QVERIFY(t.messages->shown.isEmpty());
+    QCOMPARE(command.size(), 10); // framed before the write failed
+}
+
+void TestFrameWriter::tooLongUnframedTextIsWrittenButCountedAsZero()
+{
+    TestWindow t;
+    t.port->setOpen(true);
+    t.rtu()->setChecked(false);
+    QByteArray command(40000, 'x');
+    QCOMPARE(t.window.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.port->written().size(), 40000);
+
+    t.rtu()->setChecked(true);
+    t.port->writes.clear();
+    QCOMPARE(t.window.WriteCOM32(command), qint16(0)); // too long to checksum: nothing goes out
+    QVERIFY(t.port->writes.isEmpty());
+}
+
+QTEST_MAIN(TestFrameWriter)
+#include "tst_framewriter.moc"
