@@ -4,9 +4,11 @@
 #include "window/filedialog.h"
 #include "window/messagebox.h"
 #include "window/qtserialport.h"
+#include "window/timer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QPushButton>
 
 frmSerial::frmSerial(OutsideComponents components, QWidget *parent)
     : QWidget(parent), MSComm1(std::move(components.serialPort)),
@@ -27,6 +29,11 @@ frmSerial::~frmSerial() = default;
 
 void frmSerial::connectEvents()
 {
+    connect(BTNOpenCom, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::openPort); });
+    connect(BTNCloseCom, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::closePort); });
+    connect(Command5, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::sendNextLine); });
+    connect(Timer3, &QTimer::timeout, this, [this] { runEvent(&frmSerial::probeTick); });
+    connect(TMRComm, &QTimer::timeout, this, [this] { runEvent(&frmSerial::receivePollTick); });
 }
 
 void frmSerial::runEvent(void (frmSerial::*procedure)())

@@ -38,12 +38,20 @@ public:
     // Read and written by every procedure; public so that tests can set up a situation.
     WindowState state;
 
-    // Loader window (window/frmserial.cpp)
+    // Loader window (window/)
     void SwitchTags(); // flips the enabled state of every control with a tag
     void unload();     // the window closing: closes an open port
+    void openPort();   // click on "Open Port"
+    void closePort();  // click on "Close Port"
+    void probeTick();  // tick of Timer3: "BOOTi" until the board answers
 
     // Serial link (link/)
     qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command
+    void receivePollTick();                   // tick of TMRComm: takes in the board's replies
+
+    // Boot protocol and download (protocol/)
+    void Com_Parser();   // acts on the reply in state.RxText
+    void sendNextLine(); // click on "Send": the next line of the file
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -58,6 +66,10 @@ private:
     void runEvent(void (frmSerial::*procedure)()); // no failure gets past an event
     void showError(const RuntimeError &error);
     int Check1Value() const; // 1 checked, 0 not
+
+    // link/receivepoller.cpp
+    void blinkLamp();
+    void takeRtuReply();
 
     // Controls, by container, in creation order. Each carries its name as its object name.
     QGroupBox *Frame2;

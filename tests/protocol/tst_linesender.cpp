@@ -1,0 +1,136 @@
+#include "fakes/testwindow.h"
+#include "link/rtuframe.h"
+
+#include <QTest>
+
+class TestLineSender : public QObject {
+    Q_OBJECT
+private slots:
+    void sendsEntriesInTurnAndWraps_data();
+    void sendsEntriesInTurnAndWraps();
+    void verifyFormTurnsEveryColonIntoAHash();
+    void nothingLoadedSendsEmptyEntriesWithoutWrapping();
+    void closedPortStillAdvances();
+    void failsWithNothingSentPastTheTable_data();
+    void failsWithNothingSentPastTheTable();
+    void failedSendButtonShowsTheErrorAndTheWindowGoesOn();
+};
+
+void TestLineSender::sendsEntriesInTurnAndWraps_data()
+{
+    QTest::addColumn<int>("lineCount");
+    QTest::addColumn<QList<int>>("entriesSent");
+    QTest::addColumn<QList<int>>("lineIndexAfter");
+    QTest::newRow("three lines") << 3 << QList<int>{1, 2, 3, 1, 2, 3} << QList<int>{1, 2, 0, 1, 2, 0};
+    QTest::newRow("one line") << 1 << QList<int>{1, 1, 1} << QList<int>{0, 0, 0};
+}
+
+void TestLineSender::sendsEntriesInTurnAndWraps()
+{
+    QFETCH(int, lineCount);
+    QFETCH(QList<int>, entriesSent);
+    QFETCH(QList<int>, lineIndexAfter);
+    TestWindow t;
+    t.port->setOpen(true);
+    t.rtu()->setChecked(false);
+    for (qint16 i = 1; i <= 4; ++i)
+        t.window.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.window.state.LineCount = qint16(lineCount);
+    for (int run = 0; run < entriesSent.size(); ++run) {
+        t.window.sendNextLine();
+        QCOMPARE(t.port->writes.last(), "BOOT:0" + QByteArray::number(entriesSent[run]) + "\r\n");
+        QCOMPARE(int(t.window.state.LineIndex), lineIndexAfter[run]);
+        QCOMPARE(t.progress()->position(), entriesSent[run]);
+        QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
+    }
+    QCOMPARE(t.window.state.HexLines[1], QByteArray(":01")); // the table itself is untouched
+}
+
+void TestLineSender::verifyFormTurnsEveryColonIntoAHash()
+{
+    TestWindow t;
+    t.port->setOpen(true);
+    t.box("Text1")->setText("1");
+    t.window.state.HexLines[1] = ":10:00:FF";
+    t.window.state.HexLines[2] = "no colon";
+    t.window.state.LineCount = 2;
+    t.window.state.VerifyMode = 1;
+    t.progress()->setText("VERIFY");
+    t.window.sendNextLine();
+    t.window.sendNextLine();
+    QCOMPARE(t.port->writes[0], rtuFrame(1, "BOOT#10#00#FF\r\n"));
+    QCOMPARE(t.port->writes[1], rtuFrame(1, "BOOTno colon\r\n"));
+    QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
+    QCOMPARE(t.window.state.HexLines[1], QByteArray(":10:00:FF"));
+}
+
+void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
+{
+    TestWindow t;
+    t.port->setOpen(true);
+    t.rtu()->setChecked(false);
+    for (int run = 1; run <= 3; ++run) {
+        t.window.sendNextLine();
+        QCOMPARE(t.port->writes.last(), QByteArray("BOOT\r\n"));
+        QCOMPARE(int(t.window.state.LineIndex), run);
+        QCOMPARE(t.progress()->position(), run);
+    }
+}
+
+void TestLineSender::closedPortStillAdvances()
+{
+    TestWindow t;
+    t.window.state.LineCount = 5;
+    t.window.sendNextLine();
+    QVERIFY(t.port->writes.isEmpty());
+    QCOMPARE(t.window.state.LineIndex, qint16(1));
+    QCOMPARE(t.progress()->position(), 1);
+}
+
+void TestLineSender::failsWithNothingSentPastTheTable_data()
+{
+    QTest::addColumn<int>("lineIndex");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("lineIndexAfter");
+    QTest::newRow("past 9000") << 9000 << 9 << 9001;
+    QTest::newRow("far past 9000") << 20000 << 9 << 20001;
+    QTest::newRow("past 32767") << 32767 << 6 << 32767;
+}
+
+void TestLineSender::failsWithNothingSentPastTheTable()
+{
+    QFETCH(int, lineIndex);
+    QFETCH(int, error);
+    QFETCH(int, lineIndexAfter);
+    TestWindow t;
+    t.port->setOpen(true);
+    t.window.state.LineIndex = qint16(lineIndex);
+    try {
+        t.window.sendNextLine();
+        QFAIL("sent past the end of the table");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.number(), error);
+    }
+    QVERIFY(t.port->writes.isEmpty());
+    QCOMPARE(int(t.window.state.LineIndex), lineIndexAfter);
+}
+
+void TestLineSender::failedSendButtonShowsTheErrorAndTheWindowGoesOn()
+{
+    TestWindow t;
+    t.window.state.LineIndex = 9000;
+    t.button("Command5")->click();
+    QCOMPARE(t.messages->shown.size(), 1);
+    QVERIFY(t.messages->shown[0].critical);
+    QCOMPARE(t.messages->shown[0].title, QStringLiteral("Error#9"));
+    QVERIFY(t.messages->shown[0].text.startsWith("Subscript out of range"));
+
+    // A new pass starts the lines over.
+    t.window.state.LineIndex = 0;
+    t.button("Command5")->click();
+    QCOMPARE(t.messages->shown.size(), 1);
+    QCOMPARE(t.window.state.LineIndex, qint16(1));
+}
+
+QTEST_MAIN(TestLineSender)
+#include "tst_linesender.moc"

@@ -1,0 +1,93 @@
+#include "fakes/testwindow.h"
+#include "link/rtuframe.h"
+#include "protocol/commands.h"
+#include "window/colors.h"
+
+#include <QTest>
+
+// A whole job through the real window: open, probe, download, verify, END.
+class TestDownload : public QObject {
+    Q_OBJECT
+private slots:
+    void wholeJob_data();
+    void wholeJob();
+};
+
+const QList<QByteArray> firmware{":020000040000FA", ":10000000214601360121470136007EFE09D2190140",
+                                 ":100010002146017E17C20001FF5F16002148011928", ":00000001FF"};
+
+// The board's loader: what it answers to one command.
+QByteArray boardReply(const QByteArray &command)
+{
+    if (command == Command::Query)
+        return "VER=2.03";
+    return command.contains("00000001FF") ? "DOWNLOAD" : "OK";
+}
+
+void TestDownload::wholeJob_data()
+{
+    QTest::addColumn<bool>("rtu");
+    QTest::addColumn<bool>("splitReplies");
+    QTest::newRow("RTU") << true << false;
+    QTest::newRow("RTU, replies split over two polls") << true << true;
+    QTest::newRow("plain") << false << false;
+}
+
+void TestDownload::wholeJob()
+{
+    QFETCH(bool, rtu);
+    QFETCH(bool, splitReplies);
+    TestWindow t;
+    t.rtu()->setChecked(rtu);
+    t.box("Text1")->setText("7");
+    const auto frame = [&](const QByteArray &text) { return rtu ? rtuFrame(7, text) : text; };
+    const auto unframe = [&](const QByteArray &bytes) { return rtu ? bytes.mid(1, bytes.size() - 3) : bytes; };
+    // The board answers each command within the next poll, or the two after.
+    const auto answer = [&](const QByteArray &reply) {
+        const QByteArray bytes = rtu ? rtuFrame(7, "B" + reply) : reply + "\r\n";
+        const int half = splitReplies ? int(bytes.size() / 2) : int(bytes.size());
+        t.port->incoming = bytes.left(half);
+        t.window.receivePollTick();
+        t.port->incoming = bytes.mid(half);
+        t.window.receivePollTick();
+    };
+
+    t.window.openPort();
+    t.window.probeTick();
+    answer(boardReply(unframe(t.port->writes.last())));
+    QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
+    QVERIFY(!t.timer("Timer3")->isEnabled());
+
+    // What the loader leaves behind before it sends the first line.
+    for (qint16 i = 0; i < firmware.size(); ++i)
+        t.window.state.HexLines[i + 1] = firmware[i];
+    t.window.state.LineCount = qint16(firmware.size());
+    t.window.state.DownloadRequested = 1;
+    t.window.state.DownloadActive = 1;
+    t.window.sendNextLine();
+    QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
+
+    for (int guard = 0; guard < 20 && t.progress()->text() != "END"; ++guard) {
+        const QByteArray command = unframe(t.port->writes.last());
+        if (command.startsWith("BOOT#")) {
+            QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
+            QCOMPARE(t.window.state.VerifyMode, qint16(1));
+        }
+        answer(boardReply(command));
+    }
+
+    QCOMPARE(t.progress()->text(), QStringLiteral("END"));
+    QCOMPARE(t.progress()->barColor(), Colour::toQColor(Colour::Green));
+    QCOMPARE(t.window.state.VerifyMode + t.window.state.DownloadActive, 0);
+    QList<QByteArray> expected{frame("BOOTi\r\n")};
+    for (const QByteArray &line : firmware)
+        expected << frame("BOOT" + line + "\r\n");
+    for (QByteArray line : firmware)
+        expected << frame("BOOT" + line.replace(':', '#') + "\r\n");
+    QCOMPARE(t.port->writes, expected);
+    if (rtu) // the end-of-file record, byte for byte (checksum worked out independently)
+        QCOMPARE(t.port->writes[4].toHex(' '), QByteArray("07 42 4f 4f 54 3a 30 30 30 30 30 30 30 31 46 46 0d 0a f7 ec"));
+}
+
+QTEST_MAIN(TestDownload)
+#include "tst_download.moc"
