@@ -31,7 +31,11 @@ void frmSerial::connectEvents()
 {
     connect(BTNOpenCom, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::openPort); });
     connect(BTNCloseCom, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::closePort); });
+    connect(Command3, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::loadHexFile); });
     connect(Command5, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::sendNextLine); });
+    connect(Command1, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::setAddressOrScanNext); });
+    connect(Command4, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::queryBoard); });
+    connect(Command6, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::installFirmware); });
     connect(Timer3, &QTimer::timeout, this, [this] { runEvent(&frmSerial::probeTick); });
     connect(TMRComm, &QTimer::timeout, this, [this] { runEvent(&frmSerial::receivePollTick); });
 }

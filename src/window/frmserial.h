@@ -50,8 +50,12 @@ public:
     void receivePollTick();                   // tick of TMRComm: takes in the board's replies
 
     // Boot protocol and download (protocol/)
-    void Com_Parser();   // acts on the reply in state.RxText
-    void sendNextLine(); // click on "Send": the next line of the file
+    void Com_Parser();           // acts on the reply in state.RxText
+    void sendNextLine();         // click on "Send": the next line of the file
+    void loadHexFile();          // click on "Open File and  Download"
+    void setAddressOrScanNext(); // click on "Set Addr" / "Next"
+    void queryBoard();           // click on "?"
+    void installFirmware();      // click on "Install "
 
 protected:
     void closeEvent(QCloseEvent *event) override;

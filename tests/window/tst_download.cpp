@@ -3,9 +3,11 @@
 #include "protocol/commands.h"
 #include "window/colors.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
-// A whole job through the real window: open, probe, download, verify, END.
+// A whole job through the real window: open, probe, load a file, download,
+// verify, END, install.
 class TestDownload : public QObject {
     Q_OBJECT
 private slots:
@@ -58,14 +60,15 @@ void TestDownload::wholeJob()
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
     QVERIFY(!t.timer("Timer3")->isEnabled());
 
-    // What the loader leaves behind before it sends the first line.
-    for (qint16 i = 0; i < firmware.size(); ++i)
-        t.window.state.HexLines[i + 1] = firmware[i];
-    t.window.state.LineCount = qint16(firmware.size());
-    t.window.state.DownloadRequested = 1;
-    t.window.state.DownloadActive = 1;
-    t.window.sendNextLine();
+    QTemporaryDir dir;
+    QFile file(dir.filePath("firmware.hex"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(firmware.join("\r\n") + "\r\n");
+    file.close();
+    t.dialog->choice = file.fileName();
+    t.button("Command3")->click();
     QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
+    QCOMPARE(t.progress()->maximum(), firmware.size());
 
     for (int guard = 0; guard < 20 && t.progress()->text() != "END"; ++guard) {
         const QByteArray command = unframe(t.port->writes.last());
@@ -84,7 +87,10 @@ void TestDownload::wholeJob()
         expected << frame("BOOT" + line + "\r\n");
     for (QByteArray line : firmware)
         expected << frame("BOOT" + line.replace(':', '#') + "\r\n");
+    t.button("Command6")->click();
+    expected << frame("BOOTg\r\n");
     QCOMPARE(t.port->writes, expected);
+    QVERIFY(t.messages->shown.isEmpty());
     if (rtu) // the end-of-file record, byte for byte (checksum worked out independently)
         QCOMPARE(t.port->writes[4].toHex(' '), QByteArray("07 42 4f 4f 54 3a 30 30 30 30 30 30 30 31 46 46 0d 0a f7 ec"));
 }
