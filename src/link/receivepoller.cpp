@@ -12,6 +12,10 @@
 void frmSerial::receivePollTick()
 {
     state.RxText.clear();
+    if (MSComm1->isLost()) {
+        portLost();
+        return;
+    }
     try {
         blinkLamp();
         const qint16 LastResult = MSComm1->charactersWaiting();

@@ -44,6 +44,7 @@ public:
     void openPort();   // click on "Open Port"
     void closePort();  // click on "Close Port"
     void probeTick();  // tick of Timer3: "BOOTi" until the board answers
+    void portLost();   // the device went away: close as Close Port does, and say so
 
     // Serial link (link/)
     qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command

@@ -69,6 +69,14 @@ void frmSerial::closePort()
     // The HEX file is never left open: the loader closes it on every path.
 }
 
+void frmSerial::portLost()
+{
+    closePort();
+    messageBox->plain(QStringLiteral("The port %1 was lost: the device went away. "
+                                     "Check the cable or adapter, then press Open Port.")
+                          .arg(txt->text()));
+}
+
 void frmSerial::probeTick()
 {
     // A number shows with a blank in front, where a minus sign would go.

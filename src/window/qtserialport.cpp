@@ -3,6 +3,35 @@
 #include "shared/runtimeerror.h"
 #include "window/portname.h"
 
+#include <QFileInfo>
+
+QtSerialPort::QtSerialPort()
+{
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
+                     [this](QSerialPort::SerialPortError error) { closeWhenBroken(error); });
+}
+
+// A device that went away (a USB adapter pulled out, a hung-up tty) reports
+// errors over and over, at full speed, until the port is closed: close it at once.
+void QtSerialPort::closeWhenBroken(QSerialPort::SerialPortError error)
+{
+    const bool broken = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                        error == QSerialPort::WriteError;
+    if (broken && m_port.isOpen()) {
+        m_lost = true;
+        m_port.close();
+    }
+}
+
+bool QtSerialPort::isLost() const
+{
+#ifndef Q_OS_WIN
+    if (m_port.isOpen() && !QFileInfo::exists(m_device))
+        return true;
+#endif
+    return m_lost;
+}
+
 void QtSerialPort::setPortNumber(qint16 portNumber)
 {
     if (portNumber < 1)
@@ -17,7 +46,9 @@ void QtSerialPort::setOpen(bool open)
         m_port.close();
         return;
     }
-    m_port.setPortName(deviceForPortNumber(m_portNumber));
+    m_device = deviceForPortNumber(m_portNumber);
+    m_lost = false;
+    m_port.setPortName(m_device);
     m_port.setBaudRate(QSerialPort::Baud115200);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);

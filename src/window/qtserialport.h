@@ -9,14 +9,21 @@ class QtSerialPort : public SerialPort {
 public:
     static constexpr qint64 ReceiveBufferSize = 1024;
 
+    QtSerialPort();
+
     void setPortNumber(qint16 portNumber) override;
     void setOpen(bool open) override;
     bool isOpen() const override { return m_port.isOpen(); }
+    bool isLost() const override;
     qint16 charactersWaiting() override;
     QByteArray readWaiting() override;
     void write(const QByteArray &bytes) override;
 
 private:
+    void closeWhenBroken(QSerialPort::SerialPortError error);
+
     QSerialPort m_port;
+    QString m_device;
     qint16 m_portNumber = 0;
+    bool m_lost = false;
 };

@@ -13,6 +13,8 @@ public:
     virtual void setPortNumber(qint16 portNumber) = 0;
     virtual void setOpen(bool open) = 0;
     virtual bool isOpen() const = 0;
+    // True once an open port has failed for good: the device went away.
+    virtual bool isLost() const = 0;
 
     // Received bytes not yet taken.
     virtual qint16 charactersWaiting() = 0;

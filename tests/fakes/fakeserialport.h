@@ -14,6 +14,7 @@ public:
     qint16 portNumber = 0;
     bool refuseOpen = false;
     bool failWrites = false;
+    bool lost = false;
 
     QByteArray written() const { return writes.join(); }
 
@@ -28,8 +29,10 @@ public:
         if (open && refuseOpen)
             throw RuntimeError(RuntimeError::PortNotAvailable, QStringLiteral("Port not available"));
         m_open = open;
+        lost = false;
     }
     bool isOpen() const override { return m_open; }
+    bool isLost() const override { return lost; }
     qint16 charactersWaiting() override { return qint16(incoming.size()); }
     QByteArray readWaiting() override { return std::exchange(incoming, {}); }
     void write(const QByteArray &bytes) override

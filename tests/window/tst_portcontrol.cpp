@@ -16,6 +16,7 @@ private slots:
     void probeGivesUpAtThe128thTick();
     void answeredScanResumesAtTheNextAddress();
     void closePortStopsEverythingAndKeepsTheRest();
+    void lostPortClosesAndSaysSoOnce();
 };
 
 const QByteArray probeTo1 = QByteArray::fromHex("01424F4F54690D0AFC89");
@@ -235,6 +236,31 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
 
     t.window.openPort();
     QCOMPARE(t.window.state.ProbeCount, qint16(1));
+}
+
+void TestPortControl::lostPortClosesAndSaysSoOnce()
+{
+    TestWindow t;
+    t.box("Text1")->setText("1");
+    t.window.openPort();
+    t.window.state.DownloadActive = 1;
+    t.port->lost = true;
+    t.window.receivePollTick();
+
+    QCOMPARE(t.messages->shown.size(), 1);
+    QVERIFY(t.messages->shown[0].text.startsWith("The port COM3 was lost"));
+    QVERIFY(!t.port->isOpen());
+    QVERIFY(!t.timer("TMRComm")->isEnabled());
+    QVERIFY(!t.timer("Timer3")->isEnabled());
+    QCOMPARE(t.progress()->text(), QStringLiteral("NO FILE"));
+    QCOMPARE(t.label("Label2")->text(), QStringLiteral("Closed"));
+    QVERIFY(t.button("BTNOpenCom")->isEnabled());
+    QCOMPARE(t.window.state.DownloadActive, qint16(0));
+
+    t.window.openPort(); // the device is back
+    QVERIFY(t.port->isOpen());
+    t.window.receivePollTick();
+    QCOMPARE(t.messages->shown.size(), 1);
 }
 
 QTEST_MAIN(TestPortControl)
