@@ -1,0 +1,92 @@
+#include "bootline-sim/board.h"
+
+#include "bootline-sim/hexrecord.h"
+
+#include <cctype>
+
+namespace {
+
+const QByteArray Prefix = "BOOT";
+const QByteArray Ok = "OK";
+const QByteArray Download = "DOWNLOAD";
+const QByteArray Error = "ERROR";
+const QByteArray Format = "FORMAT";
+const QByteArray Run = "RUN";
+
+} // namespace
+
+Board::Board(quint8 address, const QByteArray &versionText)
+    : m_address(address), m_versionText(versionText)
+{
+    // The host knows the probe's answer only by this keyword.
+    if (!m_versionText.contains("VER="))
+        m_versionText.prepend("VER=");
+}
+
+std::optional<QByteArray> Board::handle(const QByteArray &command)
+{
+    if (m_started || !command.startsWith(Prefix))
+        return std::nullopt;
+    const QByteArray argument = command.mid(Prefix.size());
+    if (argument == "i")
+        return m_versionText;
+    if (argument == "g") {
+        m_started = true;
+        return Run;
+    }
+    if (argument.startsWith(':'))
+        return download(argument);
+    if (argument.startsWith('#'))
+        return verify(argument);
+    if (argument.startsWith('$'))
+        return changeAddress(argument.mid(1));
+    return Format;
+}
+
+QByteArray Board::download(const QByteArray &line)
+{
+    ++m_linesReceived;
+    if (m_passEnded) {
+        m_image.clear();
+        m_passEnded = false;
+        m_verifyPosition = 0;
+    }
+    const std::optional<HexRecord::Type> type = HexRecord::typeOf(line);
+    if (!type)
+        return Format;
+    m_image.append(line);
+    if (*type != HexRecord::EndOfFile)
+        return Ok;
+    m_passEnded = true;
+    m_verifyPosition = 0;
+    return Download;
+}
+
+QByteArray Board::verify(const QByteArray &line)
+{
+    ++m_linesVerified;
+    const qsizetype position = m_verifyPosition++;
+    const bool equal =
+        position < m_image.size() && QByteArray(m_image[position]).replace(':', '#') == line;
+    // An end-of-file record closes the verify pass, so a second pass starts at the top again.
+    const bool endOfFile =
+        HexRecord::typeOf(QByteArray(line).replace('#', ':')) == HexRecord::EndOfFile;
+    if (endOfFile)
+        m_verifyPosition = 0;
+    if (!equal) {
+        ++m_mismatches;
+        return Error;
+    }
+    return endOfFile ? Download : Ok;
+}
+
+QByteArray Board::changeAddress(const QByteArray &digits)
+{
+    const bool twoDigits =
+        digits.size() == 2 && std::isxdigit(quint8(digits[0])) && std::isxdigit(quint8(digits[1]));
+    const int address = twoDigits ? digits.toInt(nullptr, 16) : 0;
+    if (address < 1 || address > HighestAddress)
+        return Format;
+    m_address = quint8(address);
+    return "ADDR=" + QByteArray::number(address, 16).toUpper().rightJustified(2, '0');
+}

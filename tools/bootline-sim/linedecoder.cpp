@@ -1,0 +1,21 @@
+#include "bootline-sim/linedecoder.h"
+
+std::optional<Received> LineDecoder::next(quint8)
+{
+    for (;;) {
+        const qsizetype lineFeed = m_buffer.indexOf('\n');
+        if (lineFeed < 0) {
+            if (m_buffer.size() > LongestLine)
+                return Received{Received::Dropped, dropPartial(), 0};
+            return std::nullopt;
+        }
+        QByteArray line = m_buffer.left(lineFeed);
+        m_buffer.remove(0, lineFeed + 1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.size() > LongestLine)
+            return Received{Received::Dropped, line, 0};
+        if (!line.isEmpty())
+            return Received{Received::Command, line, 0};
+    }
+}

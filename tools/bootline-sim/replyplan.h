@@ -1,0 +1,46 @@
+#pragma once
+
+#include "bootline-sim/replyselection.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+#include <QtGlobal>
+
+enum class Framing { Plain, Rtu };
+
+// How the board's replies go out: framing, timing and the faults to inject.
+struct ReplyStyle {
+    Framing framing = Framing::Rtu;
+    int latencyMs = 0;
+    bool wirePacing = false; // 115200 baud 8N1: each byte takes 10 bits
+    ReplySelection split;    // sent in two halves, splitGapMs apart
+    int splitGapMs = 30;
+    ReplySelection garbage; // stray bytes in front
+    ReplySelection badCrc;  // RTU: a copy with a spoilt checksum goes first
+    ReplySelection silent;  // not sent at all
+};
+
+// One write to the port, after a wait counted from the write before it (for
+// the first, from the command's arrival).
+struct WireChunk {
+    int waitMs = 0;
+    QByteArray bytes;
+};
+
+struct ReplyPlan {
+    QList<WireChunk> chunks; // none when the reply is held back
+    QStringList faults;      // the faults applied, for the log
+};
+
+// The bytes for reply text alone: plain, text and CR LF; RTU, "B" and text
+// framed from address, without CR LF.
+QByteArray framedReply(Framing framing, quint8 address, const QByteArray &text);
+
+// What goes on the wire for the ordinal-th reply (counted from 1), sent from
+// address, to a command that took commandBytes on the wire.
+ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &text, int ordinal,
+                    qsizetype commandBytes);
+
+// The time bytes take at 115200 baud 8N1, in whole milliseconds rounded up.
+int wireMs(qsizetype bytes);
