@@ -14,14 +14,18 @@
 #include "window/progressbar.h"
 #include "window/timer.h"
 
-// A real window on fake outside components; the test drives it by calling
-// its procedures and timer ticks directly.
-struct TestWindow {
-    FakeSerialPort *port = new FakeSerialPort;
+// A real window on the given serial port (empty: the real one), with a fake
+// file dialog and fake message boxes, and its controls found by name.
+struct WindowUnderTest {
     FakeFileDialog *dialog = new FakeFileDialog;
     FakeMessageBox *messages = new FakeMessageBox;
-    frmSerial window{OutsideComponents{std::unique_ptr<SerialPort>(port), std::unique_ptr<FileDialog>(dialog),
-                                       std::unique_ptr<MessageBox>(messages)}};
+    frmSerial window;
+
+    explicit WindowUnderTest(std::unique_ptr<SerialPort> serialPort)
+        : window(OutsideComponents{std::move(serialPort), std::unique_ptr<FileDialog>(dialog),
+                                   std::unique_ptr<MessageBox>(messages)})
+    {
+    }
 
     template <typename Control>
     Control *control(const char *name) const
@@ -35,4 +39,15 @@ struct TestWindow {
     Lamp *lamp() const { return control<Lamp>("Pic"); }
     ProgressBar *progress() const { return control<ProgressBar>("vbalProgressBar1"); }
     QCheckBox *rtu() const { return control<QCheckBox>("Check1"); }
+};
+
+// A window on a fake serial port; the test drives it by calling its
+// procedures and timer ticks directly.
+struct TestWindow : WindowUnderTest {
+    FakeSerialPort *port;
+
+    TestWindow() : TestWindow(new FakeSerialPort) {}
+
+private:
+    explicit TestWindow(FakeSerialPort *fake) : WindowUnderTest(std::unique_ptr<SerialPort>(fake)), port(fake) {}
 };

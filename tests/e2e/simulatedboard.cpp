@@ -1,0 +1,34 @@
+#include "e2e/simulatedboard.h"
+
+#include <QTest>
+
+SimulatedBoard::SimulatedBoard(const QStringList &options, int com)
+{
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(QStringLiteral(BOOTLINE_SIMULATOR), QStringList{"--com", QString::number(com)} + options);
+    m_ready = QTest::qWaitFor([this] { return output().contains(" ready on ") || hasExited(); }, 5000) &&
+              !hasExited();
+}
+
+SimulatedBoard::~SimulatedBoard()
+{
+    stop();
+}
+
+bool SimulatedBoard::stop()
+{
+    if (!hasExited()) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+    }
+    m_process.waitForFinished(1000);
+    output();
+    return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+}
+
+QString SimulatedBoard::output()
+{
+    m_output += QString::fromLocal8Bit(m_process.readAll());
+    return m_output;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+
+// bootline-sim playing the board on a pty aliased as COM<n>. The test sets a
+// private XDG_CONFIG_HOME first, so a user's own aliases are never touched.
+class SimulatedBoard {
+public:
+    explicit SimulatedBoard(const QStringList &options, int com = 3);
+    ~SimulatedBoard();
+
+    bool isReady() const { return m_ready; } // the alias is in place
+    bool stop();                             // true when it exited with status 0
+    bool hasExited() const { return m_process.state() == QProcess::NotRunning; }
+    QString output();                        // everything it printed so far
+
+private:
+    QProcess m_process;
+    QString m_output;
+    bool m_ready = false;
+};
