@@ -8,8 +8,9 @@ quint8 addressByte(const QString &addressBoxText)
 {
     const double address = wholeNumber(numericValue(addressBoxText));
     if (!(address >= 0 && address <= 255))
-        throw RuntimeError(RuntimeError::InvalidCall,
-                           QStringLiteral("Invalid procedure call: the device address must be 0 to 255."));
+        throw RuntimeError(
+            RuntimeError::InvalidCall,
+            QStringLiteral("Invalid procedure call: the device address must be 0 to 255."));
     return quint8(address);
 }
 

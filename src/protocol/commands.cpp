@@ -24,7 +24,8 @@ QByteArray line(const QByteArray &entry, LineForm form)
 std::optional<QByteArray> newAddressDigits(const QString &newAddressBoxText)
 {
     const double number = wholeNumber(numericValue(newAddressBoxText));
-    if (!(number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<qint32>::max()))
+    if (!(number >= std::numeric_limits<qint32>::min() &&
+          number <= std::numeric_limits<qint32>::max()))
         return std::nullopt;
     const quint8 lowByte = quint8(quint32(qint32(number)) & 0xFF);
     return QByteArray::number(lowByte, 16).toUpper().rightJustified(2, '0');

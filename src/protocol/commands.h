@@ -7,7 +7,7 @@
 // Every command the board's loader takes: "BOOT", an argument, CR LF.
 namespace Command {
 
-inline const QByteArray Query = "BOOTi\r\n";   // also the connection probe
+inline const QByteArray Query = "BOOTi\r\n"; // also the connection probe
 inline const QByteArray Install = "BOOTg\r\n";
 
 // "BOOT$" with the new bus address as two uppercase hex digits.

@@ -54,23 +54,25 @@ private:
         if (m_inEntry)
             return;
         if (m_entries.size() == MaxEntries)
-            throw RuntimeError(RuntimeError::SubscriptOutOfRange,
-                               QStringLiteral("Subscript out of range: %1 holds more than %2 lines, "
-                                              "the most that can be downloaded.")
-                                   .arg(m_name)
-                                   .arg(MaxEntries));
+            throw RuntimeError(
+                RuntimeError::SubscriptOutOfRange,
+                QStringLiteral("Subscript out of range: %1 holds more than %2 lines, "
+                               "the most that can be downloaded.")
+                    .arg(m_name)
+                    .arg(MaxEntries));
         m_inEntry = true;
     }
 
     void append(const char *data, qsizetype size)
     {
         if (m_current.size() + size > Command::LongestLineEntry)
-            throw RuntimeError(RuntimeError::Overflow,
-                               QStringLiteral("Overflow: line %1 of %2 is longer than %3 characters "
-                                              "and cannot be sent as one frame. Is this a HEX file?")
-                                   .arg(m_entries.size() + 1)
-                                   .arg(m_name)
-                                   .arg(Command::LongestLineEntry));
+            throw RuntimeError(
+                RuntimeError::Overflow,
+                QStringLiteral("Overflow: line %1 of %2 is longer than %3 characters "
+                               "and cannot be sent as one frame. Is this a HEX file?")
+                    .arg(m_entries.size() + 1)
+                    .arg(m_name)
+                    .arg(Command::LongestLineEntry));
         m_current.append(data, size);
     }
 
@@ -109,11 +111,13 @@ QList<QByteArray> read(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        throw RuntimeError(RuntimeError::FileNotFound, QStringLiteral("File not found: %1").arg(path));
+        throw RuntimeError(RuntimeError::FileNotFound,
+                           QStringLiteral("File not found: %1").arg(path));
     if (!info.isFile())
-        throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("Path/File access error: %1 is not a file. Choose a HEX file.")
-                               .arg(path));
+        throw RuntimeError(
+            RuntimeError::PathFileAccessError,
+            QStringLiteral("Path/File access error: %1 is not a file. Choose a HEX file.")
+                .arg(path));
     QFile file(path); // closed when it goes out of scope, on every path
     if (!file.open(QIODevice::ReadOnly))
         throw RuntimeError(RuntimeError::PathFileAccessError,

@@ -28,7 +28,8 @@ void frmSerial::loadHexFile()
             throw;
         }
         if (entries.isEmpty()) {
-            messageBox->plain(QStringLiteral("%1 is empty: there is nothing to download.").arg(fileName));
+            messageBox->plain(
+                QStringLiteral("%1 is empty: there is nothing to download.").arg(fileName));
             return;
         }
         for (qint16 line = 1; line <= entries.size(); ++line)

@@ -6,7 +6,8 @@
 // Sends the line after the one sent last, wrapping after the last loaded line.
 void frmSerial::sendNextLine()
 {
-    const Command::LineForm form = state.VerifyMode == 1 ? Command::LineForm::Verify : Command::LineForm::Download;
+    const Command::LineForm form =
+        state.VerifyMode == 1 ? Command::LineForm::Verify : Command::LineForm::Download;
     if (form == Command::LineForm::Download)
         vbalProgressBar1->setText(QStringLiteral("DOWNLOAD"));
     increment(state.LineIndex);

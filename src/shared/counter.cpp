@@ -7,6 +7,7 @@
 void increment(qint16 &counter)
 {
     if (counter == std::numeric_limits<qint16>::max())
-        throw RuntimeError(RuntimeError::Overflow, QStringLiteral("Overflow: a counter went past 32767."));
+        throw RuntimeError(RuntimeError::Overflow,
+                           QStringLiteral("Overflow: a counter went past 32767."));
     ++counter;
 }

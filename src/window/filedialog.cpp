@@ -5,7 +5,8 @@
 
 void QtFileDialog::showOpen()
 {
-    m_fileName = QFileDialog::getOpenFileName(m_parent, QString(), QString(), qtNameFilters(m_filter));
+    m_fileName =
+        QFileDialog::getOpenFileName(m_parent, QString(), QString(), qtNameFilters(m_filter));
 }
 
 QString qtNameFilters(const QString &filter)
@@ -16,7 +17,8 @@ QString qtNameFilters(const QString &filter)
         const QString &description = parts[i];
         const QString patterns = QString(parts[i + 1]).replace(u';', u' ');
         const QString inBrackets = u'(' + patterns + u')';
-        filters << (description.contains(inBrackets) ? description : description + u' ' + inBrackets);
+        filters << (description.contains(inBrackets) ? description
+                                                     : description + u' ' + inBrackets);
     }
     return filters.join(QStringLiteral(";;"));
 }

@@ -33,9 +33,11 @@ void frmSerial::connectEvents()
     connect(BTNCloseCom, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::closePort); });
     connect(Command3, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::loadHexFile); });
     connect(Command5, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::sendNextLine); });
-    connect(Command1, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::setAddressOrScanNext); });
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { runEvent(&frmSerial::setAddressOrScanNext); });
     connect(Command4, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::queryBoard); });
-    connect(Command6, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::installFirmware); });
+    connect(Command6, &QPushButton::clicked, this,
+            [this] { runEvent(&frmSerial::installFirmware); });
     connect(Timer3, &QTimer::timeout, this, [this] { runEvent(&frmSerial::probeTick); });
     connect(TMRComm, &QTimer::timeout, this, [this] { runEvent(&frmSerial::receivePollTick); });
 }
@@ -49,8 +51,9 @@ void frmSerial::runEvent(void (frmSerial::*procedure)())
     } catch (const std::bad_alloc &) {
         showError(RuntimeError(RuntimeError::OutOfMemory, QStringLiteral("Out of memory.")));
     } catch (const std::exception &error) {
-        showError(RuntimeError(RuntimeError::InternalError,
-                               QStringLiteral("Internal error: %1").arg(QString::fromLocal8Bit(error.what()))));
+        showError(RuntimeError(
+            RuntimeError::InternalError,
+            QStringLiteral("Internal error: %1").arg(QString::fromLocal8Bit(error.what()))));
     }
 }
 

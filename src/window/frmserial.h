@@ -83,15 +83,15 @@ private:
     Lamp *Pic;
     QPushButton *BTNOpenCom;
     QPushButton *BTNCloseCom;
-    QLabel *Label2; // the status line
+    QLabel *Label2;        // the status line
     QPushButton *Command3; // open file and download
     QPushButton *Command6; // install
     QPushButton *Command4; // query
     QGroupBox *Frame4;
     QCheckBox *Check1; // Modbus RTU framing
     QLabel *Label5;
-    QLineEdit *Text1; // the board's address; empty means scan
-    QLineEdit *Text2; // the new address
+    QLineEdit *Text1;      // the board's address; empty means scan
+    QLineEdit *Text2;      // the new address
     QPushButton *Command1; // set address, or next in scan mode
     QGroupBox *Frame3;
     ProgressBar *vbalProgressBar1;

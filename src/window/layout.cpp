@@ -72,15 +72,18 @@ void frmSerial::createControls()
     txt->setProperty("tag", QStringLiteral("NO"));
     Pic = place(new Lamp(Frame2), "Pic", 720, 0, 195, 255);
     Pic->hide();
-    BTNOpenCom = place(new QPushButton(QStringLiteral("Open Port"), Frame2), "BTNOpenCom", 960, 120, 975, 255);
+    BTNOpenCom = place(new QPushButton(QStringLiteral("Open Port"), Frame2), "BTNOpenCom", 960, 120,
+                       975, 255);
     BTNOpenCom->setProperty("tag", QStringLiteral("NO"));
-    BTNCloseCom = place(new QPushButton(QStringLiteral("Close Port"), Frame2), "BTNCloseCom", 960, 480, 975, 255);
+    BTNCloseCom = place(new QPushButton(QStringLiteral("Close Port"), Frame2), "BTNCloseCom", 960,
+                        480, 975, 255);
     BTNCloseCom->setProperty("tag", QStringLiteral("NC"));
     BTNCloseCom->setEnabled(false);
     Label2 = place(new QLabel(QStringLiteral("No info"), Frame2), "Label2", 1980, 120, 1635, 255);
-    Command3 = place(new QPushButton(QStringLiteral("Open File and  Download"), Frame2), "Command3", 1980, 480,
-                     2055, 255);
-    Command6 = place(new QPushButton(QStringLiteral("Install "), Frame2), "Command6", 3660, 120, 675, 255);
+    Command3 = place(new QPushButton(QStringLiteral("Open File and  Download"), Frame2), "Command3",
+                     1980, 480, 2055, 255);
+    Command6 =
+        place(new QPushButton(QStringLiteral("Install "), Frame2), "Command6", 3660, 120, 675, 255);
     Command4 = place(new QPushButton(QStringLiteral("?"), Frame2), "Command4", 4080, 480, 255, 255);
     // The frame's caption colour is for the caption only.
     for (QLabel *label : {Label1, Label2})
@@ -92,7 +95,8 @@ void frmSerial::createControls()
     Label5 = place(new QLabel(QStringLiteral("Addr Device"), Frame4), "Label5", 60, 240, 915, 255);
     Text1 = place(new QLineEdit(Frame4), "Text1", 1020, 240, 435, 285);
     Text2 = place(new QLineEdit(QStringLiteral("10"), Frame4), "Text2", 120, 480, 435, 285);
-    Command1 = place(new QPushButton(QStringLiteral("Set Addr"), Frame4), "Command1", 600, 520, 795, 255);
+    Command1 =
+        place(new QPushButton(QStringLiteral("Set Addr"), Frame4), "Command1", 600, 520, 795, 255);
 
     Frame3 = place(new QGroupBox(QStringLiteral("Status"), this), "Frame3", 0, 840, 5955, 975);
     vbalProgressBar1 = place(new ProgressBar(Frame3), "vbalProgressBar1", 120, 240, 5715, 255);
@@ -106,7 +110,8 @@ void frmSerial::createControls()
     // Created after the status frame, so it is drawn above it.
     Text8 = place(new QLineEdit(this), "Text8", 720, 1410, 5115, 285);
     // Below the client area: never seen, but its click is the line sender.
-    Command5 = place(new QPushButton(QStringLiteral("Send"), this), "Command5", 1800, 2760, 855, 255);
+    Command5 =
+        place(new QPushButton(QStringLiteral("Send"), this), "Command5", 1800, 2760, 855, 255);
 
     Timer3 = new Timer(200, this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
@@ -116,8 +121,8 @@ void frmSerial::createControls()
 
 void frmSerial::setKeyboardOrder()
 {
-    for (QWidget *takesNoFocus : std::initializer_list<QWidget *>{Frame2, Label1, Pic, Label2, Frame4, Label5,
-                                                                  Frame3, vbalProgressBar1, Label3})
+    for (QWidget *takesNoFocus : std::initializer_list<QWidget *>{
+             Frame2, Label1, Pic, Label2, Frame4, Label5, Frame3, vbalProgressBar1, Label3})
         takesNoFocus->setFocusPolicy(Qt::NoFocus);
     const QList<QWidget *> order{txt,      BTNOpenCom, BTNCloseCom, Command3, Command4, Command5,
                                  Command6, Text8,      Check1,      Text1,    Text2,    Command1};

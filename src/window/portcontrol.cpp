@@ -29,7 +29,8 @@ void frmSerial::openPort()
     try {
         const std::optional<qint16> PortNumber = portNumberOfName(txt->text());
         if (!PortNumber)
-            throw RuntimeError(RuntimeError::TypeMismatch, QStringLiteral("Type mismatch: no port number"));
+            throw RuntimeError(RuntimeError::TypeMismatch,
+                               QStringLiteral("Type mismatch: no port number"));
         MSComm1->setPortNumber(*PortNumber);
         MSComm1->setOpen(true);
         Pic->show();
@@ -38,7 +39,8 @@ void frmSerial::openPort()
         state.ProbeCount = 1;
         if (Text1->text() != QStringLiteral("0")) // only a lone 0 keeps the probe off
             Timer3->setEnabled(true);
-        Command1->setText(state.ScanMode == 1 ? QStringLiteral("Next") : QStringLiteral("Set Addr"));
+        Command1->setText(state.ScanMode == 1 ? QStringLiteral("Next")
+                                              : QStringLiteral("Set Addr"));
         state.DownloadActive = 0;
         Label2->setText(QStringLiteral("Ready"));
         vbalProgressBar1->setPosition(0);
@@ -47,7 +49,9 @@ void frmSerial::openPort()
         state.RxBuffer.clear();
         TMRComm->setEnabled(true);
     } catch (const std::exception &) {
-        messageBox->plain(txt->text() + QStringLiteral(" Not available! Use Serial settings to setup your ports."));
+        messageBox->plain(
+            txt->text() +
+            QStringLiteral(" Not available! Use Serial settings to setup your ports."));
         Label2->setText(QStringLiteral("Not present board"));
         Timer3->setEnabled(false);
     }

@@ -15,7 +15,8 @@ std::optional<qint16> portNumberOfName(const QString &portName)
     if (!number.match(remainder).hasMatch())
         return std::nullopt;
     const double value = wholeNumber(numericValue(remainder));
-    if (!(value >= std::numeric_limits<qint16>::min() && value <= std::numeric_limits<qint16>::max()))
+    if (!(value >= std::numeric_limits<qint16>::min() &&
+          value <= std::numeric_limits<qint16>::max()))
         return std::nullopt;
     return qint16(value);
 }

@@ -35,8 +35,9 @@ bool QtSerialPort::isLost() const
 void QtSerialPort::setPortNumber(qint16 portNumber)
 {
     if (portNumber < 1)
-        throw RuntimeError(RuntimeError::InvalidPortNumber,
-                           QStringLiteral("Invalid port number %1: port numbers start at 1.").arg(portNumber));
+        throw RuntimeError(
+            RuntimeError::InvalidPortNumber,
+            QStringLiteral("Invalid port number %1: port numbers start at 1.").arg(portNumber));
     m_portNumber = portNumber;
 }
 
@@ -76,5 +77,7 @@ void QtSerialPort::write(const QByteArray &bytes)
 {
     if (m_port.write(bytes) != bytes.size())
         throw RuntimeError(RuntimeError::DeviceIoError,
-                           QStringLiteral("Device I/O error on COM%1: %2").arg(m_portNumber).arg(m_port.errorString()));
+                           QStringLiteral("Device I/O error on COM%1: %2")
+                               .arg(m_portNumber)
+                               .arg(m_port.errorString()));
 }

@@ -5,9 +5,11 @@
 SimulatedBoard::SimulatedBoard(const QStringList &options, int com)
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(QStringLiteral(BOOTLINE_SIMULATOR), QStringList{"--com", QString::number(com)} + options);
-    m_ready = QTest::qWaitFor([this] { return output().contains(" ready on ") || hasExited(); }, 5000) &&
-              !hasExited();
+    m_process.start(QStringLiteral(BOOTLINE_SIMULATOR),
+                    QStringList{"--com", QString::number(com)} + options);
+    m_ready =
+        QTest::qWaitFor([this] { return output().contains(" ready on ") || hasExited(); }, 5000) &&
+        !hasExited();
 }
 
 SimulatedBoard::~SimulatedBoard()

@@ -13,7 +13,7 @@ public:
     bool isReady() const { return m_ready; } // the alias is in place
     bool stop();                             // true when it exited with status 0
     bool hasExited() const { return m_process.state() == QProcess::NotRunning; }
-    QString output();                        // everything it printed so far
+    QString output(); // everything it printed so far
 
 private:
     QProcess m_process;

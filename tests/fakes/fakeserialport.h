@@ -21,13 +21,15 @@ public:
     void setPortNumber(qint16 number) override
     {
         if (number < 1)
-            throw RuntimeError(RuntimeError::InvalidPortNumber, QStringLiteral("Invalid port number"));
+            throw RuntimeError(RuntimeError::InvalidPortNumber,
+                               QStringLiteral("Invalid port number"));
         portNumber = number;
     }
     void setOpen(bool open) override
     {
         if (open && refuseOpen)
-            throw RuntimeError(RuntimeError::PortNotAvailable, QStringLiteral("Port not available"));
+            throw RuntimeError(RuntimeError::PortNotAvailable,
+                               QStringLiteral("Port not available"));
         m_open = open;
         lost = false;
     }

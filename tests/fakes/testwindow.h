@@ -27,8 +27,7 @@ struct WindowUnderTest {
     {
     }
 
-    template <typename Control>
-    Control *control(const char *name) const
+    template <typename Control> Control *control(const char *name) const
     {
         return window.findChild<Control *>(QString::fromLatin1(name));
     }
@@ -49,5 +48,8 @@ struct TestWindow : WindowUnderTest {
     TestWindow() : TestWindow(new FakeSerialPort) {}
 
 private:
-    explicit TestWindow(FakeSerialPort *fake) : WindowUnderTest(std::unique_ptr<SerialPort>(fake)), port(fake) {}
+    explicit TestWindow(FakeSerialPort *fake)
+        : WindowUnderTest(std::unique_ptr<SerialPort>(fake)), port(fake)
+    {
+    }
 };

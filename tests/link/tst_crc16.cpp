@@ -21,10 +21,14 @@ void TestCrc16::knownAnswers_data()
     // "123456789" -> 0x4B37 is the catalogued check value of CRC-16/MODBUS.
     QTest::newRow("check value") << QByteArray("123456789") << QByteArray("\x37\x4B", 2);
     QTest::newRow("abc") << QByteArray("abc") << QByteArray("\x49\x57", 2);
-    QTest::newRow("probe to address 1") << QByteArray("\x01" "BOOTi\r\n") << QByteArray("\xFC\x89", 2);
+    QTest::newRow("probe to address 1") << QByteArray("\x01"
+                                                      "BOOTi\r\n")
+                                        << QByteArray("\xFC\x89", 2);
     QTest::newRow("empty") << QByteArray() << QByteArray("\xFF\xFF", 2);
     QTest::newRow("byte 0xFF counts as 255") << QByteArray("\xFF", 1) << QByteArray("\xFF\x00", 2);
-    QTest::newRow("reply OK from address 1") << QByteArray("\x01" "BOK") << QByteArray("\xD5\xCB", 2);
+    QTest::newRow("reply OK from address 1") << QByteArray("\x01"
+                                                           "BOK")
+                                             << QByteArray("\xD5\xCB", 2);
 }
 
 void TestCrc16::knownAnswers()
@@ -36,7 +40,8 @@ void TestCrc16::knownAnswers()
 
 void TestCrc16::textFollowedByItsOwnCrcChecksToZero()
 {
-    for (const QByteArray &text : {QByteArray("123456789"), QByteArray("\x80\x81\xFE", 3), QByteArray("BOOT:00")})
+    for (const QByteArray &text :
+         {QByteArray("123456789"), QByteArray("\x80\x81\xFE", 3), QByteArray("BOOT:00")})
         QCOMPARE(CRC16(text + CRC16(text)), QByteArray(2, '\0'));
 }
 

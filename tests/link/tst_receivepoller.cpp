@@ -84,8 +84,9 @@ void TestReceivePoller::rtuReplyIsAcceptedWholeOrSplit_data()
     QTest::newRow("whole") << QList<QByteArray>{okFrom1};
     QTest::newRow("4 then 2") << QList<QByteArray>{okFrom1.left(4), okFrom1.mid(4)};
     QTest::newRow("first piece already 6 long") << QList<QByteArray>{longer.left(6), longer.mid(6)};
-    QTest::newRow("byte by byte") << QList<QByteArray>{okFrom1.left(1), okFrom1.mid(1, 1), okFrom1.mid(2, 1),
-                                                       okFrom1.mid(3, 1), okFrom1.mid(4, 1), okFrom1.mid(5)};
+    QTest::newRow("byte by byte") << QList<QByteArray>{okFrom1.left(1),   okFrom1.mid(1, 1),
+                                                       okFrom1.mid(2, 1), okFrom1.mid(3, 1),
+                                                       okFrom1.mid(4, 1), okFrom1.mid(5)};
 }
 
 void TestReceivePoller::rtuReplyIsAcceptedWholeOrSplit()
@@ -110,7 +111,8 @@ void TestReceivePoller::rtuFramesNotForUsAreShownAsErrors_data()
     const QByteArray fromBoard2 = rtuFrame(2, "BOK");
     const QByteArray wrongLetter = rtuFrame(1, "AOK");
     QTest::newRow("address") << fromBoard2 << "Error ADDR  >> " + QString::fromLatin1(fromBoard2);
-    QTest::newRow("command letter") << wrongLetter << "Error CMD  >> " + QString::fromLatin1(wrongLetter);
+    QTest::newRow("command letter")
+        << wrongLetter << "Error CMD  >> " + QString::fromLatin1(wrongLetter);
 }
 
 void TestReceivePoller::rtuFramesNotForUsAreShownAsErrors()
@@ -156,7 +158,8 @@ void TestReceivePoller::garbageBeforeAReplyByteByByte()
 {
     TestWindow t;
     openAt1(t);
-    const QByteArray noisy = QByteArray::fromHex("00FF01") + QByteArray::fromHex("01424F4BD5CC") + okFrom1;
+    const QByteArray noisy =
+        QByteArray::fromHex("00FF01") + QByteArray::fromHex("01424F4BD5CC") + okFrom1;
     for (const char byte : noisy)
         receive(t, {QByteArray(1, byte)});
     QCOMPARE(t.box("Text8")->text(), QStringLiteral("OK"));

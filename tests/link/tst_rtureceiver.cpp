@@ -44,14 +44,19 @@ void TestRtuReceiver::acceptsAReplyHoweverItArrives_data()
     QTest::addColumn<int>("chunk");
     const QByteArray version = rtuFrame(us, "BVER=2.1");
     const QByteArray badChecksum = QByteArray::fromHex("01424F4BD5CC");
-    const QByteArray withOurAddressInside = rtuFrame(us, "B\x01" "B" "OK");
+    const QByteArray withOurAddressInside = rtuFrame(us, "B\x01"
+                                                         "B"
+                                                         "OK");
     const QList<std::pair<const char *, int>> ways{{"whole", 0}, {"halves", 3}, {"bytes", 1}};
     for (const auto &[way, chunk] : ways) {
         QTest::addRow("OK %s", way) << QByteArray() << okReply << chunk;
         QTest::addRow("VER= %s", way) << QByteArray() << version << chunk;
-        QTest::addRow("reply holding our address, %s", way) << QByteArray() << withOurAddressInside << chunk;
-        QTest::addRow("stray bytes first, %s", way) << QByteArray::fromHex("00FF") << okReply << chunk;
-        QTest::addRow("our address as a stray byte, %s", way) << QByteArray::fromHex("01") << version << chunk;
+        QTest::addRow("reply holding our address, %s", way)
+            << QByteArray() << withOurAddressInside << chunk;
+        QTest::addRow("stray bytes first, %s", way)
+            << QByteArray::fromHex("00FF") << okReply << chunk;
+        QTest::addRow("our address as a stray byte, %s", way)
+            << QByteArray::fromHex("01") << version << chunk;
         QTest::addRow("after a bad checksum, %s", way) << badChecksum << version << chunk;
     }
 }
@@ -74,7 +79,8 @@ void TestRtuReceiver::rejectsWhatIsNotForUs_data()
     QTest::addColumn<int>("kind");
     QTest::newRow("another address") << rtuFrame(2, "BOK") << int(Verdict::AddressError);
     QTest::newRow("another command letter") << rtuFrame(us, "AOK") << int(Verdict::CommandError);
-    QTest::newRow("garbage") << QByteArray("\x00\x00\x00\x00\x00\x00\x00", 7) << int(Verdict::AddressError);
+    QTest::newRow("garbage") << QByteArray("\x00\x00\x00\x00\x00\x00\x00", 7)
+                             << int(Verdict::AddressError);
 }
 
 void TestRtuReceiver::rejectsWhatIsNotForUs()
@@ -97,7 +103,7 @@ void TestRtuReceiver::waitsWhileAFrameMayStillBeComing()
     QVERIFY(!receiver.collect(okReply.left(5))); // fewer than six bytes: nothing to examine
     receiver.clear();
     QVERIFY(receiver.collect(QByteArray::fromHex("01424F4BD5CC"))); // whole, wrong checksum
-    QCOMPARE(receiver.examine(us).kind, Verdict::Wait);                // could be the start of a longer one
+    QCOMPARE(receiver.examine(us).kind, Verdict::Wait); // could be the start of a longer one
     QVERIFY(receiver.collect(QByteArray::fromHex("AA")));
     QCOMPARE(receiver.examine(us).kind, Verdict::Wait);
 }

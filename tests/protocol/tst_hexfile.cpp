@@ -48,13 +48,18 @@ void TestHexFile::splitsIntoEntries_data()
     QTest::newRow("CR LF") << QByteArray(":01\r\n:02\r\n") << Entries{":01", ":02"};
     QTest::newRow("LF") << QByteArray(":01\n:02\n") << Entries{":01", ":02"};
     QTest::newRow("CR") << QByteArray(":01\r:02\r") << Entries{":01", ":02"};
-    QTest::newRow("mixed line ends") << QByteArray(":01\r\n:02\n:03\r:04") << Entries{":01", ":02", ":03", ":04"};
-    QTest::newRow("last line without line end") << QByteArray(":01\r\n:02") << Entries{":01", ":02"};
-    QTest::newRow("blank line is an empty entry") << QByteArray(":01\r\n\r\n:02\r\n") << Entries{":01", "", ":02"};
-    QTest::newRow("LF CR is two line ends") << QByteArray(":01\n\r:02") << Entries{":01", "", ":02"};
+    QTest::newRow("mixed line ends")
+        << QByteArray(":01\r\n:02\n:03\r:04") << Entries{":01", ":02", ":03", ":04"};
+    QTest::newRow("last line without line end")
+        << QByteArray(":01\r\n:02") << Entries{":01", ":02"};
+    QTest::newRow("blank line is an empty entry")
+        << QByteArray(":01\r\n\r\n:02\r\n") << Entries{":01", "", ":02"};
+    QTest::newRow("LF CR is two line ends")
+        << QByteArray(":01\n\r:02") << Entries{":01", "", ":02"};
     QTest::newRow("comma splits") << QByteArray("a,b\r\n") << Entries{"a", "b"};
     QTest::newRow("comma at the end of a line") << QByteArray("a,\r\nb") << Entries{"a", "", "b"};
-    QTest::newRow("NUL bytes are kept") << QByteArray(":0\0\x01\r\n", 6) << Entries{QByteArray(":0\0\x01", 4)};
+    QTest::newRow("NUL bytes are kept")
+        << QByteArray(":0\0\x01\r\n", 6) << Entries{QByteArray(":0\0\x01", 4)};
     QTest::newRow("empty file") << QByteArray() << Entries{};
     QTest::newRow("just a line end") << QByteArray("\r\n") << Entries{""};
 }

@@ -103,7 +103,8 @@ void TestHexLoader::failedLoadChangesNothingLoaded_data()
     for (int line = 1; line <= 9001; ++line)
         tooMany += ":NEW\r\n";
     QTest::newRow("9001 lines") << write("9001.hex", tooMany) << 9;
-    QTest::newRow("a line too long to send") << write("long.hex", ":NEW\r\n" + QByteArray(40000, 'A')) << 6;
+    QTest::newRow("a line too long to send")
+        << write("long.hex", ":NEW\r\n" + QByteArray(40000, 'A')) << 6;
     QTest::newRow("vanished") << m_dir.filePath("vanished.hex") << 53;
     QTest::newRow("a folder") << m_dir.path() << 75;
 }
@@ -158,7 +159,8 @@ void TestHexLoader::shorterFileLeavesOldEntriesUnsent()
     QCOMPARE(t.window.state.HexLines[3], QByteArray(":A3"));
     t.window.sendNextLine();
     t.window.sendNextLine();
-    QCOMPARE(t.port->writes.mid(1), (QList<QByteArray>{"BOOT:B1\r\n", "BOOT:B2\r\n", "BOOT:B1\r\n"}));
+    QCOMPARE(t.port->writes.mid(1),
+             (QList<QByteArray>{"BOOT:B1\r\n", "BOOT:B2\r\n", "BOOT:B1\r\n"}));
 }
 
 QTEST_MAIN(TestHexLoader)

@@ -21,7 +21,8 @@ void TestLineSender::sendsEntriesInTurnAndWraps_data()
     QTest::addColumn<int>("lineCount");
     QTest::addColumn<QList<int>>("entriesSent");
     QTest::addColumn<QList<int>>("lineIndexAfter");
-    QTest::newRow("three lines") << 3 << QList<int>{1, 2, 3, 1, 2, 3} << QList<int>{1, 2, 0, 1, 2, 0};
+    QTest::newRow("three lines") << 3 << QList<int>{1, 2, 3, 1, 2, 3}
+                                 << QList<int>{1, 2, 0, 1, 2, 0};
     QTest::newRow("one line") << 1 << QList<int>{1, 1, 1} << QList<int>{0, 0, 0};
 }
 

@@ -34,46 +34,50 @@ void setUp(TestWindow &t, int verifyMode, int downloadActive, int downloadReques
 
 void TestResponseDispatcher::repliesMoveTheDownload_data()
 {
-    QTest::addColumn<QList<int>>("before");   // VerifyMode, DownloadActive, DownloadRequested
+    QTest::addColumn<QList<int>>("before"); // VerifyMode, DownloadActive, DownloadRequested
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QList<int>>("after");    // VerifyMode, DownloadActive, LineIndex, position
-    QTest::addColumn<QByteArray>("sent");     // empty: nothing
+    QTest::addColumn<QList<int>>("after"); // VerifyMode, DownloadActive, LineIndex, position
+    QTest::addColumn<QByteArray>("sent");  // empty: nothing
     QTest::addColumn<QString>("text");
     QTest::addColumn<quint32>("bar");
 
     using L = QList<int>;
-    const QList<std::pair<const char *, L>> states{
-        {"idle", {0, 0, 1}}, {"downloading", {0, 1, 1}}, {"verifying", {1, 1, 1}}, {"detached verify", {1, 0, 1}}};
+    const QList<std::pair<const char *, L>> states{{"idle", {0, 0, 1}},
+                                                   {"downloading", {0, 1, 1}},
+                                                   {"verifying", {1, 1, 1}},
+                                                   {"detached verify", {1, 0, 1}}};
     for (const auto &[name, s] : states) {
         const bool verifying = s[0] == 1;
-        QTest::addRow("%s, ERROR", name) << s << QByteArray("ERROR 3") << L{0, s[1], 1, 1} << QByteArray()
-                                         << "ERROR" << Colour::Red;
-        QTest::addRow("%s, FORMAT", name) << s << QByteArray("FORMAT") << L{s[0], s[1], 1, 0} << QByteArray() << ""
-                                          << Colour::Navy;
+        QTest::addRow("%s, ERROR", name) << s << QByteArray("ERROR 3") << L{0, s[1], 1, 1}
+                                         << QByteArray() << "ERROR" << Colour::Red;
+        QTest::addRow("%s, FORMAT", name) << s << QByteArray("FORMAT") << L{s[0], s[1], 1, 0}
+                                          << QByteArray() << "" << Colour::Navy;
         QTest::addRow("%s, OK", name) << s << QByteArray("OK\r\n") << L{s[0], s[1], 2, 2}
                                       << QByteArray(verifying ? "BOOT#B\r\n" : "BOOT:B\r\n")
                                       << (verifying ? "X" : "DOWNLOAD") << Colour::Navy;
-        QTest::addRow("%s, no keyword", name) << s << QByteArray("ok?") << L{s[0], s[1], 1, 1} << QByteArray() << "X"
-                                              << Colour::Navy;
+        QTest::addRow("%s, no keyword", name)
+            << s << QByteArray("ok?") << L{s[0], s[1], 1, 1} << QByteArray() << "X" << Colour::Navy;
         if (verifying)
             QTest::addRow("%s, DOWNLOAD ends the verify pass", name)
-                << s << QByteArray("DOWNLOAD") << L{0, 0, 1, 1} << QByteArray() << "END" << Colour::Green;
+                << s << QByteArray("DOWNLOAD") << L{0, 0, 1, 1} << QByteArray() << "END"
+                << Colour::Green;
         else
             QTest::addRow("%s, DOWNLOAD starts the verify pass", name)
-                << s << QByteArray("DOWNLOAD") << L{1, s[1], 1, 1} << QByteArray("BOOT#A\r\n") << "VERIFY"
-                << Colour::Navy;
+                << s << QByteArray("DOWNLOAD") << L{1, s[1], 1, 1} << QByteArray("BOOT#A\r\n")
+                << "VERIFY" << Colour::Navy;
     }
     // "VER=" sends the next line only while a requested download is active.
     QTest::newRow("downloading, VER=") << L{0, 1, 1} << QByteArray("VER=1.0") << L{0, 1, 2, 2}
                                        << QByteArray("BOOT:B\r\n") << "DOWNLOAD" << Colour::Navy;
     QTest::newRow("verifying, VER=") << L{1, 1, 1} << QByteArray("VER=1.0") << L{1, 1, 2, 2}
                                      << QByteArray("BOOT#B\r\n") << "X" << Colour::Navy;
-    QTest::newRow("downloading not requested, VER=") << L{0, 1, 0} << QByteArray("VER=1.0") << L{0, 1, 1, 1}
-                                                     << QByteArray() << "X" << Colour::Navy;
+    QTest::newRow("downloading not requested, VER=")
+        << L{0, 1, 0} << QByteArray("VER=1.0") << L{0, 1, 1, 1} << QByteArray() << "X"
+        << Colour::Navy;
     QTest::newRow("detached verify, VER=") << L{1, 0, 1} << QByteArray("VER=1.0") << L{1, 0, 1, 1}
                                            << QByteArray() << "X" << Colour::Navy;
-    QTest::newRow("idle, VER=") << L{0, 0, 1} << QByteArray("VER=1.0") << L{0, 0, 1, 1} << QByteArray() << "X"
-                                << Colour::Navy;
+    QTest::newRow("idle, VER=") << L{0, 0, 1} << QByteArray("VER=1.0") << L{0, 0, 1, 1}
+                                << QByteArray() << "X" << Colour::Navy;
 }
 
 void TestResponseDispatcher::repliesMoveTheDownload()
@@ -91,7 +95,8 @@ void TestResponseDispatcher::repliesMoveTheDownload()
 
     QCOMPARE(t.box("Text8")->text(), QString::fromLatin1(reply));
     const WindowState &s = t.window.state;
-    QCOMPARE((QList<int>{s.VerifyMode, s.DownloadActive, s.LineIndex, t.progress()->position()}), after);
+    QCOMPARE((QList<int>{s.VerifyMode, s.DownloadActive, s.LineIndex, t.progress()->position()}),
+             after);
     QCOMPARE(t.port->written(), sent);
     QCOMPARE(t.progress()->text(), text);
     QCOMPARE(t.progress()->barColor(), Colour::toQColor(bar));

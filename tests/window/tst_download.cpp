@@ -43,7 +43,9 @@ void TestDownload::wholeJob()
     t.rtu()->setChecked(rtu);
     t.box("Text1")->setText("7");
     const auto frame = [&](const QByteArray &text) { return rtu ? rtuFrame(7, text) : text; };
-    const auto unframe = [&](const QByteArray &bytes) { return rtu ? bytes.mid(1, bytes.size() - 3) : bytes; };
+    const auto unframe = [&](const QByteArray &bytes) {
+        return rtu ? bytes.mid(1, bytes.size() - 3) : bytes;
+    };
     // The board answers each command within the next poll, or the two after.
     const auto answer = [&](const QByteArray &reply) {
         const QByteArray bytes = rtu ? rtuFrame(7, "B" + reply) : reply + "\r\n";
@@ -92,7 +94,8 @@ void TestDownload::wholeJob()
     QCOMPARE(t.port->writes, expected);
     QVERIFY(t.messages->shown.isEmpty());
     if (rtu) // the end-of-file record, byte for byte (checksum worked out independently)
-        QCOMPARE(t.port->writes[4].toHex(' '), QByteArray("07 42 4f 4f 54 3a 30 30 30 30 30 30 30 31 46 46 0d 0a f7 ec"));
+        QCOMPARE(t.port->writes[4].toHex(' '),
+                 QByteArray("07 42 4f 4f 54 3a 30 30 30 30 30 30 30 31 46 46 0d 0a f7 ec"));
 }
 
 QTEST_MAIN(TestDownload)

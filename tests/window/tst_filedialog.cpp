@@ -13,8 +13,10 @@ void TestFileDialog::filterInQtForm_data()
 {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("qtFilter");
-    QTest::newRow("pattern already in the description") << "HEX files (*.hex)|*.hex" << "HEX files (*.hex)";
-    QTest::newRow("pattern added") << "HEX files|*.hex" << "HEX files (*.hex)";
+    QTest::newRow("pattern already in the description") << "HEX files (*.hex)|*.hex"
+                                                        << "HEX files (*.hex)";
+    QTest::newRow("pattern added") << "HEX files|*.hex"
+                                   << "HEX files (*.hex)";
     QTest::newRow("two entries, two patterns") << "HEX files (*.hex)|*.hex|Any|*.hex;*.ihx"
                                                << "HEX files (*.hex);;Any (*.hex *.ihx)";
 }

@@ -21,7 +21,8 @@ void TestLayout::controlsSitWhereTheyShould_data()
     QTest::addColumn<QRect>("twips");
     QTest::addColumn<QString>("caption");
     const auto row = [](const char *name, const char *container, QRect twips, const char *caption) {
-        QTest::newRow(name) << QString::fromLatin1(container) << twips << QString::fromLatin1(caption);
+        QTest::newRow(name) << QString::fromLatin1(container) << twips
+                            << QString::fromLatin1(caption);
     };
     row("Frame2", "frmSerial", {0, 0, 4395, 855}, "Comm's");
     row("Label1", "Frame2", {120, 240, 795, 255}, "Port: (1-9)");
@@ -69,12 +70,13 @@ void TestLayout::controlsSitWhereTheyShould()
     TestWindow t;
     auto *control = t.control<QWidget>(QTest::currentDataTag());
     QVERIFY(control);
-    QCOMPARE(control->parentWidget()->objectName().isEmpty() ? QStringLiteral("frmSerial")
-                                                             : control->parentWidget()->objectName(),
+    QCOMPARE(control->parentWidget()->objectName().isEmpty()
+                 ? QStringLiteral("frmSerial")
+                 : control->parentWidget()->objectName(),
              container);
     const auto pixels = [](int twips) { return qRound(twips / 15.0); };
-    QCOMPARE(control->geometry(),
-             QRect(pixels(twips.x()), pixels(twips.y()), pixels(twips.width()), pixels(twips.height())));
+    QCOMPARE(control->geometry(), QRect(pixels(twips.x()), pixels(twips.y()), pixels(twips.width()),
+                                        pixels(twips.height())));
     QCOMPARE(captionOf(control), caption);
 }
 
@@ -103,14 +105,15 @@ void TestLayout::windowStartsClosed()
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QVERIFY(!t.timer("TMRComm")->isEnabled());
     QVERIFY(t.rtu()->isChecked());
-    QCOMPARE(t.control<QGroupBox>("Frame2")->palette().color(QPalette::WindowText), QColor(0, 0, 0xC0));
+    QCOMPARE(t.control<QGroupBox>("Frame2")->palette().color(QPalette::WindowText),
+             QColor(0, 0, 0xC0));
     QCOMPARE(t.label("Label2")->palette().color(QPalette::WindowText), QColor(Qt::black));
     QCOMPARE(t.progress()->barColor(), QColor(0, 0, 0xFF));
     QVERIFY(!t.port->isOpen());
 
     const WindowState &s = t.window.state;
-    QCOMPARE(s.LineCount + s.LineIndex + s.VerifyMode + s.DownloadRequested + s.DownloadActive + s.ProbeCount +
-                 s.ScanMode + s.BlinkTicks,
+    QCOMPARE(s.LineCount + s.LineIndex + s.VerifyMode + s.DownloadRequested + s.DownloadActive +
+                 s.ProbeCount + s.ScanMode + s.BlinkTicks,
              0);
     QVERIFY(s.RxText.isEmpty() && s.RxBuffer.bytes().isEmpty() && s.HexLines[1].isEmpty());
 }
@@ -127,8 +130,9 @@ void TestLayout::keyboardFocusFollowsTheTabOrder()
             order << at->objectName();
         at = at->nextInFocusChain();
     } while (at != t.box("txt"));
-    QCOMPARE(order, QStringList({"txt", "BTNOpenCom", "BTNCloseCom", "Command3", "Command4", "Command5", "Command6",
-                                 "Text8", "Check1", "Text1", "Text2", "Command1"}));
+    QCOMPARE(order,
+             QStringList({"txt", "BTNOpenCom", "BTNCloseCom", "Command3", "Command4", "Command5",
+                          "Command6", "Text8", "Check1", "Text1", "Text2", "Command1"}));
 }
 
 void TestLayout::switchTagsFlipsOnlyTaggedControls()

@@ -78,7 +78,8 @@ void TestPortControl::portNamesThatDoNotOpen()
 
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].critical, false);
-    QCOMPARE(t.messages->shown[0].text, name + " Not available! Use Serial settings to setup your ports.");
+    QCOMPARE(t.messages->shown[0].text,
+             name + " Not available! Use Serial settings to setup your ports.");
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("Not present board"));
     QVERIFY(!t.port->isOpen());
     QVERIFY(t.button("BTNOpenCom")->isEnabled());
@@ -219,7 +220,8 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
     QCOMPARE(t.progress()->text(), QStringLiteral("NO FILE"));
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("Closed"));
     QVERIFY(t.box("Text8")->text().isEmpty());
-    QCOMPARE(t.box("txt")->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
+    QCOMPARE(t.box("txt")->palette().color(QPalette::Base),
+             QApplication::palette().color(QPalette::Base));
     QVERIFY(!t.lamp()->isVisibleTo(&t.window));
     QVERIFY(t.button("BTNOpenCom")->isEnabled());
     QVERIFY(t.box("txt")->isEnabled());
