@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QWidget>
 
 namespace Colour {
 
@@ -10,6 +11,13 @@ QColor toQColor(quint32 bgr)
     if (bgr == WindowBackground)
         return QApplication::palette().color(QPalette::Base);
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+void setColour(QWidget *control, QPalette::ColorRole role, quint32 bgr)
+{
+    QPalette palette = control->palette();
+    palette.setColor(role, toQColor(bgr));
+    control->setPalette(palette);
 }
 
 } // namespace Colour

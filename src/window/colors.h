@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 #include <QtGlobal>
+
+class QWidget;
 
 // Colours are written 0x00BBGGRR: red in the low byte.
 namespace Colour {
@@ -18,5 +21,8 @@ inline constexpr quint32 DarkBlue = 0xC00000;
 inline constexpr quint32 WindowBackground = 0x80000005; // the system's colour for text boxes
 
 QColor toQColor(quint32 bgr);
+
+// Gives one colour role of the control's palette the colour bgr.
+void setColour(QWidget *control, QPalette::ColorRole role, quint32 bgr);
 
 } // namespace Colour

@@ -28,12 +28,6 @@ Control *place(Control *control, const char *name, int left, int top, int width,
     return control;
 }
 
-QPalette withColour(QPalette palette, QPalette::ColorRole role, quint32 bgr)
-{
-    palette.setColor(role, Colour::toQColor(bgr));
-    return palette;
-}
-
 // A chip with a green arrow going into it.
 QIcon bootlineIcon()
 {
@@ -66,7 +60,7 @@ void frmSerial::createControls()
     setFont(smallFont);
 
     Frame2 = place(new QGroupBox(QStringLiteral("Comm's"), this), "Frame2", 0, 0, 4395, 855);
-    Frame2->setPalette(withColour(Frame2->palette(), QPalette::WindowText, Colour::DarkBlue));
+    Colour::setColour(Frame2, QPalette::WindowText, Colour::DarkBlue);
     Label1 = place(new QLabel(QStringLiteral("Port: (1-9)"), Frame2), "Label1", 120, 240, 795, 255);
     txt = place(new QLineEdit(QStringLiteral("COM3"), Frame2), "txt", 60, 480, 855, 315);
     txt->setProperty("tag", QStringLiteral("NO"));
@@ -87,7 +81,7 @@ void frmSerial::createControls()
     Command4 = place(new QPushButton(QStringLiteral("?"), Frame2), "Command4", 4080, 480, 255, 255);
     // The frame's caption colour is for the caption only.
     for (QLabel *label : {Label1, Label2})
-        label->setPalette(withColour(label->palette(), QPalette::WindowText, Colour::Black));
+        Colour::setColour(label, QPalette::WindowText, Colour::Black);
 
     Frame4 = place(new QGroupBox(QStringLiteral("Modbus RTU"), this), "Frame4", 4440, 0, 1515, 855);
     Check1 = place(new QCheckBox(QStringLiteral("Check1"), Frame4), "Check1", 1200, 0, 255, 255);

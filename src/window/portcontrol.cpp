@@ -12,17 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-void setBackground(QLineEdit *box, quint32 bgr)
-{
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, Colour::toQColor(bgr));
-    box->setPalette(palette);
-}
-
-} // namespace
-
 void frmSerial::openPort()
 {
     state.ScanMode = Text1->text().isEmpty() ? 1 : 0;
@@ -34,7 +23,7 @@ void frmSerial::openPort()
         MSComm1->setPortNumber(*PortNumber);
         MSComm1->setOpen(true);
         Pic->show();
-        setBackground(txt, Colour::Green);
+        Colour::setColour(txt, QPalette::Base, Colour::Green);
         state.DownloadRequested = 0;
         state.ProbeCount = 1;
         if (Text1->text() != QStringLiteral("0")) // only a lone 0 keeps the probe off
@@ -67,7 +56,7 @@ void frmSerial::closePort()
     state.VerifyMode = 0;
     state.DownloadActive = 0;
     MSComm1->setOpen(false);
-    setBackground(txt, Colour::WindowBackground);
+    Colour::setColour(txt, QPalette::Base, Colour::WindowBackground);
     Pic->hide();
     SwitchTags();
     // The HEX file is never left open: the loader closes it on every path.
