@@ -1,8 +1,10 @@
 #include "shared/numericvalue.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -76,6 +78,38 @@ qsizetype decimalLiteralLength(const QByteArray &text)
     return at;
 }
 
+// The power of ten of the literal's first significant digit (saturated far
+// beyond any double), or none when all its digits are zeros.
+std::optional<qint64> leadingPowerOfTen(const QByteArray &literal)
+{
+    constexpr qint64 Saturated = qint64(1) << 40;
+    qsizetype at = literal.startsWith('+') || literal.startsWith('-') ? 1 : 0;
+    const qsizetype point = literal.indexOf('.');
+    const qsizetype integerEnd = point >= 0 ? point : skipDigits(literal, at);
+    std::optional<qint64> power;
+    for (qsizetype digit = at; digit < literal.size() && !power; ++digit) {
+        if (literal[digit] == '.')
+            continue;
+        if (!isDigit(literal, digit))
+            break;
+        if (literal[digit] != '0')
+            power = digit < integerEnd ? integerEnd - digit - 1 : integerEnd - digit;
+    }
+    if (!power)
+        return std::nullopt;
+    const qsizetype e = std::max(literal.indexOf('e'), literal.indexOf('E'));
+    if (e < 0)
+        return power;
+    at = e + 1;
+    const bool negative = literal[at] == '-';
+    if (literal[at] == '+' || literal[at] == '-')
+        ++at;
+    qint64 exponent = 0;
+    for (; isDigit(literal, at); ++at)
+        exponent = std::min(Saturated, exponent * 10 + (literal[at] - '0'));
+    return *power + (negative ? -exponent : exponent);
+}
+
 double decimalValue(const QByteArray &literal)
 {
     const char *first = literal.constData();
@@ -86,10 +120,9 @@ double decimalValue(const QByteArray &literal)
     Q_UNUSED(end);
     if (error != std::errc::result_out_of_range)
         return value;
-    // Too large or too small for a double: tell which from the exponent's sign.
-    const qsizetype e = literal.indexOf('e') >= 0 ? literal.indexOf('e') : literal.indexOf('E');
-    const bool tiny = e >= 0 && e + 1 < literal.size() && literal[e + 1] == '-';
-    if (tiny)
+    // Too large or too small for a double: tell which by where its first significant digit stands.
+    const std::optional<qint64> power = leadingPowerOfTen(literal);
+    if (!power || *power < 0)
         return 0;
     return literal.startsWith('-') ? -std::numeric_limits<double>::infinity()
                                    : std::numeric_limits<double>::infinity();

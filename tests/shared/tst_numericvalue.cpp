@@ -11,7 +11,8 @@ private slots:
     void readsTheLeadingNumber();
     void roundsHalvesToEven_data();
     void roundsHalvesToEven();
-    void hugeNumbersReadAsInfinity();
+    void longNumbersReadAsTheirValue_data();
+    void longNumbersReadAsTheirValue();
 };
 
 void TestNumericValue::readsTheLeadingNumber_data()
@@ -86,15 +87,35 @@ void TestNumericValue::roundsHalvesToEven()
     QCOMPARE(wholeNumber(numericValue(text)), whole);
 }
 
-void TestNumericValue::hugeNumbersReadAsInfinity()
+// However many digits: a value beyond a double reads as infinity (and is then
+// refused as out of range), a value too small for one reads as 0.
+void TestNumericValue::longNumbersReadAsTheirValue_data()
 {
     const double infinity = std::numeric_limits<double>::infinity();
-    QCOMPARE(numericValue("1e400"), infinity);
-    QCOMPARE(numericValue("-1e400"), -infinity);
-    QCOMPARE(numericValue("1e-400"), 0.0);
-    QCOMPARE(numericValue(QString(10000, u'9')), infinity);
-    QVERIFY(std::isinf(numericValue("&H" + QString(300, u'F'))));
-    QCOMPARE(numericValue(QString(10000, u'x')), 0.0);
+    const QString zeros400(400, u'0');
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("1e400") << "1e400" << infinity;
+    QTest::newRow("-1e400") << "-1e400" << -infinity;
+    QTest::newRow("1e-400") << "1e-400" << 0.0;
+    QTest::newRow("10000 nines") << QString(10000, u'9') << infinity;
+    QTest::newRow("10000 letters") << QString(10000, u'x') << 0.0;
+    QTest::newRow("400 zeros, then a small exponent") << "1" + zeros400 + "e-10" << infinity;
+    QTest::newRow("400 zeros, then a smaller one") << "1" + zeros400 + "e-395" << 100000.0;
+    QTest::newRow("a 1 after 400 zeros") << "0." + zeros400 + "1" << 0.0;
+    QTest::newRow("a 1 after 400 zeros, times 1e405") << "0." + zeros400 + "1e405" << 10000.0;
+    QTest::newRow("400 zeros before a 5") << zeros400 + "5" << 5.0;
+    QTest::newRow("zero with a huge exponent") << "0e99999999999999999999" << 0.0;
+    QTest::newRow("huge exponent") << "2e99999999999999999999" << infinity;
+    QTest::newRow("huge negative exponent") << "2e-99999999999999999999" << 0.0;
+    QTest::newRow("&H and 300 Fs") << "&H" + QString(300, u'F') << infinity;
+}
+
+void TestNumericValue::longNumbersReadAsTheirValue()
+{
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QCOMPARE(numericValue(text), value);
 }
 
 QTEST_APPLESS_MAIN(TestNumericValue)
