@@ -8,12 +8,9 @@ QByteArray CRC16(const QByteArray &sString)
         throw RuntimeError(RuntimeError::Overflow,
                            QStringLiteral("Overflow: a frame of %1 bytes is too long to checksum.")
                                .arg(sString.size()));
-    quint16 crc = 0xFFFF;
-    for (const char c : sString) {
-        crc ^= quint8(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
+    quint16 crc = Crc16::Initial;
+    for (const char c : sString)
+        crc = Crc16::step(crc, quint8(c));
     QByteArray wire(2, Qt::Uninitialized);
     wire[0] = char(crc & 0xFF);
     wire[1] = char(crc >> 8);

@@ -23,7 +23,7 @@ qint16 frmSerial::WriteCOM32(QByteArray &COMString)
             COMString.prepend(char(addressByte(Text1->text())));
             COMString += CRC16(COMString);
         }
-        state.RxBuffer.clear(); // the board answers only what it is asked: older bytes are stale
+        state.forgetReceived();
         MSComm1->write(COMString);
         return COMString.size() > 32767 ? 0 : qint16(COMString.size());
     } catch (const std::exception &) {

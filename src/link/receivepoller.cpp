@@ -26,7 +26,8 @@ void frmSerial::receivePollTick()
         if (Check1Value() == 1) {
             takeRtuReply();
         } else {
-            Com_Parser(); // plain replies go on as they came, a tick at a time
+            state.RxText = state.PlainReplies.join(state.RxText);
+            Com_Parser();
             state.RxBuffer.clear();
         }
     } catch (const std::exception &) {
@@ -54,11 +55,9 @@ void frmSerial::takeRtuReply()
         return;
     case RtuReceiver::Verdict::AddressError:
         Text8->setText(QStringLiteral("Error ADDR  >> ") + QString::fromLatin1(state.RxText));
-        state.RxBuffer.clear();
         return;
     case RtuReceiver::Verdict::CommandError:
         Text8->setText(QStringLiteral("Error CMD  >> ") + QString::fromLatin1(state.RxText));
-        state.RxBuffer.clear();
         return;
     case RtuReceiver::Verdict::Reply:
         state.RxText = verdict.reply;

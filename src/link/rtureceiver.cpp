@@ -2,36 +2,98 @@
 
 #include "link/crc16.h"
 
+#include <QVarLengthArray>
+#include <algorithm>
+
 bool RtuReceiver::collect(const QByteArray &received)
 {
     m_buffer += received;
-    if (m_buffer.size() > Capacity) {
-        m_buffer.clear();
-        return false;
-    }
+    if (m_buffer.size() > Capacity) // the newest bytes are the ones a reply may be in
+        m_buffer.remove(0, m_buffer.size() - Capacity);
     return m_buffer.size() >= ShortestFrame;
 }
 
 RtuReceiver::Verdict RtuReceiver::examine(quint8 address)
 {
-    const qsizetype crcAt = m_buffer.size() - 2;
-    for (qsizetype start = 0; start + ShortestFrame <= m_buffer.size(); ++start) {
-        if (startsFrameAt(start, address) &&
-            CRC16(m_buffer.mid(start, crcAt - start)) == m_buffer.mid(crcAt))
-            return {Verdict::Reply, m_buffer.mid(start + 2, crcAt - start - 2)};
+    const Frame reply = findReply(address);
+    if (reply.start >= 0) {
+        Verdict verdict{Verdict::Reply, m_buffer.mid(reply.start + 2, reply.end - reply.start - 4)};
+        m_buffer.remove(0, reply.end);
+        return verdict;
     }
-    if (startsFrameAt(0, address))
-        return {}; // its rest may still be on its way
-    for (qsizetype start = 1; start + 1 < m_buffer.size(); ++start) {
-        if (startsFrameAt(start, address)) {
-            m_buffer.remove(0, start); // stray bytes, as a bus turning round produces
-            return {};
-        }
+    const qsizetype start = firstPossibleStart(address);
+    if (start < m_buffer.size() && !isOneWholeFrame()) {
+        m_buffer.remove(0, start); // stray bytes, as a bus turning round produces
+        return {};
     }
-    return {quint8(m_buffer[0]) != address ? Verdict::AddressError : Verdict::CommandError, {}};
+    const Verdict::Kind kind =
+        quint8(m_buffer[0]) != address ? Verdict::AddressError : Verdict::CommandError;
+    m_buffer.clear();
+    return {kind, {}};
 }
 
-bool RtuReceiver::startsFrameAt(qsizetype at, quint8 address) const
+// The first start of a frame for us that has a matching checksum somewhere
+// after it, and the end to take. A whole reply usually arrives alone, so where
+// the checksum also matches at the very end of what was collected, that end is
+// taken; unless only zero bytes follow the first match: a line idling low
+// after a reply reads as zeros, and zeros leave a matched checksum matched.
+// None: start -1.
+//
+// All possible starts are followed in one pass over the bytes: their
+// checksums do not depend on one another, so the processor overlaps them, and
+// a buffer full of starts still takes well under a millisecond.
+RtuReceiver::Frame RtuReceiver::findReply(quint8 address) const
 {
-    return quint8(m_buffer[at]) == address && m_buffer[at + 1] == 'B';
+    QVarLengthArray<qsizetype, 8> starts;
+    QVarLengthArray<quint16, 8> crcs;
+    QVarLengthArray<qsizetype, 8> firstEnds;
+    const qsizetype size = m_buffer.size();
+    const auto *bytes = reinterpret_cast<const quint8 *>(m_buffer.constData());
+    for (qsizetype at = 0; at < size; ++at) {
+        if (bytes[at] == address && at + ShortestFrame <= size && bytes[at + 1] == 'B') {
+            starts.append(at);
+            crcs.append(Crc16::Initial);
+            firstEnds.append(-1);
+        }
+        bool anyMatch = false;
+        for (quint16 &crc : crcs) {
+            crc = Crc16::step(crc, bytes[at]);
+            anyMatch = anyMatch || crc == 0;
+        }
+        if (!anyMatch)
+            continue;
+        for (qsizetype i = 0; i < starts.size(); ++i) {
+            if (crcs[i] == 0 && firstEnds[i] < 0 && at + 1 - starts[i] >= ShortestFrame)
+                firstEnds[i] = at + 1;
+        }
+    }
+    for (qsizetype i = 0; i < starts.size(); ++i) {
+        if (firstEnds[i] < 0)
+            continue;
+        const bool onlyZerosAfter =
+            std::all_of(bytes + firstEnds[i], bytes + size, [](quint8 byte) { return byte == 0; });
+        const bool endsAtTheEnd = crcs[i] == 0 && !onlyZerosAfter;
+        return {starts[i], endsAtTheEnd ? size : firstEnds[i]};
+    }
+    return {-1, -1};
+}
+
+bool RtuReceiver::isOneWholeFrame() const
+{
+    quint16 crc = Crc16::Initial;
+    for (const char byte : m_buffer)
+        crc = Crc16::step(crc, quint8(byte));
+    return crc == 0;
+}
+
+// Where a frame for us could begin, going by the bytes in so far: our address
+// followed by "B", or our address as the last byte. The size when nowhere.
+qsizetype RtuReceiver::firstPossibleStart(quint8 address) const
+{
+    for (qsizetype at = 0; at < m_buffer.size(); ++at) {
+        if (quint8(m_buffer[at]) == address &&
+            (at + 1 == m_buffer.size() || m_buffer[at + 1] == 'B'))
+            return at;
+    }
+    return m_buffer.size();
 }

@@ -4,14 +4,15 @@
 #include <QtGlobal>
 
 // Collects the board's RTU replies from the bytes each receive poll brings and
-// says what to do with them. A frame is found only by its checksum matching at
-// the end of what was collected, so a reply split over several polls is
-// accepted once its last byte is in.
+// says what to do with them. Nothing marks a frame's end but its checksum, so
+// a reply is the first stretch of what was collected that starts with our
+// address and "B" and ends where the checksum matches; a reply split over
+// several polls is accepted once its last byte is in.
 //
-// Recovery from a noisy line: stray bytes before a frame start (our address
-// byte followed by "B") are skipped; anything else that cannot be a reply to
-// us is rejected and dropped; more than a port's buffer of bytes without a
-// reply is dropped silently.
+// Recovery from a noisy line, always by dropping a prefix of what came:
+// bytes before a possible start of a reply are skipped, bytes after a reply
+// are left for later; bytes that cannot be a reply to us are rejected; past
+// Capacity the oldest bytes go.
 class RtuReceiver {
 public:
     static constexpr qsizetype ShortestFrame = 6; // address, "B", a two-character reply, CRC
@@ -20,21 +21,28 @@ public:
     struct Verdict {
         enum Kind { Wait, AddressError, CommandError, Reply };
         Kind kind = Wait;
-        QByteArray reply; // the reply text of an accepted frame, without "B"
+        QByteArray reply; // the reply text of an accepted frame, without "B" and checksum
     };
 
     // Adds one poll's bytes. True when there is enough to examine.
     bool collect(const QByteArray &received);
 
-    // Looks for a reply to address in what was collected. On AddressError and
-    // CommandError the caller shows the error and then clears.
+    // Looks for a reply to address in what was collected, and drops what it
+    // has dealt with: a reply and everything before it, or rejected bytes.
     Verdict examine(quint8 address);
 
     void clear() { m_buffer.clear(); }
     const QByteArray &bytes() const { return m_buffer; }
 
 private:
-    bool startsFrameAt(qsizetype at, quint8 address) const;
+    struct Frame {
+        qsizetype start;
+        qsizetype end; // one past the checksum
+    };
+
+    Frame findReply(quint8 address) const;
+    bool isOneWholeFrame() const; // all that was collected: a frame not for us
+    qsizetype firstPossibleStart(quint8 address) const;
 
     QByteArray m_buffer;
 };

@@ -5,5 +5,8 @@
 // The reply keywords the host understands, in the order they are looked for.
 enum class ReplyKeyword { None, Version, Error, Download, Format, Ok };
 
+// The longest keyword, "DOWNLOAD".
+inline constexpr qsizetype LongestReplyKeyword = 8;
+
 // The first keyword, in that order, that occurs anywhere in the reply (case matters).
 ReplyKeyword firstReplyKeyword(const QByteArray &reply);

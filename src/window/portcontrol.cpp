@@ -35,7 +35,7 @@ void frmSerial::openPort()
         vbalProgressBar1->setPosition(0);
         vbalProgressBar1->setBarColor(Colour::toQColor(Colour::Navy));
         SwitchTags();
-        state.RxBuffer.clear();
+        state.forgetReceived();
         TMRComm->setEnabled(true);
     } catch (const std::exception &) {
         messageBox->plain(

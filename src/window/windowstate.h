@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/rtureceiver.h"
+#include "protocol/plainreplyjoiner.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -38,7 +39,15 @@ struct WindowState {
     qint16 ScanMode = 0;   // 1: the port was opened with an empty address box
 
     // Receive poll
-    QByteArray RxText;     // this poll's reply text, what the dispatcher reads
-    RtuReceiver RxBuffer;  // RTU bytes collected until a whole reply is in
-    qint16 BlinkTicks = 0; // idle-blink counter, 0..9 between ticks
+    QByteArray RxText;             // this poll's reply text, what the dispatcher reads
+    RtuReceiver RxBuffer;          // RTU bytes collected until a whole reply is in
+    PlainReplyJoiner PlainReplies; // plain text held over from the last poll
+    qint16 BlinkTicks = 0;         // idle-blink counter, 0..9 between ticks
+
+    // The board answers only what it is asked: what came before a command is stale.
+    void forgetReceived()
+    {
+        RxBuffer.clear();
+        PlainReplies.clear();
+    }
 };
