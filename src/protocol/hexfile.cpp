@@ -1,18 +1,34 @@
 #include "protocol/hexfile.h"
 
 #include "protocol/commands.h"
+#include "protocol/intelhex.h"
 #include "shared/runtimeerror.h"
 
 #include <QFile>
-#include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace HexFile {
 
 namespace {
 
-// Splits the byte stream into entries as it arrives, checking the limits early.
+bool isBlank(const QByteArray &entry)
+{
+    for (const char c : entry) {
+        if (c != ' ' && c != '\t')
+            return false;
+    }
+    return true;
+}
+
+// Splits the byte stream into entries as it arrives and checks each as soon
+// as it is whole, so that a file that is no HEX file is refused at its first
+// bad line, before anything is sent.
 class EntrySplitter {
 public:
     explicit EntrySplitter(const QString &name) : m_name(name) {}
@@ -32,10 +48,15 @@ public:
             const char *delimiter = data;
             while (delimiter < end && *delimiter != ',' && *delimiter != '\r' && *delimiter != '\n')
                 ++delimiter;
+            if (std::memchr(data, '\0', delimiter - data))
+                refuse(m_line, QStringLiteral("holds a NUL byte: this is not a plain text file "
+                                              "(a UTF-16 text, perhaps)"));
             append(data, delimiter - data);
             if (delimiter == end)
                 return;
             finishEntry();
+            if (*delimiter != ',')
+                ++m_line;
             m_afterCarriageReturn = *delimiter == '\r';
             data = delimiter + 1;
         }
@@ -45,6 +66,11 @@ public:
     {
         if (m_inEntry)
             finishEntry();
+        if (!m_entries.isEmpty() && !m_hasRecord)
+            throw RuntimeError(RuntimeError::InvalidFileFormat,
+                               QStringLiteral("Invalid file format: %1 holds blank lines only. "
+                                              "Choose an Intel HEX file.")
+                                   .arg(m_name));
         return std::move(m_entries);
     }
 
@@ -70,7 +96,7 @@ private:
                 RuntimeError::Overflow,
                 QStringLiteral("Overflow: line %1 of %2 is longer than %3 characters "
                                "and cannot be sent as one frame. Is this a HEX file?")
-                    .arg(m_entries.size() + 1)
+                    .arg(m_line)
                     .arg(m_name)
                     .arg(Command::LongestLineEntry));
         m_current.append(data, size);
@@ -78,16 +104,46 @@ private:
 
     void finishEntry()
     {
+        if (!isBlank(m_current)) {
+            const QString problem = IntelHex::recordProblem(m_current);
+            if (!problem.isEmpty())
+                refuse(m_line, problem);
+            m_hasRecord = true;
+        }
         m_entries.append(std::exchange(m_current, {}));
         m_inEntry = false;
+    }
+
+    [[noreturn]] void refuse(qsizetype line, const QString &problem) const
+    {
+        throw RuntimeError(RuntimeError::InvalidFileFormat,
+                           QStringLiteral("Invalid file format: %1, line %2 %3. "
+                                          "Choose an Intel HEX file, saved as plain text.")
+                               .arg(m_name)
+                               .arg(line)
+                               .arg(problem));
     }
 
     QString m_name;
     QList<QByteArray> m_entries;
     QByteArray m_current;
+    qsizetype m_line = 1;
     bool m_inEntry = false;
     bool m_afterCarriageReturn = false;
+    bool m_hasRecord = false;
 };
+
+// Whether the system refuses to open path for reading for want of rights; Qt
+// does not tell this apart from other reasons.
+bool readingIsRefused(const QString &path)
+{
+    std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (file) {
+        std::fclose(file);
+        return false;
+    }
+    return errno == EACCES;
+}
 
 } // namespace
 
@@ -109,20 +165,33 @@ QList<QByteArray> read(QIODevice &device, const QString &name)
 
 QList<QByteArray> read(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    std::error_code error;
+    const std::filesystem::file_status status =
+        std::filesystem::status(QFile::encodeName(path).toStdString(), error);
+    if (error == std::errc::permission_denied)
+        throw RuntimeError(RuntimeError::PermissionDenied,
+                           QStringLiteral("Permission denied: %1 cannot be reached. Check that "
+                                          "you may open the folders on its path.")
+                               .arg(path));
+    if (error || !std::filesystem::exists(status))
         throw RuntimeError(RuntimeError::FileNotFound,
                            QStringLiteral("File not found: %1").arg(path));
-    if (!info.isFile())
+    if (!std::filesystem::is_regular_file(status))
         throw RuntimeError(
             RuntimeError::PathFileAccessError,
             QStringLiteral("Path/File access error: %1 is not a file. Choose a HEX file.")
                 .arg(path));
     QFile file(path); // closed when it goes out of scope, on every path
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (readingIsRefused(path))
+            throw RuntimeError(RuntimeError::PermissionDenied,
+                               QStringLiteral("Permission denied: %1 cannot be read. Check that "
+                                              "you may read it.")
+                                   .arg(path));
         throw RuntimeError(RuntimeError::PathFileAccessError,
                            QStringLiteral("Path/File access error: %1 cannot be opened: %2")
                                .arg(path, file.errorString()));
+    }
     return read(file, path);
 }
 

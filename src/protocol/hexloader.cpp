@@ -6,12 +6,11 @@
 #include <QPushButton>
 
 // Lets the operator pick a HEX file and starts its download with the first
-// line. The file is read whole before anything changes, so a load that fails
-// leaves the loaded download as it was.
+// line. The running job is not touched until the new file has been read whole
+// and found good: a cancel or a refused file leaves it going as it was, also
+// while the dialog is open.
 void frmSerial::loadHexFile()
 {
-    state.VerifyMode = 0;
-    state.DownloadRequested = 1;
     try {
         CommonDialog1->setFilter(QStringLiteral("HEX files (*.hex)|*.hex"));
         CommonDialog1->showOpen();
@@ -20,18 +19,14 @@ void frmSerial::loadHexFile()
             messageBox->plain(QStringLiteral("Cancel"));
             return;
         }
-        QList<QByteArray> entries;
-        try {
-            entries = HexFile::read(fileName);
-        } catch (const RuntimeError &) {
-            vbalProgressBar1->setText(QStringLiteral("NO FILE"));
-            throw;
-        }
+        const QList<QByteArray> entries = HexFile::read(fileName);
         if (entries.isEmpty()) {
             messageBox->plain(
                 QStringLiteral("%1 is empty: there is nothing to download.").arg(fileName));
             return;
         }
+        state.VerifyMode = 0;
+        state.DownloadRequested = 1;
         for (qint16 line = 1; line <= entries.size(); ++line)
             state.HexLines[line] = entries[line - 1];
         state.LineCount = qint16(entries.size());

@@ -17,7 +17,9 @@ public:
         InternalError = 51,
         FileNotFound = 53,
         DeviceIoError = 57,
+        PermissionDenied = 70,
         PathFileAccessError = 75,
+        InvalidFileFormat = 321,
         InvalidPortNumber = 8002,
         PortNotAvailable = 8010,
     };

@@ -1,4 +1,5 @@
 #include "fakes/testwindow.h"
+#include "support/hexrecords.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -7,18 +8,24 @@ class TestHexLoader : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void cancelShowsCancelAndKeepsThePressFlags();
+    void cancelShowsCancelAndChangesNothing();
     void loadStartsTheDownloadWithTheFirstLine();
     void loadOf9000LinesFillsTheTable();
-    void failedLoadChangesNothingLoaded_data();
-    void failedLoadChangesNothingLoaded();
+    void refusedFileLeavesTheJobAsItWas_data();
+    void refusedFileLeavesTheJobAsItWas();
     void emptyFileStartsNothing();
     void shorterFileLeavesOldEntriesUnsent();
+    void linesGoOutAsTheyStandInTheFile();
+    void theJobGoesOnWhileTheDialogIsOpen();
 
 private:
     QString write(const QString &name, const QByteArray &content);
     QTemporaryDir m_dir;
 };
+
+const QByteArray Old1 = dataRecord(0x0100, 1);
+const QByteArray Old2 = dataRecord(0x0110, 2);
+const QByteArray Old3 = dataRecord(0x0120, 3);
 
 void TestHexLoader::init()
 {
@@ -45,7 +52,7 @@ void loadInto(TestWindow &t, const QString &file)
     t.button("Command3")->click();
 }
 
-void TestHexLoader::cancelShowsCancelAndKeepsThePressFlags()
+void TestHexLoader::cancelShowsCancelAndChangesNothing()
 {
     TestWindow t;
     t.window.state.VerifyMode = 1;
@@ -54,8 +61,8 @@ void TestHexLoader::cancelShowsCancelAndKeepsThePressFlags()
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].critical, false);
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("Cancel"));
-    QCOMPARE(t.window.state.VerifyMode, qint16(0));
-    QCOMPARE(t.window.state.DownloadRequested, qint16(1));
+    QCOMPARE(t.window.state.VerifyMode, qint16(1)); // a verify pass under way goes on
+    QCOMPARE(t.window.state.DownloadRequested, qint16(0));
     QCOMPARE(t.window.state.LineCount, qint16(0));
     QVERIFY(t.port->writes.isEmpty());
 }
@@ -64,7 +71,7 @@ void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
 {
     TestWindow t;
     t.button("Command5")->setEnabled(false);
-    loadInto(t, write("three.hex", ":01\r\n:02\r\n:00000001FF\r\n"));
+    loadInto(t, write("three.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord + "\r\n"));
     QVERIFY(t.messages->shown.isEmpty());
     const WindowState &s = t.window.state;
     QCOMPARE(s.LineCount, qint16(3));
@@ -75,72 +82,72 @@ void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
     QCOMPARE(t.progress()->position(), 1);
     QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
     QVERIFY(t.button("Command5")->isEnabled());
-    QCOMPARE(t.port->writes, QList<QByteArray>{"BOOT:01\r\n"});
+    QCOMPARE(t.port->writes, QList<QByteArray>{"BOOT" + Old1 + "\r\n"});
 
     TestWindow one;
-    loadInto(one, write("one.hex", ":00000001FF"));
+    loadInto(one, write("one.hex", EndOfFileRecord));
     QCOMPARE(one.window.state.LineIndex, qint16(0)); // sent its only line and wrapped
 }
 
 void TestHexLoader::loadOf9000LinesFillsTheTable()
 {
-    QByteArray file;
-    for (int line = 1; line <= 9000; ++line)
-        file += ":" + QByteArray::number(line) + "\r\n";
+    const QList<QByteArray> records = hexFileRecords(9000);
     TestWindow t;
-    loadInto(t, write("full.hex", file));
+    loadInto(t, write("full.hex", records.join("\r\n")));
     QVERIFY(t.messages->shown.isEmpty());
     QCOMPARE(t.window.state.LineCount, qint16(9000));
-    QCOMPARE(t.window.state.HexLines[9000], QByteArray(":9000"));
+    QCOMPARE(t.window.state.HexLines[9000], EndOfFileRecord);
     QCOMPARE(t.progress()->maximum(), 9000);
 }
 
-void TestHexLoader::failedLoadChangesNothingLoaded_data()
+void TestHexLoader::refusedFileLeavesTheJobAsItWas_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("error");
-    QByteArray tooMany;
-    for (int line = 1; line <= 9001; ++line)
-        tooMany += ":NEW\r\n";
-    QTest::newRow("9001 lines") << write("9001.hex", tooMany) << 9;
+    QTest::newRow("9001 lines") << write("9001.hex", hexFileRecords(9001).join("\n")) << 9;
     QTest::newRow("a line too long to send")
-        << write("long.hex", ":NEW\r\n" + QByteArray(40000, 'A')) << 6;
+        << write("long.hex", Old1 + "\r\n:" + QByteArray(40000, 'A')) << 6;
     QTest::newRow("vanished") << m_dir.filePath("vanished.hex") << 53;
     QTest::newRow("a folder") << m_dir.path() << 75;
+    QTest::newRow("NUL bytes") << write("nul.hex", QByteArray(64, '\0')) << 321;
+    QTest::newRow("a bad checksum")
+        << write("bad.hex", Old1 + "\r\n" + Old2.chopped(1) + "0") << 321;
 }
 
-void TestHexLoader::failedLoadChangesNothingLoaded()
+void TestHexLoader::refusedFileLeavesTheJobAsItWas()
 {
     QFETCH(QString, file);
     QFETCH(int, error);
     TestWindow t;
-    loadInto(t, write("good.hex", ":OLD1\r\n:OLD2\r\n:OLD3\r\n"));
+    loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
     t.window.sendNextLine();
+    t.window.state.VerifyMode = 1; // as if a verify pass were under way
     t.port->writes.clear();
 
     loadInto(t, file);
     QCOMPARE(t.messages->shown.size(), 1);
     QVERIFY(t.messages->shown[0].critical);
     QCOMPARE(t.messages->shown[0].title, "Error#" + QString::number(error));
-    QCOMPARE(t.progress()->text(), QStringLiteral("NO FILE"));
     const WindowState &s = t.window.state;
+    QCOMPARE(s.VerifyMode, qint16(1));
     QCOMPARE(s.LineCount, qint16(3));
     QCOMPARE(s.LineIndex, qint16(2));
-    QCOMPARE(s.HexLines[1], QByteArray(":OLD1"));
-    QCOMPARE(s.HexLines[3], QByteArray(":OLD3"));
+    QCOMPARE(s.HexLines[1], Old1);
+    QCOMPARE(s.HexLines[3], Old3);
     QVERIFY(s.HexLines[4].isEmpty());
     QCOMPARE(t.progress()->maximum(), 3);
+    QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD")); // not "NO FILE": the job goes on
     QVERIFY(t.port->writes.isEmpty());
 
-    // The loaded download goes on untouched.
     t.window.sendNextLine();
-    QCOMPARE(t.port->writes, QList<QByteArray>{"BOOT:OLD3\r\n"});
+    QCOMPARE(t.port->writes,
+             QList<QByteArray>{"BOOT" + QByteArray(Old3).replace(':', '#') + "\r\n"});
 }
 
 void TestHexLoader::emptyFileStartsNothing()
 {
     TestWindow t;
-    loadInto(t, write("good.hex", ":OLD1\r\n:OLD2\r\n"));
+    loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n"));
     t.port->writes.clear();
     loadInto(t, write("empty.hex", ""));
     QCOMPARE(t.messages->shown.size(), 1);
@@ -154,13 +161,45 @@ void TestHexLoader::emptyFileStartsNothing()
 void TestHexLoader::shorterFileLeavesOldEntriesUnsent()
 {
     TestWindow t;
-    loadInto(t, write("long.hex", ":A1\r\n:A2\r\n:A3\r\n"));
-    loadInto(t, write("short.hex", ":B1\r\n:B2\r\n"));
-    QCOMPARE(t.window.state.HexLines[3], QByteArray(":A3"));
+    loadInto(t, write("long.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
+    const QByteArray new1 = dataRecord(0x0200, 4), new2 = dataRecord(0x0210, 5);
+    loadInto(t, write("short.hex", new1 + "\r\n" + new2 + "\r\n"));
+    QCOMPARE(t.window.state.HexLines[3], Old3);
     t.window.sendNextLine();
     t.window.sendNextLine();
     QCOMPARE(t.port->writes.mid(1),
-             (QList<QByteArray>{"BOOT:B1\r\n", "BOOT:B2\r\n", "BOOT:B1\r\n"}));
+             (QList<QByteArray>{"BOOT" + new1 + "\r\n", "BOOT" + new2 + "\r\n",
+                                "BOOT" + new1 + "\r\n"}));
+}
+
+void TestHexLoader::linesGoOutAsTheyStandInTheFile()
+{
+    TestWindow t;
+    const QByteArray lower = Old1.toLower() + " \t";
+    loadInto(t, write("odd.hex", lower + "\n\n" + EndOfFileRecord));
+    QVERIFY(t.messages->shown.isEmpty());
+    t.window.sendNextLine();
+    t.window.sendNextLine();
+    QCOMPARE(t.port->writes, (QList<QByteArray>{"BOOT" + lower + "\r\n", "BOOT\r\n",
+                                                "BOOT" + EndOfFileRecord + "\r\n"}));
+}
+
+void TestHexLoader::theJobGoesOnWhileTheDialogIsOpen()
+{
+    TestWindow t;
+    loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
+    t.port->incoming = "DOWNLOAD\r\n"; // the verify pass begins with line 1
+    t.window.receivePollTick();
+    t.port->writes.clear();
+    t.dialog->whileShown = [&] {
+        t.port->incoming = "OK\r\n";
+        t.window.receivePollTick();
+    };
+    loadInto(t, QString()); // then cancelled
+    QCOMPARE(t.port->writes,
+             QList<QByteArray>{"BOOT" + QByteArray(Old2).replace(':', '#') + "\r\n"});
+    QCOMPARE(t.window.state.VerifyMode, qint16(1));
+    QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
 }
 
 QTEST_MAIN(TestHexLoader)

@@ -15,8 +15,8 @@ private slots:
     void wholeJob();
 };
 
-const QList<QByteArray> firmware{":020000040000FA", ":10000000214601360121470136007EFE09D2190140",
-                                 ":100010002146017E17C20001FF5F16002148011928", ":00000001FF"};
+const QList<QByteArray> firmware{":020000040000FA", ":10010000214601360121470136007EFE09D2190140",
+                                 ":100110002146017E17C20001FF5F16002148011928", ":00000001FF"};
 
 // The board's loader: what it answers to one command.
 QByteArray boardReply(const QByteArray &command)
