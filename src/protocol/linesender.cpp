@@ -2,6 +2,9 @@
 #include "shared/counter.h"
 #include "window/frmserial.h"
 #include "window/progressbar.h"
+#include "window/timer.h"
+
+#include <QLineEdit>
 
 // Sends the line after the one sent last, wrapping after the last loaded line.
 void frmSerial::sendNextLine()
@@ -12,8 +15,25 @@ void frmSerial::sendNextLine()
         vbalProgressBar1->setText(QStringLiteral("DOWNLOAD"));
     increment(state.LineIndex);
     QByteArray frame = Command::line(state.HexLines[state.LineIndex], form);
-    WriteCOM32(frame);
+    if (WriteCOM32(frame) > 0) {
+        state.AwaitedLine = state.LineIndex;
+        ReplyWatch->setEnabled(false); // a fresh wait for this line's reply
+        ReplyWatch->setEnabled(true);
+    }
     vbalProgressBar1->setPosition(state.LineIndex);
     if (state.LineIndex == state.LineCount)
         state.LineIndex = 0;
+}
+
+// No resend: a lost line and a lost reply look the same from here, and the
+// board may only be busy. Saying so lets the operator decide.
+void frmSerial::replyOverdue()
+{
+    const QString pass = state.VerifyMode == 1 ? QStringLiteral("verify line")
+                                               : QStringLiteral("line");
+    Text8->setText(QStringLiteral("No reply to %1 %2 of %3 for %4 s")
+                       .arg(pass)
+                       .arg(state.AwaitedLine)
+                       .arg(state.LineCount)
+                       .arg(ReplyWatch->interval() / 1000));
 }

@@ -11,7 +11,10 @@
 void frmSerial::Com_Parser()
 {
     Text8->setText(QString::fromLatin1(state.RxText));
-    switch (firstReplyKeyword(state.RxText)) {
+    const ReplyKeyword keyword = firstReplyKeyword(state.RxText);
+    if (keyword != ReplyKeyword::None)
+        ReplyWatch->setEnabled(false); // the board has answered
+    switch (keyword) {
     case ReplyKeyword::Version:
         Timer3->setEnabled(false);
         Label2->setText(QStringLiteral("READY"));

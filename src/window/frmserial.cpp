@@ -40,6 +40,7 @@ void frmSerial::connectEvents()
             [this] { runEvent(&frmSerial::installFirmware); });
     connect(Timer3, &QTimer::timeout, this, [this] { runEvent(&frmSerial::probeTick); });
     connect(TMRComm, &QTimer::timeout, this, [this] { runEvent(&frmSerial::receivePollTick); });
+    connect(ReplyWatch, &QTimer::timeout, this, [this] { runEvent(&frmSerial::replyOverdue); });
 }
 
 void frmSerial::runEvent(void (frmSerial::*procedure)())

@@ -49,6 +49,7 @@ public:
     // Serial link (link/)
     qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command
     void receivePollTick();                   // tick of TMRComm: takes in the board's replies
+    void replyOverdue();                      // tick of ReplyWatch: a line has gone unanswered
 
     // Boot protocol and download (protocol/)
     void Com_Parser();           // acts on the reply in state.RxText
@@ -100,6 +101,7 @@ private:
     QPushButton *Command5; // send the next line; below the visible area
     Timer *Timer3;         // connection probe, 200 ms
     Timer *TMRComm;        // receive poll, 20 ms
+    Timer *ReplyWatch;     // the reply to a line is overdue, 3 s after it went out
 
     std::unique_ptr<SerialPort> MSComm1;
     std::unique_ptr<FileDialog> CommonDialog1;

@@ -111,6 +111,9 @@ void frmSerial::createControls()
     Timer3->setObjectName(QStringLiteral("Timer3"));
     TMRComm = new Timer(20, this);
     TMRComm->setObjectName(QStringLiteral("TMRComm"));
+    ReplyWatch = new Timer(3000, this);
+    ReplyWatch->setObjectName(QStringLiteral("ReplyWatch"));
+    ReplyWatch->setSingleShot(true);
 }
 
 void frmSerial::setKeyboardOrder()

@@ -50,6 +50,7 @@ void frmSerial::closePort()
 {
     Timer3->setEnabled(false);
     TMRComm->setEnabled(false);
+    ReplyWatch->setEnabled(false);
     vbalProgressBar1->setText(QStringLiteral("NO FILE"));
     Label2->setText(QStringLiteral("Closed"));
     Text8->clear();

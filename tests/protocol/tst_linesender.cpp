@@ -14,6 +14,7 @@ private slots:
     void failsWithNothingSentPastTheTable_data();
     void failsWithNothingSentPastTheTable();
     void failedSendButtonShowsTheErrorAndTheWindowGoesOn();
+    void anUnansweredLineIsShownAndALateReplyCarriesOn();
 };
 
 void TestLineSender::sendsEntriesInTurnAndWraps_data()
@@ -131,6 +132,46 @@ void TestLineSender::failedSendButtonShowsTheErrorAndTheWindowGoesOn()
     t.button("Command5")->click();
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.window.state.LineIndex, qint16(1));
+}
+
+void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
+{
+    TestWindow t;
+    t.port->setOpen(true);
+    t.rtu()->setChecked(false);
+    for (qint16 i = 1; i <= 3; ++i)
+        t.window.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.window.state.LineCount = 3;
+    Timer *watch = t.timer("ReplyWatch");
+    QCOMPARE(watch->interval(), 3000);
+
+    t.window.sendNextLine();
+    QVERIFY(watch->isEnabled());
+    t.port->incoming = "OK\r\n"; // answered in time: the watch starts afresh for line 2
+    t.window.receivePollTick();
+    QCOMPARE(t.port->writes.size(), 2);
+    QVERIFY(watch->isEnabled());
+
+    t.window.replyOverdue(); // 3 s without a reply to line 2
+    QCOMPARE(t.box("Text8")->text(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
+    QCOMPARE(t.port->writes.size(), 2); // nothing resent
+    t.port->incoming = "OK\r\n";        // the board was only busy
+    t.window.receivePollTick();
+    QCOMPARE(t.port->writes.last(), QByteArray("BOOT:03\r\n"));
+    QCOMPARE(t.box("Text8")->text(), QStringLiteral("OK\r\n"));
+
+    t.port->incoming = "DOWNLOAD\r\n";
+    t.window.receivePollTick();
+    t.window.replyOverdue();
+    QCOMPARE(t.box("Text8")->text(), QStringLiteral("No reply to verify line 1 of 3 for 3 s"));
+
+    t.port->incoming = "chatter"; // no keyword: no answer yet
+    t.window.receivePollTick();
+    QVERIFY(watch->isEnabled());
+    t.window.closePort();
+    QVERIFY(!watch->isEnabled());
+    t.window.sendNextLine(); // nothing goes out on a closed port, so nothing is awaited
+    QVERIFY(!watch->isEnabled());
 }
 
 QTEST_MAIN(TestLineSender)
