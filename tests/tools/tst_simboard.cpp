@@ -1,9 +1,12 @@
 #include "bootline-sim/board.h"
+#include "bootline-sim/bus.h"
+#include "bootline-sim/dice.h"
 #include "bootline-sim/hexrecord.h"
 #include "bootline-sim/linedecoder.h"
 #include "bootline-sim/portalias.h"
 #include "bootline-sim/readable.h"
 #include "bootline-sim/replyplan.h"
+#include "bootline-sim/replyqueue.h"
 #include "bootline-sim/rtudecoder.h"
 #include "link/crc16.h"
 #include "link/rtuframe.h"
@@ -12,8 +15,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtMath>
+#include <algorithm>
 
 namespace {
 
@@ -36,32 +42,73 @@ QList<QByteArray> talk(Board &board, const QList<QByteArray> &commands)
     return replies;
 }
 
-// What a decoder finds in a stream, as short texts; fed whole or a byte at a
-// time. Runs of dropped bytes count once, as feeding bytewise splits them.
-QStringList decode(CommandDecoder &decoder, const QByteArray &stream, bool bytewise,
-                   quint8 address = 1)
+// What a decoder finds in a stream, as short texts; fed in pieces of the
+// given size (0: whole). Runs of dropped bytes count once, as feeding in
+// pieces splits them.
+QStringList decode(CommandDecoder &decoder, const QByteArray &stream, qsizetype piece = 0)
 {
     QStringList found;
     const auto take = [&] {
-        while (const std::optional<Received> r = decoder.next(address)) {
-            static const char *const names[] = {"C", "O", "R", "D"};
+        while (const std::optional<Received> r = decoder.next()) {
+            static const char *const names[] = {"C", "R", "D"};
             QString text = QString::fromLatin1(names[r->kind]);
-            if (r->kind == Received::Command || r->kind == Received::OtherAddress)
+            if (r->kind == Received::Command)
                 text += QString::number(r->address) + u':' + QString::fromLatin1(r->bytes);
             if (text != u"D" || found.isEmpty() || found.last() != u"D")
                 found << text;
         }
     };
-    if (bytewise) {
-        for (const char byte : stream) {
-            decoder.feed(QByteArray(1, byte));
-            take();
-        }
-    } else {
-        decoder.feed(stream);
+    const qsizetype step = piece > 0 ? piece : stream.size();
+    for (qsizetype at = 0; at < stream.size(); at += step) {
+        decoder.feed(stream.mid(at, step));
         take();
     }
     return found;
+}
+
+// Every way the host's bytes may come in: at once, in 4 KB reads, a byte at a time.
+const QList<qsizetype> Pieces = {0, 4096, 1};
+
+// A reply's writes run together.
+QByteArray onWire(const QList<WireChunk> &chunks)
+{
+    QByteArray bytes;
+    for (const WireChunk &chunk : chunks)
+        bytes += chunk.bytes;
+    return bytes;
+}
+
+// A style with these faults on the second reply.
+ReplyStyle faultsOnSecond(Framing framing, const QStringList &faults)
+{
+    ReplyStyle s;
+    s.framing = framing;
+    const ReplySelection second = *ReplySelection::parse(QStringLiteral("2"));
+    for (const QString &fault : faults) {
+        if (fault == u"split")
+            s.split = second;
+        else if (fault == u"garbage")
+            s.garbage = second;
+        else if (fault == u"garbage-run")
+            s.garbageRun = second;
+        else if (fault == u"bad-crc")
+            s.badCrc = second;
+        else if (fault == u"trailing")
+            s.trailing = second;
+        else if (fault == u"late")
+            s.late = second;
+        else if (fault == u"silent")
+            s.silent = second;
+        else
+            qFatal("no such fault: %s", qPrintable(fault));
+    }
+    return s;
+}
+
+// A command for the board at address, as the RTU decoder hands it over.
+Received frameFor(quint8 address, const QByteArray &command)
+{
+    return Received{Received::Command, command, address};
 }
 
 } // namespace
@@ -74,6 +121,7 @@ private slots:
     void conversation_data();
     void conversation();
     void countsLinesAndMismatches();
+    void resentLinesTakenOnce();
     void hostReadsTheIntendedKeywordOnly();
     void rtuFrames_data();
     void rtuFrames();
@@ -82,8 +130,24 @@ private slots:
     void plainLines();
     void replySelection_data();
     void replySelection();
+    void randomSelection_data();
+    void randomSelection();
     void replyOnTheWire_data();
     void replyOnTheWire();
+    void splitAt_data();
+    void splitAt();
+    void splitAtRandom();
+    void garbageRun_data();
+    void garbageRun();
+    void lateRepliesKeepOrder_data();
+    void lateRepliesKeepOrder();
+    void addressList_data();
+    void addressList();
+    void sharedBus_data();
+    void sharedBus();
+    void sharedBusKeepsImagesApart();
+    void oneBoardSummary();
+    void plainBusTakesEveryLine();
     void aliasClaim_data();
     void aliasClaim();
     void aliasLeftAloneOnceSomeoneElsesLink();
@@ -164,6 +228,27 @@ void TestSimBoard::conversation_data()
     QTest::newRow("unknown commands") << Lines{"BOOTx", "BOOT", "BOOTI", "BOOTii"}
                                       << Lines{"FORMAT", "FORMAT", "FORMAT", "FORMAT"};
     QTest::newRow("not for the loader") << Lines{"HELLO", "boot:00000001FF"} << Lines{"-", "-"};
+    // The host sends a line again when our reply to it was lost.
+    QTest::newRow("resent download line") << Lines{bLine1, bLine1, bEof, vLine1, vEof}
+                                          << Lines{"OK", "OK", "DOWNLOAD", "OK", "DOWNLOAD"};
+    QTest::newRow("resent end of file keeps the image")
+        << Lines{bLine1, bEof, bEof, vLine1, vEof}
+        << Lines{"OK", "DOWNLOAD", "DOWNLOAD", "OK", "DOWNLOAD"};
+    QTest::newRow("resent verify line")
+        << Lines{bLine1, bLine2, bEof, vLine1, vLine1, vLine2, vEof}
+        << Lines{"OK", "OK", "DOWNLOAD", "OK", "OK", "OK", "DOWNLOAD"};
+    QTest::newRow("resent mismatch gets the same answer")
+        << Lines{bLine1, bEof, vLine2, vLine2, vEof}
+        << Lines{"OK", "DOWNLOAD", "ERROR", "ERROR", "DOWNLOAD"};
+    QTest::newRow("resent bad record")
+        << Lines{"BOOT" + Line2Changed, "BOOT" + Line2Changed, bLine1, bEof, vLine1}
+        << Lines{"FORMAT", "FORMAT", "OK", "DOWNLOAD", "OK"};
+    QTest::newRow("resent after a probe")
+        << Lines{bLine1, "BOOTi", bLine1, bEof, vLine1, vEof}
+        << Lines{"OK", "VER=1.0 SIM", "OK", "DOWNLOAD", "OK", "DOWNLOAD"};
+    QTest::newRow("the same line again later is taken again")
+        << Lines{bLine1, bLine2, bLine1, bEof, vLine1, vLine2, vLine1, vEof}
+        << Lines{"OK", "OK", "OK", "DOWNLOAD", "OK", "OK", "OK", "DOWNLOAD"};
 }
 
 void TestSimBoard::conversation()
@@ -187,6 +272,19 @@ void TestSimBoard::countsLinesAndMismatches()
     QCOMPARE(int(board.address()), 0x0B);
 }
 
+void TestSimBoard::resentLinesTakenOnce()
+{
+    Board board(1, "VER=1.0 SIM");
+    talk(board, {"BOOT" + Line1, "BOOT" + Line1, "BOOT" + Line2, "BOOT" + Eof, "BOOT" + Eof,
+                 "BOOT" + verifyForm(Line1), "BOOT" + verifyForm(Line2), "BOOT" + verifyForm(Line2),
+                 "BOOT" + verifyForm(Eof)});
+    QCOMPARE(board.image(), (QList<QByteArray>{Line1, Line2, Eof}));
+    QCOMPARE(board.linesReceived(), 3);
+    QCOMPARE(board.linesVerified(), 3);
+    QCOMPARE(board.mismatches(), 0);
+    QCOMPARE(board.resends(), 3);
+}
+
 void TestSimBoard::hostReadsTheIntendedKeywordOnly()
 {
     Board board(1, "VER=1.0 SIM");
@@ -204,6 +302,8 @@ void TestSimBoard::rtuFrames_data()
     const QByteArray eof = rtuFrame(1, "BOOT" + Eof + "\r\n");
     QByteArray badCrc = probe;
     badCrc[badCrc.size() - 1] = char(badCrc.back() ^ 1);
+    // The longest line the host sends: its frame just fits in 32767 bytes.
+    const QByteArray longest = "BOOT:" + QByteArray(32753, 'A');
 
     QTest::newRow("probe") << QByteArray::fromHex("01424F4F54690D0AFC89")
                            << QStringList{"C1:BOOTi"};
@@ -211,23 +311,29 @@ void TestSimBoard::rtuFrames_data()
     QTest::newRow("garbage in front")
         << QByteArray("\x00\xFF\x42\x4F", 4) + probe << QStringList{"D", "C1:BOOTi"};
     QTest::newRow("other address")
-        << rtuFrame(2, "BOOTi\r\n") + probe << QStringList{"O2:BOOTi", "C1:BOOTi"};
+        << rtuFrame(2, "BOOTi\r\n") + probe << QStringList{"C2:BOOTi", "C1:BOOTi"};
     QTest::newRow("bad checksum") << badCrc + probe << QStringList{"R", "C1:BOOTi"};
     QTest::newRow("broken off, next frame inside")
         << eof.left(9) + probe << QStringList{"R", "C1:BOOTi"};
     QTest::newRow("address that reads as B")
-        << rtuFrame('B', "BOOTi\r\n") << QStringList{"O66:BOOTi"};
+        << rtuFrame('B', "BOOTi\r\n") << QStringList{"C66:BOOTi"};
     QTest::newRow("long run of junk")
-        << QByteArray(LineDecoder::LongestLine + 10, 'x') + probe << QStringList{"D", "C1:BOOTi"};
+        << QByteArray(RtuDecoder::LongestFrame + 10, 'x') + probe << QStringList{"D", "C1:BOOTi"};
+    QTest::newRow("longest host frame")
+        << rtuFrame(1, longest + "\r\n") + probe
+        << QStringList{"C1:" + QString::fromLatin1(longest), "C1:BOOTi"};
+    QTest::newRow("too long to be the host's")
+        << '\x01' + longest + "AAAAAAAAAA\r\n" + QByteArray(2, '\0') + probe
+        << QStringList{"R", "C1:BOOTi"};
 }
 
 void TestSimBoard::rtuFrames()
 {
     QFETCH(QByteArray, stream);
     QFETCH(QStringList, found);
-    for (const bool bytewise : {false, true}) {
+    for (const qsizetype piece : Pieces) {
         RtuDecoder decoder;
-        QCOMPARE(decode(decoder, stream, bytewise), found);
+        QCOMPARE(decode(decoder, stream, piece), found);
     }
 }
 
@@ -235,16 +341,17 @@ void TestSimBoard::rtuPartialFrameDroppedWhenQuiet()
 {
     RtuDecoder decoder;
     const QByteArray frame = rtuFrame(1, "BOOT" + Line1 + "\r\n");
-    QVERIFY(decode(decoder, frame.left(20), false).isEmpty());
+    QVERIFY(decode(decoder, frame.left(20)).isEmpty());
     QCOMPARE(decoder.dropPartial(), frame.left(20));
     QVERIFY(decoder.isEmpty());
-    QCOMPARE(decode(decoder, frame, false), QStringList{"C1:BOOT" + Line1});
+    QCOMPARE(decode(decoder, frame), QStringList{"C1:BOOT" + Line1});
 }
 
 void TestSimBoard::plainLines_data()
 {
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<QStringList>("found");
+    const QByteArray longest = "BOOT:" + QByteArray(32753, 'A');
     QTest::newRow("CR LF") << QByteArray("BOOTi\r\n") << QStringList{"C0:BOOTi"};
     QTest::newRow("LF alone") << QByteArray("BOOTi\n") << QStringList{"C0:BOOTi"};
     QTest::newRow("two, blank lines between")
@@ -252,15 +359,18 @@ void TestSimBoard::plainLines_data()
     QTest::newRow("unfinished stays") << QByteArray("BOOTi\r\nBOOT") << QStringList{"C0:BOOTi"};
     QTest::newRow("too long") << QByteArray(LineDecoder::LongestLine + 1, 'x') + "\r\nBOOTi\r\n"
                               << QStringList{"D", "C0:BOOTi"};
+    QTest::newRow("longest host line")
+        << longest + "\r\nBOOTi\r\n"
+        << QStringList{"C0:" + QString::fromLatin1(longest), "C0:BOOTi"};
 }
 
 void TestSimBoard::plainLines()
 {
     QFETCH(QByteArray, stream);
     QFETCH(QStringList, found);
-    for (const bool bytewise : {false, true}) {
+    for (const qsizetype piece : Pieces) {
         LineDecoder decoder;
-        QCOMPARE(decode(decoder, stream, bytewise), found);
+        QCOMPARE(decode(decoder, stream, piece), found);
     }
 }
 
@@ -278,6 +388,11 @@ void TestSimBoard::replySelection_data()
     QTest::newRow("two dashes") << "1-2-3" << QList<int>{-1};
     QTest::newRow("empty item") << "1,,2" << QList<int>{-1};
     QTest::newRow("word") << "first" << QList<int>{-1};
+    QTest::newRow("random without a chance") << "random:" << QList<int>{-1};
+    QTest::newRow("random over 100") << "random:100.5" << QList<int>{-1};
+    QTest::newRow("random below 0") << "random:-1" << QList<int>{-1};
+    QTest::newRow("random not a number") << "random:nan" << QList<int>{-1};
+    QTest::newRow("random with a list") << "random:1,2" << QList<int>{-1};
 }
 
 void TestSimBoard::replySelection()
@@ -288,8 +403,45 @@ void TestSimBoard::replySelection()
     QCOMPARE(selection.has_value(), chosen != QList<int>{-1});
     if (!selection)
         return;
+    Dice dice(1);
     for (int ordinal = 1; ordinal <= 12; ++ordinal)
-        QCOMPARE(selection->contains(ordinal), chosen.contains(ordinal));
+        QCOMPARE(selection->hits(ordinal, dice), chosen.contains(ordinal));
+}
+
+void TestSimBoard::randomSelection_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("percent");
+    QTest::newRow("5") << "random:5" << 5.0;
+    QTest::newRow("0.05") << "random:0.05" << 0.05;
+    QTest::newRow("half, blanks around") << " random:50 " << 50.0;
+    QTest::newRow("never") << "random:0" << 0.0;
+    QTest::newRow("always") << "random:100" << 100.0;
+}
+
+void TestSimBoard::randomSelection()
+{
+    QFETCH(QString, text);
+    QFETCH(double, percent);
+    const ReplySelection selection = *ReplySelection::parse(text);
+    constexpr int Replies = 40000;
+    const auto hitsWithSeed = [&](quint32 seed) {
+        Dice dice(seed);
+        QList<int> hits;
+        for (int ordinal = 1; ordinal <= Replies; ++ordinal) {
+            if (selection.hits(ordinal, dice))
+                hits << ordinal;
+        }
+        return hits;
+    };
+    const QList<int> hits = hitsWithSeed(7);
+    QCOMPARE(hitsWithSeed(7), hits);
+    const double expected = Replies * percent / 100;
+    QVERIFY2(
+        qAbs(hits.size() - expected) <= 5 * qSqrt(expected) + 1,
+        qPrintable(QStringLiteral("%1 hits, about %2 expected").arg(hits.size()).arg(expected)));
+    if (percent > 0 && percent < 100)
+        QVERIFY(hitsWithSeed(8) != hits);
 }
 
 void TestSimBoard::replyOnTheWire_data()
@@ -298,38 +450,53 @@ void TestSimBoard::replyOnTheWire_data()
     QTest::addColumn<QList<int>>("waits");
     QTest::addColumn<QList<QByteArray>>("chunks");
     const QByteArray ok = QByteArray::fromHex("01424F4BD5CB");
-    // The fault, if any, hits the second reply.
-    const auto style = [](Framing framing, const QByteArray &fault = {}) {
-        ReplyStyle s;
-        s.framing = framing;
-        const ReplySelection second = *ReplySelection::parse(QStringLiteral("2"));
-        if (fault == "split")
-            s.split = second;
-        else if (fault == "garbage")
-            s.garbage = second;
-        else if (fault == "bad-crc")
-            s.badCrc = second;
-        else if (fault == "silent")
-            s.silent = second;
-        return s;
-    };
-    ReplyStyle late = style(Framing::Rtu);
-    late.latencyMs = 20;
-    ReplyStyle paced = late;
+    const QByteArray spoilt = ok.chopped(1) + char(0xCB ^ 0x5A);
+    const QByteArray garbage("\x00\xFF\x00", 3);
+    const QByteArray zero(1, '\0');
+    const auto style = faultsOnSecond;
+    ReplyStyle slow = style(Framing::Rtu, {});
+    slow.latencyMs = 20;
+    ReplyStyle paced = slow;
     paced.wirePacing = true;
+    ReplyStyle ownTrailing = style(Framing::Rtu, {"trailing"});
+    ownTrailing.trailingBytes = QByteArray::fromHex("FF00");
+    ReplyStyle slowAndLate = style(Framing::Rtu, {"late", "split"});
+    slowAndLate.latencyMs = 20;
+    slowAndLate.lateMs = 900;
+    ReplyStyle everything = style(Framing::Rtu, {"garbage", "bad-crc", "split", "trailing"});
+    everything.splitPoint = SplitPoint::After;
 
-    QTest::newRow("RTU") << style(Framing::Rtu) << QList<int>{0} << QList<QByteArray>{ok};
-    QTest::newRow("plain") << style(Framing::Plain) << QList<int>{0} << QList<QByteArray>{"OK\r\n"};
-    QTest::newRow("split") << style(Framing::Rtu, "split") << QList<int>{0, 30}
+    QTest::newRow("RTU") << style(Framing::Rtu, {}) << QList<int>{0} << QList<QByteArray>{ok};
+    QTest::newRow("plain") << style(Framing::Plain, {}) << QList<int>{0}
+                           << QList<QByteArray>{"OK\r\n"};
+    QTest::newRow("split") << style(Framing::Rtu, {"split"}) << QList<int>{0, 30}
                            << QList<QByteArray>{ok.left(3), ok.mid(3)};
-    QTest::newRow("garbage") << style(Framing::Rtu, "garbage") << QList<int>{0}
-                             << QList<QByteArray>{QByteArray("\x00\xFF\x00", 3) + ok};
-    QTest::newRow("bad CRC") << style(Framing::Rtu, "bad-crc") << QList<int>{0}
-                             << QList<QByteArray>{ok.chopped(1) + char(0xCB ^ 0x5A) + ok};
+    QTest::newRow("garbage") << style(Framing::Rtu, {"garbage"}) << QList<int>{0}
+                             << QList<QByteArray>{garbage + ok};
+    QTest::newRow("bad CRC") << style(Framing::Rtu, {"bad-crc"}) << QList<int>{0}
+                             << QList<QByteArray>{spoilt + ok};
     QTest::newRow("bad CRC has nothing to spoil in plain")
-        << style(Framing::Plain, "bad-crc") << QList<int>{0} << QList<QByteArray>{"OK\r\n"};
-    QTest::newRow("silent") << style(Framing::Rtu, "silent") << QList<int>{} << QList<QByteArray>{};
-    QTest::newRow("latency") << late << QList<int>{20} << QList<QByteArray>{ok};
+        << style(Framing::Plain, {"bad-crc"}) << QList<int>{0} << QList<QByteArray>{"OK\r\n"};
+    QTest::newRow("silent") << style(Framing::Rtu, {"silent"}) << QList<int>{}
+                            << QList<QByteArray>{};
+    QTest::newRow("silent wins over the rest")
+        << style(Framing::Rtu, {"silent", "garbage-run", "late"}) << QList<int>{}
+        << QList<QByteArray>{};
+    QTest::newRow("trailing") << style(Framing::Rtu, {"trailing"}) << QList<int>{0}
+                              << QList<QByteArray>{ok + zero};
+    QTest::newRow("trailing bytes of our own")
+        << ownTrailing << QList<int>{0} << QList<QByteArray>{ok + QByteArray::fromHex("FF00")};
+    QTest::newRow("trailing after the last piece")
+        << style(Framing::Rtu, {"split", "trailing"}) << QList<int>{0, 30}
+        << QList<QByteArray>{ok.left(3), ok.mid(3) + zero};
+    QTest::newRow("late") << style(Framing::Rtu, {"late"}) << QList<int>{4000}
+                          << QList<QByteArray>{ok};
+    QTest::newRow("late holds the first piece, latency on top")
+        << slowAndLate << QList<int>{920, 30} << QList<QByteArray>{ok.left(3), ok.mid(3)};
+    QTest::newRow("all around the reply")
+        << everything << QList<int>{0, 30}
+        << QList<QByteArray>{garbage + spoilt + ok.left(1), ok.mid(1) + zero};
+    QTest::newRow("latency") << slow << QList<int>{20} << QList<QByteArray>{ok};
     // 50 command bytes take 4.3 ms and 6 reply bytes 0.5 ms, each rounded up.
     QTest::newRow("wire pacing") << paced << QList<int>{20 + 5 + 1} << QList<QByteArray>{ok};
 }
@@ -339,7 +506,8 @@ void TestSimBoard::replyOnTheWire()
     QFETCH(ReplyStyle, style);
     QFETCH(QList<int>, waits);
     QFETCH(QList<QByteArray>, chunks);
-    const ReplyPlan plan = planReply(style, 1, "OK", 2, 50);
+    Dice dice(1);
+    const ReplyPlan plan = planReply(style, 1, "OK", 2, 50, dice);
     QList<int> planWaits;
     QList<QByteArray> planChunks;
     for (const WireChunk &chunk : plan.chunks) {
@@ -349,8 +517,281 @@ void TestSimBoard::replyOnTheWire()
     QCOMPARE(planChunks, chunks);
     QCOMPARE(planWaits, waits);
     // Faults hit the chosen reply only.
-    QCOMPARE(planReply(style, 1, "OK", 3, 50).chunks.first().bytes,
+    QCOMPARE(planReply(style, 1, "OK", 3, 50, dice).chunks.first().bytes,
              framedReply(style.framing, 1, "OK"));
+}
+
+void TestSimBoard::splitAt_data()
+{
+    QTest::addColumn<Framing>("framing");
+    QTest::addColumn<int>("after"); // 0: halfway
+    QTest::addColumn<bool>("garbage");
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    const QByteArray ok = QByteArray::fromHex("01424F4BD5CB");
+    const QByteArray garbage("\x00\xFF\x00", 3);
+    QTest::newRow("halfway") << Framing::Rtu << 0 << false
+                             << QList<QByteArray>{ok.left(3), ok.mid(3)};
+    QTest::newRow("right after the address")
+        << Framing::Rtu << 1 << false << QList<QByteArray>{ok.left(1), ok.mid(1)};
+    QTest::newRow("before the last byte")
+        << Framing::Rtu << 5 << false << QList<QByteArray>{ok.left(5), ok.mid(5)};
+    QTest::newRow("at the length")
+        << Framing::Rtu << 6 << false << QList<QByteArray>{ok.left(5), ok.mid(5)};
+    QTest::newRow("far beyond") << Framing::Rtu << 100 << false
+                                << QList<QByteArray>{ok.left(5), ok.mid(5)};
+    QTest::newRow("garbage that ends on our address")
+        << Framing::Rtu << 1 << true << QList<QByteArray>{garbage + ok.left(1), ok.mid(1)};
+    QTest::newRow("plain, between CR and LF")
+        << Framing::Plain << 100 << false << QList<QByteArray>{"OK\r", "\n"};
+}
+
+void TestSimBoard::splitAt()
+{
+    QFETCH(Framing, framing);
+    QFETCH(int, after);
+    QFETCH(bool, garbage);
+    QFETCH(QList<QByteArray>, chunks);
+    ReplyStyle style =
+        faultsOnSecond(framing, garbage ? QStringList{"split", "garbage"} : QStringList{"split"});
+    if (after > 0) {
+        style.splitPoint = SplitPoint::After;
+        style.splitAfter = after;
+    }
+    Dice dice(1);
+    QList<QByteArray> planChunks;
+    for (const WireChunk &chunk : planReply(style, 1, "OK", 2, 50, dice).chunks)
+        planChunks << chunk.bytes;
+    QCOMPARE(planChunks, chunks);
+}
+
+void TestSimBoard::splitAtRandom()
+{
+    ReplyStyle style;
+    style.split = *ReplySelection::parse(QStringLiteral("all"));
+    style.splitPoint = SplitPoint::Random;
+    const QByteArray ok = framedReply(Framing::Rtu, 1, "OK");
+    const auto cuts = [&](quint32 seed) {
+        Dice dice(seed);
+        QList<qsizetype> cuts;
+        for (int ordinal = 1; ordinal <= 200; ++ordinal) {
+            const ReplyPlan plan = planReply(style, 1, "OK", ordinal, 50, dice);
+            if (plan.chunks.size() != 2 || onWire(plan.chunks) != ok)
+                return QList<qsizetype>{};
+            cuts << plan.chunks.first().bytes.size();
+        }
+        return cuts;
+    };
+    const QList<qsizetype> found = cuts(3);
+    QCOMPARE(found.size(), 200);
+    QCOMPARE(cuts(3), found);
+    // Every place from right after the address to before the last byte, and no other.
+    for (qsizetype after = 1; after < ok.size(); ++after)
+        QVERIFY(found.contains(after));
+    QCOMPARE(*std::min_element(found.begin(), found.end()), 1);
+    QCOMPARE(*std::max_element(found.begin(), found.end()), ok.size() - 1);
+}
+
+void TestSimBoard::garbageRun_data()
+{
+    QTest::addColumn<Framing>("framing");
+    QTest::addColumn<int>("address");
+    QTest::newRow("plain") << Framing::Plain << 1;
+    QTest::newRow("RTU") << Framing::Rtu << 1;
+    QTest::newRow("RTU at the address that reads as B") << Framing::Rtu << int('B');
+    QTest::newRow("RTU at the address that reads as LF") << Framing::Rtu << int('\n');
+    QTest::newRow("RTU at the highest address") << Framing::Rtu << 247;
+}
+
+void TestSimBoard::garbageRun()
+{
+    QFETCH(Framing, framing);
+    QFETCH(int, address);
+    ReplyStyle style = faultsOnSecond(framing, {"garbage-run"});
+    style.garbageLength = 16384;
+    Dice dice(1);
+    const ReplyPlan plan = planReply(style, quint8(address), "OK", 2, 50, dice);
+    QCOMPARE(plan.chunks.size(), 2);
+    const QByteArray run = plan.chunks.first().bytes;
+    QCOMPARE(run.size(), 16384);
+    QCOMPARE(plan.chunks.first().waitMs, 0);
+    QCOMPARE(plan.chunks.last().bytes, framedReply(framing, quint8(address), "OK"));
+    QCOMPARE(plan.chunks.last().waitMs, style.splitGapMs);
+
+    QSet<char> seen;
+    for (const char b : run) {
+        QVERIFY2(!(b >= 'A' && b <= 'Z') && b != '=' && b != '\r' && b != '\n',
+                 qPrintable(QStringLiteral("byte %1 in the run").arg(quint8(b))));
+        seen.insert(b);
+    }
+    // Every other byte value turns up, so the run is noise and not a pattern.
+    QCOMPARE(seen.size(), 256 - 26 - 3);
+    if (framing == Framing::Rtu)
+        QVERIFY(!run.contains(QByteArray(1, char(address)) + 'B'));
+}
+
+void TestSimBoard::lateRepliesKeepOrder_data()
+{
+    QTest::addColumn<QString>("late");
+    QTest::addColumn<QString>("split");
+    QTest::addColumn<int>("latencyMs");
+    QTest::addColumn<QList<qint64>>("dues"); // of the writes, in the order they go out
+    // The first reply's command comes at 0 ms, the second's at 10 ms.
+    QTest::newRow("late first holds the second behind it") << "1"
+                                                           << "" << 0 << QList<qint64>{4000, 4000};
+    QTest::newRow("late second") << "2"
+                                 << "" << 0 << QList<qint64>{0, 4010};
+    QTest::newRow("late and split first") << "1"
+                                          << "1" << 0 << QList<qint64>{4000, 4030, 4030};
+    QTest::newRow("latency on top") << "1"
+                                    << "" << 20 << QList<qint64>{4020, 4040};
+}
+
+void TestSimBoard::lateRepliesKeepOrder()
+{
+    QFETCH(QString, late);
+    QFETCH(QString, split);
+    QFETCH(int, latencyMs);
+    QFETCH(QList<qint64>, dues);
+    ReplyStyle style;
+    style.late = *ReplySelection::parse(late);
+    if (!split.isEmpty())
+        style.split = *ReplySelection::parse(split);
+    style.latencyMs = latencyMs;
+    Dice dice(1);
+    ReplyQueue queue;
+    queue.add(0, planReply(style, 1, "FIRST", 1, 10, dice).chunks, QStringLiteral("first"));
+    queue.add(10, planReply(style, 1, "SECOND", 2, 10, dice).chunks, QStringLiteral("second"));
+
+    QCOMPARE(queue.nextDueMs().value_or(-1), dues.first());
+    QVERIFY(!queue.takeDue(dues.first() - 1));
+    QList<qint64> found;
+    QByteArray bytes;
+    QStringList logLines;
+    while (const std::optional<ReplyQueue::Write> write = queue.takeDue(dues.last())) {
+        found << write->dueMs;
+        bytes += write->bytes;
+        if (!write->logLine.isEmpty())
+            logLines << write->logLine;
+    }
+    QCOMPARE(found, dues);
+    QCOMPARE(bytes, framedReply(Framing::Rtu, 1, "FIRST") + framedReply(Framing::Rtu, 1, "SECOND"));
+    QCOMPARE(logLines, (QStringList{"first", "second"}));
+    QVERIFY(!queue.nextDueMs());
+}
+
+void TestSimBoard::addressList_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("addresses"); // {-1}: refused
+    QTest::newRow("one") << "1" << QList<int>{1};
+    QTest::newRow("list and range") << "1,3,5-8" << QList<int>{1, 3, 5, 6, 7, 8};
+    QTest::newRow("highest") << " 247 " << QList<int>{247};
+    QTest::newRow("zero") << "0" << QList<int>{-1};
+    QTest::newRow("above the highest") << "248" << QList<int>{-1};
+    QTest::newRow("range past the highest") << "240-250" << QList<int>{-1};
+    QTest::newRow("twice") << "1,1" << QList<int>{-1};
+    QTest::newRow("twice through a range") << "1-3,2" << QList<int>{-1};
+    QTest::newRow("empty") << "" << QList<int>{-1};
+}
+
+void TestSimBoard::addressList()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<int>, addresses);
+    const std::optional<QList<quint8>> parsed = Bus::parseAddresses(text);
+    QList<int> found{-1};
+    if (parsed)
+        found = QList<int>(parsed->begin(), parsed->end());
+    QCOMPARE(found, addresses);
+}
+
+void TestSimBoard::sharedBus_data()
+{
+    // Frames in as "address:command", replies out as "address:text", "-" for none.
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<QStringList>("replies");
+    QTest::newRow("each answers its own") << QStringList{"1:BOOTi", "2:BOOTi", "3:BOOTi"}
+                                          << QStringList{"1:VER=1.0 SIM", "2:VER=1.0 SIM", "-"};
+    QTest::newRow("onto a taken address")
+        << QStringList{"1:BOOT$02", "1:BOOTi", "2:BOOTi"}
+        << QStringList{"1:FORMAT", "1:VER=1.0 SIM", "2:VER=1.0 SIM"};
+    QTest::newRow("onto a free address")
+        << QStringList{"1:BOOT$03", "1:BOOTi", "3:BOOTi", "3:BOOT$01", "1:BOOTi"}
+        << QStringList{"1:ADDR=03", "-", "3:VER=1.0 SIM", "3:ADDR=01", "1:VER=1.0 SIM"};
+    QTest::newRow("onto its own address") << QStringList{"2:BOOT$02"} << QStringList{"2:ADDR=02"};
+    QTest::newRow("one installed, the other still loads")
+        << QStringList{"1:BOOTg", "1:BOOTi", "2:BOOTi"}
+        << QStringList{"1:RUN", "-", "2:VER=1.0 SIM"};
+}
+
+void TestSimBoard::sharedBus()
+{
+    QFETCH(QStringList, frames);
+    QFETCH(QStringList, replies);
+    Bus bus({1, 2}, "VER=1.0 SIM", ReplyStyle(), 1);
+    QStringList found;
+    for (const QString &frame : frames) {
+        const QStringList parts = frame.split(u':');
+        const QByteArray wire =
+            onWire(bus.take(frameFor(quint8(parts[0].toInt()), parts[1].toLatin1())).chunks);
+        if (wire.isEmpty()) {
+            found << QStringLiteral("-");
+            continue;
+        }
+        const quint8 from = quint8(wire[0]);
+        const QByteArray text = wire.mid(2, wire.size() - 4);
+        QCOMPARE(wire, rtuFrame(from, "B" + text));
+        found << QString::number(from) + u':' + QString::fromLatin1(text);
+    }
+    QCOMPARE(found, replies);
+}
+
+void TestSimBoard::sharedBusKeepsImagesApart()
+{
+    Bus bus({1, 2}, "VER=1.0 SIM", ReplyStyle(), 1);
+    const auto send = [&](quint8 address, const QByteArray &command) {
+        return onWire(bus.take(frameFor(address, command)).chunks);
+    };
+    send(1, "BOOT" + Line1);
+    send(2, "BOOT" + Line2);
+    send(1, "BOOT" + Eof);
+    send(1, "BOOT" + Eof); // its DOWNLOAD was lost
+    send(2, "BOOT" + Eof);
+    QCOMPARE(bus.boards()[0].image(), (QList<QByteArray>{Line1, Eof}));
+    QCOMPARE(bus.boards()[1].image(), (QList<QByteArray>{Line2, Eof}));
+    QCOMPARE(send(1, "BOOT" + verifyForm(Line1)), rtuFrame(1, "BOK"));
+    QCOMPARE(send(2, "BOOT" + verifyForm(Line1)), rtuFrame(2, "BERROR"));
+    QCOMPARE(bus.lines(), 6);
+    QCOMPARE(bus.mismatches(), 1);
+    QCOMPARE(bus.summary(),
+             (QStringList{
+                 "bootline-sim: address 1: lines received 2, lines verified 1, mismatches 0, "
+                 "resends 1",
+                 "bootline-sim: address 2: lines received 2, lines verified 1, mismatches 1, "
+                 "resends 0",
+                 "bootline-sim: lines received 4, lines verified 2, mismatches 1",
+                 "bootline-sim: resends 1",
+             }));
+}
+
+void TestSimBoard::oneBoardSummary()
+{
+    Bus bus({5}, "VER=1.0 SIM", ReplyStyle(), 1);
+    bus.take(frameFor(5, "BOOT" + Line1));
+    bus.take(frameFor(5, "BOOT" + Line1));
+    bus.take(frameFor(6, "BOOT" + Line2));
+    QCOMPARE(bus.summary(),
+             (QStringList{"bootline-sim: lines received 1, lines verified 0, mismatches 0",
+                          "bootline-sim: resends 1"}));
+}
+
+void TestSimBoard::plainBusTakesEveryLine()
+{
+    ReplyStyle plain;
+    plain.framing = Framing::Plain;
+    Bus bus({7}, "VER=1.0 SIM", plain, 1);
+    QCOMPARE(onWire(bus.take(Received{Received::Command, "BOOTi", 0}).chunks),
+             QByteArray("VER=1.0 SIM\r\n"));
 }
 
 void TestSimBoard::aliasClaim_data()

@@ -23,7 +23,8 @@ Board::Board(quint8 address, const QByteArray &versionText)
         m_versionText.prepend("VER=");
 }
 
-std::optional<QByteArray> Board::handle(const QByteArray &command)
+std::optional<QByteArray> Board::handle(const QByteArray &command,
+                                        const QList<quint8> &takenAddresses)
 {
     if (m_started || !command.startsWith(Prefix))
         return std::nullopt;
@@ -34,13 +35,22 @@ std::optional<QByteArray> Board::handle(const QByteArray &command)
         m_started = true;
         return Run;
     }
-    if (argument.startsWith(':'))
-        return download(argument);
-    if (argument.startsWith('#'))
-        return verify(argument);
+    if (argument.startsWith(':') || argument.startsWith('#'))
+        return takeLine(argument);
     if (argument.startsWith('$'))
-        return changeAddress(argument.mid(1));
+        return changeAddress(argument.mid(1), takenAddresses);
     return Format;
+}
+
+QByteArray Board::takeLine(const QByteArray &line)
+{
+    if (line == m_lastLine) {
+        ++m_resends;
+        return m_lastReply;
+    }
+    m_lastLine = line;
+    m_lastReply = line.startsWith(':') ? download(line) : verify(line);
+    return m_lastReply;
 }
 
 QByteArray Board::download(const QByteArray &line)
@@ -80,12 +90,13 @@ QByteArray Board::verify(const QByteArray &line)
     return endOfFile ? Download : Ok;
 }
 
-QByteArray Board::changeAddress(const QByteArray &digits)
+QByteArray Board::changeAddress(const QByteArray &digits, const QList<quint8> &takenAddresses)
 {
     const bool twoDigits =
         digits.size() == 2 && std::isxdigit(quint8(digits[0])) && std::isxdigit(quint8(digits[1]));
     const int address = twoDigits ? digits.toInt(nullptr, 16) : 0;
-    if (address < 1 || address > HighestAddress)
+    // Two boards at one address would both answer, and their replies collide.
+    if (address < 1 || address > HighestAddress || takenAddresses.contains(quint8(address)))
         return Format;
     m_address = quint8(address);
     return "ADDR=" + QByteArray::number(address, 16).toUpper().rightJustified(2, '0');

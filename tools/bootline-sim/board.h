@@ -14,16 +14,22 @@
 //                FORMAT for a record that does not check out
 //   BOOT#record  verify form: compared with the download line at the same
 //                position: OK / DOWNLOAD when equal, ERROR when not
-//   BOOT$hh      new address 1..247; ADDR=hh, then the new address holds
+//   BOOT$hh      new address 1..247; ADDR=hh, then the new address holds;
+//                FORMAT when another board on the bus holds it
 //   BOOTg        RUN, and from then on silence: the new firmware has started
 // Anything else that starts with BOOT gets FORMAT; other text is ignored.
+// A download or verify line the same as the last such line is one the host
+// sent again because it lost our reply: it gets that reply again and is not
+// taken twice.
 class Board {
 public:
     static constexpr quint8 HighestAddress = 247; // the last one Modbus gives to a device
 
     Board(quint8 address, const QByteArray &versionText);
 
-    std::optional<QByteArray> handle(const QByteArray &command);
+    // takenAddresses: those the other boards on the bus hold.
+    std::optional<QByteArray> handle(const QByteArray &command,
+                                     const QList<quint8> &takenAddresses = {});
 
     quint8 address() const { return m_address; }
     const QByteArray &versionText() const { return m_versionText; }
@@ -33,11 +39,13 @@ public:
     int linesReceived() const { return m_linesReceived; } // download form, good or bad
     int linesVerified() const { return m_linesVerified; }
     int mismatches() const { return m_mismatches; }
+    int resends() const { return m_resends; } // counted in none of the above
 
 private:
+    QByteArray takeLine(const QByteArray &line);
     QByteArray download(const QByteArray &line);
     QByteArray verify(const QByteArray &line);
-    QByteArray changeAddress(const QByteArray &digits);
+    QByteArray changeAddress(const QByteArray &digits, const QList<quint8> &takenAddresses);
 
     quint8 m_address;
     QByteArray m_versionText;
@@ -45,7 +53,10 @@ private:
     QList<QByteArray> m_image; // the good lines of the current download pass
     bool m_passEnded = false;  // its end-of-file record came: the next line starts afresh
     qsizetype m_verifyPosition = 0;
+    QByteArray m_lastLine; // the last download or verify line, and our reply to it
+    QByteArray m_lastReply;
     int m_linesReceived = 0;
     int m_linesVerified = 0;
     int m_mismatches = 0;
+    int m_resends = 0;
 };

@@ -7,10 +7,9 @@
 // What a decoder makes of the bytes the host writes.
 struct Received {
     enum Kind {
-        Command,      // a command for us: its text without CR LF
-        OtherAddress, // a good frame for another device on the bus
-        Rejected,     // a frame whose checksum does not match
-        Dropped,      // bytes that cannot be part of a command
+        Command,  // a command: its text without CR LF
+        Rejected, // a frame whose checksum does not match
+        Dropped,  // bytes that cannot be part of a command
     };
     Kind kind = Command;
     QByteArray bytes;   // the command text, or the raw bytes left out
@@ -22,10 +21,10 @@ class CommandDecoder {
 public:
     virtual ~CommandDecoder() = default;
 
-    virtual void feed(const QByteArray &bytes) = 0;
+    void feed(const QByteArray &bytes) { m_buffer += bytes; }
 
-    // The next thing found, for a board at address; none until more bytes come.
-    virtual std::optional<Received> next(quint8 address) = 0;
+    // The next thing found; none until more bytes come.
+    virtual std::optional<Received> next() = 0;
 
     // The line went quiet in the middle of a command: forget what came of it
     // and return those bytes.
@@ -33,11 +32,22 @@ public:
     {
         QByteArray partial;
         partial.swap(m_buffer);
+        m_searched = 0;
         return partial;
     }
 
     bool isEmpty() const { return m_buffer.isEmpty(); }
 
 protected:
+    // Takes the first count bytes off the buffer.
+    void consume(qsizetype count)
+    {
+        m_buffer.remove(0, count);
+        m_searched = 0;
+    }
+
     QByteArray m_buffer;
+    // No line end starts before this, so a long line that comes in many
+    // pieces is not searched from its start again for each one.
+    qsizetype m_searched = 0;
 };

@@ -16,8 +16,9 @@ enum Type {
 };
 
 // The type of a well-formed record ":" count address type data checksum, in
-// hex digits of either case; none when anything is off, including a type the
-// loader does not know or a length that does not suit the type.
+// hex digits of either case, blanks after it allowed; none when anything is
+// off, including a type the loader does not know or a length that does not
+// suit the type.
 std::optional<Type> typeOf(const QByteArray &line);
 
 } // namespace HexRecord

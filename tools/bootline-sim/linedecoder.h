@@ -6,8 +6,8 @@
 // over; a line longer than any command is dropped.
 class LineDecoder : public CommandDecoder {
 public:
-    static constexpr qsizetype LongestLine = 1100;
+    // The host sends lines of up to 32758 characters.
+    static constexpr qsizetype LongestLine = 40000;
 
-    void feed(const QByteArray &bytes) override { m_buffer += bytes; }
-    std::optional<Received> next(quint8 address) override;
+    std::optional<Received> next() override;
 };

@@ -7,6 +7,8 @@
 #include "window/portname.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
 
 #include <csignal>
 
@@ -24,6 +26,15 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    QFile record(options.recordPath);
+    if (!options.recordPath.isEmpty() &&
+        !record.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        printError(QStringLiteral("cannot open %1 to record the host's bytes: %2; give --record a "
+                                  "file in a folder you can write to")
+                       .arg(options.recordPath, record.errorString()));
+        return 1;
+    }
+
     Pty pty;
     QString error;
     if (!pty.open(&error)) {
@@ -37,23 +48,25 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    Simulator simulator(pty.masterFd(), options);
+    Simulator simulator(pty.masterFd(), options, record.isOpen() ? &record : nullptr);
     QObject::connect(&watcher, &SignalWatcher::caught, &app, [] { QCoreApplication::quit(); });
     QObject::connect(&simulator, &Simulator::lineLimitReached, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
-    const QString mode = options.replies.framing == Framing::Rtu
-                             ? QStringLiteral("RTU address %1").arg(options.address)
-                             : QStringLiteral("plain");
+    QStringList addresses;
+    for (const quint8 address : options.addresses)
+        addresses << QString::number(address);
+    QString mode = QStringLiteral("plain");
+    if (options.replies.framing == Framing::Rtu)
+        mode = (addresses.size() == 1 ? QStringLiteral("RTU address %1")
+                                      : QStringLiteral("RTU addresses %1"))
+                   .arg(addresses.join(QStringLiteral(", ")));
     printLine(
         QStringLiteral("bootline-sim: %1 ready on %2 (%3)").arg(portName, pty.slavePath(), mode));
     QCoreApplication::exec();
 
     alias.remove();
-    const Board &board = simulator.board();
-    printLine(QStringLiteral("bootline-sim: lines received %1, lines verified %2, mismatches %3")
-                  .arg(board.linesReceived())
-                  .arg(board.linesVerified())
-                  .arg(board.mismatches()));
-    return options.exitOnMismatch && board.mismatches() > 0 ? 2 : 0;
+    for (const QString &line : simulator.bus().summary())
+        printLine(line);
+    return options.exitOnMismatch && simulator.bus().mismatches() > 0 ? 2 : 0;
 }

@@ -1,15 +1,20 @@
 #include "bootline-sim/options.h"
 
 #include "bootline-sim/board.h"
+#include "bootline-sim/bus.h"
 #include "bootline-sim/console.h"
 #include "window/portname.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
+
+// More than this might not fit in the pty at once while the host is slow to read.
+constexpr int LongestGarbageRun = 16384;
 
 [[noreturn]] void refuse(const QString &message)
 {
@@ -36,7 +41,8 @@ ReplySelection selection(const QCommandLineParser &parser, const QString &name)
         return {};
     const std::optional<ReplySelection> parsed = ReplySelection::parse(parser.value(name));
     if (!parsed)
-        refuse(QStringLiteral("--%1 takes reply numbers such as 1,4,7-9, or all; not \"%2\"")
+        refuse(QStringLiteral("--%1 takes reply numbers such as 1,4,7-9, all, or random:P with P "
+                              "a percentage from 0 to 100; not \"%2\"")
                    .arg(name, parser.value(name)));
     return *parsed;
 }
@@ -56,47 +62,133 @@ int portNumber(const QCommandLineParser &parser)
     return *number;
 }
 
+QList<quint8> addresses(const QCommandLineParser &parser, Framing framing)
+{
+    const QString text = parser.value(QStringLiteral("address"));
+    const std::optional<QList<quint8>> parsed = Bus::parseAddresses(text);
+    if (!parsed)
+        refuse(QStringLiteral("--address takes addresses from 1 to %1 such as 1 or 1,3,5-8, each "
+                              "once; not \"%2\"")
+                   .arg(Board::HighestAddress)
+                   .arg(text));
+    if (framing == Framing::Plain && parsed->size() > 1)
+        refuse(QStringLiteral("plain text lines carry no address, so the boards at %1 would all "
+                              "answer each line; give one address with --plain, or drop --plain")
+                   .arg(text));
+    return *parsed;
+}
+
+quint32 seed(const QCommandLineParser &parser)
+{
+    bool ok = false;
+    const quint32 value = parser.value(QStringLiteral("seed")).toUInt(&ok);
+    if (!ok)
+        refuse(QStringLiteral("--seed takes a whole number from 0 to 4294967295, not \"%1\"")
+                   .arg(parser.value(QStringLiteral("seed"))));
+    return value;
+}
+
+void splitPoint(const QCommandLineParser &parser, ReplyStyle &replies)
+{
+    const QString name = QStringLiteral("split-at");
+    if (!parser.isSet(name))
+        return;
+    if (parser.value(name) == QStringLiteral("random")) {
+        replies.splitPoint = SplitPoint::Random;
+        return;
+    }
+    bool ok = false;
+    const int after = parser.value(name).toInt(&ok);
+    if (!ok || after < 1)
+        refuse(QStringLiteral("--split-at takes a byte count from 1 up, or random; not \"%1\"")
+                   .arg(parser.value(name)));
+    replies.splitPoint = SplitPoint::After;
+    replies.splitAfter = after;
+}
+
+QByteArray hexBytes(const QCommandLineParser &parser, const QString &name)
+{
+    static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
+    const QString text = parser.value(name);
+    if (!hex.match(text).hasMatch())
+        refuse(QStringLiteral("--%1 takes one or more bytes in hex, two digits each, such as 00 "
+                              "or 0DFF; not \"%2\"")
+                   .arg(name, text));
+    return QByteArray::fromHex(text.toLatin1());
+}
+
 } // namespace
 
 Options parseOptions(const QCoreApplication &app)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Plays a board with its resident loader on a pseudo-terminal, registered "
-                       "as the port COM<n> that Bootline opens."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Plays boards with their resident loader on a pseudo-terminal, registered as the port "
+        "COM<n> that Bootline opens.\n"
+        "A list picks replies by number, counted from 1 over all replies on the line: all, "
+        "numbers and ranges such as 1,4,7-9, or random:P for each reply with a chance of P "
+        "percent (such as 5 or 0.05; repeatable with --seed)."));
     const QCommandLineOption help = parser.addHelpOption();
     const QString list = QStringLiteral("list");
+    const QString ms = QStringLiteral("ms");
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Port name to register (default COM3)."),
          QStringLiteral("COM<n>")},
         {QStringLiteral("com"), QStringLiteral("Port number, the same as --port COM<n>."),
          QStringLiteral("n")},
-        {QStringLiteral("plain"), QStringLiteral("Plain text lines instead of Modbus RTU frames.")},
-        {QStringLiteral("address"), QStringLiteral("RTU address of the board, 1..247 (default 1)."),
-         QStringLiteral("n"), QStringLiteral("1")},
+        {QStringLiteral("plain"),
+         QStringLiteral("Plain text lines instead of Modbus RTU frames (one board only).")},
+        {QStringLiteral("address"),
+         QStringLiteral("RTU addresses 1..247, one board each, such as 1,3,5-8 (default 1)."),
+         QStringLiteral("addresses"), QStringLiteral("1")},
         {QStringLiteral("version-text"),
          QStringLiteral("Answer to the probe (default \"VER=1.0 SIM\"; \"VER=\" is put in front "
                         "when missing)."),
          QStringLiteral("text"), QStringLiteral("VER=1.0 SIM")},
-        {QStringLiteral("latency"), QStringLiteral("Delay before each reply (default 0)."),
-         QStringLiteral("ms"), QStringLiteral("0")},
+        {QStringLiteral("latency"), QStringLiteral("Delay before each reply (default 0)."), ms,
+         QStringLiteral("0")},
         {QStringLiteral("wire-pacing"),
          QStringLiteral("Delay each reply by the time its command and itself take on a 115200 "
                         "baud 8N1 wire.")},
-        {QStringLiteral("split"),
-         QStringLiteral("Send these replies in two halves (reply numbers from 1, such as 1,4,7-9, "
-                        "or all)."),
+        {QStringLiteral("split"), QStringLiteral("Send these replies in two pieces."), list},
+        {QStringLiteral("split-at"),
+         QStringLiteral("Cut a split reply after n of its bytes (1: right after the RTU "
+                        "address), or at random (default: halfway)."),
+         QStringLiteral("n|random")},
+        {QStringLiteral("split-gap"),
+         QStringLiteral("Time between the pieces of a split reply, and after a garbage run "
+                        "(default 30)."),
+         ms, QStringLiteral("30")},
+        {QStringLiteral("garbage"),
+         QStringLiteral("Put three stray bytes (00 FF 00) in front of these replies."), list},
+        {QStringLiteral("garbage-run"),
+         QStringLiteral("Send a long run of noise, in a write of its own, before these replies."),
          list},
-        {QStringLiteral("split-gap"), QStringLiteral("Time between the halves (default 30)."),
-         QStringLiteral("ms"), QStringLiteral("30")},
-        {QStringLiteral("garbage"), QStringLiteral("Put stray bytes in front of these replies."),
-         list},
+        {QStringLiteral("garbage-length"),
+         QStringLiteral("Bytes in a garbage run, 1..%1 (default 1500).").arg(LongestGarbageRun),
+         QStringLiteral("n"), QStringLiteral("1500")},
         {QStringLiteral("bad-crc"),
          QStringLiteral("RTU: send a copy with a wrong checksum before these replies."), list},
+        {QStringLiteral("trailing"),
+         QStringLiteral("Put --trailing-bytes right after these replies, in the same write."),
+         list},
+        {QStringLiteral("trailing-bytes"),
+         QStringLiteral("The bytes --trailing adds, in hex (default 00)."), QStringLiteral("hex"),
+         QStringLiteral("00")},
+        {QStringLiteral("late"), QStringLiteral("Send these replies --late-ms later."), list},
+        {QStringLiteral("late-ms"),
+         QStringLiteral("How much later a late reply comes, on top of --latency (default 4000)."),
+         ms, QStringLiteral("4000")},
         {QStringLiteral("silent"), QStringLiteral("Do not send these replies at all."), list},
+        {QStringLiteral("seed"),
+         QStringLiteral("Seed for the random choices; the same seed repeats a run (default 1)."),
+         QStringLiteral("n"), QStringLiteral("1")},
+        {QStringLiteral("record"),
+         QStringLiteral("Append every byte the host sends, raw, to this file."),
+         QStringLiteral("file")},
         {QStringLiteral("exit-after-lines"),
-         QStringLiteral("Exit on receiving the n-th download or verify line, without answering "
-                        "it."),
+         QStringLiteral("Exit on receiving the n-th download or verify line (over all boards), "
+                        "without answering it."),
          QStringLiteral("n")},
         {QStringLiteral("exit-on-mismatch"),
          QStringLiteral("Exit with status 2 if any verify line did not match.")},
@@ -113,24 +205,33 @@ Options parseOptions(const QCoreApplication &app)
             QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
     Options options;
+    ReplyStyle &replies = options.replies;
+    replies.framing = parser.isSet(QStringLiteral("plain")) ? Framing::Plain : Framing::Rtu;
     options.portNumber = portNumber(parser);
-    options.address =
-        quint8(wholeNumber(parser, QStringLiteral("address"), 1, Board::HighestAddress));
+    options.addresses = addresses(parser, replies.framing);
     options.versionText = parser.value(QStringLiteral("version-text")).toUtf8();
+    options.seed = seed(parser);
+    options.recordPath = parser.value(QStringLiteral("record"));
     options.exitOnMismatch = parser.isSet(QStringLiteral("exit-on-mismatch"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     if (parser.isSet(QStringLiteral("exit-after-lines")))
         options.exitAfterLines =
             wholeNumber(parser, QStringLiteral("exit-after-lines"), 1, 1000000);
 
-    ReplyStyle &replies = options.replies;
-    replies.framing = parser.isSet(QStringLiteral("plain")) ? Framing::Plain : Framing::Rtu;
     replies.latencyMs = wholeNumber(parser, QStringLiteral("latency"), 0, 600000);
     replies.wirePacing = parser.isSet(QStringLiteral("wire-pacing"));
     replies.split = selection(parser, QStringLiteral("split"));
+    splitPoint(parser, replies);
     replies.splitGapMs = wholeNumber(parser, QStringLiteral("split-gap"), 0, 600000);
     replies.garbage = selection(parser, QStringLiteral("garbage"));
+    replies.garbageRun = selection(parser, QStringLiteral("garbage-run"));
+    replies.garbageLength =
+        wholeNumber(parser, QStringLiteral("garbage-length"), 1, LongestGarbageRun);
     replies.badCrc = selection(parser, QStringLiteral("bad-crc"));
+    replies.trailing = selection(parser, QStringLiteral("trailing"));
+    replies.trailingBytes = hexBytes(parser, QStringLiteral("trailing-bytes"));
+    replies.late = selection(parser, QStringLiteral("late"));
+    replies.lateMs = wholeNumber(parser, QStringLiteral("late-ms"), 0, 600000);
     replies.silent = selection(parser, QStringLiteral("silent"));
     if (replies.framing == Framing::Plain && parser.isSet(QStringLiteral("bad-crc")))
         printError(QStringLiteral("--bad-crc has no checksum to spoil with --plain; ignored"));

@@ -3,15 +3,19 @@
 #include "bootline-sim/replyplan.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QString>
 #include <QtGlobal>
 
 class QCoreApplication;
 
 struct Options {
     int portNumber = 3;
-    quint8 address = 1;
+    QList<quint8> addresses{1}; // one board at each
     QByteArray versionText = "VER=1.0 SIM";
     ReplyStyle replies;
+    quint32 seed = 1;
+    QString recordPath;     // empty: no record
     int exitAfterLines = 0; // 0: never
     bool exitOnMismatch = false;
     bool quiet = false;

@@ -9,6 +9,38 @@ const QByteArray Garbage("\x00\xFF\x00", 3);
 
 constexpr qint64 BytesPerSecond = 115200 / 10;
 
+// The bytes line noise is drawn from. Without upper-case letters, "=", CR and
+// LF no reply keyword or line can form by chance in plain text; and as "B" is
+// a letter, no RTU address byte can be followed by the "B" every reply starts with.
+QByteArray noiseBytes()
+{
+    QByteArray bytes;
+    for (int b = 0; b < 256; ++b) {
+        if (!(b >= 'A' && b <= 'Z') && b != '=' && b != '\r' && b != '\n')
+            bytes += char(b);
+    }
+    return bytes;
+}
+
+QByteArray garbageRun(int length, Dice &dice)
+{
+    static const QByteArray noise = noiseBytes();
+    QByteArray run(length, Qt::Uninitialized);
+    for (char &b : run)
+        b = noise[dice.below(int(noise.size()))];
+    return run;
+}
+
+// How many of a reply's size bytes go in the first piece: 1 to size - 1.
+qsizetype cutAfter(const ReplyStyle &style, qsizetype size, Dice &dice)
+{
+    if (style.splitPoint == SplitPoint::Random)
+        return 1 + dice.below(int(size - 1));
+    if (style.splitPoint == SplitPoint::After)
+        return qMin(qsizetype(style.splitAfter), size - 1);
+    return size / 2;
+}
+
 } // namespace
 
 QByteArray framedReply(Framing framing, quint8 address, const QByteArray &text)
@@ -19,34 +51,42 @@ QByteArray framedReply(Framing framing, quint8 address, const QByteArray &text)
 }
 
 ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &text, int ordinal,
-                    qsizetype commandBytes)
+                    qsizetype commandBytes, Dice &dice)
 {
     ReplyPlan plan;
-    if (style.silent.contains(ordinal)) {
-        plan.faults << QStringLiteral("silent");
+    const auto hit = [&](const ReplySelection &selection, const QString &fault) {
+        if (!selection.hits(ordinal, dice))
+            return false;
+        plan.faults << fault;
+        return true;
+    };
+    if (hit(style.silent, QStringLiteral("silent")))
         return plan;
-    }
+    if (hit(style.garbageRun, QStringLiteral("garbage run")))
+        plan.chunks.append({0, garbageRun(style.garbageLength, dice)});
+    const int replyWait = plan.chunks.isEmpty() ? 0 : style.splitGapMs;
+
     const QByteArray reply = framedReply(style.framing, address, text);
     QByteArray front;
-    if (style.garbage.contains(ordinal)) {
+    if (hit(style.garbage, QStringLiteral("garbage")))
         front += Garbage;
-        plan.faults << QStringLiteral("garbage");
-    }
-    if (style.framing == Framing::Rtu && style.badCrc.contains(ordinal)) {
+    if (style.framing == Framing::Rtu && hit(style.badCrc, QStringLiteral("bad CRC"))) {
         QByteArray spoilt = reply;
         spoilt[spoilt.size() - 1] = char(spoilt.back() ^ 0x5A);
         front += spoilt;
-        plan.faults << QStringLiteral("bad CRC");
     }
-    if (style.split.contains(ordinal)) {
-        const qsizetype half = reply.size() / 2;
-        plan.chunks.append({0, front + reply.left(half)});
-        plan.chunks.append({style.splitGapMs, reply.mid(half)});
-        plan.faults << QStringLiteral("split");
+    if (hit(style.split, QStringLiteral("split"))) {
+        const qsizetype cut = cutAfter(style, reply.size(), dice);
+        plan.chunks.append({replyWait, front + reply.left(cut)});
+        plan.chunks.append({style.splitGapMs, reply.mid(cut)});
     } else {
-        plan.chunks.append({0, front + reply});
+        plan.chunks.append({replyWait, front + reply});
     }
+    if (hit(style.trailing, QStringLiteral("trailing")))
+        plan.chunks.last().bytes += style.trailingBytes;
 
+    if (hit(style.late, QStringLiteral("late")))
+        plan.chunks.first().waitMs += style.lateMs;
     plan.chunks.first().waitMs += style.latencyMs;
     if (style.wirePacing) {
         plan.chunks.first().waitMs += wireMs(commandBytes);

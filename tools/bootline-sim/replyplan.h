@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bootline-sim/dice.h"
 #include "bootline-sim/replyselection.h"
 
 #include <QByteArray>
@@ -9,16 +10,31 @@
 
 enum class Framing { Plain, Rtu };
 
+// Where a split reply is cut.
+enum class SplitPoint {
+    Half,   // after half its bytes
+    After,  // after ReplyStyle::splitAfter bytes, or all but the last if it is shorter
+    Random, // after 1 to all but the last of its bytes, drawn for each reply
+};
+
 // How the board's replies go out: framing, timing and the faults to inject.
 struct ReplyStyle {
     Framing framing = Framing::Rtu;
     int latencyMs = 0;
     bool wirePacing = false; // 115200 baud 8N1: each byte takes 10 bits
-    ReplySelection split;    // sent in two halves, splitGapMs apart
+    ReplySelection split;    // sent in two pieces, splitGapMs apart
+    SplitPoint splitPoint = SplitPoint::Half;
+    int splitAfter = 1;
     int splitGapMs = 30;
-    ReplySelection garbage; // stray bytes in front
-    ReplySelection badCrc;  // RTU: a copy with a spoilt checksum goes first
-    ReplySelection silent;  // not sent at all
+    ReplySelection garbage;    // stray bytes in front
+    ReplySelection garbageRun; // a long run of noise in its own write, splitGapMs before
+    int garbageLength = 1500;
+    ReplySelection badCrc;   // RTU: a copy with a spoilt checksum goes first
+    ReplySelection trailing; // trailingBytes right after, in the same write
+    QByteArray trailingBytes = QByteArray(1, '\0');
+    ReplySelection late; // lateMs later, on top of latencyMs
+    int lateMs = 4000;
+    ReplySelection silent; // not sent at all
 };
 
 // One write to the port, after a wait counted from the write before it (for
@@ -38,9 +54,10 @@ struct ReplyPlan {
 QByteArray framedReply(Framing framing, quint8 address, const QByteArray &text);
 
 // What goes on the wire for the ordinal-th reply (counted from 1), sent from
-// address, to a command that took commandBytes on the wire.
+// address, to a command that took commandBytes on the wire. Random faults and
+// noise are drawn from dice.
 ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &text, int ordinal,
-                    qsizetype commandBytes);
+                    qsizetype commandBytes, Dice &dice);
 
 // The time bytes take at 115200 baud 8N1, in whole milliseconds rounded up.
 int wireMs(qsizetype bytes);

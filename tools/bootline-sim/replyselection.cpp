@@ -1,34 +1,41 @@
 #include "bootline-sim/replyselection.h"
 
-#include <QStringList>
+namespace {
+
+const QString RandomPrefix = QStringLiteral("random:");
+
+} // namespace
 
 std::optional<ReplySelection> ReplySelection::parse(const QString &text)
 {
     ReplySelection selection;
-    if (text.trimmed() == QStringLiteral("all")) {
+    const QString trimmed = text.trimmed();
+    if (trimmed == QStringLiteral("all")) {
         selection.m_all = true;
         return selection;
     }
-    for (const QString &item : text.split(u',')) {
-        const QStringList ends = item.trimmed().split(u'-');
-        if (ends.size() > 2)
+    if (trimmed.startsWith(RandomPrefix)) {
+        bool ok = false;
+        const double percent = trimmed.mid(RandomPrefix.size()).toDouble(&ok);
+        if (!ok || !(percent >= 0 && percent <= 100))
             return std::nullopt;
-        bool firstOk = false;
-        bool lastOk = false;
-        const int first = ends.first().toInt(&firstOk);
-        const int last = ends.last().toInt(&lastOk);
-        if (!firstOk || !lastOk || first < 1 || last < first)
-            return std::nullopt;
-        selection.m_ranges.append({first, last});
+        selection.m_percent = percent;
+        return selection;
     }
+    const std::optional<QList<NumberRange>> ranges = parseNumberRanges(text);
+    if (!ranges)
+        return std::nullopt;
+    selection.m_ranges = *ranges;
     return selection;
 }
 
-bool ReplySelection::contains(int ordinal) const
+bool ReplySelection::hits(int ordinal, Dice &dice) const
 {
     if (m_all)
         return true;
-    for (const Range &range : m_ranges) {
+    if (m_percent)
+        return dice.chance(*m_percent);
+    for (const NumberRange &range : m_ranges) {
         if (ordinal >= range.first && ordinal <= range.last)
             return true;
     }

@@ -1,22 +1,25 @@
 #pragma once
 
+#include "bootline-sim/dice.h"
+#include "bootline-sim/numberranges.h"
+
 #include <QList>
 #include <QString>
 #include <optional>
 
 // Which of the board's replies a fault hits, by ordinal (the first reply is 1):
-// "all", or a comma-separated list of ordinals and ranges such as "1,4,7-9".
+// "all", a comma-separated list of ordinals and ranges such as "1,4,7-9", or
+// "random:P", each reply with a chance of P percent (P from 0 to 100, such as
+// 5 or 0.05). None when not given.
 class ReplySelection {
 public:
     static std::optional<ReplySelection> parse(const QString &text);
 
-    bool contains(int ordinal) const;
+    // A random selection draws from dice on each call; the others never do.
+    bool hits(int ordinal, Dice &dice) const;
 
 private:
-    struct Range {
-        int first;
-        int last;
-    };
     bool m_all = false;
-    QList<Range> m_ranges;
+    std::optional<double> m_percent;
+    QList<NumberRange> m_ranges;
 };

@@ -7,25 +7,30 @@ namespace {
 const QByteArray Prefix = "BOOT";
 const QByteArray LineEnd = "\r\n";
 
+constexpr qsizetype LongestChecksummed = 32766; // CRC16() refuses more
+
 } // namespace
 
-std::optional<Received> RtuDecoder::next(quint8 address)
+std::optional<Received> RtuDecoder::next()
 {
     const qsizetype start = frameStartFrom(0);
     if (start > 0)
         return dropUpTo(Received::Dropped, start);
     if (m_buffer.size() < 1 + Prefix.size())
         return std::nullopt;
-    const qsizetype lineEnd = m_buffer.indexOf(LineEnd, 1 + Prefix.size());
+    const qsizetype lineEnd = m_buffer.indexOf(LineEnd, qMax(1 + Prefix.size(), m_searched));
     if (lineEnd < 0) {
         if (m_buffer.size() > LongestFrame)
             return dropUpTo(Received::Dropped, frameStartFrom(1));
+        // The last byte may be a CR whose LF is still on its way.
+        m_searched = m_buffer.size() - 1;
         return std::nullopt;
     }
+    m_searched = lineEnd;
     const qsizetype crcAt = lineEnd + LineEnd.size();
     if (m_buffer.size() < crcAt + 2)
         return std::nullopt;
-    if (CRC16(m_buffer.left(crcAt)) != m_buffer.mid(crcAt, 2)) {
+    if (crcAt > LongestChecksummed || CRC16(m_buffer.left(crcAt)) != m_buffer.mid(crcAt, 2)) {
         // Drop the whole frame, unless it was broken off and the next one starts inside it.
         const qsizetype restarted = m_buffer.indexOf(Prefix, 2) - 1;
         return dropUpTo(Received::Rejected,
@@ -34,9 +39,8 @@ std::optional<Received> RtuDecoder::next(quint8 address)
 
     Received frame;
     frame.address = quint8(m_buffer[0]);
-    frame.kind = frame.address == address ? Received::Command : Received::OtherAddress;
     frame.bytes = m_buffer.mid(1, lineEnd - 1);
-    m_buffer.remove(0, crcAt + 2);
+    consume(crcAt + 2);
     return frame;
 }
 
@@ -55,6 +59,6 @@ qsizetype RtuDecoder::frameStartFrom(qsizetype from) const
 Received RtuDecoder::dropUpTo(Received::Kind kind, qsizetype end)
 {
     Received dropped{kind, m_buffer.left(end), quint8(m_buffer[0])};
-    m_buffer.remove(0, end);
+    consume(end);
     return dropped;
 }

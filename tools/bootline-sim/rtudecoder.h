@@ -9,10 +9,10 @@
 // dropped, which also gets us back in step after a frame broken off midway.
 class RtuDecoder : public CommandDecoder {
 public:
-    static constexpr qsizetype LongestFrame = 1100; // far more than a HEX record needs
+    // The host's frames fit in 32767 bytes; far longer is junk.
+    static constexpr qsizetype LongestFrame = 40000;
 
-    void feed(const QByteArray &bytes) override { m_buffer += bytes; }
-    std::optional<Received> next(quint8 address) override;
+    std::optional<Received> next() override;
 
 private:
     qsizetype frameStartFrom(qsizetype from) const;

@@ -5,6 +5,8 @@
 #include "bootline-sim/readable.h"
 #include "bootline-sim/rtudecoder.h"
 
+#include <QIODevice>
+
 #include <cerrno>
 #include <unistd.h>
 
@@ -15,9 +17,10 @@ constexpr int ReadRetryMs = 100;
 
 } // namespace
 
-Simulator::Simulator(int masterFd, const Options &options, QObject *parent)
-    : QObject(parent), m_options(options), m_master(masterFd),
-      m_board(options.address, options.versionText), m_readNotifier(masterFd, QSocketNotifier::Read)
+Simulator::Simulator(int masterFd, const Options &options, QIODevice *record, QObject *parent)
+    : QObject(parent), m_options(options), m_master(masterFd), m_record(record),
+      m_bus(options.addresses, options.versionText, options.replies, options.seed),
+      m_readNotifier(masterFd, QSocketNotifier::Read)
 {
     if (options.replies.framing == Framing::Rtu)
         m_decoder = std::make_unique<RtuDecoder>();
@@ -40,7 +43,9 @@ void Simulator::readHost()
     for (;;) {
         const ssize_t got = ::read(m_master, chunk, sizeof chunk);
         if (got > 0) {
-            m_decoder->feed(QByteArray(chunk, got));
+            const QByteArray bytes(chunk, got);
+            record(bytes);
+            m_decoder->feed(bytes);
             continue;
         }
         if (got < 0 && errno == EINTR)
@@ -54,7 +59,7 @@ void Simulator::readHost()
         break;
     }
     while (!m_stopped) {
-        const std::optional<Received> received = m_decoder->next(m_board.address());
+        const std::optional<Received> received = m_decoder->next();
         if (!received)
             break;
         take(*received);
@@ -67,79 +72,36 @@ void Simulator::readHost()
 
 void Simulator::take(const Received &received)
 {
-    switch (received.kind) {
-    case Received::Command:
-        answer(received.bytes);
-        break;
-    case Received::OtherAddress:
-        log(QStringLiteral("<< %1  (for address %2: ignored)")
-                .arg(readable(received.bytes))
-                .arg(received.address));
-        break;
-    case Received::Rejected:
-        log(QStringLiteral("-- frame with a bad checksum ignored: %1")
-                .arg(readable(received.bytes)));
-        break;
-    case Received::Dropped:
-        log(QStringLiteral("-- stray bytes dropped: %1").arg(readable(received.bytes)));
-        break;
-    }
-}
-
-void Simulator::answer(const QByteArray &command)
-{
-    if (m_board.started()) {
-        log(QStringLiteral("<< %1  (firmware started: ignored)").arg(readable(command)));
-        return;
-    }
-    log(QStringLiteral("<< %1").arg(readable(command)));
-    const int linesBefore = m_board.linesReceived() + m_board.linesVerified();
-    const quint8 from = m_board.address(); // a new address applies after its own reply
-    const std::optional<QByteArray> reply = m_board.handle(command);
-    const int lines = m_board.linesReceived() + m_board.linesVerified();
+    const int linesBefore = m_bus.lines();
+    const Bus::Outcome outcome = m_bus.take(received);
+    log(outcome.log);
+    const int lines = m_bus.lines();
     if (m_options.exitAfterLines > 0 && lines > linesBefore && lines >= m_options.exitAfterLines) {
         log(QStringLiteral("-- line %1 is in: leaving without a reply").arg(lines));
         m_stopped = true;
-        m_pending.clear();
+        m_queue.clear();
         emit lineLimitReached();
         return;
     }
-    if (!reply)
-        return;
-
-    const qsizetype commandBytes =
-        command.size() + (m_options.replies.framing == Framing::Rtu ? 5 : 2);
-    const ReplyPlan plan = planReply(m_options.replies, from, *reply, ++m_replies, commandBytes);
-    const QString faults =
-        plan.faults.isEmpty() ? QString() : QStringLiteral("  [%1]").arg(plan.faults.join(u", "));
-    if (plan.chunks.isEmpty()) {
-        log(QStringLiteral(">> %1%2 (not sent)").arg(readable(*reply), faults));
+    if (outcome.chunks.isEmpty()) {
+        if (!outcome.replyLog.isEmpty())
+            log(outcome.replyLog);
         return;
     }
-    // Replies keep their order even when one is held back longer than the next.
-    qint64 due = m_clock.elapsed();
-    if (!m_pending.isEmpty())
-        due = qMax(due, m_pending.last().dueMs);
-    QString logLine = QStringLiteral(">> %1%2").arg(readable(*reply), faults);
-    for (const WireChunk &chunk : plan.chunks) {
-        due += chunk.waitMs;
-        m_pending.append({due, chunk.bytes, logLine});
-        logLine.clear();
-    }
+    m_queue.add(m_clock.elapsed(), outcome.chunks, outcome.replyLog);
     sendDue();
 }
 
 void Simulator::sendDue()
 {
     const qint64 now = m_clock.elapsed();
-    while (!m_pending.isEmpty() && m_pending.first().dueMs <= now) {
-        const Pending pending = m_pending.takeFirst();
-        if (!pending.logLine.isEmpty())
-            log(pending.logLine);
-        write(pending.bytes);
+    while (const std::optional<ReplyQueue::Write> due = m_queue.takeDue(now)) {
+        if (!due->logLine.isEmpty())
+            log(due->logLine);
+        write(due->bytes);
     }
-    if (!m_pending.isEmpty())
-        m_sendTimer.start(int(m_pending.first().dueMs - now));
+    if (const std::optional<qint64> next = m_queue.nextDueMs())
+        m_sendTimer.start(int(*next - now));
 }
 
 void Simulator::write(const QByteArray &bytes)
@@ -156,6 +118,15 @@ void Simulator::write(const QByteArray &bytes)
         }
         done += written;
     }
+}
+
+void Simulator::record(const QByteArray &bytes)
+{
+    if (!m_record || m_record->write(bytes) == bytes.size())
+        return;
+    printError(QStringLiteral("cannot write to the --record file (%1); recording stops here")
+                   .arg(m_record->errorString()));
+    m_record = nullptr;
 }
 
 void Simulator::dropBrokenCommand()

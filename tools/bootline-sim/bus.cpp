@@ -1,0 +1,153 @@
+#include "bootline-sim/bus.h"
+
+#include "bootline-sim/numberranges.h"
+#include "bootline-sim/readable.h"
+
+namespace {
+
+QString counts(int received, int verified, int mismatches)
+{
+    return QStringLiteral("lines received %1, lines verified %2, mismatches %3")
+        .arg(received)
+        .arg(verified)
+        .arg(mismatches);
+}
+
+} // namespace
+
+Bus::Bus(const QList<quint8> &addresses, const QByteArray &versionText, const ReplyStyle &style,
+         quint32 seed)
+    : m_style(style), m_dice(seed)
+{
+    for (const quint8 address : addresses)
+        m_boards.append(Board(address, versionText));
+}
+
+std::optional<QList<quint8>> Bus::parseAddresses(const QString &text)
+{
+    const std::optional<QList<NumberRange>> ranges = parseNumberRanges(text);
+    if (!ranges)
+        return std::nullopt;
+    QList<quint8> addresses;
+    for (const NumberRange &range : *ranges) {
+        if (range.last > Board::HighestAddress)
+            return std::nullopt;
+        for (int address = range.first; address <= range.last; ++address) {
+            if (addresses.contains(quint8(address)))
+                return std::nullopt;
+            addresses.append(quint8(address));
+        }
+    }
+    return addresses;
+}
+
+Bus::Outcome Bus::take(const Received &received)
+{
+    switch (received.kind) {
+    case Received::Command:
+        return answer(received);
+    case Received::Rejected:
+        return {QStringLiteral("-- frame with a bad checksum ignored: %1")
+                    .arg(readable(received.bytes)),
+                {},
+                {}};
+    case Received::Dropped:
+        break;
+    }
+    return {QStringLiteral("-- stray bytes dropped: %1").arg(readable(received.bytes)), {}, {}};
+}
+
+Bus::Outcome Bus::answer(const Received &command)
+{
+    const QString text = readable(command.bytes);
+    Board *board = boardFor(command);
+    if (!board)
+        return {QStringLiteral("<< %1  (for address %2: ignored)")
+                    .arg(text, QString::number(command.address)),
+                {},
+                {}};
+    // With several boards the log says which one.
+    const QString name =
+        m_boards.size() > 1 ? QStringLiteral("[%1] ").arg(board->address()) : QString();
+    if (board->started())
+        return {QStringLiteral("<< %1%2  (firmware started: ignored)").arg(name, text), {}, {}};
+
+    const quint8 from = board->address(); // a new address applies after its own reply
+    const int resends = board->resends();
+    const std::optional<QByteArray> reply = board->handle(command.bytes, addressesBesides(*board));
+    Outcome outcome;
+    outcome.log = QStringLiteral("<< %1%2").arg(name, text);
+    if (board->resends() > resends)
+        outcome.log += QStringLiteral("  (resent: answered again)");
+    if (!reply)
+        return outcome;
+
+    const qsizetype commandBytes = command.bytes.size() + (m_style.framing == Framing::Rtu ? 5 : 2);
+    const ReplyPlan plan = planReply(m_style, from, *reply, ++m_replies, commandBytes, m_dice);
+    const QString faults =
+        plan.faults.isEmpty() ? QString() : QStringLiteral("  [%1]").arg(plan.faults.join(u", "));
+    outcome.replyLog = QStringLiteral(">> %1%2%3").arg(name, readable(*reply), faults);
+    if (plan.chunks.isEmpty())
+        outcome.replyLog += QStringLiteral(" (not sent)");
+    outcome.chunks = plan.chunks;
+    return outcome;
+}
+
+Board *Bus::boardFor(const Received &command)
+{
+    if (m_style.framing == Framing::Plain)
+        return &m_boards.first();
+    for (Board &board : m_boards) {
+        if (board.address() == command.address)
+            return &board;
+    }
+    return nullptr;
+}
+
+QList<quint8> Bus::addressesBesides(const Board &board) const
+{
+    QList<quint8> addresses;
+    for (const Board &other : m_boards) {
+        if (&other != &board)
+            addresses.append(other.address());
+    }
+    return addresses;
+}
+
+int Bus::lines() const
+{
+    int lines = 0;
+    for (const Board &board : m_boards)
+        lines += board.linesReceived() + board.linesVerified();
+    return lines;
+}
+
+int Bus::mismatches() const
+{
+    int mismatches = 0;
+    for (const Board &board : m_boards)
+        mismatches += board.mismatches();
+    return mismatches;
+}
+
+QStringList Bus::summary() const
+{
+    QStringList lines;
+    int received = 0;
+    int verified = 0;
+    int resends = 0;
+    for (const Board &board : m_boards) {
+        received += board.linesReceived();
+        verified += board.linesVerified();
+        resends += board.resends();
+        if (m_boards.size() > 1)
+            lines << QStringLiteral("bootline-sim: address %1: %2, resends %3")
+                         .arg(board.address())
+                         .arg(counts(board.linesReceived(), board.linesVerified(),
+                                     board.mismatches()))
+                         .arg(board.resends());
+    }
+    lines << QStringLiteral("bootline-sim: %1").arg(counts(received, verified, mismatches()));
+    lines << QStringLiteral("bootline-sim: resends %1").arg(resends);
+    return lines;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "bootline-sim/board.h"
+#include "bootline-sim/commanddecoder.h"
+#include "bootline-sim/dice.h"
+#include "bootline-sim/replyplan.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+#include <optional>
+
+// The boards sharing one line and the replies they put on it: hands each
+// command to the board it is addressed to and plans the reply with the
+// faults asked for. No I/O: the caller reads, writes and keeps the time.
+class Bus {
+public:
+    // What came of one thing the host sent.
+    struct Outcome {
+        QString log;             // what came in and what became of it
+        QString replyLog;        // the reply, for the log when it goes out; empty for none
+        QList<WireChunk> chunks; // the reply's writes; none when it is held back
+    };
+
+    // One board at each address. Plain text names no address, so with plain
+    // framing the first board takes every line.
+    Bus(const QList<quint8> &addresses, const QByteArray &versionText, const ReplyStyle &style,
+        quint32 seed);
+
+    // Board addresses such as "1" or "1,3,5-8": each from 1 to 247, and each once.
+    static std::optional<QList<quint8>> parseAddresses(const QString &text);
+
+    Outcome take(const Received &received);
+
+    const QList<Board> &boards() const { return m_boards; }
+    int lines() const; // download and verify lines taken, over all boards
+    int mismatches() const;
+
+    // The closing report: with several boards a line for each, then the
+    // totals and the resends.
+    QStringList summary() const;
+
+private:
+    Outcome answer(const Received &command);
+    Board *boardFor(const Received &command);
+    QList<quint8> addressesBesides(const Board &board) const;
+
+    const ReplyStyle m_style;
+    QList<Board> m_boards;
+    Dice m_dice;
+    int m_replies = 0; // over the whole bus: faults pick replies by their place on the wire
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "bootline-sim/replyplan.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+// The writes waiting for their time, on a clock in milliseconds that the
+// caller keeps.
+class ReplyQueue {
+public:
+    struct Write {
+        qint64 dueMs;
+        QByteArray bytes;
+        QString logLine; // printed when the bytes go out; empty after a reply's first write
+    };
+
+    // A reply's writes, timed from nowMs or from the last write queued,
+    // whichever is later: replies keep their order even when one is held
+    // back longer than the next.
+    void add(qint64 nowMs, const QList<WireChunk> &chunks, const QString &logLine);
+
+    // The first write due by nowMs, taken off the queue.
+    std::optional<Write> takeDue(qint64 nowMs);
+
+    std::optional<qint64> nextDueMs() const;
+
+    void clear() { m_writes.clear(); }
+
+private:
+    QList<Write> m_writes;
+};
