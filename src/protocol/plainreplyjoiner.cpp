@@ -7,6 +7,8 @@ QByteArray PlainReplyJoiner::join(const QByteArray &received)
         return received;
     }
     const QByteArray joined = m_kept + received;
-    m_kept = firstReplyKeyword(joined) == ReplyKeyword::None ? joined.right(Kept) : QByteArray();
+    // A reply ends with its line end: what lies before one cannot start the next.
+    const QByteArray open = joined.mid(joined.lastIndexOf('\n') + 1);
+    m_kept = firstReplyKeyword(joined) == ReplyKeyword::None ? open.right(Kept) : QByteArray();
     return joined;
 }

@@ -6,7 +6,8 @@
 
 // Plain replies come as text that a poll may cut anywhere: "DOWNL" in one
 // poll, "OAD" CR LF in the next. Text that holds no reply keyword is kept and
-// put in front of the next poll's text, so a cut keyword reads whole again.
+// put in front of the next poll's text, so a cut keyword reads whole again;
+// up to a line end, which closes a reply.
 // A poll whose own text holds a keyword goes on alone, as it came.
 class PlainReplyJoiner {
 public:

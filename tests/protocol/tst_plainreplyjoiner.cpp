@@ -62,6 +62,11 @@ void TestPlainReplyJoiner::keepsLittle()
     joiner.join("ERR");
     joiner.clear();
     QCOMPARE(joiner.join("OR"), QByteArray("OR")); // a command went out in between: stale
+    joiner.join("OK\r");
+    QCOMPARE(joiner.join("\n"), QByteArray("\n"));
+    QCOMPARE(joiner.join("OK\r\n"), QByteArray("OK\r\n")); // a line end closes what was kept
+    joiner.join("ER\r\nDOW");
+    QCOMPARE(joiner.kept(), QByteArray("DOW"));
 }
 
 QTEST_APPLESS_MAIN(TestPlainReplyJoiner)
