@@ -122,6 +122,7 @@ private slots:
     void conversation();
     void countsLinesAndMismatches();
     void resentLinesTakenOnce();
+    void fileStartedAgainStartsThePassAgain();
     void hostReadsTheIntendedKeywordOnly();
     void rtuFrames_data();
     void rtuFrames();
@@ -171,7 +172,7 @@ void TestSimBoard::recordCheck_data()
     QTest::newRow("too short") << QByteArray(":0000FF") << -1;
     QTest::newRow("unknown type") << QByteArray(":00000006FA") << -1;
     QTest::newRow("end of file with data") << QByteArray(":0100000100FE") << -1;
-    QTest::newRow("trailing blank") << Eof + ' ' << -1;
+    QTest::newRow("trailing blanks, as the host allows") << Eof + " \t" << 1;
 }
 
 void TestSimBoard::recordCheck()
@@ -246,9 +247,12 @@ void TestSimBoard::conversation_data()
     QTest::newRow("resent after a probe")
         << Lines{bLine1, "BOOTi", bLine1, bEof, vLine1, vEof}
         << Lines{"OK", "VER=1.0 SIM", "OK", "DOWNLOAD", "OK", "DOWNLOAD"};
+    const QByteArray byte = ":0100000000FF";
     QTest::newRow("the same line again later is taken again")
-        << Lines{bLine1, bLine2, bLine1, bEof, vLine1, vLine2, vLine1, vEof}
-        << Lines{"OK", "OK", "OK", "DOWNLOAD", "OK", "OK", "OK", "DOWNLOAD"};
+        << Lines{bLine1, bLine2, "BOOT" + byte, bLine2,
+                 bEof,   vLine1, vLine2,        "BOOT" + verifyForm(byte),
+                 vLine2, vEof}
+        << Lines{"OK", "OK", "OK", "OK", "DOWNLOAD", "OK", "OK", "OK", "OK", "DOWNLOAD"};
 }
 
 void TestSimBoard::conversation()
@@ -283,6 +287,15 @@ void TestSimBoard::resentLinesTakenOnce()
     QCOMPARE(board.linesVerified(), 3);
     QCOMPARE(board.mismatches(), 0);
     QCOMPARE(board.resends(), 3);
+}
+
+void TestSimBoard::fileStartedAgainStartsThePassAgain()
+{
+    Board board(1, "VER=1.0 SIM");
+    talk(board, {"BOOT" + Line1, "BOOT" + Line2, "BOOT" + Line1, "BOOT" + Line2, "BOOT" + Eof,
+                 "BOOT" + verifyForm(Line1), "BOOT" + verifyForm(Line1), "BOOT" + Line1});
+    QCOMPARE(board.image(), (QList<QByteArray>{Line1}));
+    QCOMPARE(board.mismatches(), 0);
 }
 
 void TestSimBoard::hostReadsTheIntendedKeywordOnly()
@@ -770,7 +783,7 @@ void TestSimBoard::sharedBusKeepsImagesApart()
                  "bootline-sim: address 2: lines received 2, lines verified 1, mismatches 1, "
                  "resends 0",
                  "bootline-sim: lines received 4, lines verified 2, mismatches 1",
-                 "bootline-sim: resends 1",
+                 "bootline-sim: resends 1, replies to lines dropped 0",
              }));
 }
 
@@ -782,7 +795,16 @@ void TestSimBoard::oneBoardSummary()
     bus.take(frameFor(6, "BOOT" + Line2));
     QCOMPARE(bus.summary(),
              (QStringList{"bootline-sim: lines received 1, lines verified 0, mismatches 0",
-                          "bootline-sim: resends 1"}));
+                          "bootline-sim: resends 1, replies to lines dropped 0"}));
+
+    // Only dropped replies to lines stall the host; a lost answer to a probe does not.
+    ReplyStyle silent;
+    silent.silent = *ReplySelection::parse(QStringLiteral("all"));
+    Bus quiet({5}, "VER=1.0 SIM", silent, 1);
+    quiet.take(frameFor(5, "BOOTi"));
+    quiet.take(frameFor(5, "BOOT" + Line1));
+    QCOMPARE(quiet.summary().last(),
+             QStringLiteral("bootline-sim: resends 0, replies to lines dropped 1"));
 }
 
 void TestSimBoard::plainBusTakesEveryLine()

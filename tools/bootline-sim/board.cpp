@@ -56,7 +56,10 @@ QByteArray Board::takeLine(const QByteArray &line)
 QByteArray Board::download(const QByteArray &line)
 {
     ++m_linesReceived;
-    if (m_passEnded) {
+    // The host starting the file again: flash is written by address, so the
+    // new pass simply writes over the old.
+    const bool startedAgain = !m_image.isEmpty() && line == m_image.first();
+    if (m_passEnded || startedAgain) {
         m_image.clear();
         m_passEnded = false;
         m_verifyPosition = 0;

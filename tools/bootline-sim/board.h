@@ -20,7 +20,8 @@
 // Anything else that starts with BOOT gets FORMAT; other text is ignored.
 // A download or verify line the same as the last such line is one the host
 // sent again because it lost our reply: it gets that reply again and is not
-// taken twice.
+// taken twice. A download line the same as the first of the pass starts the
+// pass again: the host began the file anew.
 class Board {
 public:
     static constexpr quint8 HighestAddress = 247; // the last one Modbus gives to a device

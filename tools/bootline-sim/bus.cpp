@@ -13,6 +13,12 @@ QString counts(int received, int verified, int mismatches)
         .arg(mismatches);
 }
 
+// A download or verify line, as opposed to the probe and the other commands.
+bool isLine(const QByteArray &command)
+{
+    return command.startsWith("BOOT:") || command.startsWith("BOOT#");
+}
+
 } // namespace
 
 Bus::Bus(const QList<quint8> &addresses, const QByteArray &versionText, const ReplyStyle &style,
@@ -87,8 +93,11 @@ Bus::Outcome Bus::answer(const Received &command)
     const QString faults =
         plan.faults.isEmpty() ? QString() : QStringLiteral("  [%1]").arg(plan.faults.join(u", "));
     outcome.replyLog = QStringLiteral(">> %1%2%3").arg(name, readable(*reply), faults);
-    if (plan.chunks.isEmpty())
+    if (plan.chunks.isEmpty()) {
         outcome.replyLog += QStringLiteral(" (not sent)");
+        if (isLine(command.bytes))
+            ++m_lineRepliesDropped;
+    }
     outcome.chunks = plan.chunks;
     return outcome;
 }
@@ -148,6 +157,8 @@ QStringList Bus::summary() const
                          .arg(board.resends());
     }
     lines << QStringLiteral("bootline-sim: %1").arg(counts(received, verified, mismatches()));
-    lines << QStringLiteral("bootline-sim: resends %1").arg(resends);
+    lines << QStringLiteral("bootline-sim: resends %1, replies to lines dropped %2")
+                 .arg(resends)
+                 .arg(m_lineRepliesDropped);
     return lines;
 }

@@ -51,4 +51,5 @@ private:
     QList<Board> m_boards;
     Dice m_dice;
     int m_replies = 0; // over the whole bus: faults pick replies by their place on the wire
+    int m_lineRepliesDropped = 0; // each a stall the host must show
 };
