@@ -3,7 +3,7 @@
 #   make test   install what is missing, build, run every test headless
 BUILD_DIR ?= build
 
-.PHONY: run test build deps clean
+.PHONY: run test build deps clean soak
 
 run: build
 	scripts/run.sh $(BUILD_DIR)
@@ -14,6 +14,10 @@ test: build
 build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) --parallel
+
+# Whole jobs on a faulty line, for minutes: SOAK_LINES lines in all (default 20000).
+soak: build
+	$(BUILD_DIR)/tests/bootline-soak --lines $(or $(SOAK_LINES),20000)
 
 deps:
 	scripts/install-deps.sh

@@ -1,9 +1,8 @@
+#include "e2e/openwindow.h"
 #include "e2e/simulatedboard.h"
-#include "fakes/testwindow.h"
 #include "window/colors.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
@@ -27,38 +26,6 @@ private slots:
 private:
     QTemporaryDir m_config;
 };
-
-const QString examples = QStringLiteral(BOOTLINE_SOURCE_DIR "/examples/");
-
-// A window on the real serial port, opened on COM3 with the given address box.
-struct OpenWindow : WindowUnderTest {
-    explicit OpenWindow(const QString &address, bool rtu = true) : WindowUnderTest(nullptr)
-    {
-        this->rtu()->setChecked(rtu);
-        box("Text1")->setText(address);
-        button("BTNOpenCom")->click();
-    }
-    bool answered(const char *text, int ms = 3000)
-    {
-        return QTest::qWaitFor([&] { return box("Text8")->text().contains(text); }, ms);
-    }
-    bool ready()
-    {
-        return QTest::qWaitFor([&] { return label("Label2")->text() == "READY"; }, 3000);
-    }
-    bool download(const QString &file, int ms)
-    {
-        dialog->choice = file;
-        button("Command3")->click();
-        return QTest::qWaitFor([&] { return progress()->text() == "END"; }, ms);
-    }
-};
-
-int linesIn(const QString &file)
-{
-    QFile hex(file);
-    return hex.open(QIODevice::ReadOnly) ? int(hex.readAll().count('\n')) : -1;
-}
 
 void TestEndToEnd::initTestCase()
 {
@@ -98,7 +65,7 @@ void TestEndToEnd::scanFindsTheBoardAtAddress5()
 
 void TestEndToEnd::downloadAndVerifyAWholeFirmware()
 {
-    const QString firmware = examples + "firmware.hex";
+    const QString firmware = exampleFile("firmware.hex");
     const int lines = linesIn(firmware);
     QVERIFY(lines >= 1000);
     SimulatedBoard board({"--address", "1", "--quiet", "--exit-on-mismatch"});
@@ -140,7 +107,7 @@ void TestEndToEnd::noisyLineStillGetsToTheEnd()
     QVERIFY(board.isReady());
     OpenWindow t("1");
     QVERIFY(t.ready());
-    QVERIFY(t.download(examples + "blink.hex", 30000));
+    QVERIFY(t.download(exampleFile("blink.hex"), 30000));
     QVERIFY(board.stop());
 }
 
@@ -181,7 +148,7 @@ void TestEndToEnd::lostPortMidDownload()
     QVERIFY(board->isReady());
     OpenWindow t("1");
     QVERIFY(t.ready());
-    t.dialog->choice = examples + "firmware.hex";
+    t.dialog->choice = exampleFile("firmware.hex");
     t.button("Command3")->click();
     QVERIFY(QTest::qWaitFor([&] { return !t.messages->shown.isEmpty(); }, 5000));
     QVERIFY(QTest::qWaitFor([&] { return board->hasExited(); }, 2000));
