@@ -1,71 +1,111 @@
 #include "window/frmserial.h"
 
-#include "shared/runtimeerror.h"
-#include "window/filedialog.h"
-#include "window/messagebox.h"
-#include "window/qtserialport.h"
-#include "window/timer.h"
+#include "engine/engine.h"
+#include "window/colors.h"
+#include "window/lamp.h"
+#include "window/progressbar.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 frmSerial::frmSerial(OutsideComponents components, QWidget *parent)
-    : QWidget(parent), MSComm1(std::move(components.serialPort)),
+    : QWidget(parent), m_engine(new Engine(std::move(components.serialPort), this)),
       CommonDialog1(std::move(components.fileDialog)), messageBox(std::move(components.messageBox))
 {
-    if (!MSComm1)
-        MSComm1 = std::make_unique<QtSerialPort>();
     if (!CommonDialog1)
         CommonDialog1 = std::make_unique<QtFileDialog>(this);
     if (!messageBox)
         messageBox = std::make_unique<QtMessageBox>(this);
     createControls();
     setKeyboardOrder();
+    showPanel();
+    bindPanel();
     connectEvents();
 }
 
 frmSerial::~frmSerial() = default;
 
+// The controls as the engine's panel stands now.
+void frmSerial::showPanel()
+{
+    txt->setText(m_engine->portName());
+    Text1->setText(m_engine->address());
+    Text2->setText(m_engine->newAddress());
+    Check1->setChecked(m_engine->rtu() == 1);
+    Label2->setText(m_engine->status());
+    Text8->setText(m_engine->answer());
+    vbalProgressBar1->setText(m_engine->progressText());
+    vbalProgressBar1->setBarColor(Colour::toQColor(m_engine->barColour()));
+    vbalProgressBar1->setPosition(m_engine->progressPosition());
+    vbalProgressBar1->setMaximum(m_engine->progressMaximum());
+    Pic->setVisible(m_engine->lampShown());
+    Pic->setFillColor(Colour::toQColor(m_engine->lampColour()));
+    Colour::setColour(txt, QPalette::Base, m_engine->portBoxColour());
+    Command1->setText(m_engine->command1Caption());
+    Command5->setEnabled(m_engine->sendEnabled());
+}
+
+// From here on each control follows its panel item, and each box the
+// operator types in goes to the engine.
+void frmSerial::bindPanel()
+{
+    Engine *engine = m_engine;
+    connect(engine, &Engine::statusChanged, Label2, &QLabel::setText);
+    connect(engine, &Engine::answerChanged, Text8, &QLineEdit::setText);
+    connect(engine, &Engine::addressChanged, Text1, &QLineEdit::setText);
+    connect(engine, &Engine::progressTextChanged, vbalProgressBar1, &ProgressBar::setText);
+    connect(engine, &Engine::barColourChanged, vbalProgressBar1,
+            [this](quint32 colour) { vbalProgressBar1->setBarColor(Colour::toQColor(colour)); });
+    connect(engine, &Engine::progressPositionChanged, vbalProgressBar1, &ProgressBar::setPosition);
+    connect(engine, &Engine::progressMaximumChanged, vbalProgressBar1, &ProgressBar::setMaximum);
+    connect(engine, &Engine::lampShownChanged, Pic, &Lamp::setVisible);
+    connect(engine, &Engine::lampColourChanged, Pic,
+            [this](quint32 colour) { Pic->setFillColor(Colour::toQColor(colour)); });
+    connect(engine, &Engine::portBoxColourChanged, txt,
+            [this](quint32 colour) { Colour::setColour(txt, QPalette::Base, colour); });
+    connect(engine, &Engine::command1CaptionChanged, Command1, &QPushButton::setText);
+    connect(engine, &Engine::sendEnabledChanged, Command5, &QPushButton::setEnabled);
+    connect(engine, &Engine::tagsSwitched, this, &frmSerial::SwitchTags);
+    connect(engine, &Engine::message, this,
+            [this](const QString &text) { messageBox->plain(text); });
+    connect(engine, &Engine::errorReported, this, [this](int number, const QString &description) {
+        messageBox->critical(QStringLiteral("Error#%1").arg(number), description);
+    });
+
+    connect(txt, &QLineEdit::textChanged, engine, &Engine::setPortName);
+    connect(Text1, &QLineEdit::textChanged, engine, &Engine::setAddress);
+    connect(Text2, &QLineEdit::textChanged, engine, &Engine::setNewAddress);
+    connect(Check1, &QCheckBox::toggled, engine,
+            [engine](bool checked) { engine->setRtu(checked ? 1 : 0); });
+}
+
 void frmSerial::connectEvents()
 {
-    connect(BTNOpenCom, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::openPort); });
-    connect(BTNCloseCom, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::closePort); });
-    connect(Command3, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::loadHexFile); });
-    connect(Command5, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::sendNextLine); });
-    connect(Command1, &QPushButton::clicked, this,
-            [this] { runEvent(&frmSerial::setAddressOrScanNext); });
-    connect(Command4, &QPushButton::clicked, this, [this] { runEvent(&frmSerial::queryBoard); });
-    connect(Command6, &QPushButton::clicked, this,
-            [this] { runEvent(&frmSerial::installFirmware); });
-    connect(Timer3, &QTimer::timeout, this, [this] { runEvent(&frmSerial::probeTick); });
-    connect(TMRComm, &QTimer::timeout, this, [this] { runEvent(&frmSerial::receivePollTick); });
-    connect(ReplyWatch, &QTimer::timeout, this, [this] { runEvent(&frmSerial::replyOverdue); });
+    Engine *engine = m_engine;
+    const auto onClick = [engine](QPushButton *button, void (Engine::*procedure)()) {
+        connect(button, &QPushButton::clicked, engine, [engine, procedure] {
+            engine->run([engine, procedure] { (engine->*procedure)(); });
+        });
+    };
+    onClick(BTNOpenCom, &Engine::openPort);
+    onClick(BTNCloseCom, &Engine::closePort);
+    onClick(Command5, &Engine::sendNextLine);
+    onClick(Command1, &Engine::setAddressOrScanNext);
+    onClick(Command4, &Engine::queryBoard);
+    onClick(Command6, &Engine::installFirmware);
+    connect(Command3, &QPushButton::clicked, this, &frmSerial::chooseHexFile);
 }
 
-void frmSerial::runEvent(void (frmSerial::*procedure)())
+void frmSerial::chooseHexFile()
 {
-    try {
-        (this->*procedure)();
-    } catch (const RuntimeError &error) {
-        showError(error);
-    } catch (const std::bad_alloc &) {
-        showError(RuntimeError(RuntimeError::OutOfMemory, QStringLiteral("Out of memory.")));
-    } catch (const std::exception &error) {
-        showError(RuntimeError(
-            RuntimeError::InternalError,
-            QStringLiteral("Internal error: %1").arg(QString::fromLocal8Bit(error.what()))));
-    }
-}
-
-void frmSerial::showError(const RuntimeError &error)
-{
-    messageBox->critical(QStringLiteral("Error#%1").arg(error.number()), error.description());
-}
-
-int frmSerial::Check1Value() const
-{
-    return Check1->isChecked() ? 1 : 0;
+    m_engine->run([this] {
+        CommonDialog1->setFilter(QStringLiteral("HEX files (*.hex)|*.hex"));
+        CommonDialog1->showOpen();
+        m_engine->loadHexFile(CommonDialog1->fileName());
+    });
 }
 
 void frmSerial::SwitchTags()
@@ -76,14 +116,8 @@ void frmSerial::SwitchTags()
     }
 }
 
-void frmSerial::unload()
-{
-    if (MSComm1->isOpen())
-        MSComm1->setOpen(false);
-}
-
 void frmSerial::closeEvent(QCloseEvent *event)
 {
-    runEvent(&frmSerial::unload);
+    m_engine->run([this] { m_engine->unload(); });
     event->accept();
 }

@@ -2,7 +2,6 @@
 #include "window/frmserial.h"
 #include "window/lamp.h"
 #include "window/progressbar.h"
-#include "window/timer.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -50,6 +49,7 @@ QIcon bootlineIcon()
 
 } // namespace
 
+// Texts and states that the engine sets come from its panel (showPanel).
 void frmSerial::createControls()
 {
     setWindowTitle(QStringLiteral("Bootline  v1.4"));
@@ -62,10 +62,9 @@ void frmSerial::createControls()
     Frame2 = place(new QGroupBox(QStringLiteral("Comm's"), this), "Frame2", 0, 0, 4395, 855);
     Colour::setColour(Frame2, QPalette::WindowText, Colour::DarkBlue);
     Label1 = place(new QLabel(QStringLiteral("Port: (1-9)"), Frame2), "Label1", 120, 240, 795, 255);
-    txt = place(new QLineEdit(QStringLiteral("COM3"), Frame2), "txt", 60, 480, 855, 315);
+    txt = place(new QLineEdit(Frame2), "txt", 60, 480, 855, 315);
     txt->setProperty("tag", QStringLiteral("NO"));
     Pic = place(new Lamp(Frame2), "Pic", 720, 0, 195, 255);
-    Pic->hide();
     BTNOpenCom = place(new QPushButton(QStringLiteral("Open Port"), Frame2), "BTNOpenCom", 960, 120,
                        975, 255);
     BTNOpenCom->setProperty("tag", QStringLiteral("NO"));
@@ -73,7 +72,7 @@ void frmSerial::createControls()
                         480, 975, 255);
     BTNCloseCom->setProperty("tag", QStringLiteral("NC"));
     BTNCloseCom->setEnabled(false);
-    Label2 = place(new QLabel(QStringLiteral("No info"), Frame2), "Label2", 1980, 120, 1635, 255);
+    Label2 = place(new QLabel(Frame2), "Label2", 1980, 120, 1635, 255);
     Command3 = place(new QPushButton(QStringLiteral("Open File and  Download"), Frame2), "Command3",
                      1980, 480, 2055, 255);
     Command6 =
@@ -85,17 +84,13 @@ void frmSerial::createControls()
 
     Frame4 = place(new QGroupBox(QStringLiteral("Modbus RTU"), this), "Frame4", 4440, 0, 1515, 855);
     Check1 = place(new QCheckBox(QStringLiteral("Check1"), Frame4), "Check1", 1200, 0, 255, 255);
-    Check1->setChecked(true);
     Label5 = place(new QLabel(QStringLiteral("Addr Device"), Frame4), "Label5", 60, 240, 915, 255);
     Text1 = place(new QLineEdit(Frame4), "Text1", 1020, 240, 435, 285);
-    Text2 = place(new QLineEdit(QStringLiteral("10"), Frame4), "Text2", 120, 480, 435, 285);
-    Command1 =
-        place(new QPushButton(QStringLiteral("Set Addr"), Frame4), "Command1", 600, 520, 795, 255);
+    Text2 = place(new QLineEdit(Frame4), "Text2", 120, 480, 435, 285);
+    Command1 = place(new QPushButton(Frame4), "Command1", 600, 520, 795, 255);
 
     Frame3 = place(new QGroupBox(QStringLiteral("Status"), this), "Frame3", 0, 840, 5955, 975);
     vbalProgressBar1 = place(new ProgressBar(Frame3), "vbalProgressBar1", 120, 240, 5715, 255);
-    vbalProgressBar1->setText(QStringLiteral("NO FILE"));
-    vbalProgressBar1->setBarColor(Colour::toQColor(Colour::Blue));
     QFont barFont(QStringLiteral("MS Sans Serif"));
     barFont.setPointSizeF(8.25);
     vbalProgressBar1->setFont(barFont);
@@ -106,14 +101,6 @@ void frmSerial::createControls()
     // Below the client area: never seen, but its click is the line sender.
     Command5 =
         place(new QPushButton(QStringLiteral("Send"), this), "Command5", 1800, 2760, 855, 255);
-
-    Timer3 = new Timer(200, this);
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    TMRComm = new Timer(20, this);
-    TMRComm->setObjectName(QStringLiteral("TMRComm"));
-    ReplyWatch = new Timer(3000, this);
-    ReplyWatch->setObjectName(QStringLiteral("ReplyWatch"));
-    ReplyWatch->setSingleShot(true);
 }
 
 void frmSerial::setKeyboardOrder()

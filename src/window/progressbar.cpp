@@ -10,24 +10,32 @@ ProgressBar::ProgressBar(QWidget *parent) : QWidget(parent)
 
 void ProgressBar::setText(const QString &text)
 {
+    if (m_text == text)
+        return; // nothing to repaint
     m_text = text;
     update();
 }
 
 void ProgressBar::setBarColor(const QColor &color)
 {
+    if (m_barColor == color)
+        return; // nothing to repaint
     m_barColor = color;
     update();
 }
 
 void ProgressBar::setPosition(int position)
 {
+    if (m_position == position)
+        return; // nothing to repaint
     m_position = position;
     update();
 }
 
 void ProgressBar::setMaximum(int maximum)
 {
+    if (m_maximum == maximum)
+        return; // nothing to repaint
     m_maximum = maximum;
     update();
 }

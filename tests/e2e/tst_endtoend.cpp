@@ -60,7 +60,7 @@ void TestEndToEnd::scanFindsTheBoardAtAddress5()
     QCOMPARE(t.button("Command1")->text(), QStringLiteral("Next"));
     QVERIFY(t.ready());
     QCOMPARE(t.box("Text1")->text(), QStringLiteral("5"));
-    QCOMPARE(t.window.state.ProbeCount, qint16(6));
+    QCOMPARE(t.engine.state.ProbeCount, qint16(6));
 }
 
 void TestEndToEnd::downloadAndVerifyAWholeFirmware()

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shared/runtimeerror.h"
-#include "window/serialport.h"
+#include "link/serialport.h"
 
 #include <QList>
 

@@ -3,16 +3,16 @@
 #include "fakes/fakefiledialog.h"
 #include "fakes/fakemessagebox.h"
 #include "fakes/fakeserialport.h"
+#include "engine/engine.h"
+#include "engine/timer.h"
 #include "window/frmserial.h"
+#include "window/lamp.h"
+#include "window/progressbar.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include "window/lamp.h"
-#include "window/progressbar.h"
-#include "window/timer.h"
 
 // A real window on the given serial port (empty: the real one), with a fake
 // file dialog and fake message boxes, and its controls found by name.
@@ -20,10 +20,12 @@ struct WindowUnderTest {
     FakeFileDialog *dialog = new FakeFileDialog;
     FakeMessageBox *messages = new FakeMessageBox;
     frmSerial window;
+    Engine &engine;
 
     explicit WindowUnderTest(std::unique_ptr<SerialPort> serialPort)
         : window(OutsideComponents{std::move(serialPort), std::unique_ptr<FileDialog>(dialog),
-                                   std::unique_ptr<MessageBox>(messages)})
+                                   std::unique_ptr<MessageBox>(messages)}),
+          engine(window.engine())
     {
     }
 
@@ -40,7 +42,7 @@ struct WindowUnderTest {
     QCheckBox *rtu() const { return control<QCheckBox>("Check1"); }
 };
 
-// A window on a fake serial port; the test drives it by calling its
+// A window on a fake serial port; the test drives it by calling the engine's
 // procedures and timer ticks directly.
 struct TestWindow : WindowUnderTest {
     FakeSerialPort *port;

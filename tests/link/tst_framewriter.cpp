@@ -23,7 +23,7 @@ void TestFrameWriter::closedPortWritesNothing()
     TestWindow t;
     const QColor lamp = t.lamp()->fillColor();
     QByteArray command = probe;
-    QCOMPARE(t.window.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.engine.WriteCOM32(command), qint16(0));
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(command, probe);
     QCOMPARE(t.lamp()->fillColor(), lamp);
@@ -35,7 +35,7 @@ void TestFrameWriter::plainModeSendsTheTextUnchanged()
     t.port->setOpen(true);
     t.rtu()->setChecked(false);
     QByteArray command = probe;
-    QCOMPARE(t.window.WriteCOM32(command), qint16(7));
+    QCOMPARE(t.engine.WriteCOM32(command), qint16(7));
     QCOMPARE(t.port->written(), QByteArray::fromHex("424F4F54690D0A"));
     QCOMPARE(t.lamp()->fillColor(), QColor(0, 0xC0, 0));
 }
@@ -46,7 +46,7 @@ void TestFrameWriter::rtuModeFramesWithAddressAndCrc()
     t.port->setOpen(true);
     t.box("Text1")->setText("1");
     QByteArray command = probe;
-    QCOMPARE(t.window.WriteCOM32(command), qint16(10));
+    QCOMPARE(t.engine.WriteCOM32(command), qint16(10));
     const QByteArray frame = QByteArray::fromHex("01424F4F54690D0AFC89");
     QCOMPARE(t.port->written(), frame);
     QCOMPARE(command, frame); // the caller's text now holds the frame
@@ -79,7 +79,7 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
     t.port->setOpen(true);
     t.box("Text1")->setText(box);
     QByteArray command = probe;
-    const qint16 written = t.window.WriteCOM32(command);
+    const qint16 written = t.engine.WriteCOM32(command);
     if (address < 0) {
         QCOMPARE(written, qint16(0));
         QVERIFY(t.port->writes.isEmpty());
@@ -91,7 +91,7 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
     // Unframed sends do not care what the box holds.
     t.rtu()->setChecked(false);
     command = probe;
-    QCOMPARE(t.window.WriteCOM32(command), qint16(7));
+    QCOMPARE(t.engine.WriteCOM32(command), qint16(7));
 }
 
 void TestFrameWriter::eachSendRestartsARunningPoll()
@@ -100,7 +100,7 @@ void TestFrameWriter::eachSendRestartsARunningPoll()
     t.port->setOpen(true);
     Timer *poll = t.timer("TMRComm");
     QByteArray command = probe;
-    t.window.WriteCOM32(command);
+    t.engine.WriteCOM32(command);
     QVERIFY(!poll->isEnabled()); // a stopped poll stays stopped
 
     poll->setEnabled(true);
@@ -110,7 +110,7 @@ void TestFrameWriter::eachSendRestartsARunningPoll()
         QCoreApplication::processEvents();
     QVERIFY(poll->remainingTime() <= 10);
     command = probe;
-    t.window.WriteCOM32(command);
+    t.engine.WriteCOM32(command);
     QVERIFY(poll->isEnabled());
     QVERIFY(poll->remainingTime() >= 15);
 }
@@ -121,7 +121,7 @@ void TestFrameWriter::failedWriteReturnsZeroSilently()
     t.port->setOpen(true);
     t.port->failWrites = true;
     QByteArray command = probe;
-    QCOMPARE(t.window.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.engine.WriteCOM32(command), qint16(0));
     QVERIFY(t.messages->shown.isEmpty());
     QCOMPARE(command.size(), 10); // framed before the write failed
 }
@@ -132,12 +132,12 @@ void TestFrameWriter::tooLongUnframedTextIsWrittenButCountedAsZero()
     t.port->setOpen(true);
     t.rtu()->setChecked(false);
     QByteArray command(40000, 'x');
-    QCOMPARE(t.window.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.engine.WriteCOM32(command), qint16(0));
     QCOMPARE(t.port->written().size(), 40000);
 
     t.rtu()->setChecked(true);
     t.port->writes.clear();
-    QCOMPARE(t.window.WriteCOM32(command), qint16(0)); // too long to checksum: nothing goes out
+    QCOMPARE(t.engine.WriteCOM32(command), qint16(0)); // too long to checksum: nothing goes out
     QVERIFY(t.port->writes.isEmpty());
 }
 

@@ -26,11 +26,11 @@ const QByteArray okFrom1 = QByteArray::fromHex("01424F4BD5CB");
 void openAt1(TestWindow &t)
 {
     t.box("Text1")->setText("1");
-    t.window.openPort();
+    t.engine.openPort();
     t.timer("Timer3")->setEnabled(false);
     for (qint16 i = 1; i <= 3; ++i)
-        t.window.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.window.state.LineCount = 3;
+        t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.engine.state.LineCount = 3;
 }
 
 // Feeds each piece in a tick of its own.
@@ -38,7 +38,7 @@ void receive(TestWindow &t, const QList<QByteArray> &pieces)
 {
     for (const QByteArray &piece : pieces) {
         t.port->incoming += piece;
-        t.window.receivePollTick();
+        t.engine.receivePollTick();
     }
 }
 
@@ -47,20 +47,23 @@ void TestReceivePoller::lampBlinksEveryTenthTick()
     TestWindow t;
     const QColor white = Colour::toQColor(Colour::White), grey = Colour::toQColor(Colour::Grey);
     for (int tick = 1; tick <= 9; ++tick)
-        t.window.receivePollTick();
+        t.engine.receivePollTick();
     QCOMPARE(t.lamp()->fillColor(), white);
-    t.window.receivePollTick();
+    t.engine.receivePollTick();
     QCOMPARE(t.lamp()->fillColor(), grey);
-    QCOMPARE(t.window.state.BlinkTicks, qint16(0));
+    QCOMPARE(t.engine.state.BlinkTicks, qint16(0));
     for (int tick = 1; tick <= 10; ++tick)
-        t.window.receivePollTick();
+        t.engine.receivePollTick();
     QCOMPARE(t.lamp()->fillColor(), white);
 
-    t.lamp()->setFillColor(Colour::toQColor(Colour::SendGreen));
-    for (int tick = 1; tick <= 10; ++tick)
-        t.window.receivePollTick();
-    QCOMPARE(t.lamp()->fillColor(), white); // any other colour gives way to white
     QVERIFY(t.port->writes.isEmpty());
+
+    t.port->setOpen(true);
+    t.engine.queryBoard(); // a send: green
+    QCOMPARE(t.lamp()->fillColor(), Colour::toQColor(Colour::SendGreen));
+    for (int tick = 1; tick <= 10; ++tick)
+        t.engine.receivePollTick();
+    QCOMPARE(t.lamp()->fillColor(), white); // any other colour gives way to white
 }
 
 void TestReceivePoller::plainRepliesCutAcrossPollsAreJoined_data()
@@ -89,7 +92,7 @@ void TestReceivePoller::plainRepliesCutAcrossPollsAreJoined()
     TestWindow t;
     openAt1(t);
     t.rtu()->setChecked(false);
-    t.window.sendNextLine();
+    t.engine.sendNextLine();
     t.port->writes.clear();
     receive(t, pieces.mid(0, pieces.size() - 1));
     QVERIFY(t.port->writes.isEmpty());
@@ -137,7 +140,7 @@ void TestReceivePoller::rtuReplyIsAcceptedWholeOrSplit()
     receive(t, {pieces.last()});
     QCOMPARE(t.box("Text8")->text(), reply); // never a checksum byte in it
     QCOMPARE(t.port->writes, QList<QByteArray>{rtuFrame(1, "BOOT:01\r\n")});
-    QVERIFY(t.window.state.RxBuffer.bytes().isEmpty());
+    QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
 }
 
 void TestReceivePoller::rtuFramesNotForUsAreShownAsErrors_data()
@@ -207,14 +210,14 @@ void TestReceivePoller::bufferStartsEmptyAtOpenAndBeforeEachCommand()
     TestWindow t;
     openAt1(t);
     receive(t, {okFrom1.left(3)});
-    QVERIFY(!t.window.state.RxBuffer.bytes().isEmpty());
-    t.window.probeTick(); // the board answers only what it is asked: older bytes are stale
-    QVERIFY(t.window.state.RxBuffer.bytes().isEmpty());
+    QVERIFY(!t.engine.state.RxBuffer.bytes().isEmpty());
+    t.engine.probeTick(); // the board answers only what it is asked: older bytes are stale
+    QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
 
     receive(t, {okFrom1.left(3)});
-    t.window.closePort();
-    t.window.openPort();
-    QVERIFY(t.window.state.RxBuffer.bytes().isEmpty());
+    t.engine.closePort();
+    t.engine.openPort();
+    QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
 }
 
 QTEST_MAIN(TestReceivePoller)

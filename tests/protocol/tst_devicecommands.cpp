@@ -42,13 +42,13 @@ void TestDeviceCommands::setAddrSendsTheLowByte()
     QFETCH(QString, newAddress);
     QFETCH(QByteArray, sent);
     TestWindow t;
-    t.window.openPort();
+    t.engine.openPort();
     t.timer("Timer3")->setEnabled(false);
     t.rtu()->setChecked(false);
     t.box("Text1")->setText("4"); // not scan mode: the caption reads "Set Addr"
-    t.window.state.ScanMode = 0;
+    t.engine.state.ScanMode = 0;
     t.box("Text2")->setText(newAddress);
-    t.window.setAddressOrScanNext();
+    t.engine.setAddressOrScanNext();
     QCOMPARE(t.port->written(), sent);
     QVERIFY(t.messages->shown.isEmpty());
 }
@@ -57,23 +57,23 @@ void TestDeviceCommands::setAddrIsFramedToTheCurrentAddress()
 {
     TestWindow t;
     t.box("Text1")->setText("4");
-    t.window.openPort();
-    t.window.state.DownloadActive = 1;
+    t.engine.openPort();
+    t.engine.state.DownloadActive = 1;
     t.box("Text8")->setText("answer");
-    t.window.setAddressOrScanNext();
+    t.engine.setAddressOrScanNext();
     QCOMPARE(t.port->writes, QList<QByteArray>{rtuFrame(4, "BOOT$0A\r\n")});
     QCOMPARE(t.port->writes[0].size(), 12);
     QCOMPARE(t.box("Text1")->text(), QStringLiteral("4"));
-    QCOMPARE(t.window.state.DownloadActive, qint16(1));
+    QCOMPARE(t.engine.state.DownloadActive, qint16(1));
     QCOMPARE(t.box("Text8")->text(), QStringLiteral("answer"));
 }
 
 void TestDeviceCommands::nextResumesTheScan()
 {
     TestWindow t;
-    t.window.openPort(); // empty address box: scan mode, "Next"
+    t.engine.openPort(); // empty address box: scan mode, "Next"
     for (int tick = 0; tick < 3; ++tick)
-        t.window.probeTick();
+        t.engine.probeTick();
     t.timer("Timer3")->setEnabled(false); // as a "VER=" reply would
     t.box("Text8")->setText("VER=1");
     const qsizetype sentBefore = t.port->writes.size();
@@ -81,7 +81,7 @@ void TestDeviceCommands::nextResumesTheScan()
     QVERIFY(t.timer("Timer3")->isEnabled());
     QVERIFY(t.box("Text8")->text().isEmpty());
     QCOMPARE(t.port->writes.size(), sentBefore); // the click itself sends nothing
-    t.window.probeTick();
+    t.engine.probeTick();
     QCOMPARE(t.box("Text1")->text(), QStringLiteral("4"));
 }
 
@@ -89,38 +89,38 @@ void TestDeviceCommands::queryAndInstall()
 {
     TestWindow t;
     t.box("Text1")->setText("2");
-    t.window.openPort();
-    t.window.state.DownloadActive = 1;
+    t.engine.openPort();
+    t.engine.state.DownloadActive = 1;
     t.box("Text8")->setText("answer");
     t.button("Command6")->click();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTg\r\n"));
-    QCOMPARE(t.window.state.DownloadActive, qint16(0));
+    QCOMPARE(t.engine.state.DownloadActive, qint16(0));
     QCOMPARE(t.box("Text8")->text(), QStringLiteral("answer")); // install leaves the answer
 
-    t.window.state.DownloadActive = 1;
+    t.engine.state.DownloadActive = 1;
     t.button("Command4")->click();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTi\r\n"));
-    QCOMPARE(t.window.state.DownloadActive, qint16(0));
+    QCOMPARE(t.engine.state.DownloadActive, qint16(0));
     QVERIFY(t.box("Text8")->text().isEmpty());
 }
 
 void TestDeviceCommands::closedPortSendsNothingButTheRestHappens()
 {
     TestWindow t;
-    t.window.state.DownloadActive = 1;
+    t.engine.state.DownloadActive = 1;
     t.box("Text8")->setText("answer");
     t.button("Command4")->click();
     QVERIFY(t.box("Text8")->text().isEmpty());
-    QCOMPARE(t.window.state.DownloadActive, qint16(0));
+    QCOMPARE(t.engine.state.DownloadActive, qint16(0));
     QVERIFY(t.port->writes.isEmpty());
 
     // "Next" after Close Port probes on the closed port and ends with the limit.
-    t.window.openPort();
-    t.window.closePort();
+    t.engine.openPort();
+    t.engine.closePort();
     t.button("Command1")->click();
     QVERIFY(t.timer("Timer3")->isEnabled());
     for (int tick = 0; tick < 128; ++tick)
-        t.window.probeTick();
+        t.engine.probeTick();
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("COM3 Not connect !"));

@@ -45,7 +45,7 @@ void loadInto(TestWindow &t, const QString &file)
 {
     if (!t.port->isOpen()) {
         t.rtu()->setChecked(false);
-        t.window.openPort();
+        t.engine.openPort();
         t.timer("Timer3")->setEnabled(false);
     }
     t.dialog->choice = file;
@@ -55,15 +55,15 @@ void loadInto(TestWindow &t, const QString &file)
 void TestHexLoader::cancelShowsCancelAndChangesNothing()
 {
     TestWindow t;
-    t.window.state.VerifyMode = 1;
+    t.engine.state.VerifyMode = 1;
     loadInto(t, QString());
     QCOMPARE(t.dialog->filter, QStringLiteral("HEX files (*.hex)|*.hex"));
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].critical, false);
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("Cancel"));
-    QCOMPARE(t.window.state.VerifyMode, qint16(1)); // a verify pass under way goes on
-    QCOMPARE(t.window.state.DownloadRequested, qint16(0));
-    QCOMPARE(t.window.state.LineCount, qint16(0));
+    QCOMPARE(t.engine.state.VerifyMode, qint16(1)); // a verify pass under way goes on
+    QCOMPARE(t.engine.state.DownloadRequested, qint16(0));
+    QCOMPARE(t.engine.state.LineCount, qint16(0));
     QVERIFY(t.port->writes.isEmpty());
 }
 
@@ -73,7 +73,7 @@ void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
     t.button("Command5")->setEnabled(false);
     loadInto(t, write("three.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord + "\r\n"));
     QVERIFY(t.messages->shown.isEmpty());
-    const WindowState &s = t.window.state;
+    const WindowState &s = t.engine.state;
     QCOMPARE(s.LineCount, qint16(3));
     QCOMPARE(s.LineIndex, qint16(1));
     QCOMPARE(s.DownloadActive, qint16(1));
@@ -86,7 +86,7 @@ void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
 
     TestWindow one;
     loadInto(one, write("one.hex", EndOfFileRecord));
-    QCOMPARE(one.window.state.LineIndex, qint16(0)); // sent its only line and wrapped
+    QCOMPARE(one.engine.state.LineIndex, qint16(0)); // sent its only line and wrapped
 }
 
 void TestHexLoader::loadOf9000LinesFillsTheTable()
@@ -95,8 +95,8 @@ void TestHexLoader::loadOf9000LinesFillsTheTable()
     TestWindow t;
     loadInto(t, write("full.hex", records.join("\r\n")));
     QVERIFY(t.messages->shown.isEmpty());
-    QCOMPARE(t.window.state.LineCount, qint16(9000));
-    QCOMPARE(t.window.state.HexLines[9000], EndOfFileRecord);
+    QCOMPARE(t.engine.state.LineCount, qint16(9000));
+    QCOMPARE(t.engine.state.HexLines[9000], EndOfFileRecord);
     QCOMPARE(t.progress()->maximum(), 9000);
 }
 
@@ -120,15 +120,15 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
     QFETCH(int, error);
     TestWindow t;
     loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
-    t.window.sendNextLine();
-    t.window.state.VerifyMode = 1; // as if a verify pass were under way
+    t.engine.sendNextLine();
+    t.engine.state.VerifyMode = 1; // as if a verify pass were under way
     t.port->writes.clear();
 
     loadInto(t, file);
     QCOMPARE(t.messages->shown.size(), 1);
     QVERIFY(t.messages->shown[0].critical);
     QCOMPARE(t.messages->shown[0].title, "Error#" + QString::number(error));
-    const WindowState &s = t.window.state;
+    const WindowState &s = t.engine.state;
     QCOMPARE(s.VerifyMode, qint16(1));
     QCOMPARE(s.LineCount, qint16(3));
     QCOMPARE(s.LineIndex, qint16(2));
@@ -139,7 +139,7 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
     QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD")); // not "NO FILE": the job goes on
     QVERIFY(t.port->writes.isEmpty());
 
-    t.window.sendNextLine();
+    t.engine.sendNextLine();
     QCOMPARE(t.port->writes,
              QList<QByteArray>{"BOOT" + QByteArray(Old3).replace(':', '#') + "\r\n"});
 }
@@ -153,8 +153,8 @@ void TestHexLoader::emptyFileStartsNothing()
     QCOMPARE(t.messages->shown.size(), 1);
     QVERIFY(t.messages->shown[0].text.contains("empty"));
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.window.state.LineCount, qint16(2));
-    QCOMPARE(t.window.state.LineIndex, qint16(1));
+    QCOMPARE(t.engine.state.LineCount, qint16(2));
+    QCOMPARE(t.engine.state.LineIndex, qint16(1));
     QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
 }
 
@@ -164,9 +164,9 @@ void TestHexLoader::shorterFileLeavesOldEntriesUnsent()
     loadInto(t, write("long.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
     const QByteArray new1 = dataRecord(0x0200, 4), new2 = dataRecord(0x0210, 5);
     loadInto(t, write("short.hex", new1 + "\r\n" + new2 + "\r\n"));
-    QCOMPARE(t.window.state.HexLines[3], Old3);
-    t.window.sendNextLine();
-    t.window.sendNextLine();
+    QCOMPARE(t.engine.state.HexLines[3], Old3);
+    t.engine.sendNextLine();
+    t.engine.sendNextLine();
     QCOMPARE(t.port->writes.mid(1),
              (QList<QByteArray>{"BOOT" + new1 + "\r\n", "BOOT" + new2 + "\r\n",
                                 "BOOT" + new1 + "\r\n"}));
@@ -178,8 +178,8 @@ void TestHexLoader::linesGoOutAsTheyStandInTheFile()
     const QByteArray lower = Old1.toLower() + " \t";
     loadInto(t, write("odd.hex", lower + "\n\n" + EndOfFileRecord));
     QVERIFY(t.messages->shown.isEmpty());
-    t.window.sendNextLine();
-    t.window.sendNextLine();
+    t.engine.sendNextLine();
+    t.engine.sendNextLine();
     QCOMPARE(t.port->writes, (QList<QByteArray>{"BOOT" + lower + "\r\n", "BOOT\r\n",
                                                 "BOOT" + EndOfFileRecord + "\r\n"}));
 }
@@ -189,16 +189,16 @@ void TestHexLoader::theJobGoesOnWhileTheDialogIsOpen()
     TestWindow t;
     loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
     t.port->incoming = "DOWNLOAD\r\n"; // the verify pass begins with line 1
-    t.window.receivePollTick();
+    t.engine.receivePollTick();
     t.port->writes.clear();
     t.dialog->whileShown = [&] {
         t.port->incoming = "OK\r\n";
-        t.window.receivePollTick();
+        t.engine.receivePollTick();
     };
     loadInto(t, QString()); // then cancelled
     QCOMPARE(t.port->writes,
              QList<QByteArray>{"BOOT" + QByteArray(Old2).replace(':', '#') + "\r\n"});
-    QCOMPARE(t.window.state.VerifyMode, qint16(1));
+    QCOMPARE(t.engine.state.VerifyMode, qint16(1));
     QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
 }
 

@@ -36,16 +36,16 @@ void TestLineSender::sendsEntriesInTurnAndWraps()
     t.port->setOpen(true);
     t.rtu()->setChecked(false);
     for (qint16 i = 1; i <= 4; ++i)
-        t.window.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.window.state.LineCount = qint16(lineCount);
+        t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.engine.state.LineCount = qint16(lineCount);
     for (int run = 0; run < entriesSent.size(); ++run) {
-        t.window.sendNextLine();
+        t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), "BOOT:0" + QByteArray::number(entriesSent[run]) + "\r\n");
-        QCOMPARE(int(t.window.state.LineIndex), lineIndexAfter[run]);
+        QCOMPARE(int(t.engine.state.LineIndex), lineIndexAfter[run]);
         QCOMPARE(t.progress()->position(), entriesSent[run]);
         QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
     }
-    QCOMPARE(t.window.state.HexLines[1], QByteArray(":01")); // the table itself is untouched
+    QCOMPARE(t.engine.state.HexLines[1], QByteArray(":01")); // the table itself is untouched
 }
 
 void TestLineSender::verifyFormTurnsEveryColonIntoAHash()
@@ -53,17 +53,17 @@ void TestLineSender::verifyFormTurnsEveryColonIntoAHash()
     TestWindow t;
     t.port->setOpen(true);
     t.box("Text1")->setText("1");
-    t.window.state.HexLines[1] = ":10:00:FF";
-    t.window.state.HexLines[2] = "no colon";
-    t.window.state.LineCount = 2;
-    t.window.state.VerifyMode = 1;
+    t.engine.state.HexLines[1] = ":10:00:FF";
+    t.engine.state.HexLines[2] = "no colon";
+    t.engine.state.LineCount = 2;
+    t.engine.state.VerifyMode = 1;
     t.progress()->setText("VERIFY");
-    t.window.sendNextLine();
-    t.window.sendNextLine();
+    t.engine.sendNextLine();
+    t.engine.sendNextLine();
     QCOMPARE(t.port->writes[0], rtuFrame(1, "BOOT#10#00#FF\r\n"));
     QCOMPARE(t.port->writes[1], rtuFrame(1, "BOOTno colon\r\n"));
     QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
-    QCOMPARE(t.window.state.HexLines[1], QByteArray(":10:00:FF"));
+    QCOMPARE(t.engine.state.HexLines[1], QByteArray(":10:00:FF"));
 }
 
 void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
@@ -72,9 +72,9 @@ void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
     t.port->setOpen(true);
     t.rtu()->setChecked(false);
     for (int run = 1; run <= 3; ++run) {
-        t.window.sendNextLine();
+        t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), QByteArray("BOOT\r\n"));
-        QCOMPARE(int(t.window.state.LineIndex), run);
+        QCOMPARE(int(t.engine.state.LineIndex), run);
         QCOMPARE(t.progress()->position(), run);
     }
 }
@@ -82,10 +82,10 @@ void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
 void TestLineSender::closedPortStillAdvances()
 {
     TestWindow t;
-    t.window.state.LineCount = 5;
-    t.window.sendNextLine();
+    t.engine.state.LineCount = 5;
+    t.engine.sendNextLine();
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.window.state.LineIndex, qint16(1));
+    QCOMPARE(t.engine.state.LineIndex, qint16(1));
     QCOMPARE(t.progress()->position(), 1);
 }
 
@@ -106,21 +106,21 @@ void TestLineSender::failsWithNothingSentPastTheTable()
     QFETCH(int, lineIndexAfter);
     TestWindow t;
     t.port->setOpen(true);
-    t.window.state.LineIndex = qint16(lineIndex);
+    t.engine.state.LineIndex = qint16(lineIndex);
     try {
-        t.window.sendNextLine();
+        t.engine.sendNextLine();
         QFAIL("sent past the end of the table");
     } catch (const RuntimeError &e) {
         QCOMPARE(e.number(), error);
     }
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(int(t.window.state.LineIndex), lineIndexAfter);
+    QCOMPARE(int(t.engine.state.LineIndex), lineIndexAfter);
 }
 
 void TestLineSender::failedSendButtonShowsTheErrorAndTheWindowGoesOn()
 {
     TestWindow t;
-    t.window.state.LineIndex = 9000;
+    t.engine.state.LineIndex = 9000;
     t.button("Command5")->click();
     QCOMPARE(t.messages->shown.size(), 1);
     QVERIFY(t.messages->shown[0].critical);
@@ -128,10 +128,10 @@ void TestLineSender::failedSendButtonShowsTheErrorAndTheWindowGoesOn()
     QVERIFY(t.messages->shown[0].text.startsWith("Subscript out of range"));
 
     // A new pass starts the lines over.
-    t.window.state.LineIndex = 0;
+    t.engine.state.LineIndex = 0;
     t.button("Command5")->click();
     QCOMPARE(t.messages->shown.size(), 1);
-    QCOMPARE(t.window.state.LineIndex, qint16(1));
+    QCOMPARE(t.engine.state.LineIndex, qint16(1));
 }
 
 void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
@@ -140,37 +140,37 @@ void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
     t.port->setOpen(true);
     t.rtu()->setChecked(false);
     for (qint16 i = 1; i <= 3; ++i)
-        t.window.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.window.state.LineCount = 3;
+        t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.engine.state.LineCount = 3;
     Timer *watch = t.timer("ReplyWatch");
     QCOMPARE(watch->interval(), 3000);
 
-    t.window.sendNextLine();
+    t.engine.sendNextLine();
     QVERIFY(watch->isEnabled());
     t.port->incoming = "OK\r\n"; // answered in time: the watch starts afresh for line 2
-    t.window.receivePollTick();
+    t.engine.receivePollTick();
     QCOMPARE(t.port->writes.size(), 2);
     QVERIFY(watch->isEnabled());
 
-    t.window.replyOverdue(); // 3 s without a reply to line 2
+    t.engine.replyOverdue(); // 3 s without a reply to line 2
     QCOMPARE(t.box("Text8")->text(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
     QCOMPARE(t.port->writes.size(), 2); // nothing resent
     t.port->incoming = "OK\r\n";        // the board was only busy
-    t.window.receivePollTick();
+    t.engine.receivePollTick();
     QCOMPARE(t.port->writes.last(), QByteArray("BOOT:03\r\n"));
     QCOMPARE(t.box("Text8")->text(), QStringLiteral("OK\r\n"));
 
     t.port->incoming = "DOWNLOAD\r\n";
-    t.window.receivePollTick();
-    t.window.replyOverdue();
+    t.engine.receivePollTick();
+    t.engine.replyOverdue();
     QCOMPARE(t.box("Text8")->text(), QStringLiteral("No reply to verify line 1 of 3 for 3 s"));
 
     t.port->incoming = "chatter"; // no keyword: no answer yet
-    t.window.receivePollTick();
+    t.engine.receivePollTick();
     QVERIFY(watch->isEnabled());
-    t.window.closePort();
+    t.engine.closePort();
     QVERIFY(!watch->isEnabled());
-    t.window.sendNextLine(); // nothing goes out on a closed port, so nothing is awaited
+    t.engine.sendNextLine(); // nothing goes out on a closed port, so nothing is awaited
     QVERIFY(!watch->isEnabled());
 }
 

@@ -19,14 +19,14 @@ void setUp(TestWindow &t, int verifyMode, int downloadActive, int downloadReques
 {
     t.port->setOpen(true);
     t.rtu()->setChecked(false);
-    t.window.state.HexLines[1] = ":A";
-    t.window.state.HexLines[2] = ":B";
-    t.window.state.HexLines[3] = ":C";
-    t.window.state.LineCount = 3;
-    t.window.state.LineIndex = 1;
-    t.window.state.VerifyMode = qint16(verifyMode);
-    t.window.state.DownloadActive = qint16(downloadActive);
-    t.window.state.DownloadRequested = qint16(downloadRequested);
+    t.engine.state.HexLines[1] = ":A";
+    t.engine.state.HexLines[2] = ":B";
+    t.engine.state.HexLines[3] = ":C";
+    t.engine.state.LineCount = 3;
+    t.engine.state.LineIndex = 1;
+    t.engine.state.VerifyMode = qint16(verifyMode);
+    t.engine.state.DownloadActive = qint16(downloadActive);
+    t.engine.state.DownloadRequested = qint16(downloadRequested);
     t.progress()->setText("X");
     t.progress()->setBarColor(Colour::toQColor(Colour::Navy));
     t.progress()->setPosition(1);
@@ -90,11 +90,11 @@ void TestResponseDispatcher::repliesMoveTheDownload()
     QFETCH(quint32, bar);
     TestWindow t;
     setUp(t, before[0], before[1], before[2]);
-    t.window.state.RxText = reply;
-    t.window.Com_Parser();
+    t.engine.state.RxText = reply;
+    t.engine.Com_Parser();
 
     QCOMPARE(t.box("Text8")->text(), QString::fromLatin1(reply));
-    const WindowState &s = t.window.state;
+    const WindowState &s = t.engine.state;
     QCOMPARE((QList<int>{s.VerifyMode, s.DownloadActive, s.LineIndex, t.progress()->position()}),
              after);
     QCOMPARE(t.port->written(), sent);
@@ -124,8 +124,8 @@ void TestResponseDispatcher::onlyTheFirstKeywordActs()
     setUp(t, 0, 0, 0);
     t.box("Text8")->setText("before");
     for (const QByteArray &reply : replies) {
-        t.window.state.RxText = reply;
-        t.window.Com_Parser();
+        t.engine.state.RxText = reply;
+        t.engine.Com_Parser();
     }
     QCOMPARE(t.port->writes.size(), linesSent);
     QCOMPARE(t.progress()->text(), text);
@@ -136,8 +136,8 @@ void TestResponseDispatcher::versionStopsTheProbe()
 {
     TestWindow t;
     t.timer("Timer3")->setEnabled(true);
-    t.window.state.RxText = "xxVER=";
-    t.window.Com_Parser();
+    t.engine.state.RxText = "xxVER=";
+    t.engine.Com_Parser();
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
 }
@@ -147,8 +147,8 @@ void TestResponseDispatcher::errorDuringVerifyGoesOnInDownloadForm()
     TestWindow t;
     setUp(t, 1, 1, 1);
     for (const QByteArray reply : {"ERROR", "OK"}) {
-        t.window.state.RxText = reply;
-        t.window.Com_Parser();
+        t.engine.state.RxText = reply;
+        t.engine.Com_Parser();
     }
     QCOMPARE(t.port->written(), QByteArray("BOOT:B\r\n"));
     QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));

@@ -145,7 +145,7 @@ private:
     void notice()
     {
         const int position =
-            m_window->progress()->position() + 10000 * m_window->window.state.VerifyMode;
+            m_window->progress()->position() + 10000 * m_window->engine.state.VerifyMode;
         if (position != m_lastPosition) {
             m_lastPosition = position;
             m_sinceProgress.start();

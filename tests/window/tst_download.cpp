@@ -51,13 +51,13 @@ void TestDownload::wholeJob()
         const QByteArray bytes = rtu ? rtuFrame(7, "B" + reply) : reply + "\r\n";
         const int half = splitReplies ? int(bytes.size() / 2) : int(bytes.size());
         t.port->incoming = bytes.left(half);
-        t.window.receivePollTick();
+        t.engine.receivePollTick();
         t.port->incoming = bytes.mid(half);
-        t.window.receivePollTick();
+        t.engine.receivePollTick();
     };
 
-    t.window.openPort();
-    t.window.probeTick();
+    t.engine.openPort();
+    t.engine.probeTick();
     answer(boardReply(unframe(t.port->writes.last())));
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
     QVERIFY(!t.timer("Timer3")->isEnabled());
@@ -76,14 +76,14 @@ void TestDownload::wholeJob()
         const QByteArray command = unframe(t.port->writes.last());
         if (command.startsWith("BOOT#")) {
             QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
-            QCOMPARE(t.window.state.VerifyMode, qint16(1));
+            QCOMPARE(t.engine.state.VerifyMode, qint16(1));
         }
         answer(boardReply(command));
     }
 
     QCOMPARE(t.progress()->text(), QStringLiteral("END"));
     QCOMPARE(t.progress()->barColor(), Colour::toQColor(Colour::Green));
-    QCOMPARE(t.window.state.VerifyMode + t.window.state.DownloadActive, 0);
+    QCOMPARE(t.engine.state.VerifyMode + t.engine.state.DownloadActive, 0);
     QList<QByteArray> expected{frame("BOOTi\r\n")};
     for (const QByteArray &line : firmware)
         expected << frame("BOOT" + line + "\r\n");

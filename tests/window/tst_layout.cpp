@@ -111,7 +111,7 @@ void TestLayout::windowStartsClosed()
     QCOMPARE(t.progress()->barColor(), QColor(0, 0, 0xFF));
     QVERIFY(!t.port->isOpen());
 
-    const WindowState &s = t.window.state;
+    const WindowState &s = t.engine.state;
     QCOMPARE(s.LineCount + s.LineIndex + s.VerifyMode + s.DownloadRequested + s.DownloadActive +
                  s.ProbeCount + s.ScanMode + s.BlinkTicks,
              0);
@@ -139,13 +139,13 @@ void TestLayout::switchTagsFlipsOnlyTaggedControls()
 {
     TestWindow t;
     t.button("Command3")->setEnabled(false); // untagged: left alone
-    t.window.SwitchTags();
+    t.engine.SwitchTags();
     QVERIFY(!t.button("BTNOpenCom")->isEnabled());
     QVERIFY(!t.box("txt")->isEnabled());
     QVERIFY(t.button("BTNCloseCom")->isEnabled());
     QVERIFY(!t.button("Command3")->isEnabled());
     QVERIFY(t.button("Command4")->isEnabled());
-    t.window.SwitchTags();
+    t.engine.SwitchTags();
     QVERIFY(t.button("BTNOpenCom")->isEnabled());
     QVERIFY(t.box("txt")->isEnabled());
     QVERIFY(!t.button("BTNCloseCom")->isEnabled());

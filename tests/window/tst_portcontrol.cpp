@@ -25,12 +25,12 @@ void TestPortControl::openPortSwitchesToTheOpenLayout()
 {
     TestWindow t;
     t.box("Text1")->setText("1");
-    t.window.state.DownloadRequested = 1;
-    t.window.state.DownloadActive = 1;
-    t.window.state.VerifyMode = 1;
+    t.engine.state.DownloadRequested = 1;
+    t.engine.state.DownloadActive = 1;
+    t.engine.state.VerifyMode = 1;
     t.progress()->setText("END");
     t.box("Text8")->setText("old answer");
-    t.window.openPort();
+    t.engine.openPort();
 
     QVERIFY(t.port->isOpen());
     QCOMPARE(t.port->portNumber, qint16(3));
@@ -45,7 +45,7 @@ void TestPortControl::openPortSwitchesToTheOpenLayout()
     QCOMPARE(t.button("Command1")->text(), QStringLiteral("Set Addr"));
     QCOMPARE(t.progress()->position(), 0);
     QCOMPARE(t.progress()->barColor(), QColor(0, 0, 0x80));
-    const WindowState &s = t.window.state;
+    const WindowState &s = t.engine.state;
     QCOMPARE(s.ProbeCount, qint16(1));
     QCOMPARE(s.DownloadRequested + s.DownloadActive + s.ScanMode, 0);
     // Left as they were:
@@ -73,8 +73,8 @@ void TestPortControl::portNamesThatDoNotOpen()
     TestWindow t;
     t.box("txt")->setText(name);
     t.port->refuseOpen = refused;
-    t.window.state.ProbeCount = 42;
-    t.window.openPort();
+    t.engine.state.ProbeCount = 42;
+    t.engine.openPort();
 
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].critical, false);
@@ -87,13 +87,13 @@ void TestPortControl::portNamesThatDoNotOpen()
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QVERIFY(!t.timer("TMRComm")->isEnabled());
     QVERIFY(!t.lamp()->isVisibleTo(&t.window));
-    QCOMPARE(t.window.state.ProbeCount, qint16(42));
-    QCOMPARE(t.window.state.ScanMode, qint16(1)); // the address box was empty
+    QCOMPARE(t.engine.state.ProbeCount, qint16(42));
+    QCOMPARE(t.engine.state.ScanMode, qint16(1)); // the address box was empty
 
     // The operator mends the name and tries again.
     t.box("txt")->setText("COM 3");
     t.port->refuseOpen = false;
-    t.window.openPort();
+    t.engine.openPort();
     QVERIFY(t.port->isOpen());
     QCOMPARE(t.port->portNumber, qint16(3));
 }
@@ -120,9 +120,9 @@ void TestPortControl::addressBoxDecidesProbeAndScan()
     QFETCH(QString, command1);
     TestWindow t;
     t.box("Text1")->setText(address);
-    t.window.openPort();
+    t.engine.openPort();
     QCOMPARE(t.timer("Timer3")->isEnabled(), probing);
-    QCOMPARE(int(t.window.state.ScanMode), scanMode);
+    QCOMPARE(int(t.engine.state.ScanMode), scanMode);
     QCOMPARE(t.button("Command1")->text(), command1);
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("Ready"));
 }
@@ -131,26 +131,26 @@ void TestPortControl::probeSendsTheQueryEveryTick()
 {
     TestWindow t;
     t.box("Text1")->setText("1");
-    t.window.openPort();
-    t.window.probeTick();
+    t.engine.openPort();
+    t.engine.probeTick();
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("WAIT Connect:  1"));
     QCOMPARE(t.port->writes, QList<QByteArray>{probeTo1});
-    t.window.probeTick();
+    t.engine.probeTick();
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("WAIT Connect:  2"));
     QCOMPARE(t.port->writes.size(), 2);
-    QCOMPARE(t.window.state.ProbeCount, qint16(3));
+    QCOMPARE(t.engine.state.ProbeCount, qint16(3));
 
     t.rtu()->setChecked(false);
-    t.window.probeTick();
+    t.engine.probeTick();
     QCOMPARE(t.port->writes.last(), QByteArray("BOOTi\r\n"));
 }
 
 void TestPortControl::scanWritesEachAddressIntoTheBox()
 {
     TestWindow t;
-    t.window.openPort();
+    t.engine.openPort();
     for (int address = 1; address <= 3; ++address) {
-        t.window.probeTick();
+        t.engine.probeTick();
         QCOMPARE(t.box("Text1")->text(), QString::number(address));
         QCOMPARE(quint8(t.port->writes.last().at(0)), quint8(address));
     }
@@ -159,7 +159,7 @@ void TestPortControl::scanWritesEachAddressIntoTheBox()
 void TestPortControl::probeGivesUpAtThe128thTick()
 {
     TestWindow t;
-    t.window.openPort();
+    t.engine.openPort();
     bool timerOffWhileShown = false;
     QString statusWhileShown;
     t.messages->whileShown = [&] {
@@ -167,52 +167,52 @@ void TestPortControl::probeGivesUpAtThe128thTick()
         statusWhileShown = t.label("Label2")->text();
     };
     for (int tick = 1; tick <= 127; ++tick)
-        t.window.probeTick();
+        t.engine.probeTick();
     QCOMPARE(t.port->writes.size(), 127);
     QVERIFY(t.messages->shown.isEmpty());
 
-    t.window.probeTick();
+    t.engine.probeTick();
     QCOMPARE(t.port->writes.size(), 127);
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("COM3 Not connect !"));
     QVERIFY(timerOffWhileShown);
     QCOMPARE(statusWhileShown, QStringLiteral("WAIT Connect:  128"));
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("Not present board"));
-    QCOMPARE(t.window.state.ProbeCount, qint16(1));
+    QCOMPARE(t.engine.state.ProbeCount, qint16(1));
     QCOMPARE(t.box("Text1")->text(), QStringLiteral("127"));
 
     // "Next" starts the scan over at address 1.
-    t.window.state.ScanMode = 1;
+    t.engine.state.ScanMode = 1;
     t.timer("Timer3")->setEnabled(true);
-    t.window.probeTick();
+    t.engine.probeTick();
     QCOMPARE(t.box("Text1")->text(), QStringLiteral("1"));
 }
 
 void TestPortControl::answeredScanResumesAtTheNextAddress()
 {
     TestWindow t;
-    t.window.openPort();
+    t.engine.openPort();
     for (int tick = 1; tick <= 5; ++tick)
-        t.window.probeTick();
+        t.engine.probeTick();
     t.port->incoming = rtuFrame(5, "BVER=1.0");
-    t.window.receivePollTick();
+    t.engine.receivePollTick();
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
     QCOMPARE(t.box("Text1")->text(), QStringLiteral("5"));
-    QCOMPARE(t.window.state.ProbeCount, qint16(6));
+    QCOMPARE(t.engine.state.ProbeCount, qint16(6));
 }
 
 void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
 {
     TestWindow t;
-    t.window.openPort();
-    t.window.probeTick();
-    t.window.state.VerifyMode = 1;
-    t.window.state.DownloadActive = 1;
-    t.window.state.DownloadRequested = 1;
+    t.engine.openPort();
+    t.engine.probeTick();
+    t.engine.state.VerifyMode = 1;
+    t.engine.state.DownloadActive = 1;
+    t.engine.state.DownloadRequested = 1;
     t.box("Text8")->setText("VER=1.0");
     t.progress()->setPosition(7);
-    t.window.closePort();
+    t.engine.closePort();
 
     QVERIFY(!t.port->isOpen());
     QVERIFY(!t.timer("Timer3")->isEnabled());
@@ -226,7 +226,7 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
     QVERIFY(t.button("BTNOpenCom")->isEnabled());
     QVERIFY(t.box("txt")->isEnabled());
     QVERIFY(!t.button("BTNCloseCom")->isEnabled());
-    const WindowState &s = t.window.state;
+    const WindowState &s = t.engine.state;
     QCOMPARE(s.VerifyMode + s.DownloadActive, 0);
     // Left as they were:
     QCOMPARE(s.ScanMode, qint16(1));
@@ -236,18 +236,18 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
     QCOMPARE(t.progress()->position(), 7);
     QCOMPARE(t.progress()->barColor(), QColor(0, 0, 0x80));
 
-    t.window.openPort();
-    QCOMPARE(t.window.state.ProbeCount, qint16(1));
+    t.engine.openPort();
+    QCOMPARE(t.engine.state.ProbeCount, qint16(1));
 }
 
 void TestPortControl::lostPortClosesAndSaysSoOnce()
 {
     TestWindow t;
     t.box("Text1")->setText("1");
-    t.window.openPort();
-    t.window.state.DownloadActive = 1;
+    t.engine.openPort();
+    t.engine.state.DownloadActive = 1;
     t.port->lost = true;
-    t.window.receivePollTick();
+    t.engine.receivePollTick();
 
     QCOMPARE(t.messages->shown.size(), 1);
     QVERIFY(t.messages->shown[0].text.startsWith("The port COM3 was lost"));
@@ -257,11 +257,11 @@ void TestPortControl::lostPortClosesAndSaysSoOnce()
     QCOMPARE(t.progress()->text(), QStringLiteral("NO FILE"));
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("Closed"));
     QVERIFY(t.button("BTNOpenCom")->isEnabled());
-    QCOMPARE(t.window.state.DownloadActive, qint16(0));
+    QCOMPARE(t.engine.state.DownloadActive, qint16(0));
 
-    t.window.openPort(); // the device is back
+    t.engine.openPort(); // the device is back
     QVERIFY(t.port->isOpen());
-    t.window.receivePollTick();
+    t.engine.receivePollTick();
     QCOMPARE(t.messages->shown.size(), 1);
 }
 

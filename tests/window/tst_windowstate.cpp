@@ -1,6 +1,6 @@
 #include "shared/counter.h"
 #include "shared/runtimeerror.h"
-#include "window/windowstate.h"
+#include "engine/windowstate.h"
 
 #include <QTest>
 

@@ -4,7 +4,7 @@
 #include "bootline-sim/pty.h"
 #include "bootline-sim/signalwatcher.h"
 #include "bootline-sim/simulator.h"
-#include "window/portname.h"
+#include "link/portname.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "bootline-sim/board.h"
 #include "bootline-sim/bus.h"
 #include "bootline-sim/console.h"
-#include "window/portname.h"
+#include "link/portname.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "window/portname.h"
+#include "link/portname.h"
 
 #include "shared/numericvalue.h"
 

@@ -1,7 +1,7 @@
-#include "window/qtserialport.h"
+#include "link/qtserialport.h"
 
 #include "shared/runtimeerror.h"
-#include "window/portname.h"
+#include "link/portname.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/serialport.h"
+#include "link/serialport.h"
 
 #include <QSerialPort>
 

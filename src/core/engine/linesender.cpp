@@ -1,18 +1,15 @@
+#include "engine/engine.h"
+#include "engine/timer.h"
 #include "protocol/commands.h"
 #include "shared/counter.h"
-#include "window/frmserial.h"
-#include "window/progressbar.h"
-#include "window/timer.h"
-
-#include <QLineEdit>
 
 // Sends the line after the one sent last, wrapping after the last loaded line.
-void frmSerial::sendNextLine()
+void Engine::sendNextLine()
 {
     const Command::LineForm form =
         state.VerifyMode == 1 ? Command::LineForm::Verify : Command::LineForm::Download;
     if (form == Command::LineForm::Download)
-        vbalProgressBar1->setText(QStringLiteral("DOWNLOAD"));
+        setProgressText(QStringLiteral("DOWNLOAD"));
     increment(state.LineIndex);
     QByteArray frame = Command::line(state.HexLines[state.LineIndex], form);
     if (WriteCOM32(frame) > 0) {
@@ -20,20 +17,20 @@ void frmSerial::sendNextLine()
         ReplyWatch->setEnabled(false); // a fresh wait for this line's reply
         ReplyWatch->setEnabled(true);
     }
-    vbalProgressBar1->setPosition(state.LineIndex);
+    setProgressPosition(state.LineIndex);
     if (state.LineIndex == state.LineCount)
         state.LineIndex = 0;
 }
 
 // No resend: a lost line and a lost reply look the same from here, and the
 // board may only be busy. Saying so lets the operator decide.
-void frmSerial::replyOverdue()
+void Engine::replyOverdue()
 {
-    const QString pass = state.VerifyMode == 1 ? QStringLiteral("verify line")
-                                               : QStringLiteral("line");
-    Text8->setText(QStringLiteral("No reply to %1 %2 of %3 for %4 s")
-                       .arg(pass)
-                       .arg(state.AwaitedLine)
-                       .arg(state.LineCount)
-                       .arg(ReplyWatch->interval() / 1000));
+    const QString pass =
+        state.VerifyMode == 1 ? QStringLiteral("verify line") : QStringLiteral("line");
+    setAnswer(QStringLiteral("No reply to %1 %2 of %3 for %4 s")
+                  .arg(pass)
+                  .arg(state.AwaitedLine)
+                  .arg(state.LineCount)
+                  .arg(ReplyWatch->interval() / 1000));
 }

@@ -1,4 +1,4 @@
-#include "window/timer.h"
+#include "engine/timer.h"
 
 Timer::Timer(int intervalMs, QObject *parent) : QTimer(parent)
 {

@@ -1,4 +1,4 @@
-#include "window/windowstate.h"
+#include "engine/windowstate.h"
 
 #include "shared/runtimeerror.h"
 

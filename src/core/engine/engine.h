@@ -1,0 +1,140 @@
+#pragma once
+
+#include "engine/windowstate.h"
+#include "link/serialport.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class Timer;
+
+// Bootline's whole job, without a window: the state that every procedure
+// shares, the timers, the serial port and the procedures themselves. Each
+// procedure is defined in the file of its name in this folder.
+//
+// What the operator gives (port name, addresses, framing) is set from outside.
+// What a procedure shows is the panel: each item has a signal, sent each time
+// a procedure sets it (as it would set a control, changed or not), so that a
+// face (the window, the terminal front end) shows it its own way. Messages
+// leave the same way, and are shown before the procedure goes on.
+class Engine : public QObject {
+    Q_OBJECT
+public:
+    // Empty: the real serial port. Tests pass a fake.
+    explicit Engine(std::unique_ptr<SerialPort> port = {}, QObject *parent = nullptr);
+    ~Engine() override;
+
+    // Read and written by every procedure; public so that tests can set up a situation.
+    WindowState state;
+
+    // Runs one event (a click, a tick) to its end. No failure gets past it:
+    // what is left is reported with errorReported, and the engine goes on.
+    void run(const std::function<void()> &procedure);
+
+    // Loader window: port control and connection probe (portcontrol.cpp)
+    void openPort();   // "Open Port"
+    void closePort();  // "Close Port"
+    void unload();     // the window closing: closes an open port
+    void probeTick();  // tick of Timer3: "BOOTi" until the board answers
+    void portLost();   // the device went away: close as Close Port does, and say so
+    void SwitchTags(); // flips the controls that carry a tag: see tagsSwitched
+
+    // Serial link (framewriter.cpp, receivepoller.cpp)
+    qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command
+    void receivePollTick();                   // tick of TMRComm: takes in the board's replies
+
+    // Boot protocol and download
+    void Com_Parser();                         // responsedispatcher.cpp: acts on state.RxText
+    void sendNextLine();                       // linesender.cpp: "Send", the next line
+    void replyOverdue();                       // linesender.cpp: tick of ReplyWatch
+    void loadHexFile(const QString &fileName); // hexloader.cpp: empty is a cancelled dialog
+    void setAddressOrScanNext();               // devicecommands.cpp: "Set Addr" / "Next"
+    void queryBoard();                         // devicecommands.cpp: "?"
+    void installFirmware();                    // devicecommands.cpp: "Install "
+
+    // What the operator gives.
+    QString portName() const { return m_portName; } // "COM<n>"
+    void setPortName(const QString &name) { m_portName = name; }
+    QString address() const { return m_address; } // the board's; empty: scan
+    void setAddress(const QString &address) { m_address = address; }
+    QString newAddress() const { return m_newAddress; }
+    void setNewAddress(const QString &address) { m_newAddress = address; }
+    int rtu() const { return m_rtu; } // Modbus RTU framing: 1 on, 0 off
+    void setRtu(int value) { m_rtu = value; }
+
+    // The panel: what the operator sees. Colours are 0x00BBGGRR.
+    QString status() const { return m_status; }
+    QString answer() const { return m_answer; }
+    QString progressText() const { return m_progressText; }
+    quint32 barColour() const { return m_barColour; }
+    int progressPosition() const { return m_progressPosition; }
+    int progressMaximum() const { return m_progressMaximum; }
+    bool lampShown() const { return m_lampShown; }
+    quint32 lampColour() const { return m_lampColour; }
+    quint32 portBoxColour() const { return m_portBoxColour; }
+    QString command1Caption() const { return m_command1Caption; } // "Set Addr" or "Next"
+    bool sendEnabled() const { return m_sendEnabled; }
+
+signals:
+    void addressChanged(const QString &address); // the scan writes the address it probes
+    void statusChanged(const QString &status);
+    void answerChanged(const QString &answer);
+    void progressTextChanged(const QString &text);
+    void barColourChanged(quint32 colour);
+    void progressPositionChanged(int position);
+    void progressMaximumChanged(int maximum);
+    void lampShownChanged(bool shown);
+    void lampColourChanged(quint32 colour);
+    void portBoxColourChanged(quint32 colour);
+    void command1CaptionChanged(const QString &caption);
+    void sendEnabledChanged(bool enabled);
+    void tagsSwitched(); // Open Port and the port name box swap enabled states with Close Port
+
+    // A plain message box; a failure with its number and description. Both
+    // are shown, modally in the window, before the procedure goes on.
+    void message(const QString &text);
+    void errorReported(int number, const QString &description);
+
+private:
+    void writeAddress(const QString &address);
+    void setStatus(const QString &status);
+    void setAnswer(const QString &answer);
+    void setProgressText(const QString &text);
+    void setBarColour(quint32 colour);
+    void setProgressPosition(int position);
+    void setProgressMaximum(int maximum);
+    void setLampShown(bool shown);
+    void setLampColour(quint32 colour);
+    void setPortBoxColour(quint32 colour);
+    void setCommand1Caption(const QString &caption);
+    void setSendEnabled(bool enabled);
+
+    // receivepoller.cpp
+    void blinkLamp();
+    void takeRtuReply();
+
+    std::unique_ptr<SerialPort> MSComm1;
+    Timer *Timer3;     // connection probe, 200 ms
+    Timer *TMRComm;    // receive poll, 20 ms
+    Timer *ReplyWatch; // the reply to a line is overdue, 3 s after it went out
+
+    QString m_portName;
+    QString m_address;
+    QString m_newAddress;
+    int m_rtu = 1;
+
+    QString m_status;
+    QString m_answer;
+    QString m_progressText;
+    quint32 m_barColour;
+    int m_progressPosition = 0;
+    int m_progressMaximum = 100;
+    bool m_lampShown = false;
+    quint32 m_lampColour;
+    quint32 m_portBoxColour;
+    QString m_command1Caption;
+    bool m_sendEnabled = true;
+};

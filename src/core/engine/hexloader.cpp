@@ -1,0 +1,36 @@
+#include "engine/engine.h"
+#include "protocol/hexfile.h"
+#include "shared/runtimeerror.h"
+
+// Starts the download of the file the operator picked with its first line;
+// an empty name is a cancelled dialog. The running job is not touched until
+// the new file has been read whole and found good: a cancel or a refused
+// file leaves it going as it was.
+void Engine::loadHexFile(const QString &fileName)
+{
+    if (fileName.isEmpty()) {
+        emit message(QStringLiteral("Cancel"));
+        return;
+    }
+    try {
+        const QList<QByteArray> entries = HexFile::read(fileName);
+        if (entries.isEmpty()) {
+            emit message(
+                QStringLiteral("%1 is empty: there is nothing to download.").arg(fileName));
+            return;
+        }
+        state.VerifyMode = 0;
+        state.DownloadRequested = 1;
+        for (qint16 line = 1; line <= entries.size(); ++line)
+            state.HexLines[line] = entries[line - 1];
+        state.LineCount = qint16(entries.size());
+        setProgressMaximum(state.LineCount);
+        setProgressText(QStringLiteral("READY"));
+        state.LineIndex = 0;
+        setSendEnabled(true);
+        state.DownloadActive = 1;
+        sendNextLine();
+    } catch (const RuntimeError &error) {
+        emit errorReported(error.number(), error.description());
+    }
+}

@@ -1,0 +1,94 @@
+#include "engine/engine.h"
+#include "engine/panelcolours.h"
+#include "engine/timer.h"
+#include "link/portname.h"
+#include "protocol/commands.h"
+#include "shared/counter.h"
+#include "shared/runtimeerror.h"
+
+void Engine::openPort()
+{
+    state.ScanMode = m_address.isEmpty() ? 1 : 0;
+    try {
+        const std::optional<qint16> PortNumber = portNumberOfName(m_portName);
+        if (!PortNumber)
+            throw RuntimeError(RuntimeError::TypeMismatch,
+                               QStringLiteral("Type mismatch: no port number"));
+        MSComm1->setPortNumber(*PortNumber);
+        MSComm1->setOpen(true);
+        setLampShown(true);
+        setPortBoxColour(Colour::Green);
+        state.DownloadRequested = 0;
+        state.ProbeCount = 1;
+        if (m_address != QStringLiteral("0")) // only a lone 0 keeps the probe off
+            Timer3->setEnabled(true);
+        setCommand1Caption(state.ScanMode == 1 ? QStringLiteral("Next")
+                                               : QStringLiteral("Set Addr"));
+        state.DownloadActive = 0;
+        setStatus(QStringLiteral("Ready"));
+        setProgressPosition(0);
+        setBarColour(Colour::Navy);
+        SwitchTags();
+        state.forgetReceived();
+        TMRComm->setEnabled(true);
+    } catch (const std::exception &) {
+        emit message(m_portName +
+                     QStringLiteral(" Not available! Use Serial settings to setup your ports."));
+        setStatus(QStringLiteral("Not present board"));
+        Timer3->setEnabled(false);
+    }
+}
+
+void Engine::closePort()
+{
+    Timer3->setEnabled(false);
+    TMRComm->setEnabled(false);
+    ReplyWatch->setEnabled(false);
+    setProgressText(QStringLiteral("NO FILE"));
+    setStatus(QStringLiteral("Closed"));
+    setAnswer(QString());
+    state.VerifyMode = 0;
+    state.DownloadActive = 0;
+    MSComm1->setOpen(false);
+    setPortBoxColour(Colour::WindowBackground);
+    setLampShown(false);
+    SwitchTags();
+    // The HEX file is never left open: the loader closes it on every path.
+}
+
+void Engine::unload()
+{
+    if (MSComm1->isOpen())
+        MSComm1->setOpen(false);
+}
+
+void Engine::portLost()
+{
+    closePort();
+    emit message(QStringLiteral("The port %1 was lost: the device went away. "
+                                "Check the cable or adapter, then press Open Port.")
+                     .arg(m_portName));
+}
+
+void Engine::SwitchTags()
+{
+    emit tagsSwitched();
+}
+
+void Engine::probeTick()
+{
+    // A number shows with a blank in front, where a minus sign would go.
+    setStatus(QStringLiteral("WAIT Connect: ") + u' ' + QString::number(state.ProbeCount));
+    if (state.ProbeCount == 128) {
+        Timer3->setEnabled(false); // before the message: no further tick while it is up
+        emit message(m_portName + QStringLiteral(" Not connect !"));
+        setStatus(QStringLiteral("Not present board"));
+        state.ProbeCount = 1;
+        return;
+    }
+    if (state.ScanMode == 1)
+        writeAddress(QString::number(state.ProbeCount)); // the address this probe goes to
+    QByteArray probe = Command::Query;
+    WriteCOM32(probe);
+    increment(state.ProbeCount);
+}
