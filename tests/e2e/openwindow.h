@@ -1,21 +1,9 @@
 #pragma once
 
+#include "e2e/examplefiles.h"
 #include "fakes/testwindow.h"
 
-#include <QFile>
 #include <QTest>
-
-// The example HEX files.
-inline QString exampleFile(const QString &name)
-{
-    return QStringLiteral(BOOTLINE_SOURCE_DIR "/examples/") + name;
-}
-
-inline int linesIn(const QString &file)
-{
-    QFile hex(file);
-    return hex.open(QIODevice::ReadOnly) ? int(hex.readAll().count('\n')) : -1;
-}
 
 // A window on the real serial port, opened on COM3 with the given address box.
 struct OpenWindow : WindowUnderTest {

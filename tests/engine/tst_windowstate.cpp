@@ -1,6 +1,6 @@
+#include "engine/windowstate.h"
 #include "shared/counter.h"
 #include "shared/runtimeerror.h"
-#include "engine/windowstate.h"
 
 #include <QTest>
 

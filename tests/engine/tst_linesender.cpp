@@ -1,4 +1,4 @@
-#include "fakes/testwindow.h"
+#include "fakes/testengine.h"
 #include "link/rtuframe.h"
 
 #include <QTest>
@@ -13,7 +13,7 @@ private slots:
     void closedPortStillAdvances();
     void failsWithNothingSentPastTheTable_data();
     void failsWithNothingSentPastTheTable();
-    void failedSendButtonShowsTheErrorAndTheWindowGoesOn();
+    void failedSendIsReportedAndTheEngineGoesOn();
     void anUnansweredLineIsShownAndALateReplyCarriesOn();
 };
 
@@ -32,9 +32,9 @@ void TestLineSender::sendsEntriesInTurnAndWraps()
     QFETCH(int, lineCount);
     QFETCH(QList<int>, entriesSent);
     QFETCH(QList<int>, lineIndexAfter);
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
-    t.rtu()->setChecked(false);
+    t.engine.setRtu(0);
     for (qint16 i = 1; i <= 4; ++i)
         t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
     t.engine.state.LineCount = qint16(lineCount);
@@ -42,51 +42,50 @@ void TestLineSender::sendsEntriesInTurnAndWraps()
         t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), "BOOT:0" + QByteArray::number(entriesSent[run]) + "\r\n");
         QCOMPARE(int(t.engine.state.LineIndex), lineIndexAfter[run]);
-        QCOMPARE(t.progress()->position(), entriesSent[run]);
-        QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
+        QCOMPARE(t.engine.progressPosition(), entriesSent[run]);
+        QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
     }
     QCOMPARE(t.engine.state.HexLines[1], QByteArray(":01")); // the table itself is untouched
 }
 
 void TestLineSender::verifyFormTurnsEveryColonIntoAHash()
 {
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
-    t.box("Text1")->setText("1");
+    t.engine.setAddress("1");
     t.engine.state.HexLines[1] = ":10:00:FF";
     t.engine.state.HexLines[2] = "no colon";
     t.engine.state.LineCount = 2;
     t.engine.state.VerifyMode = 1;
-    t.progress()->setText("VERIFY");
     t.engine.sendNextLine();
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes[0], rtuFrame(1, "BOOT#10#00#FF\r\n"));
     QCOMPARE(t.port->writes[1], rtuFrame(1, "BOOTno colon\r\n"));
-    QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
+    QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE")); // left as it was
     QCOMPARE(t.engine.state.HexLines[1], QByteArray(":10:00:FF"));
 }
 
 void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
 {
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
-    t.rtu()->setChecked(false);
+    t.engine.setRtu(0);
     for (int run = 1; run <= 3; ++run) {
         t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), QByteArray("BOOT\r\n"));
         QCOMPARE(int(t.engine.state.LineIndex), run);
-        QCOMPARE(t.progress()->position(), run);
+        QCOMPARE(t.engine.progressPosition(), run);
     }
 }
 
 void TestLineSender::closedPortStillAdvances()
 {
-    TestWindow t;
+    TestEngine t;
     t.engine.state.LineCount = 5;
     t.engine.sendNextLine();
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(t.engine.state.LineIndex, qint16(1));
-    QCOMPARE(t.progress()->position(), 1);
+    QCOMPARE(t.engine.progressPosition(), 1);
 }
 
 void TestLineSender::failsWithNothingSentPastTheTable_data()
@@ -104,7 +103,7 @@ void TestLineSender::failsWithNothingSentPastTheTable()
     QFETCH(int, lineIndex);
     QFETCH(int, error);
     QFETCH(int, lineIndexAfter);
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
     t.engine.state.LineIndex = qint16(lineIndex);
     try {
@@ -117,28 +116,27 @@ void TestLineSender::failsWithNothingSentPastTheTable()
     QCOMPARE(int(t.engine.state.LineIndex), lineIndexAfter);
 }
 
-void TestLineSender::failedSendButtonShowsTheErrorAndTheWindowGoesOn()
+void TestLineSender::failedSendIsReportedAndTheEngineGoesOn()
 {
-    TestWindow t;
+    TestEngine t;
     t.engine.state.LineIndex = 9000;
-    t.button("Command5")->click();
-    QCOMPARE(t.messages->shown.size(), 1);
-    QVERIFY(t.messages->shown[0].critical);
-    QCOMPARE(t.messages->shown[0].title, QStringLiteral("Error#9"));
-    QVERIFY(t.messages->shown[0].text.startsWith("Subscript out of range"));
+    t.engine.run([&] { t.engine.sendNextLine(); });
+    QCOMPARE(t.reports.shown.size(), 1);
+    QCOMPARE(t.reports.shown[0].error, 9);
+    QVERIFY(t.reports.shown[0].text.startsWith("Subscript out of range"));
 
     // A new pass starts the lines over.
     t.engine.state.LineIndex = 0;
-    t.button("Command5")->click();
-    QCOMPARE(t.messages->shown.size(), 1);
+    t.engine.run([&] { t.engine.sendNextLine(); });
+    QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.engine.state.LineIndex, qint16(1));
 }
 
 void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
 {
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
-    t.rtu()->setChecked(false);
+    t.engine.setRtu(0);
     for (qint16 i = 1; i <= 3; ++i)
         t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
     t.engine.state.LineCount = 3;
@@ -147,26 +145,22 @@ void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
 
     t.engine.sendNextLine();
     QVERIFY(watch->isEnabled());
-    t.port->incoming = "OK\r\n"; // answered in time: the watch starts afresh for line 2
-    t.engine.receivePollTick();
+    t.receive("OK\r\n"); // answered in time: the watch starts afresh for line 2
     QCOMPARE(t.port->writes.size(), 2);
     QVERIFY(watch->isEnabled());
 
     t.engine.replyOverdue(); // 3 s without a reply to line 2
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
+    QCOMPARE(t.engine.answer(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
     QCOMPARE(t.port->writes.size(), 2); // nothing resent
-    t.port->incoming = "OK\r\n";        // the board was only busy
-    t.engine.receivePollTick();
+    t.receive("OK\r\n");                // the board was only busy
     QCOMPARE(t.port->writes.last(), QByteArray("BOOT:03\r\n"));
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("OK\r\n"));
+    QCOMPARE(t.engine.answer(), QStringLiteral("OK\r\n"));
 
-    t.port->incoming = "DOWNLOAD\r\n";
-    t.engine.receivePollTick();
+    t.receive("DOWNLOAD\r\n");
     t.engine.replyOverdue();
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("No reply to verify line 1 of 3 for 3 s"));
+    QCOMPARE(t.engine.answer(), QStringLiteral("No reply to verify line 1 of 3 for 3 s"));
 
-    t.port->incoming = "chatter"; // no keyword: no answer yet
-    t.engine.receivePollTick();
+    t.receive("chatter"); // no keyword: no answer yet
     QVERIFY(watch->isEnabled());
     t.engine.closePort();
     QVERIFY(!watch->isEnabled());
@@ -174,5 +168,5 @@ void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
     QVERIFY(!watch->isEnabled());
 }
 
-QTEST_MAIN(TestLineSender)
+QTEST_GUILESS_MAIN(TestLineSender)
 #include "tst_linesender.moc"

@@ -1,4 +1,5 @@
-#include "fakes/testwindow.h"
+#include "engine/panelcolours.h"
+#include "fakes/testengine.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -20,31 +21,31 @@ const QByteArray probe = "BOOTi\r\n";
 
 void TestFrameWriter::closedPortWritesNothing()
 {
-    TestWindow t;
-    const QColor lamp = t.lamp()->fillColor();
+    TestEngine t;
+    const quint32 lamp = t.engine.lampColour();
     QByteArray command = probe;
     QCOMPARE(t.engine.WriteCOM32(command), qint16(0));
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(command, probe);
-    QCOMPARE(t.lamp()->fillColor(), lamp);
+    QCOMPARE(t.engine.lampColour(), lamp);
 }
 
 void TestFrameWriter::plainModeSendsTheTextUnchanged()
 {
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
-    t.rtu()->setChecked(false);
+    t.engine.setRtu(0);
     QByteArray command = probe;
     QCOMPARE(t.engine.WriteCOM32(command), qint16(7));
     QCOMPARE(t.port->written(), QByteArray::fromHex("424F4F54690D0A"));
-    QCOMPARE(t.lamp()->fillColor(), QColor(0, 0xC0, 0));
+    QCOMPARE(t.engine.lampColour(), Colour::SendGreen);
 }
 
 void TestFrameWriter::rtuModeFramesWithAddressAndCrc()
 {
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
-    t.box("Text1")->setText("1");
+    t.engine.setAddress("1");
     QByteArray command = probe;
     QCOMPARE(t.engine.WriteCOM32(command), qint16(10));
     const QByteArray frame = QByteArray::fromHex("01424F4F54690D0AFC89");
@@ -75,9 +76,9 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
 {
     QFETCH(QString, box);
     QFETCH(int, address);
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
-    t.box("Text1")->setText(box);
+    t.engine.setAddress(box);
     QByteArray command = probe;
     const qint16 written = t.engine.WriteCOM32(command);
     if (address < 0) {
@@ -89,14 +90,14 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
     QCOMPARE(int(quint8(t.port->written().at(0))), address);
 
     // Unframed sends do not care what the box holds.
-    t.rtu()->setChecked(false);
+    t.engine.setRtu(0);
     command = probe;
     QCOMPARE(t.engine.WriteCOM32(command), qint16(7));
 }
 
 void TestFrameWriter::eachSendRestartsARunningPoll()
 {
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
     Timer *poll = t.timer("TMRComm");
     QByteArray command = probe;
@@ -117,29 +118,29 @@ void TestFrameWriter::eachSendRestartsARunningPoll()
 
 void TestFrameWriter::failedWriteReturnsZeroSilently()
 {
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
     t.port->failWrites = true;
     QByteArray command = probe;
     QCOMPARE(t.engine.WriteCOM32(command), qint16(0));
-    QVERIFY(t.messages->shown.isEmpty());
+    QVERIFY(t.reports.shown.isEmpty());
     QCOMPARE(command.size(), 10); // framed before the write failed
 }
 
 void TestFrameWriter::tooLongUnframedTextIsWrittenButCountedAsZero()
 {
-    TestWindow t;
+    TestEngine t;
     t.port->setOpen(true);
-    t.rtu()->setChecked(false);
+    t.engine.setRtu(0);
     QByteArray command(40000, 'x');
     QCOMPARE(t.engine.WriteCOM32(command), qint16(0));
     QCOMPARE(t.port->written().size(), 40000);
 
-    t.rtu()->setChecked(true);
+    t.engine.setRtu(1);
     t.port->writes.clear();
     QCOMPARE(t.engine.WriteCOM32(command), qint16(0)); // too long to checksum: nothing goes out
     QVERIFY(t.port->writes.isEmpty());
 }
 
-QTEST_MAIN(TestFrameWriter)
+QTEST_GUILESS_MAIN(TestFrameWriter)
 #include "tst_framewriter.moc"

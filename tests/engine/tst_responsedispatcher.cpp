@@ -1,5 +1,5 @@
-#include "fakes/testwindow.h"
-#include "window/colors.h"
+#include "engine/panelcolours.h"
+#include "fakes/testengine.h"
 
 #include <QTest>
 
@@ -14,22 +14,25 @@ private slots:
     void errorDuringVerifyGoesOnInDownloadForm();
 };
 
-// A loaded table of three lines, entry 1 sent last; the bar navy with "X" on it.
-void setUp(TestWindow &t, int verifyMode, int downloadActive, int downloadRequested)
+// What the bar shows before the reply: as the engine starts.
+const QString BarText = QStringLiteral("NO FILE");
+constexpr quint32 BarColour = Colour::Blue;
+
+// A loaded table of three lines on an open plain port, entry 1 sent last.
+void setUp(TestEngine &t, int verifyMode, int downloadActive, int downloadRequested)
 {
     t.port->setOpen(true);
-    t.rtu()->setChecked(false);
+    t.engine.setRtu(0);
     t.engine.state.HexLines[1] = ":A";
     t.engine.state.HexLines[2] = ":B";
     t.engine.state.HexLines[3] = ":C";
     t.engine.state.LineCount = 3;
-    t.engine.state.LineIndex = 1;
+    t.engine.state.VerifyMode = 1; // the verify form leaves the bar's text alone
+    t.engine.sendNextLine();
+    t.port->writes.clear();
     t.engine.state.VerifyMode = qint16(verifyMode);
     t.engine.state.DownloadActive = qint16(downloadActive);
     t.engine.state.DownloadRequested = qint16(downloadRequested);
-    t.progress()->setText("X");
-    t.progress()->setBarColor(Colour::toQColor(Colour::Navy));
-    t.progress()->setPosition(1);
 }
 
 void TestResponseDispatcher::repliesMoveTheDownload_data()
@@ -50,13 +53,13 @@ void TestResponseDispatcher::repliesMoveTheDownload_data()
         const bool verifying = s[0] == 1;
         QTest::addRow("%s, ERROR", name) << s << QByteArray("ERROR 3") << L{0, s[1], 1, 1}
                                          << QByteArray() << "ERROR" << Colour::Red;
-        QTest::addRow("%s, FORMAT", name) << s << QByteArray("FORMAT") << L{s[0], s[1], 1, 0}
-                                          << QByteArray() << "" << Colour::Navy;
+        QTest::addRow("%s, FORMAT", name)
+            << s << QByteArray("FORMAT") << L{s[0], s[1], 1, 0} << QByteArray() << "" << BarColour;
         QTest::addRow("%s, OK", name) << s << QByteArray("OK\r\n") << L{s[0], s[1], 2, 2}
                                       << QByteArray(verifying ? "BOOT#B\r\n" : "BOOT:B\r\n")
-                                      << (verifying ? "X" : "DOWNLOAD") << Colour::Navy;
-        QTest::addRow("%s, no keyword", name)
-            << s << QByteArray("ok?") << L{s[0], s[1], 1, 1} << QByteArray() << "X" << Colour::Navy;
+                                      << (verifying ? BarText : "DOWNLOAD") << BarColour;
+        QTest::addRow("%s, no keyword", name) << s << QByteArray("ok?") << L{s[0], s[1], 1, 1}
+                                              << QByteArray() << BarText << BarColour;
         if (verifying)
             QTest::addRow("%s, DOWNLOAD ends the verify pass", name)
                 << s << QByteArray("DOWNLOAD") << L{0, 0, 1, 1} << QByteArray() << "END"
@@ -64,20 +67,20 @@ void TestResponseDispatcher::repliesMoveTheDownload_data()
         else
             QTest::addRow("%s, DOWNLOAD starts the verify pass", name)
                 << s << QByteArray("DOWNLOAD") << L{1, s[1], 1, 1} << QByteArray("BOOT#A\r\n")
-                << "VERIFY" << Colour::Navy;
+                << "VERIFY" << BarColour;
     }
     // "VER=" sends the next line only while a requested download is active.
     QTest::newRow("downloading, VER=") << L{0, 1, 1} << QByteArray("VER=1.0") << L{0, 1, 2, 2}
-                                       << QByteArray("BOOT:B\r\n") << "DOWNLOAD" << Colour::Navy;
+                                       << QByteArray("BOOT:B\r\n") << "DOWNLOAD" << BarColour;
     QTest::newRow("verifying, VER=") << L{1, 1, 1} << QByteArray("VER=1.0") << L{1, 1, 2, 2}
-                                     << QByteArray("BOOT#B\r\n") << "X" << Colour::Navy;
+                                     << QByteArray("BOOT#B\r\n") << BarText << BarColour;
     QTest::newRow("downloading not requested, VER=")
-        << L{0, 1, 0} << QByteArray("VER=1.0") << L{0, 1, 1, 1} << QByteArray() << "X"
-        << Colour::Navy;
+        << L{0, 1, 0} << QByteArray("VER=1.0") << L{0, 1, 1, 1} << QByteArray() << BarText
+        << BarColour;
     QTest::newRow("detached verify, VER=") << L{1, 0, 1} << QByteArray("VER=1.0") << L{1, 0, 1, 1}
-                                           << QByteArray() << "X" << Colour::Navy;
+                                           << QByteArray() << BarText << BarColour;
     QTest::newRow("idle, VER=") << L{0, 0, 1} << QByteArray("VER=1.0") << L{0, 0, 1, 1}
-                                << QByteArray() << "X" << Colour::Navy;
+                                << QByteArray() << BarText << BarColour;
 }
 
 void TestResponseDispatcher::repliesMoveTheDownload()
@@ -88,18 +91,17 @@ void TestResponseDispatcher::repliesMoveTheDownload()
     QFETCH(QByteArray, sent);
     QFETCH(QString, text);
     QFETCH(quint32, bar);
-    TestWindow t;
+    TestEngine t;
     setUp(t, before[0], before[1], before[2]);
-    t.engine.state.RxText = reply;
-    t.engine.Com_Parser();
+    t.parse(reply);
 
-    QCOMPARE(t.box("Text8")->text(), QString::fromLatin1(reply));
+    QCOMPARE(t.engine.answer(), QString::fromLatin1(reply));
     const WindowState &s = t.engine.state;
-    QCOMPARE((QList<int>{s.VerifyMode, s.DownloadActive, s.LineIndex, t.progress()->position()}),
+    QCOMPARE((QList<int>{s.VerifyMode, s.DownloadActive, s.LineIndex, t.engine.progressPosition()}),
              after);
     QCOMPARE(t.port->written(), sent);
-    QCOMPARE(t.progress()->text(), text);
-    QCOMPARE(t.progress()->barColor(), Colour::toQColor(bar));
+    QCOMPARE(t.engine.progressText(), text);
+    QCOMPARE(t.engine.barColour(), bar);
 }
 
 void TestResponseDispatcher::onlyTheFirstKeywordActs_data()
@@ -107,12 +109,13 @@ void TestResponseDispatcher::onlyTheFirstKeywordActs_data()
     QTest::addColumn<QList<QByteArray>>("replies"); // one call each
     QTest::addColumn<int>("linesSent");
     QTest::addColumn<QString>("text");
-    QTest::newRow("VER= before OK") << QList<QByteArray>{"OK VER=1"} << 0 << "X";
+    QTest::newRow("VER= before OK") << QList<QByteArray>{"OK VER=1"} << 0 << BarText;
     QTest::newRow("ERROR before OK") << QList<QByteArray>{"OK ERROR"} << 0 << "ERROR";
     QTest::newRow("two OKs in one poll") << QList<QByteArray>{"OK\r\nOK\r\n"} << 1 << "DOWNLOAD";
-    QTest::newRow("lower case") << QList<QByteArray>{"ok download"} << 0 << "X";
-    QTest::newRow("keyword split over two polls") << QList<QByteArray>{"DOWN", "LOAD"} << 0 << "X";
-    QTest::newRow("empty") << QList<QByteArray>{""} << 0 << "X";
+    QTest::newRow("lower case") << QList<QByteArray>{"ok download"} << 0 << BarText;
+    QTest::newRow("keyword split over two polls")
+        << QList<QByteArray>{"DOWN", "LOAD"} << 0 << BarText;
+    QTest::newRow("empty") << QList<QByteArray>{""} << 0 << BarText;
 }
 
 void TestResponseDispatcher::onlyTheFirstKeywordActs()
@@ -120,40 +123,35 @@ void TestResponseDispatcher::onlyTheFirstKeywordActs()
     QFETCH(QList<QByteArray>, replies);
     QFETCH(int, linesSent);
     QFETCH(QString, text);
-    TestWindow t;
+    TestEngine t;
     setUp(t, 0, 0, 0);
-    t.box("Text8")->setText("before");
-    for (const QByteArray &reply : replies) {
-        t.engine.state.RxText = reply;
-        t.engine.Com_Parser();
-    }
+    t.parse("before");
+    for (const QByteArray &reply : replies)
+        t.parse(reply);
     QCOMPARE(t.port->writes.size(), linesSent);
-    QCOMPARE(t.progress()->text(), text);
-    QCOMPARE(t.box("Text8")->text(), QString::fromLatin1(replies.last()));
+    QCOMPARE(t.engine.progressText(), text);
+    QCOMPARE(t.engine.answer(), QString::fromLatin1(replies.last()));
 }
 
 void TestResponseDispatcher::versionStopsTheProbe()
 {
-    TestWindow t;
+    TestEngine t;
     t.timer("Timer3")->setEnabled(true);
-    t.engine.state.RxText = "xxVER=";
-    t.engine.Com_Parser();
+    t.parse("xxVER=");
     QVERIFY(!t.timer("Timer3")->isEnabled());
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
+    QCOMPARE(t.engine.status(), QStringLiteral("READY"));
 }
 
 void TestResponseDispatcher::errorDuringVerifyGoesOnInDownloadForm()
 {
-    TestWindow t;
+    TestEngine t;
     setUp(t, 1, 1, 1);
-    for (const QByteArray reply : {"ERROR", "OK"}) {
-        t.engine.state.RxText = reply;
-        t.engine.Com_Parser();
-    }
+    t.parse("ERROR");
+    t.parse("OK");
     QCOMPARE(t.port->written(), QByteArray("BOOT:B\r\n"));
-    QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
-    QCOMPARE(t.progress()->barColor(), Colour::toQColor(Colour::Red)); // red stays
+    QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
+    QCOMPARE(t.engine.barColour(), Colour::Red); // red stays
 }
 
-QTEST_MAIN(TestResponseDispatcher)
+QTEST_GUILESS_MAIN(TestResponseDispatcher)
 #include "tst_responsedispatcher.moc"

@@ -1,4 +1,5 @@
-#include "fakes/testwindow.h"
+#include "engine/panelcolours.h"
+#include "fakes/testengine.h"
 #include "link/rtuframe.h"
 
 #include <QTest>
@@ -23,36 +24,34 @@ const QByteArray probeTo1 = QByteArray::fromHex("01424F4F54690D0AFC89");
 
 void TestPortControl::openPortSwitchesToTheOpenLayout()
 {
-    TestWindow t;
-    t.box("Text1")->setText("1");
+    TestEngine t;
+    t.engine.setAddress("1");
+    t.engine.state.VerifyMode = 1;
+    t.parse("DOWNLOAD"); // the verify pass ends: "END" on the bar
     t.engine.state.DownloadRequested = 1;
     t.engine.state.DownloadActive = 1;
     t.engine.state.VerifyMode = 1;
-    t.progress()->setText("END");
-    t.box("Text8")->setText("old answer");
     t.engine.openPort();
 
     QVERIFY(t.port->isOpen());
     QCOMPARE(t.port->portNumber, qint16(3));
-    QVERIFY(t.lamp()->isVisibleTo(&t.window));
-    QCOMPARE(t.box("txt")->palette().color(QPalette::Base), QColor(0, 0xFF, 0));
-    QVERIFY(!t.button("BTNOpenCom")->isEnabled());
-    QVERIFY(!t.box("txt")->isEnabled());
-    QVERIFY(t.button("BTNCloseCom")->isEnabled());
+    QVERIFY(t.engine.lampShown());
+    QCOMPARE(t.engine.portBoxColour(), Colour::Green);
+    QCOMPARE(t.tagSwitches, 1);
     QVERIFY(t.timer("Timer3")->isEnabled());
     QVERIFY(t.timer("TMRComm")->isEnabled());
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("Ready"));
-    QCOMPARE(t.button("Command1")->text(), QStringLiteral("Set Addr"));
-    QCOMPARE(t.progress()->position(), 0);
-    QCOMPARE(t.progress()->barColor(), QColor(0, 0, 0x80));
+    QCOMPARE(t.engine.status(), QStringLiteral("Ready"));
+    QCOMPARE(t.engine.command1Caption(), QStringLiteral("Set Addr"));
+    QCOMPARE(t.engine.progressPosition(), 0);
+    QCOMPARE(t.engine.barColour(), Colour::Navy);
     const WindowState &s = t.engine.state;
     QCOMPARE(s.ProbeCount, qint16(1));
     QCOMPARE(s.DownloadRequested + s.DownloadActive + s.ScanMode, 0);
     // Left as they were:
     QCOMPARE(s.VerifyMode, qint16(1));
-    QCOMPARE(t.progress()->text(), QStringLiteral("END"));
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("old answer"));
-    QVERIFY(t.messages->shown.isEmpty());
+    QCOMPARE(t.engine.progressText(), QStringLiteral("END"));
+    QCOMPARE(t.engine.answer(), QStringLiteral("DOWNLOAD"));
+    QVERIFY(t.reports.shown.isEmpty());
 }
 
 void TestPortControl::portNamesThatDoNotOpen_data()
@@ -70,28 +69,27 @@ void TestPortControl::portNamesThatDoNotOpen()
 {
     QFETCH(QString, name);
     QFETCH(bool, refused);
-    TestWindow t;
-    t.box("txt")->setText(name);
+    TestEngine t;
+    t.engine.setPortName(name);
     t.port->refuseOpen = refused;
     t.engine.state.ProbeCount = 42;
     t.engine.openPort();
 
-    QCOMPARE(t.messages->shown.size(), 1);
-    QCOMPARE(t.messages->shown[0].critical, false);
-    QCOMPARE(t.messages->shown[0].text,
+    QCOMPARE(t.reports.shown.size(), 1);
+    QCOMPARE(t.reports.shown[0].error, 0);
+    QCOMPARE(t.reports.shown[0].text,
              name + " Not available! Use Serial settings to setup your ports.");
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("Not present board"));
+    QCOMPARE(t.engine.status(), QStringLiteral("Not present board"));
     QVERIFY(!t.port->isOpen());
-    QVERIFY(t.button("BTNOpenCom")->isEnabled());
-    QVERIFY(!t.button("BTNCloseCom")->isEnabled());
+    QCOMPARE(t.tagSwitches, 0); // Open Port stays the one enabled
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QVERIFY(!t.timer("TMRComm")->isEnabled());
-    QVERIFY(!t.lamp()->isVisibleTo(&t.window));
+    QVERIFY(!t.engine.lampShown());
     QCOMPARE(t.engine.state.ProbeCount, qint16(42));
     QCOMPARE(t.engine.state.ScanMode, qint16(1)); // the address box was empty
 
     // The operator mends the name and tries again.
-    t.box("txt")->setText("COM 3");
+    t.engine.setPortName("COM 3");
     t.port->refuseOpen = false;
     t.engine.openPort();
     QVERIFY(t.port->isOpen());
@@ -118,123 +116,125 @@ void TestPortControl::addressBoxDecidesProbeAndScan()
     QFETCH(bool, probing);
     QFETCH(int, scanMode);
     QFETCH(QString, command1);
-    TestWindow t;
-    t.box("Text1")->setText(address);
+    TestEngine t;
+    t.engine.setAddress(address);
     t.engine.openPort();
     QCOMPARE(t.timer("Timer3")->isEnabled(), probing);
     QCOMPARE(int(t.engine.state.ScanMode), scanMode);
-    QCOMPARE(t.button("Command1")->text(), command1);
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("Ready"));
+    QCOMPARE(t.engine.command1Caption(), command1);
+    QCOMPARE(t.engine.status(), QStringLiteral("Ready"));
 }
 
 void TestPortControl::probeSendsTheQueryEveryTick()
 {
-    TestWindow t;
-    t.box("Text1")->setText("1");
+    TestEngine t;
+    t.engine.setAddress("1");
     t.engine.openPort();
     t.engine.probeTick();
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("WAIT Connect:  1"));
+    QCOMPARE(t.engine.status(), QStringLiteral("WAIT Connect:  1"));
     QCOMPARE(t.port->writes, QList<QByteArray>{probeTo1});
     t.engine.probeTick();
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("WAIT Connect:  2"));
+    QCOMPARE(t.engine.status(), QStringLiteral("WAIT Connect:  2"));
     QCOMPARE(t.port->writes.size(), 2);
     QCOMPARE(t.engine.state.ProbeCount, qint16(3));
 
-    t.rtu()->setChecked(false);
+    t.engine.setRtu(0);
     t.engine.probeTick();
     QCOMPARE(t.port->writes.last(), QByteArray("BOOTi\r\n"));
 }
 
 void TestPortControl::scanWritesEachAddressIntoTheBox()
 {
-    TestWindow t;
+    TestEngine t;
+    QStringList written;
+    QObject::connect(&t.engine, &Engine::addressChanged, &t.engine,
+                     [&](const QString &address) { written << address; });
     t.engine.openPort();
     for (int address = 1; address <= 3; ++address) {
         t.engine.probeTick();
-        QCOMPARE(t.box("Text1")->text(), QString::number(address));
+        QCOMPARE(t.engine.address(), QString::number(address));
         QCOMPARE(quint8(t.port->writes.last().at(0)), quint8(address));
     }
+    QCOMPARE(written, QStringList({"1", "2", "3"}));
 }
 
 void TestPortControl::probeGivesUpAtThe128thTick()
 {
-    TestWindow t;
+    TestEngine t;
     t.engine.openPort();
     bool timerOffWhileShown = false;
     QString statusWhileShown;
-    t.messages->whileShown = [&] {
+    t.reports.whileShown = [&] {
         timerOffWhileShown = !t.timer("Timer3")->isEnabled();
-        statusWhileShown = t.label("Label2")->text();
+        statusWhileShown = t.engine.status();
     };
     for (int tick = 1; tick <= 127; ++tick)
         t.engine.probeTick();
     QCOMPARE(t.port->writes.size(), 127);
-    QVERIFY(t.messages->shown.isEmpty());
+    QVERIFY(t.reports.shown.isEmpty());
 
     t.engine.probeTick();
     QCOMPARE(t.port->writes.size(), 127);
-    QCOMPARE(t.messages->shown.size(), 1);
-    QCOMPARE(t.messages->shown[0].text, QStringLiteral("COM3 Not connect !"));
+    QCOMPARE(t.reports.shown.size(), 1);
+    QCOMPARE(t.reports.shown[0].text, QStringLiteral("COM3 Not connect !"));
     QVERIFY(timerOffWhileShown);
     QCOMPARE(statusWhileShown, QStringLiteral("WAIT Connect:  128"));
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("Not present board"));
+    QCOMPARE(t.engine.status(), QStringLiteral("Not present board"));
     QCOMPARE(t.engine.state.ProbeCount, qint16(1));
-    QCOMPARE(t.box("Text1")->text(), QStringLiteral("127"));
+    QCOMPARE(t.engine.address(), QStringLiteral("127"));
 
     // "Next" starts the scan over at address 1.
     t.engine.state.ScanMode = 1;
     t.timer("Timer3")->setEnabled(true);
     t.engine.probeTick();
-    QCOMPARE(t.box("Text1")->text(), QStringLiteral("1"));
+    QCOMPARE(t.engine.address(), QStringLiteral("1"));
 }
 
 void TestPortControl::answeredScanResumesAtTheNextAddress()
 {
-    TestWindow t;
+    TestEngine t;
     t.engine.openPort();
     for (int tick = 1; tick <= 5; ++tick)
         t.engine.probeTick();
-    t.port->incoming = rtuFrame(5, "BVER=1.0");
-    t.engine.receivePollTick();
+    t.receive(rtuFrame(5, "BVER=1.0"));
     QVERIFY(!t.timer("Timer3")->isEnabled());
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
-    QCOMPARE(t.box("Text1")->text(), QStringLiteral("5"));
+    QCOMPARE(t.engine.status(), QStringLiteral("READY"));
+    QCOMPARE(t.engine.address(), QStringLiteral("5"));
     QCOMPARE(t.engine.state.ProbeCount, qint16(6));
 }
 
 void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
 {
-    TestWindow t;
+    TestEngine t;
     t.engine.openPort();
     t.engine.probeTick();
+    t.receive(rtuFrame(1, "Bhello")); // shown, and no keyword to act on
+    t.engine.state.LineIndex = 6;
+    t.engine.sendNextLine(); // the bar at 7
     t.engine.state.VerifyMode = 1;
     t.engine.state.DownloadActive = 1;
     t.engine.state.DownloadRequested = 1;
-    t.box("Text8")->setText("VER=1.0");
-    t.progress()->setPosition(7);
+    QCOMPARE(t.engine.answer(), QStringLiteral("hello"));
     t.engine.closePort();
 
     QVERIFY(!t.port->isOpen());
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QVERIFY(!t.timer("TMRComm")->isEnabled());
-    QCOMPARE(t.progress()->text(), QStringLiteral("NO FILE"));
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("Closed"));
-    QVERIFY(t.box("Text8")->text().isEmpty());
-    QCOMPARE(t.box("txt")->palette().color(QPalette::Base),
-             QApplication::palette().color(QPalette::Base));
-    QVERIFY(!t.lamp()->isVisibleTo(&t.window));
-    QVERIFY(t.button("BTNOpenCom")->isEnabled());
-    QVERIFY(t.box("txt")->isEnabled());
-    QVERIFY(!t.button("BTNCloseCom")->isEnabled());
+    QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE"));
+    QCOMPARE(t.engine.status(), QStringLiteral("Closed"));
+    QVERIFY(t.engine.answer().isEmpty());
+    QCOMPARE(t.engine.portBoxColour(), Colour::WindowBackground);
+    QVERIFY(!t.engine.lampShown());
+    QCOMPARE(t.tagSwitches, 2); // back to Open Port
     const WindowState &s = t.engine.state;
     QCOMPARE(s.VerifyMode + s.DownloadActive, 0);
     // Left as they were:
     QCOMPARE(s.ScanMode, qint16(1));
     QCOMPARE(s.ProbeCount, qint16(2));
     QCOMPARE(s.DownloadRequested, qint16(1));
-    QCOMPARE(t.button("Command1")->text(), QStringLiteral("Next"));
-    QCOMPARE(t.progress()->position(), 7);
-    QCOMPARE(t.progress()->barColor(), QColor(0, 0, 0x80));
+    QCOMPARE(t.engine.command1Caption(), QStringLiteral("Next"));
+    QCOMPARE(t.engine.progressPosition(), 7);
+    QCOMPARE(t.engine.barColour(), Colour::Navy);
 
     t.engine.openPort();
     QCOMPARE(t.engine.state.ProbeCount, qint16(1));
@@ -242,28 +242,28 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
 
 void TestPortControl::lostPortClosesAndSaysSoOnce()
 {
-    TestWindow t;
-    t.box("Text1")->setText("1");
+    TestEngine t;
+    t.engine.setAddress("1");
     t.engine.openPort();
     t.engine.state.DownloadActive = 1;
     t.port->lost = true;
     t.engine.receivePollTick();
 
-    QCOMPARE(t.messages->shown.size(), 1);
-    QVERIFY(t.messages->shown[0].text.startsWith("The port COM3 was lost"));
+    QCOMPARE(t.reports.shown.size(), 1);
+    QVERIFY(t.reports.shown[0].text.startsWith("The port COM3 was lost"));
     QVERIFY(!t.port->isOpen());
     QVERIFY(!t.timer("TMRComm")->isEnabled());
     QVERIFY(!t.timer("Timer3")->isEnabled());
-    QCOMPARE(t.progress()->text(), QStringLiteral("NO FILE"));
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("Closed"));
-    QVERIFY(t.button("BTNOpenCom")->isEnabled());
+    QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE"));
+    QCOMPARE(t.engine.status(), QStringLiteral("Closed"));
+    QCOMPARE(t.tagSwitches, 2);
     QCOMPARE(t.engine.state.DownloadActive, qint16(0));
 
     t.engine.openPort(); // the device is back
     QVERIFY(t.port->isOpen());
     t.engine.receivePollTick();
-    QCOMPARE(t.messages->shown.size(), 1);
+    QCOMPARE(t.reports.shown.size(), 1);
 }
 
-QTEST_MAIN(TestPortControl)
+QTEST_GUILESS_MAIN(TestPortControl)
 #include "tst_portcontrol.moc"

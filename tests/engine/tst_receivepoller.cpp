@@ -1,7 +1,8 @@
-#include "fakes/testwindow.h"
+#include "engine/panelcolours.h"
+#include "fakes/testengine.h"
 #include "link/rtuframe.h"
-#include "window/colors.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 class TestReceivePoller : public QObject {
@@ -23,9 +24,9 @@ private slots:
 const QByteArray okFrom1 = QByteArray::fromHex("01424F4BD5CB");
 
 // An open port in RTU mode, addressed to board 1, with three lines loaded.
-void openAt1(TestWindow &t)
+void openAt1(TestEngine &t)
 {
-    t.box("Text1")->setText("1");
+    t.engine.setAddress("1");
     t.engine.openPort();
     t.timer("Timer3")->setEnabled(false);
     for (qint16 i = 1; i <= 3; ++i)
@@ -33,37 +34,34 @@ void openAt1(TestWindow &t)
     t.engine.state.LineCount = 3;
 }
 
-// Feeds each piece in a tick of its own.
-void receive(TestWindow &t, const QList<QByteArray> &pieces)
+// Feeds each piece in a poll of its own.
+void receive(TestEngine &t, const QList<QByteArray> &pieces)
 {
-    for (const QByteArray &piece : pieces) {
-        t.port->incoming += piece;
-        t.engine.receivePollTick();
-    }
+    for (const QByteArray &piece : pieces)
+        t.receive(piece);
 }
 
 void TestReceivePoller::lampBlinksEveryTenthTick()
 {
-    TestWindow t;
-    const QColor white = Colour::toQColor(Colour::White), grey = Colour::toQColor(Colour::Grey);
+    TestEngine t;
     for (int tick = 1; tick <= 9; ++tick)
         t.engine.receivePollTick();
-    QCOMPARE(t.lamp()->fillColor(), white);
+    QCOMPARE(t.engine.lampColour(), Colour::White);
     t.engine.receivePollTick();
-    QCOMPARE(t.lamp()->fillColor(), grey);
+    QCOMPARE(t.engine.lampColour(), Colour::Grey);
     QCOMPARE(t.engine.state.BlinkTicks, qint16(0));
     for (int tick = 1; tick <= 10; ++tick)
         t.engine.receivePollTick();
-    QCOMPARE(t.lamp()->fillColor(), white);
+    QCOMPARE(t.engine.lampColour(), Colour::White);
 
     QVERIFY(t.port->writes.isEmpty());
 
     t.port->setOpen(true);
     t.engine.queryBoard(); // a send: green
-    QCOMPARE(t.lamp()->fillColor(), Colour::toQColor(Colour::SendGreen));
+    QCOMPARE(t.engine.lampColour(), Colour::SendGreen);
     for (int tick = 1; tick <= 10; ++tick)
         t.engine.receivePollTick();
-    QCOMPARE(t.lamp()->fillColor(), white); // any other colour gives way to white
+    QCOMPARE(t.engine.lampColour(), Colour::White); // any other colour gives way to white
 }
 
 void TestReceivePoller::plainRepliesCutAcrossPollsAreJoined_data()
@@ -89,16 +87,16 @@ void TestReceivePoller::plainRepliesCutAcrossPollsAreJoined()
     QFETCH(QList<QByteArray>, pieces);
     QFETCH(QString, shown);
     QFETCH(QString, progress);
-    TestWindow t;
+    TestEngine t;
     openAt1(t);
-    t.rtu()->setChecked(false);
+    t.engine.setRtu(0);
     t.engine.sendNextLine();
     t.port->writes.clear();
     receive(t, pieces.mid(0, pieces.size() - 1));
     QVERIFY(t.port->writes.isEmpty());
     receive(t, {pieces.last()});
-    QCOMPARE(t.box("Text8")->text(), shown);
-    QCOMPARE(t.progress()->text(), progress);
+    QCOMPARE(t.engine.answer(), shown);
+    QCOMPARE(t.engine.progressText(), progress);
     QCOMPARE(t.port->writes.size(), progress == "ERROR" ? 0 : 1);
 }
 
@@ -131,14 +129,14 @@ void TestReceivePoller::rtuReplyIsAcceptedWholeOrSplit()
 {
     QFETCH(QList<QByteArray>, pieces);
     QFETCH(QString, reply);
-    TestWindow t;
+    TestEngine t;
     openAt1(t);
-    t.box("Text8")->setText("nothing yet");
+    QSignalSpy answers(&t.engine, &Engine::answerChanged);
     receive(t, pieces.mid(0, pieces.size() - 1));
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("nothing yet"));
+    QCOMPARE(answers.size(), 0);
     QVERIFY(t.port->writes.isEmpty());
     receive(t, {pieces.last()});
-    QCOMPARE(t.box("Text8")->text(), reply); // never a checksum byte in it
+    QCOMPARE(t.engine.answer(), reply); // never a checksum byte in it
     QCOMPARE(t.port->writes, QList<QByteArray>{rtuFrame(1, "BOOT:01\r\n")});
     QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
 }
@@ -158,14 +156,14 @@ void TestReceivePoller::rtuFramesNotForUsAreShownAsErrors()
 {
     QFETCH(QByteArray, frame);
     QFETCH(QString, shown);
-    TestWindow t;
+    TestEngine t;
     openAt1(t);
-    receive(t, {frame});
-    QCOMPARE(t.box("Text8")->text(), shown);
+    t.receive(frame);
+    QCOMPARE(t.engine.answer(), shown);
     QVERIFY(t.port->writes.isEmpty());
 
-    receive(t, {okFrom1}); // the next good reply is taken
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("OK"));
+    t.receive(okFrom1); // the next good reply is taken
+    QCOMPARE(t.engine.answer(), QStringLiteral("OK"));
     QCOMPARE(t.port->writes.size(), 1);
 }
 
@@ -183,42 +181,42 @@ void TestReceivePoller::rtuFramesThatFailQuietly()
 {
     QFETCH(QString, address);
     QFETCH(QByteArray, bytes);
-    TestWindow t;
+    TestEngine t;
     openAt1(t);
-    t.box("Text1")->setText(address);
-    t.box("Text8")->setText("before");
-    receive(t, {bytes});
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("before"));
+    t.engine.setAddress(address);
+    QSignalSpy answers(&t.engine, &Engine::answerChanged);
+    t.receive(bytes);
+    QCOMPARE(answers.size(), 0);
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.lamp()->fillColor(), Colour::toQColor(Colour::Red));
+    QCOMPARE(t.engine.lampColour(), Colour::Red);
 }
 
 void TestReceivePoller::garbageBeforeAReplyByteByByte()
 {
-    TestWindow t;
+    TestEngine t;
     openAt1(t);
     const QByteArray noisy =
         QByteArray::fromHex("00FF01") + QByteArray::fromHex("01424F4BD5CC") + okFrom1;
     for (const char byte : noisy)
-        receive(t, {QByteArray(1, byte)});
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("OK"));
+        t.receive(QByteArray(1, byte));
+    QCOMPARE(t.engine.answer(), QStringLiteral("OK"));
     QCOMPARE(t.port->writes.size(), 1);
 }
 
 void TestReceivePoller::bufferStartsEmptyAtOpenAndBeforeEachCommand()
 {
-    TestWindow t;
+    TestEngine t;
     openAt1(t);
-    receive(t, {okFrom1.left(3)});
+    t.receive(okFrom1.left(3));
     QVERIFY(!t.engine.state.RxBuffer.bytes().isEmpty());
     t.engine.probeTick(); // the board answers only what it is asked: older bytes are stale
     QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
 
-    receive(t, {okFrom1.left(3)});
+    t.receive(okFrom1.left(3));
     t.engine.closePort();
     t.engine.openPort();
     QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
 }
 
-QTEST_MAIN(TestReceivePoller)
+QTEST_GUILESS_MAIN(TestReceivePoller)
 #include "tst_receivepoller.moc"

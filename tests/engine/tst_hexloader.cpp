@@ -1,6 +1,8 @@
-#include "fakes/testwindow.h"
+#include "fakes/testengine.h"
 #include "support/hexrecords.h"
+#include "support/testfiles.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,7 +18,6 @@ private slots:
     void emptyFileStartsNothing();
     void shorterFileLeavesOldEntriesUnsent();
     void linesGoOutAsTheyStandInTheFile();
-    void theJobGoesOnWhileTheDialogIsOpen();
 
 private:
     QString write(const QString &name, const QByteArray &content);
@@ -34,33 +35,28 @@ void TestHexLoader::init()
 
 QString TestHexLoader::write(const QString &name, const QByteArray &content)
 {
-    QFile file(m_dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(file.fileName()));
-    return file.fileName();
+    return writeFile(m_dir, name, content);
 }
 
-// A window on an open plain port, where the operator picks `file`.
-void loadInto(TestWindow &t, const QString &file)
+// Loads `file` on an open plain port, as if the operator had picked it.
+void loadInto(TestEngine &t, const QString &file)
 {
     if (!t.port->isOpen()) {
-        t.rtu()->setChecked(false);
+        t.engine.setRtu(0);
         t.engine.openPort();
         t.timer("Timer3")->setEnabled(false);
     }
-    t.dialog->choice = file;
-    t.button("Command3")->click();
+    t.engine.loadHexFile(file);
 }
 
 void TestHexLoader::cancelShowsCancelAndChangesNothing()
 {
-    TestWindow t;
+    TestEngine t;
     t.engine.state.VerifyMode = 1;
     loadInto(t, QString());
-    QCOMPARE(t.dialog->filter, QStringLiteral("HEX files (*.hex)|*.hex"));
-    QCOMPARE(t.messages->shown.size(), 1);
-    QCOMPARE(t.messages->shown[0].critical, false);
-    QCOMPARE(t.messages->shown[0].text, QStringLiteral("Cancel"));
+    QCOMPARE(t.reports.shown.size(), 1);
+    QCOMPARE(t.reports.shown[0].error, 0);
+    QCOMPARE(t.reports.shown[0].text, QStringLiteral("Cancel"));
     QCOMPARE(t.engine.state.VerifyMode, qint16(1)); // a verify pass under way goes on
     QCOMPARE(t.engine.state.DownloadRequested, qint16(0));
     QCOMPARE(t.engine.state.LineCount, qint16(0));
@@ -69,22 +65,23 @@ void TestHexLoader::cancelShowsCancelAndChangesNothing()
 
 void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
 {
-    TestWindow t;
-    t.button("Command5")->setEnabled(false);
+    TestEngine t;
+    QSignalSpy sendEnabled(&t.engine, &Engine::sendEnabledChanged);
     loadInto(t, write("three.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord + "\r\n"));
-    QVERIFY(t.messages->shown.isEmpty());
+    QVERIFY(t.reports.shown.isEmpty());
     const WindowState &s = t.engine.state;
     QCOMPARE(s.LineCount, qint16(3));
     QCOMPARE(s.LineIndex, qint16(1));
     QCOMPARE(s.DownloadActive, qint16(1));
     QCOMPARE(s.DownloadRequested, qint16(1));
-    QCOMPARE(t.progress()->maximum(), 3);
-    QCOMPARE(t.progress()->position(), 1);
-    QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
-    QVERIFY(t.button("Command5")->isEnabled());
+    QCOMPARE(t.engine.progressMaximum(), 3);
+    QCOMPARE(t.engine.progressPosition(), 1);
+    QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
+    QCOMPARE(sendEnabled.size(), 1); // "Send" is enabled, whatever it was
+    QVERIFY(t.engine.sendEnabled());
     QCOMPARE(t.port->writes, QList<QByteArray>{"BOOT" + Old1 + "\r\n"});
 
-    TestWindow one;
+    TestEngine one;
     loadInto(one, write("one.hex", EndOfFileRecord));
     QCOMPARE(one.engine.state.LineIndex, qint16(0)); // sent its only line and wrapped
 }
@@ -92,12 +89,12 @@ void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
 void TestHexLoader::loadOf9000LinesFillsTheTable()
 {
     const QList<QByteArray> records = hexFileRecords(9000);
-    TestWindow t;
+    TestEngine t;
     loadInto(t, write("full.hex", records.join("\r\n")));
-    QVERIFY(t.messages->shown.isEmpty());
+    QVERIFY(t.reports.shown.isEmpty());
     QCOMPARE(t.engine.state.LineCount, qint16(9000));
     QCOMPARE(t.engine.state.HexLines[9000], EndOfFileRecord);
-    QCOMPARE(t.progress()->maximum(), 9000);
+    QCOMPARE(t.engine.progressMaximum(), 9000);
 }
 
 void TestHexLoader::refusedFileLeavesTheJobAsItWas_data()
@@ -118,16 +115,15 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
 {
     QFETCH(QString, file);
     QFETCH(int, error);
-    TestWindow t;
+    TestEngine t;
     loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
     t.engine.sendNextLine();
     t.engine.state.VerifyMode = 1; // as if a verify pass were under way
     t.port->writes.clear();
 
     loadInto(t, file);
-    QCOMPARE(t.messages->shown.size(), 1);
-    QVERIFY(t.messages->shown[0].critical);
-    QCOMPARE(t.messages->shown[0].title, "Error#" + QString::number(error));
+    QCOMPARE(t.reports.shown.size(), 1);
+    QCOMPARE(t.reports.shown[0].error, error);
     const WindowState &s = t.engine.state;
     QCOMPARE(s.VerifyMode, qint16(1));
     QCOMPARE(s.LineCount, qint16(3));
@@ -135,8 +131,8 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
     QCOMPARE(s.HexLines[1], Old1);
     QCOMPARE(s.HexLines[3], Old3);
     QVERIFY(s.HexLines[4].isEmpty());
-    QCOMPARE(t.progress()->maximum(), 3);
-    QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD")); // not "NO FILE": the job goes on
+    QCOMPARE(t.engine.progressMaximum(), 3);
+    QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD")); // not "NO FILE": it goes on
     QVERIFY(t.port->writes.isEmpty());
 
     t.engine.sendNextLine();
@@ -146,21 +142,21 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
 
 void TestHexLoader::emptyFileStartsNothing()
 {
-    TestWindow t;
+    TestEngine t;
     loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n"));
     t.port->writes.clear();
     loadInto(t, write("empty.hex", ""));
-    QCOMPARE(t.messages->shown.size(), 1);
-    QVERIFY(t.messages->shown[0].text.contains("empty"));
+    QCOMPARE(t.reports.shown.size(), 1);
+    QVERIFY(t.reports.shown[0].text.contains("empty"));
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(t.engine.state.LineCount, qint16(2));
     QCOMPARE(t.engine.state.LineIndex, qint16(1));
-    QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
+    QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
 }
 
 void TestHexLoader::shorterFileLeavesOldEntriesUnsent()
 {
-    TestWindow t;
+    TestEngine t;
     loadInto(t, write("long.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
     const QByteArray new1 = dataRecord(0x0200, 4), new2 = dataRecord(0x0210, 5);
     loadInto(t, write("short.hex", new1 + "\r\n" + new2 + "\r\n"));
@@ -174,33 +170,15 @@ void TestHexLoader::shorterFileLeavesOldEntriesUnsent()
 
 void TestHexLoader::linesGoOutAsTheyStandInTheFile()
 {
-    TestWindow t;
+    TestEngine t;
     const QByteArray lower = Old1.toLower() + " \t";
     loadInto(t, write("odd.hex", lower + "\n\n" + EndOfFileRecord));
-    QVERIFY(t.messages->shown.isEmpty());
+    QVERIFY(t.reports.shown.isEmpty());
     t.engine.sendNextLine();
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes, (QList<QByteArray>{"BOOT" + lower + "\r\n", "BOOT\r\n",
                                                 "BOOT" + EndOfFileRecord + "\r\n"}));
 }
 
-void TestHexLoader::theJobGoesOnWhileTheDialogIsOpen()
-{
-    TestWindow t;
-    loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
-    t.port->incoming = "DOWNLOAD\r\n"; // the verify pass begins with line 1
-    t.engine.receivePollTick();
-    t.port->writes.clear();
-    t.dialog->whileShown = [&] {
-        t.port->incoming = "OK\r\n";
-        t.engine.receivePollTick();
-    };
-    loadInto(t, QString()); // then cancelled
-    QCOMPARE(t.port->writes,
-             QList<QByteArray>{"BOOT" + QByteArray(Old2).replace(':', '#') + "\r\n"});
-    QCOMPARE(t.engine.state.VerifyMode, qint16(1));
-    QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
-}
-
-QTEST_MAIN(TestHexLoader)
+QTEST_GUILESS_MAIN(TestHexLoader)
 #include "tst_hexloader.moc"

@@ -1,4 +1,4 @@
-#include "fakes/testwindow.h"
+#include "fakes/testengine.h"
 #include "link/rtuframe.h"
 
 #include <QTest>
@@ -41,90 +41,91 @@ void TestDeviceCommands::setAddrSendsTheLowByte()
 {
     QFETCH(QString, newAddress);
     QFETCH(QByteArray, sent);
-    TestWindow t;
+    TestEngine t;
     t.engine.openPort();
     t.timer("Timer3")->setEnabled(false);
-    t.rtu()->setChecked(false);
-    t.box("Text1")->setText("4"); // not scan mode: the caption reads "Set Addr"
+    t.engine.setRtu(0);
+    t.engine.setAddress("4"); // not scan mode: the caption reads "Set Addr"
     t.engine.state.ScanMode = 0;
-    t.box("Text2")->setText(newAddress);
+    t.engine.setNewAddress(newAddress);
     t.engine.setAddressOrScanNext();
     QCOMPARE(t.port->written(), sent);
-    QVERIFY(t.messages->shown.isEmpty());
+    QVERIFY(t.reports.shown.isEmpty());
 }
 
 void TestDeviceCommands::setAddrIsFramedToTheCurrentAddress()
 {
-    TestWindow t;
-    t.box("Text1")->setText("4");
+    TestEngine t;
+    t.engine.setAddress("4");
     t.engine.openPort();
     t.engine.state.DownloadActive = 1;
-    t.box("Text8")->setText("answer");
+    t.parse("answer");
     t.engine.setAddressOrScanNext();
     QCOMPARE(t.port->writes, QList<QByteArray>{rtuFrame(4, "BOOT$0A\r\n")});
     QCOMPARE(t.port->writes[0].size(), 12);
-    QCOMPARE(t.box("Text1")->text(), QStringLiteral("4"));
+    QCOMPARE(t.engine.address(), QStringLiteral("4"));
     QCOMPARE(t.engine.state.DownloadActive, qint16(1));
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("answer"));
+    QCOMPARE(t.engine.answer(), QStringLiteral("answer"));
 }
 
 void TestDeviceCommands::nextResumesTheScan()
 {
-    TestWindow t;
+    TestEngine t;
     t.engine.openPort(); // empty address box: scan mode, "Next"
     for (int tick = 0; tick < 3; ++tick)
         t.engine.probeTick();
-    t.timer("Timer3")->setEnabled(false); // as a "VER=" reply would
-    t.box("Text8")->setText("VER=1");
+    t.receive(rtuFrame(3, "BVER=1")); // stops the probe
+    QVERIFY(!t.timer("Timer3")->isEnabled());
+    QCOMPARE(t.engine.answer(), QStringLiteral("VER=1"));
     const qsizetype sentBefore = t.port->writes.size();
-    t.button("Command1")->click();
+    t.engine.setAddressOrScanNext();
     QVERIFY(t.timer("Timer3")->isEnabled());
-    QVERIFY(t.box("Text8")->text().isEmpty());
-    QCOMPARE(t.port->writes.size(), sentBefore); // the click itself sends nothing
+    QVERIFY(t.engine.answer().isEmpty());
+    QCOMPARE(t.port->writes.size(), sentBefore); // "Next" itself sends nothing
     t.engine.probeTick();
-    QCOMPARE(t.box("Text1")->text(), QStringLiteral("4"));
+    QCOMPARE(t.engine.address(), QStringLiteral("4"));
 }
 
 void TestDeviceCommands::queryAndInstall()
 {
-    TestWindow t;
-    t.box("Text1")->setText("2");
+    TestEngine t;
+    t.engine.setAddress("2");
     t.engine.openPort();
     t.engine.state.DownloadActive = 1;
-    t.box("Text8")->setText("answer");
-    t.button("Command6")->click();
+    t.parse("answer");
+    t.engine.installFirmware();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTg\r\n"));
     QCOMPARE(t.engine.state.DownloadActive, qint16(0));
-    QCOMPARE(t.box("Text8")->text(), QStringLiteral("answer")); // install leaves the answer
+    QCOMPARE(t.engine.answer(), QStringLiteral("answer")); // install leaves the answer
 
     t.engine.state.DownloadActive = 1;
-    t.button("Command4")->click();
+    t.engine.queryBoard();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTi\r\n"));
     QCOMPARE(t.engine.state.DownloadActive, qint16(0));
-    QVERIFY(t.box("Text8")->text().isEmpty());
+    QVERIFY(t.engine.answer().isEmpty());
 }
 
 void TestDeviceCommands::closedPortSendsNothingButTheRestHappens()
 {
-    TestWindow t;
+    TestEngine t;
     t.engine.state.DownloadActive = 1;
-    t.box("Text8")->setText("answer");
-    t.button("Command4")->click();
-    QVERIFY(t.box("Text8")->text().isEmpty());
+    t.parse("answer");
+    t.engine.queryBoard();
+    QVERIFY(t.engine.answer().isEmpty());
     QCOMPARE(t.engine.state.DownloadActive, qint16(0));
     QVERIFY(t.port->writes.isEmpty());
 
     // "Next" after Close Port probes on the closed port and ends with the limit.
     t.engine.openPort();
     t.engine.closePort();
-    t.button("Command1")->click();
+    t.engine.setAddressOrScanNext();
     QVERIFY(t.timer("Timer3")->isEnabled());
     for (int tick = 0; tick < 128; ++tick)
         t.engine.probeTick();
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.messages->shown.size(), 1);
-    QCOMPARE(t.messages->shown[0].text, QStringLiteral("COM3 Not connect !"));
+    QCOMPARE(t.reports.shown.size(), 1);
+    QCOMPARE(t.reports.shown[0].text, QStringLiteral("COM3 Not connect !"));
 }
 
-QTEST_MAIN(TestDeviceCommands)
+QTEST_GUILESS_MAIN(TestDeviceCommands)
 #include "tst_devicecommands.moc"

@@ -1,0 +1,70 @@
+#include "e2e/examplefiles.h"
+#include "e2e/simulatedboard.h"
+#include "engine/engine.h"
+#include "engine/panelcolours.h"
+#include "fakes/enginereports.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+// The engine alone, with no window and no widget library, on a real serial
+// port: a pty played by bootline-sim, with real timers. Every wait is bounded.
+class TestHeadless : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void wholeJobWithoutAWindow_data();
+    void wholeJobWithoutAWindow();
+
+private:
+    QTemporaryDir m_config;
+};
+
+void TestHeadless::initTestCase()
+{
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+}
+
+void TestHeadless::wholeJobWithoutAWindow_data()
+{
+    QTest::addColumn<bool>("rtu");
+    QTest::newRow("RTU") << true;
+    QTest::newRow("plain") << false;
+}
+
+void TestHeadless::wholeJobWithoutAWindow()
+{
+    QFETCH(bool, rtu);
+    const QString blink = exampleFile("blink.hex");
+    const int lines = linesIn(blink);
+    QVERIFY(lines > 0);
+    SimulatedBoard board(QStringList{"--quiet", "--exit-on-mismatch"} +
+                         (rtu ? QStringList{"--address", "1"} : QStringList{"--plain"}));
+    QVERIFY(board.isReady());
+
+    Engine engine; // the real serial port, on COM3
+    EngineReports reports(engine);
+    engine.setRtu(rtu ? 1 : 0);
+    engine.setAddress("1");
+    engine.run([&] { engine.openPort(); });
+    QVERIFY(QTest::qWaitFor([&] { return engine.status() == "READY"; }, 3000));
+
+    engine.run([&] { engine.loadHexFile(blink); });
+    QVERIFY(QTest::qWaitFor([&] { return engine.progressText() == "END"; }, 30000));
+    QCOMPARE(engine.barColour(), Colour::Green);
+    QCOMPARE(engine.progressPosition(), lines);
+
+    engine.run([&] { engine.installFirmware(); });
+    QVERIFY(QTest::qWaitFor([&] { return engine.answer().contains("RUN"); }, 3000));
+    QVERIFY2(reports.shown.isEmpty(), qPrintable(reports.shown.value(0).text));
+    engine.run([&] { engine.closePort(); });
+
+    QVERIFY(board.stop());
+    const QString summary =
+        QStringLiteral("lines received %1, lines verified %1, mismatches 0").arg(lines);
+    QVERIFY2(board.output().contains(summary), qPrintable(board.output()));
+}
+
+QTEST_GUILESS_MAIN(TestHeadless)
+#include "tst_headless.moc"

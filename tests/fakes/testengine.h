@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/engine.h"
+#include "engine/timer.h"
+#include "fakes/enginereports.h"
+#include "fakes/fakeserialport.h"
+
+// An engine without a window on a fake serial port, with what it reports
+// recorded. The test drives it by calling its procedures and timer ticks
+// directly.
+struct TestEngine {
+    FakeSerialPort *port = new FakeSerialPort;
+    Engine engine{std::unique_ptr<SerialPort>(port)};
+    EngineReports reports{engine};
+    int tagSwitches = 0; // the window flips its tagged controls on each
+
+    TestEngine()
+    {
+        QObject::connect(&engine, &Engine::tagsSwitched, &engine, [this] { ++tagSwitches; });
+    }
+
+    Timer *timer(const char *name) const
+    {
+        return engine.findChild<Timer *>(QString::fromLatin1(name));
+    }
+
+    // The board's bytes, taken in by one poll.
+    void receive(const QByteArray &bytes)
+    {
+        port->incoming += bytes;
+        engine.receivePollTick();
+    }
+
+    // A reply as the poll hands it on: shown and acted on.
+    void parse(const QByteArray &reply)
+    {
+        engine.state.RxText = reply;
+        engine.Com_Parser();
+    }
+};

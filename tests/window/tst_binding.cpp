@@ -1,0 +1,347 @@
+#include "fakes/testwindow.h"
+#include "link/rtuframe.h"
+#include "support/hexrecords.h"
+#include "support/testfiles.h"
+#include "window/colors.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The window as a view: it shows what the engine's panel says and hands
+// what the operator does to the engine. Real procedures on a fake port.
+class TestBinding : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void controlsFollowThePanel();
+    void panelColoursAreThoseQtPaints_data();
+    void panelColoursAreThoseQtPaints();
+    void openAndCloseSwitchOnlyTheTaggedControls();
+    void typingReachesTheEngineAndKeepsTheCursor_data();
+    void typingReachesTheEngineAndKeepsTheCursor();
+    void checkBoxSetsTheFraming();
+    void queryClearsWhatTheOperatorTypedAsAnswer();
+    void clickRunsItsProcedure_data();
+    void clickRunsItsProcedure();
+    void openFileShowsTheDialogThenLoads();
+    void jobGoesOnWhileTheFileDialogIsOpen();
+    void messagesAndErrorsComeUpAsBoxes();
+    void probeIsOffWhileNotConnectIsUp();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestBinding::init()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+// Each panel item as the engine holds it, and as its control shows it.
+QStringList panelOf(const Engine &e)
+{
+    const auto colour = [](quint32 bgr) { return Colour::toQColor(bgr).name(); };
+    return {"status " + e.status(),
+            "answer " + e.answer(),
+            "address " + e.address(),
+            "bar text " + e.progressText(),
+            "bar colour " + colour(e.barColour()),
+            "bar position " + QString::number(e.progressPosition()),
+            "bar maximum " + QString::number(e.progressMaximum()),
+            QStringLiteral("lamp shown ") + (e.lampShown() ? "yes" : "no"),
+            "lamp colour " + colour(e.lampColour()),
+            "port box " + colour(e.portBoxColour()),
+            "Command1 " + e.command1Caption()};
+}
+
+QStringList shownBy(const TestWindow &t)
+{
+    return {"status " + t.label("Label2")->text(),
+            "answer " + t.box("Text8")->text(),
+            "address " + t.box("Text1")->text(),
+            "bar text " + t.progress()->text(),
+            "bar colour " + t.progress()->barColor().name(),
+            "bar position " + QString::number(t.progress()->position()),
+            "bar maximum " + QString::number(t.progress()->maximum()),
+            QStringLiteral("lamp shown ") + (t.lamp()->isVisibleTo(&t.window) ? "yes" : "no"),
+            "lamp colour " + t.lamp()->fillColor().name(),
+            "port box " + t.box("txt")->palette().color(QPalette::Base).name(),
+            "Command1 " + t.button("Command1")->text()};
+}
+
+void TestBinding::controlsFollowThePanel()
+{
+    TestWindow t;
+    const QString file =
+        writeFile(m_dir, "two.hex", dataRecord(0x0100, 1) + "\r\n" + EndOfFileRecord + "\r\n");
+    const auto reply = [&](const QByteArray &text) {
+        t.port->incoming = rtuFrame(1, "B" + text);
+        t.engine.receivePollTick();
+    };
+    const QList<std::pair<QString, std::function<void()>>> steps{
+        {"open, scanning", [&] { t.engine.openPort(); }},
+        {"probe", [&] { t.engine.probeTick(); }},
+        {"VER= reply", [&] { reply("VER=1"); }},
+        {"load", [&] { t.engine.loadHexFile(file); }},
+        {"ERROR reply", [&] { reply("ERROR"); }},
+        {"close", [&] { t.engine.closePort(); }},
+    };
+    const QStringList before = shownBy(t);
+    QCOMPARE(before, panelOf(t.engine));
+    QStringList unchanged = before; // an item that never changes proves no binding
+    for (const auto &[name, step] : steps) {
+        step();
+        const QStringList shown = shownBy(t);
+        QVERIFY2(shown == panelOf(t.engine), qPrintable(name + ": shown " + shown.join(", ") +
+                                                        "; panel " + panelOf(t.engine).join(", ")));
+        for (qsizetype item = 0; item < shown.size(); ++item) {
+            if (shown[item] != before[item])
+                unchanged.removeAll(before[item]);
+        }
+    }
+    QCOMPARE(unchanged, QStringList());
+}
+
+void TestBinding::panelColoursAreThoseQtPaints_data()
+{
+    QTest::addColumn<quint32>("bgr");
+    QTest::addColumn<QColor>("painted");
+    QTest::newRow("open port box") << Colour::Green << QColor(0, 0xFF, 0);
+    QTest::newRow("bar while open") << Colour::Navy << QColor(0, 0, 0x80);
+    QTest::newRow("lamp sending") << Colour::SendGreen << QColor(0, 0xC0, 0);
+    QTest::newRow("lamp receiving") << Colour::Red << QColor(0xFF, 0, 0);
+    QTest::newRow("lamp idle") << Colour::Grey << QColor(0x80, 0x80, 0x80);
+    QTest::newRow("closed port box")
+        << Colour::WindowBackground << QApplication::palette().color(QPalette::Base);
+}
+
+void TestBinding::panelColoursAreThoseQtPaints()
+{
+    QFETCH(quint32, bgr);
+    QFETCH(QColor, painted);
+    QCOMPARE(Colour::toQColor(bgr), painted);
+}
+
+// The named controls that are enabled.
+QStringList enabledControls(const TestWindow &t)
+{
+    QStringList names;
+    for (const QWidget *control : t.window.findChildren<QWidget *>()) {
+        if (control->isEnabled() && !control->objectName().isEmpty())
+            names << control->objectName();
+    }
+    return names;
+}
+
+// The controls enabled in one list and not the other.
+QStringList flipped(const QStringList &before, const QStringList &after)
+{
+    QStringList names;
+    for (const QString &name : before + after) {
+        if (before.contains(name) != after.contains(name))
+            names << name;
+    }
+    names.sort();
+    return names;
+}
+
+void TestBinding::openAndCloseSwitchOnlyTheTaggedControls()
+{
+    TestWindow t;
+    const QStringList tagged{"BTNCloseCom", "BTNOpenCom", "txt"};
+    QStringList before = enabledControls(t);
+    t.engine.openPort();
+    QCOMPARE(flipped(before, enabledControls(t)), tagged);
+    QVERIFY(t.button("BTNCloseCom")->isEnabled());
+
+    before = enabledControls(t);
+    t.engine.closePort();
+    QCOMPARE(flipped(before, enabledControls(t)), tagged);
+    QVERIFY(t.button("BTNOpenCom")->isEnabled());
+
+    before = enabledControls(t);
+    t.port->refuseOpen = true;
+    t.engine.openPort();
+    QCOMPARE(flipped(before, enabledControls(t)), QStringList());
+}
+
+void TestBinding::typingReachesTheEngineAndKeepsTheCursor_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("typed"); // after the first character
+    QTest::addColumn<QString>("text");
+    QTest::newRow("port name") << "txt"
+                               << "C3"
+                               << "OM1"
+                               << "COM13";
+    QTest::newRow("address") << "Text1"
+                             << "15"
+                             << "2"
+                             << "125";
+    QTest::newRow("new address") << "Text2"
+                                 << "10"
+                                 << "5"
+                                 << "150";
+}
+
+void TestBinding::typingReachesTheEngineAndKeepsTheCursor()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    TestWindow t;
+    t.window.show();
+    QLineEdit *edit = t.box(qPrintable(box));
+    edit->setText(before);
+    edit->setCursorPosition(1);
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), text);
+    QCOMPARE(edit->cursorPosition(), 1 + typed.size());
+    const QString seen = box == "txt"     ? t.engine.portName()
+                         : box == "Text1" ? t.engine.address()
+                                          : t.engine.newAddress();
+    QCOMPARE(seen, text);
+}
+
+void TestBinding::checkBoxSetsTheFraming()
+{
+    TestWindow t;
+    t.box("Text1")->setText("4");
+    t.engine.openPort();
+    QVERIFY(t.rtu()->isChecked());
+    t.rtu()->click();
+    t.engine.queryBoard();
+    t.rtu()->click();
+    t.engine.queryBoard();
+    QCOMPARE(t.port->writes, (QList<QByteArray>{"BOOTi\r\n", rtuFrame(4, "BOOTi\r\n")}));
+}
+
+void TestBinding::queryClearsWhatTheOperatorTypedAsAnswer()
+{
+    TestWindow t;
+    t.window.show();
+    QTest::keyClicks(t.box("Text8"), "typed");
+    t.button("Command4")->click();
+    QVERIFY(t.box("Text8")->text().isEmpty());
+}
+
+void TestBinding::clickRunsItsProcedure_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QList<QByteArray>>("sent");
+    QTest::addColumn<bool>("open"); // the port after the click
+    using Sent = QList<QByteArray>;
+    QTest::newRow("Open Port") << "BTNOpenCom" << Sent() << true;
+    QTest::newRow("Close Port") << "BTNCloseCom" << Sent() << false;
+    QTest::newRow("Send: the next line") << "Command5" << Sent{"BOOT\r\n"} << true;
+    QTest::newRow("Set Addr") << "Command1" << Sent{"BOOT$0A\r\n"} << true;
+    QTest::newRow("?") << "Command4" << Sent{"BOOTi\r\n"} << true;
+    QTest::newRow("Install") << "Command6" << Sent{"BOOTg\r\n"} << true;
+    QTest::newRow("Open File and Download")
+        << "Command3" << Sent{"BOOT" + EndOfFileRecord + "\r\n"} << true;
+}
+
+void TestBinding::clickRunsItsProcedure()
+{
+    QFETCH(QString, button);
+    QFETCH(QList<QByteArray>, sent);
+    QFETCH(bool, open);
+    TestWindow t;
+    t.rtu()->setChecked(false);
+    t.box("Text1")->setText("0"); // no probe to get in the way
+    t.dialog->choice = writeFile(m_dir, "one.hex", EndOfFileRecord);
+    if (button != "BTNOpenCom")
+        t.engine.openPort();
+    t.button(qPrintable(button))->click();
+    QCOMPARE(t.port->writes, sent);
+    QCOMPARE(t.port->isOpen(), open);
+    QCOMPARE(t.dialog->shown, button == "Command3" ? 1 : 0);
+    QVERIFY(t.messages->shown.isEmpty());
+}
+
+void TestBinding::openFileShowsTheDialogThenLoads()
+{
+    TestWindow t;
+    t.button("Command5")->setEnabled(false);
+    t.button("Command3")->click();
+    QCOMPARE(t.dialog->filter, QStringLiteral("HEX files (*.hex)|*.hex"));
+    QCOMPARE(t.messages->shown.size(), 1);
+    QCOMPARE(t.messages->shown[0].critical, false);
+    QCOMPARE(t.messages->shown[0].text, QStringLiteral("Cancel"));
+    QVERIFY(!t.button("Command5")->isEnabled());
+
+    t.dialog->choice = writeFile(m_dir, "one.hex", EndOfFileRecord);
+    t.button("Command3")->click();
+    QCOMPARE(t.messages->shown.size(), 1);
+    QCOMPARE(t.engine.state.LineCount, qint16(1));
+    QVERIFY(t.button("Command5")->isEnabled());
+}
+
+void TestBinding::jobGoesOnWhileTheFileDialogIsOpen()
+{
+    TestWindow t;
+    const QByteArray line1 = dataRecord(0x0100, 1), line2 = dataRecord(0x0110, 2);
+    t.rtu()->setChecked(false);
+    t.box("Text1")->setText("0");
+    t.engine.openPort();
+    t.engine.loadHexFile(writeFile(m_dir, "two.hex", line1 + "\r\n" + line2 + "\r\n"));
+    t.port->incoming = "DOWNLOAD\r\n"; // the verify pass begins with line 1
+    t.engine.receivePollTick();
+    t.port->writes.clear();
+    t.dialog->whileShown = [&] {
+        t.port->incoming = "OK\r\n";
+        t.engine.receivePollTick();
+    };
+    t.button("Command3")->click(); // then cancelled
+    QCOMPARE(t.port->writes,
+             QList<QByteArray>{"BOOT" + QByteArray(line2).replace(':', '#') + "\r\n"});
+    QCOMPARE(t.engine.state.VerifyMode, qint16(1));
+    QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
+}
+
+void TestBinding::messagesAndErrorsComeUpAsBoxes()
+{
+    TestWindow t;
+    t.box("txt")->setText("COMX");
+    t.button("BTNOpenCom")->click();
+    t.engine.state.LineIndex = 9000;
+    t.button("Command5")->click();
+    QCOMPARE(t.messages->shown.size(), 2);
+    QCOMPARE(t.messages->shown[0].critical, false);
+    QCOMPARE(t.messages->shown[0].text,
+             QStringLiteral("COMX Not available! Use Serial settings to setup your ports."));
+    QVERIFY(t.messages->shown[1].critical);
+    QCOMPARE(t.messages->shown[1].title, QStringLiteral("Error#9"));
+    QVERIFY(t.messages->shown[1].text.startsWith("Subscript out of range"));
+
+    // The window goes on: a new pass starts the lines over.
+    t.engine.state.LineIndex = 0;
+    t.button("Command5")->click();
+    QCOMPARE(t.messages->shown.size(), 2);
+    QCOMPARE(t.engine.state.LineIndex, qint16(1));
+}
+
+void TestBinding::probeIsOffWhileNotConnectIsUp()
+{
+    TestWindow t;
+    t.button("BTNOpenCom")->click();
+    bool timerOffWhileShown = false;
+    QString statusWhileShown;
+    t.messages->whileShown = [&] {
+        timerOffWhileShown = !t.timer("Timer3")->isEnabled();
+        statusWhileShown = t.label("Label2")->text();
+    };
+    for (int tick = 1; tick <= 128; ++tick)
+        t.engine.probeTick();
+    QCOMPARE(t.messages->shown.size(), 1);
+    QCOMPARE(t.messages->shown[0].text, QStringLiteral("COM3 Not connect !"));
+    QVERIFY(timerOffWhileShown);
+    QCOMPARE(statusWhileShown, QStringLiteral("WAIT Connect:  128"));
+    QCOMPARE(t.label("Label2")->text(), QStringLiteral("Not present board"));
+}
+
+QTEST_MAIN(TestBinding)
+#include "tst_binding.moc"
