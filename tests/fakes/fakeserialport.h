@@ -12,6 +12,7 @@ public:
     QList<QByteArray> writes;
     QByteArray incoming;
     qint16 portNumber = 0;
+    QString devicePath;
     bool refuseOpen = false;
     bool failWrites = false;
     bool lost = false;
@@ -24,6 +25,12 @@ public:
             throw RuntimeError(RuntimeError::InvalidPortNumber,
                                QStringLiteral("Invalid port number"));
         portNumber = number;
+        devicePath.clear();
+    }
+    void setDevicePath(const QString &path) override
+    {
+        devicePath = path;
+        portNumber = 0;
     }
     void setOpen(bool open) override
     {

@@ -4,7 +4,7 @@
 #include "bootline-sim/hexrecord.h"
 #include "bootline-sim/linedecoder.h"
 #include "bootline-sim/portalias.h"
-#include "bootline-sim/readable.h"
+#include "shared/readable.h"
 #include "bootline-sim/replyplan.h"
 #include "bootline-sim/replyqueue.h"
 #include "bootline-sim/rtudecoder.h"

@@ -1,7 +1,7 @@
 #include "bootline-sim/bus.h"
 
-#include "bootline-sim/numberranges.h"
-#include "bootline-sim/readable.h"
+#include "shared/numberranges.h"
+#include "shared/readable.h"
 
 namespace {
 

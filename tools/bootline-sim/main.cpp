@@ -2,7 +2,7 @@
 #include "bootline-sim/options.h"
 #include "bootline-sim/portalias.h"
 #include "bootline-sim/pty.h"
-#include "bootline-sim/signalwatcher.h"
+#include "shared/signalwatcher.h"
 #include "bootline-sim/simulator.h"
 #include "link/portname.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "bootline-sim/dice.h"
-#include "bootline-sim/numberranges.h"
+#include "shared/numberranges.h"
 
 #include <QList>
 #include <QString>

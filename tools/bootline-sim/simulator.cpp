@@ -2,7 +2,7 @@
 
 #include "bootline-sim/console.h"
 #include "bootline-sim/linedecoder.h"
-#include "bootline-sim/readable.h"
+#include "shared/readable.h"
 #include "bootline-sim/rtudecoder.h"
 
 #include <QIODevice>

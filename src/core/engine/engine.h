@@ -2,6 +2,7 @@
 
 #include "engine/windowstate.h"
 #include "link/serialport.h"
+#include "protocol/replykeyword.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -50,6 +51,7 @@ public:
     void Com_Parser();                         // responsedispatcher.cpp: acts on state.RxText
     void sendNextLine();                       // linesender.cpp: "Send", the next line
     void replyOverdue();                       // linesender.cpp: tick of ReplyWatch
+    void resendLine();                         // linesender.cpp: the awaited line again
     void loadHexFile(const QString &fileName); // hexloader.cpp: empty is a cancelled dialog
     void setAddressOrScanNext();               // devicecommands.cpp: "Set Addr" / "Next"
     void queryBoard();                         // devicecommands.cpp: "?"
@@ -64,6 +66,11 @@ public:
     void setNewAddress(const QString &address) { m_newAddress = address; }
     int rtu() const { return m_rtu; } // Modbus RTU framing: 1 on, 0 off
     void setRtu(int value) { m_rtu = value; }
+
+    // How long a line may go unanswered before lineUnanswered (3 s in the window).
+    void setReplyTimeout(int ms);
+    // Why the last Open Port failed, in words; empty after one that worked.
+    QString portError() const { return m_portError; }
 
     // The panel: what the operator sees. Colours are 0x00BBGGRR.
     QString status() const { return m_status; }
@@ -98,19 +105,51 @@ signals:
     void message(const QString &text);
     void errorReported(int number, const QString &description);
 
+    // The job as it happens, for faces that follow it closely (a trace, a
+    // script): each frame written, each chunk read, each reply with the
+    // keyword it holds (once the dispatcher has acted on it), a line gone
+    // unanswered, the device gone.
+    void frameWritten(const QByteArray &frame);
+    void bytesReceived(const QByteArray &bytes);
+    void replyTaken(const QByteArray &reply, ReplyKeyword keyword);
+    void lineUnanswered(qint16 line);
+    void deviceLost();
+
 private:
-    void writeAddress(const QString &address);
-    void setStatus(const QString &status);
-    void setAnswer(const QString &answer);
-    void setProgressText(const QString &text);
-    void setBarColour(quint32 colour);
-    void setProgressPosition(int position);
-    void setProgressMaximum(int maximum);
-    void setLampShown(bool shown);
-    void setLampColour(quint32 colour);
-    void setPortBoxColour(quint32 colour);
-    void setCommand1Caption(const QString &caption);
-    void setSendEnabled(bool enabled);
+    // Sets a panel item and tells the faces, as a procedure sets a control.
+    template <typename Value, typename Signal>
+    void show(Value &item, const Value &value, Signal changed)
+    {
+        item = value;
+        emit(this->*changed)(value);
+    }
+    void writeAddress(const QString &address) { show(m_address, address, &Engine::addressChanged); }
+    void setStatus(const QString &status) { show(m_status, status, &Engine::statusChanged); }
+    void setAnswer(const QString &answer) { show(m_answer, answer, &Engine::answerChanged); }
+    void setProgressText(const QString &text)
+    {
+        show(m_progressText, text, &Engine::progressTextChanged);
+    }
+    void setBarColour(quint32 colour) { show(m_barColour, colour, &Engine::barColourChanged); }
+    void setProgressPosition(int position)
+    {
+        show(m_progressPosition, position, &Engine::progressPositionChanged);
+    }
+    void setProgressMaximum(int maximum)
+    {
+        show(m_progressMaximum, maximum, &Engine::progressMaximumChanged);
+    }
+    void setLampShown(bool shown) { show(m_lampShown, shown, &Engine::lampShownChanged); }
+    void setLampColour(quint32 colour) { show(m_lampColour, colour, &Engine::lampColourChanged); }
+    void setPortBoxColour(quint32 colour)
+    {
+        show(m_portBoxColour, colour, &Engine::portBoxColourChanged);
+    }
+    void setCommand1Caption(const QString &caption)
+    {
+        show(m_command1Caption, caption, &Engine::command1CaptionChanged);
+    }
+    void setSendEnabled(bool enabled) { show(m_sendEnabled, enabled, &Engine::sendEnabledChanged); }
 
     // receivepoller.cpp
     void blinkLamp();
@@ -125,6 +164,7 @@ private:
     QString m_address;
     QString m_newAddress;
     int m_rtu = 1;
+    QString m_portError;
 
     QString m_status;
     QString m_answer;

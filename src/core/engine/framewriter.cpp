@@ -21,6 +21,7 @@ qint16 Engine::WriteCOM32(QByteArray &COMString)
         }
         state.forgetReceived();
         MSComm1->write(COMString);
+        emit frameWritten(COMString);
         return COMString.size() > 32767 ? 0 : qint16(COMString.size());
     } catch (const std::exception &) {
         return 0;

@@ -11,9 +11,11 @@ void Engine::sendNextLine()
     if (form == Command::LineForm::Download)
         setProgressText(QStringLiteral("DOWNLOAD"));
     increment(state.LineIndex);
-    QByteArray frame = Command::line(state.HexLines[state.LineIndex], form);
+    const QByteArray command = Command::line(state.HexLines[state.LineIndex], form);
+    QByteArray frame = command;
     if (WriteCOM32(frame) > 0) {
         state.AwaitedLine = state.LineIndex;
+        state.AwaitedCommand = command;
         ReplyWatch->setEnabled(false); // a fresh wait for this line's reply
         ReplyWatch->setEnabled(true);
     }
@@ -32,5 +34,20 @@ void Engine::replyOverdue()
                   .arg(pass)
                   .arg(state.AwaitedLine)
                   .arg(state.LineCount)
-                  .arg(ReplyWatch->interval() / 1000));
+                  .arg(ReplyWatch->interval() / 1000.0));
+    emit lineUnanswered(state.AwaitedLine);
+}
+
+void Engine::resendLine()
+{
+    QByteArray frame = state.AwaitedCommand;
+    if (WriteCOM32(frame) > 0) {
+        ReplyWatch->setEnabled(false);
+        ReplyWatch->setEnabled(true);
+    }
+}
+
+void Engine::setReplyTimeout(int ms)
+{
+    ReplyWatch->setInterval(ms);
 }

@@ -10,12 +10,19 @@ void Engine::openPort()
 {
     state.ScanMode = m_address.isEmpty() ? 1 : 0;
     try {
-        const std::optional<qint16> PortNumber = portNumberOfName(m_portName);
-        if (!PortNumber)
-            throw RuntimeError(RuntimeError::TypeMismatch,
-                               QStringLiteral("Type mismatch: no port number"));
-        MSComm1->setPortNumber(*PortNumber);
+        if (isDevicePath(m_portName)) {
+            MSComm1->setDevicePath(m_portName);
+        } else {
+            const std::optional<qint16> PortNumber = portNumberOfName(m_portName);
+            if (!PortNumber)
+                throw RuntimeError(RuntimeError::TypeMismatch,
+                                   QStringLiteral("Type mismatch: %1 is no port name: give "
+                                                  "COM and a number, or a device path")
+                                       .arg(m_portName));
+            MSComm1->setPortNumber(*PortNumber);
+        }
         MSComm1->setOpen(true);
+        m_portError.clear();
         setLampShown(true);
         setPortBoxColour(Colour::Green);
         state.DownloadRequested = 0;
@@ -31,7 +38,10 @@ void Engine::openPort()
         SwitchTags();
         state.forgetReceived();
         TMRComm->setEnabled(true);
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
+        m_portError = QString::fromUtf8(error.what());
+        if (const auto *runtimeError = dynamic_cast<const RuntimeError *>(&error))
+            m_portError = runtimeError->description();
         emit message(m_portName +
                      QStringLiteral(" Not available! Use Serial settings to setup your ports."));
         setStatus(QStringLiteral("Not present board"));
@@ -65,6 +75,7 @@ void Engine::unload()
 void Engine::portLost()
 {
     closePort();
+    emit deviceLost();
     emit message(QStringLiteral("The port %1 was lost: the device went away. "
                                 "Check the cable or adapter, then press Open Port.")
                      .arg(m_portName));

@@ -18,6 +18,7 @@ void Engine::receivePollTick()
         if (LastResult == 0)
             return;
         state.RxText = MSComm1->readWaiting();
+        emit bytesReceived(state.RxText);
         setLampColour(Colour::Red);
         if (m_rtu == 1) {
             takeRtuReply();

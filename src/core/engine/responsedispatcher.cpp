@@ -45,4 +45,5 @@ void Engine::Com_Parser()
     case ReplyKeyword::None:
         break;
     }
+    emit replyTaken(state.RxText, keyword); // once it has taken effect
 }

@@ -44,6 +44,7 @@ struct WindowState {
     PlainReplyJoiner PlainReplies; // plain text held over from the last poll
     qint16 BlinkTicks = 0;         // idle-blink counter, 0..9 between ticks
     qint16 AwaitedLine = 0;        // the line whose reply is awaited, for the stall notice
+    QByteArray AwaitedCommand;     // and its command, as it went out before framing
 
     // The board answers only what it is asked: what came before a command is stale.
     void forgetReceived()

@@ -4,7 +4,13 @@
 #include <QtGlobal>
 #include <optional>
 
-// Port names on the window are "COM" and a number.
+// Port names on the window are "COM" and a number, or a device path.
+
+// A name that begins with "/" is a device path, opened as it stands.
+inline bool isDevicePath(const QString &portName)
+{
+    return portName.startsWith(u'/');
+}
 
 // The port number of a name: everything from its fourth character on, blanks
 // around it allowed, must read as a number that rounds into 16 bits

@@ -1,7 +1,7 @@
 #include "link/qtserialport.h"
 
-#include "shared/runtimeerror.h"
 #include "link/portname.h"
+#include "shared/runtimeerror.h"
 
 #include <QFileInfo>
 
@@ -39,6 +39,12 @@ void QtSerialPort::setPortNumber(qint16 portNumber)
             RuntimeError::InvalidPortNumber,
             QStringLiteral("Invalid port number %1: port numbers start at 1.").arg(portNumber));
     m_portNumber = portNumber;
+    m_devicePath.clear();
+}
+
+void QtSerialPort::setDevicePath(const QString &path)
+{
+    m_devicePath = path;
 }
 
 void QtSerialPort::setOpen(bool open)
@@ -47,7 +53,7 @@ void QtSerialPort::setOpen(bool open)
         m_port.close();
         return;
     }
-    m_device = deviceForPortNumber(m_portNumber);
+    m_device = m_devicePath.isEmpty() ? deviceForPortNumber(m_portNumber) : m_devicePath;
     m_lost = false;
     m_port.setPortName(m_device);
     m_port.setBaudRate(QSerialPort::Baud115200);
@@ -56,11 +62,24 @@ void QtSerialPort::setOpen(bool open)
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.setReadBufferSize(ReceiveBufferSize);
-    if (!m_port.open(QIODevice::ReadWrite))
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        QString hint;
+        if (m_port.error() == QSerialPort::PermissionError)
+            hint = QStringLiteral(" (it is busy, or you may not use it: on Linux, join the "
+                                  "dialout group and log in again)");
+        else if (m_port.error() == QSerialPort::DeviceNotFoundError)
+            hint = QStringLiteral(" (is the adapter plugged in?)");
         throw RuntimeError(RuntimeError::PortNotAvailable,
-                           QStringLiteral("Port COM%1 (%2) cannot be opened: %3")
-                               .arg(m_portNumber)
-                               .arg(m_port.portName(), m_port.errorString()));
+                           QStringLiteral("Port %1 cannot be opened: %2%3")
+                               .arg(name(), m_port.errorString(), hint));
+    }
+}
+
+QString QtSerialPort::name() const
+{
+    if (!m_devicePath.isEmpty())
+        return m_devicePath;
+    return QStringLiteral("COM%1 (%2)").arg(m_portNumber).arg(m_device);
 }
 
 qint16 QtSerialPort::charactersWaiting()
@@ -76,8 +95,7 @@ QByteArray QtSerialPort::readWaiting()
 void QtSerialPort::write(const QByteArray &bytes)
 {
     if (m_port.write(bytes) != bytes.size())
-        throw RuntimeError(RuntimeError::DeviceIoError,
-                           QStringLiteral("Device I/O error on COM%1: %2")
-                               .arg(m_portNumber)
-                               .arg(m_port.errorString()));
+        throw RuntimeError(
+            RuntimeError::DeviceIoError,
+            QStringLiteral("Device I/O error on %1: %2").arg(name(), m_port.errorString()));
 }

@@ -12,6 +12,7 @@ public:
     QtSerialPort();
 
     void setPortNumber(qint16 portNumber) override;
+    void setDevicePath(const QString &path) override;
     void setOpen(bool open) override;
     bool isOpen() const override { return m_port.isOpen(); }
     bool isLost() const override;
@@ -21,9 +22,11 @@ public:
 
 private:
     void closeWhenBroken(QSerialPort::SerialPortError error);
+    QString name() const; // for messages
 
     QSerialPort m_port;
-    QString m_device;
+    QString m_device;     // what is open
+    QString m_devicePath; // given as it stands; empty: by port number
     qint16 m_portNumber = 0;
     bool m_lost = false;
 };

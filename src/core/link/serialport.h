@@ -1,16 +1,19 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 // The serial line to the board: 115200 baud, 8 data bits, no parity, 1 stop
-// bit, chosen by a port number. Reception is polled; nothing here waits.
-// Refusals (a bad number, a port that cannot be opened) raise a RuntimeError.
+// bit, chosen by a port number or a device path. Reception is polled; nothing
+// here waits. Refusals (a bad number, a port that cannot be opened) raise a
+// RuntimeError that says why.
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
     virtual void setPortNumber(qint16 portNumber) = 0;
+    virtual void setDevicePath(const QString &path) = 0; // such as /dev/ttyUSB0
     virtual void setOpen(bool open) = 0;
     virtual bool isOpen() const = 0;
     // True once an open port has failed for good: the device went away.

@@ -1,4 +1,4 @@
-#include "bootline-sim/signalwatcher.h"
+#include "shared/signalwatcher.h"
 
 #include <QSocketNotifier>
 

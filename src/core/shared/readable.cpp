@@ -1,4 +1,4 @@
-#include "bootline-sim/readable.h"
+#include "shared/readable.h"
 
 QString readable(const QByteArray &bytes)
 {

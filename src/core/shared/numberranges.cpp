@@ -1,4 +1,4 @@
-#include "bootline-sim/numberranges.h"
+#include "shared/numberranges.h"
 
 #include <QStringList>
 

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "cli/exitcode.h"
+
+#include <QByteArray>
+#include <QString>
+
+// How one board's job ended.
+struct BoardResult {
+    QString board; // its address as the operator knows it: "5", or "scan"/"0" as given
+    ExitCode exitCode = Done;
+    QString failure;   // what went wrong and what to do; empty when done
+    QByteArray reply;  // the board's own words about it, where there are any
+    int linesSent = 0; // download and verify lines, sent again ones included
+    double seconds = 0;
+};

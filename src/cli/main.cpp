@@ -1,0 +1,116 @@
+#include "cli/options.h"
+#include "cli/report.h"
+#include "cli/session.h"
+#include "cli/trace.h"
+#include "link/portlist.h"
+#include "protocol/hexfile.h"
+#include "shared/runtimeerror.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include "shared/signalwatcher.h"
+
+#include <csignal>
+#include <unistd.h>
+#endif
+
+namespace {
+
+void printTo(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+bool stdoutIsTerminal()
+{
+#ifdef Q_OS_UNIX
+    return ::isatty(STDOUT_FILENO) == 1;
+#else
+    return false;
+#endif
+}
+
+int listPorts()
+{
+    const QList<PresentPort> ports = presentPorts();
+    if (ports.isEmpty())
+        printTo(stdout, QStringLiteral("No serial ports found.\n"));
+    for (const PresentPort &port : ports)
+        printTo(stdout, describePort(port) + u'\n');
+    return Done;
+}
+
+// A file the loader would refuse is refused before any port is touched.
+int checkFile(const QString &file)
+{
+    try {
+        if (!HexFile::read(file).isEmpty())
+            return Done;
+        printTo(
+            stderr,
+            QStringLiteral("bootline-cli: %1 is empty: there is nothing to download.\n").arg(file));
+    } catch (const RuntimeError &error) {
+        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error.description()));
+    }
+    return FileRefused;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("bootline-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BOOTLINE_VERSION));
+
+    const auto parsed = parseCliOptions(app.arguments());
+    if (const QString *error = std::get_if<QString>(&parsed)) {
+        printTo(stderr, QStringLiteral("bootline-cli: %1 (see --help)\n").arg(*error));
+        return BadUsage;
+    }
+    const CliOptions &options = std::get<CliOptions>(parsed);
+    switch (options.request) {
+    case CliOptions::Request::Help:
+        printTo(stdout, cliHelpText());
+        return Done;
+    case CliOptions::Request::Version:
+        printTo(stdout,
+                QStringLiteral("bootline-cli %1\n").arg(QCoreApplication::applicationVersion()));
+        return Done;
+    case CliOptions::Request::ListPorts:
+        return listPorts();
+    case CliOptions::Request::Run:
+        break;
+    }
+    if (!options.file.isEmpty() && checkFile(options.file) != Done)
+        return FileRefused;
+
+    std::unique_ptr<Trace> trace;
+    if (!options.tracePath.isEmpty()) {
+        trace = std::make_unique<Trace>();
+        QString error;
+        if (!trace->open(options.tracePath, &error)) {
+            printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error));
+            return BadUsage;
+        }
+    }
+    std::unique_ptr<Report> report;
+    if (options.json)
+        report = std::make_unique<JsonReport>();
+    else
+        report = std::make_unique<HumanReport>(stdoutIsTerminal());
+
+    Session session(options, *report, trace.get());
+    QObject::connect(&session, &Session::finished, &app, &QCoreApplication::exit);
+#ifdef Q_OS_UNIX
+    std::signal(SIGPIPE, SIG_IGN); // a reader of our output going away must not kill us mid-job
+    SignalWatcher watcher({SIGINT, SIGTERM, SIGHUP});
+    QObject::connect(&watcher, &SignalWatcher::caught, &session, &Session::interrupt);
+#endif
+    QMetaObject::invokeMethod(&session, &Session::start, Qt::QueuedConnection);
+    return QCoreApplication::exec();
+}

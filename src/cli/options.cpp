@@ -1,0 +1,174 @@
+#include "cli/options.h"
+
+#include "protocol/commands.h"
+#include "shared/numberranges.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+constexpr int HighestAddress = 247; // the last one Modbus gives to a device
+
+QString option(const char *name)
+{
+    return QString::fromLatin1(name);
+}
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Loads Intel HEX firmware into boards through their resident loader, over a serial "
+        "line: download, verify, and optionally a new bus address and the install command.\n"
+        "Exit codes: 0 done, 1 bad usage, 2 file refused, 3 port could not be opened or was "
+        "lost, 4 no board answered, 5 the board answered ERROR or FORMAT, 6 no reply in time, "
+        "130 interrupted."));
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("Intel HEX file to download and verify."),
+                                 QStringLiteral("[FILE]"));
+    parser.addOptions({
+        {{QStringLiteral("p"), option("port")},
+         QStringLiteral("COM<n> (an alias on Linux), or a device path such as /dev/ttyUSB0. "
+                        "Default COM3."),
+         QStringLiteral("NAME")},
+        {{QStringLiteral("a"), option("address")},
+         QStringLiteral("The board's address 1-247, or a list such as 1,3,5-8 for the same job "
+                        "on each board in turn; scan finds the first board from 1 up; 0 opens "
+                        "without probing. Default scan."),
+         QStringLiteral("LIST")},
+        {option("plain"), QStringLiteral("No Modbus RTU framing.")},
+        {option("query"), QStringLiteral("Probe, print the board's version reply.")},
+        {option("set-address"),
+         QStringLiteral("Give the board the new address N (its low byte); later commands go "
+                        "there."),
+         QStringLiteral("N")},
+        {option("install"),
+         QStringLiteral("Tell the board to start its firmware: after the download, or alone.")},
+        {option("reply-timeout"),
+         QStringLiteral("How long to wait for the reply to a line (default 10000)."),
+         QStringLiteral("MS")},
+        {option("retries"),
+         QStringLiteral("Send a line again when its reply did not come, up to N times (default "
+                        "0)."),
+         QStringLiteral("N")},
+        {option("trace"),
+         QStringLiteral("Write every frame out and every chunk in to FILE (- for standard "
+                        "error)."),
+         QStringLiteral("FILE")},
+        {option("json"), QStringLiteral("Progress and results as JSON lines on standard output.")},
+        {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
+    });
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// Reads the option into target when it is given; says what is wrong with it, if anything.
+QString readWholeNumber(const QCommandLineParser &parser, const char *name, int lowest, int highest,
+                        int &target)
+{
+    if (!parser.isSet(option(name)))
+        return {};
+    bool ok = false;
+    const QString text = parser.value(option(name));
+    const int value = text.toInt(&ok);
+    if (!ok || value < lowest || value > highest)
+        return QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"")
+            .arg(option(name))
+            .arg(lowest)
+            .arg(highest)
+            .arg(text);
+    target = value;
+    return {};
+}
+
+// The address box text for each board.
+std::variant<QStringList, QString> addressTexts(const QString &list)
+{
+    const QString text = list.trimmed();
+    if (text == QStringLiteral("scan"))
+        return QStringList{QString()};
+    if (text == QStringLiteral("0"))
+        return QStringList{text};
+    const QString refusal = QStringLiteral("--address takes scan, 0, or addresses 1 to %1 each "
+                                           "once, such as 1,3,5-8; not \"%2\"")
+                                .arg(HighestAddress)
+                                .arg(list);
+    const std::optional<QList<NumberRange>> ranges = parseNumberRanges(text);
+    if (!ranges)
+        return refusal;
+    QStringList addresses;
+    for (const NumberRange &range : *ranges) {
+        for (int address = range.first; address <= range.last; ++address) {
+            if (address > HighestAddress || addresses.contains(QString::number(address)))
+                return refusal;
+            addresses.append(QString::number(address));
+        }
+    }
+    return addresses;
+}
+
+} // namespace
+
+std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describeOptions(parser);
+    if (!parser.parse(arguments))
+        return parser.errorText();
+    CliOptions options;
+    if (parser.isSet(QStringLiteral("help")))
+        options.request = CliOptions::Request::Help;
+    else if (parser.isSet(QStringLiteral("version")))
+        options.request = CliOptions::Request::Version;
+    else if (parser.isSet(option("list-ports")))
+        options.request = CliOptions::Request::ListPorts;
+    if (options.request != CliOptions::Request::Run)
+        return options;
+
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return QStringLiteral("give one HEX file, not %1").arg(files.size());
+    options.file = files.value(0);
+    if (parser.isSet(option("port")))
+        options.port = parser.value(option("port"));
+    if (parser.isSet(option("address"))) {
+        const auto addresses = addressTexts(parser.value(option("address")));
+        if (const QString *error = std::get_if<QString>(&addresses))
+            return *error;
+        options.addresses = std::get<QStringList>(addresses);
+    }
+    options.plain = parser.isSet(option("plain"));
+    options.query = parser.isSet(option("query"));
+    options.install = parser.isSet(option("install"));
+    options.json = parser.isSet(option("json"));
+    options.tracePath = parser.value(option("trace"));
+    for (const QString &error :
+         {readWholeNumber(parser, "reply-timeout", 1, 3600000, options.replyTimeoutMs),
+          readWholeNumber(parser, "retries", 0, 1000, options.retries)}) {
+        if (!error.isEmpty())
+            return error;
+    }
+    if (parser.isSet(option("set-address"))) {
+        options.newAddress = parser.value(option("set-address"));
+        const std::optional<QByteArray> digits = newAddressDigits(options.newAddress);
+        if (!digits || *digits == "00")
+            return QStringLiteral("--set-address %1 gives no address a board can take (its low "
+                                  "byte is 0)")
+                .arg(options.newAddress);
+        if (options.addresses.size() != 1 || options.addresses.first().isEmpty())
+            return QStringLiteral("--set-address needs the one board's address (-a N): two "
+                                  "boards must not get the same address, and a scan goes on "
+                                  "to the next board instead");
+    }
+    if (options.file.isEmpty() && !options.query && options.newAddress.isEmpty() &&
+        !options.install)
+        return QStringLiteral("nothing to do: give a HEX file, --query, --set-address or "
+                              "--install");
+    return options;
+}
+
+QString cliHelpText()
+{
+    QCommandLineParser parser;
+    describeOptions(parser);
+    return parser.helpText();
+}

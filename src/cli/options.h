@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <variant>
+
+// What the command line asks bootline-cli to do.
+struct CliOptions {
+    enum class Request { Run, Help, Version, ListPorts };
+    Request request = Request::Run;
+
+    QString file; // a HEX file to download and verify; empty: none
+    QString port = QStringLiteral("COM3");
+    QStringList addresses{
+        QString()};     // one address box text per board: empty scans, "0" skips the probe
+    bool plain = false; // no Modbus RTU framing
+    bool query = false; // print the board's version reply
+    QString newAddress; // --set-address; empty: none
+    bool install = false;
+    int replyTimeoutMs = 10000;
+    int retries = 0;
+    QString tracePath; // "-": standard error; empty: no trace
+    bool json = false;
+};
+
+// The options, or what is wrong with them in words for the user.
+std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments);
+
+QString cliHelpText();

@@ -1,0 +1,196 @@
+#include "cli/report.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int RedrawMs = 100;
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+QString passName(Report::Pass pass)
+{
+    return pass == Report::Pass::Download ? QStringLiteral("download") : QStringLiteral("verify");
+}
+
+// The board's words, as they may hold line ends and stray bytes.
+QString quoted(const QByteArray &reply)
+{
+    return QStringLiteral("\"%1\"").arg(QString::fromLatin1(reply.trimmed()));
+}
+
+void printJson(const QJsonObject &event)
+{
+    print(stdout, QString::fromUtf8(QJsonDocument(event).toJson(QJsonDocument::Compact)) + u'\n');
+}
+
+} // namespace
+
+void HumanReport::connected(const QString &board, const QByteArray &version)
+{
+    print(stdout,
+          QStringLiteral("board %1: %2\n").arg(board, QString::fromLatin1(version.trimmed())));
+}
+
+void HumanReport::progress(Pass pass, int line, int total)
+{
+    if (pass != m_pass || !m_passClock.isValid()) {
+        m_pass = pass;
+        m_lastTenth = 0;
+        m_passClock.start();
+    }
+    const int percent = total > 0 ? 100 * line / total : 0;
+    if (!m_terminal) {
+        if (percent / 10 <= m_lastTenth)
+            return;
+        m_lastTenth = percent / 10;
+        print(stdout, QStringLiteral("%1 %2% (%3/%4)\n")
+                          .arg(passName(pass))
+                          .arg(percent)
+                          .arg(line)
+                          .arg(total));
+        return;
+    }
+    // A terminal need not be redrawn more often than a person can read it.
+    if (m_lastDrawn.isValid() && m_lastDrawn.elapsed() < RedrawMs && line < total)
+        return;
+    m_lastDrawn.start();
+    const double seconds = m_passClock.elapsed() / 1000.0;
+    const double rate = seconds > 0 ? line / seconds : 0;
+    // The verify pass sends every line again.
+    const int linesLeft = total - line + (pass == Pass::Download ? total : 0);
+    const int secondsLeft = rate > 0 ? int(linesLeft / rate + 0.5) : 0;
+    print(stdout, QStringLiteral("\r%1 %2/%3 %4%  %5 lines/s  %6:%7 left   ")
+                      .arg(passName(pass), -8)
+                      .arg(line, 5)
+                      .arg(total)
+                      .arg(percent, 3)
+                      .arg(rate, 0, 'f', 0)
+                      .arg(secondsLeft / 60)
+                      .arg(secondsLeft % 60, 2, 10, QChar(u'0')));
+    m_progressShown = true;
+}
+
+void HumanReport::resent(int line, int attempt)
+{
+    clearProgressLine();
+    print(stderr, QStringLiteral("bootline-cli: no reply to line %1: sent again (%2)\n")
+                      .arg(line)
+                      .arg(attempt));
+}
+
+void HumanReport::replied(const QString &board, const QByteArray &reply)
+{
+    clearProgressLine();
+    print(stdout,
+          QStringLiteral("board %1: %2\n").arg(board, QString::fromLatin1(reply.trimmed())));
+}
+
+void HumanReport::finished(const BoardResult &result)
+{
+    clearProgressLine();
+    m_passClock.invalidate();
+    if (result.exitCode == Done) {
+        const QString lines = result.linesSent > 0
+                                  ? QStringLiteral("%1 lines sent, ").arg(result.linesSent)
+                                  : QString();
+        print(stdout, QStringLiteral("board %1: done (%2%3 s)\n")
+                          .arg(result.board, lines)
+                          .arg(result.seconds, 0, 'f', 1));
+        return;
+    }
+    const QString words = result.reply.isEmpty()
+                              ? QString()
+                              : QStringLiteral(" The board said %1.").arg(quoted(result.reply));
+    print(stdout,
+          QStringLiteral("board %1: failed (exit %2)\n").arg(result.board).arg(result.exitCode));
+    print(
+        stderr,
+        QStringLiteral("bootline-cli: board %1: %2%3\n").arg(result.board, result.failure, words));
+}
+
+void HumanReport::allFinished(const QList<BoardResult> &results, ExitCode exitCode)
+{
+    if (results.size() < 2)
+        return;
+    const qsizetype failed =
+        std::count_if(results.begin(), results.end(),
+                      [](const BoardResult &result) { return result.exitCode != Done; });
+    print(stdout, QStringLiteral("%1 boards: %2 done, %3 failed (exit %4)\n")
+                      .arg(results.size())
+                      .arg(results.size() - failed)
+                      .arg(failed)
+                      .arg(exitCode));
+}
+
+void HumanReport::clearProgressLine()
+{
+    if (!m_progressShown)
+        return;
+    print(stdout, QStringLiteral("\r%1\r").arg(QString(), 64));
+    m_progressShown = false;
+}
+
+void JsonReport::connected(const QString &board, const QByteArray &version)
+{
+    printJson({{"event", "connected"},
+               {"board", board},
+               {"version", QString::fromLatin1(version.trimmed())}});
+}
+
+void JsonReport::progress(Pass pass, int line, int total)
+{
+    const int percent = total > 0 ? 100 * line / total : 0;
+    if (pass == m_pass && percent == m_lastPercent)
+        return;
+    m_pass = pass;
+    m_lastPercent = percent;
+    printJson({{"event", "progress"},
+               {"pass", passName(pass)},
+               {"line", line},
+               {"total", total},
+               {"percent", percent}});
+}
+
+void JsonReport::resent(int line, int attempt)
+{
+    printJson({{"event", "resent"}, {"line", line}, {"attempt", attempt}});
+}
+
+void JsonReport::replied(const QString &board, const QByteArray &reply)
+{
+    printJson(
+        {{"event", "reply"}, {"board", board}, {"reply", QString::fromLatin1(reply.trimmed())}});
+}
+
+void JsonReport::finished(const BoardResult &result)
+{
+    m_lastPercent = -1;
+    QJsonObject event{{"event", "board"},
+                      {"board", result.board},
+                      {"exit", int(result.exitCode)},
+                      {"lines", result.linesSent},
+                      {"seconds", result.seconds}};
+    if (result.exitCode != Done) {
+        event.insert("error", result.failure);
+        print(stderr,
+              QStringLiteral("bootline-cli: board %1: %2\n").arg(result.board, result.failure));
+    }
+    if (!result.reply.isEmpty())
+        event.insert("reply", QString::fromLatin1(result.reply.trimmed()));
+    printJson(event);
+}
+
+void JsonReport::allFinished(const QList<BoardResult> &results, ExitCode exitCode)
+{
+    printJson({{"event", "done"}, {"boards", int(results.size())}, {"exit", int(exitCode)}});
+}

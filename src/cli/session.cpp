@@ -1,0 +1,54 @@
+#include "cli/session.h"
+
+#include "cli/boardjob.h"
+#include "cli/report.h"
+#include "cli/trace.h"
+#include "engine/engine.h"
+
+Session::Session(const CliOptions &options, Report &report, Trace *trace)
+    : m_options(options), m_report(report), m_trace(trace)
+{
+}
+
+Session::~Session() = default;
+
+void Session::start()
+{
+    next();
+}
+
+void Session::interrupt()
+{
+    if (m_job)
+        m_job->interrupt();
+}
+
+void Session::next()
+{
+    m_job.reset();
+    m_engine.reset();
+    const qsizetype board = m_results.size();
+    const bool interrupted = !m_results.isEmpty() && m_results.last().exitCode == Interrupted;
+    if (board == m_options.addresses.size() || interrupted) {
+        const auto failure =
+            std::find_if(m_results.begin(), m_results.end(),
+                         [](const BoardResult &result) { return result.exitCode != Done; });
+        const ExitCode exitCode = failure == m_results.end() ? Done : failure->exitCode;
+        m_report.allFinished(m_results, exitCode);
+        emit finished(exitCode);
+        return;
+    }
+    m_engine = std::make_unique<Engine>();
+    if (m_trace)
+        m_trace->follow(*m_engine);
+    m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_options.addresses[board], m_report);
+    connect(m_job.get(), &BoardJob::finished, this, &Session::boardFinished);
+    m_job->start();
+}
+
+void Session::boardFinished(const BoardResult &result)
+{
+    m_results.append(result);
+    // The job is still on the stack: go on once it has returned.
+    QMetaObject::invokeMethod(this, &Session::next, Qt::QueuedConnection);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// A serial port present on this machine, as an operator picks one.
+struct PresentPort {
+    QString device;       // such as /dev/ttyUSB0, or COM4 on Windows
+    QString description;  // what the system calls it; empty when it says nothing
+    QString usbId;        // VID:PID in hex, for a USB adapter
+    QString serialNumber; // the adapter's own, when it has one
+    QStringList aliases;  // the COM<n> names that lead to it
+};
+
+// The serial ports the system lists, and the devices the COM<n> aliases lead
+// to that it does not list (a simulated board's pty, say).
+QList<PresentPort> presentPorts();
+
+// One line for a port: device, description, USB id, serial number, aliases.
+QString describePort(const PresentPort &port);

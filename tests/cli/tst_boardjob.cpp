@@ -1,0 +1,224 @@
+#include "cli/boardjob.h"
+#include "cli/report.h"
+#include "engine/engine.h"
+#include "fakes/fakeserialport.h"
+#include "link/rtuframe.h"
+#include "support/hexrecords.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+// A report that keeps what it was told.
+struct RecordedReport : Report {
+    QStringList events;
+    QList<BoardResult> results;
+
+    void connected(const QString &board, const QByteArray &version) override
+    {
+        events << "connected " + board + " " + QString::fromLatin1(version);
+    }
+    void progress(Pass, int, int) override {}
+    void resent(int line, int attempt) override
+    {
+        events << QStringLiteral("resent %1 %2").arg(line).arg(attempt);
+    }
+    void replied(const QString &board, const QByteArray &reply) override
+    {
+        events << "replied " + board + " " + QString::fromLatin1(reply);
+    }
+    void finished(const BoardResult &result) override { results << result; }
+    void allFinished(const QList<BoardResult> &, ExitCode) override {}
+};
+
+// One board's job on an engine with a fake port, the board's replies put in
+// by hand and each poll run by calling it.
+struct Job {
+    FakeSerialPort *port = new FakeSerialPort;
+    Engine engine{std::unique_ptr<SerialPort>(port)};
+    RecordedReport report;
+    CliOptions options;
+    std::unique_ptr<BoardJob> job;
+
+    void start(const QString &address = QStringLiteral("1"))
+    {
+        job = std::make_unique<BoardJob>(engine, options, address, report);
+        job->start();
+    }
+    void answer(const QByteArray &reply, quint8 from = 1)
+    {
+        port->incoming = rtuFrame(from, "B" + reply);
+        engine.receivePollTick();
+    }
+    bool ended() const { return !report.results.isEmpty(); }
+    const BoardResult &result() const { return report.results.last(); }
+};
+
+class TestBoardJob : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void wholeJobEndsDone();
+    void probeLimitIsNoBoard();
+    void refusedLinesEndTheJob_data();
+    void refusedLinesEndTheJob();
+    void unansweredLineIsSentAgainThenGivenUp();
+    void portThatWillNotOpen();
+    void lostPort();
+    void newAddressThenInstallFollowsTheBoard();
+    void interruptClosesThePort();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_file;
+};
+
+void TestBoardJob::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_file = m_dir.filePath("two.hex");
+    QFile file(m_file);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(dataRecord(0x0100, 1) + "\r\n" + EndOfFileRecord + "\r\n");
+}
+
+void TestBoardJob::wholeJobEndsDone()
+{
+    Job t;
+    t.options.file = m_file;
+    t.start();
+    t.engine.probeTick();
+    t.answer("VER=2.0");
+    QCOMPARE(t.report.events, QStringList{"connected 1 VER=2.0"});
+    for (const QByteArray reply : {"OK", "DOWNLOAD", "OK"})
+        t.answer(reply);
+    QVERIFY(!t.ended());
+    t.answer("DOWNLOAD");
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, Done);
+    QCOMPARE(t.result().linesSent, 4);
+    QVERIFY(!t.port->isOpen());
+}
+
+void TestBoardJob::probeLimitIsNoBoard()
+{
+    Job t;
+    t.options.query = true;
+    t.start(QString()); // scan
+    for (int tick = 1; tick <= 128; ++tick)
+        t.engine.probeTick();
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, NoBoard);
+    QVERIFY(t.result().failure.contains("any address from 1 to 127"));
+    QCOMPARE(t.port->writes.size(), 127);
+    QVERIFY(!t.port->isOpen());
+}
+
+void TestBoardJob::refusedLinesEndTheJob_data()
+{
+    QTest::addColumn<QList<QByteArray>>("replies");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("FORMAT to line 1") << QList<QByteArray>{"FORMAT"} << "line 1 of 2";
+    QTest::newRow("ERROR in the verify pass")
+        << QList<QByteArray>{"OK", "DOWNLOAD", "ERROR"} << "verify line 1 of 2";
+}
+
+void TestBoardJob::refusedLinesEndTheJob()
+{
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(QString, line);
+    Job t;
+    t.options.file = m_file;
+    t.start();
+    t.engine.probeTick();
+    t.answer("VER=2.0");
+    for (const QByteArray &reply : replies)
+        t.answer(reply);
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, BoardRefused);
+    QVERIFY2(t.result().failure.contains(line), qPrintable(t.result().failure));
+    QCOMPARE(t.result().reply, replies.last()); // the board's own words are quoted
+}
+
+void TestBoardJob::unansweredLineIsSentAgainThenGivenUp()
+{
+    Job t;
+    t.options.file = m_file;
+    t.options.retries = 1;
+    t.options.replyTimeoutMs = 250;
+    t.start();
+    t.engine.probeTick();
+    t.answer("VER=2.0");
+    const QByteArray firstLine = t.port->writes.last();
+    t.engine.replyOverdue();
+    QCOMPARE(t.port->writes.last(), firstLine); // byte for byte
+    QCOMPARE(t.report.events.last(), QStringLiteral("resent 1 1"));
+    t.answer("OK"); // the job goes on; the next line gets its own retries
+    t.engine.replyOverdue();
+    QVERIFY(!t.ended());
+    t.engine.replyOverdue();
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, NoReply);
+    QVERIFY2(t.result().failure.contains("line 2 of 2 within 250 ms, sent 2 times"),
+             qPrintable(t.result().failure));
+}
+
+void TestBoardJob::portThatWillNotOpen()
+{
+    Job t;
+    t.options.file = m_file;
+    t.port->refuseOpen = true;
+    t.start();
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, PortFailed);
+    QVERIFY2(t.result().failure.contains("Port not available"), qPrintable(t.result().failure));
+}
+
+void TestBoardJob::lostPort()
+{
+    Job t;
+    t.options.file = m_file;
+    t.start();
+    t.engine.probeTick();
+    t.answer("VER=2.0");
+    t.port->lost = true;
+    t.engine.receivePollTick();
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, PortFailed);
+    QVERIFY(t.result().failure.contains("lost"));
+}
+
+void TestBoardJob::newAddressThenInstallFollowsTheBoard()
+{
+    Job t;
+    t.options.newAddress = "10";
+    t.options.install = true;
+    t.start();
+    t.engine.probeTick();
+    t.answer("VER=2.0");
+    QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT$0A\r\n"));
+    t.answer("ADDR=0A"); // the board's reply holds no keyword: any reply will do
+    QCOMPARE(t.port->writes.last(), rtuFrame(10, "BOOTg\r\n"));
+    t.answer("RUN", 10);
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, Done);
+    QCOMPARE(t.result().board, QStringLiteral("10"));
+    QCOMPARE(t.report.events.mid(1), (QStringList{"replied 1 ADDR=0A", "replied 10 RUN"}));
+}
+
+void TestBoardJob::interruptClosesThePort()
+{
+    Job t;
+    t.options.file = m_file;
+    t.start();
+    t.engine.probeTick();
+    t.answer("VER=2.0");
+    t.job->interrupt();
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, Interrupted);
+    QVERIFY(!t.port->isOpen());
+    t.answer("OK"); // too late: nothing more goes out
+    QCOMPARE(t.report.results.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestBoardJob)
+#include "tst_boardjob.moc"

@@ -1,0 +1,301 @@
+#include "e2e/openwindow.h"
+#include "e2e/simulatedboard.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+// bootline-cli as a user runs it, against bootline-sim on a pty.
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void downloadAndVerify_data();
+    void downloadAndVerify();
+    void busOfBoards();
+    void exitCodes_data();
+    void exitCodes();
+    void retriedLineIsTheSameBytesAndTheJobGoesOn();
+    void traceShowsEveryFrameAndChunk();
+    void jsonEvents();
+    void sameBytesAsTheWindow();
+    void queryNewAddressAndInstall();
+    void listsThePorts();
+    void ctrlCClosesThePort();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString write(const QString &name, const QByteArray &content);
+    QTemporaryDir m_dir;
+};
+
+const QString blink = exampleFile("blink.hex");
+
+// One run of bootline-cli to its end.
+struct Cli {
+    int exitCode = -1;
+    QString out;
+    QString err;
+
+    explicit Cli(const QStringList &arguments, int ms = 30000)
+    {
+        QProcess process;
+        process.start(QStringLiteral(BOOTLINE_CLI), arguments);
+        if (!process.waitForFinished(ms)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        out = QString::fromUtf8(process.readAllStandardOutput());
+        err = QString::fromUtf8(process.readAllStandardError());
+    }
+    QString all() const { return out + err; }
+};
+
+void TestCli::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("XDG_CONFIG_HOME", path("config").toLocal8Bit());
+}
+
+QString TestCli::write(const QString &name, const QByteArray &content)
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+void TestCli::downloadAndVerify_data()
+{
+    QTest::addColumn<QStringList>("board");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("RTU, scanning") << QStringList{"--address", "4"} << QStringList{};
+    QTest::newRow("plain") << QStringList{"--plain"} << QStringList{"--plain"};
+    QTest::newRow("RTU on a device path, noisy")
+        << QStringList{"--garbage", "random:20", "--split", "random:20", "--trailing", "random:20"}
+        << QStringList{"-a", "1", "-p", "DEVICE"};
+}
+
+void TestCli::downloadAndVerify()
+{
+    QFETCH(QStringList, board);
+    QFETCH(QStringList, arguments);
+    SimulatedBoard sim(board + QStringList{"--quiet", "--exit-on-mismatch"});
+    QVERIFY(sim.isReady());
+    const QString device = QFile::symLinkTarget(path("config/bootline/ports/COM3"));
+    arguments.replaceInStrings(QStringLiteral("DEVICE"), device);
+    const Cli cli(arguments + QStringList{blink});
+    QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+    QVERIFY2(cli.out.contains(QRegularExpression("board \\d: done \\(86 lines sent")),
+             qPrintable(cli.out));
+    QVERIFY(!cli.out.contains(u'\r')); // not a terminal: no redrawn line
+    QVERIFY(cli.out.contains("verify 100% (43/43)"));
+    QVERIFY(sim.stop());
+    QVERIFY(sim.output().contains("lines received 43, lines verified 43, mismatches 0"));
+}
+
+void TestCli::busOfBoards()
+{
+    SimulatedBoard sim({"--address", "1,2,3", "--quiet"});
+    QVERIFY(sim.isReady());
+    const Cli cli({"-a", "1-3", blink});
+    QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+    for (const char *board :
+         {"board 1: done", "board 2: done", "board 3: done", "3 boards: 3 done, 0 failed"})
+        QVERIFY2(cli.out.contains(board), qPrintable(cli.out));
+    QVERIFY(sim.stop());
+    for (int address = 1; address <= 3; ++address)
+        QVERIFY(sim.output().contains(
+            QStringLiteral("address %1: lines received 43, lines verified 43, mismatches 0")
+                .arg(address)));
+}
+
+void TestCli::exitCodes_data()
+{
+    QTest::addColumn<QStringList>("board");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    const QString nul = write("nul.hex", QByteArray(64, '\0'));
+    // A record the host takes (good syntax) and the board does not (a type it does not know).
+    const QString unknownType = write("type6.hex", ":0100000600F9\r\n:00000001FF\r\n");
+    QTest::newRow("bad usage") << QStringList{} << QStringList{"--fast", blink} << 1 << "fast";
+    QTest::newRow("file refused") << QStringList{} << QStringList{nul} << 2 << "NUL byte";
+    QTest::newRow("no such port") << QStringList{} << QStringList{"-p", "/dev/no-such-port", blink}
+                                  << 3 << "cannot open the port /dev/no-such-port";
+    QTest::newRow("port lost") << QStringList{"--exit-after-lines", "10"}
+                               << QStringList{"-a", "1", blink} << 3 << "was lost";
+    QTest::newRow("no board at that address")
+        << QStringList{} << QStringList{"-a", "2", "--query"} << 4 << "at address 2";
+    QTest::newRow("the board refuses a line")
+        << QStringList{} << QStringList{"-a", "1", unknownType} << 5 << "\"FORMAT\"";
+    QTest::newRow("no reply") << QStringList{"--silent", "5"}
+                              << QStringList{"-a", "1", "--reply-timeout", "300", blink} << 6
+                              << "no reply to line 4 of 43 within 300 ms";
+}
+
+void TestCli::exitCodes()
+{
+    QFETCH(QStringList, board);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    SimulatedBoard sim(board + QStringList{"--quiet"});
+    QVERIFY(sim.isReady());
+    const Cli cli(arguments, 40000);
+    QVERIFY2(cli.exitCode == exitCode, qPrintable(cli.all()));
+    QVERIFY2(cli.err.contains(says), qPrintable(cli.err));
+}
+
+void TestCli::retriedLineIsTheSameBytesAndTheJobGoesOn()
+{
+    SimulatedBoard sim({"--silent", "5", "--quiet"});
+    QVERIFY(sim.isReady());
+    const Cli cli({"-a", "1", "--reply-timeout", "300", "--retries", "1", "--trace",
+                   path("retry.trace"), blink});
+    QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+    QVERIFY(cli.err.contains("no reply to line 4: sent again (1)"));
+    QVERIFY(sim.stop());
+    QVERIFY(sim.output().contains("mismatches 0"));
+    QVERIFY(sim.output().contains("resends 1"));
+    // Line 4 went out twice, the same bytes both times.
+    QFile trace(path("retry.trace"));
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    QStringList sent;
+    for (const QString &line : QString::fromUtf8(trace.readAll()).split(u'\n')) {
+        if (line.contains(" > "))
+            sent << line.section(u' ', 2, -1, QString::SectionSkipEmpty);
+    }
+    QCOMPARE(sent[4], sent[5]); // the probe, lines 1 to 4, then line 4 again
+    QVERIFY(sent[4] != sent[3]);
+}
+
+void TestCli::traceShowsEveryFrameAndChunk()
+{
+    SimulatedBoard sim({"--quiet"});
+    QVERIFY(sim.isReady());
+    const Cli cli({"-a", "1", "--query", "--trace", "-"});
+    QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+    const QStringList lines = cli.err.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    const QRegularExpression form("^ *\\d+ ([<>]) ((?:[0-9A-F]{2} )*[0-9A-F]{2})  (.*)$");
+    const QRegularExpressionMatch out = form.match(lines[0]);
+    QVERIFY2(out.hasMatch(), qPrintable(lines[0]));
+    QCOMPARE(out.captured(1), QStringLiteral(">"));
+    QCOMPARE(out.captured(2), QStringLiteral("01 42 4F 4F 54 69 0D 0A FC 89"));
+    QCOMPARE(out.captured(3), QStringLiteral("\\x01BOOTi\\r\\n\\xFC\\x89"));
+    const QRegularExpressionMatch in = form.match(lines[1]);
+    QVERIFY2(in.hasMatch(), qPrintable(lines[1]));
+    QCOMPARE(in.captured(1), QStringLiteral("<"));
+    QVERIFY(in.captured(3).contains("VER=1.0 SIM"));
+}
+
+void TestCli::jsonEvents()
+{
+    SimulatedBoard sim({"--quiet"});
+    QVERIFY(sim.isReady());
+    const Cli cli({"--json", "-a", "1", blink});
+    QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+    QList<QJsonObject> events;
+    for (const QString &line : cli.out.split(u'\n', Qt::SkipEmptyParts)) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        QVERIFY2(document.isObject(), qPrintable(line));
+        events << document.object();
+    }
+    QCOMPARE(events.first()["event"].toString(), QStringLiteral("connected"));
+    QCOMPARE(events.first()["version"].toString(), QStringLiteral("VER=1.0 SIM"));
+    const QJsonObject board = events[events.size() - 2];
+    QCOMPARE(board["event"].toString(), QStringLiteral("board"));
+    QCOMPARE(board["exit"].toInt(), 0);
+    QCOMPARE(board["lines"].toInt(), 86);
+    QCOMPARE(events.last()["event"].toString(), QStringLiteral("done"));
+    int lastPercent = -1;
+    for (const QJsonObject &event : events.mid(1, events.size() - 3)) {
+        QCOMPARE(event["event"].toString(), QStringLiteral("progress"));
+        if (event["pass"].toString() == "verify" && lastPercent == 100)
+            lastPercent = -1;
+        QVERIFY(event["percent"].toInt() > lastPercent); // a whole per cent at most once
+        lastPercent = event["percent"].toInt();
+    }
+}
+
+void TestCli::sameBytesAsTheWindow()
+{
+    QByteArray sent[2];
+    for (int face = 0; face < 2; ++face) {
+        const QString record = path(QStringLiteral("record%1").arg(face));
+        SimulatedBoard sim({"--quiet", "--record", record});
+        QVERIFY(sim.isReady());
+        if (face == 0) {
+            const Cli cli({"-a", "1", "--install", blink});
+            QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+        } else {
+            OpenWindow t("1");
+            QVERIFY(t.ready());
+            QVERIFY(t.download(blink, 10000));
+            t.button("Command6")->click();
+            QVERIFY(t.answered("RUN"));
+            t.button("BTNCloseCom")->click();
+        }
+        QVERIFY(sim.stop());
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        sent[face] = file.readAll();
+    }
+    QVERIFY(sent[0].size() > 86 * 20);
+    QCOMPARE(sent[0], sent[1]);
+}
+
+void TestCli::queryNewAddressAndInstall()
+{
+    SimulatedBoard sim({"--address", "1"});
+    QVERIFY(sim.isReady());
+    const Cli cli({"-a", "1", "--query", "--set-address", "10", "--install"});
+    QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+    QVERIFY(cli.out.contains("board 1: VER=1.0 SIM"));
+    QVERIFY(cli.out.contains("board 1: ADDR=0A"));
+    QVERIFY(cli.out.contains("board 10: RUN")); // the install went to the new address
+    QVERIFY(cli.out.contains("board 10: done"));
+    QVERIFY(sim.stop());
+    QVERIFY(sim.output().contains("BOOTg"));
+}
+
+void TestCli::listsThePorts()
+{
+    SimulatedBoard sim({"--quiet"});
+    QVERIFY(sim.isReady());
+    const QString device = QFile::symLinkTarget(path("config/bootline/ports/COM3"));
+    const Cli cli({"--list-ports"});
+    QCOMPARE(cli.exitCode, 0);
+    QVERIFY2(cli.out.contains(device + ", as COM3"), qPrintable(cli.out));
+}
+
+void TestCli::ctrlCClosesThePort()
+{
+    SimulatedBoard sim({"--latency", "20"});
+    QVERIFY(sim.isReady());
+    QProcess cli;
+    cli.start(QStringLiteral(BOOTLINE_CLI), {"-a", "1", blink});
+    QVERIFY(
+        QTest::qWaitFor([&] { return cli.readAllStandardOutput().contains("download"); }, 5000));
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(3000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 130);
+    QVERIFY(cli.readAllStandardError().contains("interrupted; the port is closed"));
+    // The board sees the line go quiet; the port opens again at once.
+    const Cli again({"-a", "1", "--query"});
+    QCOMPARE(again.exitCode, 0);
+    QVERIFY(sim.stop());
+    QVERIFY(!QFile::exists(path("config/bootline/ports/COM3")));
+}
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"
