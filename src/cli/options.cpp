@@ -50,6 +50,14 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("Send a line again when its reply did not come, up to N times (default "
                         "0)."),
          QStringLiteral("N")},
+        {option("pace"),
+         QStringLiteral("spec: replies are taken by the 20 ms poll, as in the window (the "
+                        "default); reply: the next line goes out as soon as a reply is in."),
+         QStringLiteral("spec|reply")},
+        {option("gap"),
+         QStringLiteral("With --pace reply: at least this long between a reply and the next "
+                        "line (default 0)."),
+         QStringLiteral("MS")},
         {option("trace"),
          QStringLiteral("Write every frame out and every chunk in to FILE (- for standard "
                         "error)."),
@@ -143,10 +151,16 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     options.tracePath = parser.value(option("trace"));
     for (const QString &error :
          {readWholeNumber(parser, "reply-timeout", 1, 3600000, options.replyTimeoutMs),
-          readWholeNumber(parser, "retries", 0, 1000, options.retries)}) {
+          readWholeNumber(parser, "retries", 0, 1000, options.retries),
+          readWholeNumber(parser, "gap", 0, 60000, options.gapMs)}) {
         if (!error.isEmpty())
             return error;
     }
+    const QString pace = parser.value(option("pace"));
+    if (parser.isSet(option("pace")) && pace != QStringLiteral("spec") &&
+        pace != QStringLiteral("reply"))
+        return QStringLiteral("--pace takes spec or reply, not \"%1\"").arg(pace);
+    options.replyPace = pace == QStringLiteral("reply");
     if (parser.isSet(option("set-address"))) {
         options.newAddress = parser.value(option("set-address"));
         const std::optional<QByteArray> digits = newAddressDigits(options.newAddress);

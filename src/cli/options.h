@@ -19,7 +19,9 @@ struct CliOptions {
     bool install = false;
     int replyTimeoutMs = 10000;
     int retries = 0;
-    QString tracePath; // "-": standard error; empty: no trace
+    bool replyPace = false; // --pace reply: the next line as soon as a reply is in
+    int gapMs = 0;          // --gap: at least this long between a reply and the next line
+    QString tracePath;      // "-": standard error; empty: no trace
     bool json = false;
 };
 

@@ -40,6 +40,11 @@ void TestCliOptions::readsWhatIsAsked()
     QCOMPARE(all.replyTimeoutMs, 250);
     QCOMPARE(all.retries, 2);
     QCOMPARE(all.tracePath, QStringLiteral("-"));
+    QVERIFY(!all.replyPace);
+
+    const CliOptions paced = parsed({"--pace", "reply", "--gap", "5", "x.hex"});
+    QVERIFY(paced.replyPace);
+    QCOMPARE(paced.gapMs, 5);
 
     QCOMPARE(parsed({"--list-ports"}).request, CliOptions::Request::ListPorts);
     QCOMPARE(parsed({"--version"}).request, CliOptions::Request::Version);
@@ -80,6 +85,8 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("timeout 0") << QStringList{"--reply-timeout", "0", "x.hex"} << "--reply-timeout";
     QTest::newRow("timeout words")
         << QStringList{"--reply-timeout", "ten", "x.hex"} << "whole number";
+    QTest::newRow("pace fast") << QStringList{"--pace", "fast", "x.hex"} << "spec or reply";
+    QTest::newRow("gap negative") << QStringList{"--gap", "-5", "x.hex"} << "--gap";
     QTest::newRow("retries negative") << QStringList{"--retries", "-1", "x.hex"} << "--retries";
     QTest::newRow("new address 256")
         << QStringList{"-a", "1", "--set-address", "256"} << "low byte is 0";

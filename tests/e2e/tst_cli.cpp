@@ -1,6 +1,7 @@
 #include "e2e/openwindow.h"
 #include "e2e/simulatedboard.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -24,6 +25,7 @@ private slots:
     void traceShowsEveryFrameAndChunk();
     void jsonEvents();
     void sameBytesAsTheWindow();
+    void replyPaceSendsTheSameBytesSooner();
     void queryNewAddressAndInstall();
     void listsThePorts();
     void ctrlCClosesThePort();
@@ -251,6 +253,31 @@ void TestCli::sameBytesAsTheWindow()
     }
     QVERIFY(sent[0].size() > 86 * 20);
     QCOMPARE(sent[0], sent[1]);
+}
+
+void TestCli::replyPaceSendsTheSameBytesSooner()
+{
+    const QString firmware = exampleFile("firmware.hex");
+    QByteArray sent[2];
+    double seconds[2];
+    for (int pace = 0; pace < 2; ++pace) {
+        const QString record = path(QStringLiteral("pace%1").arg(pace));
+        SimulatedBoard sim({"--quiet", "--record", record});
+        QVERIFY(sim.isReady());
+        QElapsedTimer clock;
+        clock.start();
+        const Cli cli({"-a", "1", "--pace", pace == 0 ? "spec" : "reply", firmware}, 120000);
+        seconds[pace] = clock.elapsed() / 1000.0;
+        QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+        QVERIFY(sim.stop());
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        sent[pace] = file.readAll();
+    }
+    qInfo("1204 lines downloaded and verified: spec pace %.1f s, reply pace %.1f s", seconds[0],
+          seconds[1]);
+    QCOMPARE(sent[1], sent[0]);
+    QVERIFY(seconds[1] < seconds[0] / 4);
 }
 
 void TestCli::queryNewAddressAndInstall()

@@ -19,6 +19,9 @@ private slots:
     void rtuFramesThatFailQuietly();
     void garbageBeforeAReplyByteByByte();
     void bufferStartsEmptyAtOpenAndBeforeEachCommand();
+    void replyPaceTakesAReplyAsSoonAsItIsWhole_data();
+    void replyPaceTakesAReplyAsSoonAsItIsWhole();
+    void specPaceWaitsForThePoll();
 };
 
 const QByteArray okFrom1 = QByteArray::fromHex("01424F4BD5CB");
@@ -216,6 +219,56 @@ void TestReceivePoller::bufferStartsEmptyAtOpenAndBeforeEachCommand()
     t.engine.closePort();
     t.engine.openPort();
     QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
+}
+
+void TestReceivePoller::replyPaceTakesAReplyAsSoonAsItIsWhole_data()
+{
+    QTest::addColumn<bool>("rtu");
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<int>("waitMs"); // -1: taken at once
+    QTest::newRow("RTU, whole") << true << 0 << QList<QByteArray>{okFrom1} << -1;
+    QTest::newRow("RTU, in two pieces")
+        << true << 0 << QList<QByteArray>{okFrom1.left(3), okFrom1.mid(3)} << -1;
+    QTest::newRow("RTU, with a gap") << true << 50 << QList<QByteArray>{okFrom1} << 50;
+    QTest::newRow("plain, ended by CR LF") << false << 0 << QList<QByteArray>{"OK\r\n"} << -1;
+    QTest::newRow("plain, in two pieces") << false << 0 << QList<QByteArray>{"O", "K\r\n"} << -1;
+    QTest::newRow("plain, no line end: a quiet line") << false << 0 << QList<QByteArray>{"OK"} << 2;
+    QTest::newRow("plain, with a gap") << false << 50 << QList<QByteArray>{"OK\r\n"} << 50;
+}
+
+void TestReceivePoller::replyPaceTakesAReplyAsSoonAsItIsWhole()
+{
+    QFETCH(bool, rtu);
+    QFETCH(int, gapMs);
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(int, waitMs);
+    TestEngine t;
+    openAt1(t);
+    t.engine.setRtu(rtu ? 1 : 0);
+    t.engine.setPace(Engine::Pace::Reply, gapMs);
+    for (const QByteArray &piece : pieces)
+        t.port->arrive(piece); // no poll runs
+    if (waitMs >= 0) {
+        QVERIFY(t.port->writes.isEmpty());
+        QVERIFY(t.timer("ReplyGap")->isActive());
+        QCOMPARE(t.timer("ReplyGap")->interval(), waitMs);
+        t.engine.takeRepliesNow(); // its tick
+    }
+    const QByteArray line = "BOOT:01\r\n";
+    QCOMPARE(t.port->writes, QList<QByteArray>{rtu ? rtuFrame(1, line) : line});
+    QCOMPARE(t.engine.answer().trimmed(), QStringLiteral("OK"));
+}
+
+void TestReceivePoller::specPaceWaitsForThePoll()
+{
+    TestEngine t;
+    openAt1(t);
+    t.port->arrive(okFrom1);
+    QVERIFY(t.port->writes.isEmpty());
+    QVERIFY(!t.timer("ReplyGap")->isActive());
+    t.engine.receivePollTick();
+    QCOMPARE(t.port->writes.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestReceivePoller)

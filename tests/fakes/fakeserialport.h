@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shared/runtimeerror.h"
 #include "link/serialport.h"
+#include "shared/runtimeerror.h"
 
 #include <QList>
 
@@ -44,6 +44,19 @@ public:
     bool isLost() const override { return lost; }
     qint16 charactersWaiting() override { return qint16(incoming.size()); }
     QByteArray readWaiting() override { return std::exchange(incoming, {}); }
+    QByteArray peekWaiting() override { return incoming; }
+    void setArrivalHandler(std::function<void()> handler) override
+    {
+        m_arrival = std::move(handler);
+    }
+
+    // Bytes from the board, as the line brings them.
+    void arrive(const QByteArray &bytes)
+    {
+        incoming += bytes;
+        if (m_arrival)
+            m_arrival();
+    }
     void write(const QByteArray &bytes) override
     {
         if (failWrites)
@@ -53,4 +66,5 @@ public:
 
 private:
     bool m_open = false;
+    std::function<void()> m_arrival;
 };

@@ -7,7 +7,7 @@
 
 Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
     : QObject(parent), MSComm1(std::move(port)), Timer3(new Timer(200, this)),
-      TMRComm(new Timer(20, this)), ReplyWatch(new Timer(3000, this)),
+      TMRComm(new Timer(20, this)), ReplyWatch(new Timer(3000, this)), ReplyGap(new Timer(0, this)),
       m_portName(QStringLiteral("COM3")), m_newAddress(QStringLiteral("10")),
       m_status(QStringLiteral("No info")), m_progressText(QStringLiteral("NO FILE")),
       m_barColour(Colour::Blue), m_lampColour(Colour::White),
@@ -19,9 +19,13 @@ Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
     TMRComm->setObjectName(QStringLiteral("TMRComm"));
     ReplyWatch->setObjectName(QStringLiteral("ReplyWatch"));
     ReplyWatch->setSingleShot(true);
+    ReplyGap->setObjectName(QStringLiteral("ReplyGap"));
+    ReplyGap->setSingleShot(true);
+    MSComm1->setArrivalHandler([this] { run([this] { bytesArrived(); }); });
     connect(Timer3, &QTimer::timeout, this, [this] { run([this] { probeTick(); }); });
     connect(TMRComm, &QTimer::timeout, this, [this] { run([this] { receivePollTick(); }); });
     connect(ReplyWatch, &QTimer::timeout, this, [this] { run([this] { replyOverdue(); }); });
+    connect(ReplyGap, &QTimer::timeout, this, [this] { run([this] { takeRepliesNow(); }); });
 }
 
 Engine::~Engine() = default;
@@ -39,4 +43,10 @@ void Engine::run(const std::function<void()> &procedure)
             RuntimeError::InternalError,
             QStringLiteral("Internal error: %1").arg(QString::fromLocal8Bit(error.what())));
     }
+}
+
+void Engine::setPace(Pace pace, int gapMs)
+{
+    m_pace = pace;
+    m_replyGapMs = gapMs;
 }

@@ -46,6 +46,8 @@ public:
     // Serial link (framewriter.cpp, receivepoller.cpp)
     qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command
     void receivePollTick();                   // tick of TMRComm: takes in the board's replies
+    void bytesArrived();                      // reply pace: takes a reply as soon as it is whole
+    void takeRepliesNow();                    // reply pace: tick of ReplyGap
 
     // Boot protocol and download
     void Com_Parser();                         // responsedispatcher.cpp: acts on state.RxText
@@ -69,6 +71,14 @@ public:
 
     // How long a line may go unanswered before lineUnanswered (3 s in the window).
     void setReplyTimeout(int ms);
+
+    // Spec: replies are taken by the 20 ms poll, so a line goes out at most
+    // once a poll. Reply: a reply is taken as soon as it is whole, and the
+    // next line goes out at once, or gapMs after it for boards that need a
+    // breath. The same bytes in the same order; only the wait shrinks.
+    enum class Pace { Spec, Reply };
+    void setPace(Pace pace, int gapMs = 0);
+    Pace pace() const { return m_pace; }
     // Why the last Open Port failed, in words; empty after one that worked.
     QString portError() const { return m_portError; }
 
@@ -153,18 +163,22 @@ private:
 
     // receivepoller.cpp
     void blinkLamp();
+    void takeReplies();
     void takeRtuReply();
 
     std::unique_ptr<SerialPort> MSComm1;
     Timer *Timer3;     // connection probe, 200 ms
     Timer *TMRComm;    // receive poll, 20 ms
     Timer *ReplyWatch; // the reply to a line is overdue, 3 s after it went out
+    Timer *ReplyGap;   // reply pace: a quiet line, or the gap before a reply is taken
 
     QString m_portName;
     QString m_address;
     QString m_newAddress;
     int m_rtu = 1;
     QString m_portError;
+    Pace m_pace = Pace::Spec;
+    int m_replyGapMs = 0;
 
     QString m_status;
     QString m_answer;

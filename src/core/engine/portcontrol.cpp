@@ -54,6 +54,7 @@ void Engine::closePort()
     Timer3->setEnabled(false);
     TMRComm->setEnabled(false);
     ReplyWatch->setEnabled(false);
+    ReplyGap->setEnabled(false);
     setProgressText(QStringLiteral("NO FILE"));
     setStatus(QStringLiteral("Closed"));
     setAnswer(QString());

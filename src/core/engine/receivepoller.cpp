@@ -1,7 +1,16 @@
 #include "engine/engine.h"
 #include "engine/panelcolours.h"
+#include "engine/timer.h"
 #include "link/rtuframe.h"
 #include "shared/counter.h"
+
+namespace {
+
+// A plain reply without its CR LF is taken once the line has been quiet for
+// this long: a few character times, as near as a timer gets.
+constexpr int QuietLineMs = 2;
+
+} // namespace
 
 // Takes in whatever the board sent since the last tick. A failure ends the
 // tick silently: the next tick simply tries again.
@@ -14,20 +23,53 @@ void Engine::receivePollTick()
     }
     try {
         blinkLamp();
-        const qint16 LastResult = MSComm1->charactersWaiting();
-        if (LastResult == 0)
-            return;
-        state.RxText = MSComm1->readWaiting();
-        emit bytesReceived(state.RxText);
-        setLampColour(Colour::Red);
-        if (m_rtu == 1) {
-            takeRtuReply();
-        } else {
-            state.RxText = state.PlainReplies.join(state.RxText);
-            Com_Parser();
-            state.RxBuffer.clear();
-        }
+        takeReplies();
     } catch (const std::exception &) {
+    }
+}
+
+// Reply pace: bytes came in. A reply is taken as soon as it is whole (for
+// plain text, ended by CR LF or followed by a quiet line), then the next line
+// goes out at once, after the gap if one is set.
+void Engine::bytesArrived()
+{
+    if (m_pace != Pace::Reply)
+        return;
+    const bool whole = m_rtu == 1 || MSComm1->peekWaiting().endsWith("\r\n");
+    const int wait = whole ? m_replyGapMs : qMax(m_replyGapMs, QuietLineMs);
+    if (wait > 0) {
+        ReplyGap->start(wait); // counted from the last byte in
+        return;
+    }
+    takeRepliesNow();
+}
+
+// A receive poll without the lamp's blink, on the spot; fails as silently.
+void Engine::takeRepliesNow()
+{
+    state.RxText.clear();
+    try {
+        takeReplies();
+    } catch (const std::exception &) {
+    }
+}
+
+// Reads what has come and hands on the replies in it: in RTU mode a whole
+// frame for us, in plain mode the text as it came, joined to what was kept.
+void Engine::takeReplies()
+{
+    const qint16 LastResult = MSComm1->charactersWaiting();
+    if (LastResult == 0)
+        return;
+    state.RxText = MSComm1->readWaiting();
+    emit bytesReceived(state.RxText);
+    setLampColour(Colour::Red);
+    if (m_rtu == 1) {
+        takeRtuReply();
+    } else {
+        state.RxText = state.PlainReplies.join(state.RxText);
+        Com_Parser();
+        state.RxBuffer.clear();
     }
 }
 

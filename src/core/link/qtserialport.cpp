@@ -9,6 +9,15 @@ QtSerialPort::QtSerialPort()
 {
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { closeWhenBroken(error); });
+    QObject::connect(&m_port, &QSerialPort::readyRead, &m_port, [this] {
+        if (m_arrival)
+            m_arrival();
+    });
+}
+
+void QtSerialPort::setArrivalHandler(std::function<void()> handler)
+{
+    m_arrival = std::move(handler);
 }
 
 // A device that went away (a USB adapter pulled out, a hung-up tty) reports
@@ -90,6 +99,11 @@ qint16 QtSerialPort::charactersWaiting()
 QByteArray QtSerialPort::readWaiting()
 {
     return m_port.readAll();
+}
+
+QByteArray QtSerialPort::peekWaiting()
+{
+    return m_port.peek(m_port.bytesAvailable());
 }
 
 void QtSerialPort::write(const QByteArray &bytes)

@@ -18,6 +18,8 @@ public:
     bool isLost() const override;
     qint16 charactersWaiting() override;
     QByteArray readWaiting() override;
+    QByteArray peekWaiting() override;
+    void setArrivalHandler(std::function<void()> handler) override;
     void write(const QByteArray &bytes) override;
 
 private:
@@ -29,4 +31,5 @@ private:
     QString m_devicePath; // given as it stands; empty: by port number
     qint16 m_portNumber = 0;
     bool m_lost = false;
+    std::function<void()> m_arrival;
 };

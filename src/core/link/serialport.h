@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 // The serial line to the board: 115200 baud, 8 data bits, no parity, 1 stop
 // bit, chosen by a port number or a device path. Reception is polled; nothing
@@ -23,6 +24,10 @@ public:
     virtual qint16 charactersWaiting() = 0;
     // Takes every received byte.
     virtual QByteArray readWaiting() = 0;
+    // Every received byte not yet taken, left in place.
+    virtual QByteArray peekWaiting() = 0;
+    // Called whenever bytes come in, for those who take them at once.
+    virtual void setArrivalHandler(std::function<void()> handler) = 0;
     // Sends the bytes in order; returns without waiting for an answer.
     virtual void write(const QByteArray &bytes) = 0;
 };
