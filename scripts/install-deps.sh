@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core)
+# Packing and checking the .deb (make package, make test).
+packages+=(dpkg-dev desktop-file-utils lintian)
 
 if ! command -v dpkg-query >/dev/null; then
     echo "Not a Debian system: make sure CMake 3.25+, a C++20 compiler and Qt 6.4+" \

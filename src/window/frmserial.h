@@ -44,6 +44,7 @@ protected:
 private:
     // layout.cpp
     void createControls();
+    void nameControls();
     void setKeyboardOrder();
 
     // frmserial.cpp

@@ -1,6 +1,7 @@
 #include "window/colors.h"
 #include "window/frmserial.h"
 #include "window/lamp.h"
+#include "window/porttooltip.h"
 #include "window/progressbar.h"
 
 #include <QCheckBox>
@@ -64,6 +65,7 @@ void frmSerial::createControls()
     Label1 = place(new QLabel(QStringLiteral("Port: (1-9)"), Frame2), "Label1", 120, 240, 795, 255);
     txt = place(new QLineEdit(Frame2), "txt", 60, 480, 855, 315);
     txt->setProperty("tag", QStringLiteral("NO"));
+    new PortTooltip(txt);
     Pic = place(new Lamp(Frame2), "Pic", 720, 0, 195, 255);
     BTNOpenCom = place(new QPushButton(QStringLiteral("Open Port"), Frame2), "BTNOpenCom", 960, 120,
                        975, 255);
@@ -101,6 +103,21 @@ void frmSerial::createControls()
     // Below the client area: never seen, but its click is the line sender.
     Command5 =
         place(new QPushButton(QStringLiteral("Send"), this), "Command5", 1800, 2760, 855, 255);
+    nameControls();
+}
+
+// Names for screen readers and UI automation. Buttons, labels and frames
+// go by their captions; these say what they hold instead.
+void frmSerial::nameControls()
+{
+    txt->setAccessibleName(QStringLiteral("Port"));
+    Pic->setAccessibleName(QStringLiteral("Link lamp"));
+    Check1->setAccessibleName(QStringLiteral("Modbus RTU"));
+    Text1->setAccessibleName(QStringLiteral("Device address"));
+    Text2->setAccessibleName(QStringLiteral("New address"));
+    vbalProgressBar1->setAccessibleName(QStringLiteral("Progress"));
+    Text8->setAccessibleName(QStringLiteral("Answer"));
+    Command4->setAccessibleDescription(QStringLiteral("Ask the board for its version"));
 }
 
 void frmSerial::setKeyboardOrder()

@@ -1,11 +1,15 @@
 #include "window/progressbar.h"
 
+#include "window/progressaccessible.h"
+
+#include <QAccessible>
 #include <QPainter>
 #include <QPalette>
 
 ProgressBar::ProgressBar(QWidget *parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::NoFocus);
+    installProgressBarAccessibility();
 }
 
 void ProgressBar::setText(const QString &text)
@@ -30,6 +34,8 @@ void ProgressBar::setPosition(int position)
         return; // nothing to repaint
     m_position = position;
     update();
+    QAccessibleValueChangeEvent event(this, position);
+    QAccessible::updateAccessibility(&event);
 }
 
 void ProgressBar::setMaximum(int maximum)

@@ -10,6 +10,8 @@ private slots:
     void openPortSwitchesToTheOpenLayout();
     void portNamesThatDoNotOpen_data();
     void portNamesThatDoNotOpen();
+    void devicePathsOpenAsTheyStand_data();
+    void devicePathsOpenAsTheyStand();
     void addressBoxDecidesProbeAndScan_data();
     void addressBoxDecidesProbeAndScan();
     void probeSendsTheQueryEveryTick();
@@ -94,6 +96,28 @@ void TestPortControl::portNamesThatDoNotOpen()
     t.engine.openPort();
     QVERIFY(t.port->isOpen());
     QCOMPARE(t.port->portNumber, qint16(3));
+}
+
+void TestPortControl::devicePathsOpenAsTheyStand_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("adapter") << "/dev/ttyUSB0";
+    QTest::newRow("by-id") << "/dev/serial/by-id/usb-FTDI_FT232R_A9XK-if00-port0";
+    QTest::newRow("a name COM could not read") << "/dev/COMX";
+}
+
+void TestPortControl::devicePathsOpenAsTheyStand()
+{
+    QFETCH(QString, name);
+    TestEngine t;
+    t.engine.openPort(); // COM3 first: the path must replace the number
+    t.engine.closePort();
+    t.engine.setPortName(name);
+    t.engine.openPort();
+    QVERIFY(t.port->isOpen());
+    QCOMPARE(t.port->devicePath, name);
+    QCOMPARE(t.port->portNumber, qint16(0));
+    QVERIFY(t.reports.shown.isEmpty());
 }
 
 void TestPortControl::addressBoxDecidesProbeAndScan_data()
