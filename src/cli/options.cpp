@@ -173,6 +173,9 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
                                   "boards must not get the same address, and a scan goes on "
                                   "to the next board instead");
     }
+    if (options.query && options.addresses.contains(QStringLiteral("0")))
+        return QStringLiteral("--query asks the probe's question, and -a 0 opens without "
+                              "probing: give the board's address");
     if (options.file.isEmpty() && !options.query && options.newAddress.isEmpty() &&
         !options.install)
         return QStringLiteral("nothing to do: give a HEX file, --query, --set-address or "

@@ -85,6 +85,7 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("timeout 0") << QStringList{"--reply-timeout", "0", "x.hex"} << "--reply-timeout";
     QTest::newRow("timeout words")
         << QStringList{"--reply-timeout", "ten", "x.hex"} << "whole number";
+    QTest::newRow("query without a probe") << QStringList{"-a", "0", "--query"} << "-a 0";
     QTest::newRow("pace fast") << QStringList{"--pace", "fast", "x.hex"} << "spec or reply";
     QTest::newRow("gap negative") << QStringList{"--gap", "-5", "x.hex"} << "--gap";
     QTest::newRow("retries negative") << QStringList{"--retries", "-1", "x.hex"} << "--retries";
