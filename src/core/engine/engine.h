@@ -71,6 +71,8 @@ public:
 
     // How long a line may go unanswered before lineUnanswered (3 s in the window).
     void setReplyTimeout(int ms);
+    // Why the last Open Port failed, in words; empty after one that worked.
+    QString portError() const { return m_portError; }
 
     // Spec: replies are taken by the 20 ms poll, so a line goes out at most
     // once a poll. Reply: a reply is taken as soon as it is whole, and the
@@ -79,8 +81,6 @@ public:
     enum class Pace { Spec, Reply };
     void setPace(Pace pace, int gapMs = 0);
     Pace pace() const { return m_pace; }
-    // Why the last Open Port failed, in words; empty after one that worked.
-    QString portError() const { return m_portError; }
 
     // The panel: what the operator sees. Colours are 0x00BBGGRR.
     QString status() const { return m_status; }
