@@ -2,8 +2,10 @@
 #   make run    install what is missing, build, start Bootline
 #   make test   install what is missing, build, run every test headless
 BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
+FUZZ_SECONDS ?= 60
 
-.PHONY: run test build deps clean soak package
+.PHONY: run test build deps clean soak package sanitize fuzz-replay fuzz tidy
 
 run: build
 	scripts/run.sh $(BUILD_DIR)
@@ -11,6 +13,27 @@ run: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel 2
 	scripts/check-package.sh $(BUILD_DIR)
+	$(MAKE) --no-print-directory sanitize fuzz-replay tidy
+
+# The same suite built with AddressSanitizer and UBSan; any finding fails it.
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBOOTLINE_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) --parallel 2
+	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen \
+	    ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
+	    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	    ctest --output-on-failure --parallel 2
+
+# The fuzz targets over their seed corpus (fast), or for FUZZ_SECONDS each, keeping new finds.
+fuzz-replay: deps
+	scripts/fuzz.sh replay
+
+fuzz: deps
+	scripts/fuzz.sh run $(FUZZ_SECONDS)
+
+# clang-tidy over src/ and tools/ with the checks in .clang-tidy.
+tidy: build
+	scripts/tidy.sh $(BUILD_DIR)
 
 build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -28,4 +51,4 @@ deps:
 	scripts/install-deps.sh
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) build-fuzz

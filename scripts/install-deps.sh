@@ -3,7 +3,8 @@
 # when any is missing. Without the rights to install, says what to run.
 set -euo pipefail
 
-packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core)
+packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core
+          clang libclang-rt-14-dev clang-tidy) # the fuzz targets and static checks of make test
 # Packing and checking the .deb (make package, make test).
 packages+=(dpkg-dev desktop-file-utils lintian)
 

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
 
 #include <cstdio>
 
@@ -68,7 +69,7 @@ void HumanReport::progress(Pass pass, int line, int total)
     const double rate = seconds > 0 ? line / seconds : 0;
     // The verify pass sends every line again.
     const int linesLeft = total - line + (pass == Pass::Download ? total : 0);
-    const int secondsLeft = rate > 0 ? int(linesLeft / rate + 0.5) : 0;
+    const int secondsLeft = rate > 0 ? int(std::lround(linesLeft / rate)) : 0;
     print(stdout, QStringLiteral("\r%1 %2/%3 %4%  %5 lines/s  %6:%7 left   ")
                       .arg(passName(pass), -8)
                       .arg(line, 5)

@@ -21,9 +21,10 @@ void Engine::loadHexFile(const QString &fileName)
         }
         state.VerifyMode = 0;
         state.DownloadRequested = 1;
-        for (qint16 line = 1; line <= entries.size(); ++line)
+        const auto count = qint16(entries.size()); // HexFile::read keeps to MaxEntries
+        for (qint16 line = 1; line <= count; ++line)
             state.HexLines[line] = entries[line - 1];
-        state.LineCount = qint16(entries.size());
+        state.LineCount = count;
         setProgressMaximum(state.LineCount);
         setProgressText(QStringLiteral("READY"));
         state.LineIndex = 0;

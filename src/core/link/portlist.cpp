@@ -47,8 +47,10 @@ QList<PresentPort> presentPorts()
         ports.append(port);
     }
     for (const auto &[alias, target] : aliasTargets()) {
+        // Named again: clang 14 cannot capture a structured binding in a lambda.
+        const QString &device = target;
         auto port = std::find_if(ports.begin(), ports.end(), [&](const PresentPort &present) {
-            return canonical(present.device) == target;
+            return canonical(present.device) == device;
         });
         if (port == ports.end()) {
             ports.append({target, {}, {}, {}, {}});

@@ -34,7 +34,7 @@ QString deviceForPortNumber(int portNumber)
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(portNumber);
 #else
-    const QString alias = portAliasFolder() + QStringLiteral("/COM%1").arg(portNumber);
+    QString alias = portAliasFolder() + QStringLiteral("/COM%1").arg(portNumber);
     const QFileInfo aliasInfo(alias);
     if (aliasInfo.exists() || aliasInfo.isSymLink()) // a dangling alias still names the port
         return alias;

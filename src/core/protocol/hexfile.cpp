@@ -150,7 +150,7 @@ bool readingIsRefused(const QString &path)
 QList<QByteArray> read(QIODevice &device, const QString &name)
 {
     EntrySplitter splitter(name);
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    QByteArray chunk(qsizetype(64) * 1024, Qt::Uninitialized);
     for (;;) {
         const qint64 got = device.read(chunk.data(), chunk.size());
         if (got < 0)
