@@ -21,7 +21,7 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &add
     m_engine.setRtu(options.plain ? 0 : 1);
     m_engine.setNewAddress(options.newAddress);
     m_engine.setReplyTimeout(options.replyTimeoutMs);
-    m_engine.setPace(options.replyPace ? Engine::Pace::Reply : Engine::Pace::Spec, options.gapMs);
+    m_engine.setPace(options.replyPace ? Engine::Pace::Reply : Engine::Pace::Poll, options.gapMs);
     m_replyTimer.setSingleShot(true);
     connect(&m_replyTimer, &QTimer::timeout, this, &BoardJob::onReplyTimeout);
     connect(&engine, &Engine::replyTaken, this, &BoardJob::onReply);

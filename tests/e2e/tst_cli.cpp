@@ -274,7 +274,7 @@ void TestCli::replyPaceSendsTheSameBytesSooner()
         QVERIFY(file.open(QIODevice::ReadOnly));
         sent[pace] = file.readAll();
     }
-    qInfo("1204 lines downloaded and verified: spec pace %.1f s, reply pace %.1f s", seconds[0],
+    qInfo("1204 lines downloaded and verified: poll pace %.1f s, reply pace %.1f s", seconds[0],
           seconds[1]);
     QCOMPARE(sent[1], sent[0]);
     QVERIFY(seconds[1] < seconds[0] / 4);

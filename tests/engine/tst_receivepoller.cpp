@@ -21,7 +21,7 @@ private slots:
     void bufferStartsEmptyAtOpenAndBeforeEachCommand();
     void replyPaceTakesAReplyAsSoonAsItIsWhole_data();
     void replyPaceTakesAReplyAsSoonAsItIsWhole();
-    void specPaceWaitsForThePoll();
+    void pollPaceWaitsForThePoll();
 };
 
 const QByteArray okFrom1 = QByteArray::fromHex("01424F4BD5CB");
@@ -260,7 +260,7 @@ void TestReceivePoller::replyPaceTakesAReplyAsSoonAsItIsWhole()
     QCOMPARE(t.engine.answer().trimmed(), QStringLiteral("OK"));
 }
 
-void TestReceivePoller::specPaceWaitsForThePoll()
+void TestReceivePoller::pollPaceWaitsForThePoll()
 {
     TestEngine t;
     openAt1(t);

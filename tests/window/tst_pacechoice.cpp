@@ -18,17 +18,17 @@ void TestPaceChoice::commandLineThenSettingsThenSpec_data()
     QTest::addColumn<QString>("settingsGap");
     QTest::addColumn<int>("pace"); // -1: refused
     QTest::addColumn<int>("gapMs");
-    const int spec = int(Engine::Pace::Spec), reply = int(Engine::Pace::Reply);
+    const int poll = int(Engine::Pace::Poll), reply = int(Engine::Pace::Reply);
     QTest::newRow("nothing said") << QStringList{} << ""
-                                  << "" << spec << 0;
+                                  << "" << poll << 0;
     QTest::newRow("settings") << QStringList{} << "reply"
                               << "5" << reply << 5;
     QTest::newRow("command line wins") << QStringList{"--pace", "spec", "--gap", "0"} << "reply"
-                                       << "5" << spec << 0;
+                                       << "5" << poll << 0;
     QTest::newRow("command line alone") << QStringList{"--pace", "reply"} << ""
                                         << "" << reply << 0;
     QTest::newRow("Qt's own options pass") << QStringList{"-style", "fusion"} << ""
-                                           << "" << spec << 0;
+                                           << "" << poll << 0;
     QTest::newRow("bad pace") << QStringList{"--pace", "fast"} << ""
                               << "" << -1 << 0;
     QTest::newRow("bad gap in the settings") << QStringList{} << "reply"

@@ -74,11 +74,11 @@ public:
     // Why the last Open Port failed, in words; empty after one that worked.
     QString portError() const { return m_portError; }
 
-    // Spec: replies are taken by the 20 ms poll, so a line goes out at most
+    // Poll: replies are taken by the 20 ms poll, so a line goes out at most
     // once a poll. Reply: a reply is taken as soon as it is whole, and the
     // next line goes out at once, or gapMs after it for boards that need a
     // breath. The same bytes in the same order; only the wait shrinks.
-    enum class Pace { Spec, Reply };
+    enum class Pace { Poll, Reply };
     void setPace(Pace pace, int gapMs = 0);
     Pace pace() const { return m_pace; }
 
@@ -177,7 +177,7 @@ private:
     QString m_newAddress;
     int m_rtu = 1;
     QString m_portError;
-    Pace m_pace = Pace::Spec;
+    Pace m_pace = Pace::Poll;
     int m_replyGapMs = 0;
 
     QString m_status;
