@@ -51,9 +51,9 @@ void describeOptions(QCommandLineParser &parser)
                         "0)."),
          QStringLiteral("N")},
         {option("pace"),
-         QStringLiteral("spec: replies are taken by the 20 ms poll, as in the window (the "
+         QStringLiteral("poll: replies are taken by the 20 ms poll, as in the window (the "
                         "default); reply: the next line goes out as soon as a reply is in."),
-         QStringLiteral("spec|reply")},
+         QStringLiteral("poll|reply")},
         {option("gap"),
          QStringLiteral("With --pace reply: at least this long between a reply and the next "
                         "line (default 0)."),
@@ -157,9 +157,9 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
             return error;
     }
     const QString pace = parser.value(option("pace"));
-    if (parser.isSet(option("pace")) && pace != QStringLiteral("spec") &&
+    if (parser.isSet(option("pace")) && pace != QStringLiteral("poll") &&
         pace != QStringLiteral("reply"))
-        return QStringLiteral("--pace takes spec or reply, not \"%1\"").arg(pace);
+        return QStringLiteral("--pace takes poll or reply, not \"%1\"").arg(pace);
     options.replyPace = pace == QStringLiteral("reply");
     if (parser.isSet(option("set-address"))) {
         options.newAddress = parser.value(option("set-address"));

@@ -9,9 +9,9 @@ std::variant<PaceChoice, QString> paceChoice(const QStringList &arguments,
     QCommandLineParser parser;
     parser.addOptions({
         {QStringLiteral("pace"),
-         QStringLiteral("spec: a line at each 20 ms poll (the default); reply: the next line as "
+         QStringLiteral("poll: a line at each 20 ms poll (the default); reply: the next line as "
                         "soon as the reply is in."),
-         QStringLiteral("spec|reply")},
+         QStringLiteral("poll|reply")},
         {QStringLiteral("gap"),
          QStringLiteral("With --pace reply: at least this long between a reply and the next "
                         "line."),
@@ -21,15 +21,15 @@ std::variant<PaceChoice, QString> paceChoice(const QStringList &arguments,
     const QString pace =
         parser.isSet(QStringLiteral("pace"))
             ? parser.value(QStringLiteral("pace"))
-            : settings.value(QStringLiteral("pace"), QStringLiteral("spec")).toString();
+            : settings.value(QStringLiteral("pace"), QStringLiteral("poll")).toString();
     const QString gap = parser.isSet(QStringLiteral("gap"))
                             ? parser.value(QStringLiteral("gap"))
                             : settings.value(QStringLiteral("gap"), QStringLiteral("0")).toString();
     PaceChoice choice;
     if (pace == QStringLiteral("reply"))
         choice.pace = Engine::Pace::Reply;
-    else if (pace != QStringLiteral("spec"))
-        return QStringLiteral("pace takes spec or reply, not \"%1\"").arg(pace);
+    else if (pace != QStringLiteral("poll"))
+        return QStringLiteral("pace takes poll or reply, not \"%1\"").arg(pace);
     bool ok = false;
     choice.gapMs = gap.toInt(&ok);
     if (!ok || choice.gapMs < 0 || choice.gapMs > 60000)

@@ -86,7 +86,7 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("timeout words")
         << QStringList{"--reply-timeout", "ten", "x.hex"} << "whole number";
     QTest::newRow("query without a probe") << QStringList{"-a", "0", "--query"} << "-a 0";
-    QTest::newRow("pace fast") << QStringList{"--pace", "fast", "x.hex"} << "spec or reply";
+    QTest::newRow("pace fast") << QStringList{"--pace", "fast", "x.hex"} << "poll or reply";
     QTest::newRow("gap negative") << QStringList{"--gap", "-5", "x.hex"} << "--gap";
     QTest::newRow("retries negative") << QStringList{"--retries", "-1", "x.hex"} << "--retries";
     QTest::newRow("new address 256")

@@ -266,7 +266,7 @@ void TestCli::replyPaceSendsTheSameBytesSooner()
         QVERIFY(sim.isReady());
         QElapsedTimer clock;
         clock.start();
-        const Cli cli({"-a", "1", "--pace", pace == 0 ? "spec" : "reply", firmware}, 120000);
+        const Cli cli({"-a", "1", "--pace", pace == 0 ? "poll" : "reply", firmware}, 120000);
         seconds[pace] = clock.elapsed() / 1000.0;
         QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
         QVERIFY(sim.stop());

@@ -23,7 +23,7 @@ void TestPaceChoice::commandLineThenSettingsThenSpec_data()
                                   << "" << poll << 0;
     QTest::newRow("settings") << QStringList{} << "reply"
                               << "5" << reply << 5;
-    QTest::newRow("command line wins") << QStringList{"--pace", "spec", "--gap", "0"} << "reply"
+    QTest::newRow("command line wins") << QStringList{"--pace", "poll", "--gap", "0"} << "reply"
                                        << "5" << poll << 0;
     QTest::newRow("command line alone") << QStringList{"--pace", "reply"} << ""
                                         << "" << reply << 0;
