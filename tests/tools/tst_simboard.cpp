@@ -23,6 +23,14 @@
 
 namespace {
 
+// Milliseconds as the microseconds the simulator keeps its time in.
+QList<qint64> ms(QList<qint64> times)
+{
+    for (qint64 &time : times)
+        time *= 1000;
+    return times;
+}
+
 const QByteArray Line1 = ":10010000214601360121470136007EFE09D2190140";
 const QByteArray Line2 = ":100110002146017E17C20001FF5F16002148011928";
 const QByteArray Line2Changed = ":100110002146017E17C20001FF5F16002148011929";
@@ -460,7 +468,7 @@ void TestSimBoard::randomSelection()
 void TestSimBoard::replyOnTheWire_data()
 {
     QTest::addColumn<ReplyStyle>("style");
-    QTest::addColumn<QList<int>>("waits");
+    QTest::addColumn<QList<qint64>>("waits"); // microseconds
     QTest::addColumn<QList<QByteArray>>("chunks");
     const QByteArray ok = QByteArray::fromHex("01424F4BD5CB");
     const QByteArray spoilt = ok.chopped(1) + char(0xCB ^ 0x5A);
@@ -479,52 +487,53 @@ void TestSimBoard::replyOnTheWire_data()
     ReplyStyle everything = style(Framing::Rtu, {"garbage", "bad-crc", "split", "trailing"});
     everything.splitPoint = SplitPoint::After;
 
-    QTest::newRow("RTU") << style(Framing::Rtu, {}) << QList<int>{0} << QList<QByteArray>{ok};
-    QTest::newRow("plain") << style(Framing::Plain, {}) << QList<int>{0}
+    QTest::newRow("RTU") << style(Framing::Rtu, {}) << ms({0}) << QList<QByteArray>{ok};
+    QTest::newRow("plain") << style(Framing::Plain, {}) << ms({0})
                            << QList<QByteArray>{"OK\r\n"};
-    QTest::newRow("split") << style(Framing::Rtu, {"split"}) << QList<int>{0, 30}
+    QTest::newRow("split") << style(Framing::Rtu, {"split"}) << ms({0, 30})
                            << QList<QByteArray>{ok.left(3), ok.mid(3)};
-    QTest::newRow("garbage") << style(Framing::Rtu, {"garbage"}) << QList<int>{0}
+    QTest::newRow("garbage") << style(Framing::Rtu, {"garbage"}) << ms({0})
                              << QList<QByteArray>{garbage + ok};
-    QTest::newRow("bad CRC") << style(Framing::Rtu, {"bad-crc"}) << QList<int>{0}
+    QTest::newRow("bad CRC") << style(Framing::Rtu, {"bad-crc"}) << ms({0})
                              << QList<QByteArray>{spoilt + ok};
     QTest::newRow("bad CRC has nothing to spoil in plain")
-        << style(Framing::Plain, {"bad-crc"}) << QList<int>{0} << QList<QByteArray>{"OK\r\n"};
-    QTest::newRow("silent") << style(Framing::Rtu, {"silent"}) << QList<int>{}
+        << style(Framing::Plain, {"bad-crc"}) << ms({0}) << QList<QByteArray>{"OK\r\n"};
+    QTest::newRow("silent") << style(Framing::Rtu, {"silent"}) << ms({})
                             << QList<QByteArray>{};
     QTest::newRow("silent wins over the rest")
-        << style(Framing::Rtu, {"silent", "garbage-run", "late"}) << QList<int>{}
+        << style(Framing::Rtu, {"silent", "garbage-run", "late"}) << ms({})
         << QList<QByteArray>{};
-    QTest::newRow("trailing") << style(Framing::Rtu, {"trailing"}) << QList<int>{0}
+    QTest::newRow("trailing") << style(Framing::Rtu, {"trailing"}) << ms({0})
                               << QList<QByteArray>{ok + zero};
     QTest::newRow("trailing bytes of our own")
-        << ownTrailing << QList<int>{0} << QList<QByteArray>{ok + QByteArray::fromHex("FF00")};
+        << ownTrailing << ms({0}) << QList<QByteArray>{ok + QByteArray::fromHex("FF00")};
     QTest::newRow("trailing after the last piece")
-        << style(Framing::Rtu, {"split", "trailing"}) << QList<int>{0, 30}
+        << style(Framing::Rtu, {"split", "trailing"}) << ms({0, 30})
         << QList<QByteArray>{ok.left(3), ok.mid(3) + zero};
-    QTest::newRow("late") << style(Framing::Rtu, {"late"}) << QList<int>{4000}
+    QTest::newRow("late") << style(Framing::Rtu, {"late"}) << ms({4000})
                           << QList<QByteArray>{ok};
     QTest::newRow("late holds the first piece, latency on top")
-        << slowAndLate << QList<int>{920, 30} << QList<QByteArray>{ok.left(3), ok.mid(3)};
+        << slowAndLate << ms({920, 30}) << QList<QByteArray>{ok.left(3), ok.mid(3)};
     QTest::newRow("all around the reply")
-        << everything << QList<int>{0, 30}
+        << everything << ms({0, 30})
         << QList<QByteArray>{garbage + spoilt + ok.left(1), ok.mid(1) + zero};
-    QTest::newRow("latency") << slow << QList<int>{20} << QList<QByteArray>{ok};
-    // 50 command bytes take 4.3 ms and 6 reply bytes 0.5 ms, each rounded up.
-    QTest::newRow("wire pacing") << paced << QList<int>{20 + 5 + 1} << QList<QByteArray>{ok};
+    QTest::newRow("latency") << slow << ms({20}) << QList<QByteArray>{ok};
+    // 50 command bytes take 4340 us and 6 reply bytes 521 us, to the microsecond.
+    QTest::newRow("wire pacing") << paced << QList<qint64>{20000 + 4340 + 521}
+                                 << QList<QByteArray>{ok};
 }
 
 void TestSimBoard::replyOnTheWire()
 {
     QFETCH(ReplyStyle, style);
-    QFETCH(QList<int>, waits);
+    QFETCH(QList<qint64>, waits);
     QFETCH(QList<QByteArray>, chunks);
     Dice dice(1);
     const ReplyPlan plan = planReply(style, 1, "OK", 2, 50, dice);
-    QList<int> planWaits;
+    QList<qint64> planWaits;
     QList<QByteArray> planChunks;
     for (const WireChunk &chunk : plan.chunks) {
-        planWaits << chunk.waitMs;
+        planWaits << chunk.waitUs;
         planChunks << chunk.bytes;
     }
     QCOMPARE(planChunks, chunks);
@@ -626,9 +635,9 @@ void TestSimBoard::garbageRun()
     QCOMPARE(plan.chunks.size(), 2);
     const QByteArray run = plan.chunks.first().bytes;
     QCOMPARE(run.size(), 16384);
-    QCOMPARE(plan.chunks.first().waitMs, 0);
+    QCOMPARE(plan.chunks.first().waitUs, 0);
     QCOMPARE(plan.chunks.last().bytes, framedReply(framing, quint8(address), "OK"));
-    QCOMPARE(plan.chunks.last().waitMs, style.splitGapMs);
+    QCOMPARE(plan.chunks.last().waitUs, style.splitGapMs * 1000);
 
     QSet<char> seen;
     for (const char b : run) {
@@ -650,13 +659,13 @@ void TestSimBoard::lateRepliesKeepOrder_data()
     QTest::addColumn<QList<qint64>>("dues"); // of the writes, in the order they go out
     // The first reply's command comes at 0 ms, the second's at 10 ms.
     QTest::newRow("late first holds the second behind it") << "1"
-                                                           << "" << 0 << QList<qint64>{4000, 4000};
+                                                           << "" << 0 << ms({4000, 4000});
     QTest::newRow("late second") << "2"
-                                 << "" << 0 << QList<qint64>{0, 4010};
+                                 << "" << 0 << ms({0, 4010});
     QTest::newRow("late and split first") << "1"
-                                          << "1" << 0 << QList<qint64>{4000, 4030, 4030};
+                                          << "1" << 0 << ms({4000, 4030, 4030});
     QTest::newRow("latency on top") << "1"
-                                    << "" << 20 << QList<qint64>{4020, 4040};
+                                    << "" << 20 << ms({4020, 4040});
 }
 
 void TestSimBoard::lateRepliesKeepOrder()
@@ -673,15 +682,15 @@ void TestSimBoard::lateRepliesKeepOrder()
     Dice dice(1);
     ReplyQueue queue;
     queue.add(0, planReply(style, 1, "FIRST", 1, 10, dice).chunks, QStringLiteral("first"));
-    queue.add(10, planReply(style, 1, "SECOND", 2, 10, dice).chunks, QStringLiteral("second"));
+    queue.add(10000, planReply(style, 1, "SECOND", 2, 10, dice).chunks, QStringLiteral("second"));
 
-    QCOMPARE(queue.nextDueMs().value_or(-1), dues.first());
+    QCOMPARE(queue.nextDueUs().value_or(-1), dues.first());
     QVERIFY(!queue.takeDue(dues.first() - 1));
     QList<qint64> found;
     QByteArray bytes;
     QStringList logLines;
     while (const std::optional<ReplyQueue::Write> write = queue.takeDue(dues.last())) {
-        found << write->dueMs;
+        found << write->dueUs;
         bytes += write->bytes;
         if (!write->logLine.isEmpty())
             logLines << write->logLine;
@@ -689,7 +698,7 @@ void TestSimBoard::lateRepliesKeepOrder()
     QCOMPARE(found, dues);
     QCOMPARE(bytes, framedReply(Framing::Rtu, 1, "FIRST") + framedReply(Framing::Rtu, 1, "SECOND"));
     QCOMPARE(logLines, (QStringList{"first", "second"}));
-    QVERIFY(!queue.nextDueMs());
+    QVERIFY(!queue.nextDueUs());
 }
 
 void TestSimBoard::addressList_data()

@@ -7,7 +7,13 @@ namespace {
 // Bytes a bus turning round might produce; neither is a device address.
 const QByteArray Garbage("\x00\xFF\x00", 3);
 
-constexpr qint64 BytesPerSecond = 115200 / 10;
+constexpr qint64 BitsPerSecond = 115200;
+constexpr qint64 BitsPerByte = 10; // start, 8 data, stop
+
+qint64 microseconds(int ms)
+{
+    return qint64(ms) * 1000;
+}
 
 // The bytes line noise is drawn from. Without upper-case letters, "=", CR and
 // LF no reply keyword or line can form by chance in plain text; and as "B" is
@@ -64,7 +70,7 @@ ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &t
         return plan;
     if (hit(style.garbageRun, QStringLiteral("garbage run")))
         plan.chunks.append({0, garbageRun(style.garbageLength, dice)});
-    const int replyWait = plan.chunks.isEmpty() ? 0 : style.splitGapMs;
+    const qint64 replyWait = plan.chunks.isEmpty() ? 0 : microseconds(style.splitGapMs);
 
     const QByteArray reply = framedReply(style.framing, address, text);
     QByteArray front;
@@ -78,7 +84,7 @@ ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &t
     if (hit(style.split, QStringLiteral("split"))) {
         const qsizetype cut = cutAfter(style, reply.size(), dice);
         plan.chunks.append({replyWait, front + reply.left(cut)});
-        plan.chunks.append({style.splitGapMs, reply.mid(cut)});
+        plan.chunks.append({microseconds(style.splitGapMs), reply.mid(cut)});
     } else {
         plan.chunks.append({replyWait, front + reply});
     }
@@ -86,17 +92,17 @@ ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &t
         plan.chunks.last().bytes += style.trailingBytes;
 
     if (hit(style.late, QStringLiteral("late")))
-        plan.chunks.first().waitMs += style.lateMs;
-    plan.chunks.first().waitMs += style.latencyMs;
+        plan.chunks.first().waitUs += microseconds(style.lateMs);
+    plan.chunks.first().waitUs += microseconds(style.latencyMs);
     if (style.wirePacing) {
-        plan.chunks.first().waitMs += wireMs(commandBytes);
+        plan.chunks.first().waitUs += wireUs(commandBytes);
         for (WireChunk &chunk : plan.chunks)
-            chunk.waitMs += wireMs(chunk.bytes.size());
+            chunk.waitUs += wireUs(chunk.bytes.size());
     }
     return plan;
 }
 
-int wireMs(qsizetype bytes)
+qint64 wireUs(qsizetype bytes)
 {
-    return int((bytes * 1000 + BytesPerSecond - 1) / BytesPerSecond);
+    return (bytes * BitsPerByte * 1000000 + BitsPerSecond / 2) / BitsPerSecond;
 }

@@ -38,9 +38,10 @@ struct ReplyStyle {
 };
 
 // One write to the port, after a wait counted from the write before it (for
-// the first, from the command's arrival).
+// the first, from the command's arrival). Microseconds, as a frame on a fast
+// wire takes a few milliseconds and rounding each up would slow it by a fifth.
 struct WireChunk {
-    int waitMs = 0;
+    qint64 waitUs = 0;
     QByteArray bytes;
 };
 
@@ -59,5 +60,5 @@ QByteArray framedReply(Framing framing, quint8 address, const QByteArray &text);
 ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &text, int ordinal,
                     qsizetype commandBytes, Dice &dice);
 
-// The time bytes take at 115200 baud 8N1, in whole milliseconds rounded up.
-int wireMs(qsizetype bytes);
+// The time bytes take at 115200 baud 8N1, in microseconds.
+qint64 wireUs(qsizetype bytes);

@@ -1,26 +1,26 @@
 #include "bootline-sim/replyqueue.h"
 
-void ReplyQueue::add(qint64 nowMs, const QList<WireChunk> &chunks, const QString &logLine)
+void ReplyQueue::add(qint64 nowUs, const QList<WireChunk> &chunks, const QString &logLine)
 {
-    qint64 due = m_writes.isEmpty() ? nowMs : qMax(nowMs, m_writes.last().dueMs);
+    qint64 due = m_writes.isEmpty() ? nowUs : qMax(nowUs, m_writes.last().dueUs);
     QString line = logLine;
     for (const WireChunk &chunk : chunks) {
-        due += chunk.waitMs;
+        due += chunk.waitUs;
         m_writes.append({due, chunk.bytes, line});
         line.clear();
     }
 }
 
-std::optional<ReplyQueue::Write> ReplyQueue::takeDue(qint64 nowMs)
+std::optional<ReplyQueue::Write> ReplyQueue::takeDue(qint64 nowUs)
 {
-    if (m_writes.isEmpty() || m_writes.first().dueMs > nowMs)
+    if (m_writes.isEmpty() || m_writes.first().dueUs > nowUs)
         return std::nullopt;
     return m_writes.takeFirst();
 }
 
-std::optional<qint64> ReplyQueue::nextDueMs() const
+std::optional<qint64> ReplyQueue::nextDueUs() const
 {
     if (m_writes.isEmpty())
         return std::nullopt;
-    return m_writes.first().dueMs;
+    return m_writes.first().dueUs;
 }

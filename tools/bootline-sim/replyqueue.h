@@ -8,25 +8,25 @@
 #include <QtGlobal>
 #include <optional>
 
-// The writes waiting for their time, on a clock in milliseconds that the
+// The writes waiting for their time, on a clock in microseconds that the
 // caller keeps.
 class ReplyQueue {
 public:
     struct Write {
-        qint64 dueMs;
+        qint64 dueUs;
         QByteArray bytes;
         QString logLine; // printed when the bytes go out; empty after a reply's first write
     };
 
-    // A reply's writes, timed from nowMs or from the last write queued,
+    // A reply's writes, timed from nowUs or from the last write queued,
     // whichever is later: replies keep their order even when one is held
     // back longer than the next.
-    void add(qint64 nowMs, const QList<WireChunk> &chunks, const QString &logLine);
+    void add(qint64 nowUs, const QList<WireChunk> &chunks, const QString &logLine);
 
-    // The first write due by nowMs, taken off the queue.
-    std::optional<Write> takeDue(qint64 nowMs);
+    // The first write due by nowUs, taken off the queue.
+    std::optional<Write> takeDue(qint64 nowUs);
 
-    std::optional<qint64> nextDueMs() const;
+    std::optional<qint64> nextDueUs() const;
 
     void clear() { m_writes.clear(); }
 

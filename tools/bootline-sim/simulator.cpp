@@ -14,6 +14,9 @@ namespace {
 
 constexpr int IdleDropMs = 50;
 constexpr int ReadRetryMs = 100;
+// Timers fire to the millisecond; a write due sooner than this is slept for,
+// so that wire pacing keeps a frame's true length and not one rounded up.
+constexpr qint64 SleepBelowUs = 1000;
 
 } // namespace
 
@@ -29,6 +32,7 @@ Simulator::Simulator(int masterFd, const Options &options, QIODevice *record, QO
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(IdleDropMs);
     m_sendTimer.setSingleShot(true);
+    m_sendTimer.setTimerType(Qt::PreciseTimer);
     m_clock.start();
     connect(&m_readNotifier, &QSocketNotifier::activated, this, &Simulator::readHost);
     connect(&m_idleTimer, &QTimer::timeout, this, &Simulator::dropBrokenCommand);
@@ -88,20 +92,34 @@ void Simulator::take(const Received &received)
             log(outcome.replyLog);
         return;
     }
-    m_queue.add(m_clock.elapsed(), outcome.chunks, outcome.replyLog);
+    m_queue.add(nowUs(), outcome.chunks, outcome.replyLog);
     sendDue();
 }
 
 void Simulator::sendDue()
 {
-    const qint64 now = m_clock.elapsed();
-    while (const std::optional<ReplyQueue::Write> due = m_queue.takeDue(now)) {
-        if (!due->logLine.isEmpty())
-            log(due->logLine);
-        write(due->bytes);
+    for (;;) {
+        const qint64 now = nowUs();
+        while (const std::optional<ReplyQueue::Write> due = m_queue.takeDue(now)) {
+            if (!due->logLine.isEmpty())
+                log(due->logLine);
+            write(due->bytes);
+        }
+        const std::optional<qint64> next = m_queue.nextDueUs();
+        if (!next)
+            return;
+        const qint64 waitUs = *next - now;
+        if (waitUs >= SleepBelowUs) {
+            m_sendTimer.start(int(waitUs / 1000)); // early by under a millisecond, then slept
+            return;
+        }
+        ::usleep(useconds_t(waitUs));
     }
-    if (const std::optional<qint64> next = m_queue.nextDueMs())
-        m_sendTimer.start(int(*next - now));
+}
+
+qint64 Simulator::nowUs() const
+{
+    return m_clock.nsecsElapsed() / 1000;
 }
 
 void Simulator::write(const QByteArray &bytes)

@@ -31,6 +31,7 @@ private:
     void readHost();
     void take(const Received &received);
     void sendDue();
+    qint64 nowUs() const;
     void write(const QByteArray &bytes);
     void record(const QByteArray &bytes);
     void dropBrokenCommand();
