@@ -22,6 +22,10 @@ private slots:
     void replyPaceTakesAReplyAsSoonAsItIsWhole_data();
     void replyPaceTakesAReplyAsSoonAsItIsWhole();
     void pollPaceWaitsForThePoll();
+    void idlePollSleepsUntilTheBlink();
+    void bytesOrASendWakeASleepingPoll_data();
+    void bytesOrASendWakeASleepingPoll();
+    void sleepingPollStillBlinksOnTime();
 };
 
 const QByteArray okFrom1 = QByteArray::fromHex("01424F4BD5CB");
@@ -269,6 +273,72 @@ void TestReceivePoller::pollPaceWaitsForThePoll()
     QVERIFY(!t.timer("ReplyGap")->isActive());
     t.engine.receivePollTick();
     QCOMPARE(t.port->writes.size(), 1);
+}
+
+// The poll timer's own tick, as the event loop would deliver it.
+void pollTimerFires(TestEngine &t)
+{
+    QVERIFY(QMetaObject::invokeMethod(t.timer("TMRComm"), "timeout"));
+}
+
+void TestReceivePoller::idlePollSleepsUntilTheBlink()
+{
+    TestEngine t;
+    openAt1(t);
+    Timer *poll = t.timer("TMRComm");
+    QCOMPARE(poll->interval(), 20);
+    pollTimerFires(t);
+    QCOMPARE(t.engine.state.BlinkTicks, qint16(1));
+    QVERIFY(poll->isActive());
+    QCOMPARE(poll->interval(), 9 * 20); // the next tick that has anything to do is the blink
+
+    t.engine.closePort();
+    t.engine.openPort(); // and a fresh port polls every 20 ms again
+    QCOMPARE(poll->interval(), 20);
+}
+
+void TestReceivePoller::bytesOrASendWakeASleepingPoll_data()
+{
+    QTest::addColumn<bool>("send");
+    QTest::newRow("bytes") << false;
+    QTest::newRow("a send") << true;
+}
+
+void TestReceivePoller::bytesOrASendWakeASleepingPoll()
+{
+    QFETCH(bool, send);
+    TestEngine t;
+    openAt1(t);
+    Timer *poll = t.timer("TMRComm");
+    pollTimerFires(t);
+    QVERIFY(poll->interval() > 20);
+    if (send)
+        t.engine.queryBoard();
+    else
+        t.port->arrive(okFrom1);
+    QVERIFY(poll->isActive());
+    QVERIFY2(poll->remainingTime() <= 20, qPrintable(QString::number(poll->remainingTime())));
+    if (send)
+        return;
+    QVERIFY(t.port->writes.isEmpty()); // the poll pace still waits for the tick
+    pollTimerFires(t);
+    QCOMPARE(t.port->writes.size(), 1); // the reply was taken and the next line sent
+    QCOMPARE(poll->interval(), 20);     // and the poll stays awake for its reply
+}
+
+// Real time, half a second: the lamp still changes every 200 ms while the
+// poll sleeps, and the program wakes a few times instead of 25.
+void TestReceivePoller::sleepingPollStillBlinksOnTime()
+{
+    TestEngine t;
+    openAt1(t);
+    QSignalSpy colours(&t.engine, &Engine::lampColourChanged);
+    QSignalSpy ticks(t.timer("TMRComm"), &QTimer::timeout);
+    QTest::qWait(500);
+    QCOMPARE(colours.size(), 2);
+    QCOMPARE(colours.at(0).at(0).value<quint32>(), Colour::Grey);
+    QCOMPARE(colours.at(1).at(0).value<quint32>(), Colour::White);
+    QVERIFY2(ticks.size() <= 4, qPrintable(QString::number(ticks.size())));
 }
 
 QTEST_GUILESS_MAIN(TestReceivePoller)

@@ -21,9 +21,12 @@ Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
     ReplyWatch->setSingleShot(true);
     ReplyGap->setObjectName(QStringLiteral("ReplyGap"));
     ReplyGap->setSingleShot(true);
-    MSComm1->setArrivalHandler([this] { run([this] { bytesArrived(); }); });
+    MSComm1->setArrivalHandler([this] {
+        wakePoll();
+        run([this] { bytesArrived(); });
+    });
     connect(Timer3, &QTimer::timeout, this, [this] { run([this] { probeTick(); }); });
-    connect(TMRComm, &QTimer::timeout, this, [this] { run([this] { receivePollTick(); }); });
+    connect(TMRComm, &QTimer::timeout, this, [this] { run([this] { pollTimerFired(); }); });
     connect(ReplyWatch, &QTimer::timeout, this, [this] { run([this] { replyOverdue(); }); });
     connect(ReplyGap, &QTimer::timeout, this, [this] { run([this] { takeRepliesNow(); }); });
 }

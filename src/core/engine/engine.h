@@ -5,6 +5,7 @@
 #include "protocol/replykeyword.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -162,13 +163,17 @@ private:
     void setSendEnabled(bool enabled) { show(m_sendEnabled, enabled, &Engine::sendEnabledChanged); }
 
     // receivepoller.cpp
+    void pollTimerFired();
+    void startPoll();
+    void restartPoll();
+    void wakePoll();
     void blinkLamp();
     void takeReplies();
     void takeRtuReply();
 
     std::unique_ptr<SerialPort> MSComm1;
     Timer *Timer3;     // connection probe, 200 ms
-    Timer *TMRComm;    // receive poll, 20 ms
+    Timer *TMRComm;    // receive poll, 20 ms; sleeps between blinks while nothing comes
     Timer *ReplyWatch; // the reply to a line is overdue, 3 s after it went out
     Timer *ReplyGap;   // reply pace: a quiet line, or the gap before a reply is taken
 
@@ -177,6 +182,7 @@ private:
     QString m_newAddress;
     int m_rtu = 1;
     QString m_portError;
+    QElapsedTimer m_sincePoll; // the last poll tick, or the send that put the next one off
     Pace m_pace = Pace::Poll;
     int m_replyGapMs = 0;
 

@@ -11,10 +11,7 @@ qint16 Engine::WriteCOM32(QByteArray &COMString)
         if (!MSComm1->isOpen())
             return 0;
         setLampColour(Colour::SendGreen);
-        if (TMRComm->isEnabled()) { // the next poll comes one whole interval after this send
-            TMRComm->setEnabled(false);
-            TMRComm->setEnabled(true);
-        }
+        restartPoll();
         if (m_rtu == 1) {
             COMString.prepend(char(addressByte(m_address)));
             COMString += CRC16(COMString);

@@ -37,7 +37,7 @@ void Engine::openPort()
         setBarColour(Colour::Navy);
         SwitchTags();
         state.forgetReceived();
-        TMRComm->setEnabled(true);
+        startPoll();
     } catch (const std::exception &error) {
         m_portError = QString::fromUtf8(error.what());
         if (const auto *runtimeError = dynamic_cast<const RuntimeError *>(&error))

@@ -4,13 +4,65 @@
 #include "link/rtuframe.h"
 #include "shared/counter.h"
 
+#include <cmath>
+
 namespace {
 
 // A plain reply without its CR LF is taken once the line has been quiet for
 // this long: a few character times, as near as a timer gets.
 constexpr int QuietLineMs = 2;
 
+constexpr int PollMs = 20;
+constexpr int TicksPerBlink = 10;
+
 } // namespace
+
+// TMRComm's tick. On an idle line most ticks would find nothing, yet each
+// wakes the program: so when a tick finds nothing waiting, the poll sleeps
+// until the lamp's next blink, and bytes coming in wake it for the tick it
+// would have had. The lamp blinks, replies are taken and a lost device is
+// seen on the same 20 ms ticks as before, with a tenth of the wake-ups.
+void Engine::pollTimerFired()
+{
+    const auto ticksPassed = qMax(1L, std::lround(double(m_sincePoll.elapsed()) / PollMs));
+    state.BlinkTicks = qint16(state.BlinkTicks + ticksPassed - 1); // slept through, still counted
+    m_sincePoll.start();
+    const bool nothingWaiting = MSComm1->charactersWaiting() == 0;
+    receivePollTick();
+    if (!TMRComm->isEnabled())
+        return; // the port was lost and closed
+    const int next = nothingWaiting ? (TicksPerBlink - state.BlinkTicks) * PollMs : PollMs;
+    if (TMRComm->interval() != next)
+        TMRComm->start(next);
+}
+
+void Engine::startPoll()
+{
+    if (TMRComm->isEnabled())
+        return;
+    TMRComm->setInterval(PollMs);
+    m_sincePoll.start();
+    TMRComm->setEnabled(true);
+}
+
+// A send puts the next poll one whole interval off, awake.
+void Engine::restartPoll()
+{
+    if (!TMRComm->isEnabled())
+        return;
+    if (TMRComm->interval() > PollMs) // asleep: the ticks so far still count for the blink
+        state.BlinkTicks = qint16(state.BlinkTicks + m_sincePoll.elapsed() / PollMs);
+    m_sincePoll.start();
+    TMRComm->start(PollMs);
+}
+
+// Bytes came in while the poll slept: it wakes on the next tick of its 20 ms.
+void Engine::wakePoll()
+{
+    if (!TMRComm->isEnabled() || TMRComm->interval() <= PollMs)
+        return;
+    TMRComm->start(int(PollMs - m_sincePoll.elapsed() % PollMs));
+}
 
 // Takes in whatever the board sent since the last tick. A failure ends the
 // tick silently: the next tick simply tries again.
@@ -77,7 +129,7 @@ void Engine::takeReplies()
 void Engine::blinkLamp()
 {
     increment(state.BlinkTicks);
-    if (state.BlinkTicks < 10)
+    if (state.BlinkTicks < TicksPerBlink)
         return;
     state.BlinkTicks = 0;
     setLampColour(m_lampColour == Colour::White ? Colour::Grey : Colour::White);

@@ -2,6 +2,7 @@
 
 #include "link/serialport.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 
 // The serial line on a real device through Qt Serial Port.
@@ -31,5 +32,6 @@ private:
     QString m_devicePath; // given as it stands; empty: by port number
     qint16 m_portNumber = 0;
     bool m_lost = false;
+    mutable QElapsedTimer m_sinceLookedForDevice;
     std::function<void()> m_arrival;
 };
