@@ -54,7 +54,12 @@ void frmSerial::bindPanel()
 {
     Engine *engine = m_engine;
     connect(engine, &Engine::statusChanged, Label2, &QLabel::setText);
-    connect(engine, &Engine::answerChanged, Text8, &QLineEdit::setText);
+    // Every reply sets the answer, mostly to what it shows already; a line
+    // edit lays its text out again even then, so that is left out.
+    connect(engine, &Engine::answerChanged, Text8, [this](const QString &answer) {
+        if (Text8->text() != answer)
+            Text8->setText(answer);
+    });
     connect(engine, &Engine::addressChanged, Text1, &QLineEdit::setText);
     connect(engine, &Engine::progressTextChanged, vbalProgressBar1, &ProgressBar::setText);
     connect(engine, &Engine::barColourChanged, vbalProgressBar1,

@@ -16,5 +16,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void repaintIfChanged();
+
     QColor m_fill = Qt::white;
+    QColor m_painted = Qt::white; // what the screen shows
+    bool m_checkQueued = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QStaticText>
 #include <QWidget>
 
 // A progress bar filled in its bar colour up to position / maximum, with a
@@ -23,7 +24,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    int filledWidth() const; // in pixels, inside the border
     QString m_text;
+    QStaticText m_laidOutText; // laid out once, not on every repaint of the bar
     QColor m_barColor;
     int m_position = 0;
     int m_maximum = 100;

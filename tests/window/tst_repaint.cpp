@@ -1,0 +1,136 @@
+#include "fakes/testwindow.h"
+
+#include <QImage>
+#include <QScreen>
+#include <QTest>
+
+// Paint what changed: during a download every reply touches the lamp, the
+// answer box and the bar, and a window that repaints them all on every line
+// spends its time painting.
+class TestRepaint : public QObject {
+    Q_OBJECT
+private slots:
+    void lampFlipWithinOneEventIsNotPainted();
+    void barRepaintsOnlyWhenTheFillMoves();
+    void barPaintedPieceByPieceLooksAsPaintedWhole_data();
+    void barPaintedPieceByPieceLooksAsPaintedWhole();
+    void sameAnswerLeavesTheBoxAlone();
+};
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+void settle()
+{
+    for (int turn = 0; turn < 3; ++turn)
+        QCoreApplication::processEvents();
+}
+
+void TestRepaint::lampFlipWithinOneEventIsNotPainted()
+{
+    TestWindow t;
+    t.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&t.window));
+    Lamp *lamp = t.lamp();
+    lamp->setVisible(true);
+    lamp->setFillColor(Qt::green);
+    settle();
+    PaintCounter counter(lamp);
+
+    lamp->setFillColor(Qt::red); // a reply came...
+    lamp->setFillColor(Qt::green); // ...and the next line went out
+    settle();
+    QCOMPARE(counter.paints, 0);
+
+    lamp->setFillColor(Qt::red);
+    settle();
+    QCOMPARE(counter.paints, 1);
+    QCOMPARE(lamp->grab().toImage().pixelColor(lamp->rect().center()), QColor(Qt::red));
+}
+
+void TestRepaint::barRepaintsOnlyWhenTheFillMoves()
+{
+    TestWindow t;
+    t.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&t.window));
+    ProgressBar *bar = t.progress();
+    bar->setMaximum(9000);
+    bar->setText("DOWNLOAD");
+    settle();
+    PaintCounter counter(bar);
+    for (int line = 1; line <= 9000; ++line) {
+        bar->setPosition(line);
+        QCoreApplication::processEvents();
+    }
+    // One paint for each pixel the fill grows by, at most.
+    QVERIFY2(counter.paints <= bar->width(), qPrintable(QString::number(counter.paints)));
+    QVERIFY(counter.paints > 0);
+}
+
+void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole_data()
+{
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<QList<int>>("positions");
+    QTest::newRow("a long file") << 9000 << QList<int>{1, 2, 30, 31, 4500, 8999, 9000};
+    QTest::newRow("a short file") << 3 << QList<int>{1, 2, 3};
+    QTest::newRow("back to the start for the verify pass") << 40 << QList<int>{39, 40, 0, 1, 2};
+    QTest::newRow("past the end") << 10 << QList<int>{5, 12};
+}
+
+void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole()
+{
+    QFETCH(int, maximum);
+    QFETCH(QList<int>, positions);
+    TestWindow t;
+    t.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&t.window));
+    ProgressBar *bar = t.progress();
+    bar->setMaximum(maximum);
+    bar->setText("VERIFY");
+    bar->setBarColor(Qt::blue);
+    for (const int position : positions) {
+        bar->setPosition(position);
+        settle();
+    }
+    // What the screen holds: the window's backing store, not a fresh paint.
+    const QRect onWindow(bar->mapTo(&t.window, QPoint(0, 0)), bar->size());
+    const QImage shown = t.window.screen()
+                             ->grabWindow(t.window.winId(), onWindow.x(), onWindow.y(),
+                                          onWindow.width(), onWindow.height())
+                             .toImage();
+    bar->update(); // the whole bar painted afresh
+    settle();
+    const QImage whole = bar->grab().toImage();
+    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), whole.convertToFormat(QImage::Format_RGB32));
+}
+
+void TestRepaint::sameAnswerLeavesTheBoxAlone()
+{
+    TestWindow t;
+    QLineEdit *answer = t.box("Text8");
+    t.port->setOpen(true);
+    t.engine.state.RxText = "BOK";
+    t.engine.Com_Parser();
+    QCOMPARE(answer->text(), QStringLiteral("BOK"));
+    answer->setCursorPosition(1);
+    t.engine.Com_Parser(); // the same reply again
+    QCOMPARE(answer->cursorPosition(), 1);
+    t.engine.state.RxText = "BERROR";
+    t.engine.Com_Parser();
+    QCOMPARE(answer->text(), QStringLiteral("BERROR"));
+}
+
+QTEST_MAIN(TestRepaint)
+#include "tst_repaint.moc"
