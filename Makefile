@@ -3,9 +3,10 @@
 #   make test   install what is missing, build, run every test headless
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+BENCH_DIR ?= build-bench
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test build deps clean soak package sanitize fuzz-replay fuzz tidy
+.PHONY: run test build deps clean soak package sanitize fuzz-replay fuzz tidy bench
 
 run: build
 	scripts/run.sh $(BUILD_DIR)
@@ -43,6 +44,14 @@ build: deps
 soak: build
 	$(BUILD_DIR)/tests/bootline-soak --lines $(or $(SOAK_LINES),20000)
 
+# Speed against bootline-sim, in a release build of its own: a table, then
+# bench/results.md and bench/speed.png. About 30 minutes; BENCH_OPTIONS=--help
+# tells how to time other sizes.
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BENCH_DIR) --parallel 2 --target bootline-bench
+	$(BENCH_DIR)/bin/bootline-bench $(BENCH_OPTIONS)
+
 # The .deb, in the build folder.
 package: build
 	cmake --build $(BUILD_DIR) --target package
@@ -51,4 +60,4 @@ deps:
 	scripts/install-deps.sh
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) build-fuzz
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) build-fuzz

@@ -7,6 +7,8 @@ packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core
           clang libclang-rt-14-dev clang-tidy) # the fuzz targets and static checks of make test
 # Packing and checking the .deb (make package, make test).
 packages+=(dpkg-dev desktop-file-utils lintian)
+# The plot of make bench.
+packages+=(gnuplot-nox)
 
 if ! command -v dpkg-query >/dev/null; then
     echo "Not a Debian system: make sure CMake 3.25+, a C++20 compiler and Qt 6.4+" \

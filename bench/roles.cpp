@@ -1,0 +1,198 @@
+#include "roles.h"
+
+#include "fakes/testwindow.h"
+#include "link/portname.h"
+#include "link/rtuframe.h"
+#include "protocol/commands.h"
+#include "window/startup.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int ReadyTimeoutMs = 10000;
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &time) { return double(time.tv_sec) + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void report(const char *key, double value)
+{
+    std::printf("%s=%.6f\n", key, value);
+    std::fflush(stdout);
+}
+
+// Runs the event loop until done() holds, checked each time the engine
+// shows something, or until timeoutMs.
+bool waitFor(Engine &engine, const std::function<bool()> &done, int timeoutMs)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    const auto check = [&] {
+        if (done())
+            loop.quit();
+    };
+    QObject::connect(&engine, &Engine::statusChanged, &loop, check);
+    QObject::connect(&engine, &Engine::progressTextChanged, &loop, check);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+// A window shown offscreen, on the real port, its board found.
+struct ShownWindow : WindowUnderTest {
+    ShownWindow(const QString &port, Engine::Pace pace) : WindowUnderTest(nullptr)
+    {
+        rtu()->setChecked(true);
+        box("txt")->setText(port);
+        box("Text1")->setText(QStringLiteral("1"));
+        engine.setPace(pace);
+        window.show();
+        button("BTNOpenCom")->click();
+    }
+    bool ready()
+    {
+        return waitFor(
+            engine, [this] { return engine.status() == QStringLiteral("READY"); }, ReadyTimeoutMs);
+    }
+};
+
+QList<QByteArray> fileLines(const QString &file)
+{
+    QFile hex(file);
+    if (!hex.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines;
+    for (const QByteArray &line : hex.readAll().split('\n')) {
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    }
+    return lines;
+}
+
+} // namespace
+
+int runWindowJob(const QString &port, Engine::Pace pace, const QString &file)
+{
+    ShownWindow shown(port, pace);
+    if (!shown.ready())
+        return 2;
+    // Timed from the first line out, as the bare loop is.
+    int frames = 0;
+    QElapsedTimer clock;
+    QObject::connect(&shown.engine, &Engine::frameWritten, [&frames, &clock] {
+        if (frames++ == 0)
+            clock.start();
+    });
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer loading;
+    loading.start();
+    shown.dialog->choice = file;
+    shown.button("Command3")->click(); // loads the file, then the first line goes out
+    report("load_ms", double(loading.nsecsElapsed()) / 1e6);
+    const int lines = int(fileLines(file).size());
+    const bool ended = waitFor(
+        shown.engine, [&shown] { return shown.engine.progressText() == QStringLiteral("END"); },
+        30000 + lines * 200);
+    report("job_seconds", double(clock.nsecsElapsed()) / 1e9);
+    report("job_cpu_seconds", cpuSeconds() - cpuBefore);
+    report("frames", frames);
+    return ended ? 0 : 3;
+}
+
+int runWindowIdle(const QString &port, Engine::Pace pace, int seconds)
+{
+    ShownWindow shown(port, pace);
+    if (!shown.ready())
+        return 2;
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    report("idle_cpu_percent", 100 * (cpuSeconds() - cpuBefore) / (double(clock.elapsed()) / 1000));
+    return 0;
+}
+
+int runBareLoop(const QString &port, const QString &file)
+{
+    QList<QByteArray> frames;
+    const QList<QByteArray> lines = fileLines(file);
+    for (const Command::LineForm form : {Command::LineForm::Download, Command::LineForm::Verify}) {
+        for (const QByteArray &line : lines)
+            frames << rtuFrame(1, Command::line(line, form));
+    }
+    QSerialPort serial(deviceForPortNumber(portNumberOfName(port).value_or(0)));
+    serial.setBaudRate(115200);
+    if (!serial.open(QIODevice::ReadWrite))
+        return 2;
+    QTimer poll;
+    poll.setSingleShot(true);
+    poll.setTimerType(Qt::PreciseTimer);
+    poll.setInterval(20);
+    qsizetype sent = 0;
+    QByteArray received;
+    QEventLoop loop;
+    const auto writeNext = [&] {
+        if (sent == frames.size())
+            return loop.quit();
+        serial.write(frames[sent++]);
+        poll.start();
+    };
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        received += serial.readAll();
+        writeNext();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    writeNext();
+    loop.exec();
+    report("job_seconds", double(clock.nsecsElapsed()) / 1e9);
+    report("frames", double(frames.size()));
+    report("bytes_received", double(received.size()));
+    return 0;
+}
+
+int runFirstPaint(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const std::unique_ptr<frmSerial> window = showMainWindow();
+    if (!window)
+        return 1;
+    // Said once the paint is done, not as it starts.
+    class FirstPaint : public QObject {
+    public:
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint && !m_seen) {
+                m_seen = true;
+                QTimer::singleShot(0, [] {
+                    std::puts("painted");
+                    std::fflush(stdout);
+                    QCoreApplication::exit(0);
+                });
+            }
+            return false;
+        }
+
+    private:
+        bool m_seen = false;
+    } firstPaint;
+    window->installEventFilter(&firstPaint);
+    return QApplication::exec();
+}
