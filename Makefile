@@ -32,7 +32,7 @@ fuzz-replay: deps
 fuzz: deps
 	scripts/fuzz.sh run $(FUZZ_SECONDS)
 
-# clang-tidy over src/ and tools/ with the checks in .clang-tidy.
+# clang-tidy over src/, tools/ and bench/ with the checks in .clang-tidy.
 tidy: build
 	scripts/tidy.sh $(BUILD_DIR)
 

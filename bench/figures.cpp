@@ -225,7 +225,8 @@ QString markdownReport(const Figures &figures, const QString &plotFile)
                        .arg(figures.command, figures.machine);
     text += QStringLiteral(
         "Each job is a download and verify of a file of 16-byte records to bootline-sim on a "
-        "pty, timed from the first line out to the last reply in. *board* is how the simulator "
+        "pty, timed from the first line out to the last reply in; a job under 15 s is timed "
+        "three times and the middle one kept. *board* is how the simulator "
         "answered: at once, or after the time the command and its reply take on a 115200 "
         "baud 8N1 wire. The floor of the poll pace is 2N × 20 ms; the floor of the reply pace "
         "on the wire is the transmit time of every line's frame and its reply, in both passes. "

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -27,6 +28,8 @@ namespace {
 
 const QString Port = QStringLiteral("COM9"); // the tests use COM3
 constexpr double PollMs = 20;
+constexpr double ShortJobSeconds = 15;
+constexpr int RunsOfAShortJob = 3;
 
 struct Plan {
     QList<int> lines;
@@ -74,6 +77,8 @@ private:
     QString firmwareFile(int lines);
     std::optional<JobTiming> job(const QString &face, const QString &pace, bool wirePacing,
                                  int lines);
+    std::optional<JobTiming> timeOnce(const QString &face, const QString &pace, bool wirePacing,
+                                      int lines);
     double idleCpuPercent(const QString &pace);
     QList<double> startups();
 
@@ -84,18 +89,46 @@ private:
 
 QString Bench::firmwareFile(int lines)
 {
-    const QString path = m_folder.filePath(QStringLiteral("firmware-%1.hex").arg(lines));
-    if (!QFile::exists(path)) {
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        for (const QByteArray &line : benchFirmware(lines))
-            file.write(line + "\r\n");
-    }
+    QString path = m_folder.filePath(QStringLiteral("firmware-%1.hex").arg(lines));
+    QFile file(path);
+    if (file.exists())
+        return path;
+    if (!file.open(QIODevice::WriteOnly))
+        say(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    for (const QByteArray &line : benchFirmware(lines))
+        file.write(line + "\r\n");
     return path;
 }
 
+// A job of a few seconds is thrown off by a hiccup of the machine: it is
+// timed three times and the middle one kept.
 std::optional<JobTiming> Bench::job(const QString &face, const QString &pace, bool wirePacing,
                                     int lines)
+{
+    QList<JobTiming> timings;
+    for (int run = 0; run < RunsOfAShortJob; ++run) {
+        const std::optional<JobTiming> timing = timeOnce(face, pace, wirePacing, lines);
+        if (!timing)
+            return std::nullopt;
+        timings << *timing;
+        if (timing->seconds >= ShortJobSeconds)
+            break;
+    }
+    std::sort(timings.begin(), timings.end(),
+              [](const JobTiming &a, const JobTiming &b) { return a.seconds < b.seconds; });
+    const JobTiming &kept = timings[timings.size() / 2];
+    say(QStringLiteral("%1, %2 pace, board %3, %4 lines: %5 s, %6 frames%7")
+            .arg(face, pace, wirePacing ? "on a 115200 wire" : "at once")
+            .arg(lines)
+            .arg(kept.seconds, 0, 'f', 2)
+            .arg(kept.frames)
+            .arg(timings.size() > 1 ? QStringLiteral(" (the middle of %1)").arg(timings.size())
+                                    : QString()));
+    return kept;
+}
+
+std::optional<JobTiming> Bench::timeOnce(const QString &face, const QString &pace,
+                                         bool wirePacing, int lines)
 {
     QStringList boardOptions{QStringLiteral("--quiet")};
     if (wirePacing)
@@ -138,11 +171,6 @@ std::optional<JobTiming> Bench::job(const QString &face, const QString &pace, bo
         timing.floorSeconds = 2 * lines * PollMs / 1000;
     else if (wirePacing)
         timing.floorSeconds = wireFloorSeconds(benchFirmware(lines));
-    say(QStringLiteral("%1, %2 pace, board %3, %4 lines: %5 s, %6 frames")
-            .arg(face, pace, wirePacing ? "on a 115200 wire" : "at once")
-            .arg(lines)
-            .arg(timing.seconds, 0, 'f', 2)
-            .arg(timing.frames));
     return timing;
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# clang-tidy with the checks in .clang-tidy over the .cpp files in src/ and
-# tools/, from the compile database of a built folder (default build). Any
-# finding fails; the files with findings are listed at the end.
+# clang-tidy with the checks in .clang-tidy over the .cpp files in src/,
+# tools/ and bench/, from the compile database of a built folder (default
+# build). Any finding fails; the files with findings are listed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -15,7 +15,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
 run-clang-tidy-14 -p "$build" -j 2 -quiet -clang-tidy-binary clang-tidy-14 \
-    "^$PWD/(src|tools)/.*\.cpp$" >"$log" 2>&1 || status=$?
+    "^$PWD/(src|tools|bench)/.*\.cpp$" >"$log" 2>&1 || status=$?
 sed -i -E 's/\x1b\[[0-9;]*m//g' "$log" # run-clang-tidy always asks for colour
 grep -v -e '^Running clang-tidy' -e 'warnings generated' -e '^Suppressed' \
     -e '^Use -header-filter' -e 'treated as errors' -e '^clang-tidy-14 ' "$log" || true
