@@ -10,6 +10,12 @@
 
 extern char **environ;
 
+double cpuSecondsOf(const rusage &usage)
+{
+    const auto seconds = [](const timeval &time) { return double(time.tv_sec) + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 const ChildRun::Line *ChildRun::find(const QByteArray &prefix) const
 {
     for (const Line &line : lines) {
@@ -77,8 +83,7 @@ ChildRun runChild(const QString &program, const QStringList &arguments)
     while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     run.wallSeconds = double(clock.nsecsElapsed()) / 1e9;
-    const auto seconds = [](const timeval &time) { return double(time.tv_sec) + time.tv_usec / 1e6; };
-    run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    run.cpuSeconds = cpuSecondsOf(usage);
     run.peakRssMiB = double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
     if (WIFEXITED(status))
         run.exitCode = WEXITSTATUS(status);

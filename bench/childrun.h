@@ -4,6 +4,8 @@
 #include <QList>
 #include <QStringList>
 
+struct rusage;
+
 // A program run to its end, with what the kernel counted for it alone.
 struct ChildRun {
     struct Line {
@@ -21,6 +23,9 @@ struct ChildRun {
     // The number after "key=" on the first line that has it; -1 when none does.
     double value(const QByteArray &key) const;
 };
+
+// User and system time together, in seconds.
+double cpuSecondsOf(const rusage &usage);
 
 // Runs program with arguments; its standard error passes through to ours.
 ChildRun runChild(const QString &program, const QStringList &arguments);

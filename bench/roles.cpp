@@ -1,15 +1,16 @@
 #include "roles.h"
 
+#include "childrun.h"
 #include "fakes/testwindow.h"
 #include "link/portname.h"
 #include "link/rtuframe.h"
 #include "protocol/commands.h"
+#include "protocol/hexfile.h"
 #include "window/startup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -25,8 +26,7 @@ double cpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &time) { return double(time.tv_sec) + time.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return cpuSecondsOf(usage);
 }
 
 void report(const char *key, double value)
@@ -71,19 +71,6 @@ struct ShownWindow : WindowUnderTest {
     }
 };
 
-QList<QByteArray> fileLines(const QString &file)
-{
-    QFile hex(file);
-    if (!hex.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines;
-    for (const QByteArray &line : hex.readAll().split('\n')) {
-        if (!line.trimmed().isEmpty())
-            lines << line.trimmed();
-    }
-    return lines;
-}
-
 } // namespace
 
 int runWindowJob(const QString &port, Engine::Pace pace, const QString &file)
@@ -104,7 +91,7 @@ int runWindowJob(const QString &port, Engine::Pace pace, const QString &file)
     shown.dialog->choice = file;
     shown.button("Command3")->click(); // loads the file, then the first line goes out
     report("load_ms", double(loading.nsecsElapsed()) / 1e6);
-    const int lines = int(fileLines(file).size());
+    const int lines = int(HexFile::read(file).size());
     const bool ended = waitFor(
         shown.engine, [&shown] { return shown.engine.progressText() == QStringLiteral("END"); },
         30000 + lines * 200);
@@ -132,7 +119,7 @@ int runWindowIdle(const QString &port, Engine::Pace pace, int seconds)
 int runBareLoop(const QString &port, const QString &file)
 {
     QList<QByteArray> frames;
-    const QList<QByteArray> lines = fileLines(file);
+    const QList<QByteArray> lines = HexFile::read(file);
     for (const Command::LineForm form : {Command::LineForm::Download, Command::LineForm::Verify}) {
         for (const QByteArray &line : lines)
             frames << rtuFrame(1, Command::line(line, form));
