@@ -333,7 +333,7 @@ void TestReceivePoller::sleepingPollStillBlinksOnTime()
     TestEngine t;
     openAt1(t);
     QSignalSpy colours(&t.engine, &Engine::lampColourChanged);
-    QSignalSpy ticks(t.timer("TMRComm"), &QTimer::timeout);
+    QSignalSpy ticks(t.timer("TMRComm"), &Timer::timeout);
     QTest::qWait(500);
     QCOMPARE(colours.size(), 2);
     QCOMPARE(colours.at(0).at(0).value<quint32>(), Colour::Grey);

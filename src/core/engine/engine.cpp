@@ -25,10 +25,10 @@ Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
         wakePoll();
         run([this] { bytesArrived(); });
     });
-    connect(Timer3, &QTimer::timeout, this, [this] { run([this] { probeTick(); }); });
-    connect(TMRComm, &QTimer::timeout, this, [this] { run([this] { pollTimerFired(); }); });
-    connect(ReplyWatch, &QTimer::timeout, this, [this] { run([this] { replyOverdue(); }); });
-    connect(ReplyGap, &QTimer::timeout, this, [this] { run([this] { takeRepliesNow(); }); });
+    connect(Timer3, &Timer::timeout, this, [this] { run([this] { probeTick(); }); });
+    connect(TMRComm, &Timer::timeout, this, [this] { run([this] { pollTimerFired(); }); });
+    connect(ReplyWatch, &Timer::timeout, this, [this] { run([this] { replyOverdue(); }); });
+    connect(ReplyGap, &Timer::timeout, this, [this] { run([this] { takeRepliesNow(); }); });
 }
 
 Engine::~Engine() = default;

@@ -1,9 +1,126 @@
 #include "engine/timer.h"
 
-Timer::Timer(int intervalMs, QObject *parent) : QTimer(parent)
+#include <QSocketNotifier>
+#include <QTimer>
+
+#ifdef Q_OS_LINUX
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#endif
+
+// Calls the timer's ring() when its time has come: a kernel timer read through
+// the event loop on Linux, and a precise QTimer where there is none to be had.
+class Timer::Alarm {
+public:
+    explicit Alarm(Timer *owner);
+    ~Alarm();
+    Alarm(const Alarm &) = delete;
+    Alarm &operator=(const Alarm &) = delete;
+
+    void set(int ms, bool repeating); // replaces what was set, and a ring not yet heard
+    void clear();
+
+private:
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_fallback;
+};
+
+Timer::Alarm::Alarm(Timer *owner)
 {
-    setInterval(intervalMs);
-    setTimerType(Qt::PreciseTimer);
+    m_fallback.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_fallback, &QTimer::timeout, owner, &Timer::ring);
+#ifdef Q_OS_LINUX
+    m_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (m_fd < 0)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, owner, [this, owner] {
+        std::uint64_t expirations = 0;
+        // Nothing to read when the alarm was set anew after it went off.
+        if (::read(m_fd, &expirations, sizeof expirations) == sizeof expirations)
+            owner->ring();
+    });
+#endif
+}
+
+Timer::Alarm::~Alarm()
+{
+#ifdef Q_OS_LINUX
+    m_notifier.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
+}
+
+void Timer::Alarm::set(int ms, bool repeating)
+{
+#ifdef Q_OS_LINUX
+    if (m_fd >= 0) {
+        constexpr long NsPerMs = 1000 * 1000;
+        const timespec every{ms / 1000, (ms % 1000) * NsPerMs};
+        itimerspec when{};
+        when.it_value = ms > 0 ? every : timespec{0, 1}; // all zero would switch it off
+        if (repeating)
+            when.it_interval = every;
+        ::timerfd_settime(m_fd, 0, &when, nullptr);
+        return;
+    }
+#endif
+    m_fallback.setSingleShot(!repeating);
+    m_fallback.start(ms);
+}
+
+void Timer::Alarm::clear()
+{
+#ifdef Q_OS_LINUX
+    if (m_fd >= 0) {
+        const itimerspec off{};
+        ::timerfd_settime(m_fd, 0, &off, nullptr);
+        return;
+    }
+#endif
+    m_fallback.stop();
+}
+
+Timer::Timer(int intervalMs, QObject *parent)
+    : QObject(parent), m_intervalMs(intervalMs), m_alarm(std::make_unique<Alarm>(this))
+{
+}
+
+Timer::~Timer() = default;
+
+void Timer::start()
+{
+    m_active = true;
+    m_nextTick.setRemainingTime(m_intervalMs, Qt::PreciseTimer);
+    m_alarm->set(m_intervalMs, !m_singleShot);
+}
+
+void Timer::start(int intervalMs)
+{
+    m_intervalMs = intervalMs;
+    start();
+}
+
+void Timer::stop()
+{
+    m_active = false;
+    m_alarm->clear();
+}
+
+void Timer::setInterval(int intervalMs)
+{
+    m_intervalMs = intervalMs;
+    if (m_active)
+        start();
+}
+
+int Timer::remainingTime() const
+{
+    return m_active ? int(m_nextTick.remainingTime()) : -1;
 }
 
 void Timer::setEnabled(bool enabled)
@@ -12,4 +129,15 @@ void Timer::setEnabled(bool enabled)
         stop();
     else if (!isActive())
         start();
+}
+
+void Timer::ring()
+{
+    if (!m_active)
+        return;
+    if (m_singleShot)
+        m_active = false;
+    else
+        m_nextTick.setRemainingTime(m_intervalMs, Qt::PreciseTimer);
+    emit timeout();
 }
