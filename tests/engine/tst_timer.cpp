@@ -19,10 +19,24 @@ private slots:
     void tickIsOnTimeThoughTheLoopWokeBefore();
     void startOrStopDropsATickAlreadyDue_data();
     void startOrStopDropsATickAlreadyDue();
+    void singleShotTicksOnce_data() { bothAccuracies(); }
     void singleShotTicksOnce();
+    void setIntervalRestartsARunningTimer_data() { bothAccuracies(); }
     void setIntervalRestartsARunningTimer();
+    void enablingARunningTimerChangesNothing_data() { bothAccuracies(); }
     void enablingARunningTimerChangesNothing();
+
+private:
+    static void bothAccuracies();
 };
+
+// Both kinds of timer keep the same rules.
+void TestTimer::bothAccuracies()
+{
+    QTest::addColumn<Timer::Accuracy>("accuracy");
+    QTest::newRow("within a millisecond") << Timer::Accuracy::WithinAMillisecond;
+    QTest::newRow("on time") << Timer::Accuracy::OnTime;
+}
 
 // Each round is a send: the timer starts, and half a millisecond later a
 // reply wakes the event loop, as a board's does. Qt's own timers then tick up
@@ -36,7 +50,7 @@ void TestTimer::tickIsOnTimeThoughTheLoopWokeBefore()
         char byte = 0;
         QVERIFY(::read(pipeEnds[0], &byte, 1) == 1);
     });
-    Timer poll(20, nullptr);
+    Timer poll(20, nullptr, Timer::Accuracy::OnTime);
     poll.setSingleShot(true);
     QElapsedTimer sinceStart;
     QList<double> delaysMs;
@@ -72,17 +86,22 @@ void TestTimer::tickIsOnTimeThoughTheLoopWokeBefore()
 
 void TestTimer::startOrStopDropsATickAlreadyDue_data()
 {
+    QTest::addColumn<Timer::Accuracy>("accuracy");
     QTest::addColumn<bool>("restart");
-    QTest::newRow("start") << true;
-    QTest::newRow("stop") << false;
+    for (const auto accuracy : {Timer::Accuracy::WithinAMillisecond, Timer::Accuracy::OnTime}) {
+        const char *kind = accuracy == Timer::Accuracy::OnTime ? "on time" : "within a millisecond";
+        QTest::addRow("start, %s", kind) << accuracy << true;
+        QTest::addRow("stop, %s", kind) << accuracy << false;
+    }
 }
 
 // A send restarts the poll: a tick that fell due while the program was busy
 // must not come right after it.
 void TestTimer::startOrStopDropsATickAlreadyDue()
 {
+    QFETCH(Timer::Accuracy, accuracy);
     QFETCH(bool, restart);
-    Timer timer(5, nullptr);
+    Timer timer(5, nullptr, accuracy);
     timer.setSingleShot(true);
     QSignalSpy ticks(&timer, &Timer::timeout);
     timer.start();
@@ -106,7 +125,8 @@ void TestTimer::startOrStopDropsATickAlreadyDue()
 
 void TestTimer::singleShotTicksOnce()
 {
-    Timer timer(2, nullptr);
+    QFETCH(Timer::Accuracy, accuracy);
+    Timer timer(2, nullptr, accuracy);
     timer.setSingleShot(true);
     QSignalSpy ticks(&timer, &Timer::timeout);
     timer.start();
@@ -120,7 +140,8 @@ void TestTimer::singleShotTicksOnce()
 
 void TestTimer::setIntervalRestartsARunningTimer()
 {
-    Timer timer(200, nullptr);
+    QFETCH(Timer::Accuracy, accuracy);
+    Timer timer(200, nullptr, accuracy);
     QSignalSpy ticks(&timer, &Timer::timeout);
     timer.setInterval(5);
     QVERIFY(!timer.isActive()); // a stopped timer stays stopped
@@ -133,7 +154,8 @@ void TestTimer::setIntervalRestartsARunningTimer()
 
 void TestTimer::enablingARunningTimerChangesNothing()
 {
-    Timer timer(200, nullptr);
+    QFETCH(Timer::Accuracy, accuracy);
+    Timer timer(200, nullptr, accuracy);
     timer.setEnabled(true);
     QThread::msleep(30);
     timer.setEnabled(true);

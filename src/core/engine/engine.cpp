@@ -7,7 +7,7 @@
 
 Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
     : QObject(parent), MSComm1(std::move(port)), Timer3(new Timer(200, this)),
-      TMRComm(new Timer(20, this)), ReplyWatch(new Timer(3000, this)), ReplyGap(new Timer(0, this)),
+      TMRComm(new Timer(20, this, Timer::Accuracy::OnTime)), ReplyWatch(new Timer(3000, this)), ReplyGap(new Timer(0, this)),
       m_portName(QStringLiteral("COM3")), m_newAddress(QStringLiteral("10")),
       m_status(QStringLiteral("No info")), m_progressText(QStringLiteral("NO FILE")),
       m_barColour(Colour::Blue), m_lampColour(Colour::White),

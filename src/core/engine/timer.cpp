@@ -11,10 +11,11 @@
 #endif
 
 // Calls the timer's ring() when its time has come: a kernel timer read through
-// the event loop on Linux, and a precise QTimer where there is none to be had.
+// the event loop when on time is asked for and Linux has one to give, and a
+// precise QTimer otherwise.
 class Timer::Alarm {
 public:
-    explicit Alarm(Timer *owner);
+    Alarm(Timer *owner, Accuracy accuracy);
     ~Alarm();
     Alarm(const Alarm &) = delete;
     Alarm &operator=(const Alarm &) = delete;
@@ -28,10 +29,12 @@ private:
     QTimer m_fallback;
 };
 
-Timer::Alarm::Alarm(Timer *owner)
+Timer::Alarm::Alarm(Timer *owner, Accuracy accuracy)
 {
     m_fallback.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_fallback, &QTimer::timeout, owner, &Timer::ring);
+    if (accuracy != Accuracy::OnTime)
+        return;
 #ifdef Q_OS_LINUX
     m_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (m_fd < 0)
@@ -85,8 +88,8 @@ void Timer::Alarm::clear()
     m_fallback.stop();
 }
 
-Timer::Timer(int intervalMs, QObject *parent)
-    : QObject(parent), m_intervalMs(intervalMs), m_alarm(std::make_unique<Alarm>(this))
+Timer::Timer(int intervalMs, QObject *parent, Accuracy accuracy)
+    : QObject(parent), m_intervalMs(intervalMs), m_alarm(std::make_unique<Alarm>(this, accuracy))
 {
 }
 

@@ -9,15 +9,18 @@
 // stopped timer starts a fresh interval, enabling a running one changes
 // nothing, and disabling then enabling restarts the interval.
 //
-// Their ticks come on time. Qt rounds every wait up to a whole millisecond,
-// counted from the moment the event loop last went to sleep, which made the
-// 20 ms receive poll tick after 20.5 ms on average. A kernel timer wakes the
-// loop instead, within some tens of microseconds of the deadline, and never
-// before it.
+// Qt rounds every wait up to a whole millisecond, counted from the moment the
+// event loop last went to sleep: a board's reply wakes it just after each
+// send, so a 20 ms poll ticked after 20.5 ms on average. An on-time timer is
+// a kernel timer, which wakes the loop within some tens of microseconds of
+// its deadline and never before it, at the cost of a system call each time
+// it is set; so only the poll, whose lateness every line pays, has one.
 class Timer : public QObject {
     Q_OBJECT
 public:
-    Timer(int intervalMs, QObject *parent);
+    enum class Accuracy { WithinAMillisecond, OnTime };
+
+    Timer(int intervalMs, QObject *parent, Accuracy accuracy = Accuracy::WithinAMillisecond);
     ~Timer() override;
 
     void start(); // a fresh interval from now, also when running
