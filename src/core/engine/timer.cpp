@@ -62,7 +62,7 @@ void Timer::Alarm::set(int ms, bool repeating)
 {
 #ifdef Q_OS_LINUX
     if (m_fd >= 0) {
-        constexpr long NsPerMs = 1000 * 1000;
+        constexpr long NsPerMs = 1'000'000;
         const timespec every{ms / 1000, (ms % 1000) * NsPerMs};
         itimerspec when{};
         when.it_value = ms > 0 ? every : timespec{0, 1}; // all zero would switch it off
