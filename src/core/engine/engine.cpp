@@ -7,11 +7,12 @@
 
 Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
     : QObject(parent), MSComm1(std::move(port)), Timer3(new Timer(200, this)),
-      TMRComm(new Timer(20, this, Timer::Accuracy::OnTime)), ReplyWatch(new Timer(3000, this)), ReplyGap(new Timer(0, this)),
-      m_portName(QStringLiteral("COM3")), m_newAddress(QStringLiteral("10")),
-      m_status(QStringLiteral("No info")), m_progressText(QStringLiteral("NO FILE")),
-      m_barColour(Colour::Blue), m_lampColour(Colour::White),
-      m_portBoxColour(Colour::WindowBackground), m_command1Caption(QStringLiteral("Set Addr"))
+      TMRComm(new Timer(20, this, Timer::Accuracy::OnTime)), ReplyWatch(new Timer(3000, this)),
+      ReplyGap(new Timer(0, this)), m_portName(QStringLiteral("COM3")),
+      m_newAddress(QStringLiteral("10")), m_status(QStringLiteral("No info")),
+      m_progressText(QStringLiteral("NO FILE")), m_barColour(Colour::Blue),
+      m_lampColour(Colour::White), m_portBoxColour(Colour::WindowBackground),
+      m_command1Caption(QStringLiteral("Set Addr"))
 {
     if (!MSComm1)
         MSComm1 = std::make_unique<QtSerialPort>();

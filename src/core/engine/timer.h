@@ -5,7 +5,7 @@
 
 #include <memory>
 
-// The engine's timers. One is switched on and off like a light: enabling a
+// The engine's timers. Each is switched on and off like a light: enabling a
 // stopped timer starts a fresh interval, enabling a running one changes
 // nothing, and disabling then enabling restarts the interval.
 //
