@@ -15,7 +15,24 @@ private slots:
     void failsWithNothingSentPastTheTable();
     void failedSendIsReportedAndTheEngineGoesOn();
     void anUnansweredLineIsShownAndALateReplyCarriesOn();
+    void theNoticeCountsTheTimeUnanswered();
+    void okToTheLastLineStartsNoNewPass();
+    void repliesSendNoLineWhenTheFaceSaysSo();
 };
+
+namespace {
+
+// An open port, plain text, three lines loaded.
+void loadThreeLines(TestEngine &t)
+{
+    t.port->setOpen(true);
+    t.engine.setRtu(0);
+    for (qint16 i = 1; i <= 3; ++i)
+        t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.engine.state.LineCount = 3;
+}
+
+} // namespace
 
 void TestLineSender::sendsEntriesInTurnAndWraps_data()
 {
@@ -166,6 +183,61 @@ void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
     QVERIFY(!watch->isEnabled());
     t.engine.sendNextLine(); // nothing goes out on a closed port, so nothing is awaited
     QVERIFY(!watch->isEnabled());
+}
+
+void TestLineSender::theNoticeCountsTheTimeUnanswered()
+{
+    TestEngine t;
+    loadThreeLines(t);
+    int noticesToFaces = 0;
+    QObject::connect(&t.engine, &Engine::lineUnanswered, &t.engine, [&] { ++noticesToFaces; });
+    t.engine.sendNextLine();
+    for (const char *shown : {"for 3 s", "for 4 s", "for 5 s"}) {
+        t.engine.replyOverdue();
+        QCOMPARE(t.engine.answer(), QStringLiteral("No reply to line 1 of 3 ") + shown);
+    }
+    QCOMPARE(noticesToFaces, 1); // a face decides once; the count is for the operator
+    t.receive("OK\r\n");
+    t.engine.replyOverdue();
+    QCOMPARE(t.engine.answer(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
+}
+
+// "OK" to the last line would wrap to line 1, which the board takes for the
+// start of a new image: nothing goes out, and the wait says what came.
+void TestLineSender::okToTheLastLineStartsNoNewPass()
+{
+    TestEngine t;
+    loadThreeLines(t);
+    t.engine.sendNextLine();
+    t.receive("OK\r\n");
+    t.receive("OK\r\n");
+    QCOMPARE(t.port->writes.size(), 3);
+    t.receive("OK\r\n");
+    QCOMPARE(t.port->writes.size(), 3);
+    QVERIFY(t.timer("ReplyWatch")->isEnabled());
+    t.engine.replyOverdue();
+    QCOMPARE(
+        t.engine.answer(),
+        QStringLiteral("No reply to line 3 of 3 for 3 s: the board answered OK, not DOWNLOAD"));
+    t.receive("DOWNLOAD\r\n"); // it was one behind: the pass is through after all
+    QCOMPARE(t.port->writes.last(), QByteArray("BOOT#01\r\n"));
+    QCOMPARE(t.engine.progressText(), QStringLiteral("VERIFY"));
+
+    t.engine.sendNextLine(); // Send still pushes lines by hand, past the end too
+    t.engine.sendNextLine();
+    t.engine.sendNextLine();
+    QCOMPARE(t.port->writes.last(), QByteArray("BOOT#01\r\n"));
+}
+
+void TestLineSender::repliesSendNoLineWhenTheFaceSaysSo()
+{
+    TestEngine t;
+    loadThreeLines(t);
+    t.engine.setRepliesSendLines(false);
+    t.engine.sendNextLine();
+    for (const QByteArray reply : {"OK\r\n", "DOWNLOAD\r\n"})
+        t.receive(reply);
+    QCOMPARE(t.port->writes.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestLineSender)

@@ -13,6 +13,7 @@ class TestDownload : public QObject {
 private slots:
     void wholeJob_data();
     void wholeJob();
+    void fileLoadedWithThePortClosedSaysNothingWasSent();
 };
 
 const QList<QByteArray> firmware{":020000040000FA", ":10010000214601360121470136007EFE09D2190140",
@@ -96,6 +97,25 @@ void TestDownload::wholeJob()
     if (rtu) // the end-of-file record, byte for byte (checksum worked out independently)
         QCOMPARE(t.port->writes[4].toHex(' '),
                  QByteArray("07 42 4f 4f 54 3a 30 30 30 30 30 30 30 31 46 46 0d 0a f7 ec"));
+}
+
+// The file is read and checked as ever, but the operator is told that nothing
+// went out, rather than left looking at "DOWNLOAD" forever.
+void TestDownload::fileLoadedWithThePortClosedSaysNothingWasSent()
+{
+    TestWindow t;
+    QTemporaryDir dir;
+    QFile file(dir.filePath("firmware.hex"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(firmware.join("\r\n") + "\r\n");
+    file.close();
+    t.dialog->choice = file.fileName();
+    t.button("Command3")->click();
+    QVERIFY(t.port->writes.isEmpty());
+    QCOMPARE(t.progress()->maximum(), firmware.size());
+    QCOMPARE(t.messages->shown.size(), 1);
+    QVERIFY2(t.messages->shown.first().text.contains("the port is closed: nothing was sent"),
+             qPrintable(t.messages->shown.first().text));
 }
 
 QTEST_MAIN(TestDownload)

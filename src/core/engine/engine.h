@@ -1,15 +1,18 @@
 #pragma once
 
+#include "engine/verifyledger.h"
 #include "engine/windowstate.h"
 #include "link/serialport.h"
 #include "protocol/replykeyword.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Timer;
 
@@ -56,9 +59,10 @@ public:
     void replyOverdue();                       // linesender.cpp: tick of ReplyWatch
     void resendLine();                         // linesender.cpp: the awaited line again
     void loadHexFile(const QString &fileName); // hexloader.cpp: empty is a cancelled dialog
-    void setAddressOrScanNext();               // devicecommands.cpp: "Set Addr" / "Next"
-    void queryBoard();                         // devicecommands.cpp: "?"
-    void installFirmware();                    // devicecommands.cpp: "Install "
+    void startDownload(const QList<QByteArray> &entries); // hexloader.cpp: a file read already
+    void setAddressOrScanNext();                          // devicecommands.cpp: "Set Addr" / "Next"
+    void queryBoard();                                    // devicecommands.cpp: "?"
+    void installFirmware();                               // devicecommands.cpp: "Install "
 
     // What the operator gives.
     QString portName() const { return m_portName; } // "COM<n>"
@@ -72,6 +76,11 @@ public:
 
     // How long a line may go unanswered before lineUnanswered (3 s in the window).
     void setReplyTimeout(int ms);
+    // Whether a reply brings the next line, as in the window (on), or only
+    // says what the board did (off: a face that sends only what it asks for).
+    void setRepliesSendLines(bool on) { m_repliesSendLines = on; }
+    // What became of the verify pass, line by line.
+    const VerifyLedger &verifyLedger() const { return m_verifyLedger; }
     // Why the last Open Port failed, in words; empty after one that worked.
     QString portError() const { return m_portError; }
 
@@ -125,6 +134,9 @@ signals:
     void replyTaken(const QByteArray &reply, ReplyKeyword keyword);
     void lineUnanswered(qint16 line);
     void deviceLost();
+    // "DOWNLOAD" to a verify line: the end of the verify pass. Whole when
+    // every line of the image went out in order and was answered in step.
+    void verifyPassEnded(bool wholeImageVerified);
 
 private:
     // Sets a panel item and tells the faces, as a procedure sets a control.
@@ -171,6 +183,12 @@ private:
     void takeReplies();
     void takeRtuReply();
 
+    // linesender.cpp, responsedispatcher.cpp
+    void dispatchReply();
+    bool lastLineOfPassAwaited() const;
+    void sendNextLineOnReply();
+    void watchReplyTo(qint16 line, const QByteArray &command);
+
     std::unique_ptr<SerialPort> MSComm1;
     Timer *Timer3;     // connection probe, 200 ms
     Timer *TMRComm;    // receive poll, 20 ms; sleeps between blinks while nothing comes
@@ -182,6 +200,17 @@ private:
     QString m_newAddress;
     int m_rtu = 1;
     QString m_portError;
+    int m_replyTimeoutMs = 3000;
+    int m_unansweredMs = 0; // how long the awaited line has gone unanswered, once overdue
+    bool m_repliesSendLines = true;
+    bool m_lastLineAnsweredOk = false; // "OK" to the last line: "DOWNLOAD" is awaited
+    // A line sent again may be answered twice: the first answer is held until
+    // the second comes, or the wait for it is over, so that the board never
+    // has two lines to answer and a late answer does not pass for the next's.
+    int m_repliesOwed = 0;
+    std::optional<QByteArray> m_heldReply;
+    QElapsedTimer m_sinceLineSent; // its first sending
+    VerifyLedger m_verifyLedger;
     QElapsedTimer m_sincePoll; // the last poll tick, or the send that put the next one off
     Pace m_pace = Pace::Poll;
     int m_replyGapMs = 0;

@@ -19,19 +19,30 @@ void Engine::loadHexFile(const QString &fileName)
                 QStringLiteral("%1 is empty: there is nothing to download.").arg(fileName));
             return;
         }
-        state.VerifyMode = 0;
-        state.DownloadRequested = 1;
-        const auto count = qint16(entries.size()); // HexFile::read keeps to MaxEntries
-        for (qint16 line = 1; line <= count; ++line)
-            state.HexLines[line] = entries[line - 1];
-        state.LineCount = count;
-        setProgressMaximum(state.LineCount);
-        setProgressText(QStringLiteral("READY"));
-        state.LineIndex = 0;
-        setSendEnabled(true);
-        state.DownloadActive = 1;
-        sendNextLine();
+        startDownload(entries);
+        if (!MSComm1->isOpen())
+            emit message(QStringLiteral("%1 is loaded, but the port is closed: nothing was "
+                                        "sent. Open the port, then load the file again.")
+                             .arg(fileName));
     } catch (const RuntimeError &error) {
         emit errorReported(error.number(), error.description());
     }
+}
+
+// The loader's steps once the file is read: the new lines replace the old,
+// and line 1 goes out.
+void Engine::startDownload(const QList<QByteArray> &entries)
+{
+    state.VerifyMode = 0;
+    state.DownloadRequested = 1;
+    const auto count = qint16(entries.size()); // HexFile::read keeps to MaxEntries
+    for (qint16 line = 1; line <= count; ++line)
+        state.HexLines[line] = entries[line - 1];
+    state.LineCount = count;
+    setProgressMaximum(state.LineCount);
+    setProgressText(QStringLiteral("READY"));
+    state.LineIndex = 0;
+    setSendEnabled(true);
+    state.DownloadActive = 1;
+    sendNextLine();
 }

@@ -120,7 +120,7 @@ void Engine::takeReplies()
         takeRtuReply();
     } else {
         state.RxText = state.PlainReplies.join(state.RxText);
-        Com_Parser();
+        dispatchReply();
         state.RxBuffer.clear();
     }
 }
@@ -151,7 +151,7 @@ void Engine::takeRtuReply()
         return;
     case RtuReceiver::Verdict::Reply:
         state.RxText = verdict.reply;
-        Com_Parser();
+        dispatchReply();
         state.RxBuffer.clear();
         return;
     }
