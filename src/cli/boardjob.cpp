@@ -12,8 +12,8 @@ constexpr int InstallReplyMs = 300;
 } // namespace
 
 BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &address,
-                   Report &report)
-    : m_engine(engine), m_options(options), m_report(report)
+                   const QList<QByteArray> &image, Report &report)
+    : m_engine(engine), m_options(options), m_image(image), m_report(report)
 {
     m_result.board = address.isEmpty() ? QStringLiteral("scan") : address;
     m_engine.setPortName(options.port);
@@ -22,11 +22,13 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &add
     m_engine.setNewAddress(options.newAddress);
     m_engine.setReplyTimeout(options.replyTimeoutMs);
     m_engine.setPace(options.replyPace ? Engine::Pace::Reply : Engine::Pace::Poll, options.gapMs);
+    m_engine.setRepliesSendLines(false); // only while downloading: nothing after the last command
     m_replyTimer.setSingleShot(true);
     connect(&m_replyTimer, &QTimer::timeout, this, &BoardJob::onReplyTimeout);
     connect(&engine, &Engine::replyTaken, this, &BoardJob::onReply);
     connect(&engine, &Engine::statusChanged, this, &BoardJob::onStatus);
     connect(&engine, &Engine::lineUnanswered, this, &BoardJob::onLineUnanswered);
+    connect(&engine, &Engine::verifyPassEnded, this, &BoardJob::onVerifyPassEnded);
     connect(&engine, &Engine::progressPositionChanged, this, [this](int line) {
         if (m_step != Step::Download)
             return;
@@ -63,9 +65,9 @@ void BoardJob::start()
         probed();
 }
 
-void BoardJob::interrupt()
+void BoardJob::interrupt(ExitCode code)
 {
-    fail(Interrupted, QStringLiteral("interrupted; the port is closed"));
+    fail(code, QStringLiteral("interrupted; the port is closed"));
 }
 
 void BoardJob::probed()
@@ -73,13 +75,15 @@ void BoardJob::probed()
     if (!m_engine.address().isEmpty())
         m_result.board = m_engine.address(); // a scan found it here
     m_step = Step::Download;
-    if (m_options.file.isEmpty())
+    if (m_image.isEmpty())
         return downloaded();
-    m_engine.run([this] { m_engine.loadHexFile(m_options.file); });
+    m_engine.setRepliesSendLines(true);
+    m_engine.run([this] { m_engine.startDownload(m_image); });
 }
 
 void BoardJob::downloaded()
 {
+    m_engine.setRepliesSendLines(false);
     if (m_options.newAddress.isEmpty())
         return addressed();
     m_step = Step::NewAddress;
@@ -99,8 +103,10 @@ void BoardJob::addressed()
 void BoardJob::onReply(const QByteArray &reply, ReplyKeyword keyword)
 {
     m_replyTimer.stop();
-    if (keyword != ReplyKeyword::None)
+    if (keyword != ReplyKeyword::None) {
         m_attempts = 0;
+        m_lastKeyword = keyword;
+    }
     switch (m_step) {
     case Step::Probe:
         if (keyword != ReplyKeyword::Version)
@@ -115,8 +121,6 @@ void BoardJob::onReply(const QByteArray &reply, ReplyKeyword keyword)
                                        "this board, then run again.")
                             .arg(lineName(m_engine.state.AwaitedLine)),
                         reply);
-        if (m_engine.progressText() == QStringLiteral("END"))
-            downloaded();
         return;
     case Step::NewAddress:
         if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format)
@@ -138,6 +142,21 @@ void BoardJob::onReply(const QByteArray &reply, ReplyKeyword keyword)
     case Step::Ended:
         return;
     }
+}
+
+void BoardJob::onVerifyPassEnded(bool wholeImageVerified)
+{
+    if (m_step != Step::Download)
+        return;
+    if (wholeImageVerified)
+        return downloaded();
+    const VerifyLedger &ledger = m_engine.verifyLedger();
+    fail(NoReply, QStringLiteral("the board said DOWNLOAD to verify line %1 of %2, with %3 of "
+                                 "its lines verified in step: a reply came twice or late, and "
+                                 "the image is not known to be whole. Run again.")
+                      .arg(ledger.lastSent())
+                      .arg(ledger.lineCount())
+                      .arg(ledger.acknowledged()));
 }
 
 void BoardJob::onStatus(const QString &status)
@@ -162,12 +181,18 @@ void BoardJob::onLineUnanswered(qint16 line)
         m_engine.run([this] { m_engine.resendLine(); });
         return;
     }
-    fail(NoReply, QStringLiteral("no reply to %1 within %2 ms%3. Check the line, or give the "
+    const bool lastLineAnsweredOk =
+        line == m_engine.state.LineCount && m_lastKeyword == ReplyKeyword::Ok;
+    fail(NoReply, QStringLiteral("no reply to %1 within %2 ms%3%4. Check the line, or give the "
                                  "board more time with --reply-timeout or --retries.")
                       .arg(lineName(line))
                       .arg(m_options.replyTimeoutMs)
                       .arg(m_attempts > 0 ? QStringLiteral(", sent %1 times").arg(m_attempts + 1)
-                                          : QString()));
+                                          : QString())
+                      .arg(lastLineAnsweredOk
+                               ? QStringLiteral(" (it was answered OK, not DOWNLOAD: the board "
+                                                "did not take it for the end of the image)")
+                               : QString()));
 }
 
 void BoardJob::onReplyTimeout()

@@ -5,7 +5,9 @@
 #include "cli/report.h"
 #include "protocol/replykeyword.h"
 
+#include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
@@ -19,11 +21,13 @@ class Engine;
 class BoardJob : public QObject {
     Q_OBJECT
 public:
-    // address: the address box text, as CliOptions gives it.
-    BoardJob(Engine &engine, const CliOptions &options, const QString &address, Report &report);
+    // address: the address box text, as CliOptions gives it; image: the HEX
+    // file's lines, read once for all the boards of a run.
+    BoardJob(Engine &engine, const CliOptions &options, const QString &address,
+             const QList<QByteArray> &image, Report &report);
 
     void start();
-    void interrupt(); // Ctrl-C: close the port and end
+    void interrupt(ExitCode code = Interrupted); // a signal: close the port and end
 
 signals:
     void finished(const BoardResult &result);
@@ -36,6 +40,7 @@ private:
     void addressed();
 
     void onReply(const QByteArray &reply, ReplyKeyword keyword);
+    void onVerifyPassEnded(bool wholeImageVerified);
     void onStatus(const QString &status);
     void onLineUnanswered(qint16 line);
     void onReplyTimeout();
@@ -47,6 +52,7 @@ private:
 
     Engine &m_engine;
     const CliOptions &m_options;
+    const QList<QByteArray> &m_image;
     Report &m_report;
     Step m_step = Step::Open;
     BoardResult m_result;
@@ -55,4 +61,5 @@ private:
     int m_attempts = 0;  // the awaited line sent again so many times
     Report::Pass m_pass = Report::Pass::Download; // of the line sent last
     bool m_portOpened = false;
+    ReplyKeyword m_lastKeyword = ReplyKeyword::None;
 };

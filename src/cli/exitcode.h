@@ -9,5 +9,27 @@ enum ExitCode {
     NoBoard = 4,      // nothing answered the probe
     BoardRefused = 5, // the board answered ERROR or FORMAT
     NoReply = 6,      // a line went unanswered, retries and all
-    Interrupted = 130,
+    // Stopped by a signal: 128 and its number, as shells report it.
+    HungUp = 129,      // SIGHUP
+    Interrupted = 130, // SIGINT, Ctrl-C
+    Terminated = 143,  // SIGTERM
 };
+
+// The exit code for a stop by a signal (SIGHUP is 1 and SIGTERM 15 on every
+// Unix); Interrupted for any other.
+inline ExitCode exitCodeForSignal(int signalNumber)
+{
+    switch (signalNumber) {
+    case 1:
+        return HungUp;
+    case 15:
+        return Terminated;
+    default:
+        return Interrupted;
+    }
+}
+
+inline bool isStopBySignal(ExitCode code)
+{
+    return code >= HungUp;
+}

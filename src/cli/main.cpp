@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include "shared/signalwatcher.h"
@@ -44,19 +45,22 @@ int listPorts()
     return Done;
 }
 
-// A file the loader would refuse is refused before any port is touched.
-int checkFile(const QString &file)
+// The file is read once, before any port is touched: a file the loader would
+// refuse is refused here, and every board of the run gets this same image even
+// if the file changes meanwhile. Nothing when it is refused.
+std::optional<QList<QByteArray>> readImage(const QString &file)
 {
     try {
-        if (!HexFile::read(file).isEmpty())
-            return Done;
+        QList<QByteArray> image = HexFile::read(file);
+        if (!image.isEmpty())
+            return image;
         printTo(
             stderr,
             QStringLiteral("bootline-cli: %1 is empty: there is nothing to download.\n").arg(file));
     } catch (const RuntimeError &error) {
         printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error.description()));
     }
-    return FileRefused;
+    return std::nullopt;
 }
 
 } // namespace
@@ -89,8 +93,13 @@ int main(int argc, char *argv[])
     case CliOptions::Request::Run:
         break;
     }
-    if (!options.file.isEmpty() && checkFile(options.file) != Done)
-        return FileRefused;
+    QList<QByteArray> image;
+    if (!options.file.isEmpty()) {
+        std::optional<QList<QByteArray>> read = readImage(options.file);
+        if (!read)
+            return FileRefused;
+        image = std::move(*read);
+    }
 
     std::unique_ptr<Trace> trace;
     if (!options.tracePath.isEmpty()) {
@@ -107,7 +116,7 @@ int main(int argc, char *argv[])
     else
         report = std::make_unique<HumanReport>(stdoutIsTerminal());
 
-    Session session(options, *report, trace.get());
+    Session session(options, image, *report, trace.get());
     QObject::connect(&session, &Session::finished, &app, &QCoreApplication::exit);
 #ifdef Q_OS_UNIX
     std::signal(SIGPIPE, SIG_IGN); // a reader of our output going away must not kill us mid-job

@@ -5,8 +5,9 @@
 #include "cli/trace.h"
 #include "engine/engine.h"
 
-Session::Session(const CliOptions &options, Report &report, Trace *trace)
-    : m_options(options), m_report(report), m_trace(trace)
+Session::Session(const CliOptions &options, const QList<QByteArray> &image, Report &report,
+                 Trace *trace)
+    : m_options(options), m_image(image), m_report(report), m_trace(trace)
 {
 }
 
@@ -17,10 +18,10 @@ void Session::start()
     next();
 }
 
-void Session::interrupt()
+void Session::interrupt(int signalNumber)
 {
     if (m_job)
-        m_job->interrupt();
+        m_job->interrupt(exitCodeForSignal(signalNumber));
 }
 
 void Session::next()
@@ -28,7 +29,7 @@ void Session::next()
     m_job.reset();
     m_engine.reset();
     const qsizetype board = m_results.size();
-    const bool interrupted = !m_results.isEmpty() && m_results.last().exitCode == Interrupted;
+    const bool interrupted = !m_results.isEmpty() && isStopBySignal(m_results.last().exitCode);
     if (board == m_options.addresses.size() || interrupted) {
         const auto failure =
             std::find_if(m_results.begin(), m_results.end(),
@@ -41,7 +42,8 @@ void Session::next()
     m_engine = std::make_unique<Engine>();
     if (m_trace)
         m_trace->follow(*m_engine);
-    m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_options.addresses[board], m_report);
+    m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_options.addresses[board], m_image,
+                                       m_report);
     connect(m_job.get(), &BoardJob::finished, this, &Session::boardFinished);
     m_job->start();
 }

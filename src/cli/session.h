@@ -3,6 +3,7 @@
 #include "cli/boardresult.h"
 #include "cli/options.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <memory>
@@ -17,11 +18,14 @@ class Trace;
 class Session : public QObject {
     Q_OBJECT
 public:
-    Session(const CliOptions &options, Report &report, Trace *trace);
+    // image: the HEX file's lines, read once: every board gets the same.
+    Session(const CliOptions &options, const QList<QByteArray> &image, Report &report,
+            Trace *trace);
     ~Session() override;
 
     void start();
-    void interrupt(); // Ctrl-C: the board at work closes its port, and that is all
+    // A signal: the board at work closes its port, and that is all.
+    void interrupt(int signalNumber);
 
 signals:
     void finished(int exitCode);
@@ -31,6 +35,7 @@ private:
     void boardFinished(const BoardResult &result);
 
     const CliOptions &m_options;
+    const QList<QByteArray> &m_image;
     Report &m_report;
     Trace *m_trace;
     QList<BoardResult> m_results;

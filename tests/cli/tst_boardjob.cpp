@@ -3,6 +3,7 @@
 #include "engine/engine.h"
 #include "fakes/fakeserialport.h"
 #include "link/rtuframe.h"
+#include "protocol/hexfile.h"
 #include "support/hexrecords.h"
 
 #include <QTemporaryDir>
@@ -37,12 +38,22 @@ struct Job {
     Engine engine{std::unique_ptr<SerialPort>(port)};
     RecordedReport report;
     CliOptions options;
+    QList<QByteArray> image; // read from options.file at the start, as the run does once
     std::unique_ptr<BoardJob> job;
 
     void start(const QString &address = QStringLiteral("1"))
     {
-        job = std::make_unique<BoardJob>(engine, options, address, report);
+        if (image.isEmpty() && !options.file.isEmpty())
+            image = HexFile::read(options.file);
+        job = std::make_unique<BoardJob>(engine, options, address, image, report);
         job->start();
+    }
+    // Probed and answered: line 1 is out.
+    void startDownload()
+    {
+        start();
+        engine.probeTick();
+        answer("VER=2.0");
     }
     void answer(const QByteArray &reply, quint8 from = 1)
     {
@@ -65,6 +76,14 @@ private slots:
     void portThatWillNotOpen();
     void lostPort();
     void newAddressThenInstallFollowsTheBoard();
+    void okToACommandSendsNoLine_data();
+    void okToACommandSendsNoLine();
+    void lateAnswerToAResentLineIsAbsorbed_data();
+    void lateAnswerToAResentLineIsAbsorbed();
+    void downloadEarlyInTheVerifyPassIsNoDone();
+    void lastLineAnsweredOkWaitsThenFails();
+    void theImageIsTheOneReadAtTheStart();
+    void interruptClosesThePort_data();
     void interruptClosesThePort();
 
 private:
@@ -152,8 +171,10 @@ void TestBoardJob::unansweredLineIsSentAgainThenGivenUp()
     t.engine.replyOverdue();
     QCOMPARE(t.port->writes.last(), firstLine); // byte for byte
     QCOMPARE(t.report.events.last(), QStringLiteral("resent 1 1"));
-    t.answer("OK"); // the job goes on; the next line gets its own retries
-    t.engine.replyOverdue();
+    t.answer("OK");
+    t.engine.replyOverdue(); // the other answer never came: the job goes on with line 2
+    QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT" + EndOfFileRecord + "\r\n"));
+    t.engine.replyOverdue(); // which gets its own retries
     QVERIFY(!t.ended());
     t.engine.replyOverdue();
     QVERIFY(t.ended());
@@ -205,16 +226,152 @@ void TestBoardJob::newAddressThenInstallFollowsTheBoard()
     QCOMPARE(t.report.events.mid(1), (QStringList{"replied 1 ADDR=0A", "replied 10 RUN"}));
 }
 
+// A board that answers "OK" to "BOOT$" or "BOOTg": no reply may bring a
+// download line once the download is through; the port closes after the last.
+void TestBoardJob::okToACommandSendsNoLine_data()
+{
+    QTest::addColumn<bool>("download");
+    QTest::addColumn<bool>("setAddress");
+    QTest::newRow("install after a download") << true << false;
+    QTest::newRow("install alone") << false << false;
+    QTest::newRow("new address, then install") << false << true;
+}
+
+void TestBoardJob::okToACommandSendsNoLine()
+{
+    QFETCH(bool, download);
+    QFETCH(bool, setAddress);
+    Job t;
+    if (download)
+        t.options.file = m_file;
+    if (setAddress)
+        t.options.newAddress = "10";
+    t.options.install = true;
+    t.startDownload();
+    if (download) {
+        for (const QByteArray reply : {"OK", "DOWNLOAD", "OK", "DOWNLOAD"})
+            t.answer(reply);
+    }
+    quint8 address = 1;
+    if (setAddress) {
+        QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT$0A\r\n"));
+        t.answer("OK");
+        address = 10;
+    }
+    QCOMPARE(t.port->writes.last(), rtuFrame(address, "BOOTg\r\n"));
+    const qsizetype written = t.port->writes.size();
+    t.answer("OK", address);
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, Done);
+    QCOMPARE(t.port->writes.size(), written);
+    QVERIFY(!t.port->isOpen());
+}
+
+// Line 1 went unanswered and out again; then both sendings are answered.
+// Only one line may be at the board at a time: line 2 goes out once, after
+// the second answer, or once the wait for it is over.
+void TestBoardJob::lateAnswerToAResentLineIsAbsorbed_data()
+{
+    QTest::addColumn<bool>("secondAnswerComes");
+    QTest::newRow("both answers come") << true;
+    QTest::newRow("one answer comes") << false;
+}
+
+void TestBoardJob::lateAnswerToAResentLineIsAbsorbed()
+{
+    QFETCH(bool, secondAnswerComes);
+    Job t;
+    t.options.file = m_file;
+    t.options.retries = 1;
+    t.startDownload();
+    const QByteArray line1 = t.port->writes.last();
+    t.engine.replyOverdue();
+    QCOMPARE(t.port->writes.last(), line1);
+    const qsizetype written = t.port->writes.size();
+    t.answer("OK");
+    QCOMPARE(t.port->writes.size(), written); // held: the other answer may still come
+    if (secondAnswerComes)
+        t.answer("OK");
+    else
+        t.engine.replyOverdue();
+    QCOMPARE(t.port->writes.size(), written + 1);
+    QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT" + EndOfFileRecord + "\r\n"));
+    for (const QByteArray reply : {"DOWNLOAD", "OK", "DOWNLOAD"})
+        t.answer(reply);
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, Done);
+    QCOMPARE(t.result().linesSent, 5);
+}
+
+// A doubled "DOWNLOAD": the second comes once verify line 1 is out. The
+// window shows "END"; the job must not say done.
+void TestBoardJob::downloadEarlyInTheVerifyPassIsNoDone()
+{
+    Job t;
+    t.options.file = m_file;
+    t.startDownload();
+    t.answer("OK");
+    t.answer("DOWNLOAD");
+    t.answer("DOWNLOAD");
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, NoReply);
+    QVERIFY2(t.result().failure.contains("DOWNLOAD to verify line 1 of 2, with 0 of its lines"),
+             qPrintable(t.result().failure));
+}
+
+// "OK" to the end-of-file record: starting again from line 1 would begin a new
+// image on the board. Nothing goes out; the wait runs out as for no reply.
+void TestBoardJob::lastLineAnsweredOkWaitsThenFails()
+{
+    Job t;
+    t.options.file = m_file;
+    t.startDownload();
+    t.answer("OK");
+    const qsizetype written = t.port->writes.size();
+    t.answer("OK");
+    QCOMPARE(t.port->writes.size(), written);
+    QVERIFY(!t.ended());
+    t.engine.replyOverdue();
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, NoReply);
+    QVERIFY2(t.result().failure.contains("line 2 of 2") &&
+                 t.result().failure.contains("answered OK, not DOWNLOAD"),
+             qPrintable(t.result().failure));
+    QCOMPARE(t.port->writes.size(), written);
+}
+
+// Every board of a run gets the image read at its start, whatever the file
+// holds by the time its turn comes.
+void TestBoardJob::theImageIsTheOneReadAtTheStart()
+{
+    Job t;
+    t.options.file = m_dir.filePath("gone.hex");
+    t.image = {dataRecord(0x0200, 7), EndOfFileRecord};
+    t.startDownload();
+    QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT" + t.image.first() + "\r\n"));
+}
+
+void TestBoardJob::interruptClosesThePort_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("SIGINT") << 2 << 130;
+    QTest::newRow("SIGHUP") << 1 << 129;
+    QTest::newRow("SIGTERM") << 15 << 143;
+}
+
 void TestBoardJob::interruptClosesThePort()
 {
+    QFETCH(int, signalNumber);
+    QFETCH(int, exitCode);
     Job t;
     t.options.file = m_file;
     t.start();
     t.engine.probeTick();
     t.answer("VER=2.0");
-    t.job->interrupt();
+    t.job->interrupt(exitCodeForSignal(signalNumber));
     QVERIFY(t.ended());
-    QCOMPARE(t.result().exitCode, Interrupted);
+    QCOMPARE(int(t.result().exitCode), exitCode);
     QVERIFY(!t.port->isOpen());
     t.answer("OK"); // too late: nothing more goes out
     QCOMPARE(t.report.results.size(), 1);
