@@ -4,13 +4,13 @@
 #include "bootline-sim/hexrecord.h"
 #include "bootline-sim/linedecoder.h"
 #include "bootline-sim/portalias.h"
-#include "shared/readable.h"
 #include "bootline-sim/replyplan.h"
 #include "bootline-sim/replyqueue.h"
 #include "bootline-sim/rtudecoder.h"
 #include "link/crc16.h"
 #include "link/rtuframe.h"
 #include "protocol/replykeyword.h"
+#include "shared/readable.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,6 +107,8 @@ ReplyStyle faultsOnSecond(Framing framing, const QStringList &faults)
             s.late = second;
         else if (fault == u"silent")
             s.silent = second;
+        else if (fault == u"doubled")
+            s.doubled = second;
         else
             qFatal("no such fault: %s", qPrintable(fault));
     }
@@ -132,6 +134,11 @@ private slots:
     void resentLinesTakenOnce();
     void fileStartedAgainStartsThePassAgain();
     void hostReadsTheIntendedKeywordOnly();
+    void okToCommands_data();
+    void okToCommands();
+    void okToCommandsOnABus();
+    void verifyPassResults_data();
+    void verifyPassResults();
     void rtuFrames_data();
     void rtuFrames();
     void rtuPartialFrameDroppedWhenQuiet();
@@ -157,6 +164,7 @@ private slots:
     void sharedBusKeepsImagesApart();
     void oneBoardSummary();
     void plainBusTakesEveryLine();
+    void faultsAppliedInTheSummary();
     void aliasClaim_data();
     void aliasClaim();
     void aliasLeftAloneOnceSomeoneElsesLink();
@@ -313,6 +321,117 @@ void TestSimBoard::hostReadsTheIntendedKeywordOnly()
     QCOMPARE(firstReplyKeyword(*board.handle("BOOT$DF")), ReplyKeyword::None);
     QCOMPARE(firstReplyKeyword(*board.handle("BOOT" + Eof)), ReplyKeyword::Download);
     QCOMPARE(firstReplyKeyword(*board.handle("BOOTg")), ReplyKeyword::None);
+}
+
+void TestSimBoard::okToCommands_data()
+{
+    using Lines = QList<QByteArray>;
+    QTest::addColumn<Lines>("commands");
+    QTest::addColumn<Lines>("replies");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("new address") << Lines{"BOOT$0A", "BOOT$F7"} << Lines{"OK", "OK"} << 0xF7
+                                 << false;
+    QTest::newRow("address no device has, refused as before")
+        << Lines{"BOOT$00", "BOOT$F8"} << Lines{"FORMAT", "FORMAT"} << 1 << false;
+    QTest::newRow("install, then silence")
+        << Lines{"BOOTg", "BOOTi", "BOOT$0A"} << Lines{"OK", "-", "-"} << 1 << true;
+    QTest::newRow("probe and lines as before")
+        << Lines{"BOOTi", "BOOT" + Line1, "BOOT" + Eof, "BOOTx"}
+        << Lines{"VER=1.0 SIM", "OK", "DOWNLOAD", "FORMAT"} << 1 << false;
+}
+
+void TestSimBoard::okToCommands()
+{
+    QFETCH(QList<QByteArray>, commands);
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(int, address);
+    QFETCH(bool, started);
+    Board board(1, "VER=1.0 SIM", Board::CommandReplies::Ok);
+    QCOMPARE(talk(board, commands), replies);
+    QCOMPARE(int(board.address()), address);
+    QCOMPARE(board.started(), started);
+}
+
+void TestSimBoard::okToCommandsOnABus()
+{
+    Bus bus({1, 2}, "VER=1.0 SIM", ReplyStyle(), 1, Board::CommandReplies::Ok);
+    const auto send = [&](quint8 address, const QByteArray &command) {
+        return onWire(bus.take(frameFor(address, command)).chunks);
+    };
+    QCOMPARE(send(1, "BOOT$02"), rtuFrame(1, "BFORMAT")); // taken by the other board
+    QCOMPARE(send(1, "BOOT$03"), rtuFrame(1, "BOK"));     // from the address it had
+    QCOMPARE(send(1, "BOOTi"), QByteArray());
+    QCOMPARE(send(3, "BOOTi"), rtuFrame(3, "BVER=1.0 SIM"));
+    QCOMPARE(send(3, "BOOTg"), rtuFrame(3, "BOK"));
+    QCOMPARE(send(3, "BOOTi"), QByteArray());
+}
+
+void TestSimBoard::verifyPassResults_data()
+{
+    using Lines = QList<QByteArray>;
+    QTest::addColumn<int>("boards"); // the commands go to the first
+    QTest::addColumn<Lines>("commands");
+    QTest::addColumn<QStringList>("results");
+    const QByteArray bLine1 = "BOOT" + Line1;
+    const QByteArray bLine2 = "BOOT" + Line2;
+    const QByteArray bEof = "BOOT" + Eof;
+    const QByteArray vLine1 = "BOOT" + verifyForm(Line1);
+    const QByteArray vLine2 = "BOOT" + verifyForm(Line2);
+    const QByteArray vEof = "BOOT" + verifyForm(Eof);
+    const QString verified3 = QStringLiteral("bootline-sim: image verified, 3 lines");
+
+    QTest::newRow("whole") << 1 << Lines{bLine1, bLine2, bEof, vLine1, vLine2, vEof}
+                           << QStringList{verified3};
+    QTest::newRow("a mismatch")
+        << 1 << Lines{bLine1, bLine2, bEof, vLine1, "BOOT" + verifyForm(Line2Changed), vEof}
+        << QStringList{"bootline-sim: image NOT verified: 2 of 3 verify lines matched, the image "
+                       "holds 3 lines"};
+    // Every line said OK, and still a line of the image went unchecked.
+    QTest::newRow("a line left out of the pass")
+        << 1 << Lines{bLine1, bLine2, bEof, vLine1, vEof}
+        << QStringList{"bootline-sim: image NOT verified: 1 of 2 verify lines matched, the image "
+                       "holds 3 lines"};
+    QTest::newRow("resent lines count once")
+        << 1 << Lines{bLine1, bLine2, bEof, vLine1, vLine1, vLine2, vEof, vEof}
+        << QStringList{verified3};
+    QTest::newRow("no end-of-file record, no result")
+        << 1 << Lines{bLine1, bLine2, bEof, vLine1, vLine2} << QStringList{};
+    QTest::newRow("verify with nothing downloaded")
+        << 1 << Lines{vLine1, vEof}
+        << QStringList{"bootline-sim: image NOT verified: 0 of 2 verify lines matched, the image "
+                       "holds 0 lines"};
+    // A line left out of both passes: only the count of lines shows it.
+    QTest::newRow("a line left out of both passes")
+        << 1 << Lines{bLine1, bEof, vLine1, vEof}
+        << QStringList{"bootline-sim: image verified, 2 lines"};
+    QTest::newRow("each pass its own result")
+        << 1 << Lines{bLine1, bLine2, bEof,   vLine1, "BOOT" + verifyForm(Line2Changed),
+                      vEof,   vLine1, vLine2, vEof}
+        << QStringList{"bootline-sim: image NOT verified: 2 of 3 verify lines matched, the image "
+                       "holds 3 lines",
+                       verified3};
+    QTest::newRow("a new download starts a new pass")
+        << 1 << Lines{bLine1, bLine2, bEof, vLine1, bLine1, bLine2, bEof, vLine1, vLine2, vEof}
+        << QStringList{verified3};
+    QTest::newRow("several boards: which one")
+        << 2 << Lines{bLine1, bLine2, bEof, vLine1, vLine2, vEof}
+        << QStringList{"bootline-sim: address 1: image verified, 3 lines"};
+}
+
+void TestSimBoard::verifyPassResults()
+{
+    QFETCH(int, boards);
+    QFETCH(QList<QByteArray>, commands);
+    QFETCH(QStringList, results);
+    Bus bus(boards == 1 ? QList<quint8>{1} : QList<quint8>{1, 2}, "VER=1.0 SIM", ReplyStyle(), 1);
+    QStringList found;
+    for (const QByteArray &command : commands) {
+        const QString result = bus.take(frameFor(1, command)).verifyPassResult;
+        if (!result.isEmpty())
+            found << result;
+    }
+    QCOMPARE(found, results);
 }
 
 void TestSimBoard::rtuFrames_data()
@@ -486,10 +605,15 @@ void TestSimBoard::replyOnTheWire_data()
     slowAndLate.lateMs = 900;
     ReplyStyle everything = style(Framing::Rtu, {"garbage", "bad-crc", "split", "trailing"});
     everything.splitPoint = SplitPoint::After;
+    ReplyStyle doubledAtOnce = style(Framing::Rtu, {"doubled"});
+    doubledAtOnce.doubledGapMs = 0;
+    ReplyStyle doubledPlainAtOnce = style(Framing::Plain, {"doubled"});
+    doubledPlainAtOnce.doubledGapMs = 0;
+    ReplyStyle doubledAndPaced = style(Framing::Rtu, {"doubled"});
+    doubledAndPaced.wirePacing = true;
 
     QTest::newRow("RTU") << style(Framing::Rtu, {}) << ms({0}) << QList<QByteArray>{ok};
-    QTest::newRow("plain") << style(Framing::Plain, {}) << ms({0})
-                           << QList<QByteArray>{"OK\r\n"};
+    QTest::newRow("plain") << style(Framing::Plain, {}) << ms({0}) << QList<QByteArray>{"OK\r\n"};
     QTest::newRow("split") << style(Framing::Rtu, {"split"}) << ms({0, 30})
                            << QList<QByteArray>{ok.left(3), ok.mid(3)};
     QTest::newRow("garbage") << style(Framing::Rtu, {"garbage"}) << ms({0})
@@ -498,11 +622,9 @@ void TestSimBoard::replyOnTheWire_data()
                              << QList<QByteArray>{spoilt + ok};
     QTest::newRow("bad CRC has nothing to spoil in plain")
         << style(Framing::Plain, {"bad-crc"}) << ms({0}) << QList<QByteArray>{"OK\r\n"};
-    QTest::newRow("silent") << style(Framing::Rtu, {"silent"}) << ms({})
-                            << QList<QByteArray>{};
+    QTest::newRow("silent") << style(Framing::Rtu, {"silent"}) << ms({}) << QList<QByteArray>{};
     QTest::newRow("silent wins over the rest")
-        << style(Framing::Rtu, {"silent", "garbage-run", "late"}) << ms({})
-        << QList<QByteArray>{};
+        << style(Framing::Rtu, {"silent", "garbage-run", "late"}) << ms({}) << QList<QByteArray>{};
     QTest::newRow("trailing") << style(Framing::Rtu, {"trailing"}) << ms({0})
                               << QList<QByteArray>{ok + zero};
     QTest::newRow("trailing bytes of our own")
@@ -510,8 +632,7 @@ void TestSimBoard::replyOnTheWire_data()
     QTest::newRow("trailing after the last piece")
         << style(Framing::Rtu, {"split", "trailing"}) << ms({0, 30})
         << QList<QByteArray>{ok.left(3), ok.mid(3) + zero};
-    QTest::newRow("late") << style(Framing::Rtu, {"late"}) << ms({4000})
-                          << QList<QByteArray>{ok};
+    QTest::newRow("late") << style(Framing::Rtu, {"late"}) << ms({4000}) << QList<QByteArray>{ok};
     QTest::newRow("late holds the first piece, latency on top")
         << slowAndLate << ms({920, 30}) << QList<QByteArray>{ok.left(3), ok.mid(3)};
     QTest::newRow("all around the reply")
@@ -521,6 +642,26 @@ void TestSimBoard::replyOnTheWire_data()
     // 50 command bytes take 4340 us and 6 reply bytes 521 us, to the microsecond.
     QTest::newRow("wire pacing") << paced << QList<qint64>{20000 + 4340 + 521}
                                  << QList<QByteArray>{ok};
+    // The copy is a whole reply of its own, whatever befell the first.
+    QTest::newRow("doubled") << style(Framing::Rtu, {"doubled"}) << ms({0, 5})
+                             << QList<QByteArray>{ok, ok};
+    QTest::newRow("doubled, plain") << style(Framing::Plain, {"doubled"}) << ms({0, 5})
+                                    << QList<QByteArray>{"OK\r\n", "OK\r\n"};
+    QTest::newRow("doubled in one write") << doubledAtOnce << ms({0}) << QList<QByteArray>{ok + ok};
+    QTest::newRow("doubled in one write, plain")
+        << doubledPlainAtOnce << ms({0}) << QList<QByteArray>{"OK\r\nOK\r\n"};
+    QTest::newRow("doubled after a split reply")
+        << style(Framing::Plain, {"split", "doubled"}) << ms({0, 30, 5})
+        << QList<QByteArray>{"OK", "\r\n", "OK\r\n"};
+    QTest::newRow("doubled copy is clean")
+        << style(Framing::Rtu, {"garbage", "bad-crc", "trailing", "doubled"}) << ms({0, 5})
+        << QList<QByteArray>{garbage + spoilt + ok + zero, ok};
+    QTest::newRow("doubled late reply: the copy follows it")
+        << style(Framing::Rtu, {"late", "doubled"}) << ms({4000, 5}) << QList<QByteArray>{ok, ok};
+    QTest::newRow("doubled on the wire")
+        << doubledAndPaced << QList<qint64>{4340 + 521, 5000 + 521} << QList<QByteArray>{ok, ok};
+    QTest::newRow("silent is not doubled")
+        << style(Framing::Rtu, {"silent", "doubled"}) << ms({}) << QList<QByteArray>{};
 }
 
 void TestSimBoard::replyOnTheWire()
@@ -812,8 +953,9 @@ void TestSimBoard::oneBoardSummary()
     Bus quiet({5}, "VER=1.0 SIM", silent, 1);
     quiet.take(frameFor(5, "BOOTi"));
     quiet.take(frameFor(5, "BOOT" + Line1));
-    QCOMPARE(quiet.summary().last(),
-             QStringLiteral("bootline-sim: resends 0, replies to lines dropped 1"));
+    QCOMPARE(quiet.summary().mid(1),
+             (QStringList{"bootline-sim: resends 0, replies to lines dropped 1",
+                          "bootline-sim: faults applied: silent 2"}));
 }
 
 void TestSimBoard::plainBusTakesEveryLine()
@@ -823,6 +965,19 @@ void TestSimBoard::plainBusTakesEveryLine()
     Bus bus({7}, "VER=1.0 SIM", plain, 1);
     QCOMPARE(onWire(bus.take(Received{Received::Command, "BOOTi", 0}).chunks),
              QByteArray("VER=1.0 SIM\r\n"));
+}
+
+void TestSimBoard::faultsAppliedInTheSummary()
+{
+    ReplyStyle style;
+    style.late = *ReplySelection::parse(QStringLiteral("1,3"));
+    style.doubled = *ReplySelection::parse(QStringLiteral("3"));
+    style.silent = *ReplySelection::parse(QStringLiteral("4"));
+    Bus bus({1}, "VER=1.0 SIM", style, 1);
+    for (int probe = 0; probe < 4; ++probe)
+        bus.take(frameFor(1, "BOOTi"));
+    QCOMPARE(bus.summary().last(),
+             QStringLiteral("bootline-sim: faults applied: doubled 1, late 2, silent 1"));
 }
 
 void TestSimBoard::aliasClaim_data()

@@ -15,8 +15,8 @@ const QByteArray Run = "RUN";
 
 } // namespace
 
-Board::Board(quint8 address, const QByteArray &versionText)
-    : m_address(address), m_versionText(versionText)
+Board::Board(quint8 address, const QByteArray &versionText, CommandReplies commandReplies)
+    : m_address(address), m_versionText(versionText), m_commandReplies(commandReplies)
 {
     // The host knows the probe's answer only by this keyword.
     if (!m_versionText.contains("VER="))
@@ -33,7 +33,7 @@ std::optional<QByteArray> Board::handle(const QByteArray &command,
         return m_versionText;
     if (argument == "g") {
         m_started = true;
-        return Run;
+        return m_commandReplies == CommandReplies::Ok ? Ok : Run;
     }
     if (argument.startsWith(':') || argument.startsWith('#'))
         return takeLine(argument);
@@ -79,13 +79,22 @@ QByteArray Board::verify(const QByteArray &line)
 {
     ++m_linesVerified;
     const qsizetype position = m_verifyPosition++;
+    if (position == 0)
+        m_verifyPass = {};
     const bool equal =
         position < m_image.size() && QByteArray(m_image[position]).replace(':', '#') == line;
+    ++m_verifyPass.lines;
+    if (equal)
+        ++m_verifyPass.matched;
     // An end-of-file record closes the verify pass, so a second pass starts at the top again.
     const bool endOfFile =
         HexRecord::typeOf(QByteArray(line).replace('#', ':')) == HexRecord::EndOfFile;
-    if (endOfFile)
+    if (endOfFile) {
         m_verifyPosition = 0;
+        m_verifyPass.imageLines = m_image.size();
+        m_lastVerifyPass = m_verifyPass;
+        ++m_verifyPassesEnded;
+    }
     if (!equal) {
         ++m_mismatches;
         return Error;
@@ -102,5 +111,7 @@ QByteArray Board::changeAddress(const QByteArray &digits, const QList<quint8> &t
     if (address < 1 || address > HighestAddress || takenAddresses.contains(quint8(address)))
         return Format;
     m_address = quint8(address);
+    if (m_commandReplies == CommandReplies::Ok)
+        return Ok;
     return "ADDR=" + QByteArray::number(address, 16).toUpper().rightJustified(2, '0');
 }

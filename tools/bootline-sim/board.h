@@ -17,6 +17,7 @@
 //   BOOT$hh      new address 1..247; ADDR=hh, then the new address holds;
 //                FORMAT when another board on the bus holds it
 //   BOOTg        RUN, and from then on silence: the new firmware has started
+// With CommandReplies::Ok, BOOT$hh and BOOTg get OK instead, and do the same.
 // Anything else that starts with BOOT gets FORMAT; other text is ignored.
 // A download or verify line the same as the last such line is one the host
 // sent again because it lost our reply: it gets that reply again and is not
@@ -26,7 +27,23 @@ class Board {
 public:
     static constexpr quint8 HighestAddress = 247; // the last one Modbus gives to a device
 
-    Board(quint8 address, const QByteArray &versionText);
+    // What the board says to a new address and to starting the firmware.
+    enum class CommandReplies {
+        Named, // ADDR=hh and RUN
+        Ok,    // OK to both, as some loaders answer every command
+    };
+
+    // A verify pass that came to its end-of-file record.
+    struct VerifyPass {
+        int lines = 0; // verify lines in it, resends not counted
+        int matched = 0;
+        qsizetype imageLines = 0; // the download pass it was checked against
+        // Every line of the image confirmed, in order.
+        bool whole() const { return matched == lines && lines == imageLines; }
+    };
+
+    Board(quint8 address, const QByteArray &versionText,
+          CommandReplies commandReplies = CommandReplies::Named);
 
     // takenAddresses: those the other boards on the bus hold.
     std::optional<QByteArray> handle(const QByteArray &command,
@@ -41,6 +58,8 @@ public:
     int linesVerified() const { return m_linesVerified; }
     int mismatches() const { return m_mismatches; }
     int resends() const { return m_resends; } // counted in none of the above
+    int verifyPassesEnded() const { return m_verifyPassesEnded; }
+    const VerifyPass &lastVerifyPass() const { return m_lastVerifyPass; }
 
 private:
     QByteArray takeLine(const QByteArray &line);
@@ -50,6 +69,7 @@ private:
 
     quint8 m_address;
     QByteArray m_versionText;
+    CommandReplies m_commandReplies;
     bool m_started = false;
     QList<QByteArray> m_image; // the good lines of the current download pass
     bool m_passEnded = false;  // its end-of-file record came: the next line starts afresh
@@ -60,4 +80,7 @@ private:
     int m_linesVerified = 0;
     int m_mismatches = 0;
     int m_resends = 0;
+    VerifyPass m_verifyPass; // the one under way
+    VerifyPass m_lastVerifyPass;
+    int m_verifyPassesEnded = 0;
 };

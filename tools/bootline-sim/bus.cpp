@@ -19,14 +19,22 @@ bool isLine(const QByteArray &command)
     return command.startsWith("BOOT:") || command.startsWith("BOOT#");
 }
 
+// Something that gets no reply, only a line in the log.
+Bus::Outcome logOnly(const QString &log)
+{
+    Bus::Outcome outcome;
+    outcome.log = log;
+    return outcome;
+}
+
 } // namespace
 
 Bus::Bus(const QList<quint8> &addresses, const QByteArray &versionText, const ReplyStyle &style,
-         quint32 seed)
+         quint32 seed, Board::CommandReplies commandReplies)
     : m_style(style), m_dice(seed)
 {
     for (const quint8 address : addresses)
-        m_boards.append(Board(address, versionText));
+        m_boards.append(Board(address, versionText, commandReplies));
 }
 
 std::optional<QList<quint8>> Bus::parseAddresses(const QString &text)
@@ -53,14 +61,12 @@ Bus::Outcome Bus::take(const Received &received)
     case Received::Command:
         return answer(received);
     case Received::Rejected:
-        return {QStringLiteral("-- frame with a bad checksum ignored: %1")
-                    .arg(readable(received.bytes)),
-                {},
-                {}};
+        return logOnly(QStringLiteral("-- frame with a bad checksum ignored: %1")
+                           .arg(readable(received.bytes)));
     case Received::Dropped:
         break;
     }
-    return {QStringLiteral("-- stray bytes dropped: %1").arg(readable(received.bytes)), {}, {}};
+    return logOnly(QStringLiteral("-- stray bytes dropped: %1").arg(readable(received.bytes)));
 }
 
 Bus::Outcome Bus::answer(const Received &command)
@@ -68,28 +74,31 @@ Bus::Outcome Bus::answer(const Received &command)
     const QString text = readable(command.bytes);
     Board *board = boardFor(command);
     if (!board)
-        return {QStringLiteral("<< %1  (for address %2: ignored)")
-                    .arg(text, QString::number(command.address)),
-                {},
-                {}};
+        return logOnly(QStringLiteral("<< %1  (for address %2: ignored)")
+                           .arg(text, QString::number(command.address)));
     // With several boards the log says which one.
     const QString name =
         m_boards.size() > 1 ? QStringLiteral("[%1] ").arg(board->address()) : QString();
     if (board->started())
-        return {QStringLiteral("<< %1%2  (firmware started: ignored)").arg(name, text), {}, {}};
+        return logOnly(QStringLiteral("<< %1%2  (firmware started: ignored)").arg(name, text));
 
     const quint8 from = board->address(); // a new address applies after its own reply
     const int resends = board->resends();
+    const int verifyPasses = board->verifyPassesEnded();
     const std::optional<QByteArray> reply = board->handle(command.bytes, addressesBesides(*board));
     Outcome outcome;
     outcome.log = QStringLiteral("<< %1%2").arg(name, text);
     if (board->resends() > resends)
         outcome.log += QStringLiteral("  (resent: answered again)");
+    if (board->verifyPassesEnded() > verifyPasses)
+        outcome.verifyPassResult = verifyPassResult(*board);
     if (!reply)
         return outcome;
 
     const qsizetype commandBytes = command.bytes.size() + (m_style.framing == Framing::Rtu ? 5 : 2);
     const ReplyPlan plan = planReply(m_style, from, *reply, ++m_replies, commandBytes, m_dice);
+    for (const QString &fault : plan.faults)
+        ++m_faultsApplied[fault];
     const QString faults =
         plan.faults.isEmpty() ? QString() : QStringLiteral("  [%1]").arg(plan.faults.join(u", "));
     outcome.replyLog = QStringLiteral(">> %1%2%3").arg(name, readable(*reply), faults);
@@ -100,6 +109,24 @@ Bus::Outcome Bus::answer(const Received &command)
     }
     outcome.chunks = plan.chunks;
     return outcome;
+}
+
+QString Bus::verifyPassResult(const Board &board) const
+{
+    const QString where =
+        m_boards.size() > 1 ? QStringLiteral("address %1: ").arg(board.address()) : QString();
+    const Board::VerifyPass &pass = board.lastVerifyPass();
+    if (pass.whole())
+        return QStringLiteral("bootline-sim: %1image verified, %2 lines")
+            .arg(where)
+            .arg(pass.lines);
+    return QStringLiteral(
+               "bootline-sim: %1image NOT verified: %2 of %3 verify lines matched, the image "
+               "holds %4 lines")
+        .arg(where)
+        .arg(pass.matched)
+        .arg(pass.lines)
+        .arg(pass.imageLines);
 }
 
 Board *Bus::boardFor(const Received &command)
@@ -160,5 +187,10 @@ QStringList Bus::summary() const
     lines << QStringLiteral("bootline-sim: resends %1, replies to lines dropped %2")
                  .arg(resends)
                  .arg(m_lineRepliesDropped);
+    QStringList faults;
+    for (auto fault = m_faultsApplied.cbegin(); fault != m_faultsApplied.cend(); ++fault)
+        faults << QStringLiteral("%1 %2").arg(fault.key()).arg(fault.value());
+    if (!faults.isEmpty())
+        lines << QStringLiteral("bootline-sim: faults applied: %1").arg(faults.join(u", "));
     return lines;
 }

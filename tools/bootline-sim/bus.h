@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -22,12 +23,15 @@ public:
         QString log;             // what came in and what became of it
         QString replyLog;        // the reply, for the log when it goes out; empty for none
         QList<WireChunk> chunks; // the reply's writes; none when it is held back
+        // How a verify pass came out, when this line ended one; shown even
+        // when the log is not, as it tells whether the host's job truly ended.
+        QString verifyPassResult;
     };
 
     // One board at each address. Plain text names no address, so with plain
     // framing the first board takes every line.
     Bus(const QList<quint8> &addresses, const QByteArray &versionText, const ReplyStyle &style,
-        quint32 seed);
+        quint32 seed, Board::CommandReplies commandReplies = Board::CommandReplies::Named);
 
     // Board addresses such as "1" or "1,3,5-8": each from 1 to 247, and each once.
     static std::optional<QList<quint8>> parseAddresses(const QString &text);
@@ -39,17 +43,19 @@ public:
     int mismatches() const;
 
     // The closing report: with several boards a line for each, then the
-    // totals and the resends.
+    // totals and the resends, then how often each fault was applied, if any was.
     QStringList summary() const;
 
 private:
     Outcome answer(const Received &command);
     Board *boardFor(const Received &command);
     QList<quint8> addressesBesides(const Board &board) const;
+    QString verifyPassResult(const Board &board) const;
 
     const ReplyStyle m_style;
     QList<Board> m_boards;
     Dice m_dice;
     int m_replies = 0; // over the whole bus: faults pick replies by their place on the wire
     int m_lineRepliesDropped = 0; // each a stall the host must show
+    QMap<QString, int> m_faultsApplied;
 };

@@ -145,6 +145,9 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("Answer to the probe (default \"VER=1.0 SIM\"; \"VER=\" is put in front "
                         "when missing)."),
          QStringLiteral("text"), QStringLiteral("VER=1.0 SIM")},
+        {QStringLiteral("ok-to-commands"),
+         QStringLiteral("Answer OK to BOOT$hh and BOOTg instead of ADDR=hh and RUN; the address "
+                        "still changes and the firmware still starts.")},
         {QStringLiteral("latency"), QStringLiteral("Delay before each reply (default 0)."), ms,
          QStringLiteral("0")},
         {QStringLiteral("wire-pacing"),
@@ -180,6 +183,14 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("How much later a late reply comes, on top of --latency (default 4000)."),
          ms, QStringLiteral("4000")},
         {QStringLiteral("silent"), QStringLiteral("Do not send these replies at all."), list},
+        {QStringLiteral("doubled"),
+         QStringLiteral("Send these replies twice: the whole reply again, --doubled-ms after "
+                        "the first."),
+         list},
+        {QStringLiteral("doubled-ms"),
+         QStringLiteral("Time between a doubled reply and its copy; 0 sends both in one write "
+                        "(default 5)."),
+         ms, QStringLiteral("5")},
         {QStringLiteral("seed"),
          QStringLiteral("Seed for the random choices; the same seed repeats a run (default 1)."),
          QStringLiteral("n"), QStringLiteral("1")},
@@ -192,7 +203,9 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("n")},
         {QStringLiteral("exit-on-mismatch"),
          QStringLiteral("Exit with status 2 if any verify line did not match.")},
-        {QStringLiteral("quiet"), QStringLiteral("Print only the ready line and the summary.")},
+        {QStringLiteral("quiet"),
+         QStringLiteral("Print only the ready line, how each verify pass ended, and the "
+                        "summary.")},
     });
     if (!parser.parse(app.arguments()))
         refuse(parser.errorText());
@@ -210,6 +223,8 @@ Options parseOptions(const QCoreApplication &app)
     options.portNumber = portNumber(parser);
     options.addresses = addresses(parser, replies.framing);
     options.versionText = parser.value(QStringLiteral("version-text")).toUtf8();
+    if (parser.isSet(QStringLiteral("ok-to-commands")))
+        options.commandReplies = Board::CommandReplies::Ok;
     options.seed = seed(parser);
     options.recordPath = parser.value(QStringLiteral("record"));
     options.exitOnMismatch = parser.isSet(QStringLiteral("exit-on-mismatch"));
@@ -233,6 +248,8 @@ Options parseOptions(const QCoreApplication &app)
     replies.late = selection(parser, QStringLiteral("late"));
     replies.lateMs = wholeNumber(parser, QStringLiteral("late-ms"), 0, 600000);
     replies.silent = selection(parser, QStringLiteral("silent"));
+    replies.doubled = selection(parser, QStringLiteral("doubled"));
+    replies.doubledGapMs = wholeNumber(parser, QStringLiteral("doubled-ms"), 0, 600000);
     if (replies.framing == Framing::Plain && parser.isSet(QStringLiteral("bad-crc")))
         printError(QStringLiteral("--bad-crc has no checksum to spoil with --plain; ignored"));
     return options;

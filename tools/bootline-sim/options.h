@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bootline-sim/board.h"
 #include "bootline-sim/replyplan.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@ struct Options {
     int portNumber = 3;
     QList<quint8> addresses{1}; // one board at each
     QByteArray versionText = "VER=1.0 SIM";
+    Board::CommandReplies commandReplies = Board::CommandReplies::Named;
     ReplyStyle replies;
     quint32 seed = 1;
     QString recordPath;     // empty: no record

@@ -93,6 +93,13 @@ ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &t
 
     if (hit(style.late, QStringLiteral("late")))
         plan.chunks.first().waitUs += microseconds(style.lateMs);
+    // The copy is clean and whole: to the host, a reply like any other.
+    if (hit(style.doubled, QStringLiteral("doubled"))) {
+        if (style.doubledGapMs == 0)
+            plan.chunks.last().bytes += reply;
+        else
+            plan.chunks.append({microseconds(style.doubledGapMs), reply});
+    }
     plan.chunks.first().waitUs += microseconds(style.latencyMs);
     if (style.wirePacing) {
         plan.chunks.first().waitUs += wireUs(commandBytes);

@@ -34,7 +34,9 @@ struct ReplyStyle {
     QByteArray trailingBytes = QByteArray(1, '\0');
     ReplySelection late; // lateMs later, on top of latencyMs
     int lateMs = 4000;
-    ReplySelection silent; // not sent at all
+    ReplySelection silent;  // not sent at all
+    ReplySelection doubled; // a second whole copy follows, doubledGapMs after the first
+    int doubledGapMs = 5;   // 0: both copies in one write
 };
 
 // One write to the port, after a wait counted from the write before it (for

@@ -2,8 +2,8 @@
 
 #include "bootline-sim/console.h"
 #include "bootline-sim/linedecoder.h"
-#include "shared/readable.h"
 #include "bootline-sim/rtudecoder.h"
+#include "shared/readable.h"
 
 #include <QIODevice>
 
@@ -22,7 +22,8 @@ constexpr qint64 SleepBelowUs = 1000;
 
 Simulator::Simulator(int masterFd, const Options &options, QIODevice *record, QObject *parent)
     : QObject(parent), m_options(options), m_master(masterFd), m_record(record),
-      m_bus(options.addresses, options.versionText, options.replies, options.seed),
+      m_bus(options.addresses, options.versionText, options.replies, options.seed,
+            options.commandReplies),
       m_readNotifier(masterFd, QSocketNotifier::Read)
 {
     if (options.replies.framing == Framing::Rtu)
@@ -79,6 +80,8 @@ void Simulator::take(const Received &received)
     const int linesBefore = m_bus.lines();
     const Bus::Outcome outcome = m_bus.take(received);
     log(outcome.log);
+    if (!outcome.verifyPassResult.isEmpty())
+        printLine(outcome.verifyPassResult);
     const int lines = m_bus.lines();
     if (m_options.exitAfterLines > 0 && lines > linesBefore && lines >= m_options.exitAfterLines) {
         log(QStringLiteral("-- line %1 is in: leaving without a reply").arg(lines));
