@@ -1,8 +1,11 @@
 #include "link/rtuframe.h"
 #include "link/rtureceiver.h"
+#include "protocol/replykeyword.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
 
 using Verdict = RtuReceiver::Verdict;
 
@@ -17,25 +20,43 @@ private slots:
     void bytesAfterAReplyAreLeftForLater();
     void overflowKeepsTheNewestBytes();
     void worstPollOnAFullBufferIsQuick();
+    void takesEveryReplyWholeWhateverFollows_data() { addReplyTexts(); }
+    void takesEveryReplyWholeWhateverFollows();
+    void takesEveryReplyWholeCutAnywhere_data() { addReplyTexts(); }
+    void takesEveryReplyWholeCutAnywhere();
+    void waitsForTheZeroThatMakesAnotherReply();
+    void cleanupTestCase();
+
+private:
+    static void addReplyTexts();
 };
 
 const quint8 us = 1;
 const QByteArray okReply = QByteArray::fromHex("01424F4BD5CB"); // "OK" from address 1
 
-// Feeds the bytes in chunks of `chunk` (0: all at once) as the poller does and
-// gives back every verdict that was not a wait.
-QList<Verdict> feed(RtuReceiver &receiver, const QByteArray &bytes, int chunk)
+// Hands each poll's bytes to the receiver as the poller does and gives back
+// every verdict that was not a wait.
+QList<Verdict> poll(RtuReceiver &receiver, const QList<QByteArray> &polls, quint8 address = us)
 {
     QList<Verdict> verdicts;
-    const int step = chunk == 0 ? int(bytes.size()) : chunk;
-    for (int at = 0; at < bytes.size(); at += step) {
-        if (!receiver.collect(bytes.mid(at, step)))
+    for (const QByteArray &bytes : polls) {
+        if (!receiver.collect(bytes))
             continue;
-        const Verdict verdict = receiver.examine(us);
+        const Verdict verdict = receiver.examine(address);
         if (verdict.kind != Verdict::Wait)
             verdicts.append(verdict);
     }
     return verdicts;
+}
+
+// The same in chunks of `chunk` bytes (0: all at once).
+QList<Verdict> feed(RtuReceiver &receiver, const QByteArray &bytes, int chunk)
+{
+    QList<QByteArray> polls;
+    const int step = chunk == 0 ? int(bytes.size()) : chunk;
+    for (int at = 0; at < bytes.size(); at += step)
+        polls << bytes.mid(at, step);
+    return poll(receiver, polls);
 }
 
 void TestRtuReceiver::acceptsAReplyHoweverItArrives_data()
@@ -188,6 +209,162 @@ void TestRtuReceiver::worstPollOnAFullBufferIsQuick()
     QSKIP("timing is not held to under a sanitizer");
 #endif
     QVERIFY2(best < 1000000, qPrintable(QString::number(best / 1e6) + " ms"));
+}
+
+const quint8 lowestAddress = 1;
+const quint8 highestAddress = 247;
+
+void TestRtuReceiver::addReplyTexts()
+{
+    QTest::addColumn<QByteArray>("text");
+    for (const char *text : {"OK", "ERROR", "DOWNLOAD", "FORMAT", "RUN", "ADDR=0A", "VER=1.0 SIM",
+                             "VER=1.2", "VER=2.10"})
+        QTest::newRow(text) << QByteArray(text);
+}
+
+// The text that bytes carry when they are exactly one printable reply frame
+// for address; empty when they are not.
+QByteArray readingOf(quint8 address, const QByteArray &bytes)
+{
+    if (bytes.size() < RtuReceiver::ShortestFrame)
+        return {};
+    const QByteArray text = bytes.mid(2, bytes.size() - 4);
+    const bool printable =
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+    return printable && rtuFrame(address, "B" + text) == bytes ? text : QByteArray();
+}
+
+// How the exhaustive cases went, for the report at the end.
+struct Tally {
+    int cases = 0;
+    int ambiguous = 0;       // the bytes also read as another reply
+    int readTheOtherWay = 0; // and the receiver took that one
+};
+Tally followedTally;
+Tally cutTally;
+
+// What is wrong with the verdicts on one case, or nothing. `other` is a second
+// reading the same bytes allow (empty: none): a receiver may take it, but only
+// where it keeps the reply's keyword.
+QString wrongVerdicts(const QList<Verdict> &verdicts, const QByteArray &text,
+                      const QByteArray &other, Tally &tally)
+{
+    ++tally.cases;
+    if (!other.isEmpty())
+        ++tally.ambiguous;
+    if (verdicts.isEmpty() || verdicts[0].kind != Verdict::Reply)
+        return QStringLiteral("no reply");
+    if (verdicts.size() > 1)
+        return QStringLiteral("%1 verdicts for one reply").arg(verdicts.size());
+    const QByteArray &reply = verdicts[0].reply;
+    if (reply == text)
+        return {};
+    if (reply == other && firstReplyKeyword(other) == firstReplyKeyword(text)) {
+        ++tally.readTheOtherWay;
+        return {};
+    }
+    return QStringLiteral("read \"%1\"").arg(QString::fromLatin1(reply));
+}
+
+// At every address: the reply alone, followed by each single byte value, and
+// followed by several bytes or the next reply, all in one poll. What follows
+// stays for later, except a zero byte that was taken as part of the reply.
+void TestRtuReceiver::takesEveryReplyWholeWhateverFollows()
+{
+    QFETCH(QByteArray, text);
+    for (int address = lowestAddress; address <= highestAddress; ++address) {
+        const QByteArray frame = rtuFrame(quint8(address), "B" + text);
+        const QByteArray next = rtuFrame(quint8(address), "BOK");
+        QRandomGenerator random{quint32(address)};
+        QByteArray randomBytes(4, '\0');
+        for (char &byte : randomBytes)
+            byte = char(random.bounded(256));
+        QList<QByteArray> followers{{}, QByteArray(3, '\0'), "\xFF\xFF", randomBytes, next};
+        for (int value = 0x00; value <= 0xFF; ++value)
+            followers << QByteArray(1, char(value));
+        for (const QByteArray &after : followers) {
+            const auto failure = [&](const QString &what) {
+                const QString bytes = after.isEmpty() ? QStringLiteral("nothing")
+                                                      : QString::fromLatin1(after.toHex(' '));
+                return QStringLiteral("address %1, followed by %2: %3")
+                    .arg(address)
+                    .arg(bytes, what);
+            };
+            RtuReceiver receiver;
+            const QList<Verdict> verdicts = poll(receiver, {frame + after}, quint8(address));
+            const QByteArray other =
+                after.isEmpty() ? QByteArray() : readingOf(quint8(address), frame + after.left(1));
+            const QString wrong = wrongVerdicts(verdicts, text, other, followedTally);
+            if (!wrong.isEmpty())
+                QFAIL(qPrintable(failure(wrong)));
+            const QByteArray left = verdicts[0].reply == text ? after : after.mid(1);
+            if (receiver.bytes() != left)
+                QFAIL(qPrintable(failure(QStringLiteral("the bytes after it are not left"))));
+            if (after == next)
+                QCOMPARE(receiver.examine(quint8(address)).reply, QByteArray("OK"));
+        }
+    }
+}
+
+// At every address, the reply cut at every byte into two polls, and at every
+// two bytes into three. Where what is in after a poll is itself a whole
+// frame, the receiver may take it, keeping the keyword.
+void TestRtuReceiver::takesEveryReplyWholeCutAnywhere()
+{
+    QFETCH(QByteArray, text);
+    for (int address = lowestAddress; address <= highestAddress; ++address) {
+        const QByteArray frame = rtuFrame(quint8(address), "B" + text);
+        for (qsizetype first = 1; first < frame.size(); ++first) {
+            for (qsizetype second = first; second < frame.size(); ++second) {
+                QList<QByteArray> polls{frame.left(first), frame.mid(first, second - first),
+                                        frame.mid(second)};
+                polls.removeAll(QByteArray());
+                QByteArray shorter = readingOf(quint8(address), frame.left(first));
+                if (shorter.isEmpty())
+                    shorter = readingOf(quint8(address), frame.left(second));
+                RtuReceiver receiver;
+                const QString wrong =
+                    wrongVerdicts(poll(receiver, polls, quint8(address)), text, shorter, cutTally);
+                if (!wrong.isEmpty())
+                    QFAIL(qPrintable(QStringLiteral("address %1, cut at %2 and %3: %4")
+                                         .arg(address)
+                                         .arg(first)
+                                         .arg(second)
+                                         .arg(wrong)));
+            }
+        }
+    }
+}
+
+// "DOWNLOAD" at address 89 ends in a CRC high byte of 0x00, so without its
+// last byte it reads as a whole "DOWNLOA". That is a different reply: wait.
+void TestRtuReceiver::waitsForTheZeroThatMakesAnotherReply()
+{
+    const quint8 address = 89;
+    const QByteArray download = rtuFrame(address, "BDOWNLOAD");
+    QCOMPARE(download.back(), '\0');
+    RtuReceiver receiver;
+    QVERIFY(receiver.collect(download.chopped(1)));
+    QCOMPARE(receiver.examine(address).kind, Verdict::Wait);
+    QVERIFY(receiver.collect(download.right(1)));
+    QCOMPARE(receiver.examine(address).reply, QByteArray("DOWNLOAD"));
+
+    // Another reply coming instead of the zero settles it: nothing is stuck.
+    receiver.clear();
+    const QByteArray ok = rtuFrame(address, "BOK");
+    QVERIFY(receiver.collect(download.chopped(1)));
+    QCOMPARE(receiver.examine(address).kind, Verdict::Wait);
+    QVERIFY(receiver.collect(ok));
+    QCOMPARE(receiver.examine(address).reply, QByteArray("DOWNLOA"));
+    QCOMPARE(receiver.examine(address).reply, QByteArray("OK"));
+}
+
+void TestRtuReceiver::cleanupTestCase()
+{
+    for (const auto &[ways, tally] :
+         {std::pair{"followed by bytes", followedTally}, std::pair{"cut into polls", cutTally}})
+        qInfo("every address, %s: %d cases, %d ambiguous, %d of those read the other way", ways,
+              tally.cases, tally.ambiguous, tally.readTheOtherWay);
 }
 
 QTEST_APPLESS_MAIN(TestRtuReceiver)

@@ -1,9 +1,9 @@
 #include "link/rtureceiver.h"
 
 #include "link/crc16.h"
+#include "protocol/replykeyword.h"
 
 #include <QVarLengthArray>
-#include <algorithm>
 
 bool RtuReceiver::collect(const QByteArray &received)
 {
@@ -16,6 +16,8 @@ bool RtuReceiver::collect(const QByteArray &received)
 RtuReceiver::Verdict RtuReceiver::examine(quint8 address)
 {
     const Frame reply = findReply(address);
+    if (reply.start >= 0 && reply.end == NotYet)
+        return {};
     if (reply.start >= 0) {
         Verdict verdict{Verdict::Reply, m_buffer.mid(reply.start + 2, reply.end - reply.start - 4)};
         m_buffer.remove(0, reply.end);
@@ -33,11 +35,7 @@ RtuReceiver::Verdict RtuReceiver::examine(quint8 address)
 }
 
 // The first start of a frame for us that has a matching checksum somewhere
-// after it, and the end to take. A whole reply usually arrives alone, so where
-// the checksum also matches at the very end of what was collected, that end is
-// taken; unless only zero bytes follow the first match: a line idling low
-// after a reply reads as zeros, and zeros leave a matched checksum matched.
-// None: start -1.
+// after it, and the end to take (see frameEnd). None: start -1.
 //
 // All possible starts are followed in one pass over the bytes: their
 // checksums do not depend on one another, so the processor overlaps them, and
@@ -68,14 +66,44 @@ RtuReceiver::Frame RtuReceiver::findReply(quint8 address) const
         }
     }
     for (qsizetype i = 0; i < starts.size(); ++i) {
-        if (firstEnds[i] < 0)
-            continue;
-        const bool onlyZerosAfter =
-            std::all_of(bytes + firstEnds[i], bytes + size, [](quint8 byte) { return byte == 0; });
-        const bool endsAtTheEnd = crcs[i] == 0 && !onlyZerosAfter;
-        return {starts[i], endsAtTheEnd ? size : firstEnds[i]};
+        if (firstEnds[i] >= 0)
+            return {starts[i], frameEnd(starts[i], firstEnds[i], crcs[i] == 0)};
     }
     return {-1, -1};
+}
+
+// A whole reply usually arrives alone, so where the checksum also matches at
+// the end of what was collected, that end is taken, short of the zero bytes a
+// line idling low after a reply adds (zeros leave a matched checksum matched).
+// Otherwise the first match.
+//
+// A zero byte right after that end is ambiguous: a frame followed by a stray
+// 0x00 is, byte for byte, a frame one character longer whose CRC high byte is
+// 0x00 ("DOWNLOAD" at address 89). The checksum cannot tell them apart; the
+// text can, a little: the longer reading's last character is the shorter's
+// CRC low byte, and reply texts are printable.
+qsizetype RtuReceiver::frameEnd(qsizetype start, qsizetype firstEnd, bool matchesAtTheEnd) const
+{
+    const qsizetype size = m_buffer.size();
+    const auto *bytes = reinterpret_cast<const quint8 *>(m_buffer.constData());
+    qsizetype end = firstEnd;
+    if (matchesAtTheEnd) {
+        end = size;
+        while (end > firstEnd && bytes[end - 1] == 0)
+            --end;
+    }
+    const quint8 lastOfLonger = bytes[end - 2];
+    if (lastOfLonger < 0x20 || lastOfLonger > 0x7E)
+        return end;
+    if (end < size)
+        return bytes[end] == 0 ? end + 1 : end;
+    // Nothing after it yet. Wait for the zero only where the two readings are
+    // different replies ("DOWNLOA", "DOWNLOAD"); any other byte coming instead
+    // settles it on the shorter one.
+    const qsizetype shorterText = end - start - 4;
+    const bool sameReply = firstReplyKeyword(m_buffer.mid(start + 2, shorterText)) ==
+                           firstReplyKeyword(m_buffer.mid(start + 2, shorterText + 1));
+    return sameReply ? end : NotYet;
 }
 
 bool RtuReceiver::isOneWholeFrame() const

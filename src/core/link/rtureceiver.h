@@ -6,8 +6,9 @@
 // Collects the board's RTU replies from the bytes each receive poll brings and
 // says what to do with them. Nothing marks a frame's end but its checksum, so
 // a reply is the first stretch of what was collected that starts with our
-// address and "B" and ends where the checksum matches; a reply split over
-// several polls is accepted once its last byte is in.
+// address and "B" and ends where the checksum matches (or one zero byte
+// later: see frameEnd); a reply split over several polls is accepted once its
+// last byte is in.
 //
 // Recovery from a noisy line, always by dropping a prefix of what came:
 // bytes before a possible start of a reply are skipped, bytes after a reply
@@ -35,12 +36,16 @@ public:
     const QByteArray &bytes() const { return m_buffer; }
 
 private:
+    // An end not known yet: the frame's last byte may still be coming.
+    static constexpr qsizetype NotYet = -1;
+
     struct Frame {
         qsizetype start;
-        qsizetype end; // one past the checksum
+        qsizetype end; // one past the checksum, or NotYet
     };
 
     Frame findReply(quint8 address) const;
+    qsizetype frameEnd(qsizetype start, qsizetype firstEnd, bool matchesAtTheEnd) const;
     bool isOneWholeFrame() const; // all that was collected: a frame not for us
     qsizetype firstPossibleStart(quint8 address) const;
 
