@@ -34,3 +34,15 @@ QString SimulatedBoard::output()
     m_output += QString::fromLocal8Bit(m_process.readAll());
     return m_output;
 }
+
+QString SimulatedBoard::newOutput(int waitMs)
+{
+    // Reads what is in the pipe now, not only what the event loop took.
+    output();
+    if (m_output.size() == m_seen)
+        m_process.waitForReadyRead(waitMs);
+    output();
+    const QString fresh = m_output.mid(m_seen);
+    m_seen = m_output.size();
+    return fresh;
+}

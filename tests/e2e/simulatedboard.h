@@ -14,9 +14,13 @@ public:
     bool stop();                             // true when it exited with status 0
     bool hasExited() const { return m_process.state() == QProcess::NotRunning; }
     QString output(); // everything it printed so far
+    // What it printed since the last call, to the last byte already written;
+    // when there is none yet, waits up to waitMs for some.
+    QString newOutput(int waitMs = 0);
 
 private:
     QProcess m_process;
     QString m_output;
     bool m_ready = false;
+    qsizetype m_seen = 0; // of m_output, handed out by newOutput()
 };

@@ -1,6 +1,8 @@
 // Many whole jobs against bootline-sim with every fault it can make mixed
-// in, an RTU board and a plain one side by side, and a table of what came of
-// them. Run by `make soak`; too long for `make test`.
+// in, and a table of what came of them: from the window, an RTU board and a
+// plain one side by side, and from bootline-cli at both paces, with resends
+// and replies that come after the resend. Run by `make soak`; too long for
+// `make test`.
 
 #include "e2e/simulatedboard.h"
 #include "fakes/testwindow.h"
@@ -8,6 +10,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QMap>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,19 +23,23 @@
 namespace {
 
 const QString Blink = QStringLiteral(BOOTLINE_SOURCE_DIR "/examples/blink.hex");
-constexpr int LinesPerJob = 2 * 43; // blink.hex, downloaded and verified
-constexpr int JobsPerOpen = 10;     // then the port is closed and opened again, probe and all
-constexpr int QuietLimitMs = 10000; // no progress for this long, nothing shown: a silent stall
+constexpr int FileLines = 43;              // in blink.hex
+constexpr int LinesPerJob = 2 * FileLines; // downloaded and verified
+constexpr int JobsPerOpen = 10;      // then the port is closed and opened again, probe and all
+constexpr int QuietLimitMs = 10000;  // no progress for this long, nothing shown: a silent stall
+constexpr int CliJobLimitMs = 60000; // a bootline-cli job still running then: a silent stall
+constexpr int BoardCatchUpMs = 200;  // for the board to read the last line a host wrote
+constexpr int CliReplyTimeoutMs = 300;
+constexpr int CliLateMs = 500; // after the resend, and before a second one would go
 
-QStringList faultsFor(bool rtu, int seed)
+QStringList faultsFor(bool rtu, int seed, int lateMs)
 {
-    QStringList faults{"--quiet",    "--seed",     QString::number(seed),
-                       "--garbage",  "random:3",   "--split",
-                       "random:5",   "--split-at", "random",
-                       "--trailing", "random:3",   "--garbage-run",
-                       "random:0.3", "--late",     "random:1",
-                       "--late-ms",  "1500",       "--silent",
-                       "random:0.03"};
+    QStringList faults = QStringLiteral("--quiet --garbage random:3 --split random:5 "
+                                        "--split-at random --trailing random:3 "
+                                        "--garbage-run random:0.3 --late random:1 "
+                                        "--silent random:0.03 --doubled random:1")
+                             .split(u' ');
+    faults << "--seed" << QString::number(seed) << "--late-ms" << QString::number(lateMs);
     if (rtu)
         faults << "--bad-crc"
                << "random:3";
@@ -40,17 +48,69 @@ QStringList faultsFor(bool rtu, int seed)
     return faults;
 }
 
+// The last verify pass result in the board's output; empty when there is none.
+QString lastVerifyPassResult(const QString &boardOutput)
+{
+    static const QRegularExpression result(QStringLiteral("image (NOT )?verified[^\n]*"));
+    QString last;
+    for (const QRegularExpressionMatch &match : result.globalMatch(boardOutput))
+        last = match.captured();
+    return last;
+}
+
+// Whether the board ended the job with the whole file on it, checked line by
+// line: bootline-sim prints how each verify pass ended (and, being quiet,
+// nothing else until its summary). A host that quits as soon as it has
+// written its last line is given the time the board needs to read it, so
+// that the board is judged and not the race.
+bool imageVerified(SimulatedBoard &board, QString *lastResult)
+{
+    const QString wanted = QStringLiteral("image verified, %1 lines").arg(FileLines);
+    QString last = lastVerifyPassResult(board.newOutput());
+    if (last != wanted) {
+        const QString later = lastVerifyPassResult(board.newOutput(BoardCatchUpMs));
+        if (!later.isEmpty())
+            last = later;
+    }
+    *lastResult = last.isEmpty() ? QStringLiteral("no verify pass came to its end") : last;
+    return last == wanted;
+}
+
+// The board's closing summary.
+struct BoardTotals {
+    int received = -1;
+    int verified = -1;
+    int mismatches = -1;
+    int dropped = -1;
+    int late = 0;
+    int doubled = 0;
+
+    explicit BoardTotals(const QString &output)
+    {
+        const auto number = [&](const QString &pattern, int none) {
+            const QRegularExpressionMatch match = QRegularExpression(pattern).match(output);
+            return match.hasMatch() ? match.captured(1).toInt() : none;
+        };
+        received = number(QStringLiteral("lines received (\\d+)"), -1);
+        verified = number(QStringLiteral("lines verified (\\d+)"), -1);
+        mismatches = number(QStringLiteral("mismatches (\\d+)"), -1);
+        dropped = number(QStringLiteral("replies to lines dropped (\\d+)"), -1);
+        late = number(QStringLiteral("faults applied: [^\n]*\\blate (\\d+)"), 0);
+        doubled = number(QStringLiteral("faults applied: [^\n]*\\bdoubled (\\d+)"), 0);
+    }
+};
+
 // One board and one window, going through job after job.
-class Lane {
+class WindowLane {
 public:
-    Lane(const QString &name, bool rtu, int com, int seed)
-        : name(name), m_rtu(rtu), m_com(com),
-          m_board(std::make_unique<SimulatedBoard>(faultsFor(rtu, seed), com)),
+    WindowLane(const QString &name, bool rtu, int com, int seed)
+        : name(name), m_board(std::make_unique<SimulatedBoard>(faultsFor(rtu, seed, 1500), com)),
           m_window(std::make_unique<WindowUnderTest>(nullptr))
     {
         m_window->rtu()->setChecked(rtu);
         m_window->box("txt")->setText(QStringLiteral("COM%1").arg(com));
         m_window->box("Text1")->setText(QStringLiteral("1"));
+        m_clock.start();
     }
 
     bool isReady() const { return m_board->isReady(); }
@@ -84,8 +144,15 @@ public:
         m_lastAnswer = answer;
         if (progress == "END") {
             ++jobs;
-            if (linesEnded() >= linesWanted) {
+            QString result;
+            if (!imageVerified(*m_board, &result)) {
+                ++falseEnds;
+                if (firstFalseEnd.isEmpty())
+                    firstFalseEnd = QStringLiteral("job %1: %2").arg(jobs).arg(result);
+            }
+            if (jobs * LinesPerJob >= linesWanted) {
                 done = true;
+                seconds = m_clock.elapsed() / 1000.0;
                 return;
             }
             if (jobs % JobsPerOpen == 0) {
@@ -103,37 +170,27 @@ public:
         notice();
     }
 
-    int linesEnded() const { return jobs * LinesPerJob; } // in jobs that reached END
-
     // Stops the board and reads its summary.
-    void finish()
+    BoardTotals finish()
     {
         m_board->stop();
-        const QString output = m_board->output();
-        const auto number = [&](const char *pattern) {
-            const QRegularExpressionMatch match = QRegularExpression(pattern).match(output);
-            return match.hasMatch() ? match.captured(1).toInt() : -1;
-        };
-        boardReceived = number("lines received (\\d+)");
-        boardVerified = number("lines verified (\\d+)");
-        mismatches = number("mismatches (\\d+)");
-        dropped = number("replies to lines dropped (\\d+)");
+        return BoardTotals(m_board->output());
     }
 
     const QString name;
     int jobs = 0;
+    int falseEnds = 0; // END shown, and the board does not hold the whole file
+    QString firstFalseEnd;
     int stallsShown = 0;
     int silentStalls = 0;
     int failures = 0;
-    int boardReceived = -1;
-    int boardVerified = -1;
-    int mismatches = -1;
-    int dropped = -1;
+    double seconds = 0;
     bool done = false;
 
 private:
     void start()
     {
+        m_board->newOutput(); // what the board says from here on is this job's
         m_window->dialog->choice = Blink;
         m_window->button("Command3")->click();
         m_jobStarted = true;
@@ -155,14 +212,132 @@ private:
         }
     }
 
-    bool m_rtu;
-    int m_com;
     std::unique_ptr<SimulatedBoard> m_board;
     std::unique_ptr<WindowUnderTest> m_window;
     bool m_jobStarted = false;
     int m_lastPosition = -1;
     QString m_lastAnswer;
     QElapsedTimer m_sinceProgress;
+    QElapsedTimer m_clock;
+};
+
+// One board and bootline-cli run on it job after job, at one pace, with one
+// or two resends and a reply timeout that late replies overrun.
+class CliLane {
+public:
+    CliLane(const QString &name, bool rtu, bool replyPace, int com, int seed)
+        : name(name), m_rtu(rtu), m_replyPace(replyPace), m_com(com),
+          m_board(std::make_unique<SimulatedBoard>(faultsFor(rtu, seed, CliLateMs), com))
+    {
+        m_cli.setProcessChannelMode(QProcess::MergedChannels);
+        m_clock.start();
+    }
+
+    bool isReady() const { return m_board->isReady(); }
+
+    void look(int linesWanted)
+    {
+        if (done)
+            return;
+        if (m_cli.state() != QProcess::NotRunning) {
+            if (m_sinceStart.elapsed() > CliJobLimitMs) {
+                ++silentStalls;
+                m_cli.kill();
+                m_cli.waitForFinished();
+                m_cli.readAll();
+                m_jobRunning = false;
+            }
+            return;
+        }
+        if (m_jobRunning) {
+            m_jobRunning = false;
+            judge();
+        }
+        if (jobs * LinesPerJob >= linesWanted) {
+            done = true;
+            seconds = m_clock.elapsed() / 1000.0;
+            return;
+        }
+        start();
+    }
+
+    BoardTotals finish()
+    {
+        m_board->stop();
+        return BoardTotals(m_board->output());
+    }
+
+    // "5: 2, 6: 1": failed jobs by exit code.
+    QString failuresByCode() const
+    {
+        QStringList parts;
+        for (auto failure = failures.cbegin(); failure != failures.cend(); ++failure)
+            parts << QStringLiteral("%1: %2").arg(failure.key()).arg(failure.value());
+        return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
+    }
+
+    const QString name;
+    int jobs = 0;
+    int doneJobs = 0;  // exit 0
+    int falseDone = 0; // exit 0, and the board does not hold the whole file
+    QString firstFalseDone;
+    QMap<int, int> failures;      // by exit code; -1: crashed
+    QMap<int, QString> firstSaid; // by exit code, what the failed job said last
+    int silentStalls = 0;
+    double seconds = 0;
+    bool done = false;
+
+private:
+    void start()
+    {
+        m_board->newOutput();     // what the board says from here on is this job's
+        m_retries = 1 + jobs % 2; // both resend counts in turn
+        QStringList arguments{"-p", QStringLiteral("COM%1").arg(m_com)};
+        arguments << "--pace" << QString::fromLatin1(m_replyPace ? "reply" : "poll");
+        arguments << "--retries" << QString::number(m_retries);
+        arguments << "--reply-timeout" << QString::number(CliReplyTimeoutMs);
+        arguments << (m_rtu ? QStringList{"-a", "1"} : QStringList{"--plain"}) << Blink;
+        ++jobs;
+        m_cli.start(QStringLiteral(BOOTLINE_CLI), arguments);
+        m_jobRunning = true;
+        m_sinceStart.start();
+    }
+
+    void judge()
+    {
+        const QString said = QString::fromUtf8(m_cli.readAll()).trimmed();
+        const int code =
+            m_cli.exitStatus() == QProcess::NormalExit && m_cli.error() != QProcess::FailedToStart
+                ? m_cli.exitCode()
+                : -1;
+        QString result;
+        const bool verified = imageVerified(*m_board, &result);
+        if (code != 0) {
+            ++failures[code];
+            if (!firstSaid.contains(code))
+                firstSaid[code] = said.section(u'\n', -1);
+            return;
+        }
+        ++doneJobs;
+        if (!verified) {
+            ++falseDone;
+            if (firstFalseDone.isEmpty())
+                firstFalseDone = QStringLiteral("job %1 (--retries %2): %3")
+                                     .arg(jobs)
+                                     .arg(m_retries)
+                                     .arg(result);
+        }
+    }
+
+    bool m_rtu;
+    bool m_replyPace;
+    int m_com;
+    std::unique_ptr<SimulatedBoard> m_board;
+    QProcess m_cli;
+    bool m_jobRunning = false;
+    int m_retries = 0; // of the job under way
+    QElapsedTimer m_sinceStart;
+    QElapsedTimer m_clock;
 };
 
 } // namespace
@@ -176,35 +351,61 @@ int main(int argc, char *argv[])
         QStringLiteral("Soaks Bootline in whole jobs on a faulty line."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("lines"), QStringLiteral("Lines to send in all (default 20000)."),
+        {QStringLiteral("lines"),
+         QStringLiteral("Lines to send in all, shared among the lanes (default 20000)."),
          QStringLiteral("n"), QStringLiteral("20000")},
         {QStringLiteral("seed"), QStringLiteral("Seed for the faults (default 1)."),
          QStringLiteral("n"), QStringLiteral("1")},
     });
     parser.process(app);
-    const int linesWanted = parser.value(QStringLiteral("lines")).toInt();
+    bool ok = false;
+    const int linesWanted = parser.value(QStringLiteral("lines")).toInt(&ok);
+    if (!ok || linesWanted < 1) {
+        std::fprintf(stderr, "soak: --lines takes a whole number from 1 up, not \"%s\"\n",
+                     qPrintable(parser.value(QStringLiteral("lines"))));
+        return 1;
+    }
     const int seed = parser.value(QStringLiteral("seed")).toInt();
 
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    std::vector<std::unique_ptr<Lane>> lanes;
-    lanes.push_back(std::make_unique<Lane>(QStringLiteral("RTU"), true, 3, seed));
-    lanes.push_back(std::make_unique<Lane>(QStringLiteral("plain"), false, 4, seed + 1));
-    for (const auto &lane : lanes) {
-        if (!lane->isReady()) {
-            std::fprintf(stderr, "soak: the simulated board for %s did not start\n",
-                         qPrintable(lane->name));
-            return 1;
+    std::vector<std::unique_ptr<WindowLane>> windows;
+    windows.push_back(std::make_unique<WindowLane>(QStringLiteral("window RTU"), true, 3, seed));
+    windows.push_back(
+        std::make_unique<WindowLane>(QStringLiteral("window plain"), false, 4, seed + 1));
+    std::vector<std::unique_ptr<CliLane>> clis;
+    int com = 5;
+    for (const bool rtu : {true, false}) {
+        for (const bool replyPace : {false, true}) {
+            const QString name = QStringLiteral("cli %1, %2 pace")
+                                     .arg(rtu ? "RTU" : "plain", replyPace ? "reply" : "poll");
+            clis.push_back(std::make_unique<CliLane>(name, rtu, replyPace, com, seed + com));
+            ++com;
         }
     }
+    const auto notStarted = [](const QString &name) {
+        std::fprintf(stderr, "soak: the simulated board for %s did not start\n", qPrintable(name));
+        return 1;
+    };
+    for (const auto &lane : windows) {
+        if (!lane->isReady())
+            return notStarted(lane->name);
+    }
+    for (const auto &lane : clis) {
+        if (!lane->isReady())
+            return notStarted(lane->name);
+    }
 
-    QElapsedTimer clock;
-    clock.start();
+    const int linesPerLane = qMax(1, linesWanted / int(windows.size() + clis.size()));
     QTimer operatorEye;
     QObject::connect(&operatorEye, &QTimer::timeout, [&] {
         bool allDone = true;
-        for (const auto &lane : lanes) {
-            lane->look(linesWanted / int(lanes.size()));
+        for (const auto &lane : windows) {
+            lane->look(linesPerLane);
+            allDone = allDone && lane->done;
+        }
+        for (const auto &lane : clis) {
+            lane->look(linesPerLane);
             allDone = allDone && lane->done;
         }
         if (allDone)
@@ -212,21 +413,46 @@ int main(int argc, char *argv[])
     });
     operatorEye.start(5);
     app.exec();
-    const double seconds = clock.elapsed() / 1000.0;
 
-    std::printf("| lane | jobs | lines sent | lines verified | mismatches | replies dropped | "
-                "stalls shown | silent stalls | refused lines | seconds |\n"
-                "|---|---|---|---|---|---|---|---|---|---|\n");
     bool sound = true;
-    for (const auto &lane : lanes) {
-        lane->finish();
-        std::printf("| %s | %d | %d | %d | %d | %d | %d | %d | %d | %.0f |\n",
-                    qPrintable(lane->name), lane->jobs, lane->boardReceived + lane->boardVerified,
-                    lane->boardVerified, lane->mismatches, lane->dropped, lane->stallsShown,
-                    lane->silentStalls, lane->failures, seconds);
-        sound = sound && lane->mismatches == 0 && lane->silentStalls == 0 && lane->failures == 0 &&
-                lane->stallsShown == lane->dropped;
+    QStringList notes;
+    std::printf("| window lane | jobs | false END | lines sent | lines verified | mismatches | "
+                "replies dropped | late replies | doubled replies | stalls shown | silent stalls "
+                "| refused lines | seconds |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const auto &lane : windows) {
+        const BoardTotals board = lane->finish();
+        std::printf("| %s | %d | %d | %d | %d | %d | %d | %d | %d | %d | %d | %d | %.0f |\n",
+                    qPrintable(lane->name), lane->jobs, lane->falseEnds,
+                    board.received + board.verified, board.verified, board.mismatches,
+                    board.dropped, board.late, board.doubled, lane->stallsShown, lane->silentStalls,
+                    lane->failures, lane->seconds);
+        sound = sound && lane->falseEnds == 0 && board.mismatches == 0 && lane->silentStalls == 0 &&
+                lane->failures == 0 && lane->stallsShown == board.dropped;
+        if (!lane->firstFalseEnd.isEmpty())
+            notes << QStringLiteral("%1: first false END, %2").arg(lane->name, lane->firstFalseEnd);
     }
+    std::printf("\n| cli lane | jobs | exit 0 | false done | failed, by exit code | lines sent | "
+                "mismatches | late replies | doubled replies | silent stalls | seconds |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const auto &lane : clis) {
+        const BoardTotals board = lane->finish();
+        std::printf("| %s | %d | %d | %d | %s | %d | %d | %d | %d | %d | %.0f |\n",
+                    qPrintable(lane->name), lane->jobs, lane->doneJobs, lane->falseDone,
+                    qPrintable(lane->failuresByCode()), board.received + board.verified,
+                    board.mismatches, board.late, board.doubled, lane->silentStalls, lane->seconds);
+        sound = sound && lane->falseDone == 0 && board.mismatches == 0 && lane->silentStalls == 0;
+        if (!lane->firstFalseDone.isEmpty())
+            notes
+                << QStringLiteral("%1: first false done, %2").arg(lane->name, lane->firstFalseDone);
+        for (auto said = lane->firstSaid.cbegin(); said != lane->firstSaid.cend(); ++said)
+            notes << QStringLiteral("%1: first exit %2 said: %3")
+                         .arg(lane->name)
+                         .arg(said.key())
+                         .arg(said.value());
+    }
+    if (!notes.isEmpty())
+        std::printf("\n%s\n", qPrintable(notes.join(u'\n')));
     std::printf("%s\n", sound ? "soak: sound" : "soak: FAULTS FOUND");
     return sound ? 0 : 1;
 }
