@@ -59,6 +59,7 @@ struct Job {
     {
         port->incoming = rtuFrame(from, "B" + reply);
         engine.receivePollTick();
+        engine.receivePollTick(); // the line quiet again: nothing is kept waiting
     }
     bool ended() const { return !report.results.isEmpty(); }
     const BoardResult &result() const { return report.results.last(); }

@@ -26,6 +26,7 @@ private slots:
     void bytesOrASendWakeASleepingPoll_data();
     void bytesOrASendWakeASleepingPoll();
     void sleepingPollStillBlinksOnTime();
+    void replyThatMayGrowByAZeroIsTakenWhole();
 };
 
 const QByteArray okFrom1 = QByteArray::fromHex("01424F4BD5CB");
@@ -339,6 +340,35 @@ void TestReceivePoller::sleepingPollStillBlinksOnTime()
     QCOMPARE(colours.at(0).at(0).value<quint32>(), Colour::Grey);
     QCOMPARE(colours.at(1).at(0).value<quint32>(), Colour::White);
     QVERIFY2(ticks.size() <= 4, qPrintable(QString::number(ticks.size())));
+}
+
+// A reply whose checksum ends in 0x00 reads, without that byte, as a whole
+// shorter reply. Where the two differ (a version's text, or a keyword) the
+// poll waits for what comes next, and a quiet poll takes what is there.
+void TestReceivePoller::replyThatMayGrowByAZeroIsTakenWhole()
+{
+    TestEngine t;
+    t.engine.setAddress("89");
+    t.engine.openPort();
+    t.engine.state.HexLines[1] = ":00000001FF";
+    t.engine.state.LineCount = 1;
+    t.engine.sendNextLine();
+    const QByteArray download = rtuFrame(89, "BDOWNLOAD");
+    QCOMPARE(download.back(), '\0');
+    t.receive(download.chopped(1));
+    QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD")); // not "DOWNLOA": waiting
+    t.receive(download.right(1));
+    QCOMPARE(t.engine.progressText(), QStringLiteral("VERIFY"));
+
+    // "VER=2.1" from address 1 is whole as it stands; it might also be cut
+    // before a zero. The next poll that finds nothing settles it.
+    t.engine.setAddress("1");
+    t.timer("Timer3")->setEnabled(true);
+    t.receive(rtuFrame(1, "BVER=2.1"));
+    QVERIFY(t.timer("Timer3")->isEnabled());
+    t.engine.receivePollTick();
+    QCOMPARE(t.engine.answer(), QStringLiteral("VER=2.1"));
+    QVERIFY(!t.timer("Timer3")->isEnabled());
 }
 
 QTEST_GUILESS_MAIN(TestReceivePoller)

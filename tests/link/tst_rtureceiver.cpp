@@ -34,8 +34,8 @@ private:
 const quint8 us = 1;
 const QByteArray okReply = QByteArray::fromHex("01424F4BD5CB"); // "OK" from address 1
 
-// Hands each poll's bytes to the receiver as the poller does and gives back
-// every verdict that was not a wait.
+// Hands each poll's bytes to the receiver as the poller does, then a poll
+// that finds the line quiet, and gives back every verdict that was not a wait.
 QList<Verdict> poll(RtuReceiver &receiver, const QList<QByteArray> &polls, quint8 address = us)
 {
     QList<Verdict> verdicts;
@@ -46,6 +46,8 @@ QList<Verdict> poll(RtuReceiver &receiver, const QList<QByteArray> &polls, quint
         if (verdict.kind != Verdict::Wait)
             verdicts.append(verdict);
     }
+    if (const std::optional<QByteArray> settled = receiver.settle(address))
+        verdicts.append({Verdict::Reply, *settled});
     return verdicts;
 }
 
@@ -169,7 +171,10 @@ void TestRtuReceiver::bytesAfterAReplyAreLeftForLater()
     QVERIFY(receiver.collect(okReply + QByteArray::fromHex("00") + version));
     QCOMPARE(receiver.examine(us).reply, QByteArray("OK"));
     QCOMPARE(receiver.bytes(), QByteArray::fromHex("00") + version);
-    QCOMPARE(receiver.examine(us).reply, QByteArray("VER=2.1"));
+    // A version's very text matters, and a zero yet to come could make it one
+    // character longer: it is taken once the line is quiet.
+    QCOMPARE(receiver.examine(us).kind, Verdict::Wait);
+    QCOMPARE(receiver.settle(us), std::optional<QByteArray>("VER=2.1"));
     QVERIFY(receiver.bytes().isEmpty());
 }
 

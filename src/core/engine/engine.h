@@ -182,6 +182,7 @@ private:
     void blinkLamp();
     void takeReplies();
     void takeRtuReply();
+    void settleRtuReply();
 
     // linesender.cpp, responsedispatcher.cpp
     void dispatchReply();

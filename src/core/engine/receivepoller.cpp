@@ -111,8 +111,10 @@ void Engine::takeRepliesNow()
 void Engine::takeReplies()
 {
     const qint16 LastResult = MSComm1->charactersWaiting();
-    if (LastResult == 0)
+    if (LastResult == 0) {
+        settleRtuReply();
         return;
+    }
     state.RxText = MSComm1->readWaiting();
     emit bytesReceived(state.RxText);
     setLampColour(Colour::Red);
@@ -133,6 +135,19 @@ void Engine::blinkLamp()
         return;
     state.BlinkTicks = 0;
     setLampColour(m_lampColour == Colour::White ? Colour::Grey : Colour::White);
+}
+
+// A quiet line settles a reply that was kept waiting for a last zero byte.
+void Engine::settleRtuReply()
+{
+    if (m_rtu != 1)
+        return;
+    const std::optional<QByteArray> reply = state.RxBuffer.settle(addressByte(m_address));
+    if (!reply)
+        return;
+    state.RxText = *reply;
+    dispatchReply();
+    state.RxBuffer.clear();
 }
 
 void Engine::takeRtuReply()

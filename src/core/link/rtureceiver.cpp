@@ -40,7 +40,7 @@ RtuReceiver::Verdict RtuReceiver::examine(quint8 address)
 // All possible starts are followed in one pass over the bytes: their
 // checksums do not depend on one another, so the processor overlaps them, and
 // a buffer full of starts still takes well under a millisecond.
-RtuReceiver::Frame RtuReceiver::findReply(quint8 address) const
+RtuReceiver::Frame RtuReceiver::findReply(quint8 address, bool lineQuiet) const
 {
     QVarLengthArray<qsizetype, 8> starts;
     QVarLengthArray<quint16, 8> crcs;
@@ -67,7 +67,7 @@ RtuReceiver::Frame RtuReceiver::findReply(quint8 address) const
     }
     for (qsizetype i = 0; i < starts.size(); ++i) {
         if (firstEnds[i] >= 0)
-            return {starts[i], frameEnd(starts[i], firstEnds[i], crcs[i] == 0)};
+            return {starts[i], frameEnd(starts[i], firstEnds[i], crcs[i] == 0, lineQuiet)};
     }
     return {-1, -1};
 }
@@ -82,7 +82,8 @@ RtuReceiver::Frame RtuReceiver::findReply(quint8 address) const
 // 0x00 ("DOWNLOAD" at address 89). The checksum cannot tell them apart; the
 // text can, a little: the longer reading's last character is the shorter's
 // CRC low byte, and reply texts are printable.
-qsizetype RtuReceiver::frameEnd(qsizetype start, qsizetype firstEnd, bool matchesAtTheEnd) const
+qsizetype RtuReceiver::frameEnd(qsizetype start, qsizetype firstEnd, bool matchesAtTheEnd,
+                                bool lineQuiet) const
 {
     const qsizetype size = m_buffer.size();
     const auto *bytes = reinterpret_cast<const quint8 *>(m_buffer.constData());
@@ -97,13 +98,32 @@ qsizetype RtuReceiver::frameEnd(qsizetype start, qsizetype firstEnd, bool matche
         return end;
     if (end < size)
         return bytes[end] == 0 ? end + 1 : end;
-    // Nothing after it yet. Wait for the zero only where the two readings are
-    // different replies ("DOWNLOA", "DOWNLOAD"); any other byte coming instead
-    // settles it on the shorter one.
+    // Nothing after it yet. Wait for the zero where the two readings are
+    // different replies ("DOWNLOA", "DOWNLOAD"), and where the text itself is
+    // what matters (a version, "RUN"): those are rare, so the wait costs
+    // little. Any other byte coming instead, or a quiet line, settles it on
+    // the shorter one. A line's "OK" and its like are never kept waiting.
+    if (lineQuiet)
+        return end;
     const qsizetype shorterText = end - start - 4;
-    const bool sameReply = firstReplyKeyword(m_buffer.mid(start + 2, shorterText)) ==
-                           firstReplyKeyword(m_buffer.mid(start + 2, shorterText + 1));
+    const ReplyKeyword shorter = firstReplyKeyword(m_buffer.mid(start + 2, shorterText));
+    const bool textMatters = shorter == ReplyKeyword::Version || shorter == ReplyKeyword::None;
+    const bool sameReply =
+        shorter == firstReplyKeyword(m_buffer.mid(start + 2, shorterText + 1)) && !textMatters;
     return sameReply ? end : NotYet;
+}
+
+std::optional<QByteArray> RtuReceiver::settle(quint8 address)
+{
+    if (m_buffer.size() < ShortestFrame)
+        return std::nullopt;
+    const Frame waiting = findReply(address);
+    if (waiting.start < 0 || waiting.end != NotYet)
+        return std::nullopt;
+    const Frame reply = findReply(address, true);
+    QByteArray text = m_buffer.mid(reply.start + 2, reply.end - reply.start - 4);
+    m_buffer.remove(0, reply.end);
+    return text;
 }
 
 bool RtuReceiver::isOneWholeFrame() const

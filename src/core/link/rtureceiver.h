@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <optional>
 
 // Collects the board's RTU replies from the bytes each receive poll brings and
 // says what to do with them. Nothing marks a frame's end but its checksum, so
@@ -32,6 +33,10 @@ public:
     // has dealt with: a reply and everything before it, or rejected bytes.
     Verdict examine(quint8 address);
 
+    // The line has gone quiet: a reply that was kept waiting for a last zero
+    // byte that might make it one character longer is taken as it stands.
+    std::optional<QByteArray> settle(quint8 address);
+
     void clear() { m_buffer.clear(); }
     const QByteArray &bytes() const { return m_buffer; }
 
@@ -44,8 +49,9 @@ private:
         qsizetype end; // one past the checksum, or NotYet
     };
 
-    Frame findReply(quint8 address) const;
-    qsizetype frameEnd(qsizetype start, qsizetype firstEnd, bool matchesAtTheEnd) const;
+    Frame findReply(quint8 address, bool lineQuiet = false) const;
+    qsizetype frameEnd(qsizetype start, qsizetype firstEnd, bool matchesAtTheEnd,
+                       bool lineQuiet) const;
     bool isOneWholeFrame() const; // all that was collected: a frame not for us
     qsizetype firstPossibleStart(quint8 address) const;
 
