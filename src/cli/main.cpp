@@ -5,6 +5,7 @@
 #include "link/portlist.h"
 #include "protocol/hexfile.h"
 #include "shared/runtimeerror.h"
+#include "shared/standardstreams.h"
 
 #include <QCoreApplication>
 
@@ -70,6 +71,7 @@ std::optional<QList<QByteArray>> readImage(const QString &file)
 // NOLINTNEXTLINE(bugprone-exception-escape)
 int main(int argc, char *argv[])
 {
+    guardStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bootline-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BOOTLINE_VERSION));

@@ -1,0 +1,8 @@
+#pragma once
+
+// Makes sure standard input, output and error are open before anything else
+// opens a file. A service manager may start us with them closed; the next
+// socket or file would then take their numbers, and our own output would land
+// in it (the signal watcher would read a progress line as a signal). Each
+// closed one is opened onto /dev/null. Call it first thing in main().
+void guardStandardStreams();
