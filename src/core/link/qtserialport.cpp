@@ -46,7 +46,8 @@ bool QtSerialPort::isLost() const
     if (m_port.isOpen() && (!m_sinceLookedForDevice.isValid() ||
                             m_sinceLookedForDevice.elapsed() >= LookForDeviceMs)) {
         m_sinceLookedForDevice.start();
-        if (!QFileInfo::exists(m_device))
+        // A pulled adapter takes its device away, and udev its by-id link with it.
+        if (!QFileInfo::exists(m_device) || !QFileInfo::exists(m_resolvedDevice))
             return true;
     }
 #endif
@@ -76,7 +77,16 @@ void QtSerialPort::setOpen(bool open)
     }
     m_device = m_devicePath.isEmpty() ? deviceForPortNumber(m_portNumber) : m_devicePath;
     m_lost = false;
-    m_port.setPortName(m_device);
+    m_resolvedDevice = m_device;
+#ifndef Q_OS_WIN
+    // Qt's lock file is named after the port name: an alias, a by-id link and
+    // the device itself would each get a lock of their own and open together
+    // (root is not stopped by the tty's exclusive mode either). The device
+    // they lead to gets the lock instead. Not there: the open below says so.
+    if (const QString device = QFileInfo(m_device).canonicalFilePath(); !device.isEmpty())
+        m_resolvedDevice = device;
+#endif
+    m_port.setPortName(m_resolvedDevice);
     m_port.setBaudRate(QSerialPort::Baud115200);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);

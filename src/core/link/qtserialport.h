@@ -28,8 +28,9 @@ private:
     QString name() const; // for messages
 
     QSerialPort m_port;
-    QString m_device;     // what is open
-    QString m_devicePath; // given as it stands; empty: by port number
+    QString m_device;         // what is open, by the name it was given or its alias
+    QString m_resolvedDevice; // the device that name leads to, locked while open
+    QString m_devicePath;     // given as it stands; empty: by port number
     qint16 m_portNumber = 0;
     bool m_lost = false;
     mutable QElapsedTimer m_sinceLookedForDevice;
