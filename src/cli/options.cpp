@@ -1,13 +1,15 @@
 #include "cli/options.h"
 
-#include "protocol/commands.h"
 #include "shared/numberranges.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
-constexpr int HighestAddress = 247; // the last one Modbus gives to a device
+constexpr int HighestAddress = 247;      // the last one Modbus gives to a device
+constexpr int HighestPortNumber = 32767; // the engine keeps port numbers in 16 bits
 
 QString option(const char *name)
 {
@@ -27,8 +29,8 @@ void describeOptions(QCommandLineParser &parser)
                                  QStringLiteral("[FILE]"));
     parser.addOptions({
         {{QStringLiteral("p"), option("port")},
-         QStringLiteral("COM<n> (an alias on Linux), or a device path such as /dev/ttyUSB0. "
-                        "Default COM3."),
+         QStringLiteral("COM<n>, n in digits from 1 (an alias on Linux), or a device path that "
+                        "begins with /, such as /dev/ttyUSB0. Default COM3."),
          QStringLiteral("NAME")},
         {{QStringLiteral("a"), option("address")},
          QStringLiteral("The board's address 1-247, or a list such as 1,3,5-8 for the same job "
@@ -38,8 +40,7 @@ void describeOptions(QCommandLineParser &parser)
         {option("plain"), QStringLiteral("No Modbus RTU framing.")},
         {option("query"), QStringLiteral("Probe, print the board's version reply.")},
         {option("set-address"),
-         QStringLiteral("Give the board the new address N (its low byte); later commands go "
-                        "there."),
+         QStringLiteral("Give the board the new address N, 1-247; later commands go there."),
          QStringLiteral("N")},
         {option("install"),
          QStringLiteral("Tell the board to start its firmware: after the download, or alone.")},
@@ -60,7 +61,9 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("MS")},
         {option("trace"),
          QStringLiteral("Write every frame out and every chunk in to FILE (- for standard "
-                        "error)."),
+                        "error). A trace file begins with a line \"# bootline-cli trace\"; an "
+                        "existing FILE is replaced only when it is empty or such a trace, and "
+                        "never when it is the HEX file."),
          QStringLiteral("FILE")},
         {option("json"), QStringLiteral("Progress and results as JSON lines on standard output.")},
         {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
@@ -86,6 +89,38 @@ QString readWholeNumber(const QCommandLineParser &parser, const char *name, int 
             .arg(text);
     target = value;
     return {};
+}
+
+// COM<n> in digits, or a device path. The window reads any name as COM and a
+// number from its fourth character ("ACM3" and "usb3" are COM3 there, "COM3.5"
+// is COM4): a script that meant another device must not flash that one.
+QString checkPortName(const QString &name)
+{
+    static const QRegularExpression comDigits(QStringLiteral("^COM([0-9]+)$"));
+    if (name.startsWith(u'/'))
+        return {};
+    const QRegularExpressionMatch match = comDigits.match(name);
+    bool ok = false;
+    const int number = match.hasMatch() ? match.captured(1).toInt(&ok) : 0;
+    if (ok && number >= 1 && number <= HighestPortNumber)
+        return {};
+    return QStringLiteral("--port takes COM<n> with n in digits from 1 to %1, such as COM3, or a "
+                          "device path that begins with /, such as /dev/ttyUSB0; not \"%2\"")
+        .arg(HighestPortNumber)
+        .arg(name);
+}
+
+// The trace must not take the place of the firmware it is about, by any name.
+QString checkTracePath(const QString &tracePath, const QString &file)
+{
+    if (tracePath == QStringLiteral("-") || file.isEmpty())
+        return {};
+    const QString traceTarget = QFileInfo(tracePath).canonicalFilePath();
+    if (traceTarget.isEmpty() || traceTarget != QFileInfo(file).canonicalFilePath())
+        return {};
+    return QStringLiteral("--trace %1 is the HEX file %2: the trace would replace the firmware. "
+                          "Give the trace a file of its own")
+        .arg(tracePath, file);
 }
 
 // The address box text for each board.
@@ -138,6 +173,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     options.file = files.value(0);
     if (parser.isSet(option("port")))
         options.port = parser.value(option("port"));
+    if (const QString error = checkPortName(options.port); !error.isEmpty())
+        return error;
     if (parser.isSet(option("address"))) {
         const auto addresses = addressTexts(parser.value(option("address")));
         if (const QString *error = std::get_if<QString>(&addresses))
@@ -149,8 +186,12 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     options.install = parser.isSet(option("install"));
     options.json = parser.isSet(option("json"));
     options.tracePath = parser.value(option("trace"));
+    if (const QString error = checkTracePath(options.tracePath, options.file); !error.isEmpty())
+        return error;
+    int newAddress = 0;
     for (const QString &error :
          {readWholeNumber(parser, "reply-timeout", 1, 3600000, options.replyTimeoutMs),
+          readWholeNumber(parser, "set-address", 1, HighestAddress, newAddress),
           readWholeNumber(parser, "retries", 0, 1000, options.retries),
           readWholeNumber(parser, "gap", 0, 60000, options.gapMs)}) {
         if (!error.isEmpty())
@@ -161,13 +202,9 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         pace != QStringLiteral("reply"))
         return QStringLiteral("--pace takes poll or reply, not \"%1\"").arg(pace);
     options.replyPace = pace == QStringLiteral("reply");
-    if (parser.isSet(option("set-address"))) {
-        options.newAddress = parser.value(option("set-address"));
-        const std::optional<QByteArray> digits = newAddressDigits(options.newAddress);
-        if (!digits || *digits == "00")
-            return QStringLiteral("--set-address %1 gives no address a board can take (its low "
-                                  "byte is 0)")
-                .arg(options.newAddress);
+    if (newAddress != 0) {
+        // The window's new address box text, which the engine reads as a decimal number.
+        options.newAddress = QString::number(newAddress);
         if (options.addresses.size() != 1 || options.addresses.first().isEmpty())
             return QStringLiteral("--set-address needs the one board's address (-a N): two "
                                   "boards must not get the same address, and a scan goes on "

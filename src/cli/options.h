@@ -9,19 +9,19 @@ struct CliOptions {
     enum class Request { Run, Help, Version, ListPorts };
     Request request = Request::Run;
 
-    QString file; // a HEX file to download and verify; empty: none
-    QString port = QStringLiteral("COM3");
+    QString file;                          // a HEX file to download and verify; empty: none
+    QString port = QStringLiteral("COM3"); // COM<n> in digits, or a path that begins with "/"
     QStringList addresses{
         QString()};     // one address box text per board: empty scans, "0" skips the probe
     bool plain = false; // no Modbus RTU framing
     bool query = false; // print the board's version reply
-    QString newAddress; // --set-address; empty: none
+    QString newAddress; // --set-address, 1 to 247 in decimal; empty: none
     bool install = false;
     int replyTimeoutMs = 10000;
     int retries = 0;
     bool replyPace = false; // --pace reply: the next line as soon as a reply is in
     int gapMs = 0;          // --gap: at least this long between a reply and the next line
-    QString tracePath;      // "-": standard error; empty: no trace
+    QString tracePath;      // "-": standard error; empty: no trace; never the HEX file
     bool json = false;
 };
 

@@ -3,36 +3,107 @@
 #include "engine/engine.h"
 #include "shared/readable.h"
 
-#include <cstdio>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
 
 bool Trace::open(const QString &path, QString *error)
 {
     m_clock.start();
+    m_failed = false;
+    const bool toStandardError = path == QStringLiteral("-");
     bool opened = false;
-    if (path == QStringLiteral("-")) {
+    if (toStandardError) {
         opened = m_file.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     } else {
         m_file.setFileName(path);
-        opened = m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+        const QFileInfo info(path);
+        const bool exists = info.exists();
+        const bool regularFile = exists && info.isFile();
+        if (!exists)
+            // NewOnly: a file that turned up since is not ours either.
+            opened = m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
+        else if (regularFile)
+            // Read and checked through the same open file that is then emptied.
+            opened =
+                m_file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered);
+        else // a device or a pipe: written to, nothing in it is replaced
+            opened = m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (opened && regularFile && !mayReplace(path, error)) {
+            m_file.close();
+            return false;
+        }
     }
-    if (!opened)
+    if (!opened) {
         *error = QStringLiteral("cannot write the trace to %1: %2").arg(path, m_file.errorString());
-    return opened;
+        return false;
+    }
+    // Standard error is shared with the messages and never replaced: it needs no mark.
+    if (!toStandardError)
+        writeFirstLine();
+    return true;
+}
+
+void Trace::writeFirstLine()
+{
+    QString version = QCoreApplication::applicationVersion();
+    if (!version.isEmpty())
+        version.prepend(u' ');
+    write(QStringLiteral("%1%2, started %3\n")
+              .arg(firstLineMark(), version,
+                   QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
+              .toUtf8());
+}
+
+// An empty file, or an earlier trace, is emptied; anything else is left alone.
+bool Trace::mayReplace(const QString &path, QString *error)
+{
+    const QByteArray mark = firstLineMark().toUtf8();
+    const QByteArray start = m_file.read(mark.size());
+    if (start.isEmpty() || start == mark)
+        return m_file.resize(0);
+    const QString hexHint =
+        start.startsWith(':')
+            ? QStringLiteral(" It looks like a HEX file: did --trace take the HEX file's name? ")
+            : QStringLiteral(" ");
+    *error = QStringLiteral("--trace %1: the file is there and is not a trace (it does not begin "
+                            "with \"%2\"), so it is left as it is.%3Give the trace a new file "
+                            "name, or remove the file first.")
+                 .arg(path, firstLineMark(), hexHint);
+    return false;
 }
 
 void Trace::follow(Engine &engine)
 {
     QObject::connect(&engine, &Engine::frameWritten, &engine,
-                     [this](const QByteArray &bytes) { write('>', bytes); });
+                     [this](const QByteArray &bytes) { writeChunk('>', bytes); });
     QObject::connect(&engine, &Engine::bytesReceived, &engine,
-                     [this](const QByteArray &bytes) { write('<', bytes); });
+                     [this](const QByteArray &bytes) { writeChunk('<', bytes); });
 }
 
-void Trace::write(char direction, const QByteArray &bytes)
+void Trace::writeChunk(char direction, const QByteArray &bytes)
 {
     const QString line = QStringLiteral("%1 %2 %3  %4\n")
                              .arg(m_clock.elapsed(), 7)
                              .arg(QChar(direction))
                              .arg(QString::fromLatin1(bytes.toHex(' ').toUpper()), readable(bytes));
-    m_file.write(line.toUtf8());
+    write(line.toUtf8());
+}
+
+// The trace is a help, not the job: a full disk stops the trace, said once, and the job goes on.
+void Trace::write(const QByteArray &text)
+{
+    if (m_failed)
+        return;
+    if (m_file.write(text) == text.size())
+        return;
+    m_failed = true;
+    const QString where =
+        m_file.fileName().isEmpty() ? QStringLiteral("standard error") : m_file.fileName();
+    std::fputs(QStringLiteral("bootline-cli: the trace to %1 stopped: %2. The job goes on "
+                              "without it.\n")
+                   .arg(where, m_file.errorString())
+                   .toLocal8Bit()
+                   .constData(),
+               m_warnings);
 }

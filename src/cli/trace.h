@@ -4,20 +4,36 @@
 #include <QFile>
 #include <QString>
 
+#include <cstdio>
+
 class Engine;
 
 // Every frame out and every chunk in, a line each: milliseconds since the
-// start, ">" or "<", the bytes in hex, and the bytes as text.
+// start, ">" or "<", the bytes in hex, and the bytes as text. A trace file's
+// first line says whose trace it is; a file that does not begin with it is
+// never replaced, so a mistyped --trace cannot wipe out the firmware.
 class Trace {
 public:
-    // "-" is standard error. False, with the reason in error, when the file cannot be written.
+    // A failed write is told once, to warnings; the job goes on without the trace.
+    explicit Trace(std::FILE *warnings = stderr) : m_warnings(warnings) {}
+
+    // What every trace begins with.
+    static QString firstLineMark() { return QStringLiteral("# bootline-cli trace"); }
+
+    // "-" is standard error. False, with the reason in error, when the file
+    // cannot be written or is not ours to replace.
     bool open(const QString &path, QString *error);
 
     void follow(Engine &engine);
 
 private:
-    void write(char direction, const QByteArray &bytes);
+    void writeFirstLine();
+    void write(const QByteArray &text);
+    void writeChunk(char direction, const QByteArray &bytes);
+    bool mayReplace(const QString &path, QString *error);
 
     QFile m_file;
     QElapsedTimer m_clock;
+    std::FILE *m_warnings;
+    bool m_failed = false;
 };

@@ -1,5 +1,8 @@
 #include "cli/options.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestCliOptions : public QObject {
@@ -8,6 +11,12 @@ private slots:
     void readsWhatIsAsked();
     void addressLists_data();
     void addressLists();
+    void portNamesTaken_data();
+    void portNamesTaken();
+    void newAddressesTaken_data();
+    void newAddressesTaken();
+    void traceNeverTheHexFile_data();
+    void traceNeverTheHexFile();
     void refusesWhatCannotBeDone_data();
     void refusesWhatCannotBeDone();
 };
@@ -31,12 +40,12 @@ void TestCliOptions::readsWhatIsAsked()
     QVERIFY(!defaults.plain && !defaults.query && !defaults.install && !defaults.json);
 
     const CliOptions all = parsed({"-p", "/dev/ttyUSB0", "-a", "7", "--plain", "--query",
-                                   "--set-address", "300", "--install", "--reply-timeout", "250",
+                                   "--set-address", "10", "--install", "--reply-timeout", "250",
                                    "--retries", "2", "--trace", "-", "--json", "x.hex"});
     QCOMPARE(all.port, QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(all.addresses, QStringList{"7"});
     QVERIFY(all.plain && all.query && all.install && all.json);
-    QCOMPARE(all.newAddress, QStringLiteral("300")); // the low byte, 2C, as the window's rule
+    QCOMPARE(all.newAddress, QStringLiteral("10"));
     QCOMPARE(all.replyTimeoutMs, 250);
     QCOMPARE(all.retries, 2);
     QCOMPARE(all.tracePath, QStringLiteral("-"));
@@ -70,6 +79,65 @@ void TestCliOptions::addressLists()
     QCOMPARE(parsed({"-a", list, "x.hex"}).addresses, addresses);
 }
 
+void TestCliOptions::portNamesTaken_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("COM1") << "COM1";
+    QTest::newRow("the highest number") << "COM32767";
+    QTest::newRow("a device") << "/dev/ttyUSB0";
+    QTest::newRow("a by-id link") << "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
+}
+
+void TestCliOptions::portNamesTaken()
+{
+    QFETCH(QString, name);
+    QCOMPARE(parsed({"-p", name, "x.hex"}).port, name);
+}
+
+void TestCliOptions::newAddressesTaken_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("newAddress"); // the box text the engine gets, in decimal
+    QTest::newRow("the lowest") << "1"
+                                << "1";
+    QTest::newRow("the highest") << "247"
+                                 << "247";
+    QTest::newRow("a leading zero is still decimal") << "010"
+                                                     << "10";
+}
+
+void TestCliOptions::newAddressesTaken()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, newAddress);
+    QCOMPARE(parsed({"-a", "1", "--set-address", given}).newAddress, newAddress);
+}
+
+void TestCliOptions::traceNeverTheHexFile_data()
+{
+    QTest::addColumn<QString>("tracePath"); // relative to the folder of fw.hex
+    QTest::newRow("its name") << "fw.hex";
+    QTest::newRow("another way there") << "sub/../fw.hex";
+    QTest::newRow("a link to it") << "link.hex";
+}
+
+void TestCliOptions::traceNeverTheHexFile()
+{
+    QFETCH(QString, tracePath);
+    QTemporaryDir dir;
+    QFile hex(dir.filePath("fw.hex"));
+    QVERIFY(hex.open(QIODevice::WriteOnly));
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    QVERIFY(QFile::link(hex.fileName(), dir.filePath("link.hex")));
+    const auto result = parseCliOptions(
+        {"bootline-cli", "--trace", dir.filePath(tracePath), "-a", "5", hex.fileName()});
+    const QString *error = std::get_if<QString>(&result);
+    QVERIFY(error);
+    QVERIFY2(error->contains("is the HEX file"), qPrintable(*error));
+    QCOMPARE(parsed({"--trace", dir.filePath("fw.trace"), hex.fileName()}).tracePath,
+             dir.filePath("fw.trace"));
+}
+
 void TestCliOptions::refusesWhatCannotBeDone_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -89,10 +157,14 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("pace fast") << QStringList{"--pace", "fast", "x.hex"} << "poll or reply";
     QTest::newRow("gap negative") << QStringList{"--gap", "-5", "x.hex"} << "--gap";
     QTest::newRow("retries negative") << QStringList{"--retries", "-1", "x.hex"} << "--retries";
-    QTest::newRow("new address 256")
-        << QStringList{"-a", "1", "--set-address", "256"} << "low byte is 0";
-    QTest::newRow("new address letters")
-        << QStringList{"-a", "1", "--set-address", "abc"} << "low byte is 0";
+    const QString newAddressRule = "--set-address takes a whole number from 1 to 247";
+    for (const char *newAddress : {"0", "248", "255", "256", "-1", "2.5", "abc"})
+        QTest::addRow("new address %s", newAddress)
+            << QStringList{"-a", "1", "--set-address", newAddress} << newAddressRule;
+    // The window reads any name from its fourth character on: these would open COM3 or COM4.
+    for (const char *port :
+         {"ACM3", "usb3", "COM3.5", "COM 3", "COM-3", "com3", "COM0", "COM", "COM32768", "ttyUSB0"})
+        QTest::addRow("port %s", port) << QStringList{"-p", port, "x.hex"} << "--port takes COM<n>";
     QTest::newRow("new address while scanning")
         << QStringList{"--set-address", "10"} << "one board's address";
     QTest::newRow("new address for a bus")
