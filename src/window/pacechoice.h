@@ -4,17 +4,21 @@
 
 #include <QString>
 #include <QStringList>
-#include <variant>
 
 class QSettings;
 
+// How the window paces a download, with no control of its own: the command
+// line's --pace poll|reply and --gap MS, else the settings file's pace and
+// gap, else the poll pace with no gap. A value that is off never keeps the
+// window from opening: it is left out, the next source counts instead, and
+// ignored says so for the operator, naming where it was, the key and the value.
 struct PaceChoice {
     Engine::Pace pace = Engine::Pace::Poll;
     int gapMs = 0;
+    QStringList ignored; // one sentence per value left out
 };
 
-// How the window paces a download, with no control of its own: the command
-// line's --pace poll|reply and --gap MS, else the settings file's pace and
-// gap, else the poll pace. What is wrong, in words, when a value is off.
-std::variant<PaceChoice, QString> paceChoice(const QStringList &arguments,
-                                             const QSettings &settings);
+PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings);
+
+// ${XDG_CONFIG_HOME:-~/.config}/bootline/bootline.conf, an INI file.
+QString settingsFilePath();

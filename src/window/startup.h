@@ -5,6 +5,6 @@
 #include <memory>
 
 // The window as Bootline starts it, on a QApplication already made: named,
-// paced from the command line or the settings file, and shown. Null, with
-// what is wrong said on standard error, when the pace asked for is off.
+// paced from the command line or the settings file, and shown. A value that
+// is off in either is left out, and a message box over the window names it.
 std::unique_ptr<frmSerial> showMainWindow();
