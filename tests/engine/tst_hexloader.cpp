@@ -109,6 +109,7 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas_data()
     QTest::newRow("NUL bytes") << write("nul.hex", QByteArray(64, '\0')) << 321;
     QTest::newRow("a bad checksum")
         << write("bad.hex", Old1 + "\r\n" + Old2.chopped(1) + "0") << 321;
+    QTest::newRow("no end-of-file record") << write("cut.hex", Old1 + "\r\n" + Old2) << 321;
 }
 
 void TestHexLoader::refusedFileLeavesTheJobAsItWas()
@@ -116,7 +117,7 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
     QFETCH(QString, file);
     QFETCH(int, error);
     TestEngine t;
-    loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
+    loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord + "\r\n"));
     t.engine.sendNextLine();
     t.engine.state.VerifyMode = 1; // as if a verify pass were under way
     t.port->writes.clear();
@@ -129,7 +130,7 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
     QCOMPARE(s.LineCount, qint16(3));
     QCOMPARE(s.LineIndex, qint16(2));
     QCOMPARE(s.HexLines[1], Old1);
-    QCOMPARE(s.HexLines[3], Old3);
+    QCOMPARE(s.HexLines[3], EndOfFileRecord);
     QVERIFY(s.HexLines[4].isEmpty());
     QCOMPARE(t.engine.progressMaximum(), 3);
     QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD")); // not "NO FILE": it goes on
@@ -137,13 +138,13 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
 
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes,
-             QList<QByteArray>{"BOOT" + QByteArray(Old3).replace(':', '#') + "\r\n"});
+             QList<QByteArray>{"BOOT" + QByteArray(EndOfFileRecord).replace(':', '#') + "\r\n"});
 }
 
 void TestHexLoader::emptyFileStartsNothing()
 {
     TestEngine t;
-    loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n"));
+    loadInto(t, write("good.hex", Old1 + "\r\n" + EndOfFileRecord + "\r\n"));
     t.port->writes.clear();
     loadInto(t, write("empty.hex", ""));
     QCOMPARE(t.reports.shown.size(), 1);
@@ -157,14 +158,15 @@ void TestHexLoader::emptyFileStartsNothing()
 void TestHexLoader::shorterFileLeavesOldEntriesUnsent()
 {
     TestEngine t;
-    loadInto(t, write("long.hex", Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n"));
-    const QByteArray new1 = dataRecord(0x0200, 4), new2 = dataRecord(0x0210, 5);
-    loadInto(t, write("short.hex", new1 + "\r\n" + new2 + "\r\n"));
+    loadInto(t, write("long.hex",
+                      Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n" + EndOfFileRecord + "\r\n"));
+    const QByteArray new1 = dataRecord(0x0200, 4);
+    loadInto(t, write("short.hex", new1 + "\r\n" + EndOfFileRecord + "\r\n"));
     QCOMPARE(t.engine.state.HexLines[3], Old3);
     t.engine.sendNextLine();
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes.mid(1),
-             (QList<QByteArray>{"BOOT" + new1 + "\r\n", "BOOT" + new2 + "\r\n",
+             (QList<QByteArray>{"BOOT" + new1 + "\r\n", "BOOT" + EndOfFileRecord + "\r\n",
                                 "BOOT" + new1 + "\r\n"}));
 }
 
@@ -172,12 +174,13 @@ void TestHexLoader::linesGoOutAsTheyStandInTheFile()
 {
     TestEngine t;
     const QByteArray lower = Old1.toLower() + " \t";
-    loadInto(t, write("odd.hex", lower + "\n\n" + EndOfFileRecord));
+    const QByteArray lowerEnd = EndOfFileRecord.toLower();
+    loadInto(t, write("odd.hex", lower + "\n" + lowerEnd + "\n\n"));
     QVERIFY(t.reports.shown.isEmpty());
     t.engine.sendNextLine();
     t.engine.sendNextLine();
-    QCOMPARE(t.port->writes, (QList<QByteArray>{"BOOT" + lower + "\r\n", "BOOT\r\n",
-                                                "BOOT" + EndOfFileRecord + "\r\n"}));
+    QCOMPARE(t.port->writes, (QList<QByteArray>{"BOOT" + lower + "\r\n", "BOOT" + lowerEnd + "\r\n",
+                                                "BOOT" + lower + "\r\n"}));
 }
 
 QTEST_GUILESS_MAIN(TestHexLoader)

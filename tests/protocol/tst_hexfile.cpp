@@ -1,6 +1,7 @@
 #include "protocol/commands.h"
 #include "protocol/hexfile.h"
 #include "shared/runtimeerror.h"
+#include "support/hexrecords.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -65,10 +66,46 @@ Entries readBytes(const QByteArray &bytes)
     return HexFile::read(buffer, "test.hex");
 }
 
+// A device that hands out one byte per read, so that every mark, line end
+// and entry is split across reads somewhere.
+class TrickleDevice : public QIODevice {
+public:
+    explicit TrickleDevice(const QByteArray &bytes) : m_bytes(bytes) {}
+    bool isSequential() const override { return true; }
+    qint64 reads() const { return m_reads; }
+
+protected:
+    qint64 readData(char *data, qint64) override
+    {
+        ++m_reads;
+        if (m_at == m_bytes.size())
+            return 0;
+        data[0] = m_bytes[m_at++];
+        return 1;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_at = 0;
+    qint64 m_reads = 0;
+};
+
+Entries readByteByByte(const QByteArray &bytes)
+{
+    TrickleDevice device(bytes);
+    device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    const Entries entries = HexFile::read(device, "test.hex");
+    if (device.reads() <= bytes.size())
+        qFatal("the device was read in fewer pieces than it has bytes");
+    return entries;
+}
+
 // Good records, from an independent source.
 const QByteArray Data1 = ":10010000214601360121470136007EFE09D2190140";
 const QByteArray Data2 = ":100110002146017E17C20001FF5F16002148011928";
 const QByteArray Eof = ":00000001FF";
+const QByteArray ByteOrderMark = "\xEF\xBB\xBF";
 
 void TestHexFile::splitsIntoEntries_data()
 {
@@ -83,17 +120,22 @@ void TestHexFile::splitsIntoEntries_data()
     QTest::newRow("mixed line ends")
         << Data1 + "\r\n" + Data2 + "\n" + Data1 + "\r" + Eof << Entries{Data1, Data2, Data1, Eof};
     QTest::newRow("last line without line end") << Data1 + "\r\n" + Eof << Entries{Data1, Eof};
-    QTest::newRow("blank line is an empty entry")
-        << lines({Data1, "", Eof}, "\r\n") << Entries{Data1, "", Eof};
-    QTest::newRow("LF CR is two line ends") << Data1 + "\n\r" + Eof << Entries{Data1, "", Eof};
     QTest::newRow("comma splits") << Data1 + "," + Eof << Entries{Data1, Eof};
-    QTest::newRow("comma at the end of a line") << Data1 + ",\r\n" + Eof << Entries{Data1, "", Eof};
-    QTest::newRow("lower case, kept as it stands") << Data1.toLower() + "\r\n"
-                                                   << Entries{Data1.toLower()};
-    QTest::newRow("trailing blanks, kept as they stand")
-        << Data1 + " \t \r\n" + Eof << Entries{Data1 + " \t ", Eof};
-    QTest::newRow("a line of blanks is a blank line")
-        << Data1 + "\r\n  \r\n" + Eof << Entries{Data1, "  ", Eof};
+    QTest::newRow("lower case, kept as it stands")
+        << Data1.toLower() + "\r\n" + Eof.toLower() + "\r\n"
+        << Entries{Data1.toLower(), Eof.toLower()};
+    QTest::newRow("trailing blanks, kept as they stand") << Data1 + " \t \r\n" + Eof + " \r\n"
+                                                         << Entries{Data1 + " \t ", Eof + " "};
+    QTest::newRow("blank lines after the end-of-file record are dropped")
+        << Data1 + "\r\n" + Eof + "\r\n\r\n \t\r\n\n\r" << Entries{Data1, Eof};
+    QTest::newRow("an empty entry after the end-of-file record is dropped")
+        << Data1 + "\n" + Eof + ",\n"
+        << Entries{Data1, Eof};
+    QTest::newRow("byte-order mark, CR LF")
+        << ByteOrderMark + lines({Data1, Eof, ""}, "\r\n") << Entries{Data1, Eof};
+    QTest::newRow("byte-order mark, LF")
+        << ByteOrderMark + lines({Data1, Eof, ""}, "\n") << Entries{Data1, Eof};
+    QTest::newRow("byte-order mark only") << ByteOrderMark << Entries{};
     QTest::newRow("empty file") << QByteArray() << Entries{};
 }
 
@@ -102,41 +144,39 @@ void TestHexFile::splitsIntoEntries()
     QFETCH(QByteArray, file);
     QFETCH(Entries, entries);
     QCOMPARE(readBytes(file), entries);
+    QCOMPARE(readByteByByte(file), entries);
 }
 
 void TestHexFile::crLfSplitAcrossReadsIsOneLineEnd()
 {
-    // A CR as the last byte of one read and its LF as the first of the next.
+    // A CR as the last byte of one 64 KiB read and its LF as the first of the next.
+    const QByteArray line = Data1 + "\n";
     QByteArray file;
-    const QByteArray line = Eof + "\n";
-    while (file.size() + line.size() < 64 * 1024 - Eof.size())
+    while (file.size() + 2 * line.size() < 64 * 1024)
         file += line;
-    file += QByteArray(64 * 1024 - Eof.size() - 1 - file.size(), '\n'); // blank lines up to...
-    file += Eof + "\r";                                                 // ...a CR ending the read
-    file += "\n" + Data1 + "\r\n";
+    const QByteArray padded = Data1 + QByteArray(64 * 1024 - 1 - file.size() - Data1.size(), ' ');
+    file += padded + "\r\n" + Eof + "\r\n";
     QCOMPARE(file.indexOf('\r'), 64 * 1024 - 1);
-    const Entries entries = readBytes(file);
-    QCOMPARE(entries.last(), Data1);
-    QCOMPARE(entries[entries.size() - 2], Eof); // no empty entry between them
+    const Entries entries = readBytes(file); // an empty entry between them would be refused
+    QCOMPARE(entries.last(), Eof);
+    QCOMPARE(entries[entries.size() - 2], padded);
 }
 
 void TestHexFile::takesAtMost9000Entries()
 {
-    QByteArray file;
-    for (int line = 0; line < 9000; ++line)
-        file += Eof + "\r\n";
-    QCOMPARE(readBytes(file).size(), 9000);
-    QCOMPARE(errorNumberOf([&] { readBytes(file + Eof); }), 9);
-    QCOMPARE(errorNumberOf([&] { readBytes(file + "\r\n"); }), 9); // a 9001st, empty line
+    const QByteArray full = hexFileRecords(9000).join("\r\n");
+    QCOMPARE(readBytes(full).size(), 9000);
+    QCOMPARE(readBytes(full + "\r\n\r\n  \r\n").size(), 9000); // blank lines after are no entries
+    QCOMPARE(errorNumberOf([&] { readBytes(hexFileRecords(9001).join("\r\n")); }), 9);
 }
 
 void TestHexFile::refusesAnEntryTooLongToSend()
 {
     const QByteArray longest = Eof + QByteArray(Command::LongestLineEntry - Eof.size(), ' ');
-    QCOMPARE(readBytes(Eof + "\r\n" + longest + "\r\n").size(), 2);
+    QCOMPARE(readBytes(Data1 + "\r\n" + longest + "\r\n").size(), 2);
     // The longest entry still goes out as one countable RTU frame.
     QCOMPARE(1 + Command::line(longest, Command::LineForm::Download).size() + 2, 32767);
-    QCOMPARE(errorNumberOf([&] { readBytes(Eof + "\r\n" + longest + " \r\n"); }), 6);
+    QCOMPARE(errorNumberOf([&] { readBytes(Data1 + "\r\n" + longest + " \r\n"); }), 6);
 }
 
 void TestHexFile::refusesAHugeFileWithoutLineEndsQuickly()
@@ -176,10 +216,46 @@ void TestHexFile::refusesWhatIsNoHexFile_data()
                                     << "byte count of 16 but holds 15 data bytes";
     QTest::newRow("wrong checksum") << good + ":10010000214601360121470136007EFE09D2190141" << 3
                                     << "ends in the checksum 41 where 40 belongs";
+    QTest::newRow("end-of-file record with data")
+        << good + ":01000001AA54" << 3
+        << "end-of-file record (type 01) with a byte count of 1 where 0";
     QTest::newRow("after a comma") << Data1 + ",x\r\n" << 1 << "does not start";
     QTest::newRow("line count goes by line ends")
-        << good + "\r\n\n" + Data1 + "," + Eof + "\rx" << 6 << "does not start";
+        << Data1 + "\r\n" + Data2 + "," + Data1 + "\r" + Data2 + "\nx" << 4 << "does not start";
+
+    QTest::newRow("no end-of-file record") << good << 0 << "has no end-of-file record";
+    QTest::newRow("no end-of-file record, no last line end") << Data1 << 0 << "no end-of-file";
+    QTest::newRow("no end-of-file record, blank lines after") << good + "\r\n \r\n"
+                                                              << 0 << "has no end-of-file record";
+    QTest::newRow("a record after the end-of-file record")
+        << Data1 + "\r\n" + Eof + "\r\n\r\n" + Data2 + "\r\n"
+        << 4 << "after the end-of-file record on line 2";
+    QTest::newRow("two end-of-file records") << Eof + "\r\n" + Eof << 2 << "after the end-of-file";
+    QTest::newRow("a record after a comma after the end-of-file record")
+        << Eof + "," + Data1 + "\r\n"
+        << 1 << "after the end-of-file record on line 1";
+    QTest::newRow("blank line before the end-of-file record")
+        << good + "\r\n" + Eof << 3 << "is blank: ";
+    QTest::newRow("blanks and tabs before the end-of-file record")
+        << good + " \t \r\n" + Eof << 3 << "is blank: ";
+    QTest::newRow("LF CR is two line ends") << Data1 + "\n\r" + Eof << 2 << "is blank: ";
+    QTest::newRow("the first blank line is named")
+        << Data1 + "\n\n" + Data2 + "\n\n" + Eof << 2 << "is blank: ";
+    QTest::newRow("comma at the end of a line")
+        << Data1 + ",\r\n" + Eof << 1 << "empty entry beside a comma";
+    QTest::newRow("two commas") << Data1 + ",," + Eof << 1 << "empty entry beside a comma";
+    QTest::newRow("comma at the start of a line")
+        << Data1 + "\r\n," + Eof << 2 << "empty entry beside a comma";
     QTest::newRow("blank lines only") << QByteArray("\r\n \r\n") << 0 << "blank lines only";
+
+    QTest::newRow("byte-order mark not at the start")
+        << Data1 + "\r\n" + ByteOrderMark + Eof << 2 << "does not start with";
+    QTest::newRow("byte-order mark twice")
+        << ByteOrderMark + ByteOrderMark + Eof << 1 << "does not start with";
+    QTest::newRow("byte-order mark cut short")
+        << ByteOrderMark.left(2) + Eof << 1 << "does not start with";
+    QTest::newRow("byte-order mark cut short, nothing after")
+        << ByteOrderMark.left(2) << 1 << "does not start with";
 }
 
 void TestHexFile::refusesWhatIsNoHexFile()
@@ -187,15 +263,18 @@ void TestHexFile::refusesWhatIsNoHexFile()
     QFETCH(QByteArray, file);
     QFETCH(int, line);
     QFETCH(QString, problem);
-    try {
-        readBytes(file);
-        QFAIL("took a file that is no HEX file");
-    } catch (const RuntimeError &error) {
-        QCOMPARE(error.number(), 321);
-        QVERIFY2(error.description().contains(problem), qPrintable(error.description()));
-        if (line > 0)
-            QVERIFY2(error.description().contains(QStringLiteral("test.hex, line %1 ").arg(line)),
-                     qPrintable(error.description()));
+    for (const auto &read : {readBytes, readByteByByte}) {
+        try {
+            read(file);
+            QFAIL("took a file that is no HEX file");
+        } catch (const RuntimeError &error) {
+            QCOMPARE(error.number(), 321);
+            QVERIFY2(error.description().contains(problem), qPrintable(error.description()));
+            if (line > 0)
+                QVERIFY2(
+                    error.description().contains(QStringLiteral("test.hex, line %1 ").arg(line)),
+                    qPrintable(error.description()));
+        }
     }
 }
 

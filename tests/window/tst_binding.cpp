@@ -283,7 +283,7 @@ void TestBinding::openFileShowsTheDialogThenLoads()
 void TestBinding::jobGoesOnWhileTheFileDialogIsOpen()
 {
     TestWindow t;
-    const QByteArray line1 = dataRecord(0x0100, 1), line2 = dataRecord(0x0110, 2);
+    const QByteArray line1 = dataRecord(0x0100, 1), line2 = EndOfFileRecord;
     t.rtu()->setChecked(false);
     t.box("Text1")->setText("0");
     t.engine.openPort();

@@ -4,12 +4,14 @@
 #include "protocol/intelhex.h"
 #include "shared/runtimeerror.h"
 
+#include <QByteArrayView>
 #include <QFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -26,6 +28,9 @@ bool isBlank(const QByteArray &entry)
     return true;
 }
 
+// Some editors put this in front of a UTF-8 text; it is no part of the first record.
+constexpr QByteArrayView ByteOrderMark("\xEF\xBB\xBF");
+
 // Splits the byte stream into entries as it arrives and checks each as soon
 // as it is whole, so that a file that is no HEX file is refused at its first
 // bad line, before anything is sent.
@@ -34,6 +39,51 @@ public:
     explicit EntrySplitter(const QString &name) : m_name(name) {}
 
     void feed(const char *data, qsizetype size)
+    {
+        // The mark may come split over reads: its bytes wait until it is whole
+        // or proves to be none.
+        for (; m_lookingForByteOrderMark && size > 0; ++data, --size) {
+            m_heldAtStart.append(*data);
+            if (!ByteOrderMark.startsWith(m_heldAtStart)) {
+                m_lookingForByteOrderMark = false;
+                split(m_heldAtStart.constData(), m_heldAtStart.size());
+            } else if (m_heldAtStart.size() == ByteOrderMark.size()) {
+                m_lookingForByteOrderMark = false;
+            }
+        }
+        split(data, size);
+    }
+
+    QList<QByteArray> takeEntries()
+    {
+        if (m_lookingForByteOrderMark) {
+            m_lookingForByteOrderMark = false;
+            split(m_heldAtStart.constData(), m_heldAtStart.size());
+        }
+        if (m_inEntry)
+            finishEntry(true);
+        if (m_endOfFileLine == 0 && !m_entries.isEmpty())
+            throw RuntimeError(RuntimeError::InvalidFileFormat,
+                               QStringLiteral("Invalid file format: %1 has no end-of-file record "
+                                              "(:00000001FF) at its end, so it may be cut short "
+                                              "and the board would never finish the download. "
+                                              "Choose the whole Intel HEX file.")
+                                   .arg(m_name));
+        if (m_entries.isEmpty() && m_firstBlank)
+            throw RuntimeError(RuntimeError::InvalidFileFormat,
+                               QStringLiteral("Invalid file format: %1 holds blank lines only. "
+                                              "Choose an Intel HEX file.")
+                                   .arg(m_name));
+        return std::move(m_entries);
+    }
+
+private:
+    struct BlankEntry {
+        qsizetype line;
+        bool wholeLine; // else it sits beside a comma
+    };
+
+    void split(const char *data, qsizetype size)
     {
         const char *end = data + size;
         while (data < end) {
@@ -44,7 +94,7 @@ public:
                     continue;
                 }
             }
-            startEntryIfNone();
+            m_inEntry = true;
             const char *delimiter = data;
             while (delimiter < end && *delimiter != ',' && *delimiter != '\r' && *delimiter != '\n')
                 ++delimiter;
@@ -54,39 +104,13 @@ public:
             append(data, delimiter - data);
             if (delimiter == end)
                 return;
-            finishEntry();
-            if (*delimiter != ',')
+            const bool endsLine = *delimiter != ',';
+            finishEntry(endsLine);
+            if (endsLine)
                 ++m_line;
             m_afterCarriageReturn = *delimiter == '\r';
             data = delimiter + 1;
         }
-    }
-
-    QList<QByteArray> takeEntries()
-    {
-        if (m_inEntry)
-            finishEntry();
-        if (!m_entries.isEmpty() && !m_hasRecord)
-            throw RuntimeError(RuntimeError::InvalidFileFormat,
-                               QStringLiteral("Invalid file format: %1 holds blank lines only. "
-                                              "Choose an Intel HEX file.")
-                                   .arg(m_name));
-        return std::move(m_entries);
-    }
-
-private:
-    void startEntryIfNone()
-    {
-        if (m_inEntry)
-            return;
-        if (m_entries.size() == MaxEntries)
-            throw RuntimeError(
-                RuntimeError::SubscriptOutOfRange,
-                QStringLiteral("Subscript out of range: %1 holds more than %2 lines, "
-                               "the most that can be downloaded.")
-                    .arg(m_name)
-                    .arg(MaxEntries));
-        m_inEntry = true;
     }
 
     void append(const char *data, qsizetype size)
@@ -102,35 +126,72 @@ private:
         m_current.append(data, size);
     }
 
-    void finishEntry()
+    void finishEntry(bool endsLine)
     {
-        if (!isBlank(m_current)) {
-            const QString problem = IntelHex::recordProblem(m_current);
-            if (!problem.isEmpty())
-                refuse(m_line, problem);
-            m_hasRecord = true;
-        }
-        m_entries.append(std::exchange(m_current, {}));
+        const bool startedLine = std::exchange(m_entryStartsLine, endsLine);
         m_inEntry = false;
+        QByteArray entry = std::exchange(m_current, {});
+        // Nothing after the end-of-file record is sent, so blanks there do no
+        // harm. Before it the board would get an empty line and never answer;
+        // whether that is the fault or a missing end-of-file record shows only
+        // once a record follows.
+        if (isBlank(entry)) {
+            if (m_endOfFileLine == 0 && !m_firstBlank)
+                m_firstBlank = BlankEntry{m_line, startedLine && endsLine};
+            return;
+        }
+        if (m_endOfFileLine > 0)
+            refuse(m_line,
+                   QStringLiteral("comes after the end-of-file record on line %1: the board "
+                                  "would take the image as ended there")
+                       .arg(m_endOfFileLine),
+                   QStringLiteral("Remove the lines after the end-of-file record, or choose "
+                                  "another Intel HEX file."));
+        if (m_firstBlank && m_firstBlank->wholeLine)
+            refuse(m_firstBlank->line, QStringLiteral("is blank: the board would not answer it"),
+                   QStringLiteral("Remove the blank line and load the file again."));
+        if (m_firstBlank)
+            refuse(m_firstBlank->line,
+                   QStringLiteral("has an empty entry beside a comma: the board would not "
+                                  "answer it"),
+                   QStringLiteral("Remove the extra comma and load the file again."));
+        if (m_entries.size() == MaxEntries)
+            throw RuntimeError(
+                RuntimeError::SubscriptOutOfRange,
+                QStringLiteral("Subscript out of range: %1 holds more than %2 lines, "
+                               "the most that can be downloaded.")
+                    .arg(m_name)
+                    .arg(MaxEntries));
+        const QString problem = IntelHex::recordProblem(entry);
+        if (!problem.isEmpty())
+            refuse(m_line, problem);
+        if (IntelHex::isEndOfFileRecord(entry))
+            m_endOfFileLine = m_line;
+        m_entries.append(std::move(entry));
     }
 
-    [[noreturn]] void refuse(qsizetype line, const QString &problem) const
+    [[noreturn]] void refuse(qsizetype line, const QString &problem,
+                             const QString &whatToDo = QStringLiteral(
+                                 "Choose an Intel HEX file, saved as plain text.")) const
     {
         throw RuntimeError(RuntimeError::InvalidFileFormat,
-                           QStringLiteral("Invalid file format: %1, line %2 %3. "
-                                          "Choose an Intel HEX file, saved as plain text.")
+                           QStringLiteral("Invalid file format: %1, line %2 %3. %4")
                                .arg(m_name)
                                .arg(line)
-                               .arg(problem));
+                               .arg(problem, whatToDo));
     }
 
     QString m_name;
     QList<QByteArray> m_entries;
     QByteArray m_current;
+    QByteArray m_heldAtStart;
     qsizetype m_line = 1;
+    qsizetype m_endOfFileLine = 0; // none yet
+    std::optional<BlankEntry> m_firstBlank;
+    bool m_lookingForByteOrderMark = true;
     bool m_inEntry = false;
+    bool m_entryStartsLine = true;
     bool m_afterCarriageReturn = false;
-    bool m_hasRecord = false;
 };
 
 // Whether the system refuses to open path for reading for want of rights; Qt

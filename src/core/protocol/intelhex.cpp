@@ -28,6 +28,9 @@ QString shown(char c)
     return QStringLiteral("the byte 0x") + byteText(byte);
 }
 
+constexpr int EndOfFileType = 1;
+constexpr qsizetype TypeDigitsAt = 7; // after ":", the count and the address
+
 } // namespace
 
 QString recordProblem(const QByteArray &line)
@@ -50,6 +53,7 @@ QString recordProblem(const QByteArray &line)
         bytes.append(char(high * 16 + low));
     }
     constexpr int CountAddressTypeChecksum = 5;
+    constexpr int TypeByteAt = 3;
     if (bytes.size() < CountAddressTypeChecksum)
         return QStringLiteral("is too short for a record");
     const int count = quint8(bytes[0]);
@@ -65,7 +69,16 @@ QString recordProblem(const QByteArray &line)
     if (checksum != quint8(bytes.back()))
         return QStringLiteral("ends in the checksum %1 where %2 belongs")
             .arg(byteText(quint8(bytes.back())), byteText(checksum));
+    if (bytes[TypeByteAt] == EndOfFileType && count != 0)
+        return QStringLiteral("is an end-of-file record (type 01) with a byte count of %1 "
+                              "where 0 belongs")
+            .arg(count);
     return {};
+}
+
+bool isEndOfFileRecord(const QByteArray &goodRecord)
+{
+    return goodRecord.mid(TypeDigitsAt, 2).toInt(nullptr, 16) == EndOfFileType;
 }
 
 } // namespace IntelHex
