@@ -3,6 +3,7 @@
 #include "check.h"
 
 #include "protocol/hexfile.h"
+#include "protocol/intelhex.h"
 #include "shared/runtimeerror.h"
 
 #include <QBuffer>
@@ -71,9 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(atOnce == inPieces, "whole and in pieces, the same entries or the same refusal");
     if (const auto *entries = std::get_if<QList<QByteArray>>(&atOnce)) {
         check(entries->size() <= HexFile::MaxEntries, "no more entries than the loader keeps");
-        for (const QByteArray &entry : *entries)
+        for (const QByteArray &entry : *entries) {
             check(!entry.contains(',') && !entry.contains('\r') && !entry.contains('\n'),
                   "an entry holds no delimiter");
+            check(!entry.trimmed().isEmpty(), "no blank entry, which the board would not answer");
+        }
+        check(entries->isEmpty() || IntelHex::isEndOfFileRecord(entries->last()),
+              "a file taken ends with its end-of-file record");
     }
     return 0;
 }
