@@ -23,6 +23,7 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &add
     m_engine.setReplyTimeout(options.replyTimeoutMs);
     m_engine.setPace(options.replyPace ? Engine::Pace::Reply : Engine::Pace::Poll, options.gapMs);
     m_engine.setRepliesSendLines(false); // only while downloading: nothing after the last command
+    m_engine.setEarlyDownloadIgnored(true);
     m_replyTimer.setSingleShot(true);
     connect(&m_replyTimer, &QTimer::timeout, this, &BoardJob::onReplyTimeout);
     connect(&engine, &Engine::replyTaken, this, &BoardJob::onReply);

@@ -18,6 +18,7 @@ private slots:
     void theNoticeCountsTheTimeUnanswered();
     void okToTheLastLineStartsNoNewPass();
     void repliesSendNoLineWhenTheFaceSaysSo();
+    void verifyPassEndedSaysWhetherEveryLineWasAnswered();
 };
 
 namespace {
@@ -238,6 +239,29 @@ void TestLineSender::repliesSendNoLineWhenTheFaceSaysSo()
     for (const QByteArray reply : {"OK\r\n", "DOWNLOAD\r\n"})
         t.receive(reply);
     QCOMPARE(t.port->writes.size(), 1);
+}
+
+// The window ends the verify pass on any "DOWNLOAD"; the end says whether
+// the whole image was answered in step, so a face can tell.
+void TestLineSender::verifyPassEndedSaysWhetherEveryLineWasAnswered()
+{
+    TestEngine t;
+    loadThreeLines(t);
+    QList<bool> ends;
+    QObject::connect(&t.engine, &Engine::verifyPassEnded, &t.engine,
+                     [&](bool whole) { ends << whole; });
+    t.engine.sendNextLine();
+    for (const QByteArray reply : {"OK\r\n", "OK\r\n", "DOWNLOAD\r\n", "DOWNLOAD\r\n"})
+        t.receive(reply); // the second DOWNLOAD a doubled one, after verify line 1
+    QCOMPARE(t.engine.progressText(), QStringLiteral("END"));
+    QCOMPARE(ends, QList<bool>{false});
+
+    t.engine.state.LineIndex = 0;
+    t.engine.state.VerifyMode = 1;
+    t.engine.sendNextLine();
+    for (const QByteArray reply : {"OK\r\n", "OK\r\n", "DOWNLOAD\r\n"})
+        t.receive(reply);
+    QCOMPARE(ends, (QList<bool>{false, true}));
 }
 
 QTEST_GUILESS_MAIN(TestLineSender)

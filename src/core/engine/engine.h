@@ -79,6 +79,11 @@ public:
     // Whether a reply brings the next line, as in the window (on), or only
     // says what the board did (off: a face that sends only what it asks for).
     void setRepliesSendLines(bool on) { m_repliesSendLines = on; }
+    // Whether "DOWNLOAD" to a line before the last is taken for a doubled or
+    // late reply and let go (on), or ends the pass as in the window (off). A
+    // file's only end-of-file record is its last line, so a sound board says
+    // "DOWNLOAD" to nothing else.
+    void setEarlyDownloadIgnored(bool on) { m_earlyDownloadIgnored = on; }
     // What became of the verify pass, line by line.
     const VerifyLedger &verifyLedger() const { return m_verifyLedger; }
     // Why the last Open Port failed, in words; empty after one that worked.
@@ -204,6 +209,7 @@ private:
     int m_replyTimeoutMs = 3000;
     int m_unansweredMs = 0; // how long the awaited line has gone unanswered, once overdue
     bool m_repliesSendLines = true;
+    bool m_earlyDownloadIgnored = false;
     bool m_lastLineAnsweredOk = false; // "OK" to the last line: "DOWNLOAD" is awaited
     // A line sent again may be answered twice: the first answer is held until
     // the second comes, or the wait for it is over, so that the board never

@@ -76,7 +76,13 @@ void Engine::sendNextLineOnReply()
 // wait for them is over), and only it is acted on.
 void Engine::dispatchReply()
 {
-    const bool answer = firstReplyKeyword(state.RxText) != ReplyKeyword::None;
+    const ReplyKeyword keyword = firstReplyKeyword(state.RxText);
+    if (keyword == ReplyKeyword::Download && m_earlyDownloadIgnored &&
+        state.AwaitedLine != state.LineCount) {
+        setAnswer(QString::fromLatin1(state.RxText)); // shown, and the wait goes on
+        return;
+    }
+    const bool answer = keyword != ReplyKeyword::None;
     if (!answer || (m_repliesOwed <= 1 && !m_heldReply)) {
         if (answer && m_repliesOwed > 0)
             --m_repliesOwed;
