@@ -221,6 +221,7 @@ void TestPortControl::answeredScanResumesAtTheNextAddress()
     for (int tick = 1; tick <= 5; ++tick)
         t.engine.probeTick();
     t.receive(rtuFrame(5, "BVER=1.0"));
+    t.engine.receivePollTick(); // a version's text is taken once the line is quiet
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QCOMPARE(t.engine.status(), QStringLiteral("READY"));
     QCOMPARE(t.engine.address(), QStringLiteral("5"));
