@@ -41,6 +41,14 @@ QByteArray verifyForm(QByteArray line)
     return line.replace(':', '#');
 }
 
+// The commands of a three-line file, in download (b) and verify (v) form.
+const QByteArray bLine1 = "BOOT" + Line1;
+const QByteArray bLine2 = "BOOT" + Line2;
+const QByteArray bEof = "BOOT" + Eof;
+const QByteArray vLine1 = "BOOT" + verifyForm(Line1);
+const QByteArray vLine2 = "BOOT" + verifyForm(Line2);
+const QByteArray vEof = "BOOT" + verifyForm(Eof);
+
 // The board's replies to commands in turn; "-" where it says nothing.
 QList<QByteArray> talk(Board &board, const QList<QByteArray> &commands)
 {
@@ -204,12 +212,6 @@ void TestSimBoard::conversation_data()
     using Lines = QList<QByteArray>;
     QTest::addColumn<Lines>("commands");
     QTest::addColumn<Lines>("replies");
-    const QByteArray bLine1 = "BOOT" + Line1;
-    const QByteArray bLine2 = "BOOT" + Line2;
-    const QByteArray bEof = "BOOT" + Eof;
-    const QByteArray vLine1 = "BOOT" + verifyForm(Line1);
-    const QByteArray vLine2 = "BOOT" + verifyForm(Line2);
-    const QByteArray vEof = "BOOT" + verifyForm(Eof);
 
     QTest::newRow("probe") << Lines{"BOOTi"} << Lines{"VER=1.0 SIM"};
     QTest::newRow("download") << Lines{bLine1, bLine2, bEof} << Lines{"OK", "OK", "DOWNLOAD"};
@@ -373,12 +375,6 @@ void TestSimBoard::verifyPassResults_data()
     QTest::addColumn<int>("boards"); // the commands go to the first
     QTest::addColumn<Lines>("commands");
     QTest::addColumn<QStringList>("results");
-    const QByteArray bLine1 = "BOOT" + Line1;
-    const QByteArray bLine2 = "BOOT" + Line2;
-    const QByteArray bEof = "BOOT" + Eof;
-    const QByteArray vLine1 = "BOOT" + verifyForm(Line1);
-    const QByteArray vLine2 = "BOOT" + verifyForm(Line2);
-    const QByteArray vEof = "BOOT" + verifyForm(Eof);
     const QString verified3 = QStringLiteral("bootline-sim: image verified, 3 lines");
 
     QTest::newRow("whole") << 1 << Lines{bLine1, bLine2, bEof, vLine1, vLine2, vEof}

@@ -1,6 +1,7 @@
 #include "fakes/testwindow.h"
 #include "link/rtuframe.h"
 #include "protocol/commands.h"
+#include "support/testfiles.h"
 #include "window/colors.h"
 
 #include <QTemporaryDir>
@@ -65,11 +66,7 @@ void TestDownload::wholeJob()
     QVERIFY(!t.timer("Timer3")->isEnabled());
 
     QTemporaryDir dir;
-    QFile file(dir.filePath("firmware.hex"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(firmware.join("\r\n") + "\r\n");
-    file.close();
-    t.dialog->choice = file.fileName();
+    t.dialog->choice = writeFile(dir, "firmware.hex", firmware.join("\r\n") + "\r\n");
     t.button("Command3")->click();
     QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
     QCOMPARE(t.progress()->maximum(), firmware.size());
@@ -106,11 +103,7 @@ void TestDownload::fileLoadedWithThePortClosedSaysNothingWasSent()
 {
     TestWindow t;
     QTemporaryDir dir;
-    QFile file(dir.filePath("firmware.hex"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(firmware.join("\r\n") + "\r\n");
-    file.close();
-    t.dialog->choice = file.fileName();
+    t.dialog->choice = writeFile(dir, "firmware.hex", firmware.join("\r\n") + "\r\n");
     t.button("Command3")->click();
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(t.progress()->maximum(), firmware.size());
