@@ -4,6 +4,8 @@
 #include "engine/engine.h"
 #include "protocol/commands.h"
 
+#include <utility>
+
 namespace {
 
 // What "Install " has to say, if anything: the firmware may start at once.
@@ -122,6 +124,8 @@ void BoardJob::onReply(const QByteArray &reply, ReplyKeyword keyword)
                                        "this board, then run again.")
                             .arg(lineName(m_engine.state.AwaitedLine)),
                         reply);
+        if (m_verifyPassEnd)
+            verifyPassEnded(*std::exchange(m_verifyPassEnd, std::nullopt));
         return;
     case Step::NewAddress:
         if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format)
@@ -145,10 +149,16 @@ void BoardJob::onReply(const QByteArray &reply, ReplyKeyword keyword)
     }
 }
 
+// Heard while the dispatcher is still at the reply: acted on once it is done
+// with it (onReply), or the reply would be taken for the next command's.
 void BoardJob::onVerifyPassEnded(bool wholeImageVerified)
 {
-    if (m_step != Step::Download)
-        return;
+    if (m_step == Step::Download)
+        m_verifyPassEnd = wholeImageVerified;
+}
+
+void BoardJob::verifyPassEnded(bool wholeImageVerified)
+{
     if (wholeImageVerified)
         return downloaded();
     const VerifyLedger &ledger = m_engine.verifyLedger();

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QObject>
 #include <QTimer>
+#include <optional>
 
 class Engine;
 
@@ -41,6 +42,7 @@ private:
 
     void onReply(const QByteArray &reply, ReplyKeyword keyword);
     void onVerifyPassEnded(bool wholeImageVerified);
+    void verifyPassEnded(bool wholeImageVerified);
     void onStatus(const QString &status);
     void onLineUnanswered(qint16 line);
     void onReplyTimeout();
@@ -62,4 +64,5 @@ private:
     Report::Pass m_pass = Report::Pass::Download; // of the line sent last
     bool m_portOpened = false;
     ReplyKeyword m_lastKeyword = ReplyKeyword::None;
+    std::optional<bool> m_verifyPassEnd; // heard, not yet acted on
 };

@@ -252,6 +252,7 @@ void TestBoardJob::okToACommandSendsNoLine()
     if (download) {
         for (const QByteArray reply : {"OK", "DOWNLOAD", "OK", "DOWNLOAD"})
             t.answer(reply);
+        QVERIFY(!t.ended()); // the end of the verify pass is no answer to what follows
     }
     quint8 address = 1;
     if (setAddress) {
@@ -260,6 +261,7 @@ void TestBoardJob::okToACommandSendsNoLine()
         address = 10;
     }
     QCOMPARE(t.port->writes.last(), rtuFrame(address, "BOOTg\r\n"));
+    QVERIFY(!t.ended());
     const qsizetype written = t.port->writes.size();
     t.answer("OK", address);
     QVERIFY(t.ended());
