@@ -1,8 +1,9 @@
 // Many whole jobs against bootline-sim with every fault it can make mixed
 // in, and a table of what came of them: from the window, an RTU board and a
 // plain one side by side, and from bootline-cli at both paces, with resends
-// and replies that come after the resend. Run by `make soak`; too long for
-// `make test`.
+// and replies that come after the resend; and from bootline-cli on a board
+// that answers OK to its commands and is given a new address on every job.
+// Run by `make soak`; too long for `make test`.
 
 #include "e2e/simulatedboard.h"
 #include "fakes/testwindow.h"
@@ -19,6 +20,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -31,6 +33,11 @@ constexpr int CliJobLimitMs = 60000; // a bootline-cli job still running then: a
 constexpr int BoardCatchUpMs = 200;  // for the board to read the last line a host wrote
 constexpr int CliReplyTimeoutMs = 300;
 constexpr int CliLateMs = 500; // after the resend, and before a second one would go
+// The board that is given a new address on every job moves between these two,
+// so that each job finds it where the last one left it.
+constexpr int FirstAddress = 1;
+constexpr int SecondAddress = 26;   // BOOT$1A: hex digits that are not the decimal ones
+constexpr int HighestAddress = 247; // the board takes no other
 
 QStringList faultsFor(bool rtu, int seed, int lateMs)
 {
@@ -58,22 +65,59 @@ QString lastVerifyPassResult(const QString &boardOutput)
     return last;
 }
 
-// Whether the board ended the job with the whole file on it, checked line by
-// line: bootline-sim prints how each verify pass ended (and, being quiet,
-// nothing else until its summary). A host that quits as soon as it has
-// written its last line is given the time the board needs to read it, so
-// that the board is judged and not the race.
-bool imageVerified(SimulatedBoard &board, QString *lastResult)
+const QString WholeFileVerified = QStringLiteral("image verified, %1 lines").arg(FileLines);
+
+// What the board said in the job that just ended. A host that quits as soon
+// as it has written its last line is given the time the board needs to read
+// it, so that the board is judged and not the race.
+QString jobOutput(SimulatedBoard &board)
 {
-    const QString wanted = QStringLiteral("image verified, %1 lines").arg(FileLines);
-    QString last = lastVerifyPassResult(board.newOutput());
-    if (last != wanted) {
-        const QString later = lastVerifyPassResult(board.newOutput(BoardCatchUpMs));
-        if (!later.isEmpty())
-            last = later;
-    }
+    QString output = board.newOutput();
+    if (lastVerifyPassResult(output) != WholeFileVerified)
+        output += board.newOutput(BoardCatchUpMs);
+    return output;
+}
+
+// Whether the board ended the job with the whole file on it, checked line by
+// line: bootline-sim prints how each verify pass ended.
+bool imageVerified(const QString &jobOutput, QString *lastResult)
+{
+    const QString last = lastVerifyPassResult(jobOutput);
     *lastResult = last.isEmpty() ? QStringLiteral("no verify pass came to its end") : last;
-    return last == wanted;
+    return last == WholeFileVerified;
+}
+
+// The download and verify lines that reached the board after the job's first
+// address or install command, from the board's log: by then the host has
+// nothing left to send, whatever the board answers.
+QStringList linesAfterCommand(const QString &jobOutput)
+{
+    static const QRegularExpression command(QStringLiteral("^<< BOOT[$g]"),
+                                            QRegularExpression::MultilineOption);
+    static const QRegularExpression line(QStringLiteral("^<< BOOT[:#].*"),
+                                         QRegularExpression::MultilineOption);
+    const qsizetype commandAt = jobOutput.indexOf(command);
+    if (commandAt < 0)
+        return {};
+    QStringList lines;
+    for (const QRegularExpressionMatch &match : line.globalMatch(jobOutput, commandAt))
+        lines << match.captured();
+    return lines;
+}
+
+// The address the board took in the job, from its log; none when it kept its own.
+std::optional<int> addressTaken(const QString &jobOutput)
+{
+    // A command for another address is logged with "ignored" after it.
+    static const QRegularExpression taken(QStringLiteral("^<< BOOT\\$([0-9A-Fa-f]{2})$"),
+                                          QRegularExpression::MultilineOption);
+    std::optional<int> address;
+    for (const QRegularExpressionMatch &match : taken.globalMatch(jobOutput)) {
+        const int value = match.captured(1).toInt(nullptr, 16);
+        if (value >= 1 && value <= HighestAddress)
+            address = value;
+    }
+    return address;
 }
 
 // The board's closing summary.
@@ -145,7 +189,7 @@ public:
         if (progress == "END") {
             ++jobs;
             QString result;
-            if (!imageVerified(*m_board, &result)) {
+            if (!imageVerified(jobOutput(*m_board), &result)) {
                 ++falseEnds;
                 if (firstFalseEnd.isEmpty())
                     firstFalseEnd = QStringLiteral("job %1: %2").arg(jobs).arg(result);
@@ -222,12 +266,17 @@ private:
 };
 
 // One board and bootline-cli run on it job after job, at one pace, with one
-// or two resends and a reply timeout that late replies overrun.
+// or two resends and a reply timeout that late replies overrun. With
+// newAddressEachJob the board answers OK to commands, and each job gives it
+// the other of two addresses, the last one installs too; the lane follows it
+// to where it went, and counts the lines sent after those commands.
 class CliLane {
 public:
-    CliLane(const QString &name, bool rtu, bool replyPace, int com, int seed)
-        : name(name), m_rtu(rtu), m_replyPace(replyPace), m_com(com),
-          m_board(std::make_unique<SimulatedBoard>(faultsFor(rtu, seed, CliLateMs), com))
+    CliLane(const QString &name, bool rtu, bool replyPace, int com, int seed,
+            bool newAddressEachJob = false)
+        : name(name), newAddressEachJob(newAddressEachJob), m_rtu(rtu), m_replyPace(replyPace),
+          m_com(com),
+          m_board(std::make_unique<SimulatedBoard>(boardOptions(rtu, seed, newAddressEachJob), com))
     {
         m_cli.setProcessChannelMode(QProcess::MergedChannels);
         m_clock.start();
@@ -246,10 +295,19 @@ public:
                 m_cli.waitForFinished();
                 m_cli.readAll();
                 m_jobRunning = false;
+                if (newAddressEachJob)
+                    followCommands(m_board->newOutput()); // it may have moved all the same
             }
             return;
         }
         if (m_jobRunning) {
+            // Lines written just before the exit are still to be read by the
+            // board, and a line after the last command is what is looked for.
+            if (newAddressEachJob && !m_sinceExit.isValid())
+                m_sinceExit.start();
+            if (newAddressEachJob && m_sinceExit.elapsed() < BoardCatchUpMs)
+                return;
+            m_sinceExit.invalidate();
             m_jobRunning = false;
             judge();
         }
@@ -258,7 +316,7 @@ public:
             seconds = m_clock.elapsed() / 1000.0;
             return;
         }
-        start();
+        start(linesWanted);
     }
 
     BoardTotals finish()
@@ -277,6 +335,7 @@ public:
     }
 
     const QString name;
+    const bool newAddressEachJob;
     int jobs = 0;
     int doneJobs = 0;  // exit 0
     int falseDone = 0; // exit 0, and the board does not hold the whole file
@@ -284,11 +343,24 @@ public:
     QMap<int, int> failures;      // by exit code; -1: crashed
     QMap<int, QString> firstSaid; // by exit code, what the failed job said last
     int silentStalls = 0;
+    int linesAfterLastCommand = 0; // with newAddressEachJob
+    QString firstLineAfterCommand;
     double seconds = 0;
     bool done = false;
 
 private:
-    void start()
+    static QStringList boardOptions(bool rtu, int seed, bool newAddressEachJob)
+    {
+        QStringList options = faultsFor(rtu, seed, CliLateMs);
+        if (!newAddressEachJob)
+            return options;
+        // Not quiet: its log shows every line that reached it, and when.
+        options.removeOne(QStringLiteral("--quiet"));
+        return options << "--ok-to-commands"
+                       << "--address" << QString::number(FirstAddress);
+    }
+
+    void start(int linesWanted)
     {
         m_board->newOutput();     // what the board says from here on is this job's
         m_retries = 1 + jobs % 2; // both resend counts in turn
@@ -296,7 +368,18 @@ private:
         arguments << "--pace" << QString::fromLatin1(m_replyPace ? "reply" : "poll");
         arguments << "--retries" << QString::number(m_retries);
         arguments << "--reply-timeout" << QString::number(CliReplyTimeoutMs);
-        arguments << (m_rtu ? QStringList{"-a", "1"} : QStringList{"--plain"}) << Blink;
+        if (m_rtu)
+            arguments << "-a" << QString::number(m_address);
+        else
+            arguments << "--plain";
+        if (newAddressEachJob) {
+            const int next = m_address == FirstAddress ? SecondAddress : FirstAddress;
+            arguments << "--set-address" << QString::number(next);
+            // The firmware starts and the board answers nothing more, so only on the last job.
+            if ((jobs + 1) * LinesPerJob >= linesWanted)
+                arguments << "--install";
+        }
+        arguments << Blink;
         ++jobs;
         m_cli.start(QStringLiteral(BOOTLINE_CLI), arguments);
         m_jobRunning = true;
@@ -310,8 +393,11 @@ private:
             m_cli.exitStatus() == QProcess::NormalExit && m_cli.error() != QProcess::FailedToStart
                 ? m_cli.exitCode()
                 : -1;
+        const QString output = jobOutput(*m_board);
+        if (newAddressEachJob)
+            followCommands(output);
         QString result;
-        const bool verified = imageVerified(*m_board, &result);
+        const bool verified = imageVerified(output, &result);
         if (code != 0) {
             ++failures[code];
             if (!firstSaid.contains(code))
@@ -329,14 +415,29 @@ private:
         }
     }
 
+    void followCommands(const QString &output)
+    {
+        const QStringList after = linesAfterCommand(output);
+        linesAfterLastCommand += int(after.size());
+        if (!after.isEmpty() && firstLineAfterCommand.isEmpty())
+            firstLineAfterCommand = QStringLiteral("job %1 (--retries %2): %3")
+                                        .arg(jobs)
+                                        .arg(m_retries)
+                                        .arg(after.first());
+        if (const std::optional<int> address = addressTaken(output))
+            m_address = *address;
+    }
+
     bool m_rtu;
     bool m_replyPace;
     int m_com;
+    int m_address = FirstAddress; // where the board is now
     std::unique_ptr<SimulatedBoard> m_board;
     QProcess m_cli;
     bool m_jobRunning = false;
     int m_retries = 0; // of the job under way
     QElapsedTimer m_sinceStart;
+    QElapsedTimer m_sinceExit; // of the job's bootline-cli, while the board catches up
     QElapsedTimer m_clock;
 };
 
@@ -383,6 +484,9 @@ int main(int argc, char *argv[])
             ++com;
         }
     }
+    clis.push_back(std::make_unique<CliLane>(
+        QStringLiteral("cli RTU, reply pace, OK to commands, new address each job"), true, true,
+        com, seed + com, true));
     const auto notStarted = [](const QString &name) {
         std::fprintf(stderr, "soak: the simulated board for %s did not start\n", qPrintable(name));
         return 1;
@@ -433,18 +537,27 @@ int main(int argc, char *argv[])
             notes << QStringLiteral("%1: first false END, %2").arg(lane->name, lane->firstFalseEnd);
     }
     std::printf("\n| cli lane | jobs | exit 0 | false done | failed, by exit code | lines sent | "
-                "mismatches | late replies | doubled replies | silent stalls | seconds |\n"
-                "|---|---|---|---|---|---|---|---|---|---|---|\n");
+                "mismatches | late replies | doubled replies | silent stalls | lines after the "
+                "last command | seconds |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const auto &lane : clis) {
         const BoardTotals board = lane->finish();
-        std::printf("| %s | %d | %d | %d | %s | %d | %d | %d | %d | %d | %.0f |\n",
+        const QString linesAfterCommand = lane->newAddressEachJob
+                                              ? QString::number(lane->linesAfterLastCommand)
+                                              : QStringLiteral("-");
+        std::printf("| %s | %d | %d | %d | %s | %d | %d | %d | %d | %d | %s | %.0f |\n",
                     qPrintable(lane->name), lane->jobs, lane->doneJobs, lane->falseDone,
                     qPrintable(lane->failuresByCode()), board.received + board.verified,
-                    board.mismatches, board.late, board.doubled, lane->silentStalls, lane->seconds);
-        sound = sound && lane->falseDone == 0 && board.mismatches == 0 && lane->silentStalls == 0;
+                    board.mismatches, board.late, board.doubled, lane->silentStalls,
+                    qPrintable(linesAfterCommand), lane->seconds);
+        sound = sound && lane->falseDone == 0 && board.mismatches == 0 && lane->silentStalls == 0 &&
+                lane->linesAfterLastCommand == 0;
         if (!lane->firstFalseDone.isEmpty())
             notes
                 << QStringLiteral("%1: first false done, %2").arg(lane->name, lane->firstFalseDone);
+        if (!lane->firstLineAfterCommand.isEmpty())
+            notes << QStringLiteral("%1: first line after the last command, %2")
+                         .arg(lane->name, lane->firstLineAfterCommand);
         for (auto said = lane->firstSaid.cbegin(); said != lane->firstSaid.cend(); ++said)
             notes << QStringLiteral("%1: first exit %2 said: %3")
                          .arg(lane->name)
