@@ -1,7 +1,8 @@
 #include "window/pacechoice.h"
 
+#include "shared/configfolder.h"
+
 #include <QCommandLineParser>
-#include <QDir>
 #include <QSettings>
 
 #include <optional>
@@ -106,8 +107,5 @@ PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings)
 
 QString settingsFilePath()
 {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/bootline/bootline.conf");
+    return bootlineConfigFolder() + QStringLiteral("/bootline.conf");
 }

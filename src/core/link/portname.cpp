@@ -1,8 +1,8 @@
 #include "link/portname.h"
 
+#include "shared/configfolder.h"
 #include "shared/numericvalue.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <limits>
@@ -23,10 +23,7 @@ std::optional<qint16> portNumberOfName(const QString &portName)
 
 QString portAliasFolder()
 {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/bootline/ports");
+    return bootlineConfigFolder() + QStringLiteral("/ports");
 }
 
 QString deviceForPortNumber(int portNumber)
