@@ -4,15 +4,6 @@
 #include "engine/engine.h"
 #include "protocol/commands.h"
 
-#include <utility>
-
-namespace {
-
-// What "Install " has to say, if anything: the firmware may start at once.
-constexpr int InstallReplyMs = 300;
-
-} // namespace
-
 BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &address,
                    const QList<QByteArray> &image, Report &report)
     : m_engine(engine), m_options(options), m_image(image), m_report(report)
@@ -22,26 +13,24 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &add
     m_engine.setAddress(address);
     m_engine.setRtu(options.plain ? 0 : 1);
     m_engine.setNewAddress(options.newAddress);
-    m_engine.setReplyTimeout(options.replyTimeoutMs);
+    m_engine.setPolicy(JobPolicy::unattended(options.replyTimeoutMs, options.retries));
     m_engine.setPace(options.replyPace ? Engine::Pace::Reply : Engine::Pace::Poll, options.gapMs);
-    m_engine.setRepliesSendLines(false); // only while downloading: nothing after the last command
-    m_engine.setEarlyDownloadIgnored(true);
-    m_replyTimer.setSingleShot(true);
-    connect(&m_replyTimer, &QTimer::timeout, this, &BoardJob::onReplyTimeout);
-    connect(&engine, &Engine::replyTaken, this, &BoardJob::onReply);
-    connect(&engine, &Engine::statusChanged, this, &BoardJob::onStatus);
-    connect(&engine, &Engine::lineUnanswered, this, &BoardJob::onLineUnanswered);
-    connect(&engine, &Engine::verifyPassEnded, this, &BoardJob::onVerifyPassEnded);
-    connect(&engine, &Engine::progressPositionChanged, this, [this](int line) {
-        if (m_step != Step::Download)
-            return;
-        m_pass = m_engine.state.VerifyMode == 1 ? Report::Pass::Verify : Report::Pass::Download;
-        m_report.progress(m_pass, line, m_engine.state.LineCount);
+    connect(&engine, &Engine::boardFound, this, &BoardJob::onBoardFound);
+    connect(&engine, &Engine::probeGaveUp, this, [this] {
+        const QString where = m_result.board == QStringLiteral("scan")
+                                  ? QStringLiteral("at any address from 1 to 127")
+                                  : QStringLiteral("at address %1").arg(m_result.board);
+        fail(NoBoard, QStringLiteral("no board answered the probe %1. Check the address, the "
+                                     "wiring, the power, and --plain.")
+                          .arg(where));
     });
-    connect(&engine, &Engine::frameWritten, this, [this] {
-        if (m_step == Step::Download)
-            ++m_result.linesSent;
-    });
+    connect(&engine, &Engine::lineSent, this,
+            [this](Pass pass, qint16 line) { m_report.progress(pass, line, int(m_image.size())); });
+    connect(&engine, &Engine::lineResent, this,
+            [this](Pass, qint16 line, int sendings) { m_report.resent(line, sendings - 1); });
+    connect(&engine, &Engine::jobEnded, this, &BoardJob::onJobEnded);
+    connect(&engine, &Engine::commandAnswered, this, &BoardJob::onCommandAnswered);
+    connect(&engine, &Engine::commandUnanswered, this, &BoardJob::onCommandUnanswered);
     connect(&engine, &Engine::deviceLost, this, [this] {
         m_portOpened = false; // closed already
         fail(PortFailed, QStringLiteral("the port %1 was lost: the device went away. Check the "
@@ -73,24 +62,29 @@ void BoardJob::interrupt(ExitCode code)
     fail(code, QStringLiteral("interrupted; the port is closed"));
 }
 
+void BoardJob::onBoardFound(const QString &address, const QByteArray &versionReply)
+{
+    if (m_step != Step::Probe)
+        return;
+    if (!address.isEmpty())
+        m_result.board = address; // a scan found it here
+    m_report.connected(m_result.board, versionReply);
+    probed();
+}
+
 void BoardJob::probed()
 {
-    if (!m_engine.address().isEmpty())
-        m_result.board = m_engine.address(); // a scan found it here
     m_step = Step::Download;
     if (m_image.isEmpty())
         return downloaded();
-    m_engine.setRepliesSendLines(true);
     m_engine.run([this] { m_engine.startDownload(m_image); });
 }
 
 void BoardJob::downloaded()
 {
-    m_engine.setRepliesSendLines(false);
     if (m_options.newAddress.isEmpty())
         return addressed();
     m_step = Step::NewAddress;
-    awaitReply();
     m_engine.run([this] { m_engine.setAddressOrScanNext(); });
 }
 
@@ -100,34 +94,53 @@ void BoardJob::addressed()
         return end(Done);
     m_step = Step::Install;
     m_engine.run([this] { m_engine.installFirmware(); });
-    m_replyTimer.start(InstallReplyMs);
 }
 
-void BoardJob::onReply(const QByteArray &reply, ReplyKeyword keyword)
+void BoardJob::onJobEnded(const JobResult &job)
 {
-    m_replyTimer.stop();
-    if (keyword != ReplyKeyword::None) {
-        m_attempts = 0;
-        m_lastKeyword = keyword;
-    }
-    switch (m_step) {
-    case Step::Probe:
-        if (keyword != ReplyKeyword::Version)
-            return;
-        m_report.connected(m_engine.address().isEmpty() ? m_result.board : m_engine.address(),
-                           reply);
-        return probed();
-    case Step::Download:
-        if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format)
-            return fail(BoardRefused,
-                        QStringLiteral("the board refused %1. Check that the file is meant for "
-                                       "this board, then run again.")
-                            .arg(lineName(m_engine.state.AwaitedLine)),
-                        reply);
-        if (m_verifyPassEnd)
-            verifyPassEnded(*std::exchange(m_verifyPassEnd, std::nullopt));
+    m_result.linesSent = job.linesSent;
+    if (m_step != Step::Download)
         return;
-    case Step::NewAddress:
+    switch (job.outcome) {
+    case JobResult::Outcome::Verified:
+        return downloaded();
+    case JobResult::Outcome::NotVerified:
+        return fail(NoReply,
+                    QStringLiteral("the board said DOWNLOAD to verify line %1 of %2, with %3 of "
+                                   "its lines verified in step: a reply came twice or late, and "
+                                   "the image is not known to be whole. Run again.")
+                        .arg(job.line)
+                        .arg(job.lines)
+                        .arg(job.verifiedInStep));
+    case JobResult::Outcome::Refused:
+        return fail(BoardRefused,
+                    QStringLiteral("the board refused %1. Check that the file is meant for this "
+                                   "board, then run again.")
+                        .arg(lineName(job.pass, job.line)),
+                    job.reply);
+    case JobResult::Outcome::Unanswered:
+        return fail(
+            NoReply,
+            QStringLiteral("no reply to %1 within %2 ms%3%4. Check the line, or give the board "
+                           "more time with --reply-timeout or --retries.")
+                .arg(lineName(job.pass, job.line))
+                .arg(m_options.replyTimeoutMs)
+                .arg(job.lineSendings > 1 ? QStringLiteral(", sent %1 times").arg(job.lineSendings)
+                                          : QString())
+                .arg(job.answeredOkNotDownload
+                         ? QStringLiteral(" (it was answered OK, not DOWNLOAD: the board did "
+                                          "not take it for the end of the image)")
+                         : QString()));
+    case JobResult::Outcome::DeviceLost: // deviceLost says so
+    case JobResult::Outcome::Stopped:
+        return;
+    }
+}
+
+void BoardJob::onCommandAnswered(DeviceCommand command, ReplyKeyword keyword,
+                                 const QByteArray &reply)
+{
+    if (command == DeviceCommand::NewAddress && m_step == Step::NewAddress) {
         if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format)
             return fail(BoardRefused,
                         QStringLiteral("the board refused the new address %1 (another board may "
@@ -140,91 +153,28 @@ void BoardJob::onReply(const QByteArray &reply, ReplyKeyword keyword)
             QString::number(newAddressDigits(m_options.newAddress)->toInt(nullptr, 16)));
         m_result.board = m_engine.address();
         return addressed();
-    case Step::Install:
+    }
+    if (command == DeviceCommand::Install && m_step == Step::Install) {
         m_report.replied(m_result.board, reply);
         return end(Done);
-    case Step::Open:
-    case Step::Ended:
-        return;
     }
 }
 
-// Heard while the dispatcher is still at the reply: acted on once it is done
-// with it (onReply), or the reply would be taken for the next command's.
-void BoardJob::onVerifyPassEnded(bool wholeImageVerified)
+void BoardJob::onCommandUnanswered(DeviceCommand command)
 {
-    if (m_step == Step::Download)
-        m_verifyPassEnd = wholeImageVerified;
-}
-
-void BoardJob::verifyPassEnded(bool wholeImageVerified)
-{
-    if (wholeImageVerified)
-        return downloaded();
-    const VerifyLedger &ledger = m_engine.verifyLedger();
-    fail(NoReply, QStringLiteral("the board said DOWNLOAD to verify line %1 of %2, with %3 of "
-                                 "its lines verified in step: a reply came twice or late, and "
-                                 "the image is not known to be whole. Run again.")
-                      .arg(ledger.lastSent())
-                      .arg(ledger.lineCount())
-                      .arg(ledger.acknowledged()));
-}
-
-void BoardJob::onStatus(const QString &status)
-{
-    if (m_step != Step::Probe || status != QStringLiteral("Not present board"))
-        return;
-    const QString where = m_result.board == QStringLiteral("scan")
-                              ? QStringLiteral("at any address from 1 to 127")
-                              : QStringLiteral("at address %1").arg(m_result.board);
-    fail(NoBoard, QStringLiteral("no board answered the probe %1. Check the address, the "
-                                 "wiring, the power, and --plain.")
-                      .arg(where));
-}
-
-void BoardJob::onLineUnanswered(qint16 line)
-{
-    if (m_step != Step::Download)
-        return;
-    if (m_attempts < m_options.retries) {
-        ++m_attempts;
-        m_report.resent(line, m_attempts);
-        m_engine.run([this] { m_engine.resendLine(); });
-        return;
-    }
-    const bool lastLineAnsweredOk =
-        line == m_engine.state.LineCount && m_lastKeyword == ReplyKeyword::Ok;
-    fail(NoReply, QStringLiteral("no reply to %1 within %2 ms%3%4. Check the line, or give the "
-                                 "board more time with --reply-timeout or --retries.")
-                      .arg(lineName(line))
-                      .arg(m_options.replyTimeoutMs)
-                      .arg(m_attempts > 0 ? QStringLiteral(", sent %1 times").arg(m_attempts + 1)
-                                          : QString())
-                      .arg(lastLineAnsweredOk
-                               ? QStringLiteral(" (it was answered OK, not DOWNLOAD: the board "
-                                                "did not take it for the end of the image)")
-                               : QString()));
-}
-
-void BoardJob::onReplyTimeout()
-{
-    if (m_step == Step::Install)
+    if (command == DeviceCommand::Install && m_step == Step::Install)
         return end(Done); // a board that starts its firmware at once says nothing
-    fail(NoReply,
-         QStringLiteral("no reply to the new address within %1 ms").arg(m_options.replyTimeoutMs));
+    if (command == DeviceCommand::NewAddress && m_step == Step::NewAddress)
+        fail(NoReply, QStringLiteral("no reply to the new address within %1 ms")
+                          .arg(m_options.replyTimeoutMs));
 }
 
-QString BoardJob::lineName(qint16 line) const
+QString BoardJob::lineName(Pass pass, qint16 line) const
 {
     return QStringLiteral("%1line %2 of %3")
-        .arg(m_pass == Report::Pass::Verify ? QStringLiteral("verify ") : QString())
+        .arg(pass == Pass::Verify ? QStringLiteral("verify ") : QString())
         .arg(line)
-        .arg(m_engine.state.LineCount);
-}
-
-void BoardJob::awaitReply()
-{
-    m_replyTimer.start(m_options.replyTimeoutMs);
+        .arg(m_image.size());
 }
 
 void BoardJob::fail(ExitCode code, const QString &failure, const QByteArray &reply)
@@ -239,7 +189,6 @@ void BoardJob::fail(ExitCode code, const QString &failure, const QByteArray &rep
 void BoardJob::end(ExitCode code)
 {
     m_step = Step::Ended;
-    m_replyTimer.stop();
     if (m_portOpened)
         m_engine.run([this] { m_engine.closePort(); });
     m_portOpened = false;

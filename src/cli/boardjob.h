@@ -3,22 +3,20 @@
 #include "cli/boardresult.h"
 #include "cli/options.h"
 #include "cli/report.h"
-#include "protocol/replykeyword.h"
+#include "engine/jobevents.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QTimer>
-#include <optional>
 
 class Engine;
 
 // One board's job, done by the engine as an operator would do it in the
 // window: Open Port and the probe, then what the options ask for in this
 // order: the version, the download with its verify pass, the new address,
-// the install command; then Close Port. Only watches and decides: every
-// step is the engine's.
+// the install command; then Close Port. Only decides what comes next, from
+// the engine's job events: resends and timeouts are the engine's policy.
 class BoardJob : public QObject {
     Q_OBJECT
 public:
@@ -40,15 +38,12 @@ private:
     void downloaded();
     void addressed();
 
-    void onReply(const QByteArray &reply, ReplyKeyword keyword);
-    void onVerifyPassEnded(bool wholeImageVerified);
-    void verifyPassEnded(bool wholeImageVerified);
-    void onStatus(const QString &status);
-    void onLineUnanswered(qint16 line);
-    void onReplyTimeout();
+    void onBoardFound(const QString &address, const QByteArray &versionReply);
+    void onJobEnded(const JobResult &job);
+    void onCommandAnswered(DeviceCommand command, ReplyKeyword keyword, const QByteArray &reply);
+    void onCommandUnanswered(DeviceCommand command);
 
-    QString lineName(qint16 line) const;
-    void awaitReply();
+    QString lineName(Pass pass, qint16 line) const;
     void fail(ExitCode code, const QString &failure, const QByteArray &reply = {});
     void end(ExitCode code);
 
@@ -59,10 +54,5 @@ private:
     Step m_step = Step::Open;
     BoardResult m_result;
     QElapsedTimer m_clock;
-    QTimer m_replyTimer; // for the replies the engine does not watch: to "BOOT$", "BOOTg"
-    int m_attempts = 0;  // the awaited line sent again so many times
-    Report::Pass m_pass = Report::Pass::Download; // of the line sent last
     bool m_portOpened = false;
-    ReplyKeyword m_lastKeyword = ReplyKeyword::None;
-    std::optional<bool> m_verifyPassEnd; // heard, not yet acted on
 };

@@ -18,9 +18,9 @@ void print(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-QString passName(Report::Pass pass)
+QString passName(Pass pass)
 {
-    return pass == Report::Pass::Download ? QStringLiteral("download") : QStringLiteral("verify");
+    return pass == Pass::Download ? QStringLiteral("download") : QStringLiteral("verify");
 }
 
 // The board's words, as they may hold line ends and stray bytes.

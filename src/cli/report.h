@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/boardresult.h"
+#include "engine/jobevents.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -11,8 +12,6 @@
 // lines for a script.
 class Report {
 public:
-    enum class Pass { Download, Verify };
-
     virtual ~Report() = default;
 
     virtual void connected(const QString &board, const QByteArray &version) = 0;

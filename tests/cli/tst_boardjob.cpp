@@ -1,6 +1,7 @@
 #include "cli/boardjob.h"
 #include "cli/report.h"
 #include "engine/engine.h"
+#include "fakes/engineinside.h"
 #include "fakes/fakeserialport.h"
 #include "link/rtuframe.h"
 #include "protocol/hexfile.h"
@@ -36,6 +37,7 @@ struct RecordedReport : Report {
 struct Job {
     FakeSerialPort *port = new FakeSerialPort;
     Engine engine{std::unique_ptr<SerialPort>(port)};
+    EngineInside inside{engine};
     RecordedReport report;
     CliOptions options;
     QList<QByteArray> image; // read from options.file at the start, as the run does once
@@ -52,14 +54,14 @@ struct Job {
     void startDownload()
     {
         start();
-        engine.probeTick();
+        inside.probeTick();
         answer("VER=2.0");
     }
     void answer(const QByteArray &reply, quint8 from = 1)
     {
         port->incoming = rtuFrame(from, "B" + reply);
-        engine.receivePollTick();
-        engine.receivePollTick(); // the line quiet again: nothing is kept waiting
+        inside.receivePollTick();
+        inside.receivePollTick(); // the line quiet again: nothing is kept waiting
     }
     bool ended() const { return !report.results.isEmpty(); }
     const BoardResult &result() const { return report.results.last(); }
@@ -106,7 +108,7 @@ void TestBoardJob::wholeJobEndsDone()
     Job t;
     t.options.file = m_file;
     t.start();
-    t.engine.probeTick();
+    t.inside.probeTick();
     t.answer("VER=2.0");
     QCOMPARE(t.report.events, QStringList{"connected 1 VER=2.0"});
     for (const QByteArray reply : {"OK", "DOWNLOAD", "OK"})
@@ -125,7 +127,7 @@ void TestBoardJob::probeLimitIsNoBoard()
     t.options.query = true;
     t.start(QString()); // scan
     for (int tick = 1; tick <= 128; ++tick)
-        t.engine.probeTick();
+        t.inside.probeTick();
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, NoBoard);
     QVERIFY(t.result().failure.contains("any address from 1 to 127"));
@@ -149,7 +151,7 @@ void TestBoardJob::refusedLinesEndTheJob()
     Job t;
     t.options.file = m_file;
     t.start();
-    t.engine.probeTick();
+    t.inside.probeTick();
     t.answer("VER=2.0");
     for (const QByteArray &reply : replies)
         t.answer(reply);
@@ -166,18 +168,18 @@ void TestBoardJob::unansweredLineIsSentAgainThenGivenUp()
     t.options.retries = 1;
     t.options.replyTimeoutMs = 250;
     t.start();
-    t.engine.probeTick();
+    t.inside.probeTick();
     t.answer("VER=2.0");
     const QByteArray firstLine = t.port->writes.last();
-    t.engine.replyOverdue();
+    t.inside.replyOverdue();
     QCOMPARE(t.port->writes.last(), firstLine); // byte for byte
     QCOMPARE(t.report.events.last(), QStringLiteral("resent 1 1"));
     t.answer("OK");
-    t.engine.replyOverdue(); // the other answer never came: the job goes on with line 2
+    t.inside.replyOverdue(); // the other answer never came: the job goes on with line 2
     QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT" + EndOfFileRecord + "\r\n"));
-    t.engine.replyOverdue(); // which gets its own retries
+    t.inside.replyOverdue(); // which gets its own retries
     QVERIFY(!t.ended());
-    t.engine.replyOverdue();
+    t.inside.replyOverdue();
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, NoReply);
     QVERIFY2(t.result().failure.contains("line 2 of 2 within 250 ms, sent 2 times"),
@@ -200,10 +202,10 @@ void TestBoardJob::lostPort()
     Job t;
     t.options.file = m_file;
     t.start();
-    t.engine.probeTick();
+    t.inside.probeTick();
     t.answer("VER=2.0");
     t.port->lost = true;
-    t.engine.receivePollTick();
+    t.inside.receivePollTick();
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, PortFailed);
     QVERIFY(t.result().failure.contains("lost"));
@@ -215,7 +217,7 @@ void TestBoardJob::newAddressThenInstallFollowsTheBoard()
     t.options.newAddress = "10";
     t.options.install = true;
     t.start();
-    t.engine.probeTick();
+    t.inside.probeTick();
     t.answer("VER=2.0");
     QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT$0A\r\n"));
     t.answer("ADDR=0A"); // the board's reply holds no keyword: any reply will do
@@ -288,7 +290,7 @@ void TestBoardJob::lateAnswerToAResentLineIsAbsorbed()
     t.options.retries = 1;
     t.startDownload();
     const QByteArray line1 = t.port->writes.last();
-    t.engine.replyOverdue();
+    t.inside.replyOverdue();
     QCOMPARE(t.port->writes.last(), line1);
     const qsizetype written = t.port->writes.size();
     t.answer("OK");
@@ -296,7 +298,7 @@ void TestBoardJob::lateAnswerToAResentLineIsAbsorbed()
     if (secondAnswerComes)
         t.answer("OK");
     else
-        t.engine.replyOverdue();
+        t.inside.replyOverdue();
     QCOMPARE(t.port->writes.size(), written + 1);
     QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT" + EndOfFileRecord + "\r\n"));
     for (const QByteArray reply : {"DOWNLOAD", "OK", "DOWNLOAD"})
@@ -339,7 +341,7 @@ void TestBoardJob::lastLineAnsweredOkWaitsThenFails()
     t.answer("OK");
     QCOMPARE(t.port->writes.size(), written);
     QVERIFY(!t.ended());
-    t.engine.replyOverdue();
+    t.inside.replyOverdue();
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, NoReply);
     QVERIFY2(t.result().failure.contains("line 2 of 2") &&
@@ -375,7 +377,7 @@ void TestBoardJob::interruptClosesThePort()
     Job t;
     t.options.file = m_file;
     t.start();
-    t.engine.probeTick();
+    t.inside.probeTick();
     t.answer("VER=2.0");
     t.job->interrupt(exitCodeForSignal(signalNumber));
     QVERIFY(t.ended());

@@ -46,7 +46,7 @@ void TestDeviceCommands::setAddrSendsTheLowByte()
     t.timer("Timer3")->setEnabled(false);
     t.engine.setRtu(0);
     t.engine.setAddress("4"); // not scan mode: the caption reads "Set Addr"
-    t.engine.state.ScanMode = 0;
+    t.inside.state.ScanMode = 0;
     t.engine.setNewAddress(newAddress);
     t.engine.setAddressOrScanNext();
     QCOMPARE(t.port->written(), sent);
@@ -58,13 +58,13 @@ void TestDeviceCommands::setAddrIsFramedToTheCurrentAddress()
     TestEngine t;
     t.engine.setAddress("4");
     t.engine.openPort();
-    t.engine.state.DownloadActive = 1;
+    t.inside.state.DownloadActive = 1;
     t.parse("answer");
     t.engine.setAddressOrScanNext();
     QCOMPARE(t.port->writes, QList<QByteArray>{rtuFrame(4, "BOOT$0A\r\n")});
     QCOMPARE(t.port->writes[0].size(), 12);
     QCOMPARE(t.engine.address(), QStringLiteral("4"));
-    QCOMPARE(t.engine.state.DownloadActive, qint16(1));
+    QCOMPARE(t.inside.state.DownloadActive, qint16(1));
     QCOMPARE(t.engine.answer(), QStringLiteral("answer"));
 }
 
@@ -73,7 +73,7 @@ void TestDeviceCommands::nextResumesTheScan()
     TestEngine t;
     t.engine.openPort(); // empty address box: scan mode, "Next"
     for (int tick = 0; tick < 3; ++tick)
-        t.engine.probeTick();
+        t.inside.probeTick();
     t.receive(rtuFrame(3, "BVER=1")); // stops the probe
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QCOMPARE(t.engine.answer(), QStringLiteral("VER=1"));
@@ -82,7 +82,7 @@ void TestDeviceCommands::nextResumesTheScan()
     QVERIFY(t.timer("Timer3")->isEnabled());
     QVERIFY(t.engine.answer().isEmpty());
     QCOMPARE(t.port->writes.size(), sentBefore); // "Next" itself sends nothing
-    t.engine.probeTick();
+    t.inside.probeTick();
     QCOMPARE(t.engine.address(), QStringLiteral("4"));
 }
 
@@ -91,28 +91,28 @@ void TestDeviceCommands::queryAndInstall()
     TestEngine t;
     t.engine.setAddress("2");
     t.engine.openPort();
-    t.engine.state.DownloadActive = 1;
+    t.inside.state.DownloadActive = 1;
     t.parse("answer");
     t.engine.installFirmware();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTg\r\n"));
-    QCOMPARE(t.engine.state.DownloadActive, qint16(0));
+    QCOMPARE(t.inside.state.DownloadActive, qint16(0));
     QCOMPARE(t.engine.answer(), QStringLiteral("answer")); // install leaves the answer
 
-    t.engine.state.DownloadActive = 1;
+    t.inside.state.DownloadActive = 1;
     t.engine.queryBoard();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTi\r\n"));
-    QCOMPARE(t.engine.state.DownloadActive, qint16(0));
+    QCOMPARE(t.inside.state.DownloadActive, qint16(0));
     QVERIFY(t.engine.answer().isEmpty());
 }
 
 void TestDeviceCommands::closedPortSendsNothingButTheRestHappens()
 {
     TestEngine t;
-    t.engine.state.DownloadActive = 1;
+    t.inside.state.DownloadActive = 1;
     t.parse("answer");
     t.engine.queryBoard();
     QVERIFY(t.engine.answer().isEmpty());
-    QCOMPARE(t.engine.state.DownloadActive, qint16(0));
+    QCOMPARE(t.inside.state.DownloadActive, qint16(0));
     QVERIFY(t.port->writes.isEmpty());
 
     // "Next" after Close Port probes on the closed port and ends with the limit.
@@ -121,7 +121,7 @@ void TestDeviceCommands::closedPortSendsNothingButTheRestHappens()
     t.engine.setAddressOrScanNext();
     QVERIFY(t.timer("Timer3")->isEnabled());
     for (int tick = 0; tick < 128; ++tick)
-        t.engine.probeTick();
+        t.inside.probeTick();
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.reports.shown[0].text, QStringLiteral("COM3 Not connect !"));

@@ -24,7 +24,7 @@ void TestFrameWriter::closedPortWritesNothing()
     TestEngine t;
     const quint32 lamp = t.engine.lampColour();
     QByteArray command = probe;
-    QCOMPARE(t.engine.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.inside.WriteCOM32(command), qint16(0));
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(command, probe);
     QCOMPARE(t.engine.lampColour(), lamp);
@@ -36,7 +36,7 @@ void TestFrameWriter::plainModeSendsTheTextUnchanged()
     t.port->setOpen(true);
     t.engine.setRtu(0);
     QByteArray command = probe;
-    QCOMPARE(t.engine.WriteCOM32(command), qint16(7));
+    QCOMPARE(t.inside.WriteCOM32(command), qint16(7));
     QCOMPARE(t.port->written(), QByteArray::fromHex("424F4F54690D0A"));
     QCOMPARE(t.engine.lampColour(), Colour::SendGreen);
 }
@@ -47,7 +47,7 @@ void TestFrameWriter::rtuModeFramesWithAddressAndCrc()
     t.port->setOpen(true);
     t.engine.setAddress("1");
     QByteArray command = probe;
-    QCOMPARE(t.engine.WriteCOM32(command), qint16(10));
+    QCOMPARE(t.inside.WriteCOM32(command), qint16(10));
     const QByteArray frame = QByteArray::fromHex("01424F4F54690D0AFC89");
     QCOMPARE(t.port->written(), frame);
     QCOMPARE(command, frame); // the caller's text now holds the frame
@@ -80,7 +80,7 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
     t.port->setOpen(true);
     t.engine.setAddress(box);
     QByteArray command = probe;
-    const qint16 written = t.engine.WriteCOM32(command);
+    const qint16 written = t.inside.WriteCOM32(command);
     if (address < 0) {
         QCOMPARE(written, qint16(0));
         QVERIFY(t.port->writes.isEmpty());
@@ -92,7 +92,7 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
     // Unframed sends do not care what the box holds.
     t.engine.setRtu(0);
     command = probe;
-    QCOMPARE(t.engine.WriteCOM32(command), qint16(7));
+    QCOMPARE(t.inside.WriteCOM32(command), qint16(7));
 }
 
 void TestFrameWriter::eachSendRestartsARunningPoll()
@@ -101,7 +101,7 @@ void TestFrameWriter::eachSendRestartsARunningPoll()
     t.port->setOpen(true);
     Timer *poll = t.timer("TMRComm");
     QByteArray command = probe;
-    t.engine.WriteCOM32(command);
+    t.inside.WriteCOM32(command);
     QVERIFY(!poll->isEnabled()); // a stopped poll stays stopped
 
     poll->setEnabled(true);
@@ -111,7 +111,7 @@ void TestFrameWriter::eachSendRestartsARunningPoll()
         QCoreApplication::processEvents();
     QVERIFY(poll->remainingTime() <= 10);
     command = probe;
-    t.engine.WriteCOM32(command);
+    t.inside.WriteCOM32(command);
     QVERIFY(poll->isEnabled());
     QVERIFY(poll->remainingTime() >= 15);
 }
@@ -122,7 +122,7 @@ void TestFrameWriter::failedWriteReturnsZeroSilently()
     t.port->setOpen(true);
     t.port->failWrites = true;
     QByteArray command = probe;
-    QCOMPARE(t.engine.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.inside.WriteCOM32(command), qint16(0));
     QVERIFY(t.reports.shown.isEmpty());
     QCOMPARE(command.size(), 10); // framed before the write failed
 }
@@ -133,12 +133,12 @@ void TestFrameWriter::tooLongUnframedTextIsWrittenButCountedAsZero()
     t.port->setOpen(true);
     t.engine.setRtu(0);
     QByteArray command(40000, 'x');
-    QCOMPARE(t.engine.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.inside.WriteCOM32(command), qint16(0));
     QCOMPARE(t.port->written().size(), 40000);
 
     t.engine.setRtu(1);
     t.port->writes.clear();
-    QCOMPARE(t.engine.WriteCOM32(command), qint16(0)); // too long to checksum: nothing goes out
+    QCOMPARE(t.inside.WriteCOM32(command), qint16(0)); // too long to checksum: nothing goes out
     QVERIFY(t.port->writes.isEmpty());
 }
 

@@ -17,8 +17,6 @@ private slots:
     void anUnansweredLineIsShownAndALateReplyCarriesOn();
     void theNoticeCountsTheTimeUnanswered();
     void okToTheLastLineStartsNoNewPass();
-    void repliesSendNoLineWhenTheFaceSaysSo();
-    void verifyPassEndedSaysWhetherEveryLineWasAnswered();
 };
 
 namespace {
@@ -29,8 +27,8 @@ void loadThreeLines(TestEngine &t)
     t.port->setOpen(true);
     t.engine.setRtu(0);
     for (qint16 i = 1; i <= 3; ++i)
-        t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.engine.state.LineCount = 3;
+        t.inside.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.inside.state.LineCount = 3;
 }
 
 } // namespace
@@ -54,16 +52,16 @@ void TestLineSender::sendsEntriesInTurnAndWraps()
     t.port->setOpen(true);
     t.engine.setRtu(0);
     for (qint16 i = 1; i <= 4; ++i)
-        t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.engine.state.LineCount = qint16(lineCount);
+        t.inside.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.inside.state.LineCount = qint16(lineCount);
     for (int run = 0; run < entriesSent.size(); ++run) {
         t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), "BOOT:0" + QByteArray::number(entriesSent[run]) + "\r\n");
-        QCOMPARE(int(t.engine.state.LineIndex), lineIndexAfter[run]);
+        QCOMPARE(int(t.inside.state.LineIndex), lineIndexAfter[run]);
         QCOMPARE(t.engine.progressPosition(), entriesSent[run]);
         QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
     }
-    QCOMPARE(t.engine.state.HexLines[1], QByteArray(":01")); // the table itself is untouched
+    QCOMPARE(t.inside.state.HexLines[1], QByteArray(":01")); // the table itself is untouched
 }
 
 void TestLineSender::verifyFormTurnsEveryColonIntoAHash()
@@ -71,16 +69,16 @@ void TestLineSender::verifyFormTurnsEveryColonIntoAHash()
     TestEngine t;
     t.port->setOpen(true);
     t.engine.setAddress("1");
-    t.engine.state.HexLines[1] = ":10:00:FF";
-    t.engine.state.HexLines[2] = "no colon";
-    t.engine.state.LineCount = 2;
-    t.engine.state.VerifyMode = 1;
+    t.inside.state.HexLines[1] = ":10:00:FF";
+    t.inside.state.HexLines[2] = "no colon";
+    t.inside.state.LineCount = 2;
+    t.inside.state.VerifyMode = 1;
     t.engine.sendNextLine();
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes[0], rtuFrame(1, "BOOT#10#00#FF\r\n"));
     QCOMPARE(t.port->writes[1], rtuFrame(1, "BOOTno colon\r\n"));
     QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE")); // left as it was
-    QCOMPARE(t.engine.state.HexLines[1], QByteArray(":10:00:FF"));
+    QCOMPARE(t.inside.state.HexLines[1], QByteArray(":10:00:FF"));
 }
 
 void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
@@ -91,7 +89,7 @@ void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
     for (int run = 1; run <= 3; ++run) {
         t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), QByteArray("BOOT\r\n"));
-        QCOMPARE(int(t.engine.state.LineIndex), run);
+        QCOMPARE(int(t.inside.state.LineIndex), run);
         QCOMPARE(t.engine.progressPosition(), run);
     }
 }
@@ -99,10 +97,10 @@ void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
 void TestLineSender::closedPortStillAdvances()
 {
     TestEngine t;
-    t.engine.state.LineCount = 5;
+    t.inside.state.LineCount = 5;
     t.engine.sendNextLine();
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.engine.state.LineIndex, qint16(1));
+    QCOMPARE(t.inside.state.LineIndex, qint16(1));
     QCOMPARE(t.engine.progressPosition(), 1);
 }
 
@@ -123,7 +121,7 @@ void TestLineSender::failsWithNothingSentPastTheTable()
     QFETCH(int, lineIndexAfter);
     TestEngine t;
     t.port->setOpen(true);
-    t.engine.state.LineIndex = qint16(lineIndex);
+    t.inside.state.LineIndex = qint16(lineIndex);
     try {
         t.engine.sendNextLine();
         QFAIL("sent past the end of the table");
@@ -131,23 +129,23 @@ void TestLineSender::failsWithNothingSentPastTheTable()
         QCOMPARE(e.number(), error);
     }
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(int(t.engine.state.LineIndex), lineIndexAfter);
+    QCOMPARE(int(t.inside.state.LineIndex), lineIndexAfter);
 }
 
 void TestLineSender::failedSendIsReportedAndTheEngineGoesOn()
 {
     TestEngine t;
-    t.engine.state.LineIndex = 9000;
+    t.inside.state.LineIndex = 9000;
     t.engine.run([&] { t.engine.sendNextLine(); });
     QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.reports.shown[0].error, 9);
     QVERIFY(t.reports.shown[0].text.startsWith("Subscript out of range"));
 
     // A new pass starts the lines over.
-    t.engine.state.LineIndex = 0;
+    t.inside.state.LineIndex = 0;
     t.engine.run([&] { t.engine.sendNextLine(); });
     QCOMPARE(t.reports.shown.size(), 1);
-    QCOMPARE(t.engine.state.LineIndex, qint16(1));
+    QCOMPARE(t.inside.state.LineIndex, qint16(1));
 }
 
 void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
@@ -156,8 +154,8 @@ void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
     t.port->setOpen(true);
     t.engine.setRtu(0);
     for (qint16 i = 1; i <= 3; ++i)
-        t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.engine.state.LineCount = 3;
+        t.inside.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.inside.state.LineCount = 3;
     Timer *watch = t.timer("ReplyWatch");
     QCOMPARE(watch->interval(), 3000);
 
@@ -167,7 +165,7 @@ void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
     QCOMPARE(t.port->writes.size(), 2);
     QVERIFY(watch->isEnabled());
 
-    t.engine.replyOverdue(); // 3 s without a reply to line 2
+    t.inside.replyOverdue(); // 3 s without a reply to line 2
     QCOMPARE(t.engine.answer(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
     QCOMPARE(t.port->writes.size(), 2); // nothing resent
     t.receive("OK\r\n");                // the board was only busy
@@ -175,7 +173,7 @@ void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
     QCOMPARE(t.engine.answer(), QStringLiteral("OK\r\n"));
 
     t.receive("DOWNLOAD\r\n");
-    t.engine.replyOverdue();
+    t.inside.replyOverdue();
     QCOMPARE(t.engine.answer(), QStringLiteral("No reply to verify line 1 of 3 for 3 s"));
 
     t.receive("chatter"); // no keyword: no answer yet
@@ -194,12 +192,12 @@ void TestLineSender::theNoticeCountsTheTimeUnanswered()
     QObject::connect(&t.engine, &Engine::lineUnanswered, &t.engine, [&] { ++noticesToFaces; });
     t.engine.sendNextLine();
     for (const char *shown : {"for 3 s", "for 4 s", "for 5 s"}) {
-        t.engine.replyOverdue();
+        t.inside.replyOverdue();
         QCOMPARE(t.engine.answer(), QStringLiteral("No reply to line 1 of 3 ") + shown);
     }
     QCOMPARE(noticesToFaces, 1); // a face decides once; the count is for the operator
     t.receive("OK\r\n");
-    t.engine.replyOverdue();
+    t.inside.replyOverdue();
     QCOMPARE(t.engine.answer(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
 }
 
@@ -216,7 +214,7 @@ void TestLineSender::okToTheLastLineStartsNoNewPass()
     t.receive("OK\r\n");
     QCOMPARE(t.port->writes.size(), 3);
     QVERIFY(t.timer("ReplyWatch")->isEnabled());
-    t.engine.replyOverdue();
+    t.inside.replyOverdue();
     QCOMPARE(
         t.engine.answer(),
         QStringLiteral("No reply to line 3 of 3 for 3 s: the board answered OK, not DOWNLOAD"));
@@ -228,40 +226,6 @@ void TestLineSender::okToTheLastLineStartsNoNewPass()
     t.engine.sendNextLine();
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes.last(), QByteArray("BOOT#01\r\n"));
-}
-
-void TestLineSender::repliesSendNoLineWhenTheFaceSaysSo()
-{
-    TestEngine t;
-    loadThreeLines(t);
-    t.engine.setRepliesSendLines(false);
-    t.engine.sendNextLine();
-    for (const QByteArray reply : {"OK\r\n", "DOWNLOAD\r\n"})
-        t.receive(reply);
-    QCOMPARE(t.port->writes.size(), 1);
-}
-
-// The window ends the verify pass on any "DOWNLOAD"; the end says whether
-// the whole image was answered in step, so a face can tell.
-void TestLineSender::verifyPassEndedSaysWhetherEveryLineWasAnswered()
-{
-    TestEngine t;
-    loadThreeLines(t);
-    QList<bool> ends;
-    QObject::connect(&t.engine, &Engine::verifyPassEnded, &t.engine,
-                     [&](bool whole) { ends << whole; });
-    t.engine.sendNextLine();
-    for (const QByteArray reply : {"OK\r\n", "OK\r\n", "DOWNLOAD\r\n", "DOWNLOAD\r\n"})
-        t.receive(reply); // the second DOWNLOAD a doubled one, after verify line 1
-    QCOMPARE(t.engine.progressText(), QStringLiteral("END"));
-    QCOMPARE(ends, QList<bool>{false});
-
-    t.engine.state.LineIndex = 0;
-    t.engine.state.VerifyMode = 1;
-    t.engine.sendNextLine();
-    for (const QByteArray reply : {"OK\r\n", "OK\r\n", "DOWNLOAD\r\n"})
-        t.receive(reply);
-    QCOMPARE(ends, (QList<bool>{false, true}));
 }
 
 QTEST_GUILESS_MAIN(TestLineSender)

@@ -28,11 +28,11 @@ void TestPortControl::openPortSwitchesToTheOpenLayout()
 {
     TestEngine t;
     t.engine.setAddress("1");
-    t.engine.state.VerifyMode = 1;
+    t.inside.state.VerifyMode = 1;
     t.parse("DOWNLOAD"); // the verify pass ends: "END" on the bar
-    t.engine.state.DownloadRequested = 1;
-    t.engine.state.DownloadActive = 1;
-    t.engine.state.VerifyMode = 1;
+    t.inside.state.DownloadRequested = 1;
+    t.inside.state.DownloadActive = 1;
+    t.inside.state.VerifyMode = 1;
     t.engine.openPort();
 
     QVERIFY(t.port->isOpen());
@@ -46,7 +46,7 @@ void TestPortControl::openPortSwitchesToTheOpenLayout()
     QCOMPARE(t.engine.command1Caption(), QStringLiteral("Set Addr"));
     QCOMPARE(t.engine.progressPosition(), 0);
     QCOMPARE(t.engine.barColour(), Colour::Navy);
-    const WindowState &s = t.engine.state;
+    const WindowState &s = t.inside.state;
     QCOMPARE(s.ProbeCount, qint16(1));
     QCOMPARE(s.DownloadRequested + s.DownloadActive + s.ScanMode, 0);
     // Left as they were:
@@ -74,7 +74,7 @@ void TestPortControl::portNamesThatDoNotOpen()
     TestEngine t;
     t.engine.setPortName(name);
     t.port->refuseOpen = refused;
-    t.engine.state.ProbeCount = 42;
+    t.inside.state.ProbeCount = 42;
     t.engine.openPort();
 
     QCOMPARE(t.reports.shown.size(), 1);
@@ -87,8 +87,8 @@ void TestPortControl::portNamesThatDoNotOpen()
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QVERIFY(!t.timer("TMRComm")->isEnabled());
     QVERIFY(!t.engine.lampShown());
-    QCOMPARE(t.engine.state.ProbeCount, qint16(42));
-    QCOMPARE(t.engine.state.ScanMode, qint16(1)); // the address box was empty
+    QCOMPARE(t.inside.state.ProbeCount, qint16(42));
+    QCOMPARE(t.inside.state.ScanMode, qint16(1)); // the address box was empty
 
     // The operator mends the name and tries again.
     t.engine.setPortName("COM 3");
@@ -144,7 +144,7 @@ void TestPortControl::addressBoxDecidesProbeAndScan()
     t.engine.setAddress(address);
     t.engine.openPort();
     QCOMPARE(t.timer("Timer3")->isEnabled(), probing);
-    QCOMPARE(int(t.engine.state.ScanMode), scanMode);
+    QCOMPARE(int(t.inside.state.ScanMode), scanMode);
     QCOMPARE(t.engine.command1Caption(), command1);
     QCOMPARE(t.engine.status(), QStringLiteral("Ready"));
 }
@@ -154,16 +154,16 @@ void TestPortControl::probeSendsTheQueryEveryTick()
     TestEngine t;
     t.engine.setAddress("1");
     t.engine.openPort();
-    t.engine.probeTick();
+    t.inside.probeTick();
     QCOMPARE(t.engine.status(), QStringLiteral("WAIT Connect:  1"));
     QCOMPARE(t.port->writes, QList<QByteArray>{probeTo1});
-    t.engine.probeTick();
+    t.inside.probeTick();
     QCOMPARE(t.engine.status(), QStringLiteral("WAIT Connect:  2"));
     QCOMPARE(t.port->writes.size(), 2);
-    QCOMPARE(t.engine.state.ProbeCount, qint16(3));
+    QCOMPARE(t.inside.state.ProbeCount, qint16(3));
 
     t.engine.setRtu(0);
-    t.engine.probeTick();
+    t.inside.probeTick();
     QCOMPARE(t.port->writes.last(), QByteArray("BOOTi\r\n"));
 }
 
@@ -175,7 +175,7 @@ void TestPortControl::scanWritesEachAddressIntoTheBox()
                      [&](const QString &address) { written << address; });
     t.engine.openPort();
     for (int address = 1; address <= 3; ++address) {
-        t.engine.probeTick();
+        t.inside.probeTick();
         QCOMPARE(t.engine.address(), QString::number(address));
         QCOMPARE(quint8(t.port->writes.last().at(0)), quint8(address));
     }
@@ -193,24 +193,24 @@ void TestPortControl::probeGivesUpAtThe128thTick()
         statusWhileShown = t.engine.status();
     };
     for (int tick = 1; tick <= 127; ++tick)
-        t.engine.probeTick();
+        t.inside.probeTick();
     QCOMPARE(t.port->writes.size(), 127);
     QVERIFY(t.reports.shown.isEmpty());
 
-    t.engine.probeTick();
+    t.inside.probeTick();
     QCOMPARE(t.port->writes.size(), 127);
     QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.reports.shown[0].text, QStringLiteral("COM3 Not connect !"));
     QVERIFY(timerOffWhileShown);
     QCOMPARE(statusWhileShown, QStringLiteral("WAIT Connect:  128"));
     QCOMPARE(t.engine.status(), QStringLiteral("Not present board"));
-    QCOMPARE(t.engine.state.ProbeCount, qint16(1));
+    QCOMPARE(t.inside.state.ProbeCount, qint16(1));
     QCOMPARE(t.engine.address(), QStringLiteral("127"));
 
     // "Next" starts the scan over at address 1.
-    t.engine.state.ScanMode = 1;
+    t.inside.state.ScanMode = 1;
     t.timer("Timer3")->setEnabled(true);
-    t.engine.probeTick();
+    t.inside.probeTick();
     QCOMPARE(t.engine.address(), QStringLiteral("1"));
 }
 
@@ -219,26 +219,26 @@ void TestPortControl::answeredScanResumesAtTheNextAddress()
     TestEngine t;
     t.engine.openPort();
     for (int tick = 1; tick <= 5; ++tick)
-        t.engine.probeTick();
+        t.inside.probeTick();
     t.receive(rtuFrame(5, "BVER=1.0"));
-    t.engine.receivePollTick(); // a version's text is taken once the line is quiet
+    t.inside.receivePollTick(); // a version's text is taken once the line is quiet
     QVERIFY(!t.timer("Timer3")->isEnabled());
     QCOMPARE(t.engine.status(), QStringLiteral("READY"));
     QCOMPARE(t.engine.address(), QStringLiteral("5"));
-    QCOMPARE(t.engine.state.ProbeCount, qint16(6));
+    QCOMPARE(t.inside.state.ProbeCount, qint16(6));
 }
 
 void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
 {
     TestEngine t;
     t.engine.openPort();
-    t.engine.probeTick();
+    t.inside.probeTick();
     t.receive(rtuFrame(1, "Bhello")); // shown, and no keyword to act on
-    t.engine.state.LineIndex = 6;
+    t.inside.state.LineIndex = 6;
     t.engine.sendNextLine(); // the bar at 7
-    t.engine.state.VerifyMode = 1;
-    t.engine.state.DownloadActive = 1;
-    t.engine.state.DownloadRequested = 1;
+    t.inside.state.VerifyMode = 1;
+    t.inside.state.DownloadActive = 1;
+    t.inside.state.DownloadRequested = 1;
     QCOMPARE(t.engine.answer(), QStringLiteral("hello"));
     t.engine.closePort();
 
@@ -251,7 +251,7 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
     QCOMPARE(t.engine.portBoxColour(), Colour::WindowBackground);
     QVERIFY(!t.engine.lampShown());
     QCOMPARE(t.tagSwitches, 2); // back to Open Port
-    const WindowState &s = t.engine.state;
+    const WindowState &s = t.inside.state;
     QCOMPARE(s.VerifyMode + s.DownloadActive, 0);
     // Left as they were:
     QCOMPARE(s.ScanMode, qint16(1));
@@ -262,7 +262,7 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
     QCOMPARE(t.engine.barColour(), Colour::Navy);
 
     t.engine.openPort();
-    QCOMPARE(t.engine.state.ProbeCount, qint16(1));
+    QCOMPARE(t.inside.state.ProbeCount, qint16(1));
 }
 
 void TestPortControl::lostPortClosesAndSaysSoOnce()
@@ -270,9 +270,9 @@ void TestPortControl::lostPortClosesAndSaysSoOnce()
     TestEngine t;
     t.engine.setAddress("1");
     t.engine.openPort();
-    t.engine.state.DownloadActive = 1;
+    t.inside.state.DownloadActive = 1;
     t.port->lost = true;
-    t.engine.receivePollTick();
+    t.inside.receivePollTick();
 
     QCOMPARE(t.reports.shown.size(), 1);
     QVERIFY(t.reports.shown[0].text.startsWith("The port COM3 was lost"));
@@ -282,11 +282,11 @@ void TestPortControl::lostPortClosesAndSaysSoOnce()
     QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE"));
     QCOMPARE(t.engine.status(), QStringLiteral("Closed"));
     QCOMPARE(t.tagSwitches, 2);
-    QCOMPARE(t.engine.state.DownloadActive, qint16(0));
+    QCOMPARE(t.inside.state.DownloadActive, qint16(0));
 
     t.engine.openPort(); // the device is back
     QVERIFY(t.port->isOpen());
-    t.engine.receivePollTick();
+    t.inside.receivePollTick();
     QCOMPARE(t.reports.shown.size(), 1);
 }
 

@@ -38,8 +38,8 @@ void openAt1(TestEngine &t)
     t.engine.openPort();
     t.timer("Timer3")->setEnabled(false);
     for (qint16 i = 1; i <= 3; ++i)
-        t.engine.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.engine.state.LineCount = 3;
+        t.inside.state.HexLines[i] = ":0" + QByteArray::number(i);
+    t.inside.state.LineCount = 3;
 }
 
 // Feeds each piece in a poll of its own.
@@ -53,13 +53,13 @@ void TestReceivePoller::lampBlinksEveryTenthTick()
 {
     TestEngine t;
     for (int tick = 1; tick <= 9; ++tick)
-        t.engine.receivePollTick();
+        t.inside.receivePollTick();
     QCOMPARE(t.engine.lampColour(), Colour::White);
-    t.engine.receivePollTick();
+    t.inside.receivePollTick();
     QCOMPARE(t.engine.lampColour(), Colour::Grey);
-    QCOMPARE(t.engine.state.BlinkTicks, qint16(0));
+    QCOMPARE(t.inside.state.BlinkTicks, qint16(0));
     for (int tick = 1; tick <= 10; ++tick)
-        t.engine.receivePollTick();
+        t.inside.receivePollTick();
     QCOMPARE(t.engine.lampColour(), Colour::White);
 
     QVERIFY(t.port->writes.isEmpty());
@@ -68,7 +68,7 @@ void TestReceivePoller::lampBlinksEveryTenthTick()
     t.engine.queryBoard(); // a send: green
     QCOMPARE(t.engine.lampColour(), Colour::SendGreen);
     for (int tick = 1; tick <= 10; ++tick)
-        t.engine.receivePollTick();
+        t.inside.receivePollTick();
     QCOMPARE(t.engine.lampColour(), Colour::White); // any other colour gives way to white
 }
 
@@ -146,7 +146,7 @@ void TestReceivePoller::rtuReplyIsAcceptedWholeOrSplit()
     receive(t, {pieces.last()});
     QCOMPARE(t.engine.answer(), reply); // never a checksum byte in it
     QCOMPARE(t.port->writes, QList<QByteArray>{rtuFrame(1, "BOOT:01\r\n")});
-    QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
+    QVERIFY(t.inside.state.RxBuffer.bytes().isEmpty());
 }
 
 void TestReceivePoller::rtuFramesNotForUsAreShownAsErrors_data()
@@ -216,14 +216,14 @@ void TestReceivePoller::bufferStartsEmptyAtOpenAndBeforeEachCommand()
     TestEngine t;
     openAt1(t);
     t.receive(okFrom1.left(3));
-    QVERIFY(!t.engine.state.RxBuffer.bytes().isEmpty());
-    t.engine.probeTick(); // the board answers only what it is asked: older bytes are stale
-    QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
+    QVERIFY(!t.inside.state.RxBuffer.bytes().isEmpty());
+    t.inside.probeTick(); // the board answers only what it is asked: older bytes are stale
+    QVERIFY(t.inside.state.RxBuffer.bytes().isEmpty());
 
     t.receive(okFrom1.left(3));
     t.engine.closePort();
     t.engine.openPort();
-    QVERIFY(t.engine.state.RxBuffer.bytes().isEmpty());
+    QVERIFY(t.inside.state.RxBuffer.bytes().isEmpty());
 }
 
 void TestReceivePoller::replyPaceTakesAReplyAsSoonAsItIsWhole_data()
@@ -258,7 +258,7 @@ void TestReceivePoller::replyPaceTakesAReplyAsSoonAsItIsWhole()
         QVERIFY(t.port->writes.isEmpty());
         QVERIFY(t.timer("ReplyGap")->isActive());
         QCOMPARE(t.timer("ReplyGap")->interval(), waitMs);
-        t.engine.takeRepliesNow(); // its tick
+        t.inside.takeRepliesNow(); // its tick
     }
     const QByteArray line = "BOOT:01\r\n";
     QCOMPARE(t.port->writes, QList<QByteArray>{rtu ? rtuFrame(1, line) : line});
@@ -272,7 +272,7 @@ void TestReceivePoller::pollPaceWaitsForThePoll()
     t.port->arrive(okFrom1);
     QVERIFY(t.port->writes.isEmpty());
     QVERIFY(!t.timer("ReplyGap")->isActive());
-    t.engine.receivePollTick();
+    t.inside.receivePollTick();
     QCOMPARE(t.port->writes.size(), 1);
 }
 
@@ -289,7 +289,7 @@ void TestReceivePoller::idlePollSleepsUntilTheBlink()
     Timer *poll = t.timer("TMRComm");
     QCOMPARE(poll->interval(), 20);
     pollTimerFires(t);
-    QCOMPARE(t.engine.state.BlinkTicks, qint16(1));
+    QCOMPARE(t.inside.state.BlinkTicks, qint16(1));
     QVERIFY(poll->isActive());
     QCOMPARE(poll->interval(), 9 * 20); // the next tick that has anything to do is the blink
 
@@ -350,8 +350,8 @@ void TestReceivePoller::replyThatMayGrowByAZeroIsTakenWhole()
     TestEngine t;
     t.engine.setAddress("89");
     t.engine.openPort();
-    t.engine.state.HexLines[1] = ":00000001FF";
-    t.engine.state.LineCount = 1;
+    t.inside.state.HexLines[1] = ":00000001FF";
+    t.inside.state.LineCount = 1;
     t.engine.sendNextLine();
     const QByteArray download = rtuFrame(89, "BDOWNLOAD");
     QCOMPARE(download.back(), '\0');
@@ -366,7 +366,7 @@ void TestReceivePoller::replyThatMayGrowByAZeroIsTakenWhole()
     t.timer("Timer3")->setEnabled(true);
     t.receive(rtuFrame(1, "BVER=2.1"));
     QVERIFY(t.timer("Timer3")->isEnabled());
-    t.engine.receivePollTick();
+    t.inside.receivePollTick();
     QCOMPARE(t.engine.answer(), QStringLiteral("VER=2.1"));
     QVERIFY(!t.timer("Timer3")->isEnabled());
 }

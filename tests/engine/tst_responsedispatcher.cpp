@@ -23,16 +23,16 @@ void setUp(TestEngine &t, int verifyMode, int downloadActive, int downloadReques
 {
     t.port->setOpen(true);
     t.engine.setRtu(0);
-    t.engine.state.HexLines[1] = ":A";
-    t.engine.state.HexLines[2] = ":B";
-    t.engine.state.HexLines[3] = ":C";
-    t.engine.state.LineCount = 3;
-    t.engine.state.VerifyMode = 1; // the verify form leaves the bar's text alone
+    t.inside.state.HexLines[1] = ":A";
+    t.inside.state.HexLines[2] = ":B";
+    t.inside.state.HexLines[3] = ":C";
+    t.inside.state.LineCount = 3;
+    t.inside.state.VerifyMode = 1; // the verify form leaves the bar's text alone
     t.engine.sendNextLine();
     t.port->writes.clear();
-    t.engine.state.VerifyMode = qint16(verifyMode);
-    t.engine.state.DownloadActive = qint16(downloadActive);
-    t.engine.state.DownloadRequested = qint16(downloadRequested);
+    t.inside.state.VerifyMode = qint16(verifyMode);
+    t.inside.state.DownloadActive = qint16(downloadActive);
+    t.inside.state.DownloadRequested = qint16(downloadRequested);
 }
 
 void TestResponseDispatcher::repliesMoveTheDownload_data()
@@ -96,7 +96,7 @@ void TestResponseDispatcher::repliesMoveTheDownload()
     t.parse(reply);
 
     QCOMPARE(t.engine.answer(), QString::fromLatin1(reply));
-    const WindowState &s = t.engine.state;
+    const WindowState &s = t.inside.state;
     QCOMPARE((QList<int>{s.VerifyMode, s.DownloadActive, s.LineIndex, t.engine.progressPosition()}),
              after);
     QCOMPARE(t.port->written(), sent);

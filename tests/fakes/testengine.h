@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "engine/timer.h"
+#include "fakes/engineinside.h"
 #include "fakes/enginereports.h"
 #include "fakes/fakeserialport.h"
 
@@ -11,6 +12,7 @@
 struct TestEngine {
     FakeSerialPort *port = new FakeSerialPort;
     Engine engine{std::unique_ptr<SerialPort>(port)};
+    EngineInside inside{engine};
     EngineReports reports{engine};
     int tagSwitches = 0; // the window flips its tagged controls on each
 
@@ -28,13 +30,13 @@ struct TestEngine {
     void receive(const QByteArray &bytes)
     {
         port->incoming += bytes;
-        engine.receivePollTick();
+        inside.receivePollTick();
     }
 
     // A reply as the poll hands it on: shown and acted on.
     void parse(const QByteArray &reply)
     {
-        engine.state.RxText = reply;
-        engine.Com_Parser();
+        inside.state.RxText = reply;
+        inside.Com_Parser();
     }
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/engineinside.h"
 #include "fakes/fakefiledialog.h"
 #include "fakes/fakemessagebox.h"
 #include "fakes/fakeserialport.h"
@@ -21,6 +22,7 @@ struct WindowUnderTest {
     FakeMessageBox *messages = new FakeMessageBox;
     frmSerial window;
     Engine &engine;
+    EngineInside inside{engine};
 
     explicit WindowUnderTest(std::unique_ptr<SerialPort> serialPort)
         : window(OutsideComponents{std::move(serialPort), std::unique_ptr<FileDialog>(dialog),

@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -154,6 +155,14 @@ public:
         m_window->rtu()->setChecked(rtu);
         m_window->box("txt")->setText(QStringLiteral("COM%1").arg(com));
         m_window->box("Text1")->setText(QStringLiteral("1"));
+        Engine &engine = m_window->engine;
+        QObject::connect(&engine, &Engine::boardFound, &engine, [this] { m_found = true; });
+        QObject::connect(&engine, &Engine::lineSent, &engine, [this] { ++m_lineEvents; });
+        QObject::connect(&engine, &Engine::lineAcknowledged, &engine, [this] { ++m_lineEvents; });
+        QObject::connect(&engine, &Engine::lineUnanswered, &engine,
+                         [this] { m_unanswered = true; });
+        QObject::connect(&engine, &Engine::jobEnded, &engine,
+                         [this](const JobResult &job) { m_ended = job; });
         m_clock.start();
     }
 
@@ -166,52 +175,51 @@ public:
         if (done)
             return;
         if (!t.button("BTNCloseCom")->isEnabled()) {
+            m_found = false;
             t.button("BTNOpenCom")->click();
             m_jobStarted = false;
             m_sinceProgress.start();
             return;
         }
         if (!m_jobStarted) {
-            if (t.label("Label2")->text() != "READY")
+            if (!m_found)
                 return notice(); // the probe is still at it
             start();
             return;
         }
-        const QString answer = t.box("Text8")->text();
-        const QString progress = t.progress()->text();
-        if (answer.startsWith("No reply to") && answer != m_lastAnswer) {
+        if (std::exchange(m_unanswered, false)) {
             ++stallsShown; // a dropped reply: start the file again, as the README says
-            m_lastAnswer = answer;
             start();
             return;
         }
-        m_lastAnswer = answer;
-        if (progress == "END") {
-            ++jobs;
-            QString result;
-            if (!imageVerified(jobOutput(*m_board), &result)) {
-                ++falseEnds;
-                if (firstFalseEnd.isEmpty())
-                    firstFalseEnd = QStringLiteral("job %1: %2").arg(jobs).arg(result);
-            }
-            if (jobs * LinesPerJob >= linesWanted) {
-                done = true;
-                seconds = m_clock.elapsed() / 1000.0;
-                return;
-            }
-            if (jobs % JobsPerOpen == 0) {
-                t.button("BTNCloseCom")->click();
-                return;
-            }
-            start();
-            return;
-        }
-        if (progress == "ERROR" || progress.isEmpty()) {
+        if (!m_ended)
+            return notice();
+        const JobResult job = *std::exchange(m_ended, std::nullopt);
+        if (job.outcome == JobResult::Outcome::Refused) {
             ++failures; // the board refused a line: never on a sound line
             start();
             return;
         }
-        notice();
+        if (job.outcome != JobResult::Outcome::Verified &&
+            job.outcome != JobResult::Outcome::NotVerified)
+            return notice();
+        ++jobs; // the window shows END
+        QString result;
+        if (!imageVerified(jobOutput(*m_board), &result)) {
+            ++falseEnds;
+            if (firstFalseEnd.isEmpty())
+                firstFalseEnd = QStringLiteral("job %1: %2").arg(jobs).arg(result);
+        }
+        if (jobs * LinesPerJob >= linesWanted) {
+            done = true;
+            seconds = m_clock.elapsed() / 1000.0;
+            return;
+        }
+        if (jobs % JobsPerOpen == 0) {
+            t.button("BTNCloseCom")->click();
+            return;
+        }
+        start();
     }
 
     // Stops the board and reads its summary.
@@ -238,17 +246,16 @@ private:
         m_window->dialog->choice = Blink;
         m_window->button("Command3")->click();
         m_jobStarted = true;
-        m_lastPosition = -1;
+        m_ended.reset();
+        m_unanswered = false;
         m_sinceProgress.start();
     }
 
     // Progress, or a silent stall when there has been none for too long.
     void notice()
     {
-        const int position =
-            m_window->progress()->position() + 10000 * m_window->engine.state.VerifyMode;
-        if (position != m_lastPosition) {
-            m_lastPosition = position;
+        if (m_lineEvents != m_lastLineEvents) {
+            m_lastLineEvents = m_lineEvents;
             m_sinceProgress.start();
         } else if (m_sinceProgress.elapsed() > QuietLimitMs) {
             ++silentStalls;
@@ -259,8 +266,11 @@ private:
     std::unique_ptr<SimulatedBoard> m_board;
     std::unique_ptr<WindowUnderTest> m_window;
     bool m_jobStarted = false;
-    int m_lastPosition = -1;
-    QString m_lastAnswer;
+    bool m_found = false;      // the probe was answered since the port opened
+    bool m_unanswered = false; // a line went unanswered
+    std::optional<JobResult> m_ended;
+    int m_lineEvents = 0; // lines sent and acknowledged: progress
+    int m_lastLineEvents = -1;
     QElapsedTimer m_sinceProgress;
     QElapsedTimer m_clock;
 };

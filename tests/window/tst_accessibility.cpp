@@ -102,7 +102,7 @@ void TestAccessibility::progressValueFollowsTheEngine()
     QVERIFY(value);
     const auto reply = [&](const QByteArray &text) {
         t.port->incoming = rtuFrame(1, "B" + text);
-        t.engine.receivePollTick();
+        t.inside.receivePollTick();
     };
     const QString file = writeFile(dir, "four.hex", hexFileRecords(4).join("\r\n") + "\r\n");
     t.engine.openPort();

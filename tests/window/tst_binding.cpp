@@ -77,11 +77,11 @@ void TestBinding::controlsFollowThePanel()
         writeFile(m_dir, "two.hex", dataRecord(0x0100, 1) + "\r\n" + EndOfFileRecord + "\r\n");
     const auto reply = [&](const QByteArray &text) {
         t.port->incoming = rtuFrame(1, "B" + text);
-        t.engine.receivePollTick();
+        t.inside.receivePollTick();
     };
     const QList<std::pair<QString, std::function<void()>>> steps{
         {"open, scanning", [&] { t.engine.openPort(); }},
-        {"probe", [&] { t.engine.probeTick(); }},
+        {"probe", [&] { t.inside.probeTick(); }},
         {"VER= reply", [&] { reply("VER=1"); }},
         {"load", [&] { t.engine.loadHexFile(file); }},
         {"ERROR reply", [&] { reply("ERROR"); }},
@@ -277,7 +277,7 @@ void TestBinding::openFileShowsTheDialogThenLoads()
     t.button("Command3")->click();
     QCOMPARE(t.messages->shown.size(), 2); // loaded, but the port is closed: nothing went out
     QVERIFY(t.messages->shown[1].text.contains("nothing was sent"));
-    QCOMPARE(t.engine.state.LineCount, qint16(1));
+    QCOMPARE(t.inside.state.LineCount, qint16(1));
     QVERIFY(t.button("Command5")->isEnabled());
 }
 
@@ -290,16 +290,16 @@ void TestBinding::jobGoesOnWhileTheFileDialogIsOpen()
     t.engine.openPort();
     t.engine.loadHexFile(writeFile(m_dir, "two.hex", line1 + "\r\n" + line2 + "\r\n"));
     t.port->incoming = "DOWNLOAD\r\n"; // the verify pass begins with line 1
-    t.engine.receivePollTick();
+    t.inside.receivePollTick();
     t.port->writes.clear();
     t.dialog->whileShown = [&] {
         t.port->incoming = "OK\r\n";
-        t.engine.receivePollTick();
+        t.inside.receivePollTick();
     };
     t.button("Command3")->click(); // then cancelled
     QCOMPARE(t.port->writes,
              QList<QByteArray>{"BOOT" + QByteArray(line2).replace(':', '#') + "\r\n"});
-    QCOMPARE(t.engine.state.VerifyMode, qint16(1));
+    QCOMPARE(t.inside.state.VerifyMode, qint16(1));
     QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
 }
 
@@ -308,7 +308,7 @@ void TestBinding::messagesAndErrorsComeUpAsBoxes()
     TestWindow t;
     t.box("txt")->setText("COMX");
     t.button("BTNOpenCom")->click();
-    t.engine.state.LineIndex = 9000;
+    t.inside.state.LineIndex = 9000;
     t.button("Command5")->click();
     QCOMPARE(t.messages->shown.size(), 2);
     QCOMPARE(t.messages->shown[0].critical, false);
@@ -319,10 +319,10 @@ void TestBinding::messagesAndErrorsComeUpAsBoxes()
     QVERIFY(t.messages->shown[1].text.startsWith("Subscript out of range"));
 
     // The window goes on: a new pass starts the lines over.
-    t.engine.state.LineIndex = 0;
+    t.inside.state.LineIndex = 0;
     t.button("Command5")->click();
     QCOMPARE(t.messages->shown.size(), 2);
-    QCOMPARE(t.engine.state.LineIndex, qint16(1));
+    QCOMPARE(t.inside.state.LineIndex, qint16(1));
 }
 
 void TestBinding::probeIsOffWhileNotConnectIsUp()
@@ -336,7 +336,7 @@ void TestBinding::probeIsOffWhileNotConnectIsUp()
         statusWhileShown = t.label("Label2")->text();
     };
     for (int tick = 1; tick <= 128; ++tick)
-        t.engine.probeTick();
+        t.inside.probeTick();
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("COM3 Not connect !"));
     QVERIFY(timerOffWhileShown);

@@ -53,14 +53,14 @@ void TestDownload::wholeJob()
         const QByteArray bytes = rtu ? rtuFrame(7, "B" + reply) : reply + "\r\n";
         const int half = splitReplies ? int(bytes.size() / 2) : int(bytes.size());
         t.port->incoming = bytes.left(half);
-        t.engine.receivePollTick();
+        t.inside.receivePollTick();
         t.port->incoming = bytes.mid(half);
-        t.engine.receivePollTick();
-        t.engine.receivePollTick(); // and the next poll finds the line quiet
+        t.inside.receivePollTick();
+        t.inside.receivePollTick(); // and the next poll finds the line quiet
     };
 
     t.engine.openPort();
-    t.engine.probeTick();
+    t.inside.probeTick();
     answer(boardReply(unframe(t.port->writes.last())));
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
     QVERIFY(!t.timer("Timer3")->isEnabled());
@@ -75,14 +75,14 @@ void TestDownload::wholeJob()
         const QByteArray command = unframe(t.port->writes.last());
         if (command.startsWith("BOOT#")) {
             QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
-            QCOMPARE(t.engine.state.VerifyMode, qint16(1));
+            QCOMPARE(t.inside.state.VerifyMode, qint16(1));
         }
         answer(boardReply(command));
     }
 
     QCOMPARE(t.progress()->text(), QStringLiteral("END"));
     QCOMPARE(t.progress()->barColor(), Colour::toQColor(Colour::Green));
-    QCOMPARE(t.engine.state.VerifyMode + t.engine.state.DownloadActive, 0);
+    QCOMPARE(t.inside.state.VerifyMode + t.inside.state.DownloadActive, 0);
     QList<QByteArray> expected{frame("BOOTi\r\n")};
     for (const QByteArray &line : firmware)
         expected << frame("BOOT" + line + "\r\n");

@@ -111,7 +111,7 @@ void TestLayout::windowStartsClosed()
     QCOMPARE(t.progress()->barColor(), QColor(0, 0, 0xFF));
     QVERIFY(!t.port->isOpen());
 
-    const WindowState &s = t.engine.state;
+    const WindowState &s = t.inside.state;
     QCOMPARE(s.LineCount + s.LineIndex + s.VerifyMode + s.DownloadRequested + s.DownloadActive +
                  s.ProbeCount + s.ScanMode + s.BlinkTicks,
              0);
@@ -139,13 +139,13 @@ void TestLayout::switchTagsFlipsOnlyTaggedControls()
 {
     TestWindow t;
     t.button("Command3")->setEnabled(false); // untagged: left alone
-    t.engine.SwitchTags();
+    t.inside.SwitchTags();
     QVERIFY(!t.button("BTNOpenCom")->isEnabled());
     QVERIFY(!t.box("txt")->isEnabled());
     QVERIFY(t.button("BTNCloseCom")->isEnabled());
     QVERIFY(!t.button("Command3")->isEnabled());
     QVERIFY(t.button("Command4")->isEnabled());
-    t.engine.SwitchTags();
+    t.inside.SwitchTags();
     QVERIFY(t.button("BTNOpenCom")->isEnabled());
     QVERIFY(t.box("txt")->isEnabled());
     QVERIFY(!t.button("BTNCloseCom")->isEnabled());

@@ -121,14 +121,14 @@ void TestRepaint::sameAnswerLeavesTheBoxAlone()
     TestWindow t;
     QLineEdit *answer = t.box("Text8");
     t.port->setOpen(true);
-    t.engine.state.RxText = "BOK";
-    t.engine.Com_Parser();
+    t.inside.state.RxText = "BOK";
+    t.inside.Com_Parser();
     QCOMPARE(answer->text(), QStringLiteral("BOK"));
     answer->setCursorPosition(1);
-    t.engine.Com_Parser(); // the same reply again
+    t.inside.Com_Parser(); // the same reply again
     QCOMPARE(answer->cursorPosition(), 1);
-    t.engine.state.RxText = "BERROR";
-    t.engine.Com_Parser();
+    t.inside.state.RxText = "BERROR";
+    t.inside.Com_Parser();
     QCOMPARE(answer->text(), QStringLiteral("BERROR"));
 }
 

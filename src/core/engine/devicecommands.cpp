@@ -14,21 +14,34 @@ void Engine::setAddressOrScanNext()
     const std::optional<QByteArray> digits = newAddressDigits(m_newAddress);
     if (!digits || *digits == "00")
         return; // no address the board could take
-    QByteArray command = Command::setAddress(*digits);
-    WriteCOM32(command);
+    sendCommand(DeviceCommand::NewAddress, Command::setAddress(*digits), m_policy.replyTimeoutMs);
 }
 
 void Engine::queryBoard()
 {
     setAnswer(QString());
     state.DownloadActive = 0; // so that the board's "VER=" sends no line
-    QByteArray command = Command::Query;
-    WriteCOM32(command);
+    sendCommand(DeviceCommand::Query, Command::Query, m_policy.replyTimeoutMs);
 }
 
 void Engine::installFirmware()
 {
     state.DownloadActive = 0;
-    QByteArray command = Command::Install;
-    WriteCOM32(command);
+    sendCommand(DeviceCommand::Install, Command::Install, m_policy.installReplyMs);
+}
+
+// A command that is not a line: its answer, or its silence after replyMs,
+// is reported as the command's (commandAnswered, commandUnanswered).
+void Engine::sendCommand(DeviceCommand command, QByteArray frame, int replyMs)
+{
+    if (WriteCOM32(frame) <= 0)
+        return;
+    m_commandAwaited = command;
+    m_commandWatchTimer->start(replyMs);
+}
+
+void Engine::commandOverdue()
+{
+    if (const std::optional<DeviceCommand> command = std::exchange(m_commandAwaited, std::nullopt))
+        emit commandUnanswered(*command);
 }

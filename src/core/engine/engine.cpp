@@ -7,8 +7,9 @@
 
 Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
     : QObject(parent), MSComm1(std::move(port)), Timer3(new Timer(200, this)),
-      TMRComm(new Timer(20, this, Timer::Accuracy::OnTime)), ReplyWatch(new Timer(3000, this)),
-      ReplyGap(new Timer(0, this)), m_portName(QStringLiteral("COM3")),
+      TMRComm(new Timer(20, this, Timer::Accuracy::OnTime)),
+      m_replyWatchTimer(new Timer(3000, this)), m_commandWatchTimer(new Timer(3000, this)),
+      m_replyGapTimer(new Timer(0, this)), m_portName(QStringLiteral("COM3")),
       m_newAddress(QStringLiteral("10")), m_status(QStringLiteral("No info")),
       m_progressText(QStringLiteral("NO FILE")), m_barColour(Colour::Blue),
       m_lampColour(Colour::White), m_portBoxColour(Colour::WindowBackground),
@@ -18,18 +19,22 @@ Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
         MSComm1 = std::make_unique<QtSerialPort>();
     Timer3->setObjectName(QStringLiteral("Timer3"));
     TMRComm->setObjectName(QStringLiteral("TMRComm"));
-    ReplyWatch->setObjectName(QStringLiteral("ReplyWatch"));
-    ReplyWatch->setSingleShot(true);
-    ReplyGap->setObjectName(QStringLiteral("ReplyGap"));
-    ReplyGap->setSingleShot(true);
+    m_replyWatchTimer->setObjectName(QStringLiteral("ReplyWatch"));
+    m_replyWatchTimer->setSingleShot(true);
+    m_commandWatchTimer->setObjectName(QStringLiteral("CommandWatch"));
+    m_commandWatchTimer->setSingleShot(true);
+    m_replyGapTimer->setObjectName(QStringLiteral("ReplyGap"));
+    m_replyGapTimer->setSingleShot(true);
     MSComm1->setArrivalHandler([this] {
         wakePoll();
         run([this] { bytesArrived(); });
     });
     connect(Timer3, &Timer::timeout, this, [this] { run([this] { probeTick(); }); });
     connect(TMRComm, &Timer::timeout, this, [this] { run([this] { pollTimerFired(); }); });
-    connect(ReplyWatch, &Timer::timeout, this, [this] { run([this] { replyOverdue(); }); });
-    connect(ReplyGap, &Timer::timeout, this, [this] { run([this] { takeRepliesNow(); }); });
+    connect(m_replyWatchTimer, &Timer::timeout, this, [this] { run([this] { replyOverdue(); }); });
+    connect(m_commandWatchTimer, &Timer::timeout, this,
+            [this] { run([this] { commandOverdue(); }); });
+    connect(m_replyGapTimer, &Timer::timeout, this, [this] { run([this] { takeRepliesNow(); }); });
 }
 
 Engine::~Engine() = default;
@@ -53,4 +58,31 @@ void Engine::setPace(Pace pace, int gapMs)
 {
     m_pace = pace;
     m_replyGapMs = gapMs;
+}
+
+void Engine::setPolicy(const JobPolicy &policy)
+{
+    m_policy = policy;
+    m_replyWatchTimer->setInterval(policy.replyTimeoutMs);
+}
+
+bool Engine::isPortOpen() const
+{
+    return MSComm1->isOpen();
+}
+
+// The job is over: its result goes to the faces, once.
+void Engine::endJob(JobResult::Outcome outcome, Pass pass)
+{
+    if (!m_jobRunning)
+        return;
+    m_jobRunning = false;
+    m_job.outcome = outcome;
+    m_job.pass = pass;
+    m_job.line = m_replyWatch.line();
+    m_job.lineSendings = m_replyWatch.sendings();
+    m_job.answeredOkNotDownload = m_replyWatch.lastLineWasAnsweredOk();
+    m_job.verifiedInStep = m_verifyLedger.acknowledged();
+    (m_job.pass == Pass::Verify ? m_job.verifyMs : m_job.downloadMs) = m_passClock.elapsed();
+    emit jobEnded(m_job);
 }

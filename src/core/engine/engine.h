@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/jobevents.h"
+#include "engine/replywatch.h"
 #include "engine/verifyledger.h"
 #include "engine/windowstate.h"
 #include "link/serialport.h"
@@ -17,14 +19,18 @@
 class Timer;
 
 // Bootline's whole job, without a window: the state that every procedure
-// shares, the timers, the serial port and the procedures themselves. Each
-// procedure is defined in the file of its name in this folder.
+// shares, the timers, the serial port and the procedures themselves. The
+// window's procedures keep the names they have there, each in the file of
+// its name in this folder; what we added beside them (the reply pace, the
+// reply watch, the policy for unattended faces, the job events) is named as
+// ours and lives in small classes beside it where it can.
 //
-// What the operator gives (port name, addresses, framing) is set from outside.
-// What a procedure shows is the panel: each item has a signal, sent each time
-// a procedure sets it (as it would set a control, changed or not), so that a
-// face (the window, the terminal front end) shows it its own way. Messages
-// leave the same way, and are shown before the procedure goes on.
+// A face gives what the operator gives, runs the procedures, and follows
+// the job two ways: the panel (what the window shows, a signal per item,
+// sent each time a procedure sets it, as it would set a control) and the job
+// events (what happened, in the protocol's terms). A face decides from the
+// events only: the panel's words are for people. Messages are shown before
+// the procedure goes on.
 class Engine : public QObject {
     Q_OBJECT
 public:
@@ -32,40 +38,12 @@ public:
     explicit Engine(std::unique_ptr<SerialPort> port = {}, QObject *parent = nullptr);
     ~Engine() override;
 
-    // Read and written by every procedure; public so that tests can set up a situation.
-    WindowState state;
-
     // Runs one event (a click, a tick) to its end. No failure gets past it:
     // what is left is reported with errorReported, and the engine goes on.
     void run(const std::function<void()> &procedure);
 
-    // Loader window: port control and connection probe (portcontrol.cpp)
-    void openPort();   // "Open Port"
-    void closePort();  // "Close Port"
-    void unload();     // the window closing: closes an open port
-    void probeTick();  // tick of Timer3: "BOOTi" until the board answers
-    void portLost();   // the device went away: close as Close Port does, and say so
-    void SwitchTags(); // flips the controls that carry a tag: see tagsSwitched
-
-    // Serial link (framewriter.cpp, receivepoller.cpp)
-    qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command
-    void receivePollTick();                   // tick of TMRComm: takes in the board's replies
-    void bytesArrived();                      // reply pace: takes a reply as soon as it is whole
-    void takeRepliesNow();                    // reply pace: tick of ReplyGap
-
-    // Boot protocol and download
-    void Com_Parser();                         // responsedispatcher.cpp: acts on state.RxText
-    void sendNextLine();                       // linesender.cpp: "Send", the next line
-    void replyOverdue();                       // linesender.cpp: tick of ReplyWatch
-    void resendLine();                         // linesender.cpp: the awaited line again
-    void loadHexFile(const QString &fileName); // hexloader.cpp: empty is a cancelled dialog
-    void startDownload(const QList<QByteArray> &entries); // hexloader.cpp: a file read already
-    void setAddressOrScanNext();                          // devicecommands.cpp: "Set Addr" / "Next"
-    void queryBoard();                                    // devicecommands.cpp: "?"
-    void installFirmware();                               // devicecommands.cpp: "Install "
-
-    // What the operator gives.
-    QString portName() const { return m_portName; } // "COM<n>"
+    // ---- What the operator gives ----
+    QString portName() const { return m_portName; } // "COM<n>" or a device path
     void setPortName(const QString &name) { m_portName = name; }
     QString address() const { return m_address; } // the board's; empty: scan
     void setAddress(const QString &address) { m_address = address; }
@@ -74,21 +52,17 @@ public:
     int rtu() const { return m_rtu; } // Modbus RTU framing: 1 on, 0 off
     void setRtu(int value) { m_rtu = value; }
 
-    // How long a line may go unanswered before lineUnanswered (3 s in the window).
-    void setReplyTimeout(int ms);
-    // Whether a reply brings the next line, as in the window (on), or only
-    // says what the board did (off: a face that sends only what it asks for).
-    void setRepliesSendLines(bool on) { m_repliesSendLines = on; }
-    // Whether "DOWNLOAD" to a line before the last is taken for a doubled or
-    // late reply and let go (on), or ends the pass as in the window (off). A
-    // file's only end-of-file record is its last line, so a sound board says
-    // "DOWNLOAD" to nothing else.
-    void setEarlyDownloadIgnored(bool on) { m_earlyDownloadIgnored = on; }
-    // What became of the verify pass, line by line.
-    const VerifyLedger &verifyLedger() const { return m_verifyLedger; }
-    // Why the last Open Port failed, in words; empty after one that worked.
-    QString portError() const { return m_portError; }
+    // ---- The window's procedures, one per button ----
+    void openPort();                           // "Open Port" (portcontrol.cpp)
+    void closePort();                          // "Close Port"
+    void unload();                             // the window closing: closes an open port
+    void sendNextLine();                       // "Send": the next line (linesender.cpp)
+    void loadHexFile(const QString &fileName); // the file button; empty: a cancelled dialog
+    void setAddressOrScanNext();               // "Set Addr" / "Next" (devicecommands.cpp)
+    void queryBoard();                         // "?"
+    void installFirmware();                    // "Install "
 
+    // ---- Ours: how a job is run ----
     // Poll: replies are taken by the 20 ms poll, so a line goes out at most
     // once a poll. Reply: a reply is taken as soon as it is whole, and the
     // next line goes out at once, or gapMs after it for boards that need a
@@ -96,8 +70,19 @@ public:
     enum class Pace { Poll, Reply };
     void setPace(Pace pace, int gapMs = 0);
     Pace pace() const { return m_pace; }
+    // Resends, timeouts and when a job ends: the window's unless set.
+    void setPolicy(const JobPolicy &policy);
+    const JobPolicy &policy() const { return m_policy; }
+    // The download of lines read already (hexloader.cpp): loadHexFile's
+    // steps once the file is read, for a face that reads it once for many boards.
+    void startDownload(const QList<QByteArray> &entries);
 
-    // The panel: what the operator sees. Colours are 0x00BBGGRR.
+    // ---- Read-only state ----
+    QString portError() const { return m_portError; } // why the last Open Port failed
+    bool isPortOpen() const;
+    bool isJobRunning() const { return m_jobRunning; } // a download, until its jobEnded
+
+    // ---- The panel: what the operator sees. Colours are 0x00BBGGRR ----
     QString status() const { return m_status; }
     QString answer() const { return m_answer; }
     QString progressText() const { return m_progressText; }
@@ -130,20 +115,56 @@ signals:
     void message(const QString &text);
     void errorReported(int number, const QString &description);
 
-    // The job as it happens, for faces that follow it closely (a trace, a
-    // script): each frame written, each chunk read, each reply with the
-    // keyword it holds (once the dispatcher has acted on it), a line gone
-    // unanswered, the device gone.
+    // ---- Job events: what happened, as it happens ----
+    void boardFound(const QString &address, const QByteArray &versionReply); // the probe's answer
+    void probeGaveUp(int probes);              // no answer to any probe
+    void passStarted(Pass pass, qint16 lines); // its line 1 is about to go out
+    void lineSent(Pass pass, qint16 line);     // first sending only
+    void lineAcknowledged(Pass pass, qint16 line);
+    void lineResent(Pass pass, qint16 line, int sendings); // the policy sent it again
+    void lineRefused(Pass pass, qint16 line, ReplyKeyword keyword, const QByteArray &reply);
+    // Overdue after every sending the policy allows; said once per line.
+    void lineUnanswered(Pass pass, qint16 line, int sendings);
+    void commandAnswered(DeviceCommand command, ReplyKeyword keyword, const QByteArray &reply);
+    void commandUnanswered(DeviceCommand command);
+    void deviceLost();
+    // A download job is over: verified, or what stopped it. Once per job.
+    void jobEnded(const JobResult &result);
+
+    // ---- The wire, for a trace ----
+    // Each frame written, each chunk read, each reply with the keyword it
+    // holds (once the dispatcher has acted on it).
     void frameWritten(const QByteArray &frame);
     void bytesReceived(const QByteArray &bytes);
     void replyTaken(const QByteArray &reply, ReplyKeyword keyword);
-    void lineUnanswered(qint16 line);
-    void deviceLost();
-    // "DOWNLOAD" to a verify line: the end of the verify pass. Whole when
-    // every line of the image went out in order and was answered in step.
-    void verifyPassEnded(bool wholeImageVerified);
 
 private:
+    // The tests reach the inside through a fixture of theirs.
+    friend class EngineInside;
+
+    // What every procedure reads and writes.
+    WindowState state;
+
+    // ---- The window's procedures run by its timers and its port ----
+    void probeTick();  // tick of Timer3: "BOOTi" until the board answers (portcontrol.cpp)
+    void portLost();   // the device went away: close as Close Port does, and say so
+    void SwitchTags(); // flips the controls that carry a tag: see tagsSwitched
+    qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command (framewriter.cpp)
+    void receivePollTick(); // tick of TMRComm: takes in the board's replies (receivepoller.cpp)
+    void Com_Parser();      // acts on state.RxText (responsedispatcher.cpp)
+
+    // ---- Ours ----
+    void bytesArrived();   // reply pace: takes a reply as soon as it is whole
+    void takeRepliesNow(); // reply pace: tick of ReplyGap
+    void replyOverdue();   // tick of ReplyWatch (linesender.cpp)
+    void resendLine();     // the awaited line again, byte for byte
+    void commandOverdue(); // tick of CommandWatch (devicecommands.cpp)
+    void sendCommand(DeviceCommand command, QByteArray frame, int replyMs);
+    std::optional<DeviceCommand> commandAnsweredBy(ReplyKeyword keyword);
+    void reportLineAnswer(ReplyKeyword keyword, Pass pass);
+    void endJob(JobResult::Outcome outcome, Pass pass);
+    Pass currentPass() const { return state.VerifyMode == 1 ? Pass::Verify : Pass::Download; }
+
     // Sets a panel item and tells the faces, as a procedure sets a control.
     template <typename Value, typename Signal>
     void show(Value &item, const Value &value, Signal changed)
@@ -193,31 +214,27 @@ private:
     void dispatchReply();
     bool lastLineOfPassAwaited() const;
     void sendNextLineOnReply();
-    void watchReplyTo(qint16 line, const QByteArray &command);
 
     std::unique_ptr<SerialPort> MSComm1;
-    Timer *Timer3;     // connection probe, 200 ms
-    Timer *TMRComm;    // receive poll, 20 ms; sleeps between blinks while nothing comes
-    Timer *ReplyWatch; // the reply to a line is overdue, 3 s after it went out
-    Timer *ReplyGap;   // reply pace: a quiet line, or the gap before a reply is taken
+    Timer *Timer3;              // connection probe, 200 ms
+    Timer *TMRComm;             // receive poll, 20 ms; sleeps between blinks while nothing comes
+    Timer *m_replyWatchTimer;   // the reply to a line is overdue
+    Timer *m_commandWatchTimer; // the reply to "Set Addr", "?" or "Install " is overdue
+    Timer *m_replyGapTimer;     // reply pace: a quiet line, or the gap before a reply is taken
 
     QString m_portName;
     QString m_address;
     QString m_newAddress;
     int m_rtu = 1;
     QString m_portError;
-    int m_replyTimeoutMs = 3000;
-    int m_unansweredMs = 0; // how long the awaited line has gone unanswered, once overdue
-    bool m_repliesSendLines = true;
-    bool m_earlyDownloadIgnored = false;
-    bool m_lastLineAnsweredOk = false; // "OK" to the last line: "DOWNLOAD" is awaited
-    // A line sent again may be answered twice: the first answer is held until
-    // the second comes, or the wait for it is over, so that the board never
-    // has two lines to answer and a late answer does not pass for the next's.
-    int m_repliesOwed = 0;
-    std::optional<QByteArray> m_heldReply;
-    QElapsedTimer m_sinceLineSent; // its first sending
+    JobPolicy m_policy;
+    ReplyWatch m_replyWatch;
     VerifyLedger m_verifyLedger;
+    std::optional<DeviceCommand> m_commandAwaited;
+    bool m_jobRunning = false;
+    JobResult m_job;           // the download job, so far
+    QByteArray m_versionReply; // the board's answer to the probe, since the port opened
+    QElapsedTimer m_passClock;
     QElapsedTimer m_sincePoll; // the last poll tick, or the send that put the next one off
     Pace m_pace = Pace::Poll;
     int m_replyGapMs = 0;

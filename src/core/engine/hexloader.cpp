@@ -44,5 +44,13 @@ void Engine::startDownload(const QList<QByteArray> &entries)
     state.LineIndex = 0;
     setSendEnabled(true);
     state.DownloadActive = 1;
+    m_job = JobResult{};
+    m_job.lines = count;
+    m_job.versionReply = m_versionReply;
+    m_jobRunning = MSComm1->isOpen(); // with the port closed nothing goes out: no job
+    if (m_jobRunning) {
+        m_passClock.start();
+        emit passStarted(Pass::Download, count);
+    }
     sendNextLine();
 }

@@ -23,6 +23,7 @@ void Engine::openPort()
         }
         MSComm1->setOpen(true);
         m_portError.clear();
+        m_versionReply.clear();
         setLampShown(true);
         setPortBoxColour(Colour::Green);
         state.DownloadRequested = 0;
@@ -51,10 +52,13 @@ void Engine::openPort()
 
 void Engine::closePort()
 {
+    const Pass pass = currentPass();
     Timer3->setEnabled(false);
     TMRComm->setEnabled(false);
-    ReplyWatch->setEnabled(false);
-    ReplyGap->setEnabled(false);
+    m_replyWatchTimer->setEnabled(false);
+    m_commandWatchTimer->setEnabled(false);
+    m_replyGapTimer->setEnabled(false);
+    m_commandAwaited.reset();
     setProgressText(QStringLiteral("NO FILE"));
     setStatus(QStringLiteral("Closed"));
     setAnswer(QString());
@@ -65,6 +69,7 @@ void Engine::closePort()
     setLampShown(false);
     SwitchTags();
     // The HEX file is never left open: the loader closes it on every path.
+    endJob(JobResult::Outcome::Stopped, pass);
 }
 
 void Engine::unload()
@@ -75,6 +80,8 @@ void Engine::unload()
 
 void Engine::portLost()
 {
+    const Pass pass = currentPass();
+    endJob(JobResult::Outcome::DeviceLost, pass);
     closePort();
     emit deviceLost();
     emit message(QStringLiteral("The port %1 was lost: the device went away. "
@@ -96,6 +103,7 @@ void Engine::probeTick()
         emit message(m_portName + QStringLiteral(" Not connect !"));
         setStatus(QStringLiteral("Not present board"));
         state.ProbeCount = 1;
+        emit probeGaveUp(127);
         return;
     }
     if (state.ScanMode == 1)

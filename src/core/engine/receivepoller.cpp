@@ -90,7 +90,7 @@ void Engine::bytesArrived()
     const bool whole = m_rtu == 1 || MSComm1->peekWaiting().endsWith("\r\n");
     const int wait = whole ? m_replyGapMs : qMax(m_replyGapMs, QuietLineMs);
     if (wait > 0) {
-        ReplyGap->start(wait); // counted from the last byte in
+        m_replyGapTimer->start(wait); // counted from the last byte in
         return;
     }
     takeRepliesNow();

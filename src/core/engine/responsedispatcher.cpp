@@ -3,18 +3,28 @@
 #include "engine/timer.h"
 #include "protocol/replykeyword.h"
 
-#include <limits>
-#include <utility>
-
-// Shows the board's reply and acts on the first keyword it holds.
+// Shows the board's reply and acts on the first keyword it holds. The job
+// events go out in the order things happened; those a face may act on with
+// a new command (a board found, a command answered, the job's end) go out
+// once the reply has taken effect, so that nothing is sent from the middle.
 void Engine::Com_Parser()
 {
     setAnswer(QString::fromLatin1(state.RxText));
     const ReplyKeyword keyword = firstReplyKeyword(state.RxText);
+    const bool probing = Timer3->isEnabled();
+    const Pass pass = currentPass();
+    const std::optional<DeviceCommand> command = commandAnsweredBy(keyword);
+    const bool lineAnswer = !command && m_jobRunning && keyword != ReplyKeyword::None &&
+                            keyword != ReplyKeyword::Version;
+    if (lineAnswer)
+        reportLineAnswer(keyword, pass);
     m_verifyLedger.replied(keyword);
+    std::optional<JobResult::Outcome> jobEnd;
+    if (lineAnswer && (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format))
+        jobEnd = JobResult::Outcome::Refused;
     const bool passThroughUnended = keyword == ReplyKeyword::Ok && lastLineOfPassAwaited();
     if (keyword != ReplyKeyword::None && !passThroughUnended)
-        ReplyWatch->setEnabled(false); // the board has answered
+        m_replyWatchTimer->setEnabled(false); // the board has answered
     switch (keyword) {
     case ReplyKeyword::Version:
         Timer3->setEnabled(false);
@@ -33,11 +43,17 @@ void Engine::Com_Parser()
             setBarColour(Colour::Green);
             state.VerifyMode = 0;
             state.DownloadActive = 0;
-            emit verifyPassEnded(m_verifyLedger.wholeImageVerified());
+            jobEnd = m_verifyLedger.wholeImageVerified() ? JobResult::Outcome::Verified
+                                                         : JobResult::Outcome::NotVerified;
         } else { // the download pass is through: verify it
             setProgressText(QStringLiteral("VERIFY"));
             state.VerifyMode = 1;
             state.LineIndex = 0;
+            if (m_jobRunning) {
+                m_job.downloadMs = m_passClock.elapsed();
+                m_passClock.start();
+                emit passStarted(Pass::Verify, state.LineCount);
+            }
             sendNextLineOnReply();
         }
         break;
@@ -47,14 +63,44 @@ void Engine::Com_Parser()
         break;
     case ReplyKeyword::Ok:
         if (passThroughUnended)
-            m_lastLineAnsweredOk = true; // the watch runs on, and says so
+            m_replyWatch.lastLineAnsweredOk(); // the watch runs on, and says so
         else
             sendNextLineOnReply();
         break;
     case ReplyKeyword::None:
         break;
     }
+    if (keyword == ReplyKeyword::Version && probing && !command) {
+        m_versionReply = state.RxText;
+        emit boardFound(m_address, state.RxText);
+    }
+    if (command)
+        emit commandAnswered(*command, keyword, state.RxText);
+    if (jobEnd)
+        endJob(*jobEnd, pass);
     emit replyTaken(state.RxText, keyword); // once it has taken effect
+}
+
+// A reply goes to the command awaited, if there is one: whatever the board
+// says, keyword or not ("ADDR=", "RUN"), except "DOWNLOAD", which it says
+// only to a line: a late or doubled one from the job before.
+std::optional<DeviceCommand> Engine::commandAnsweredBy(ReplyKeyword keyword)
+{
+    if (!m_commandAwaited || state.RxText.isEmpty() || keyword == ReplyKeyword::Download)
+        return std::nullopt;
+    m_commandWatchTimer->setEnabled(false);
+    return std::exchange(m_commandAwaited, std::nullopt);
+}
+
+// An answer to the line awaited while a job runs.
+void Engine::reportLineAnswer(ReplyKeyword keyword, Pass pass)
+{
+    m_job.reply = state.RxText;
+    const qint16 line = m_replyWatch.line();
+    if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format)
+        emit lineRefused(pass, line, keyword, state.RxText);
+    else if (keyword == ReplyKeyword::Download || !lastLineOfPassAwaited())
+        emit lineAcknowledged(pass, line);
 }
 
 // The last line of the pass went out and its "DOWNLOAD" is awaited. "OK"
@@ -62,12 +108,12 @@ void Engine::Com_Parser()
 // new image: it is not an answer, so nothing goes out on it.
 bool Engine::lastLineOfPassAwaited() const
 {
-    return state.LineCount > 0 && state.LineIndex == 0 && state.AwaitedLine == state.LineCount;
+    return state.LineCount > 0 && state.LineIndex == 0 && m_replyWatch.line() == state.LineCount;
 }
 
 void Engine::sendNextLineOnReply()
 {
-    if (m_repliesSendLines)
+    if (m_jobRunning || !m_policy.linesOnlyInJob)
         sendNextLine();
 }
 
@@ -77,31 +123,28 @@ void Engine::sendNextLineOnReply()
 void Engine::dispatchReply()
 {
     const ReplyKeyword keyword = firstReplyKeyword(state.RxText);
-    if (keyword == ReplyKeyword::Download && m_earlyDownloadIgnored &&
-        state.AwaitedLine != state.LineCount) {
+    if (keyword == ReplyKeyword::Download && m_policy.strayDownloadIgnored &&
+        (!m_jobRunning || m_replyWatch.line() != state.LineCount)) {
         setAnswer(QString::fromLatin1(state.RxText)); // shown, and the wait goes on
         return;
     }
-    const bool answer = keyword != ReplyKeyword::None;
-    if (!answer || (m_repliesOwed <= 1 && !m_heldReply)) {
-        if (answer && m_repliesOwed > 0)
-            --m_repliesOwed;
+    if (keyword == ReplyKeyword::None || m_commandAwaited) {
         Com_Parser();
         return;
     }
-    --m_repliesOwed;
-    if (!m_heldReply) {
-        m_heldReply = state.RxText;
+    switch (m_replyWatch.answered(state.RxText)) {
+    case ReplyWatch::Answer::Act:
+        Com_Parser();
+        return;
+    case ReplyWatch::Answer::Hold:
         setAnswer(QString::fromLatin1(state.RxText));
-        // The other answer is as far behind this one as the sendings were
-        // apart: so the wait for it is as long again as this one took, and
-        // a reply timeout more.
-        ReplyWatch->start(int(qMin<qint64>(m_replyTimeoutMs + m_sinceLineSent.elapsed(),
-                                           std::numeric_limits<int>::max())));
+        m_replyWatchTimer->start(m_replyWatch.holdMs(m_policy.replyTimeoutMs));
+        return;
+    case ReplyWatch::Answer::Absorb:
+        return;
+    case ReplyWatch::Answer::ActOnHeld:
+        state.RxText = m_replyWatch.takeHeld();
+        Com_Parser();
         return;
     }
-    if (m_repliesOwed > 0) // this one answered the same line: it is absorbed
-        return;
-    state.RxText = *std::exchange(m_heldReply, std::nullopt);
-    Com_Parser();
 }

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "protocol/replykeyword.h"
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QString>
+#include <QtGlobal>
+
+// The words the engine reports a job in, for faces that follow it by its
+// events rather than by what the panel shows.
+
+// The two passes over the image: the lines, then the same lines to check.
+enum class Pass { Download, Verify };
+
+// The commands that are not lines: "?", "Set Addr" and "Install ".
+enum class DeviceCommand { Query, NewAddress, Install };
+
+// How the engine treats what the window leaves to the operator. The
+// defaults are the window's: a line that goes unanswered is noticed and
+// waited on, never sent again, and every reply may bring the next line.
+struct JobPolicy {
+    int replyTimeoutMs = 3000; // a line, "Set Addr" or "?" unanswered so long is overdue
+    int installReplyMs = 300;  // "Install " may get no answer: the firmware starts at once
+    int retries = 0;           // an overdue line goes out again so many times
+    // Once the retries are spent, the job ends (a script) instead of waiting on.
+    bool endWhenUnanswered = false;
+    // Lines go out on replies only while a download job runs: a late reply
+    // after the job or to a command sends nothing.
+    bool linesOnlyInJob = false;
+    // "DOWNLOAD" to anything but the last line of a running job is taken
+    // for a doubled or late reply and let go, instead of ending the pass. A
+    // file's only end-of-file record is its last line, so a sound board says
+    // it to nothing else.
+    bool strayDownloadIgnored = false;
+
+    // What a face that runs unattended wants: resend, give up, stop cleanly.
+    static JobPolicy unattended(int replyTimeoutMs, int retries)
+    {
+        JobPolicy policy;
+        policy.replyTimeoutMs = replyTimeoutMs;
+        policy.retries = retries;
+        policy.endWhenUnanswered = true;
+        policy.linesOnlyInJob = true;
+        policy.strayDownloadIgnored = true;
+        return policy;
+    }
+};
+
+// A download job as it ended: from the file's first line to the verify
+// pass's end, or to whatever stopped it.
+struct JobResult {
+    enum class Outcome {
+        Verified,    // every line went out in both passes, each answered in step
+        NotVerified, // the verify pass ended on "DOWNLOAD" without every line in step
+        Refused,     // the board answered a line "ERROR" or "FORMAT"
+        Unanswered,  // a line went unanswered, sent again as often as allowed
+        DeviceLost,  // the port's device went away
+        Stopped,     // the port was closed first
+    };
+    Outcome outcome = Outcome::Verified;
+    Pass pass = Pass::Download;         // where it ended
+    qint16 line = 0;                    // the line awaited last
+    int lineSendings = 0;               // how often it went out
+    bool answeredOkNotDownload = false; // the pass's last line was answered "OK"
+    qint16 lines = 0;                   // in the image
+    qint16 verifiedInStep = 0;          // verify lines answered in step
+    int linesSent = 0;                  // line frames written, sent again ones included
+    int resends = 0;
+    QByteArray versionReply; // the board's answer to the probe, if one came
+    QByteArray reply;        // the board's last reply in the job
+    qint64 downloadMs = 0;   // from the first line out to the end of each pass
+    qint64 verifyMs = 0;
+
+    bool verified() const { return outcome == Outcome::Verified; }
+};
+
+Q_DECLARE_METATYPE(JobResult)

@@ -1,0 +1,71 @@
+#include "engine/replywatch.h"
+
+#include <QElapsedTimer>
+
+#include <limits>
+#include <utility>
+
+ReplyWatch::ReplyWatch(Clock clock) : m_clock(std::move(clock)) {}
+
+qint64 ReplyWatch::now() const
+{
+    if (m_clock)
+        return m_clock();
+    static QElapsedTimer steady;
+    if (!steady.isValid())
+        steady.start();
+    return steady.elapsed();
+}
+
+void ReplyWatch::lineSent(qint16 line, const QByteArray &command)
+{
+    m_line = line;
+    m_command = command;
+    m_sendings = 1;
+    m_repliesOwed = 1;
+    m_held.reset();
+    m_sentAt = now();
+    m_unansweredMs = 0;
+    m_noticeCount = 0;
+    m_lastLineAnsweredOk = false;
+}
+
+void ReplyWatch::lineResent()
+{
+    ++m_sendings;
+    ++m_repliesOwed;
+    m_unansweredMs = 0;
+    m_noticeCount = 0;
+}
+
+ReplyWatch::Answer ReplyWatch::answered(const QByteArray &reply)
+{
+    if (m_repliesOwed <= 1 && !m_held) {
+        m_repliesOwed = qMax(0, m_repliesOwed - 1);
+        return Answer::Act;
+    }
+    --m_repliesOwed;
+    if (!m_held) {
+        m_held = reply;
+        return Answer::Hold;
+    }
+    return m_repliesOwed > 0 ? Answer::Absorb : Answer::ActOnHeld;
+}
+
+int ReplyWatch::holdMs(int timeoutMs) const
+{
+    return int(qMin<qint64>(timeoutMs + (now() - m_sentAt), std::numeric_limits<int>::max()));
+}
+
+QByteArray ReplyWatch::takeHeld()
+{
+    m_repliesOwed = 0;
+    return *std::exchange(m_held, std::nullopt);
+}
+
+int ReplyWatch::overdue(int timeoutMs)
+{
+    ++m_noticeCount;
+    m_unansweredMs += m_noticeCount == 1 ? timeoutMs : NoticeEveryMs;
+    return m_unansweredMs;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+#include <functional>
+#include <optional>
+
+// The wait for the board's answer to the line that went out last: which
+// line, how often it went out, how long it has gone unanswered, and what to
+// do with an answer when it went out more than once. The engine owns the
+// timer; this keeps the count, against a clock that tests can move.
+//
+// A line sent again may be answered twice. The first answer is held until
+// the second comes, or the wait for it is over, so that the board never has
+// two lines to answer and a late answer does not pass for the next line's.
+class ReplyWatch {
+public:
+    using Clock = std::function<qint64()>; // milliseconds, never going back
+
+    explicit ReplyWatch(Clock clock = {}); // empty: the steady clock
+
+    // A line went out for the first time: a fresh wait.
+    void lineSent(qint16 line, const QByteArray &command);
+    // It went out again: one answer more may come.
+    void lineResent();
+
+    qint16 line() const { return m_line; }
+    const QByteArray &command() const { return m_command; } // as it went out, unframed
+    int sendings() const { return m_sendings; }
+
+    // What to do with an answer (a reply holding a keyword).
+    enum class Answer {
+        Act,       // the one awaited: act on it
+        Hold,      // the first of several: hold it until holdMs() has passed
+        Absorb,    // another answer to the same line: let it go
+        ActOnHeld, // the last answer is in: act on the held one (takeHeld)
+    };
+    Answer answered(const QByteArray &reply);
+    // The other answers are as far behind the first as the sendings were
+    // apart: so the wait for them is as long again as it took, and a timeout more.
+    int holdMs(int timeoutMs) const;
+    bool holding() const { return m_held.has_value(); }
+    QByteArray takeHeld();
+
+    // The wait ran out with nothing held: how long the line has now gone
+    // unanswered, counting on from the timeout in steps of NoticeEveryMs.
+    int overdue(int timeoutMs);
+    bool firstNotice() const { return m_unansweredMs > 0 && m_noticeCount == 1; }
+    // "OK" to the last line of a pass: the watch runs on, and says so.
+    void lastLineAnsweredOk() { m_lastLineAnsweredOk = true; }
+    bool lastLineWasAnsweredOk() const { return m_lastLineAnsweredOk; }
+
+    static constexpr int NoticeEveryMs = 1000;
+
+private:
+    qint64 now() const;
+
+    Clock m_clock;
+    qint16 m_line = 0;
+    QByteArray m_command;
+    int m_sendings = 0;
+    int m_repliesOwed = 0;
+    std::optional<QByteArray> m_held;
+    qint64 m_sentAt = 0; // the first sending
+    int m_unansweredMs = 0;
+    int m_noticeCount = 0;
+    bool m_lastLineAnsweredOk = false;
+};

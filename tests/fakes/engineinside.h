@@ -1,0 +1,26 @@
+#pragma once
+
+#include "engine/engine.h"
+
+// The engine's inside, for tests that set up a situation or run a timer's
+// tick or the port's arrival by hand instead of waiting for it.
+class EngineInside {
+public:
+    explicit EngineInside(Engine &engine) : state(engine.state), m_engine(engine) {}
+
+    WindowState &state;
+
+    void probeTick() { m_engine.probeTick(); }
+    void portLost() { m_engine.portLost(); }
+    void SwitchTags() { m_engine.SwitchTags(); }
+    qint16 WriteCOM32(QByteArray &COMString) { return m_engine.WriteCOM32(COMString); }
+    void receivePollTick() { m_engine.receivePollTick(); }
+    void Com_Parser() { m_engine.Com_Parser(); }
+    void bytesArrived() { m_engine.bytesArrived(); }
+    void takeRepliesNow() { m_engine.takeRepliesNow(); }
+    void replyOverdue() { m_engine.replyOverdue(); }
+    void commandOverdue() { m_engine.commandOverdue(); }
+
+private:
+    Engine &m_engine;
+};
