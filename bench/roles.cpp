@@ -15,7 +15,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <functional>
 #include <sys/resource.h>
 
 namespace {
@@ -35,22 +34,20 @@ void report(const char *key, double value)
     std::fflush(stdout);
 }
 
-// Runs the event loop until done() holds, checked each time the engine
-// shows something, or until timeoutMs.
-bool waitFor(Engine &engine, const std::function<bool()> &done, int timeoutMs)
+// Runs the event loop until the engine sends the event, or until timeoutMs;
+// says whether it came.
+template <typename... Args>
+bool waitFor(Engine &engine, void (Engine::*event)(Args...), int timeoutMs)
 {
-    if (done())
-        return true;
+    bool seen = false;
     QEventLoop loop;
-    const auto check = [&] {
-        if (done())
-            loop.quit();
-    };
-    QObject::connect(&engine, &Engine::statusChanged, &loop, check);
-    QObject::connect(&engine, &Engine::progressTextChanged, &loop, check);
+    QObject::connect(&engine, event, &loop, [&] {
+        seen = true;
+        loop.quit();
+    });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
-    return done();
+    return seen;
 }
 
 // A window shown offscreen, on the real port, its board found.
@@ -64,11 +61,7 @@ struct ShownWindow : WindowUnderTest {
         window.show();
         button("BTNOpenCom")->click();
     }
-    bool ready()
-    {
-        return waitFor(
-            engine, [this] { return engine.status() == QStringLiteral("READY"); }, ReadyTimeoutMs);
-    }
+    bool ready() { return waitFor(engine, &Engine::boardFound, ReadyTimeoutMs); }
 };
 
 } // namespace
@@ -92,13 +85,14 @@ int runWindowJob(const QString &port, Engine::Pace pace, const QString &file)
     shown.button("Command3")->click(); // loads the file, then the first line goes out
     report("load_ms", double(loading.nsecsElapsed()) / 1e6);
     const int lines = int(HexFile::read(file).size());
-    const bool ended = waitFor(
-        shown.engine, [&shown] { return shown.engine.progressText() == QStringLiteral("END"); },
-        30000 + lines * 200);
+    bool verified = false;
+    QObject::connect(&shown.engine, &Engine::jobEnded,
+                     [&verified](const JobResult &job) { verified = job.verified(); });
+    waitFor(shown.engine, &Engine::jobEnded, 30000 + lines * 200);
     report("job_seconds", double(clock.nsecsElapsed()) / 1e9);
     report("job_cpu_seconds", cpuSeconds() - cpuBefore);
     report("frames", frames);
-    return ended ? 0 : 3;
+    return verified ? 0 : 3;
 }
 
 int runWindowIdle(const QString &port, Engine::Pace pace, int seconds)

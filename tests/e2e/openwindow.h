@@ -11,24 +11,33 @@ struct OpenWindow : WindowUnderTest {
     {
         this->rtu()->setChecked(rtu);
         box("Text1")->setText(address);
+        QObject::connect(&engine, &Engine::boardFound, &engine, [this] { found = true; });
+        QObject::connect(&engine, &Engine::passStarted, &engine,
+                         [this](Pass pass) { passes << pass; });
+        QObject::connect(&engine, &Engine::jobEnded, &engine,
+                         [this](const JobResult &job) { jobs << job; });
         button("BTNOpenCom")->click();
     }
+    bool found = false;    // the probe was answered
+    QList<Pass> passes;    // the passes that started
+    QList<JobResult> jobs; // the jobs that ended, as the engine reports them
     bool answered(const char *text, int ms = 3000)
     {
         return QTest::qWaitFor([&] { return box("Text8")->text().contains(text); }, ms);
     }
     bool ready()
     {
-        return QTest::qWaitFor([&] { return label("Label2")->text() == "READY"; }, 3000);
+        return QTest::qWaitFor([&] { return found; }, 3000);
     }
     void startDownload(const QString &file)
     {
         dialog->choice = file;
         button("Command3")->click();
     }
+    // A job ended within ms, with every line verified.
     bool finished(int ms)
     {
-        return QTest::qWaitFor([&] { return progress()->text() == "END"; }, ms);
+        return QTest::qWaitFor([&] { return !jobs.isEmpty(); }, ms) && jobs.last().verified();
     }
     bool download(const QString &file, int ms)
     {

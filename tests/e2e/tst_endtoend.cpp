@@ -60,7 +60,7 @@ void TestEndToEnd::scanFindsTheBoardAtAddress5()
     QCOMPARE(t.button("Command1")->text(), QStringLiteral("Next"));
     QVERIFY(t.ready());
     QCOMPARE(t.box("Text1")->text(), QStringLiteral("5"));
-    QCOMPARE(t.engine.state.ProbeCount, qint16(6));
+    QCOMPARE(t.inside.state.ProbeCount, qint16(6));
 }
 
 void TestEndToEnd::downloadAndVerifyAWholeFirmware()
@@ -80,7 +80,7 @@ void TestEndToEnd::downloadAndVerifyAWholeFirmware()
     QVERIFY(QTest::qWaitFor([&] { return t.progress()->position() >= lines / 3; }, 60000));
     t.window.show();
     t.window.grab().save(QStringLiteral("download.png"));
-    QVERIFY(QTest::qWaitFor([&] { return t.progress()->text() == "END"; }, 150000));
+    QVERIFY(t.finished(150000));
     qInfo("downloaded and verified %d lines (%d frames) in %.1f s", lines, 2 * lines,
           clock.elapsed() / 1000.0);
     QCOMPARE(t.progress()->barColor(), Colour::toQColor(Colour::Green));

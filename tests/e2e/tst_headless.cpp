@@ -4,6 +4,7 @@
 #include "engine/panelcolours.h"
 #include "fakes/enginereports.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,16 +48,22 @@ void TestHeadless::wholeJobWithoutAWindow()
     EngineReports reports(engine);
     engine.setRtu(rtu ? 1 : 0);
     engine.setAddress("1");
+    QSignalSpy found(&engine, &Engine::boardFound);
+    QSignalSpy ended(&engine, &Engine::jobEnded);
+    QSignalSpy answered(&engine, &Engine::commandAnswered);
     engine.run([&] { engine.openPort(); });
-    QVERIFY(QTest::qWaitFor([&] { return engine.status() == "READY"; }, 3000));
+    QVERIFY(found.wait(3000));
 
     engine.run([&] { engine.loadHexFile(blink); });
-    QVERIFY(QTest::qWaitFor([&] { return engine.progressText() == "END"; }, 30000));
+    QVERIFY(ended.wait(30000));
+    QVERIFY(ended.first().first().value<JobResult>().verified());
+    QCOMPARE(engine.progressText(), QStringLiteral("END"));
     QCOMPARE(engine.barColour(), Colour::Green);
     QCOMPARE(engine.progressPosition(), lines);
 
     engine.run([&] { engine.installFirmware(); });
-    QVERIFY(QTest::qWaitFor([&] { return engine.answer().contains("RUN"); }, 3000));
+    QVERIFY(answered.wait(3000));
+    QCOMPARE(answered.first().at(2).toByteArray().trimmed(), QByteArray("RUN"));
     QVERIFY2(reports.shown.isEmpty(), qPrintable(reports.shown.value(0).text));
     engine.run([&] { engine.closePort(); });
 
