@@ -66,11 +66,6 @@ void Engine::setPolicy(const JobPolicy &policy)
     m_replyWatchTimer->setInterval(policy.replyTimeoutMs);
 }
 
-bool Engine::isPortOpen() const
-{
-    return MSComm1->isOpen();
-}
-
 // The job is over: its result goes to the faces, once.
 void Engine::endJob(JobResult::Outcome outcome, Pass pass)
 {

@@ -72,15 +72,12 @@ public:
     Pace pace() const { return m_pace; }
     // Resends, timeouts and when a job ends: the window's unless set.
     void setPolicy(const JobPolicy &policy);
-    const JobPolicy &policy() const { return m_policy; }
     // The download of lines read already (hexloader.cpp): loadHexFile's
     // steps once the file is read, for a face that reads it once for many boards.
     void startDownload(const QList<QByteArray> &entries);
 
     // ---- Read-only state ----
     QString portError() const { return m_portError; } // why the last Open Port failed
-    bool isPortOpen() const;
-    bool isJobRunning() const { return m_jobRunning; } // a download, until its jobEnded
 
     // ---- The panel: what the operator sees. Colours are 0x00BBGGRR ----
     QString status() const { return m_status; }
