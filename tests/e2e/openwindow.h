@@ -12,6 +12,7 @@ struct OpenWindow : WindowUnderTest {
         this->rtu()->setChecked(rtu);
         box("Text1")->setText(address);
         QObject::connect(&engine, &Engine::boardFound, &engine, [this] { found = true; });
+        QObject::connect(&engine, &Engine::lineSent, &engine, [this] { ++linesSent; });
         QObject::connect(&engine, &Engine::passStarted, &engine,
                          [this](Pass pass) { passes << pass; });
         QObject::connect(&engine, &Engine::jobEnded, &engine,
@@ -19,6 +20,7 @@ struct OpenWindow : WindowUnderTest {
         button("BTNOpenCom")->click();
     }
     bool found = false;    // the probe was answered
+    int linesSent = 0;     // in both passes
     QList<Pass> passes;    // the passes that started
     QList<JobResult> jobs; // the jobs that ended, as the engine reports them
     bool answered(const char *text, int ms = 3000)
