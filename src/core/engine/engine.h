@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/pollschedule.h"
 #include "engine/verifyledger.h"
 #include "engine/windowstate.h"
 #include "link/serialport.h"
@@ -96,6 +97,8 @@ public:
     enum class Pace { Poll, Reply };
     void setPace(Pace pace, int gapMs = 0);
     Pace pace() const { return m_pace; }
+    // The receive poll's clock; tests pass one they move by hand.
+    void setPollClock(PollSchedule::Clock nowMs) { m_pollSchedule.setClock(std::move(nowMs)); }
 
     // The panel: what the operator sees. Colours are 0x00BBGGRR.
     QString status() const { return m_status; }
@@ -218,7 +221,7 @@ private:
     std::optional<QByteArray> m_heldReply;
     QElapsedTimer m_sinceLineSent; // its first sending
     VerifyLedger m_verifyLedger;
-    QElapsedTimer m_sincePoll; // the last poll tick, or the send that put the next one off
+    PollSchedule m_pollSchedule; // when TMRComm ticks: awake, or asleep until the blink
     Pace m_pace = Pace::Poll;
     int m_replyGapMs = 0;
 
