@@ -11,7 +11,7 @@ struct JobTiming {
     int lines = 0;
     int frames = 0;          // written by the program
     double seconds = 0;      // first line out to last reply in
-    double cpuSeconds = 0;   // window: during the job; cli: the whole run
+    double cpuSeconds = 0;   // window and bare loop: during the job; cli: the whole run
     double peakRssMiB = 0;   // the whole process
     double floorSeconds = 0; // what the pace cannot beat here; 0: none given
 
@@ -38,6 +38,10 @@ struct Figures {
     QList<JobTiming> jobs;
     double idleCpuPercentPoll = 0;
     double idleCpuPercentReply = 0;
+    // How late the poll's timer ticked, a reply having woken the loop just
+    // before each tick: the median and the earliest, in ms past the deadline.
+    double pollLatenessMedianMs = 0;
+    double pollLatenessEarliestMs = 0;
     double loadMs = 0;         // the largest file, into the window
     int loadLines = 0;
     QList<double> startupMs;   // each start, in order

@@ -30,6 +30,7 @@ const QString Port = QStringLiteral("COM9"); // the tests use COM3
 constexpr double PollMs = 20;
 constexpr double ShortJobSeconds = 15;
 constexpr int RunsOfAShortJob = 3;
+constexpr int PollLatenessRounds = 200; // 4 s
 
 struct Plan {
     QList<int> lines;
@@ -80,6 +81,7 @@ private:
     std::optional<JobTiming> timeOnce(const QString &face, const QString &pace, bool wirePacing,
                                       int lines);
     double idleCpuPercent(const QString &pace);
+    bool measurePollLateness(Figures &figures);
     QList<double> startups();
 
     const Plan &m_plan;
@@ -162,7 +164,7 @@ std::optional<JobTiming> Bench::timeOnce(const QString &face, const QString &pac
             return std::nullopt;
         timing.seconds = run.value("job_seconds");
         timing.frames = int(run.value("frames"));
-        timing.cpuSeconds = face == QStringLiteral("window") ? run.value("job_cpu_seconds") : run.cpuSeconds;
+        timing.cpuSeconds = run.value("job_cpu_seconds");
         timing.peakRssMiB = run.peakRssMiB;
         if (face == QStringLiteral("window") && lines == m_plan.lines.last())
             m_loadMs = run.value("load_ms");
@@ -180,6 +182,19 @@ double Bench::idleCpuPercent(const QString &pace)
     const ChildRun run = runChild(self(), {"--role", "window-idle", "--port", Port, "--pace", pace,
                                            "--seconds", QString::number(m_plan.idleSeconds)});
     return run.value("idle_cpu_percent");
+}
+
+bool Bench::measurePollLateness(Figures &figures)
+{
+    const ChildRun run = runChild(
+        self(), {"--role", "poll-lateness", "--rounds", QString::number(PollLatenessRounds)});
+    if (run.exitCode != 0) {
+        say(QStringLiteral("the poll timer's lateness could not be measured: a tick never came"));
+        return false;
+    }
+    figures.pollLatenessMedianMs = run.value("lateness_median_ms");
+    figures.pollLatenessEarliestMs = run.value("lateness_earliest_ms");
+    return true;
 }
 
 QList<double> Bench::startups()
@@ -205,6 +220,8 @@ Figures Bench::run()
     figures.startupMs = startups();
     figures.idleCpuPercentPoll = idleCpuPercent(QStringLiteral("poll"));
     figures.idleCpuPercentReply = idleCpuPercent(QStringLiteral("reply"));
+    if (!measurePollLateness(figures))
+        figures.pollLatenessEarliestMs = -1; // fails its target, loudly
     for (const bool wirePacing : {false, true}) {
         for (const int lines : m_plan.lines) {
             for (const QString &face : {QStringLiteral("window"), QStringLiteral("cli")}) {
@@ -264,6 +281,8 @@ int runRole(const QCommandLineParser &parser)
         return runWindowIdle(port, pace, parser.value(QStringLiteral("seconds")).toInt());
     if (role == QStringLiteral("bare-loop"))
         return runBareLoop(port, parser.value(QStringLiteral("file")));
+    if (role == QStringLiteral("poll-lateness"))
+        return runPollLateness(parser.value(QStringLiteral("rounds")).toInt());
     say(QStringLiteral("bootline-bench: no role %1").arg(role));
     return 1;
 }
@@ -304,13 +323,15 @@ int main(int argc, char *argv[])
          "N,N,...", "100,1000"},
         {"idle-seconds", "How long the window idles with the port open.", "S", "10"},
         {"starts", "How many start-ups to time.", "N", "7"},
-        {"results", "Where the Markdown report goes.", "FILE", BOOTLINE_SOURCE_DIR "/bench/results.md"},
+        {"results", "Where the Markdown report goes.", "FILE",
+         BOOTLINE_SOURCE_DIR "/bench/results.md"},
         {"plot", "Where the plot goes (PNG).", "FILE", BOOTLINE_SOURCE_DIR "/bench/speed.png"},
         {"role", "Internal: one measurement in a process of its own.", "ROLE"},
         {"port", "Internal.", "NAME"},
         {"pace", "Internal.", "PACE", "poll"},
         {"file", "Internal.", "FILE"},
         {"seconds", "Internal.", "S"},
+        {"rounds", "Internal.", "N"},
     });
     parser.process(app);
     if (parser.isSet(QStringLiteral("role")))

@@ -1,6 +1,7 @@
 #include "roles.h"
 
 #include "childrun.h"
+#include "engine/timer.h"
 #include "fakes/testwindow.h"
 #include "link/portname.h"
 #include "link/rtuframe.h"
@@ -12,10 +13,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -140,10 +145,59 @@ int runBareLoop(const QString &port, const QString &file)
     });
     QElapsedTimer clock;
     clock.start();
+    const double cpuBefore = cpuSeconds();
     writeNext();
     loop.exec();
     report("job_seconds", double(clock.nsecsElapsed()) / 1e9);
+    report("job_cpu_seconds", cpuSeconds() - cpuBefore);
     report("frames", double(frames.size()));
+    return 0;
+}
+
+int runPollLateness(int rounds)
+{
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return 2;
+    QSocketNotifier reply(pipeEnds[0], QSocketNotifier::Read);
+    QObject::connect(&reply, &QSocketNotifier::activated, [&] {
+        char byte = 0;
+        if (::read(pipeEnds[0], &byte, 1) != 1)
+            std::perror("bootline-bench: reading the reply pipe");
+    });
+    constexpr int PollMs = 20;
+    Timer poll(PollMs, nullptr, Timer::Accuracy::OnTime);
+    poll.setSingleShot(true);
+    QElapsedTimer sinceStart;
+    QList<double> latenessMs;
+    QEventLoop loop;
+    QObject::connect(&poll, &Timer::timeout, [&] {
+        latenessMs << sinceStart.nsecsElapsed() / 1e6 - PollMs;
+        loop.quit();
+    });
+    QTimer guard; // against a tick that never comes
+    guard.setSingleShot(true);
+    guard.setInterval(1000);
+    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+    for (int round = 0; round < rounds; ++round) {
+        sinceStart.start();
+        poll.start();
+        std::thread board([&] {
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            if (::write(pipeEnds[1], "k", 1) != 1)
+                std::perror("bootline-bench: writing the reply pipe");
+        });
+        guard.start();
+        loop.exec();
+        board.join();
+    }
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    if (latenessMs.size() != rounds)
+        return 3; // a tick never came
+    std::sort(latenessMs.begin(), latenessMs.end());
+    report("lateness_median_ms", latenessMs.at(latenessMs.size() / 2));
+    report("lateness_earliest_ms", latenessMs.first());
     return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "engine/panelcolours.h"
 #include "fakes/testengine.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 class TestFrameWriter : public QObject {
@@ -12,6 +11,7 @@ private slots:
     void rtuModeFramesWithAddressAndCrc();
     void addressBoxGivesTheAddressByte_data();
     void addressBoxGivesTheAddressByte();
+    void eachSendRestartsARunningPoll_data();
     void eachSendRestartsARunningPoll();
     void failedWriteReturnsZeroSilently();
     void tooLongUnframedTextIsWrittenButCountedAsZero();
@@ -95,25 +95,45 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
     QCOMPARE(t.inside.WriteCOM32(command), qint16(7));
 }
 
+// On the poll's clock: a send puts the next tick a whole interval off, awake,
+// whether the poll was awake or asleep until the blink.
+void TestFrameWriter::eachSendRestartsARunningPoll_data()
+{
+    QTest::addColumn<bool>("asleep");
+    QTest::newRow("awake") << false;
+    QTest::newRow("asleep") << true;
+}
+
 void TestFrameWriter::eachSendRestartsARunningPoll()
 {
+    QFETCH(bool, asleep);
     TestEngine t;
+    qint64 nowMs = 0;
+    t.inside.setPollClock([&nowMs] { return nowMs; });
     t.port->setOpen(true);
     Timer *poll = t.timer("TMRComm");
     QByteArray command = probe;
     t.inside.WriteCOM32(command);
     QVERIFY(!poll->isEnabled()); // a stopped poll stays stopped
 
-    poll->setEnabled(true);
-    QElapsedTimer clock;
-    clock.start();
-    while (poll->remainingTime() > 10 && clock.elapsed() < 1000) // half the interval gone
-        QCoreApplication::processEvents();
-    QVERIFY(poll->remainingTime() <= 10);
+    t.engine.closePort();
+    t.engine.openPort();
+    t.timer("Timer3")->setEnabled(false);
+    if (asleep) {
+        nowMs = 20;
+        QVERIFY(QMetaObject::invokeMethod(poll, "timeout")); // finds nothing: sleeps
+        QCOMPARE(poll->interval(), 180);
+    }
+    nowMs += 15;
     command = probe;
     t.inside.WriteCOM32(command);
     QVERIFY(poll->isEnabled());
-    QVERIFY(poll->remainingTime() >= 15);
+    QCOMPARE(poll->interval(), 20);
+    QVERIFY(poll->remainingTime() <= 20);
+    nowMs += 20;
+    const qint16 blinkTicks = t.inside.state.BlinkTicks;
+    QVERIFY(QMetaObject::invokeMethod(poll, "timeout"));
+    QCOMPARE(t.inside.state.BlinkTicks, qint16(blinkTicks + 1)); // one tick since the send
 }
 
 void TestFrameWriter::failedWriteReturnsZeroSilently()

@@ -1,22 +1,16 @@
 #include "engine/timer.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QSignalSpy>
-#include <QSocketNotifier>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 
-#include <algorithm>
-#include <thread>
-#include <unistd.h>
-
-// Real time throughout, each case well under half a second.
+// The kernel's and Qt's timers themselves, so real time; but no case holds a
+// timer to a duration (how late the poll ticks is a figure of make bench),
+// and every wait is bounded generously enough that a loaded machine only
+// makes it longer, never wrong.
 class TestTimer : public QObject {
     Q_OBJECT
 private slots:
-    void tickIsOnTimeThoughTheLoopWokeBefore();
     void startOrStopDropsATickAlreadyDue_data();
     void startOrStopDropsATickAlreadyDue();
     void singleShotTicksOnce_data() { bothAccuracies(); }
@@ -28,6 +22,9 @@ private slots:
 
 private:
     static void bothAccuracies();
+
+    static constexpr int LongMs = 60000;    // never reached in a test
+    static constexpr int GenerousMs = 5000; // for a tick of a few milliseconds
 };
 
 // Both kinds of timer keep the same rules.
@@ -36,52 +33,6 @@ void TestTimer::bothAccuracies()
     QTest::addColumn<Timer::Accuracy>("accuracy");
     QTest::newRow("within a millisecond") << Timer::Accuracy::WithinAMillisecond;
     QTest::newRow("on time") << Timer::Accuracy::OnTime;
-}
-
-// Each round is a send: the timer starts, and half a millisecond later a
-// reply wakes the event loop, as a board's does. Qt's own timers then tick up
-// to a whole millisecond late.
-void TestTimer::tickIsOnTimeThoughTheLoopWokeBefore()
-{
-    int pipeEnds[2];
-    QVERIFY(::pipe(pipeEnds) == 0);
-    QSocketNotifier reply(pipeEnds[0], QSocketNotifier::Read);
-    connect(&reply, &QSocketNotifier::activated, this, [&] {
-        char byte = 0;
-        QVERIFY(::read(pipeEnds[0], &byte, 1) == 1);
-    });
-    Timer poll(20, nullptr, Timer::Accuracy::OnTime);
-    poll.setSingleShot(true);
-    QElapsedTimer sinceStart;
-    QList<double> delaysMs;
-    QEventLoop loop;
-    connect(&poll, &Timer::timeout, this, [&] {
-        delaysMs << sinceStart.nsecsElapsed() / 1e6;
-        loop.quit();
-    });
-    QTimer guard; // against a tick that never comes
-    guard.setInterval(1000);
-    connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    for (int round = 0; round < 11; ++round) {
-        sinceStart.start();
-        poll.start();
-        bool replied = false;
-        std::thread board([&] {
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
-            replied = ::write(pipeEnds[1], "k", 1) == 1;
-        });
-        guard.start();
-        loop.exec();
-        board.join();
-        QCOMPARE(delaysMs.size(), round + 1);
-        QVERIFY(replied);
-    }
-    ::close(pipeEnds[0]);
-    ::close(pipeEnds[1]);
-    QVERIFY2(*std::min_element(delaysMs.begin(), delaysMs.end()) >= 20.0, "a tick came early");
-    std::sort(delaysMs.begin(), delaysMs.end());
-    const double median = delaysMs.at(delaysMs.size() / 2);
-    QVERIFY2(median < 20.35, qPrintable(QStringLiteral("median %1 ms").arg(median)));
 }
 
 void TestTimer::startOrStopDropsATickAlreadyDue_data()
@@ -96,7 +47,8 @@ void TestTimer::startOrStopDropsATickAlreadyDue_data()
 }
 
 // A send restarts the poll: a tick that fell due while the program was busy
-// must not come right after it.
+// must not come right after it. The restarted interval is long, so that only
+// the old tick could come at once, however slow the machine.
 void TestTimer::startOrStopDropsATickAlreadyDue()
 {
     QFETCH(Timer::Accuracy, accuracy);
@@ -106,21 +58,18 @@ void TestTimer::startOrStopDropsATickAlreadyDue()
     QSignalSpy ticks(&timer, &Timer::timeout);
     timer.start();
     QThread::msleep(10); // busy: the tick is due, not yet heard
-    QElapsedTimer sinceRestart;
-    sinceRestart.start();
     if (restart)
-        timer.start();
+        timer.start(LongMs);
     else
         timer.stop();
     QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
     QCOMPARE(ticks.size(), 0);
-    if (!restart) {
-        QTest::qWait(20);
-        QCOMPARE(ticks.size(), 0);
+    QCOMPARE(timer.isActive(), restart);
+    if (!restart)
         return;
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(ticks.size(), 1, 500);
-    QVERIFY(sinceRestart.elapsed() >= 5);
+    timer.setInterval(5); // and it still ticks, once
+    QTRY_COMPARE_WITH_TIMEOUT(ticks.size(), 1, GenerousMs);
 }
 
 void TestTimer::singleShotTicksOnce()
@@ -131,7 +80,7 @@ void TestTimer::singleShotTicksOnce()
     QSignalSpy ticks(&timer, &Timer::timeout);
     timer.start();
     QVERIFY(timer.isActive());
-    QTRY_COMPARE_WITH_TIMEOUT(ticks.size(), 1, 500);
+    QTRY_COMPARE_WITH_TIMEOUT(ticks.size(), 1, GenerousMs);
     QVERIFY(!timer.isActive());
     QCOMPARE(timer.remainingTime(), -1);
     QTest::qWait(20);
@@ -149,20 +98,21 @@ void TestTimer::setIntervalRestartsARunningTimer()
     timer.setInterval(5);
     QCOMPARE(timer.interval(), 5);
     QVERIFY(timer.remainingTime() <= 5);
-    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 2, 500); // and it repeats
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 2, GenerousMs); // and it repeats
 }
 
 void TestTimer::enablingARunningTimerChangesNothing()
 {
     QFETCH(Timer::Accuracy, accuracy);
-    Timer timer(200, nullptr, accuracy);
+    Timer timer(LongMs, nullptr, accuracy);
     timer.setEnabled(true);
-    QThread::msleep(30);
+    QThread::msleep(200); // far more than the program takes between two lines
     timer.setEnabled(true);
-    QVERIFY2(timer.remainingTime() <= 170, qPrintable(QString::number(timer.remainingTime())));
+    const int left = timer.remainingTime();
+    QVERIFY2(left <= LongMs - 200, qPrintable(QString::number(left)));
     timer.setEnabled(false);
     timer.setEnabled(true); // off and on: a fresh interval
-    QVERIFY(timer.remainingTime() > 170);
+    QVERIFY2(timer.remainingTime() > left, qPrintable(QString::number(timer.remainingTime())));
 }
 
 QTEST_GUILESS_MAIN(TestTimer)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/jobevents.h"
+#include "engine/pollschedule.h"
 #include "engine/replywatch.h"
 #include "engine/verifyledger.h"
 #include "engine/windowstate.h"
@@ -232,7 +233,7 @@ private:
     JobResult m_job;           // the download job, so far
     QByteArray m_versionReply; // the board's answer to the probe, since the port opened
     QElapsedTimer m_passClock;
-    QElapsedTimer m_sincePoll; // the last poll tick, or the send that put the next one off
+    PollSchedule m_pollSchedule; // when TMRComm ticks: awake, or asleep until the blink
     Pace m_pace = Pace::Poll;
     int m_replyGapMs = 0;
 

@@ -4,44 +4,36 @@
 #include "link/rtuframe.h"
 #include "shared/counter.h"
 
-#include <cmath>
-
 namespace {
 
 // A plain reply without its CR LF is taken once the line has been quiet for
 // this long: a few character times, as near as a timer gets.
 constexpr int QuietLineMs = 2;
 
-constexpr int PollMs = 20;
-constexpr int TicksPerBlink = 10;
-
 } // namespace
 
-// TMRComm's tick. On an idle line most ticks would find nothing, yet each
-// wakes the program: so when a tick finds nothing waiting, the poll sleeps
-// until the lamp's next blink, and bytes coming in wake it for the tick it
-// would have had. The lamp blinks, replies are taken and a lost device is
-// seen on the same 20 ms ticks as before, with a tenth of the wake-ups.
+// TMRComm's tick, when the poll's schedule (pollschedule.h) has it: awake
+// every 20 ms, asleep until the lamp's next blink while nothing comes. The
+// lamp blinks, replies are taken and a lost device is seen on the same 20 ms
+// ticks as before, with a tenth of the wake-ups.
 void Engine::pollTimerFired()
 {
-    const auto ticksPassed = qMax(1L, std::lround(double(m_sincePoll.elapsed()) / PollMs));
-    state.BlinkTicks = qint16(state.BlinkTicks + ticksPassed - 1); // slept through, still counted
-    m_sincePoll.start();
+    // The ticks slept through still count for the blink.
+    state.BlinkTicks = qint16(state.BlinkTicks + m_pollSchedule.tick());
     const bool nothingWaiting = MSComm1->charactersWaiting() == 0;
     receivePollTick();
     if (!TMRComm->isEnabled())
         return; // the port was lost and closed
-    const int next = nothingWaiting ? (TicksPerBlink - state.BlinkTicks) * PollMs : PollMs;
-    if (TMRComm->interval() != next)
-        TMRComm->start(next);
+    if (const std::optional<int> next = m_pollSchedule.afterTick(nothingWaiting, state.BlinkTicks))
+        TMRComm->start(*next);
 }
 
 void Engine::startPoll()
 {
     if (TMRComm->isEnabled())
         return;
-    TMRComm->setInterval(PollMs);
-    m_sincePoll.start();
+    m_pollSchedule.start();
+    TMRComm->setInterval(m_pollSchedule.intervalMs());
     TMRComm->setEnabled(true);
 }
 
@@ -50,18 +42,17 @@ void Engine::restartPoll()
 {
     if (!TMRComm->isEnabled())
         return;
-    if (TMRComm->interval() > PollMs) // asleep: the ticks so far still count for the blink
-        state.BlinkTicks = qint16(state.BlinkTicks + m_sincePoll.elapsed() / PollMs);
-    m_sincePoll.start();
-    TMRComm->start(PollMs);
+    state.BlinkTicks = qint16(state.BlinkTicks + m_pollSchedule.restart());
+    TMRComm->start(m_pollSchedule.intervalMs());
 }
 
 // Bytes came in while the poll slept: it wakes on the next tick of its 20 ms.
 void Engine::wakePoll()
 {
-    if (!TMRComm->isEnabled() || TMRComm->interval() <= PollMs)
+    if (!TMRComm->isEnabled())
         return;
-    TMRComm->start(int(PollMs - m_sincePoll.elapsed() % PollMs));
+    if (const std::optional<int> next = m_pollSchedule.wake())
+        TMRComm->start(*next);
 }
 
 // Takes in whatever the board sent since the last tick. A failure ends the
@@ -131,7 +122,7 @@ void Engine::takeReplies()
 void Engine::blinkLamp()
 {
     increment(state.BlinkTicks);
-    if (state.BlinkTicks < TicksPerBlink)
+    if (state.BlinkTicks < PollSchedule::TicksPerBlink)
         return;
     state.BlinkTicks = 0;
     setLampColour(m_lampColour == Colour::White ? Colour::Grey : Colour::White);
