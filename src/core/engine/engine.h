@@ -149,16 +149,32 @@ private:
     void SwitchTags(); // flips the controls that carry a tag: see tagsSwitched
     qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command (framewriter.cpp)
     void receivePollTick(); // tick of TMRComm: takes in the board's replies (receivepoller.cpp)
-    void Com_Parser();      // acts on state.RxText (responsedispatcher.cpp)
+    void blinkLamp();       // its steps
+    void takeReplies();
+    void takeRtuReply();
+    void Com_Parser(); // acts on state.RxText (responsedispatcher.cpp)
 
     // ---- Ours ----
-    void bytesArrived();   // reply pace: takes a reply as soon as it is whole
-    void takeRepliesNow(); // reply pace: tick of ReplyGap
-    void replyOverdue();   // tick of ReplyWatch (linesender.cpp)
-    void resendLine();     // the awaited line again, byte for byte
-    void commandOverdue(); // tick of CommandWatch (devicecommands.cpp)
+    // The poll's schedule (receivepoller.cpp, PollSchedule): asleep on an idle line.
+    void pollTimerFired();
+    void startPoll();
+    void restartPoll();
+    void wakePoll();
+    // The reply pace (receivepoller.cpp).
+    void bytesArrived();   // takes a reply as soon as it is whole
+    void takeRepliesNow(); // tick of ReplyGap
+    void settleRtuReply(); // a quiet line settles a reply kept waiting for a last zero byte
+    // The reply watch and the policy (linesender.cpp, responsedispatcher.cpp, ReplyWatch).
+    void dispatchReply(); // holds an answer to a line sent again until the other is in
+    void replyOverdue();  // tick of ReplyWatch
+    void resendLine();    // the awaited line again, byte for byte
+    bool lastLineOfPassAwaited() const;
+    void sendNextLineOnReply();
+    // The commands' answers (devicecommands.cpp, responsedispatcher.cpp).
     void sendCommand(DeviceCommand command, QByteArray frame, int replyMs);
+    void commandOverdue(); // tick of CommandWatch
     std::optional<DeviceCommand> commandAnsweredBy(ReplyKeyword keyword);
+    // The job events (responsedispatcher.cpp, engine.cpp).
     void reportLineAnswer(ReplyKeyword keyword, Pass pass);
     void endJob(JobResult::Outcome outcome, Pass pass);
     Pass currentPass() const { return state.VerifyMode == 1 ? Pass::Verify : Pass::Download; }
@@ -197,21 +213,6 @@ private:
         show(m_command1Caption, caption, &Engine::command1CaptionChanged);
     }
     void setSendEnabled(bool enabled) { show(m_sendEnabled, enabled, &Engine::sendEnabledChanged); }
-
-    // receivepoller.cpp
-    void pollTimerFired();
-    void startPoll();
-    void restartPoll();
-    void wakePoll();
-    void blinkLamp();
-    void takeReplies();
-    void takeRtuReply();
-    void settleRtuReply();
-
-    // linesender.cpp, responsedispatcher.cpp
-    void dispatchReply();
-    bool lastLineOfPassAwaited() const;
-    void sendNextLineOnReply();
 
     std::unique_ptr<SerialPort> MSComm1;
     Timer *Timer3;              // connection probe, 200 ms
