@@ -1,29 +1,39 @@
 # The whole set-up on a fresh Debian 12 machine is one of these:
 #   make run    install what is missing, build, start Bootline
 #   make test   install what is missing, build, run every test headless
+# make check is make test and then what CI adds (package, sanitizers, fuzz corpora, clang-tidy).
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 BENCH_DIR ?= build-bench
 FUZZ_SECONDS ?= 60
+# One compile or test a core: more only swaps memory for nothing.
+JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps clean soak package sanitize fuzz-replay fuzz tidy bench
+.PHONY: run test check build deps clean soak package check-package sanitize fuzz-replay fuzz \
+        tidy bench
 
 run: build
 	scripts/run.sh $(BUILD_DIR)
 
 test: build
-	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel 2
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS)
+
+# Everything CI runs: the suite, then the .deb, the sanitizers, the fuzz corpora and clang-tidy.
+check: test
+	$(MAKE) --no-print-directory check-package sanitize fuzz-replay tidy
+
+# The .deb built, checked with lintian, installed, started and removed again.
+check-package: build
 	scripts/check-package.sh $(BUILD_DIR)
-	$(MAKE) --no-print-directory sanitize fuzz-replay tidy
 
 # The same suite built with AddressSanitizer and UBSan; any finding fails it.
 sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBOOTLINE_SANITIZE=ON
-	cmake --build $(SANITIZE_DIR) --parallel 2
+	cmake --build $(SANITIZE_DIR) --parallel $(JOBS)
 	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen \
 	    ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
 	    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	    ctest --output-on-failure --parallel 2
+	    ctest --output-on-failure --parallel $(JOBS)
 
 # The fuzz targets over their seed corpus (fast), or for FUZZ_SECONDS each, keeping new finds.
 fuzz-replay: deps
@@ -36,12 +46,14 @@ fuzz: deps
 tidy: build
 	scripts/tidy.sh $(BUILD_DIR)
 
+# The programs and the test suite; bootline-soak and bootline-bench only on demand.
 build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD_DIR) --parallel
+	cmake --build $(BUILD_DIR) --parallel $(JOBS)
 
 # Whole jobs on a faulty line, for minutes: SOAK_LINES lines in all (default 20000).
 soak: build
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target bootline-soak
 	$(BUILD_DIR)/tests/bootline-soak --lines $(or $(SOAK_LINES),20000)
 
 # Speed against bootline-sim, in a release build of its own: a table, then
@@ -49,7 +61,7 @@ soak: build
 # tells how to time other sizes.
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BENCH_DIR) --parallel 2 --target bootline-bench
+	cmake --build $(BENCH_DIR) --parallel $(JOBS) --target bootline-bench
 	$(BENCH_DIR)/bin/bootline-bench $(BENCH_OPTIONS)
 
 # The .deb, in the build folder.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang in their own folder (FUZZ_DIR, default
 # build-fuzz), then either replays the seed corpus in fuzz/corpus through each
-# (`replay`, for make test) or fuzzes each for SECONDS and keeps new inputs in
+# (`replay`, for make check) or fuzzes each for SECONDS and keeps new inputs in
 # its corpus folder (`run SECONDS`, for make fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core
-          clang libclang-rt-14-dev clang-tidy) # the fuzz targets and static checks of make test
-# Packing and checking the .deb (make package, make test).
+          clang libclang-rt-14-dev clang-tidy) # the fuzz targets and static checks of make check
+# Packing and checking the .deb (make package, make check).
 packages+=(dpkg-dev desktop-file-utils lintian)
 # The plot of make bench.
 packages+=(gnuplot-nox)
