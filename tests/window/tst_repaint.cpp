@@ -49,7 +49,7 @@ void TestRepaint::lampFlipWithinOneEventIsNotPainted()
     settle();
     PaintCounter counter(lamp);
 
-    lamp->setFillColor(Qt::red); // a reply came...
+    lamp->setFillColor(Qt::red);   // a reply came...
     lamp->setFillColor(Qt::green); // ...and the next line went out
     settle();
     QCOMPARE(counter.paints, 0);
@@ -87,6 +87,11 @@ void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole_data()
     QTest::newRow("a short file") << 3 << QList<int>{1, 2, 3};
     QTest::newRow("back to the start for the verify pass") << 40 << QList<int>{39, 40, 0, 1, 2};
     QTest::newRow("past the end") << 10 << QList<int>{5, 12};
+    // The bar is 381 pixels wide: each strip alone, the letters' edges too.
+    QList<int> everyPixel;
+    for (int position = 1; position <= 379; ++position)
+        everyPixel << position;
+    QTest::newRow("a pixel at a time") << 379 << everyPixel;
 }
 
 void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole()
@@ -113,7 +118,8 @@ void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole()
     bar->update(); // the whole bar painted afresh
     settle();
     const QImage whole = bar->grab().toImage();
-    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), whole.convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+             whole.convertToFormat(QImage::Format_RGB32));
 }
 
 void TestRepaint::sameAnswerLeavesTheBoxAlone()
