@@ -6,25 +6,25 @@ Lamp::Lamp(QWidget *parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent); // paints its own background: nothing under it is redrawn
+    m_repaintCheck.setSingleShot(true);
+    m_repaintCheck.setInterval(0);
+    connect(&m_repaintCheck, &QTimer::timeout, this, [this] {
+        if (m_fill != m_painted)
+            update();
+    });
 }
 
 // A reply turns the lamp red and the next line, sent in the same breath,
-// green again: the colour is looked at once the event is done, and only a
-// colour the screen does not show yet is painted.
+// green again: a zero timer looks at the colour once the event is done, and
+// is stopped when the colour goes back to what the screen shows, so the flip
+// costs neither a paint nor an extra pass of the event loop.
 void Lamp::setFillColor(const QColor &color)
 {
     m_fill = color;
-    if (m_checkQueued)
-        return;
-    m_checkQueued = true;
-    QMetaObject::invokeMethod(this, &Lamp::repaintIfChanged, Qt::QueuedConnection);
-}
-
-void Lamp::repaintIfChanged()
-{
-    m_checkQueued = false;
-    if (m_fill != m_painted)
-        update();
+    if (m_fill == m_painted)
+        m_repaintCheck.stop();
+    else if (!m_repaintCheck.isActive())
+        m_repaintCheck.start();
 }
 
 void Lamp::paintEvent(QPaintEvent *)

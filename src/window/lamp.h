@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QTimer>
 #include <QWidget>
 
 // The link lamp: a filled circle whose colour tells what the line is doing.
@@ -16,9 +17,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void repaintIfChanged();
-
     QColor m_fill = Qt::white;
     QColor m_painted = Qt::white; // what the screen shows
-    bool m_checkQueued = false;
+    QTimer m_repaintCheck;        // fires once the event that changed the colour is done
 };

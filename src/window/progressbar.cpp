@@ -44,6 +44,10 @@ void ProgressBar::setPosition(int position)
     const int after = filledWidth();
     if (after != before)
         update(QRect(1 + qMin(before, after), 1, qAbs(after - before), height() - 2));
+    // Qt looks the bar's accessible object up before it asks whether anyone
+    // listens, and while accessibility is off nobody hears it: ask first.
+    if (!QAccessible::isActive())
+        return;
     QAccessibleValueChangeEvent event(this, position);
     QAccessible::updateAccessibility(&event);
 }
@@ -64,16 +68,27 @@ int ProgressBar::filledWidth() const
     return int(std::lround((width() - 2) * filled));
 }
 
-void ProgressBar::paintEvent(QPaintEvent *)
+// Most repaints are a strip a pixel wide inside the border, away from the
+// text: only what lies in the dirty rectangle is drawn.
+void ProgressBar::paintEvent(QPaintEvent *event)
 {
+    const QRect dirty = event->rect();
     QPainter painter(this);
-    const QRect frame = rect().adjusted(0, 0, -1, -1);
-    painter.fillRect(frame, palette().color(QPalette::Base));
-    painter.fillRect(QRect(1, 1, filledWidth(), height() - 2), m_barColor);
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.drawRect(frame);
-    painter.setPen(Qt::black);
+    const QRect inside = rect().adjusted(1, 1, -1, -1);
+    const QRect filled(1, 1, filledWidth(), height() - 2);
+    painter.fillRect(filled & dirty, m_barColor);
+    painter.fillRect(QRect(QPoint(filled.right() + 1, 1), inside.bottomRight()) & dirty,
+                     palette().color(QPalette::Base));
+    if (!inside.contains(dirty)) {
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
     const QSizeF textSize = m_laidOutText.size();
-    painter.drawStaticText(QPointF((width() - textSize.width()) / 2, (height() - textSize.height()) / 2),
-                           m_laidOutText);
+    const QPointF textAt((width() - textSize.width()) / 2, (height() - textSize.height()) / 2);
+    // Antialiased edges of the letters reach a little past their laid-out box.
+    const QRectF inked = QRectF(textAt, textSize).adjusted(-2, -2, 2, 2);
+    if (!inked.intersects(dirty))
+        return;
+    painter.setPen(Qt::black);
+    painter.drawStaticText(textAt, m_laidOutText);
 }

@@ -10,7 +10,8 @@
 class TestRepaint : public QObject {
     Q_OBJECT
 private slots:
-    void lampFlipWithinOneEventIsNotPainted();
+    void lampPaintsOnlyTheLastColourOfAnEvent_data();
+    void lampPaintsOnlyTheLastColourOfAnEvent();
     void barRepaintsOnlyWhenTheFillMoves();
     void barPaintedPieceByPieceLooksAsPaintedWhole_data();
     void barPaintedPieceByPieceLooksAsPaintedWhole();
@@ -38,8 +39,21 @@ void settle()
         QCoreApplication::processEvents();
 }
 
-void TestRepaint::lampFlipWithinOneEventIsNotPainted()
+void TestRepaint::lampPaintsOnlyTheLastColourOfAnEvent_data()
 {
+    QTest::addColumn<QList<QColor>>("colours"); // set within one event, the lamp showing green
+    QTest::addColumn<int>("paints");
+    QTest::newRow("a reply, then the next line") << QList<QColor>{Qt::red, Qt::green} << 0;
+    QTest::newRow("a reply alone") << QList<QColor>{Qt::red} << 1;
+    QTest::newRow("back, then away again")
+        << QList<QColor>{Qt::red, Qt::green, Qt::gray, Qt::green, Qt::red} << 1;
+    QTest::newRow("the same colour again") << QList<QColor>{Qt::green, Qt::green} << 0;
+}
+
+void TestRepaint::lampPaintsOnlyTheLastColourOfAnEvent()
+{
+    QFETCH(QList<QColor>, colours);
+    QFETCH(int, paints);
     TestWindow t;
     t.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&t.window));
@@ -49,15 +63,11 @@ void TestRepaint::lampFlipWithinOneEventIsNotPainted()
     settle();
     PaintCounter counter(lamp);
 
-    lamp->setFillColor(Qt::red); // a reply came...
-    lamp->setFillColor(Qt::green); // ...and the next line went out
+    for (const QColor &colour : colours)
+        lamp->setFillColor(colour);
     settle();
-    QCOMPARE(counter.paints, 0);
-
-    lamp->setFillColor(Qt::red);
-    settle();
-    QCOMPARE(counter.paints, 1);
-    QCOMPARE(lamp->grab().toImage().pixelColor(lamp->rect().center()), QColor(Qt::red));
+    QCOMPARE(counter.paints, paints);
+    QCOMPARE(lamp->grab().toImage().pixelColor(lamp->rect().center()), colours.last());
 }
 
 void TestRepaint::barRepaintsOnlyWhenTheFillMoves()
@@ -87,6 +97,11 @@ void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole_data()
     QTest::newRow("a short file") << 3 << QList<int>{1, 2, 3};
     QTest::newRow("back to the start for the verify pass") << 40 << QList<int>{39, 40, 0, 1, 2};
     QTest::newRow("past the end") << 10 << QList<int>{5, 12};
+    // The bar is 381 pixels wide: each strip alone, the letters' edges too.
+    QList<int> everyPixel;
+    for (int position = 1; position <= 379; ++position)
+        everyPixel << position;
+    QTest::newRow("a pixel at a time") << 379 << everyPixel;
 }
 
 void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole()
@@ -113,7 +128,8 @@ void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole()
     bar->update(); // the whole bar painted afresh
     settle();
     const QImage whole = bar->grab().toImage();
-    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), whole.convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+             whole.convertToFormat(QImage::Format_RGB32));
 }
 
 void TestRepaint::sameAnswerLeavesTheBoxAlone()
