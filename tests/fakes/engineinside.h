@@ -20,10 +20,7 @@ public:
     void takeRepliesNow() { m_engine.takeRepliesNow(); }
     void replyOverdue() { m_engine.replyOverdue(); }
     void commandOverdue() { m_engine.commandOverdue(); }
-    void setPollClock(PollSchedule::Clock nowMs)
-    {
-        m_engine.m_pollSchedule.setClock(std::move(nowMs));
-    }
+    void setPollClock(MsClock nowMs) { m_engine.m_pollSchedule.setClock(std::move(nowMs)); }
 
 private:
     Engine &m_engine;

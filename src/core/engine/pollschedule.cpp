@@ -1,27 +1,13 @@
 #include "engine/pollschedule.h"
 
-#include <QElapsedTimer>
-
 #include <cmath>
-#include <memory>
 
-namespace {
-
-PollSchedule::Clock monotonicClock()
-{
-    auto started = std::make_shared<QElapsedTimer>();
-    started->start();
-    return [started] { return started->elapsed(); };
-}
-
-} // namespace
-
-PollSchedule::PollSchedule(Clock nowMs)
+PollSchedule::PollSchedule(MsClock nowMs)
 {
     setClock(std::move(nowMs));
 }
 
-void PollSchedule::setClock(Clock nowMs)
+void PollSchedule::setClock(MsClock nowMs)
 {
     m_nowMs = nowMs ? std::move(nowMs) : monotonicClock();
     m_lastTickMs = m_nowMs();

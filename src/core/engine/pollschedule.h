@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/msclock.h"
+
 #include <QtGlobal>
 
 #include <functional>
@@ -18,12 +20,8 @@ public:
     static constexpr int PollMs = 20;
     static constexpr int TicksPerBlink = 10;
 
-    // Milliseconds on a clock that never goes back; the default is the
-    // monotonic clock. Tests pass one they move by hand.
-    using Clock = std::function<qint64()>;
-
-    explicit PollSchedule(Clock nowMs = {});
-    void setClock(Clock nowMs);
+    explicit PollSchedule(MsClock nowMs = {}); // empty: the monotonic clock
+    void setClock(MsClock nowMs);
 
     // What the poll's timer is to run at.
     int intervalMs() const { return m_intervalMs; }
@@ -47,7 +45,7 @@ public:
 private:
     qint64 sinceLastTickMs() const { return m_nowMs() - m_lastTickMs; }
 
-    Clock m_nowMs;
+    MsClock m_nowMs;
     qint64 m_lastTickMs = 0; // the last tick, or the send that put the next one off
     int m_intervalMs = PollMs;
 };

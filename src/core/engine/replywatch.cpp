@@ -1,21 +1,9 @@
 #include "engine/replywatch.h"
 
-#include <QElapsedTimer>
-
 #include <limits>
 #include <utility>
 
-ReplyWatch::ReplyWatch(Clock clock) : m_clock(std::move(clock)) {}
-
-qint64 ReplyWatch::now() const
-{
-    if (m_clock)
-        return m_clock();
-    static QElapsedTimer steady;
-    if (!steady.isValid())
-        steady.start();
-    return steady.elapsed();
-}
+ReplyWatch::ReplyWatch(MsClock nowMs) : m_nowMs(nowMs ? std::move(nowMs) : monotonicClock()) {}
 
 void ReplyWatch::lineSent(qint16 line, const QByteArray &command)
 {
@@ -24,7 +12,7 @@ void ReplyWatch::lineSent(qint16 line, const QByteArray &command)
     m_sendings = 1;
     m_repliesOwed = 1;
     m_held.reset();
-    m_sentAt = now();
+    m_sentAt = m_nowMs();
     m_unansweredMs = 0;
     m_noticeCount = 0;
     m_lastLineAnsweredOk = false;
@@ -54,7 +42,7 @@ ReplyWatch::Answer ReplyWatch::answered(const QByteArray &reply)
 
 int ReplyWatch::holdMs(int timeoutMs) const
 {
-    return int(qMin<qint64>(timeoutMs + (now() - m_sentAt), std::numeric_limits<int>::max()));
+    return int(qMin<qint64>(timeoutMs + (m_nowMs() - m_sentAt), std::numeric_limits<int>::max()));
 }
 
 QByteArray ReplyWatch::takeHeld()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/msclock.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 #include <functional>
@@ -15,9 +17,7 @@
 // two lines to answer and a late answer does not pass for the next line's.
 class ReplyWatch {
 public:
-    using Clock = std::function<qint64()>; // milliseconds, never going back
-
-    explicit ReplyWatch(Clock clock = {}); // empty: the steady clock
+    explicit ReplyWatch(MsClock nowMs = {}); // empty: the monotonic clock
 
     // A line went out for the first time: a fresh wait.
     void lineSent(qint16 line, const QByteArray &command);
@@ -53,9 +53,7 @@ public:
     static constexpr int NoticeEveryMs = 1000;
 
 private:
-    qint64 now() const;
-
-    Clock m_clock;
+    MsClock m_nowMs;
     qint16 m_line = 0;
     QByteArray m_command;
     int m_sendings = 0;
