@@ -26,6 +26,8 @@ private slots:
     void bytesOrASendWakeASleepingPoll_data();
     void bytesOrASendWakeASleepingPoll();
     void sleepingPollStillBlinksOnTime();
+    void arrivalsAreWatchedOnlyWhereTheyMatter_data();
+    void arrivalsAreWatchedOnlyWhereTheyMatter();
     void replyThatMayGrowByAZeroIsTakenWhole();
 };
 
@@ -347,6 +349,37 @@ void TestReceivePoller::sleepingPollStillBlinksOnTime()
     QCOMPARE(colours.at(0).at(0).value<quint32>(), Colour::Grey);
     QCOMPARE(colours.at(1).at(0).value<quint32>(), Colour::White);
     QCOMPARE(ticks, 3); // 20, 200 and 400 ms
+}
+
+void TestReceivePoller::arrivalsAreWatchedOnlyWhereTheyMatter_data()
+{
+    QTest::addColumn<bool>("replyPace");
+    QTest::addColumn<bool>("asleep");
+    QTest::addColumn<bool>("watched");
+    QTest::newRow("poll pace, poll awake") << false << false << false;
+    QTest::newRow("poll pace, poll asleep") << false << true << true;
+    QTest::newRow("reply pace, poll awake") << true << false << true;
+    QTest::newRow("reply pace, poll asleep") << true << true << true;
+}
+
+// An awake poll at the poll pace takes the bytes on its own tick: their
+// coming need not wake the program as well. A sleeping poll, and the reply
+// pace, are woken by them.
+void TestReceivePoller::arrivalsAreWatchedOnlyWhereTheyMatter()
+{
+    QFETCH(bool, replyPace);
+    QFETCH(bool, asleep);
+    QFETCH(bool, watched);
+    TestEngine t;
+    t.engine.setPace(replyPace ? Engine::Pace::Reply : Engine::Pace::Poll);
+    openAt1(t);
+    if (asleep)
+        pollTimerFires(t);
+    QCOMPARE(t.port->arrivalWatched, watched);
+    t.engine.queryBoard(); // a send wakes the poll
+    QCOMPARE(t.port->arrivalWatched, replyPace);
+    t.engine.setPace(replyPace ? Engine::Pace::Poll : Engine::Pace::Reply);
+    QCOMPARE(t.port->arrivalWatched, !replyPace);
 }
 
 // A reply whose checksum ends in 0x00 reads, without that byte, as a whole

@@ -16,6 +16,7 @@ public:
     bool refuseOpen = false;
     bool failWrites = false;
     bool lost = false;
+    bool arrivalWatched = true;
 
     QByteArray written() const { return writes.join(); }
 
@@ -50,11 +51,13 @@ public:
         m_arrival = std::move(handler);
     }
 
+    void setArrivalWatched(bool watched) override { arrivalWatched = watched; }
+
     // Bytes from the board, as the line brings them.
     void arrive(const QByteArray &bytes)
     {
         incoming += bytes;
-        if (m_arrival)
+        if (m_arrival && arrivalWatched)
             m_arrival();
     }
     void write(const QByteArray &bytes) override

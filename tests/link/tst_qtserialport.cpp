@@ -20,6 +20,8 @@ private slots:
     void oneDeviceOpensOnceByAnyName_data();
     void oneDeviceOpensOnceByAnyName();
     void lostWhenItsAliasGoes();
+    void bytesKeepTheirOrderWatchedOrNot();
+    void lostWhenTheLineHangsUpUnwatched();
 
 private:
     QTemporaryDir m_config;
@@ -40,16 +42,24 @@ void openByName(QtSerialPort &port, const QString &name)
     port.setOpen(true);
 }
 
+// A pseudo-terminal: the board's end, and the device the port opens.
+int openPty(QString *device)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return -1;
+    *device = QFile::decodeName(::ptsname(master));
+    return master;
+}
+
 } // namespace
 
 void TestQtSerialPort::initTestCase()
 {
     QVERIFY(m_config.isValid());
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    m_master = openPty(&m_device);
     QVERIFY(m_master >= 0);
-    QVERIFY(::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0);
-    m_device = QFile::decodeName(::ptsname(m_master));
     m_link = m_config.filePath("by-id-link");
     QVERIFY(QFile::link(m_device, m_link));
     QVERIFY(QDir().mkpath(portAliasFolder()));
@@ -107,6 +117,49 @@ void TestQtSerialPort::lostWhenItsAliasGoes()
     openByName(port, "COM8");
     QVERIFY(QFile::remove(alias));
     QVERIFY(port.isLost());
+}
+
+// Watched, Qt reads the bytes as they come and says so; unwatched, they are
+// read from the device when asked for. Across the switches nothing is lost
+// and nothing changes place.
+void TestQtSerialPort::bytesKeepTheirOrderWatchedOrNot()
+{
+    QtSerialPort port;
+    int arrivals = 0;
+    port.setArrivalHandler([&arrivals] { ++arrivals; });
+    openByName(port, m_device);
+    const auto boardSends = [this](const QByteArray &bytes) {
+        return ::write(m_master, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    };
+    QVERIFY(boardSends("AB"));
+    QTRY_COMPARE(arrivals, 1);
+    port.setArrivalWatched(false);
+    QVERIFY(boardSends("CD"));
+    // What was read already goes first; what came since, on the next look.
+    QCOMPARE(port.readWaiting(), QByteArray("AB"));
+    QTRY_COMPARE(port.peekWaiting(), QByteArray("CD"));
+    QCOMPARE(arrivals, 1);
+    port.setArrivalWatched(true);
+    QVERIFY(boardSends("EF"));
+    QTRY_COMPARE(arrivals, 2);
+    QCOMPARE(port.charactersWaiting(), qint16(4));
+    QCOMPARE(port.readWaiting(), QByteArray("CDEF"));
+    QCOMPARE(port.charactersWaiting(), qint16(0));
+}
+
+void TestQtSerialPort::lostWhenTheLineHangsUpUnwatched()
+{
+    QString device;
+    const int master = openPty(&device);
+    QVERIFY(master >= 0);
+    QtSerialPort port;
+    port.setDevicePath(device);
+    port.setOpen(true);
+    port.setArrivalWatched(false);
+    ::close(master);
+    QCOMPARE(port.readWaiting(), QByteArray());
+    QVERIFY(port.isLost());
+    QVERIFY(!port.isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestQtSerialPort)

@@ -58,6 +58,7 @@ void Engine::setPace(Pace pace, int gapMs)
 {
     m_pace = pace;
     m_replyGapMs = gapMs;
+    watchArrivals();
 }
 
 void Engine::setPolicy(const JobPolicy &policy)

@@ -160,6 +160,7 @@ private:
     void startPoll();
     void restartPoll();
     void wakePoll();
+    void watchArrivals(); // whether bytes coming in need to wake the program
     // The reply pace (receivepoller.cpp).
     void bytesArrived();   // takes a reply as soon as it is whole
     void takeRepliesNow(); // tick of ReplyGap

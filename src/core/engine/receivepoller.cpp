@@ -26,6 +26,7 @@ void Engine::pollTimerFired()
         return; // the port was lost and closed
     if (const std::optional<int> next = m_pollSchedule.afterTick(nothingWaiting, state.BlinkTicks))
         TMRComm->start(*next);
+    watchArrivals();
 }
 
 void Engine::startPoll()
@@ -35,6 +36,7 @@ void Engine::startPoll()
     m_pollSchedule.start();
     TMRComm->setInterval(m_pollSchedule.intervalMs());
     TMRComm->setEnabled(true);
+    watchArrivals();
 }
 
 // A send puts the next poll one whole interval off, awake.
@@ -44,6 +46,7 @@ void Engine::restartPoll()
         return;
     state.BlinkTicks = qint16(state.BlinkTicks + m_pollSchedule.restart());
     TMRComm->start(m_pollSchedule.intervalMs());
+    watchArrivals();
 }
 
 // Bytes came in while the poll slept: it wakes on the next tick of its 20 ms.
@@ -53,6 +56,16 @@ void Engine::wakePoll()
         return;
     if (const std::optional<int> next = m_pollSchedule.wake())
         TMRComm->start(*next);
+    watchArrivals();
+}
+
+// Bytes coming in matter to the reply pace and to a sleeping poll. An awake
+// poll at the poll pace takes them on its next tick anyway: the port need not
+// wake the program for them as well.
+void Engine::watchArrivals()
+{
+    MSComm1->setArrivalWatched(m_pace == Pace::Reply || !TMRComm->isEnabled() ||
+                               m_pollSchedule.asleep());
 }
 
 // Takes in whatever the board sent since the last tick. A failure ends the

@@ -5,7 +5,10 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +19,16 @@ namespace {
 // Whether the device is still there is asked of the file system at most this
 // often: each look is a system call, and the poll may come every 20 ms.
 constexpr qint64 LookForDeviceMs = 200;
+
+// Qt keeps the notifier that reads the device as a child of the port.
+QSocketNotifier *readNotifierOf(QSerialPort &port)
+{
+    for (QSocketNotifier *notifier : port.findChildren<QSocketNotifier *>()) {
+        if (notifier->type() == QSocketNotifier::Read && notifier->socket() == port.handle())
+            return notifier;
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -34,16 +47,76 @@ void QtSerialPort::setArrivalHandler(std::function<void()> handler)
     m_arrival = std::move(handler);
 }
 
+// At the poll pace the engine looks at the port on its own 20 ms beat, so a
+// reply need not wake the program as well: that would be two wake-ups for
+// each line instead of one. Qt Serial Port has no switch for it; its read
+// notifier is turned off instead, and the bytes are read from the device
+// when asked for. Where that notifier cannot be found, arrivals stay watched.
+void QtSerialPort::setArrivalWatched(bool watched)
+{
+    if (m_arrivalWatched == watched)
+        return;
+    m_arrivalWatched = watched;
+    applyArrivalWatch();
+}
+
+void QtSerialPort::applyArrivalWatch()
+{
+    if (!m_port.isOpen() || !m_readNotifier)
+        return;
+    if (!m_arrivalWatched && m_port.bytesAvailable() > 0)
+        m_received += m_port.readAll(); // what Qt has read comes first
+    m_readNotifier->setEnabled(m_arrivalWatched);
+}
+
+// Unwatched: what came since Qt last read, straight from the device. Bytes
+// read already and not yet taken are handed on first; what came since waits
+// for the next look, so a tick reads the device once.
+void QtSerialPort::readUnwatched()
+{
+    if (m_arrivalWatched || !m_readNotifier || !m_port.isOpen())
+        return;
+    if (m_port.bytesAvailable() > 0)
+        applyArrivalWatch(); // Qt turned its notifier on again and read
+    if (!m_received.isEmpty())
+        return;
+#ifdef Q_OS_UNIX
+    char bytes[ReceiveBufferSize];
+    const ssize_t result = ::read(m_port.handle(), bytes, sizeof bytes);
+    if (result > 0)
+        m_received.append(bytes, result);
+    else if (result < 0 ? errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR : hungUp())
+        closeLost(); // as Qt does on a failed read: the device is gone
+#endif
+}
+
+// Nothing read: nothing came, or the line was hung up (a pulled adapter, a
+// closed pseudo-terminal), which reads as nothing too.
+bool QtSerialPort::hungUp() const
+{
+#ifdef Q_OS_UNIX
+    pollfd device{m_port.handle(), POLLIN, 0};
+    return ::poll(&device, 1, 0) > 0 && (device.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
+}
+
+void QtSerialPort::closeLost()
+{
+    m_lost = true;
+    m_port.close();
+    m_received.clear();
+}
+
 // A device that went away (a USB adapter pulled out, a hung-up tty) reports
 // errors over and over, at full speed, until the port is closed: close it at once.
 void QtSerialPort::closeWhenBroken(QSerialPort::SerialPortError error)
 {
     const bool broken = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
                         error == QSerialPort::WriteError;
-    if (broken && m_port.isOpen()) {
-        m_lost = true;
-        m_port.close();
-    }
+    if (broken && m_port.isOpen())
+        closeLost();
 }
 
 bool QtSerialPort::isLost() const
@@ -77,6 +150,7 @@ void QtSerialPort::setDevicePath(const QString &path)
 
 void QtSerialPort::setOpen(bool open)
 {
+    m_received.clear();
     if (!open) {
         m_port.close();
         return;
@@ -110,6 +184,8 @@ void QtSerialPort::setOpen(bool open)
                            QStringLiteral("Port %1 cannot be opened: %2%3")
                                .arg(name(), m_port.errorString(), hint));
     }
+    m_readNotifier = readNotifierOf(m_port);
+    applyArrivalWatch();
 }
 
 QString QtSerialPort::name() const
@@ -121,17 +197,23 @@ QString QtSerialPort::name() const
 
 qint16 QtSerialPort::charactersWaiting()
 {
-    return qint16(qMin<qint64>(m_port.bytesAvailable(), 32767));
+    readUnwatched();
+    return qint16(qMin<qint64>(m_received.size() + m_port.bytesAvailable(), 32767));
 }
 
 QByteArray QtSerialPort::readWaiting()
 {
-    return m_port.readAll();
+    readUnwatched();
+    QByteArray bytes = std::exchange(m_received, {});
+    if (m_port.bytesAvailable() > 0)
+        bytes += m_port.readAll();
+    return bytes;
 }
 
 QByteArray QtSerialPort::peekWaiting()
 {
-    return m_port.peek(m_port.bytesAvailable());
+    readUnwatched();
+    return m_received + m_port.peek(m_port.bytesAvailable());
 }
 
 // Written through at once, not on the next turn of the event loop: the board
@@ -149,8 +231,7 @@ void QtSerialPort::write(const QByteArray &bytes)
             written = result;
         } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
             // As Qt does on a failed write: the device is gone, the next poll says so.
-            m_lost = true;
-            m_port.close();
+            closeLost();
             return;
         }
     }

@@ -3,7 +3,9 @@
 #include "link/serialport.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 
 // The serial line on a real device through Qt Serial Port.
 class QtSerialPort : public SerialPort {
@@ -21,10 +23,15 @@ public:
     QByteArray readWaiting() override;
     QByteArray peekWaiting() override;
     void setArrivalHandler(std::function<void()> handler) override;
+    void setArrivalWatched(bool watched) override;
     void write(const QByteArray &bytes) override;
 
 private:
     void closeWhenBroken(QSerialPort::SerialPortError error);
+    void applyArrivalWatch();
+    void closeLost();
+    void readUnwatched();
+    bool hungUp() const;
     QString name() const; // for messages
 
     QSerialPort m_port;
@@ -35,4 +42,9 @@ private:
     bool m_lost = false;
     mutable QElapsedTimer m_sinceLookedForDevice;
     std::function<void()> m_arrival;
+    bool m_arrivalWatched = true;
+    QPointer<QSocketNotifier> m_readNotifier; // Qt's, while the port is open
+    // Bytes taken from Qt's buffer or the device while arrivals go unwatched;
+    // older than anything Qt holds.
+    QByteArray m_received;
 };

@@ -28,6 +28,10 @@ public:
     virtual QByteArray peekWaiting() = 0;
     // Called whenever bytes come in, for those who take them at once.
     virtual void setArrivalHandler(std::function<void()> handler) = 0;
+    // Whether the handler is wanted. Off, bytes are still kept and read as
+    // above, but their coming does not wake the program: for a reader that
+    // looks on a beat of its own anyway.
+    virtual void setArrivalWatched(bool watched) = 0;
     // Sends the bytes in order; returns without waiting for an answer.
     virtual void write(const QByteArray &bytes) = 0;
 };
