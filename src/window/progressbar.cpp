@@ -7,13 +7,19 @@
 #include <QPalette>
 
 #include <cmath>
+#include <utility>
 
-ProgressBar::ProgressBar(QWidget *parent) : QWidget(parent)
+ProgressBar::ProgressBar(QWidget *parent, MsClock nowMs)
+    : QWidget(parent), m_nowMs(nowMs ? std::move(nowMs) : monotonicClock())
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent); // paints every pixel: nothing under it is redrawn
     m_laidOutText.setTextFormat(Qt::PlainText);
     installProgressBarAccessibility();
+    m_heldFillTimer.setObjectName(QStringLiteral("HeldFill"));
+    m_heldFillTimer.setSingleShot(true);
+    m_heldFillTimer.setInterval(FillRepaintMs);
+    connect(&m_heldFillTimer, &QTimer::timeout, this, &ProgressBar::paintHeldFill);
 }
 
 void ProgressBar::setText(const QString &text)
@@ -33,8 +39,6 @@ void ProgressBar::setBarColor(const QColor &color)
     update();
 }
 
-// A long file moves the bar by a pixel every few lines: only the strip
-// between the old end of the fill and the new one is repainted, if any.
 void ProgressBar::setPosition(int position)
 {
     if (m_position == position)
@@ -43,7 +47,7 @@ void ProgressBar::setPosition(int position)
     m_position = position;
     const int after = filledWidth();
     if (after != before)
-        update(QRect(1 + qMin(before, after), 1, qAbs(after - before), height() - 2));
+        repaintFill(before, after);
     // Qt looks the bar's accessible object up before it asks whether anyone
     // listens, and while accessibility is off nobody hears it: ask first.
     if (!QAccessible::isActive())
@@ -58,6 +62,28 @@ void ProgressBar::setMaximum(int maximum)
         return; // nothing to repaint
     m_maximum = maximum;
     update();
+}
+
+// A long file moves the bar by a pixel every few lines: only the strip
+// between the old end of the fill and the new one is repainted. Within
+// FillRepaintMs of the last time, the strip is held and grows; the next move
+// due draws it, or the timer once the bar stands still.
+void ProgressBar::repaintFill(int before, int after)
+{
+    m_heldFill |= QRect(1 + qMin(before, after), 1, qAbs(after - before), height() - 2);
+    if (m_fillPaintedAtMs && m_nowMs() - *m_fillPaintedAtMs < FillRepaintMs) {
+        if (!m_heldFillTimer.isActive())
+            m_heldFillTimer.start();
+        return;
+    }
+    paintHeldFill();
+}
+
+void ProgressBar::paintHeldFill()
+{
+    m_heldFillTimer.stop();
+    m_fillPaintedAtMs = m_nowMs();
+    update(std::exchange(m_heldFill, QRect()));
 }
 
 int ProgressBar::filledWidth() const

@@ -1,15 +1,24 @@
 #pragma once
 
+#include "engine/msclock.h"
+
 #include <QColor>
 #include <QStaticText>
+#include <QTimer>
 #include <QWidget>
+
+#include <optional>
 
 // A progress bar filled in its bar colour up to position / maximum, with a
 // text drawn centred over it.
 class ProgressBar : public QWidget {
     Q_OBJECT
 public:
-    explicit ProgressBar(QWidget *parent);
+    // A moving fill is drawn at most this often: ten times a second looks
+    // smooth, and a fast job does not spend its time painting.
+    static constexpr int FillRepaintMs = 100;
+
+    explicit ProgressBar(QWidget *parent, MsClock nowMs = {}); // empty: the monotonic clock
 
     QString text() const { return m_text; }
     void setText(const QString &text);
@@ -25,6 +34,13 @@ protected:
 
 private:
     int filledWidth() const; // in pixels, inside the border
+    void repaintFill(int before, int after);
+    void paintHeldFill();
+
+    MsClock m_nowMs;
+    std::optional<qint64> m_fillPaintedAtMs;
+    QRect m_heldFill; // moved since the fill was last drawn
+    QTimer m_heldFillTimer{this}; // draws it once the bar stands still
     QString m_text;
     QStaticText m_laidOutText; // laid out once, not on every repaint of the bar
     QColor m_barColor;

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 // Paint what changed: during a download every reply touches the lamp, the
 // answer box and the bar, and a window that repaints them all on every line
@@ -13,6 +14,7 @@ private slots:
     void lampPaintsOnlyTheLastColourOfAnEvent_data();
     void lampPaintsOnlyTheLastColourOfAnEvent();
     void barRepaintsOnlyWhenTheFillMoves();
+    void movingFillIsDrawnTenTimesASecondAtMost();
     void barPaintedPieceByPieceLooksAsPaintedWhole_data();
     void barPaintedPieceByPieceLooksAsPaintedWhole();
     void sameAnswerLeavesTheBoxAlone();
@@ -37,6 +39,36 @@ void settle()
 {
     for (int turn = 0; turn < 3; ++turn)
         QCoreApplication::processEvents();
+}
+
+// The bar stood still long enough: what it held back is drawn.
+void drawHeldFill(ProgressBar *bar)
+{
+    auto *held = bar->findChild<QTimer *>(QStringLiteral("HeldFill"));
+    QVERIFY(held);
+    if (held->isActive())
+        QVERIFY(QMetaObject::invokeMethod(held, "timeout"));
+    settle();
+}
+
+// What the screen holds of the bar: the window's backing store, not a fresh paint.
+QImage shownOnScreen(QWidget *widget)
+{
+    QWidget *window = widget->window();
+    const QRect onWindow(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    return window->screen()
+        ->grabWindow(window->winId(), onWindow.x(), onWindow.y(), onWindow.width(),
+                     onWindow.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// The whole bar painted afresh.
+QImage paintedWhole(QWidget *widget)
+{
+    widget->update();
+    settle();
+    return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 void TestRepaint::lampPaintsOnlyTheLastColourOfAnEvent_data()
@@ -118,18 +150,46 @@ void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole()
     for (const int position : positions) {
         bar->setPosition(position);
         settle();
+        drawHeldFill(bar);
     }
-    // What the screen holds: the window's backing store, not a fresh paint.
-    const QRect onWindow(bar->mapTo(&t.window, QPoint(0, 0)), bar->size());
-    const QImage shown = t.window.screen()
-                             ->grabWindow(t.window.winId(), onWindow.x(), onWindow.y(),
-                                          onWindow.width(), onWindow.height())
-                             .toImage();
-    bar->update(); // the whole bar painted afresh
+    const QImage shown = shownOnScreen(bar);
+    QCOMPARE(shown, paintedWhole(bar));
+}
+
+// Moves within a tenth of a second of the last drawing are held and drawn
+// together: by the next move due, or once the bar stands still.
+void TestRepaint::movingFillIsDrawnTenTimesASecondAtMost()
+{
+    qint64 nowMs = 0;
+    QWidget window;
+    window.resize(400, 40);
+    auto *bar = new ProgressBar(&window, [&nowMs] { return nowMs; });
+    bar->setGeometry(8, 8, 381, 17);
+    bar->setMaximum(100);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
     settle();
-    const QImage whole = bar->grab().toImage();
-    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
-             whole.convertToFormat(QImage::Format_RGB32));
+    PaintCounter counter(bar);
+    const auto moveAt = [&](qint64 atMs, int position) {
+        nowMs = atMs;
+        bar->setPosition(position);
+        settle();
+    };
+    moveAt(1000, 10);
+    QCOMPARE(counter.paints, 1);
+    moveAt(1040, 20);
+    moveAt(1080, 30);
+    QCOMPARE(counter.paints, 1);
+    moveAt(1100, 40); // draws 20 to 40 at once
+    QCOMPARE(counter.paints, 2);
+    QCOMPARE(shownOnScreen(bar), paintedWhole(bar));
+
+    counter.paints = 0;
+    moveAt(1150, 50);
+    QCOMPARE(counter.paints, 0);
+    drawHeldFill(bar);
+    QCOMPARE(counter.paints, 1);
+    QCOMPARE(shownOnScreen(bar), paintedWhole(bar));
 }
 
 void TestRepaint::sameAnswerLeavesTheBoxAlone()
