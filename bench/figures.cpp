@@ -187,9 +187,9 @@ QList<Target> targetsOf(const Figures &figures)
                               worst(atOnce, [](const JobTiming &job) { return job.msPerFrame(); }),
                               ReplyMsPerFrameLimit, "ms"};
         // At the poll pace a face waits as the bare loop does: what it spends
-        // besides is its own, a frame at a time, on the same file.
-        for (const JobTiming &loop : bare) {
-            for (const bool wirePacing : {false, true}) {
+        // besides is its own, a frame at a time, on the same file and board.
+        for (const bool wirePacing : {false, true}) {
+            for (const JobTiming &loop : jobsOf(figures.jobs, "bare loop", "poll", wirePacing)) {
                 const auto poll =
                     withLines(jobsOf(figures.jobs, face, "poll", wirePacing), loop.lines);
                 if (!poll)

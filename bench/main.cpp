@@ -231,8 +231,12 @@ Figures Bench::run()
             }
         }
     }
-    for (const int lines : m_plan.lines)
-        add(QStringLiteral("bare loop"), QStringLiteral("poll"), false, lines);
+    for (const bool wirePacing : {false, true}) {
+        for (const int lines : m_plan.lines) {
+            if (!wirePacing || m_plan.pollOnWireLines.contains(lines))
+                add(QStringLiteral("bare loop"), QStringLiteral("poll"), wirePacing, lines);
+        }
+    }
     figures.loadMs = m_loadMs;
     figures.loadLines = m_plan.lines.last();
     figures.targets = targetsOf(figures);
