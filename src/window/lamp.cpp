@@ -1,30 +1,30 @@
 #include "window/lamp.h"
 
+#include <QAbstractEventDispatcher>
 #include <QPainter>
 
 Lamp::Lamp(QWidget *parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent); // paints its own background: nothing under it is redrawn
-    m_repaintCheck.setSingleShot(true);
-    m_repaintCheck.setInterval(0);
-    connect(&m_repaintCheck, &QTimer::timeout, this, [this] {
-        if (m_fill != m_painted)
-            update();
-    });
+    // A reply turns the lamp red and the next line, sent in the same breath,
+    // green again. The colour is looked at when the event loop has handled
+    // what it had, before it waits again, so the flip costs neither a paint
+    // nor a timer for each line.
+    QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance();
+    connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, &Lamp::repaintIfChanged);
+    connect(loop, &QAbstractEventDispatcher::awake, this, &Lamp::repaintIfChanged);
 }
 
-// A reply turns the lamp red and the next line, sent in the same breath,
-// green again: a zero timer looks at the colour once the event is done, and
-// is stopped when the colour goes back to what the screen shows, so the flip
-// costs neither a paint nor an extra pass of the event loop.
 void Lamp::setFillColor(const QColor &color)
 {
     m_fill = color;
-    if (m_fill == m_painted)
-        m_repaintCheck.stop();
-    else if (!m_repaintCheck.isActive())
-        m_repaintCheck.start();
+}
+
+void Lamp::repaintIfChanged()
+{
+    if (m_fill != m_painted)
+        update();
 }
 
 void Lamp::paintEvent(QPaintEvent *)

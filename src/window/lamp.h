@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QColor>
-#include <QTimer>
 #include <QWidget>
 
 // The link lamp: a filled circle whose colour tells what the line is doing.
@@ -17,7 +16,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void repaintIfChanged();
+
     QColor m_fill = Qt::white;
     QColor m_painted = Qt::white; // what the screen shows
-    QTimer m_repaintCheck;        // fires once the event that changed the colour is done
 };
