@@ -3,6 +3,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <utility>
+
 #ifdef Q_OS_LINUX
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -22,6 +24,10 @@ public:
 
     void set(int ms, bool repeating); // replaces what was set, and a ring not yet heard
     void clear();
+    // A Qt timer set once that rings no later than ms from now: it may be
+    // kept instead of set anew. Never a kernel timer, whose lateness matters.
+    bool ringsOnceWithin(int ms) const;
+    bool mayBeKept() const { return m_fd < 0; }
 
 private:
     int m_fd = -1;
@@ -76,6 +82,12 @@ void Timer::Alarm::set(int ms, bool repeating)
     m_fallback.start(ms);
 }
 
+bool Timer::Alarm::ringsOnceWithin(int ms) const
+{
+    return mayBeKept() && m_fallback.isActive() && m_fallback.isSingleShot() &&
+           m_fallback.remainingTime() <= ms;
+}
+
 void Timer::Alarm::clear()
 {
 #ifdef Q_OS_LINUX
@@ -95,11 +107,16 @@ Timer::Timer(int intervalMs, QObject *parent, Accuracy accuracy)
 
 Timer::~Timer() = default;
 
+// The reply watch starts on every line and stops on every reply: setting and
+// killing a Qt timer twice a line. A one-off alarm that is set already and
+// rings no later is kept instead; ringing early, it is set for what is left.
 void Timer::start()
 {
     m_active = true;
     m_nextTick.setRemainingTime(m_intervalMs, Qt::PreciseTimer);
-    m_alarm->set(m_intervalMs, !m_singleShot);
+    m_alarmEarly = m_singleShot && m_alarm->ringsOnceWithin(m_intervalMs);
+    if (!m_alarmEarly)
+        m_alarm->set(m_intervalMs, !m_singleShot);
 }
 
 void Timer::start(int intervalMs)
@@ -111,7 +128,8 @@ void Timer::start(int intervalMs)
 void Timer::stop()
 {
     m_active = false;
-    m_alarm->clear();
+    if (!(m_singleShot && m_alarm->mayBeKept()))
+        m_alarm->clear(); // a kept alarm rings to no one, or is kept by the next start
 }
 
 void Timer::setInterval(int intervalMs)
@@ -138,6 +156,10 @@ void Timer::ring()
 {
     if (!m_active)
         return;
+    if (std::exchange(m_alarmEarly, false)) {
+        m_alarm->set(int(m_nextTick.remainingTime()), false);
+        return;
+    }
     if (m_singleShot)
         m_active = false;
     else

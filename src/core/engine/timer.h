@@ -45,6 +45,7 @@ private:
     int m_intervalMs;
     bool m_singleShot = false;
     bool m_active = false;
+    bool m_alarmEarly = false; // the alarm was kept from before the last start
     QDeadlineTimer m_nextTick;
     std::unique_ptr<Alarm> m_alarm;
 };
