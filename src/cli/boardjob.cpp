@@ -13,13 +13,19 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &add
     m_engine.setAddress(address);
     m_engine.setRtu(options.plain ? 0 : 1);
     m_engine.setNewAddress(options.newAddress);
-    m_engine.setPolicy(JobPolicy::unattended(options.replyTimeoutMs, options.retries));
+    JobPolicy policy = JobPolicy::unattended(options.replyTimeoutMs, options.retries);
+    policy.probeAttempts = options.probeAttempts;
+    m_engine.setPolicy(policy);
     m_engine.setPace(options.replyPace ? Engine::Pace::Reply : Engine::Pace::Poll, options.gapMs);
     connect(&engine, &Engine::boardFound, this, &BoardJob::onBoardFound);
-    connect(&engine, &Engine::probeGaveUp, this, [this] {
-        const QString where = m_result.board == QStringLiteral("scan")
-                                  ? QStringLiteral("at any address from 1 to 127")
-                                  : QStringLiteral("at address %1").arg(m_result.board);
+    connect(&engine, &Engine::probeSent, this, [this](const QString &board, int attempt) {
+        m_report.probing(board, attempt, m_options.probeAttempts);
+    });
+    connect(&engine, &Engine::probeGaveUp, this, [this](int probes) {
+        const QString where =
+            m_result.board == QStringLiteral("scan")
+                ? QStringLiteral("at any address from 1 to %1").arg(probes)
+                : QStringLiteral("at address %1 (%2 tries)").arg(m_result.board).arg(probes);
         fail(NoBoard, QStringLiteral("no board answered the probe %1. Check the address, the "
                                      "wiring, the power, and --plain.")
                           .arg(where));
@@ -49,6 +55,7 @@ void BoardJob::start()
     m_engine.run([this] { m_engine.openPort(); });
     m_portOpened = m_engine.portError().isEmpty();
     m_step = Step::Probe;
+    m_result.portUnopened = !m_portOpened;
     if (!m_portOpened)
         return fail(PortFailed, QStringLiteral("cannot open the port %1: %2. Check --port; "
                                                "--list-ports shows the ports present.")

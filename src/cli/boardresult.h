@@ -13,4 +13,6 @@ struct BoardResult {
     QByteArray reply;  // the board's own words about it, where there are any
     int linesSent = 0; // download and verify lines, sent again ones included
     double seconds = 0;
+    bool portUnopened = false; // its port could not be opened
+    bool untried = false;      // its port had failed already: the job was never begun
 };

@@ -10,6 +10,7 @@ namespace {
 
 constexpr int HighestAddress = 247;      // the last one Modbus gives to a device
 constexpr int HighestPortNumber = 32767; // the engine keeps port numbers in 16 bits
+constexpr int MostProbeAttempts = 127;   // a scan probes one address each time, from 1
 
 QString option(const char *name)
 {
@@ -50,6 +51,10 @@ void describeOptions(QCommandLineParser &parser)
         {option("retries"),
          QStringLiteral("Send a line again when its reply did not come, up to N times (default "
                         "0)."),
+         QStringLiteral("N")},
+        {option("probe-attempts"),
+         QStringLiteral("Probe a board up to N times, 200 ms apart, before it counts as missing; "
+                        "a scan tries the addresses 1 to N (default 127, as the window)."),
          QStringLiteral("N")},
         {option("pace"),
          QStringLiteral("poll: replies are taken by the 20 ms poll, as in the window (the "
@@ -193,6 +198,7 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
          {readWholeNumber(parser, "reply-timeout", 1, 3600000, options.replyTimeoutMs),
           readWholeNumber(parser, "set-address", 1, HighestAddress, newAddress),
           readWholeNumber(parser, "retries", 0, 1000, options.retries),
+          readWholeNumber(parser, "probe-attempts", 1, MostProbeAttempts, options.probeAttempts),
           readWholeNumber(parser, "gap", 0, 60000, options.gapMs)}) {
         if (!error.isEmpty())
             return error;

@@ -36,8 +36,18 @@ void printJson(const QJsonObject &event)
 
 } // namespace
 
+// On a terminal, in place: a probe that takes long is seen to be trying.
+void HumanReport::probing(const QString &board, int attempt, int attempts)
+{
+    if (!m_terminal)
+        return;
+    print(stdout, QStringLiteral("\rprobing board %1 (%2/%3)   ").arg(board).arg(attempt).arg(attempts));
+    m_progressShown = true;
+}
+
 void HumanReport::connected(const QString &board, const QByteArray &version)
 {
+    clearProgressLine();
     print(stdout,
           QStringLiteral("board %1: %2\n").arg(board, QString::fromLatin1(version.trimmed())));
 }
@@ -107,6 +117,12 @@ void HumanReport::finished(const BoardResult &result)
         print(stdout, QStringLiteral("board %1: done (%2%3 s)\n")
                           .arg(result.board, lines)
                           .arg(result.seconds, 0, 'f', 1));
+        return;
+    }
+    if (result.untried) {
+        print(stdout, QStringLiteral("board %1: not tried (exit %2)\n")
+                          .arg(result.board)
+                          .arg(result.exitCode));
         return;
     }
     const QString words = result.reply.isEmpty()
@@ -181,8 +197,9 @@ void JsonReport::finished(const BoardResult &result)
                       {"exit", int(result.exitCode)},
                       {"lines", result.linesSent},
                       {"seconds", result.seconds}};
-    if (result.exitCode != Done) {
+    if (result.exitCode != Done)
         event.insert("error", result.failure);
+    if (result.exitCode != Done && !result.untried) {
         print(stderr,
               QStringLiteral("bootline-cli: board %1: %2\n").arg(result.board, result.failure));
     }

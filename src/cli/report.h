@@ -14,6 +14,7 @@ class Report {
 public:
     virtual ~Report() = default;
 
+    virtual void probing(const QString &board, int attempt, int attempts) = 0;
     virtual void connected(const QString &board, const QByteArray &version) = 0;
     virtual void progress(Pass pass, int line, int total) = 0;
     virtual void resent(int line, int attempt) = 0;
@@ -29,6 +30,7 @@ class HumanReport : public Report {
 public:
     explicit HumanReport(bool terminal) : m_terminal(terminal) {}
 
+    void probing(const QString &board, int attempt, int attempts) override;
     void connected(const QString &board, const QByteArray &version) override;
     void progress(Pass pass, int line, int total) override;
     void resent(int line, int attempt) override;
@@ -52,6 +54,7 @@ private:
 // and last done.
 class JsonReport : public Report {
 public:
+    void probing(const QString &, int, int) override {} // the board event says how it went
     void connected(const QString &board, const QByteArray &version) override;
     void progress(Pass pass, int line, int total) override;
     void resent(int line, int attempt) override;

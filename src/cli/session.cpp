@@ -51,6 +51,23 @@ void Session::next()
 void Session::boardFinished(const BoardResult &result)
 {
     m_results.append(result);
+    if (result.portUnopened)
+        failUntried();
     // The job is still on the stack: go on once it has returned.
     QMetaObject::invokeMethod(this, &Session::next, Qt::QueuedConnection);
+}
+
+// A port that cannot be opened fails the boards after it at once, with the
+// one message already given, instead of failing the same way for each.
+void Session::failUntried()
+{
+    for (qsizetype board = m_results.size(); board < m_options.addresses.size(); ++board) {
+        BoardResult untried;
+        untried.board = m_options.addresses[board];
+        untried.exitCode = PortFailed;
+        untried.failure = QStringLiteral("not tried: the port %1 could not be opened").arg(m_options.port);
+        untried.untried = true;
+        m_results.append(untried);
+        m_report.finished(untried);
+    }
 }

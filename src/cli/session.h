@@ -33,6 +33,7 @@ signals:
 private:
     void next();
     void boardFinished(const BoardResult &result);
+    void failUntried();
 
     const CliOptions &m_options;
     const QList<QByteArray> &m_image;

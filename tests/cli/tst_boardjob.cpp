@@ -13,8 +13,13 @@
 // A report that keeps what it was told.
 struct RecordedReport : Report {
     QStringList events;
+    QStringList probes; // "board attempt/attempts"
     QList<BoardResult> results;
 
+    void probing(const QString &board, int attempt, int attempts) override
+    {
+        probes << QStringLiteral("%1 %2/%3").arg(board).arg(attempt).arg(attempts);
+    }
     void connected(const QString &board, const QByteArray &version) override
     {
         events << "connected " + board + " " + QString::fromLatin1(version);
@@ -72,6 +77,7 @@ class TestBoardJob : public QObject {
 private slots:
     void initTestCase();
     void wholeJobEndsDone();
+    void probeLimitIsNoBoard_data();
     void probeLimitIsNoBoard();
     void refusedLinesEndTheJob_data();
     void refusedLinesEndTheJob();
@@ -121,17 +127,42 @@ void TestBoardJob::wholeJobEndsDone()
     QVERIFY(!t.port->isOpen());
 }
 
+void TestBoardJob::probeLimitIsNoBoard_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("attempts"); // 0: not given
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QStringList>("firstProbes");
+    QTest::newRow("scan, as the window") << QString() << 0 << "any address from 1 to 127"
+                                         << QStringList{"1 1/127", "2 2/127"};
+    QTest::newRow("scan, 3 addresses")
+        << QString() << 3 << "any address from 1 to 3" << QStringList{"1 1/3", "2 2/3"};
+    QTest::newRow("one board, 5 tries")
+        << "4" << 5 << "at address 4 (5 tries)" << QStringList{"4 1/5", "4 2/5"};
+}
+
 void TestBoardJob::probeLimitIsNoBoard()
 {
+    QFETCH(QString, address);
+    QFETCH(int, attempts);
+    QFETCH(QString, failure);
+    QFETCH(QStringList, firstProbes);
     Job t;
     t.options.query = true;
-    t.start(QString()); // scan
-    for (int tick = 1; tick <= 128; ++tick)
+    if (attempts > 0)
+        t.options.probeAttempts = attempts;
+    const int probes = attempts > 0 ? attempts : 127;
+    t.start(address);
+    for (int tick = 1; tick <= probes; ++tick)
         t.inside.probeTick();
+    QVERIFY(!t.ended());
+    t.inside.probeTick();
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, NoBoard);
-    QVERIFY(t.result().failure.contains("any address from 1 to 127"));
-    QCOMPARE(t.port->writes.size(), 127);
+    QVERIFY2(t.result().failure.contains(failure), qPrintable(t.result().failure));
+    QCOMPARE(t.port->writes.size(), probes);
+    QCOMPARE(t.report.probes.size(), probes);
+    QCOMPARE(t.report.probes.mid(0, 2), firstProbes);
     QVERIFY(!t.port->isOpen());
 }
 

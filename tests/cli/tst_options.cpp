@@ -37,17 +37,20 @@ void TestCliOptions::readsWhatIsAsked()
     QCOMPARE(defaults.addresses, QStringList{QString()}); // scan, as an empty address box
     QCOMPARE(defaults.replyTimeoutMs, 10000);
     QCOMPARE(defaults.retries, 0);
+    QCOMPARE(defaults.probeAttempts, 127);
     QVERIFY(!defaults.plain && !defaults.query && !defaults.install && !defaults.json);
 
     const CliOptions all = parsed({"-p", "/dev/ttyUSB0", "-a", "7", "--plain", "--query",
                                    "--set-address", "10", "--install", "--reply-timeout", "250",
-                                   "--retries", "2", "--trace", "-", "--json", "x.hex"});
+                                   "--retries", "2", "--trace", "-", "--json",
+                                   "--probe-attempts", "3", "x.hex"});
     QCOMPARE(all.port, QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(all.addresses, QStringList{"7"});
     QVERIFY(all.plain && all.query && all.install && all.json);
     QCOMPARE(all.newAddress, QStringLiteral("10"));
     QCOMPARE(all.replyTimeoutMs, 250);
     QCOMPARE(all.retries, 2);
+    QCOMPARE(all.probeAttempts, 3);
     QCOMPARE(all.tracePath, QStringLiteral("-"));
     QVERIFY(!all.replyPace);
 
@@ -157,6 +160,9 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("pace fast") << QStringList{"--pace", "fast", "x.hex"} << "poll or reply";
     QTest::newRow("gap negative") << QStringList{"--gap", "-5", "x.hex"} << "--gap";
     QTest::newRow("retries negative") << QStringList{"--retries", "-1", "x.hex"} << "--retries";
+    QTest::newRow("no probe") << QStringList{"--probe-attempts", "0", "x.hex"} << "1 to 127";
+    QTest::newRow("probes past the scan")
+        << QStringList{"--probe-attempts", "128", "x.hex"} << "1 to 127";
     const QString newAddressRule = "--set-address takes a whole number from 1 to 247";
     for (const char *newAddress : {"0", "248", "255", "256", "-1", "2.5", "abc"})
         QTest::addRow("new address %s", newAddress)

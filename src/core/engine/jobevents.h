@@ -33,6 +33,9 @@ struct JobPolicy {
     // file's only end-of-file record is its last line, so a sound board says
     // it to nothing else.
     bool strayDownloadIgnored = false;
+    // Probes before the probe gives up: one each 200 ms, each to the next
+    // address when scanning. The window's is 127.
+    int probeAttempts = 127;
 
     // What a face that runs unattended wants: resend, give up, stop cleanly.
     static JobPolicy unattended(int replyTimeoutMs, int retries)

@@ -98,17 +98,18 @@ void Engine::probeTick()
 {
     // A number shows with a blank in front, where a minus sign would go.
     setStatus(QStringLiteral("WAIT Connect: ") + u' ' + QString::number(state.ProbeCount));
-    if (state.ProbeCount == 128) {
+    if (state.ProbeCount > m_policy.probeAttempts) {
         Timer3->setEnabled(false); // before the message: no further tick while it is up
         emit message(m_portName + QStringLiteral(" Not connect !"));
         setStatus(QStringLiteral("Not present board"));
         state.ProbeCount = 1;
-        emit probeGaveUp(127);
+        emit probeGaveUp(m_policy.probeAttempts);
         return;
     }
     if (state.ScanMode == 1)
         writeAddress(QString::number(state.ProbeCount)); // the address this probe goes to
     QByteArray probe = Command::Query;
     WriteCOM32(probe);
+    emit probeSent(m_address, state.ProbeCount, m_policy.probeAttempts);
     increment(state.ProbeCount);
 }
