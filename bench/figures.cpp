@@ -35,9 +35,8 @@ double median(QList<double> values)
 
 std::optional<JobTiming> largest(const QList<JobTiming> &jobs)
 {
-    const auto most = std::max_element(jobs.begin(), jobs.end(), [](const auto &a, const auto &b) {
-        return a.lines < b.lines;
-    });
+    const auto most = std::max_element(
+        jobs.begin(), jobs.end(), [](const auto &a, const auto &b) { return a.lines < b.lines; });
     return most == jobs.end() ? std::nullopt : std::optional(*most);
 }
 
@@ -63,32 +62,32 @@ QList<QStringList> jobRows(const Figures &figures)
 {
     QList<QStringList> rows;
     for (const JobTiming &job : figures.jobs) {
-        rows << QStringList{job.face,
-                            job.pace,
-                            job.wirePacing ? QStringLiteral("115200") : QStringLiteral("at once"),
-                            QString::number(job.lines),
-                            QString::number(job.frames),
-                            number(job.seconds, 2),
-                            number(job.msPerFrame(), 3),
-                            job.floorSeconds > 0 ? number(job.floorSeconds, 2) : QStringLiteral("-"),
-                            job.floorSeconds > 0 ? number(job.floorRatio(), 3) : QStringLiteral("-"),
-                            number(job.cpuSeconds, 2),
-                            number(job.cpuPer1000Frames(), 3),
-                            number(job.peakRssMiB, 1)};
+        rows << QStringList{
+            job.face,
+            job.pace,
+            job.wirePacing ? QStringLiteral("115200") : QStringLiteral("at once"),
+            QString::number(job.lines),
+            QString::number(job.frames),
+            number(job.seconds, 2),
+            number(job.msPerFrame(), 3),
+            job.floorSeconds > 0 ? number(job.floorSeconds, 2) : QStringLiteral("-"),
+            job.floorSeconds > 0 ? number(job.floorRatio(), 3) : QStringLiteral("-"),
+            number(job.cpuSeconds, 2),
+            number(job.cpuPer1000Frames(), 3),
+            number(job.peakRssMiB, 1)};
     }
     return rows;
 }
 
-const QStringList JobHeader{"face",     "pace",    "board",   "lines",  "frames",     "seconds",
-                            "ms/frame", "floor s", "× floor", "CPU s",  "CPU s/1000", "RSS MiB"};
+const QStringList JobHeader{"face",     "pace",    "board",   "lines", "frames",     "seconds",
+                            "ms/frame", "floor s", "× floor", "CPU s", "CPU s/1000", "RSS MiB"};
 
 QList<QStringList> targetRows(const Figures &figures)
 {
     QList<QStringList> rows;
     for (const Target &target : figures.targets) {
         rows << QStringList{target.what, number(target.measured, 3) + ' ' + target.unit,
-                            number(target.limit, 3) + ' ' + target.unit,
-                            number(target.ratio(), 3),
+                            number(target.limit, 3) + ' ' + target.unit, number(target.ratio(), 3),
                             target.met() ? QStringLiteral("met") : QStringLiteral("MISSED")};
     }
     return rows;
@@ -109,7 +108,8 @@ QString textTable(const QStringList &header, const QList<QStringList> &rows)
     const auto line = [&](const QStringList &cells) {
         QStringList padded;
         for (qsizetype i = 0; i < cells.size(); ++i)
-            padded << (i == 0 ? cells[i].leftJustified(widths[i]) : cells[i].rightJustified(widths[i]));
+            padded << (i == 0 ? cells[i].leftJustified(widths[i])
+                              : cells[i].rightJustified(widths[i]));
         QString row = padded.join(QStringLiteral("  "));
         while (row.endsWith(u' '))
             row.chop(1);
@@ -220,8 +220,8 @@ QList<Target> targetsOf(const Figures &figures)
                               PeakRssLimitMiB, "MiB"};
         }
     }
-    targets << Target{"window, idle with the port open, poll pace: CPU",
-                      figures.idleCpuPercentPoll, IdleCpuPercentLimit, "%"};
+    targets << Target{"window, idle with the port open, poll pace: CPU", figures.idleCpuPercentPoll,
+                      IdleCpuPercentLimit, "%"};
     targets << Target{"window, idle with the port open, reply pace: CPU",
                       figures.idleCpuPercentReply, IdleCpuPercentLimit, "%"};
     targets << Target{"poll timer, a reply waking the loop first: median lateness",
@@ -283,12 +283,12 @@ QString drawPlot(const Figures &figures, const QString &pngPath)
          true},
     };
     QTemporaryDir folder;
-    QString script = QStringLiteral(
-        "set terminal pngcairo size 960,640 font 'DejaVu Sans,10'\nset output '%1'\n"
-        "set title 'Download and verify against bootline-sim on a pty'\n"
-        "set xlabel 'lines in the file'\nset ylabel 'seconds'\nset logscale xy\n"
-        "set grid\nset key top left\nplot ")
-                         .arg(pngPath);
+    QString script =
+        QStringLiteral("set terminal pngcairo size 960,640 font 'DejaVu Sans,10'\nset output '%1'\n"
+                       "set title 'Download and verify against bootline-sim on a pty'\n"
+                       "set xlabel 'lines in the file'\nset ylabel 'seconds'\nset logscale xy\n"
+                       "set grid\nset key top left\nplot ")
+            .arg(pngPath);
     QStringList plots;
     for (qsizetype i = 0; i < series.size(); ++i) {
         QFile data(folder.filePath(QStringLiteral("series%1.dat").arg(i)));
@@ -311,6 +311,7 @@ QString drawPlot(const Figures &figures, const QString &pngPath)
     gnuplot.closeWriteChannel();
     gnuplot.waitForFinished();
     if (gnuplot.exitCode() != 0)
-        return QStringLiteral("gnuplot failed: %1").arg(QString::fromLocal8Bit(gnuplot.readAllStandardError()));
+        return QStringLiteral("gnuplot failed: %1")
+            .arg(QString::fromLocal8Bit(gnuplot.readAllStandardError()));
     return {};
 }

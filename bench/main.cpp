@@ -2,11 +2,11 @@
 // (offscreen) and from bootline-cli, beside the floors of each pace and a
 // bare Qt loop; the table, bench/results.md and a plot.
 
+#include "childrun.h"
 #include "e2e/simulatedboard.h"
 #include "figures.h"
 #include "firmware.h"
 #include "roles.h"
-#include "childrun.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -129,8 +129,8 @@ std::optional<JobTiming> Bench::job(const QString &face, const QString &pace, bo
     return kept;
 }
 
-std::optional<JobTiming> Bench::timeOnce(const QString &face, const QString &pace,
-                                         bool wirePacing, int lines)
+std::optional<JobTiming> Bench::timeOnce(const QString &face, const QString &pace, bool wirePacing,
+                                         int lines)
 {
     QStringList boardOptions{QStringLiteral("--quiet")};
     if (wirePacing)
@@ -357,7 +357,8 @@ int main(int argc, char *argv[])
     Figures figures = bench.run();
     figures.command = QStringLiteral("make bench");
     if (argc > 1)
-        figures.command = QStringLiteral("bootline-bench ") + QCoreApplication::arguments().mid(1).join(u' ');
+        figures.command =
+            QStringLiteral("bootline-bench ") + QCoreApplication::arguments().mid(1).join(u' ');
     figures.machine = machine();
 
     std::printf("%s", qPrintable(textTables(figures)));
@@ -366,7 +367,8 @@ int main(int argc, char *argv[])
         say(QStringLiteral("bootline-bench: no plot: %1").arg(plotError));
     QFile results(plan.results);
     if (!results.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        say(QStringLiteral("bootline-bench: cannot write %1: %2").arg(plan.results, results.errorString()));
+        say(QStringLiteral("bootline-bench: cannot write %1: %2")
+                .arg(plan.results, results.errorString()));
         return 1;
     }
     results.write(markdownReport(figures, QFileInfo(plan.plot).fileName()).toUtf8());

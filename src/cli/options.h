@@ -20,9 +20,9 @@ struct CliOptions {
     int replyTimeoutMs = 10000;
     int retries = 0;
     int probeAttempts = 127; // probes, 200 ms apart, before a board counts as missing
-    bool replyPace = false; // --pace reply: the next line as soon as a reply is in
-    int gapMs = 0;          // --gap: at least this long between a reply and the next line
-    QString tracePath;      // "-": standard error; empty: no trace; never the HEX file
+    bool replyPace = false;  // --pace reply: the next line as soon as a reply is in
+    int gapMs = 0;           // --gap: at least this long between a reply and the next line
+    QString tracePath;       // "-": standard error; empty: no trace; never the HEX file
     bool json = false;
 };
 

@@ -41,7 +41,8 @@ void HumanReport::probing(const QString &board, int attempt, int attempts)
 {
     if (!m_terminal)
         return;
-    print(stdout, QStringLiteral("\rprobing board %1 (%2/%3)   ").arg(board).arg(attempt).arg(attempts));
+    print(stdout,
+          QStringLiteral("\rprobing board %1 (%2/%3)   ").arg(board).arg(attempt).arg(attempts));
     m_progressShown = true;
 }
 

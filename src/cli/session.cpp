@@ -65,7 +65,8 @@ void Session::failUntried()
         BoardResult untried;
         untried.board = m_options.addresses[board];
         untried.exitCode = PortFailed;
-        untried.failure = QStringLiteral("not tried: the port %1 could not be opened").arg(m_options.port);
+        untried.failure =
+            QStringLiteral("not tried: the port %1 could not be opened").arg(m_options.port);
         untried.untried = true;
         m_results.append(untried);
         m_report.finished(untried);

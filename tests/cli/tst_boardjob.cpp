@@ -133,8 +133,8 @@ void TestBoardJob::probeLimitIsNoBoard_data()
     QTest::addColumn<int>("attempts"); // 0: not given
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QStringList>("firstProbes");
-    QTest::newRow("scan, as the window") << QString() << 0 << "any address from 1 to 127"
-                                         << QStringList{"1 1/127", "2 2/127"};
+    QTest::newRow("scan, as the window")
+        << QString() << 0 << "any address from 1 to 127" << QStringList{"1 1/127", "2 2/127"};
     QTest::newRow("scan, 3 addresses")
         << QString() << 3 << "any address from 1 to 3" << QStringList{"1 1/3", "2 2/3"};
     QTest::newRow("one board, 5 tries")

@@ -40,10 +40,10 @@ void TestCliOptions::readsWhatIsAsked()
     QCOMPARE(defaults.probeAttempts, 127);
     QVERIFY(!defaults.plain && !defaults.query && !defaults.install && !defaults.json);
 
-    const CliOptions all = parsed({"-p", "/dev/ttyUSB0", "-a", "7", "--plain", "--query",
-                                   "--set-address", "10", "--install", "--reply-timeout", "250",
-                                   "--retries", "2", "--trace", "-", "--json",
-                                   "--probe-attempts", "3", "x.hex"});
+    const CliOptions all =
+        parsed({"-p", "/dev/ttyUSB0", "-a", "7", "--plain", "--query", "--set-address", "10",
+                "--install", "--reply-timeout", "250", "--retries", "2", "--trace", "-", "--json",
+                "--probe-attempts", "3", "x.hex"});
     QCOMPARE(all.port, QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(all.addresses, QStringList{"7"});
     QVERIFY(all.plain && all.query && all.install && all.json);

@@ -115,7 +115,7 @@ signals:
 
     // ---- Job events: what happened, as it happens ----
     void boardFound(const QString &address, const QByteArray &versionReply); // the probe's answer
-    void probeSent(const QString &address, int attempt, int attempts); // to this address
+    void probeSent(const QString &address, int attempt, int attempts);       // to this address
     void probeGaveUp(int probes);              // no answer to any probe
     void passStarted(Pass pass, qint16 lines); // its line 1 is about to go out
     void lineSent(Pass pass, qint16 line);     // first sending only
