@@ -52,6 +52,8 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &add
 void BoardJob::start()
 {
     m_clock.start();
+    m_result.startedAt = QDateTime::currentDateTimeUtc();
+    m_report.boardStarted(m_result.board);
     m_engine.run([this] { m_engine.openPort(); });
     m_portOpened = m_engine.portError().isEmpty();
     m_step = Step::Probe;
@@ -75,6 +77,7 @@ void BoardJob::onBoardFound(const QString &address, const QByteArray &versionRep
         return;
     if (!address.isEmpty())
         m_result.board = address; // a scan found it here
+    m_result.versionReply = versionReply.trimmed();
     m_report.connected(m_result.board, versionReply);
     probed();
 }
@@ -106,6 +109,7 @@ void BoardJob::addressed()
 void BoardJob::onJobEnded(const JobResult &job)
 {
     m_result.linesSent = job.linesSent;
+    m_result.resends = job.resends;
     if (m_step != Step::Download)
         return;
     switch (job.outcome) {
@@ -201,6 +205,7 @@ void BoardJob::end(ExitCode code)
     m_portOpened = false;
     m_result.exitCode = code;
     m_result.seconds = m_clock.elapsed() / 1000.0;
+    m_result.endedAt = QDateTime::currentDateTimeUtc();
     m_report.finished(m_result);
     emit finished(m_result);
 }

@@ -3,15 +3,20 @@
 #include "cli/exitcode.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 // How one board's job ended.
 struct BoardResult {
     QString board; // its address as the operator knows it: "5", or "scan"/"0" as given
     ExitCode exitCode = Done;
-    QString failure;   // what went wrong and what to do; empty when done
-    QByteArray reply;  // the board's own words about it, where there are any
-    int linesSent = 0; // download and verify lines, sent again ones included
+    QString failure;         // what went wrong and what to do; empty when done
+    QByteArray reply;        // the board's own words about it, where there are any
+    int linesSent = 0;       // download and verify lines, sent again ones included
+    int resends = 0;         // lines sent again for want of a reply
+    QByteArray versionReply; // the board's answer to the probe
+    QDateTime startedAt;     // UTC
+    QDateTime endedAt;
     double seconds = 0;
     bool portUnopened = false; // its port could not be opened
     bool untried = false;      // its port had failed already: the job was never begun

@@ -8,6 +8,9 @@
 #include "shared/standardstreams.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <memory>
@@ -48,20 +51,40 @@ int listPorts()
 
 // The file is read once, before any port is touched: a file the loader would
 // refuse is refused here, and every board of the run gets this same image even
-// if the file changes meanwhile. Nothing when it is refused.
-std::optional<QList<QByteArray>> readImage(const QString &file)
+// if the file changes meanwhile. Its SHA-256 is taken from the same bytes: a
+// file that changed between the two looks is refused. Nothing when refused,
+// and the error says why.
+std::optional<QList<QByteArray>> readImage(const QString &path, QByteArray *sha256, QString *error)
 {
     try {
-        QList<QByteArray> image = HexFile::read(file);
-        if (!image.isEmpty())
+        const QList<QByteArray> image = HexFile::read(path);
+        if (image.isEmpty()) {
+            *error = QStringLiteral("%1 is empty: there is nothing to download.").arg(path);
+            return std::nullopt;
+        }
+        QFile file(path);
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (file.open(QIODevice::ReadOnly) && hash.addData(&file) && file.seek(0) &&
+            HexFile::read(file, path) == image) {
+            *sha256 = hash.result().toHex();
             return image;
-        printTo(
-            stderr,
-            QStringLiteral("bootline-cli: %1 is empty: there is nothing to download.\n").arg(file));
-    } catch (const RuntimeError &error) {
-        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error.description()));
+        }
+        *error =
+            QStringLiteral("%1 changed while it was read. Run again once it is written.").arg(path);
+    } catch (const RuntimeError &refusal) {
+        *error = refusal.description();
     }
     return std::nullopt;
+}
+
+// Says why the run ends before any board, for a person and, with --json, in
+// the last event.
+int endEarly(const QString &port, bool json, ExitCode exitCode, const QString &error)
+{
+    printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error));
+    if (json)
+        JsonReport::endedEarly(port, exitCode, error);
+    return exitCode;
 }
 
 } // namespace
@@ -77,10 +100,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(BOOTLINE_VERSION));
 
     const auto parsed = parseCliOptions(app.arguments());
-    if (const QString *error = std::get_if<QString>(&parsed)) {
-        printTo(stderr, QStringLiteral("bootline-cli: %1 (see --help)\n").arg(*error));
-        return BadUsage;
-    }
+    if (const QString *error = std::get_if<QString>(&parsed))
+        return endEarly(QString(), app.arguments().contains(QStringLiteral("--json")), BadUsage,
+                        *error + QStringLiteral(" (see --help)"));
     const CliOptions &options = std::get<CliOptions>(parsed);
     switch (options.request) {
     case CliOptions::Request::Help:
@@ -96,25 +118,30 @@ int main(int argc, char *argv[])
         break;
     }
     QList<QByteArray> image;
+    RunInfo run{options.port,
+                QFileInfo(options.file).absoluteFilePath(),
+                {},
+                0,
+                options.replyPace ? QStringLiteral("reply") : QStringLiteral("poll")};
     if (!options.file.isEmpty()) {
-        std::optional<QList<QByteArray>> read = readImage(options.file);
+        QString error;
+        std::optional<QList<QByteArray>> read = readImage(options.file, &run.sha256, &error);
         if (!read)
-            return FileRefused;
+            return endEarly(options.port, options.json, FileRefused, error);
         image = std::move(*read);
+        run.fileLines = int(image.size());
     }
 
     std::unique_ptr<Trace> trace;
     if (!options.tracePath.isEmpty()) {
         trace = std::make_unique<Trace>();
         QString error;
-        if (!trace->open(options.tracePath, &error)) {
-            printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error));
-            return BadUsage;
-        }
+        if (!trace->open(options.tracePath, &error))
+            return endEarly(options.port, options.json, BadUsage, error);
     }
     std::unique_ptr<Report> report;
     if (options.json)
-        report = std::make_unique<JsonReport>();
+        report = std::make_unique<JsonReport>(run);
     else
         report = std::make_unique<HumanReport>(stdoutIsTerminal());
 

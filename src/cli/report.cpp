@@ -1,7 +1,9 @@
 #include "cli/report.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +13,7 @@
 namespace {
 
 constexpr int RedrawMs = 100;
+constexpr int JsonSchema = 1; // raised when a field changes meaning or goes
 
 void print(std::FILE *stream, const QString &text)
 {
@@ -158,11 +161,22 @@ void HumanReport::clearProgressLine()
     m_progressShown = false;
 }
 
+// Each event names its port and board, so lines from several runs or ports
+// can be told apart once they are mixed.
+void JsonReport::printEvent(const char *event, QJsonObject fields) const
+{
+    fields.insert("event", QLatin1String(event));
+    fields.insert("port", m_run.port);
+    if (!fields.contains("board"))
+        fields.insert("board", m_board);
+    printJson(fields);
+}
+
 void JsonReport::connected(const QString &board, const QByteArray &version)
 {
-    printJson({{"event", "connected"},
-               {"board", board},
-               {"version", QString::fromLatin1(version.trimmed())}});
+    m_board = board;
+    printEvent("connected",
+               {{"board", board}, {"version", QString::fromLatin1(version.trimmed())}});
 }
 
 void JsonReport::progress(Pass pass, int line, int total)
@@ -172,32 +186,59 @@ void JsonReport::progress(Pass pass, int line, int total)
         return;
     m_pass = pass;
     m_lastPercent = percent;
-    printJson({{"event", "progress"},
-               {"pass", passName(pass)},
-               {"line", line},
-               {"total", total},
-               {"percent", percent}});
+    printEvent("progress",
+               {{"pass", passName(pass)}, {"line", line}, {"total", total}, {"percent", percent}});
 }
 
 void JsonReport::resent(int line, int attempt)
 {
-    printJson({{"event", "resent"}, {"line", line}, {"attempt", attempt}});
+    printEvent("resent", {{"line", line}, {"attempt", attempt}});
 }
 
 void JsonReport::replied(const QString &board, const QByteArray &reply)
 {
-    printJson(
-        {{"event", "reply"}, {"board", board}, {"reply", QString::fromLatin1(reply.trimmed())}});
+    m_board = board;
+    printEvent("reply", {{"board", board}, {"reply", QString::fromLatin1(reply.trimmed())}});
 }
 
+namespace {
+
+QString resultName(const BoardResult &result)
+{
+    if (result.exitCode == Done)
+        return QStringLiteral("done");
+    if (result.untried)
+        return QStringLiteral("not tried");
+    return isStopBySignal(result.exitCode) ? QStringLiteral("interrupted")
+                                           : QStringLiteral("failed");
+}
+
+QString utcText(const QDateTime &when)
+{
+    return when.isValid() ? when.toUTC().toString(Qt::ISODateWithMs) : QString();
+}
+
+} // namespace
+
+// The board's whole record: what went where, when, and how it ended.
 void JsonReport::finished(const BoardResult &result)
 {
     m_lastPercent = -1;
-    QJsonObject event{{"event", "board"},
-                      {"board", result.board},
+    QJsonObject event{{"board", result.board},
+                      {"result", resultName(result)},
                       {"exit", int(result.exitCode)},
                       {"lines", result.linesSent},
-                      {"seconds", result.seconds}};
+                      {"resends", result.resends},
+                      {"seconds", result.seconds},
+                      {"started", utcText(result.startedAt)},
+                      {"ended", utcText(result.endedAt)},
+                      {"face", "cli"},
+                      {"host", QSysInfo::machineHostName()},
+                      {"version", QString::fromLatin1(result.versionReply)},
+                      {"file", m_run.file},
+                      {"sha256", QString::fromLatin1(m_run.sha256)},
+                      {"file_lines", m_run.fileLines},
+                      {"pace", m_run.pace}};
     if (result.exitCode != Done)
         event.insert("error", result.failure);
     if (result.exitCode != Done && !result.untried) {
@@ -206,10 +247,31 @@ void JsonReport::finished(const BoardResult &result)
     }
     if (!result.reply.isEmpty())
         event.insert("reply", QString::fromLatin1(result.reply.trimmed()));
-    printJson(event);
+    printEvent("board", event);
 }
 
 void JsonReport::allFinished(const QList<BoardResult> &results, ExitCode exitCode)
 {
-    printJson({{"event", "done"}, {"boards", int(results.size())}, {"exit", int(exitCode)}});
+    QJsonArray failed;
+    for (const BoardResult &result : results) {
+        if (result.exitCode != Done)
+            failed.append(result.board);
+    }
+    printJson({{"event", "done"},
+               {"schema", JsonSchema},
+               {"port", m_run.port},
+               {"boards", int(results.size())},
+               {"failed", failed},
+               {"exit", int(exitCode)}});
+}
+
+void JsonReport::endedEarly(const QString &port, ExitCode exitCode, const QString &error)
+{
+    printJson({{"event", "done"},
+               {"schema", JsonSchema},
+               {"port", port},
+               {"boards", 0},
+               {"failed", QJsonArray()},
+               {"exit", int(exitCode)},
+               {"error", error}});
 }

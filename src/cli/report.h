@@ -5,8 +5,20 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
+
+#include <utility>
+
+// What a run is about, the same for each of its boards.
+struct RunInfo {
+    QString port;
+    QString file;      // as given; empty: no download
+    QByteArray sha256; // of the file's bytes, in hex
+    int fileLines = 0; // its entries, each a line sent in each pass
+    QString pace;      // "poll" or "reply"
+};
 
 // What bootline-cli tells its user as a job goes: for a person, or as JSON
 // lines for a script.
@@ -14,6 +26,7 @@ class Report {
 public:
     virtual ~Report() = default;
 
+    virtual void boardStarted(const QString &board) = 0; // "scan" until a board answers
     virtual void probing(const QString &board, int attempt, int attempts) = 0;
     virtual void connected(const QString &board, const QByteArray &version) = 0;
     virtual void progress(Pass pass, int line, int total) = 0;
@@ -30,6 +43,7 @@ class HumanReport : public Report {
 public:
     explicit HumanReport(bool terminal) : m_terminal(terminal) {}
 
+    void boardStarted(const QString &) override {}
     void probing(const QString &board, int attempt, int attempts) override;
     void connected(const QString &board, const QByteArray &version) override;
     void progress(Pass pass, int line, int total) override;
@@ -50,10 +64,12 @@ private:
 };
 
 // For a script: one JSON object per line on standard output, each with an
-// "event": connected, progress (at each whole per cent), resent, reply, board,
-// and last done.
+// "event" and the "port" and "board" it is about (docs/json.md).
 class JsonReport : public Report {
 public:
+    explicit JsonReport(RunInfo run) : m_run(std::move(run)) {}
+
+    void boardStarted(const QString &board) override { m_board = board; }
     void probing(const QString &, int, int) override {} // the board event says how it went
     void connected(const QString &board, const QByteArray &version) override;
     void progress(Pass pass, int line, int total) override;
@@ -62,7 +78,14 @@ public:
     void finished(const BoardResult &result) override;
     void allFinished(const QList<BoardResult> &results, ExitCode exitCode) override;
 
+    // A run that ends before any board: a usage error or a refused file.
+    static void endedEarly(const QString &port, ExitCode exitCode, const QString &error);
+
 private:
+    void printEvent(const char *event, QJsonObject fields) const;
+
+    RunInfo m_run;
+    QString m_board;
     int m_lastPercent = -1;
     Pass m_pass = Pass::Download;
 };

@@ -16,6 +16,7 @@ struct RecordedReport : Report {
     QStringList probes; // "board attempt/attempts"
     QList<BoardResult> results;
 
+    void boardStarted(const QString &) override {}
     void probing(const QString &board, int attempt, int attempts) override
     {
         probes << QStringLiteral("%1 %2/%3").arg(board).arg(attempt).arg(attempts);

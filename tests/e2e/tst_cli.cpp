@@ -1,7 +1,10 @@
 #include "e2e/openwindow.h"
 #include "e2e/simulatedboard.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -24,6 +27,8 @@ private slots:
     void retriedLineIsTheSameBytesAndTheJobGoesOn();
     void traceShowsEveryFrameAndChunk();
     void jsonEvents();
+    void jsonRunThatEndsEarlySaysDone_data();
+    void jsonRunThatEndsEarlySaysDone();
     void sameBytesAsTheWindow();
     void replyPaceSendsTheSameBytesSooner();
     void queryNewAddressAndInstall();
@@ -220,11 +225,34 @@ void TestCli::jsonEvents()
     }
     QCOMPARE(events.first()["event"].toString(), QStringLiteral("connected"));
     QCOMPARE(events.first()["version"].toString(), QStringLiteral("VER=1.0 SIM"));
+    for (const QJsonObject &event : events) {
+        QCOMPARE(event["port"].toString(), QStringLiteral("COM3"));
+        if (event["event"] != "done")
+            QCOMPARE(event["board"].toString(), QStringLiteral("1"));
+    }
+    // The board's whole record.
     const QJsonObject board = events[events.size() - 2];
     QCOMPARE(board["event"].toString(), QStringLiteral("board"));
     QCOMPARE(board["exit"].toInt(), 0);
+    QCOMPARE(board["result"].toString(), QStringLiteral("done"));
     QCOMPARE(board["lines"].toInt(), 86);
-    QCOMPARE(events.last()["event"].toString(), QStringLiteral("done"));
+    QCOMPARE(board["file_lines"].toInt(), 43);
+    QCOMPARE(board["version"].toString(), QStringLiteral("VER=1.0 SIM"));
+    QCOMPARE(board["file"].toString(), QFileInfo(blink).absoluteFilePath());
+    QFile file(blink);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(board["sha256"].toString(),
+             QString::fromLatin1(
+                 QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()));
+    const QDateTime started = QDateTime::fromString(board["started"].toString(), Qt::ISODateWithMs);
+    const QDateTime ended = QDateTime::fromString(board["ended"].toString(), Qt::ISODateWithMs);
+    QVERIFY(started.isValid() && started.timeSpec() == Qt::UTC && started <= ended);
+    QCOMPARE(board["pace"].toString(), QStringLiteral("poll"));
+    QCOMPARE(board["face"].toString(), QStringLiteral("cli"));
+    const QJsonObject done = events.last();
+    QCOMPARE(done["event"].toString(), QStringLiteral("done"));
+    QCOMPARE(done["schema"].toInt(), 1);
+    QCOMPARE(done["exit"].toInt(), 0);
     int lastPercent = -1;
     for (const QJsonObject &event : events.mid(1, events.size() - 3)) {
         QCOMPARE(event["event"].toString(), QStringLiteral("progress"));
@@ -233,6 +261,32 @@ void TestCli::jsonEvents()
         QVERIFY(event["percent"].toInt() > lastPercent); // a whole per cent at most once
         lastPercent = event["percent"].toInt();
     }
+}
+
+void TestCli::jsonRunThatEndsEarlySaysDone_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("bad usage") << QStringList{"--json", "--fast", blink} << 1 << "fast";
+    QTest::newRow("file refused") << QStringList{"--json", path("missing.hex")} << 2
+                                  << "File not found";
+}
+
+// A script reading the events learns how every run ended, also one that
+// never reached a board.
+void TestCli::jsonRunThatEndsEarlySaysDone()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    const Cli cli(arguments);
+    QCOMPARE(cli.exitCode, exitCode);
+    const QJsonObject done = QJsonDocument::fromJson(cli.out.trimmed().toUtf8()).object();
+    QCOMPARE(done["event"].toString(), QStringLiteral("done"));
+    QCOMPARE(done["schema"].toInt(), 1);
+    QCOMPARE(done["exit"].toInt(), exitCode);
+    QVERIFY2(done["error"].toString().contains(error), qPrintable(cli.out));
 }
 
 void TestCli::sameBytesAsTheWindow()
