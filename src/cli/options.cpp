@@ -1,10 +1,14 @@
 #include "cli/options.h"
 
+#include "shared/configfolder.h"
 #include "shared/numberranges.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
+
+#include <optional>
 
 namespace {
 
@@ -71,27 +75,68 @@ void describeOptions(QCommandLineParser &parser)
                         "never when it is the HEX file."),
          QStringLiteral("FILE")},
         {option("json"), QStringLiteral("Progress and results as JSON lines on standard output.")},
+        {option("config"),
+         QStringLiteral("Read pace, gap, retries, reply-timeout and probe-attempts from this "
+                        "settings file instead of the window's (~/.config/bootline/"
+                        "bootline.conf); options given here win."),
+         QStringLiteral("FILE")},
         {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
     });
     parser.addHelpOption();
     parser.addVersionOption();
 }
 
-// Reads the option into target when it is given; says what is wrong with it, if anything.
-QString readWholeNumber(const QCommandLineParser &parser, const char *name, int lowest, int highest,
+// An option's value: from the command line, else from the settings file.
+struct Given {
+    QString text;
+    bool inSettings = false;
+    bool isSet() const { return inSettings || !text.isNull(); }
+};
+
+class Sources {
+public:
+    Sources(const QCommandLineParser &parser, const QSettings *settings)
+        : m_parser(parser), m_settings(settings)
+    {
+    }
+
+    Given given(const char *name) const
+    {
+        if (m_parser.isSet(option(name)))
+            return {m_parser.value(option(name))};
+        if (m_settings && m_settings->contains(option(name))) {
+            // An INI value with a comma reads as a list; it was written as one text.
+            return {m_settings->value(option(name)).toStringList().join(u','), true};
+        }
+        return {};
+    }
+
+    // What is wrong with a value, named where it was given.
+    QString refusal(const char *name, const Given &given, const QString &rule) const
+    {
+        if (given.inSettings)
+            return QStringLiteral("%1: %2=%3: %2 takes %4")
+                .arg(m_settings->fileName(), option(name), given.text, rule);
+        return QStringLiteral("--%1 takes %2, not \"%3\"").arg(option(name), rule, given.text);
+    }
+
+private:
+    const QCommandLineParser &m_parser;
+    const QSettings *m_settings;
+};
+
+// Reads the value into target when it is given; says what is wrong with it, if anything.
+QString readWholeNumber(const Sources &sources, const char *name, int lowest, int highest,
                         int &target)
 {
-    if (!parser.isSet(option(name)))
+    const Given given = sources.given(name);
+    if (!given.isSet())
         return {};
     bool ok = false;
-    const QString text = parser.value(option(name));
-    const int value = text.toInt(&ok);
+    const int value = given.text.toInt(&ok);
     if (!ok || value < lowest || value > highest)
-        return QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"")
-            .arg(option(name))
-            .arg(lowest)
-            .arg(highest)
-            .arg(text);
+        return sources.refusal(
+            name, given, QStringLiteral("a whole number from %1 to %2").arg(lowest).arg(highest));
     target = value;
     return {};
 }
@@ -193,21 +238,32 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     options.tracePath = parser.value(option("trace"));
     if (const QString error = checkTracePath(options.tracePath, options.file); !error.isEmpty())
         return error;
+    // The settings file, where one is: the window's, or the one --config names.
+    std::optional<QSettings> settings;
+    const QString settingsFile =
+        parser.isSet(option("config")) ? parser.value(option("config")) : bootlineSettingsFile();
+    if (parser.isSet(option("config")) || QFileInfo::exists(settingsFile)) {
+        settings.emplace(settingsFile, QSettings::IniFormat);
+        if (!QFileInfo(settingsFile).isReadable() || settings->status() != QSettings::NoError)
+            return QStringLiteral("cannot read the settings file %1: it is not there, cannot be "
+                                  "opened, or is not in INI form")
+                .arg(settingsFile);
+    }
+    const Sources sources(parser, settings ? &*settings : nullptr);
     int newAddress = 0;
     for (const QString &error :
-         {readWholeNumber(parser, "reply-timeout", 1, 3600000, options.replyTimeoutMs),
-          readWholeNumber(parser, "set-address", 1, HighestAddress, newAddress),
-          readWholeNumber(parser, "retries", 0, 1000, options.retries),
-          readWholeNumber(parser, "probe-attempts", 1, MostProbeAttempts, options.probeAttempts),
-          readWholeNumber(parser, "gap", 0, 60000, options.gapMs)}) {
+         {readWholeNumber(sources, "reply-timeout", 1, 3600000, options.replyTimeoutMs),
+          readWholeNumber(Sources(parser, nullptr), "set-address", 1, HighestAddress, newAddress),
+          readWholeNumber(sources, "retries", 0, 1000, options.retries),
+          readWholeNumber(sources, "probe-attempts", 1, MostProbeAttempts, options.probeAttempts),
+          readWholeNumber(sources, "gap", 0, 60000, options.gapMs)}) {
         if (!error.isEmpty())
             return error;
     }
-    const QString pace = parser.value(option("pace"));
-    if (parser.isSet(option("pace")) && pace != QStringLiteral("poll") &&
-        pace != QStringLiteral("reply"))
-        return QStringLiteral("--pace takes poll or reply, not \"%1\"").arg(pace);
-    options.replyPace = pace == QStringLiteral("reply");
+    const Given pace = sources.given("pace");
+    if (pace.isSet() && pace.text != QStringLiteral("poll") && pace.text != QStringLiteral("reply"))
+        return sources.refusal("pace", pace, QStringLiteral("poll or reply"));
+    options.replyPace = pace.text == QStringLiteral("reply");
     if (newAddress != 0) {
         // The window's new address box text, which the engine reads as a decimal number.
         options.newAddress = QString::number(newAddress);

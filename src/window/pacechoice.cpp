@@ -1,7 +1,5 @@
 #include "window/pacechoice.h"
 
-#include "shared/configfolder.h"
-
 #include <QCommandLineParser>
 #include <QSettings>
 
@@ -103,9 +101,4 @@ PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings)
                                       .arg(HighestGapMs));
     }
     return choice;
-}
-
-QString settingsFilePath()
-{
-    return bootlineConfigFolder() + QStringLiteral("/bootline.conf");
 }

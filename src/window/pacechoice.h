@@ -19,6 +19,3 @@ struct PaceChoice {
 };
 
 PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings);
-
-// ${XDG_CONFIG_HOME:-~/.config}/bootline/bootline.conf, an INI file.
-QString settingsFilePath();

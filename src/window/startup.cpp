@@ -1,6 +1,7 @@
 #include "window/startup.h"
 
 #include "engine/engine.h"
+#include "shared/configfolder.h"
 #include "window/messagebox.h"
 #include "window/pacechoice.h"
 
@@ -27,7 +28,7 @@ std::unique_ptr<frmSerial> showMainWindow()
 {
     QApplication::setApplicationName(QStringLiteral("Bootline"));
     QApplication::setApplicationVersion(QStringLiteral("1.4"));
-    const QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    const QSettings settings(bootlineSettingsFile(), QSettings::IniFormat);
     const PaceChoice choice = paceChoice(QApplication::arguments(), settings);
     auto window = std::make_unique<frmSerial>();
     window->engine().setPace(choice.pace, choice.gapMs);

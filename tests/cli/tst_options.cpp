@@ -8,6 +8,7 @@
 class TestCliOptions : public QObject {
     Q_OBJECT
 private slots:
+    void init();
     void readsWhatIsAsked();
     void addressLists_data();
     void addressLists();
@@ -19,7 +20,33 @@ private slots:
     void traceNeverTheHexFile();
     void refusesWhatCannotBeDone_data();
     void refusesWhatCannotBeDone();
+    void settingsFileUnderTheCommandLine_data();
+    void settingsFileUnderTheCommandLine();
+    void badSettingsAreRefusedByName_data();
+    void badSettingsAreRefusedByName();
+
+private:
+    QTemporaryDir m_config; // the window's settings folder, for each test its own file
+    QString settingsFile(const QByteArray &text);
 };
+
+// No settings file of the user's, nor one left by the test before.
+void TestCliOptions::init()
+{
+    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    QFile::remove(m_config.filePath("bootline/bootline.conf"));
+}
+
+// Writes the settings file the terminal face reads by default.
+QString TestCliOptions::settingsFile(const QByteArray &text)
+{
+    QDir().mkpath(m_config.filePath("bootline"));
+    const QString path = m_config.filePath("bootline/bootline.conf");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
 
 CliOptions parsed(const QStringList &arguments)
 {
@@ -185,6 +212,78 @@ void TestCliOptions::refusesWhatCannotBeDone()
     const QString *error = std::get_if<QString>(&result);
     QVERIFY(error);
     QVERIFY2(error->contains(says), qPrintable(*error));
+}
+
+void TestCliOptions::settingsFileUnderTheCommandLine_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected"); // pace gap retries timeout probes
+    QTest::newRow("none") << QByteArray() << QStringList{} << "poll 0 0 10000 127";
+    QTest::newRow("all from the file")
+        << QByteArray("pace=reply\ngap=5\nretries=3\nreply-timeout=800\nprobe-attempts=9\n")
+        << QStringList{} << "reply 5 3 800 9";
+    QTest::newRow("the command line wins")
+        << QByteArray("pace=reply\nretries=3\nprobe-attempts=9\n")
+        << QStringList{"--pace", "poll", "--retries", "1"} << "poll 0 1 10000 9";
+    QTest::newRow("keys of the window's alone are let be")
+        << QByteArray("[General]\npace=poll\ntheme=dark\n") << QStringList{}
+        << "poll 0 0 10000 127";
+}
+
+void TestCliOptions::settingsFileUnderTheCommandLine()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    settingsFile(settings);
+    const CliOptions options = parsed(arguments + QStringList{"x.hex"});
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5")
+                 .arg(options.replyPace ? "reply" : "poll")
+                 .arg(options.gapMs)
+                 .arg(options.retries)
+                 .arg(options.replyTimeoutMs)
+                 .arg(options.probeAttempts),
+             expected);
+
+    // --config names another file, read instead.
+    QTemporaryDir other;
+    const QString otherFile = other.filePath("bench3.conf");
+    QFile file(otherFile);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("retries=7\n") > 0);
+    file.close();
+    QCOMPARE(parsed({"--config", otherFile, "x.hex"}).retries, 7);
+}
+
+void TestCliOptions::badSettingsAreRefusedByName_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("says"); // after the file's name
+    QTest::newRow("pace") << QByteArray("pace=Reply\n") << ": pace=Reply: pace takes poll or reply";
+    QTest::newRow("retries") << QByteArray("retries=-1\n")
+                             << ": retries=-1: retries takes a whole number from 0";
+    QTest::newRow("gap with a comma") << QByteArray("gap=1,5\n") << ": gap=1,5: gap takes";
+    QTest::newRow("probe attempts")
+        << QByteArray("probe-attempts=200\n") << ": probe-attempts=200: probe-attempts takes";
+}
+
+void TestCliOptions::badSettingsAreRefusedByName()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, says);
+    const QString path = settingsFile(settings);
+    const auto result = parseCliOptions({"bootline-cli", "x.hex"});
+    const QString *error = std::get_if<QString>(&result);
+    QVERIFY(error);
+    QVERIFY2(error->startsWith(path + says), qPrintable(*error));
+    // Given on the command line, the file's value is not used, nor refused.
+    const QString key = QString::fromLatin1(settings.left(settings.indexOf('=')));
+    const QString good = key == "pace" ? "poll" : "1";
+    QVERIFY(std::holds_alternative<CliOptions>(
+        parseCliOptions({"bootline-cli", "--" + key, good, "x.hex"})));
+    QFile::remove(path);
+    const auto missing = parseCliOptions({"bootline-cli", "--config", path, "x.hex"});
+    QVERIFY(std::holds_alternative<QString>(missing));
 }
 
 QTEST_APPLESS_MAIN(TestCliOptions)

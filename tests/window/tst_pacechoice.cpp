@@ -1,3 +1,4 @@
+#include "shared/configfolder.h"
 #include "window/pacechoice.h"
 #include "window/startup.h"
 
@@ -104,7 +105,7 @@ void TestPaceChoice::theWindowOpensWhateverTheSettingsSay()
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QVERIFY(QDir(config.path()).mkpath("bootline"));
-    QFile file(settingsFilePath());
+    QFile file(bootlineSettingsFile());
     QVERIFY(file.fileName().startsWith(config.path()));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
     file.close();
