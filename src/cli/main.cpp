@@ -143,7 +143,7 @@ int main(int argc, char *argv[])
     if (options.json)
         report = std::make_unique<JsonReport>(run);
     else
-        report = std::make_unique<HumanReport>(stdoutIsTerminal());
+        report = std::make_unique<HumanReport>(options.port, stdoutIsTerminal());
 
     Session session(options, image, *report, trace.get());
     QObject::connect(&session, &Session::finished, &app, &QCoreApplication::exit);

@@ -151,6 +151,13 @@ void HumanReport::allFinished(const QList<BoardResult> &results, ExitCode exitCo
                       .arg(results.size() - failed)
                       .arg(failed)
                       .arg(exitCode));
+    // Each failed board once more, where and why, for whoever reads only the end.
+    for (const BoardResult &result : results) {
+        if (result.exitCode != Done)
+            print(
+                stdout,
+                QStringLiteral("  board %1 on %2: %3\n").arg(result.board, m_port, result.failure));
+    }
 }
 
 void HumanReport::clearProgressLine()

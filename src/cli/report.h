@@ -41,7 +41,7 @@ public:
 // line at every tenth; a result line per board; failures on standard error.
 class HumanReport : public Report {
 public:
-    explicit HumanReport(bool terminal) : m_terminal(terminal) {}
+    HumanReport(QString port, bool terminal) : m_port(std::move(port)), m_terminal(terminal) {}
 
     void boardStarted(const QString &) override {}
     void probing(const QString &board, int attempt, int attempts) override;
@@ -55,6 +55,7 @@ public:
 private:
     void clearProgressLine();
 
+    QString m_port;
     bool m_terminal;
     bool m_progressShown = false;
     int m_lastTenth = 0;
