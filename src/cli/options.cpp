@@ -1,7 +1,7 @@
 #include "cli/options.h"
 
-#include "shared/configfolder.h"
 #include "shared/numberranges.h"
+#include "shared/settingsfile.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -104,10 +104,8 @@ public:
     {
         if (m_parser.isSet(option(name)))
             return {m_parser.value(option(name))};
-        if (m_settings && m_settings->contains(option(name))) {
-            // An INI value with a comma reads as a list; it was written as one text.
-            return {m_settings->value(option(name)).toStringList().join(u','), true};
-        }
+        if (m_settings && m_settings->contains(option(name)))
+            return {settingText(*m_settings, option(name)), true};
         return {};
     }
 

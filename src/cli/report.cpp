@@ -264,21 +264,20 @@ void JsonReport::allFinished(const QList<BoardResult> &results, ExitCode exitCod
         if (result.exitCode != Done)
             failed.append(result.board);
     }
-    printJson({{"event", "done"},
-               {"schema", JsonSchema},
-               {"port", m_run.port},
-               {"boards", int(results.size())},
-               {"failed", failed},
-               {"exit", int(exitCode)}});
+    printDone(m_run.port, int(results.size()), failed, exitCode, {});
 }
 
 void JsonReport::endedEarly(const QString &port, ExitCode exitCode, const QString &error)
 {
-    printJson({{"event", "done"},
-               {"schema", JsonSchema},
-               {"port", port},
-               {"boards", 0},
-               {"failed", QJsonArray()},
-               {"exit", int(exitCode)},
-               {"error", error}});
+    printDone(port, 0, {}, exitCode, error);
+}
+
+void JsonReport::printDone(const QString &port, int boards, const QJsonArray &failed,
+                           ExitCode exitCode, const QString &error)
+{
+    QJsonObject done{{"event", "done"},  {"schema", JsonSchema}, {"port", port},
+                     {"boards", boards}, {"failed", failed},     {"exit", int(exitCode)}};
+    if (!error.isEmpty())
+        done.insert("error", error);
+    printJson(done);
 }

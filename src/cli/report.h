@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -14,7 +15,7 @@
 // What a run is about, the same for each of its boards.
 struct RunInfo {
     QString port;
-    QString file;      // as given; empty: no download
+    QString file;      // the absolute path; empty: no download
     QByteArray sha256; // of the file's bytes, in hex
     int fileLines = 0; // its entries, each a line sent in each pass
     QString pace;      // "poll" or "reply"
@@ -84,6 +85,8 @@ public:
 
 private:
     void printEvent(const char *event, QJsonObject fields) const;
+    static void printDone(const QString &port, int boards, const QJsonArray &failed,
+                          ExitCode exitCode, const QString &error);
 
     RunInfo m_run;
     QString m_board;

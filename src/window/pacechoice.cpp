@@ -1,5 +1,7 @@
 #include "window/pacechoice.h"
 
+#include "shared/settingsfile.h"
+
 #include <QCommandLineParser>
 #include <QSettings>
 
@@ -49,8 +51,7 @@ Given fromSettings(const QSettings &settings, const QString &key)
 {
     if (!settings.contains(key))
         return {};
-    // An INI value with a comma reads as a list; the operator wrote it as one text.
-    const QString text = settings.value(key).toStringList().join(u',');
+    const QString text = settingText(settings, key);
     return {text, QStringLiteral("%1=%2 in %3").arg(key, text, settings.fileName())};
 }
 

@@ -1,7 +1,7 @@
 #include "window/startup.h"
 
 #include "engine/engine.h"
-#include "shared/configfolder.h"
+#include "shared/settingsfile.h"
 #include "window/messagebox.h"
 #include "window/pacechoice.h"
 

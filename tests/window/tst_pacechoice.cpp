@@ -1,4 +1,4 @@
-#include "shared/configfolder.h"
+#include "shared/settingsfile.h"
 #include "window/pacechoice.h"
 #include "window/startup.h"
 

@@ -11,9 +11,3 @@ inline QString bootlineConfigFolder()
         config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/bootline");
 }
-
-// The settings both faces read, an INI file in that folder.
-inline QString bootlineSettingsFile()
-{
-    return bootlineConfigFolder() + QStringLiteral("/bootline.conf");
-}
