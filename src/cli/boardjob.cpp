@@ -4,12 +4,13 @@
 #include "engine/engine.h"
 #include "protocol/commands.h"
 
-BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &address,
-                   const QList<QByteArray> &image, Report &report)
+BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &port,
+                   const QString &address, const QList<QByteArray> &image, Report &report)
     : m_engine(engine), m_options(options), m_image(image), m_report(report)
 {
+    m_result.port = port;
     m_result.board = address.isEmpty() ? QStringLiteral("scan") : address;
-    m_engine.setPortName(options.port);
+    m_engine.setPortName(port);
     m_engine.setAddress(address);
     m_engine.setRtu(options.plain ? 0 : 1);
     m_engine.setNewAddress(options.newAddress);
@@ -41,7 +42,7 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &add
         m_portOpened = false; // closed already
         fail(PortFailed, QStringLiteral("the port %1 was lost: the device went away. Check the "
                                         "cable or adapter, and run again.")
-                             .arg(m_options.port));
+                             .arg(m_result.port));
     });
     connect(&engine, &Engine::errorReported, this, [this](int, const QString &description) {
         fail(m_step == Step::Download && m_result.linesSent == 0 ? FileRefused : PortFailed,
@@ -61,7 +62,7 @@ void BoardJob::start()
     if (!m_portOpened)
         return fail(PortFailed, QStringLiteral("cannot open the port %1: %2. Check --port; "
                                                "--list-ports shows the ports present.")
-                                    .arg(m_options.port, m_engine.portError()));
+                                    .arg(m_result.port, m_engine.portError()));
     if (m_engine.address() == QStringLiteral("0")) // opened without a probe
         probed();
 }

@@ -20,9 +20,10 @@ class Engine;
 class BoardJob : public QObject {
     Q_OBJECT
 public:
-    // address: the address box text, as CliOptions gives it; image: the HEX
-    // file's lines, read once for all the boards of a run.
-    BoardJob(Engine &engine, const CliOptions &options, const QString &address,
+    // port and address: as a PortPlan gives them, the address as the
+    // address box text; image: the HEX file's lines, read once for all the
+    // boards of a run.
+    BoardJob(Engine &engine, const CliOptions &options, const QString &port, const QString &address,
              const QList<QByteArray> &image, Report &report);
 
     void start();

@@ -4,10 +4,12 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 // How one board's job ended.
 struct BoardResult {
+    QString port;  // as the options name it
     QString board; // its address as the operator knows it: "5", or "scan"/"0" as given
     ExitCode exitCode = Done;
     QString failure;         // what went wrong and what to do; empty when done
@@ -21,3 +23,13 @@ struct BoardResult {
     bool portUnopened = false; // its port could not be opened
     bool untried = false;      // its port had failed already: the job was never begun
 };
+
+// A run's exit code: the first failure's, in the order the results are given.
+inline ExitCode firstFailure(const QList<BoardResult> &results)
+{
+    for (const BoardResult &result : results) {
+        if (result.exitCode != Done)
+            return result.exitCode;
+    }
+    return Done;
+}

@@ -1,5 +1,6 @@
+#include "cli/humanreport.h"
+#include "cli/jsonreport.h"
 #include "cli/options.h"
-#include "cli/report.h"
 #include "cli/session.h"
 #include "cli/trace.h"
 #include "link/portlist.h"
@@ -79,12 +80,20 @@ std::optional<QList<QByteArray>> readImage(const QString &path, QByteArray *sha2
 
 // Says why the run ends before any board, for a person and, with --json, in
 // the last event.
-int endEarly(const QString &port, bool json, ExitCode exitCode, const QString &error)
+int endEarly(const QStringList &ports, bool json, ExitCode exitCode, const QString &error)
 {
     printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error));
     if (json)
-        JsonReport::endedEarly(port, exitCode, error);
+        JsonRunReport::endedEarly(ports, exitCode, error);
     return exitCode;
+}
+
+QStringList portNames(const CliOptions &options)
+{
+    QStringList names;
+    for (const PortPlan &plan : options.ports)
+        names.append(plan.port);
+    return names;
 }
 
 } // namespace
@@ -101,7 +110,7 @@ int main(int argc, char *argv[])
 
     const auto parsed = parseCliOptions(app.arguments());
     if (const QString *error = std::get_if<QString>(&parsed))
-        return endEarly(QString(), app.arguments().contains(QStringLiteral("--json")), BadUsage,
+        return endEarly({}, app.arguments().contains(QStringLiteral("--json")), BadUsage,
                         *error + QStringLiteral(" (see --help)"));
     const CliOptions &options = std::get<CliOptions>(parsed);
     switch (options.request) {
@@ -117,9 +126,9 @@ int main(int argc, char *argv[])
     case CliOptions::Request::Run:
         break;
     }
+    const QStringList ports = portNames(options);
     QList<QByteArray> image;
-    RunInfo run{options.port,
-                QFileInfo(options.file).absoluteFilePath(),
+    RunInfo run{QFileInfo(options.file).absoluteFilePath(),
                 {},
                 0,
                 options.replyPace ? QStringLiteral("reply") : QStringLiteral("poll")};
@@ -127,7 +136,7 @@ int main(int argc, char *argv[])
         QString error;
         std::optional<QList<QByteArray>> read = readImage(options.file, &run.sha256, &error);
         if (!read)
-            return endEarly(options.port, options.json, FileRefused, error);
+            return endEarly(ports, options.json, FileRefused, error);
         image = std::move(*read);
         run.fileLines = int(image.size());
     }
@@ -137,13 +146,15 @@ int main(int argc, char *argv[])
         trace = std::make_unique<Trace>();
         QString error;
         if (!trace->open(options.tracePath, &error))
-            return endEarly(options.port, options.json, BadUsage, error);
+            return endEarly(ports, options.json, BadUsage, error);
+        if (ports.size() > 1)
+            trace->nameThePorts();
     }
-    std::unique_ptr<Report> report;
+    std::unique_ptr<RunReport> report;
     if (options.json)
-        report = std::make_unique<JsonReport>(run);
+        report = std::make_unique<JsonRunReport>(run, ports);
     else
-        report = std::make_unique<HumanReport>(options.port, stdoutIsTerminal());
+        report = std::make_unique<HumanRunReport>(ports, stdoutIsTerminal());
 
     Session session(options, image, *report, trace.get());
     QObject::connect(&session, &Session::finished, &app, &QCoreApplication::exit);

@@ -8,7 +8,9 @@
 #include <QRegularExpression>
 #include <QSettings>
 
+#include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -35,8 +37,10 @@ void describeOptions(QCommandLineParser &parser)
     parser.addOptions({
         {{QStringLiteral("p"), option("port")},
          QStringLiteral("COM<n>, n in digits from 1 (an alias on Linux), or a device path that "
-                        "begins with /, such as /dev/ttyUSB0. Default COM3."),
-         QStringLiteral("NAME")},
+                        "begins with /, such as /dev/ttyUSB0. Default COM3. Several ports, "
+                        "comma-separated, run at once; PORT@LIST gives a port its own "
+                        "addresses, such as /dev/ttyUSB0@1-4,/dev/ttyUSB1@1,3."),
+         QStringLiteral("PORTS")},
         {{QStringLiteral("a"), option("address")},
          QStringLiteral("The board's address 1-247, or a list such as 1,3,5-8 for the same job "
                         "on each board in turn; scan finds the first board from 1 up; 0 opens "
@@ -197,6 +201,48 @@ std::variant<QStringList, QString> addressTexts(const QString &list)
     return addresses;
 }
 
+bool beginsPort(const QString &text)
+{
+    return text.startsWith(u'/') || text.startsWith(QStringLiteral("COM"));
+}
+
+// The ports of "-p A,B@1-4,C@2,5": an item that is not a port name goes on the
+// address list of the port before it, which must have begun one with "@".
+// Ports without a list of their own take the -a list.
+std::variant<QList<PortPlan>, QString> portPlans(const QString &text,
+                                                 const QStringList &commonAddresses)
+{
+    QList<PortPlan> plans;
+    QStringList lists; // each port's own address list text; null: none
+    for (const QString &item : text.split(u',')) {
+        const QString trimmed = item.trimmed();
+        if (!beginsPort(trimmed) && !plans.isEmpty() && !lists.last().isNull()) {
+            lists.last() += u',' + trimmed;
+            continue;
+        }
+        const qsizetype at = trimmed.indexOf(u'@');
+        const QString port = trimmed.left(at);
+        if (const QString error = checkPortName(port); !error.isEmpty())
+            return error;
+        if (std::any_of(plans.begin(), plans.end(),
+                        [&port](const PortPlan &plan) { return plan.port == port; }))
+            return QStringLiteral("--port names %1 twice: give each port once, with all of "
+                                  "its addresses")
+                .arg(port);
+        plans.append({port, commonAddresses});
+        lists.append(at < 0 ? QString() : trimmed.mid(at + 1));
+    }
+    for (qsizetype index = 0; index < plans.size(); ++index) {
+        if (lists[index].isNull())
+            continue;
+        const auto addresses = addressTexts(lists[index]);
+        if (const QString *error = std::get_if<QString>(&addresses))
+            return QStringLiteral("%1: %2").arg(plans[index].port, *error);
+        plans[index].addresses = std::get<QStringList>(addresses);
+    }
+    return plans;
+}
+
 } // namespace
 
 std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
@@ -219,15 +265,20 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     if (files.size() > 1)
         return QStringLiteral("give one HEX file, not %1").arg(files.size());
     options.file = files.value(0);
-    if (parser.isSet(option("port")))
-        options.port = parser.value(option("port"));
-    if (const QString error = checkPortName(options.port); !error.isEmpty())
-        return error;
+    QStringList addresses{QString()};
     if (parser.isSet(option("address"))) {
-        const auto addresses = addressTexts(parser.value(option("address")));
-        if (const QString *error = std::get_if<QString>(&addresses))
+        const auto texts = addressTexts(parser.value(option("address")));
+        if (const QString *error = std::get_if<QString>(&texts))
             return *error;
-        options.addresses = std::get<QStringList>(addresses);
+        addresses = std::get<QStringList>(texts);
+    }
+    if (parser.isSet(option("port"))) {
+        const auto ports = portPlans(parser.values(option("port")).join(u','), addresses);
+        if (const QString *error = std::get_if<QString>(&ports))
+            return *error;
+        options.ports = std::get<QList<PortPlan>>(ports);
+    } else {
+        options.ports.first().addresses = addresses;
     }
     options.plain = parser.isSet(option("plain"));
     options.query = parser.isSet(option("query"));
@@ -265,14 +316,18 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     if (newAddress != 0) {
         // The window's new address box text, which the engine reads as a decimal number.
         options.newAddress = QString::number(newAddress);
-        if (options.addresses.size() != 1 || options.addresses.first().isEmpty())
-            return QStringLiteral("--set-address needs the one board's address (-a N): two "
-                                  "boards must not get the same address, and a scan goes on "
-                                  "to the next board instead");
+        for (const PortPlan &plan : std::as_const(options.ports)) {
+            if (plan.addresses.size() != 1 || plan.addresses.first().isEmpty())
+                return QStringLiteral("--set-address needs the one board's address on each "
+                                      "port (-a N): two boards on a bus must not get the same "
+                                      "address, and a scan goes on to the next board instead");
+        }
     }
-    if (options.query && options.addresses.contains(QStringLiteral("0")))
-        return QStringLiteral("--query asks the probe's question, and -a 0 opens without "
-                              "probing: give the board's address");
+    for (const PortPlan &plan : std::as_const(options.ports)) {
+        if (options.query && plan.addresses.contains(QStringLiteral("0")))
+            return QStringLiteral("--query asks the probe's question, and -a 0 opens without "
+                                  "probing: give the board's address");
+    }
     if (options.file.isEmpty() && !options.query && options.newAddress.isEmpty() &&
         !options.install)
         return QStringLiteral("nothing to do: give a HEX file, --query, --set-address or "

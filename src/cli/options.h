@@ -4,18 +4,23 @@
 #include <QStringList>
 #include <variant>
 
+// A port and the boards on its bus, done in turn.
+struct PortPlan {
+    QString port;          // COM<n> in digits, or a path that begins with "/"
+    QStringList addresses; // one address box text per board: empty scans, "0" skips the probe
+};
+
 // What the command line asks bootline-cli to do.
 struct CliOptions {
     enum class Request { Run, Help, Version, ListPorts };
     Request request = Request::Run;
 
-    QString file;                          // a HEX file to download and verify; empty: none
-    QString port = QStringLiteral("COM3"); // COM<n> in digits, or a path that begins with "/"
-    QStringList addresses{
-        QString()};     // one address box text per board: empty scans, "0" skips the probe
-    bool plain = false; // no Modbus RTU framing
-    bool query = false; // print the board's version reply
-    QString newAddress; // --set-address, 1 to 247 in decimal; empty: none
+    QString file; // a HEX file to download and verify; empty: none
+    QList<PortPlan> ports{
+        {QStringLiteral("COM3"), {QString()}}}; // in parallel, each its own engine
+    bool plain = false;                         // no Modbus RTU framing
+    bool query = false;                         // print the board's version reply
+    QString newAddress;                         // --set-address, 1 to 247 in decimal; empty: none
     bool install = false;
     int replyTimeoutMs = 10000;
     int retries = 0;

@@ -1,45 +1,40 @@
 #pragma once
 
-#include "cli/boardresult.h"
 #include "cli/options.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <memory>
 
-class BoardJob;
-class Engine;
-class Report;
+#include <memory>
+#include <vector>
+
+class PortRun;
+class RunReport;
 class Trace;
 
-// The boards of the address list, one after the other, each on an engine of
-// its own. The exit code is the first failure's.
+// Every port of the options at once, each with its own engine, in one event
+// loop; the boards on each port in turn. The exit code is the first failure's,
+// in port order.
 class Session : public QObject {
     Q_OBJECT
 public:
     // image: the HEX file's lines, read once: every board gets the same.
-    Session(const CliOptions &options, const QList<QByteArray> &image, Report &report,
+    Session(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
             Trace *trace);
     ~Session() override;
 
     void start();
-    // A signal: the board at work closes its port, and that is all.
+    // A signal: each port's board at work closes its port, and that is all.
     void interrupt(int signalNumber);
 
 signals:
     void finished(int exitCode);
 
 private:
-    void next();
-    void boardFinished(const BoardResult &result);
-    void failUntried();
+    void portFinished();
 
-    const CliOptions &m_options;
-    const QList<QByteArray> &m_image;
-    Report &m_report;
-    Trace *m_trace;
-    QList<BoardResult> m_results;
-    std::unique_ptr<Engine> m_engine;
-    std::unique_ptr<BoardJob> m_job;
+    RunReport &m_report;
+    std::vector<std::unique_ptr<PortRun>> m_ports;
+    int m_running = 0;
 };

@@ -73,19 +73,23 @@ bool Trace::mayReplace(const QString &path, QString *error)
     return false;
 }
 
-void Trace::follow(Engine &engine)
+void Trace::follow(Engine &engine, const QString &port)
 {
-    QObject::connect(&engine, &Engine::frameWritten, &engine,
-                     [this](const QByteArray &bytes) { writeChunk('>', bytes); });
-    QObject::connect(&engine, &Engine::bytesReceived, &engine,
-                     [this](const QByteArray &bytes) { writeChunk('<', bytes); });
+    // With one port, every line is about it.
+    const QString direction = m_namesPorts ? port + u' ' : QString();
+    QObject::connect(
+        &engine, &Engine::frameWritten, &engine,
+        [this, direction](const QByteArray &bytes) { writeChunk(direction + u'>', bytes); });
+    QObject::connect(
+        &engine, &Engine::bytesReceived, &engine,
+        [this, direction](const QByteArray &bytes) { writeChunk(direction + u'<', bytes); });
 }
 
-void Trace::writeChunk(char direction, const QByteArray &bytes)
+void Trace::writeChunk(const QString &direction, const QByteArray &bytes)
 {
     const QString line = QStringLiteral("%1 %2 %3  %4\n")
                              .arg(m_clock.elapsed(), 7)
-                             .arg(QChar(direction))
+                             .arg(direction)
                              .arg(QString::fromLatin1(bytes.toHex(' ').toUpper()), readable(bytes));
     write(line.toUtf8());
 }

@@ -9,7 +9,8 @@
 class Engine;
 
 // Every frame out and every chunk in, a line each: milliseconds since the
-// start, ">" or "<", the bytes in hex, and the bytes as text. A trace file's
+// start, the port when there are several, ">" or "<", the bytes in hex, and
+// the bytes as text. A trace file's
 // first line says whose trace it is; a file that does not begin with it is
 // never replaced, so a mistyped --trace cannot wipe out the firmware.
 class Trace {
@@ -24,16 +25,19 @@ public:
     // cannot be written or is not ours to replace.
     bool open(const QString &path, QString *error);
 
-    void follow(Engine &engine);
+    // Before any port is followed: lines name the port they are about.
+    void nameThePorts() { m_namesPorts = true; }
+    void follow(Engine &engine, const QString &port);
 
 private:
     void writeFirstLine();
     void write(const QByteArray &text);
-    void writeChunk(char direction, const QByteArray &bytes);
+    void writeChunk(const QString &direction, const QByteArray &bytes);
     bool mayReplace(const QString &path, QString *error);
 
     QFile m_file;
     QElapsedTimer m_clock;
     std::FILE *m_warnings;
     bool m_failed = false;
+    bool m_namesPorts = false;
 };

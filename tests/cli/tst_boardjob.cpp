@@ -35,7 +35,6 @@ struct RecordedReport : Report {
         events << "replied " + board + " " + QString::fromLatin1(reply);
     }
     void finished(const BoardResult &result) override { results << result; }
-    void allFinished(const QList<BoardResult> &, ExitCode) override {}
 };
 
 // One board's job on an engine with a fake port, the board's replies put in
@@ -53,7 +52,8 @@ struct Job {
     {
         if (image.isEmpty() && !options.file.isEmpty())
             image = HexFile::read(options.file);
-        job = std::make_unique<BoardJob>(engine, options, address, image, report);
+        job = std::make_unique<BoardJob>(engine, options, QStringLiteral("COM3"), address, image,
+                                         report);
         job->start();
     }
     // Probed and answered: line 1 is out.

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +15,8 @@ private slots:
     void addressLists();
     void portNamesTaken_data();
     void portNamesTaken();
+    void portLists_data();
+    void portLists();
     void newAddressesTaken_data();
     void newAddressesTaken();
     void traceNeverTheHexFile_data();
@@ -60,8 +63,10 @@ void TestCliOptions::readsWhatIsAsked()
 {
     const CliOptions defaults = parsed({"firmware.hex"});
     QCOMPARE(defaults.file, QStringLiteral("firmware.hex"));
-    QCOMPARE(defaults.port, QStringLiteral("COM3"));
-    QCOMPARE(defaults.addresses, QStringList{QString()}); // scan, as an empty address box
+    QCOMPARE(defaults.ports.size(), 1);
+    QCOMPARE(defaults.ports.first().port, QStringLiteral("COM3"));
+    QCOMPARE(defaults.ports.first().addresses,
+             QStringList{QString()}); // scan, as an empty address box
     QCOMPARE(defaults.replyTimeoutMs, 10000);
     QCOMPARE(defaults.retries, 0);
     QCOMPARE(defaults.probeAttempts, 127);
@@ -71,8 +76,9 @@ void TestCliOptions::readsWhatIsAsked()
         parsed({"-p", "/dev/ttyUSB0", "-a", "7", "--plain", "--query", "--set-address", "10",
                 "--install", "--reply-timeout", "250", "--retries", "2", "--trace", "-", "--json",
                 "--probe-attempts", "3", "x.hex"});
-    QCOMPARE(all.port, QStringLiteral("/dev/ttyUSB0"));
-    QCOMPARE(all.addresses, QStringList{"7"});
+    QCOMPARE(all.ports.size(), 1);
+    QCOMPARE(all.ports.first().port, QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(all.ports.first().addresses, QStringList{"7"});
     QVERIFY(all.plain && all.query && all.install && all.json);
     QCOMPARE(all.newAddress, QStringLiteral("10"));
     QCOMPARE(all.replyTimeoutMs, 250);
@@ -106,7 +112,7 @@ void TestCliOptions::addressLists()
 {
     QFETCH(QString, list);
     QFETCH(QStringList, addresses);
-    QCOMPARE(parsed({"-a", list, "x.hex"}).addresses, addresses);
+    QCOMPARE(parsed({"-a", list, "x.hex"}).ports.first().addresses, addresses);
 }
 
 void TestCliOptions::portNamesTaken_data()
@@ -121,7 +127,37 @@ void TestCliOptions::portNamesTaken_data()
 void TestCliOptions::portNamesTaken()
 {
     QFETCH(QString, name);
-    QCOMPARE(parsed({"-p", name, "x.hex"}).port, name);
+    QCOMPARE(parsed({"-p", name, "x.hex"}).ports.first().port, name);
+}
+
+void TestCliOptions::portLists_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("plans"); // "port=address|address port=…", "scan" for a scan
+    QTest::newRow("two ports, -a for both")
+        << QStringList{"-p", "/dev/ttyUSB0,COM4", "-a", "1-2"} << "/dev/ttyUSB0=1|2 COM4=1|2";
+    QTest::newRow("each its own list") << QStringList{"-p", "/dev/ttyUSB0@1-4,/dev/ttyUSB1@1,3"}
+                                       << "/dev/ttyUSB0=1|2|3|4 /dev/ttyUSB1=1|3";
+    QTest::newRow("a list and -a")
+        << QStringList{"-p", "COM3@5,7,COM4", "-a", "9"} << "COM3=5|7 COM4=9";
+    QTest::newRow("scan by default")
+        << QStringList{"-p", "COM3,COM4@scan"} << "COM3=scan COM4=scan";
+    QTest::newRow("-p given twice")
+        << QStringList{"-p", "COM3", "-p", "COM4@2"} << "COM3=scan COM4=2";
+    QTest::newRow("blanks") << QStringList{"-p", " COM3 , COM4@ 1 , 2 "} << "COM3=scan COM4=1|2";
+}
+
+void TestCliOptions::portLists()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, plans);
+    QStringList seen;
+    for (const PortPlan &plan : parsed(arguments + QStringList{"x.hex"}).ports) {
+        QStringList addresses = plan.addresses;
+        addresses.replaceInStrings(QRegularExpression("^$"), "scan");
+        seen << plan.port + u'=' + addresses.join(u'|');
+    }
+    QCOMPARE(seen.join(u' '), plans);
 }
 
 void TestCliOptions::newAddressesTaken_data()
@@ -202,6 +238,16 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
         << QStringList{"--set-address", "10"} << "one board's address";
     QTest::newRow("new address for a bus")
         << QStringList{"-a", "1-3", "--set-address", "10"} << "one board's address";
+    QTest::newRow("new address for a bus on one port")
+        << QStringList{"-p", "COM3@1,COM4@1-2", "--set-address", "10"} << "one board's address";
+    QTest::newRow("a port twice") << QStringList{"-p", "COM3@1,COM3@2", "x.hex"} << "COM3 twice";
+    QTest::newRow("a port by two names")
+        << QStringList{"-p", "/dev/ttyUSB0,/dev/ttyUSB0", "x.hex"} << "twice";
+    QTest::newRow("a stray word after a port")
+        << QStringList{"-p", "COM3,ttyUSB1", "x.hex"} << "not \"ttyUSB1\"";
+    QTest::newRow("an empty item") << QStringList{"-p", "COM3,,COM4", "x.hex"} << "--port takes";
+    QTest::newRow("a bad list after @")
+        << QStringList{"-p", "COM3@1,COM4@300", "x.hex"} << "COM4: --address takes";
 }
 
 void TestCliOptions::refusesWhatCannotBeDone()

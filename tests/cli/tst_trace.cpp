@@ -80,7 +80,7 @@ void TestTrace::replacesOnlyWhatItWrote()
         QCOMPARE(contentOf(path), before);
         return;
     }
-    trace.follow(test.engine);
+    trace.follow(test.engine, QStringLiteral("COM3"));
     emit test.engine.frameWritten(probe);
     const QList<QByteArray> lines = contentOf(path).split('\n');
     QCOMPARE(lines.size(), 3); // the mark, the frame, and nothing after the last newline
@@ -98,7 +98,7 @@ void TestTrace::aFailedWriteIsToldOnceAndTheJobGoesOn()
     Trace trace(warnings);
     QString error;
     QVERIFY2(trace.open("/dev/full", &error), qPrintable(error));
-    trace.follow(test.engine);
+    trace.follow(test.engine, QStringLiteral("COM3"));
     emit test.engine.frameWritten(probe);
     emit test.engine.bytesReceived(probe);
     const QByteArray told = toldOn(warnings);

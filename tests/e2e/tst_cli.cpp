@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -22,6 +23,7 @@ private slots:
     void downloadAndVerify_data();
     void downloadAndVerify();
     void busOfBoards();
+    void severalPortsAtOnce();
     void exitCodes_data();
     void exitCodes();
     void retriedLineIsTheSameBytesAndTheJobGoesOn();
@@ -124,6 +126,67 @@ void TestCli::busOfBoards()
         QVERIFY(sim.output().contains(
             QStringLiteral("address %1: lines received 43, lines verified 43, mismatches 0")
                 .arg(address)));
+}
+
+// Each port as it would be alone, all at once: its bytes, its boards in
+// turn, its lines kept together; the exit code is the first failure in port
+// order, not in time.
+void TestCli::severalPortsAtOnce()
+{
+    const QString together = path("together.bytes");
+    const QString alone = path("alone.bytes");
+    {
+        SimulatedBoard sim({"--address", "1,2", "--quiet", "--record", alone}, 3);
+        QVERIFY(sim.isReady());
+        QCOMPARE(Cli({"-p", "COM3", "-a", "1-2", "--pace", "reply", blink}).exitCode, 0);
+        QVERIFY(sim.stop());
+    }
+    SimulatedBoard first({"--address", "1,2", "--quiet", "--record", together}, 3);
+    SimulatedBoard second({"--address", "1", "--quiet"}, 4);
+    QVERIFY(first.isReady() && second.isReady());
+    const QStringList arguments{"-p", "COM3@1-2,COM4@1,5,COM9", "-a", "1", "--probe-attempts", "2",
+                                blink};
+    const Cli cli(arguments);
+    QCOMPARE(cli.exitCode, 4); // COM4's missing board, though COM9 failed first
+    QStringList seen;          // each board's lines together, never split by another's
+    for (const QString &line : cli.out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match =
+            QRegularExpression("^(COM\\d board \\d+): ").match(line);
+        if (!match.hasMatch())
+            break; // the summary
+        if (seen.isEmpty() || seen.last() != match.captured(1)) {
+            QVERIFY2(!seen.contains(match.captured(1)), qPrintable(cli.out));
+            seen << match.captured(1);
+        }
+    }
+    QCOMPARE(seen.size(), 5);
+    for (const char *expected :
+         {"COM3 board 1: done", "COM3 board 2: done", "COM4 board 1: done",
+          "COM4 board 5: failed (exit 4)", "COM9 board 1: failed (exit 3)",
+          "5 boards: 3 done, 2 failed (exit 4)", "  board 5 on COM4: no board answered",
+          "  board 1 on COM9: cannot open the port COM9"})
+        QVERIFY2(cli.out.contains(expected), qPrintable(cli.out));
+
+    const Cli json(QStringList{"--json"} + arguments);
+    QCOMPARE(json.exitCode, 4);
+    const QJsonObject done =
+        QJsonDocument::fromJson(json.out.trimmed().split(u'\n').last().toUtf8()).object();
+    QCOMPARE(done["port"].toString(), QStringLiteral("COM3,COM4,COM9"));
+    QCOMPARE(done["boards"].toInt(), 5);
+    QStringList ports;
+    for (const QJsonValue &port : done["ports"].toArray())
+        ports << QStringLiteral("%1 %2 %3")
+                     .arg(port["port"].toString())
+                     .arg(port["boards"].toInt())
+                     .arg(port["exit"].toInt());
+    QCOMPARE(ports, QStringList({"COM3 2 0", "COM4 2 4", "COM9 1 3"}));
+    QVERIFY(first.stop() && second.stop());
+    QFile aloneBytes(alone);
+    QFile togetherBytes(together);
+    QVERIFY(aloneBytes.open(QIODevice::ReadOnly) && togetherBytes.open(QIODevice::ReadOnly));
+    const QByteArray once = aloneBytes.readAll();
+    QVERIFY(once.size() > 2 * 86 * 20);
+    QCOMPARE(togetherBytes.readAll(), once + once); // the plain run and the JSON one
 }
 
 void TestCli::exitCodes_data()

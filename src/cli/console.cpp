@@ -1,0 +1,90 @@
+#include "cli/console.h"
+
+#include <algorithm>
+
+namespace {
+
+// Longer would wrap, and the live lines would no longer be where they are
+// redrawn.
+constexpr int LiveWidth = 79;
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+Console::Console(int ports, bool terminal)
+    : m_terminal(terminal), m_live(ports), m_held(terminal ? 0 : ports)
+{
+}
+
+void Console::show(int port, const QString &live)
+{
+    if (!m_terminal || m_live[port] == live)
+        return;
+    m_live[port] = live;
+    if (!hasSeveralPorts()) {
+        if (live.isEmpty())
+            return eraseLive();
+        print(stdout, QStringLiteral("\r%1   ").arg(live));
+        m_liveShown = true;
+        return;
+    }
+    eraseLive();
+    drawLive();
+}
+
+void Console::write(int port, std::FILE *stream, const QString &line)
+{
+    if (hasSeveralPorts() && !m_terminal && port != RunLine) {
+        m_held[port].append({stream, line});
+        return;
+    }
+    eraseLive();
+    print(stream, line + u'\n');
+    if (hasSeveralPorts())
+        drawLive();
+}
+
+void Console::boardEnded(int port)
+{
+    if (m_held.isEmpty())
+        return;
+    for (const auto &[stream, line] : std::as_const(m_held[port]))
+        print(stream, line + u'\n');
+    m_held[port].clear();
+}
+
+void Console::runEnded()
+{
+    m_live.fill(QString());
+    eraseLive();
+}
+
+void Console::eraseLive()
+{
+    if (!m_liveShown)
+        return;
+    m_liveShown = false;
+    if (!hasSeveralPorts()) {
+        print(stdout, QStringLiteral("\r%1\r").arg(QString(), 64));
+        return;
+    }
+    // Up to the first live line, and everything below it away.
+    print(stdout, QStringLiteral("\x1b[%1A\r\x1b[J").arg(m_live.size()));
+}
+
+void Console::drawLive()
+{
+    if (std::all_of(m_live.begin(), m_live.end(),
+                    [](const QString &live) { return live.isEmpty(); }))
+        return;
+    QString block;
+    for (const QString &live : std::as_const(m_live))
+        block += live.left(LiveWidth) + u'\n';
+    print(stdout, block);
+    m_liveShown = true;
+}

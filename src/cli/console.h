@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <cstdio>
+#include <utility>
+
+// Where a run's words for a person go. With one port: lines as they come and,
+// on a terminal, one line redrawn in place. With several ports: on a
+// terminal, one live line per port below the lines; piped, each board's lines
+// are held and written together when it ends, so two boards never mix.
+class Console {
+public:
+    static constexpr int RunLine = -1; // a line of the run, not of one port
+
+    Console(int ports, bool terminal);
+
+    bool isTerminal() const { return m_terminal; }
+    bool hasSeveralPorts() const { return m_live.size() > 1; }
+
+    // The port's live line, on a terminal; empty takes it away.
+    void show(int port, const QString &live);
+    // A whole line, without its line end.
+    void write(int port, std::FILE *stream, const QString &line);
+    // Piped with several ports: the board's lines go out now, together.
+    void boardEnded(int port);
+    // The live lines go, before the run's last words.
+    void runEnded();
+
+private:
+    void eraseLive();
+    void drawLive();
+
+    bool m_terminal;
+    QList<QString> m_live;                                // per port
+    QList<QList<std::pair<std::FILE *, QString>>> m_held; // per port, while piped
+    bool m_liveShown = false;
+};

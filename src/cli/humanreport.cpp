@@ -1,0 +1,168 @@
+#include "cli/humanreport.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int RedrawMs = 100;
+
+QString passName(Pass pass)
+{
+    return pass == Pass::Download ? QStringLiteral("download") : QStringLiteral("verify");
+}
+
+// The board's words, as they may hold line ends and stray bytes.
+QString quoted(const QByteArray &reply)
+{
+    return QStringLiteral("\"%1\"").arg(QString::fromLatin1(reply.trimmed()));
+}
+
+} // namespace
+
+HumanReport::HumanReport(Console &console, int slot, QString port)
+    : m_console(console), m_slot(slot), m_port(std::move(port))
+{
+}
+
+QString HumanReport::boardName(const QString &board) const
+{
+    if (!m_console.hasSeveralPorts())
+        return QStringLiteral("board %1").arg(board);
+    return QStringLiteral("%1 board %2").arg(m_port, board);
+}
+
+void HumanReport::writeLine(std::FILE *stream, const QString &line)
+{
+    m_console.write(m_slot, stream, line);
+}
+
+// On a terminal, in place: a probe that takes long is seen to be trying.
+void HumanReport::probing(const QString &board, int attempt, int attempts)
+{
+    const QString probe =
+        QStringLiteral("probing board %1 (%2/%3)").arg(board).arg(attempt).arg(attempts);
+    m_console.show(m_slot,
+                   m_console.hasSeveralPorts() ? m_port + QStringLiteral(": ") + probe : probe);
+}
+
+void HumanReport::connected(const QString &board, const QByteArray &version)
+{
+    m_board = board;
+    writeLine(stdout, QStringLiteral("%1: %2").arg(boardName(board),
+                                                   QString::fromLatin1(version.trimmed())));
+}
+
+void HumanReport::progress(Pass pass, int line, int total)
+{
+    if (pass != m_pass || !m_passClock.isValid()) {
+        m_pass = pass;
+        m_lastTenth = 0;
+        m_passClock.start();
+    }
+    const int percent = total > 0 ? 100 * line / total : 0;
+    if (!m_console.isTerminal()) {
+        if (percent / 10 <= m_lastTenth)
+            return;
+        m_lastTenth = percent / 10;
+        const QString tenth =
+            QStringLiteral("%1 %2% (%3/%4)").arg(passName(pass)).arg(percent).arg(line).arg(total);
+        writeLine(stdout, m_console.hasSeveralPorts()
+                              ? QStringLiteral("%1: %2").arg(boardName(m_board), tenth)
+                              : tenth);
+        return;
+    }
+    // A terminal need not be redrawn more often than a person can read it.
+    if (m_lastDrawn.isValid() && m_lastDrawn.elapsed() < RedrawMs && line < total)
+        return;
+    m_lastDrawn.start();
+    const double seconds = m_passClock.elapsed() / 1000.0;
+    const double rate = seconds > 0 ? line / seconds : 0;
+    // The verify pass sends every line again.
+    const int linesLeft = total - line + (pass == Pass::Download ? total : 0);
+    const int secondsLeft = rate > 0 ? int(std::lround(linesLeft / rate)) : 0;
+    const QString live = QStringLiteral("%1 %2/%3 %4%  %5 lines/s  %6:%7 left")
+                             .arg(passName(pass), -8)
+                             .arg(line, 5)
+                             .arg(total)
+                             .arg(percent, 3)
+                             .arg(rate, 0, 'f', 0)
+                             .arg(secondsLeft / 60)
+                             .arg(secondsLeft % 60, 2, 10, QChar(u'0'));
+    m_console.show(m_slot, m_console.hasSeveralPorts()
+                               ? QStringLiteral("%1: %2").arg(boardName(m_board), live)
+                               : live);
+}
+
+void HumanReport::resent(int line, int attempt)
+{
+    const QString where =
+        m_console.hasSeveralPorts() ? boardName(m_board) + QStringLiteral(": ") : QString();
+    writeLine(stderr, QStringLiteral("bootline-cli: %1no reply to line %2: sent again (%3)")
+                          .arg(where)
+                          .arg(line)
+                          .arg(attempt));
+}
+
+void HumanReport::replied(const QString &board, const QByteArray &reply)
+{
+    m_board = board;
+    writeLine(stdout,
+              QStringLiteral("%1: %2").arg(boardName(board), QString::fromLatin1(reply.trimmed())));
+}
+
+void HumanReport::finished(const BoardResult &result)
+{
+    m_console.show(m_slot, QString());
+    m_passClock.invalidate();
+    const QString board = boardName(result.board);
+    if (result.exitCode == Done) {
+        const QString lines = result.linesSent > 0
+                                  ? QStringLiteral("%1 lines sent, ").arg(result.linesSent)
+                                  : QString();
+        writeLine(
+            stdout,
+            QStringLiteral("%1: done (%2%3 s)").arg(board, lines).arg(result.seconds, 0, 'f', 1));
+    } else if (result.untried) {
+        writeLine(stdout,
+                  QStringLiteral("%1: not tried (exit %2)").arg(board).arg(result.exitCode));
+    } else {
+        const QString words = result.reply.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral(" The board said %1.").arg(quoted(result.reply));
+        writeLine(stdout, QStringLiteral("%1: failed (exit %2)").arg(board).arg(result.exitCode));
+        writeLine(stderr,
+                  QStringLiteral("bootline-cli: %1: %2%3").arg(board, result.failure, words));
+    }
+    m_console.boardEnded(m_slot);
+}
+
+HumanRunReport::HumanRunReport(const QStringList &ports, bool terminal)
+    : m_console(int(ports.size()), terminal)
+{
+    for (int slot = 0; slot < ports.size(); ++slot)
+        m_reports.push_back(std::make_unique<HumanReport>(m_console, slot, ports[slot]));
+}
+
+void HumanRunReport::allFinished(const QList<BoardResult> &results, ExitCode exitCode)
+{
+    m_console.runEnded();
+    if (results.size() < 2)
+        return;
+    const qsizetype failed =
+        std::count_if(results.begin(), results.end(),
+                      [](const BoardResult &result) { return result.exitCode != Done; });
+    m_console.write(Console::RunLine, stdout,
+                    QStringLiteral("%1 boards: %2 done, %3 failed (exit %4)")
+                        .arg(results.size())
+                        .arg(results.size() - failed)
+                        .arg(failed)
+                        .arg(exitCode));
+    // Each failed board once more, where and why, for whoever reads only the end.
+    for (const BoardResult &result : results) {
+        if (result.exitCode != Done)
+            m_console.write(Console::RunLine, stdout,
+                            QStringLiteral("  board %1 on %2: %3")
+                                .arg(result.board, result.port, result.failure));
+    }
+}

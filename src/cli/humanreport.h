@@ -1,0 +1,52 @@
+#pragma once
+
+#include "cli/console.h"
+#include "cli/report.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+// For a person: progress as a live line on a terminal, otherwise a line at
+// every tenth; a result line per board; failures on standard error. With
+// several ports, every line names its port.
+class HumanReport : public Report {
+public:
+    HumanReport(Console &console, int slot, QString port);
+
+    void boardStarted(const QString &board) override { m_board = board; }
+    void probing(const QString &board, int attempt, int attempts) override;
+    void connected(const QString &board, const QByteArray &version) override;
+    void progress(Pass pass, int line, int total) override;
+    void resent(int line, int attempt) override;
+    void replied(const QString &board, const QByteArray &reply) override;
+    void finished(const BoardResult &result) override;
+
+private:
+    QString boardName(const QString &board) const; // "board 5", or "COM3 board 5"
+    void writeLine(std::FILE *stream, const QString &line);
+
+    Console &m_console;
+    int m_slot;
+    QString m_port;
+    QString m_board;
+    int m_lastTenth = 0;
+    Pass m_pass = Pass::Download;
+    QElapsedTimer m_passClock;
+    QElapsedTimer m_lastDrawn;
+};
+
+class HumanRunReport : public RunReport {
+public:
+    HumanRunReport(const QStringList &ports, bool terminal);
+
+    Report &forPort(int index) override { return *m_reports[std::size_t(index)]; }
+    // With two boards or more: how many failed, and each again with its port and why.
+    void allFinished(const QList<BoardResult> &results, ExitCode exitCode) override;
+
+private:
+    Console m_console;
+    std::vector<std::unique_ptr<HumanReport>> m_reports;
+};

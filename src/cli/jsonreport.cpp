@@ -1,0 +1,156 @@
+#include "cli/jsonreport.h"
+
+#include <QJsonDocument>
+#include <QSysInfo>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int JsonSchema = 1; // raised when a field changes meaning or goes
+
+QString passName(Pass pass)
+{
+    return pass == Pass::Download ? QStringLiteral("download") : QStringLiteral("verify");
+}
+
+// A whole line in one write, so that lines from several ports never mix.
+void printJson(const QJsonObject &event)
+{
+    const QByteArray line = QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n';
+    std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+QString resultName(const BoardResult &result)
+{
+    if (result.exitCode == Done)
+        return QStringLiteral("done");
+    if (result.untried)
+        return QStringLiteral("not tried");
+    return isStopBySignal(result.exitCode) ? QStringLiteral("interrupted")
+                                           : QStringLiteral("failed");
+}
+
+QString utcText(const QDateTime &when)
+{
+    return when.isValid() ? when.toUTC().toString(Qt::ISODateWithMs) : QString();
+}
+
+QJsonObject doneEvent(const QString &port, int boards, const QJsonArray &failed, ExitCode exitCode)
+{
+    return {{"event", "done"},  {"schema", JsonSchema}, {"port", port},
+            {"boards", boards}, {"failed", failed},     {"exit", int(exitCode)}};
+}
+
+} // namespace
+
+// Each event names its port and board, so lines from several runs or ports
+// can be told apart once they are mixed.
+void JsonReport::printEvent(const char *event, QJsonObject fields) const
+{
+    fields.insert("event", QLatin1String(event));
+    fields.insert("port", m_port);
+    if (!fields.contains("board"))
+        fields.insert("board", m_board);
+    printJson(fields);
+}
+
+void JsonReport::connected(const QString &board, const QByteArray &version)
+{
+    m_board = board;
+    printEvent("connected",
+               {{"board", board}, {"version", QString::fromLatin1(version.trimmed())}});
+}
+
+void JsonReport::progress(Pass pass, int line, int total)
+{
+    const int percent = total > 0 ? 100 * line / total : 0;
+    if (pass == m_pass && percent == m_lastPercent)
+        return;
+    m_pass = pass;
+    m_lastPercent = percent;
+    printEvent("progress",
+               {{"pass", passName(pass)}, {"line", line}, {"total", total}, {"percent", percent}});
+}
+
+void JsonReport::resent(int line, int attempt)
+{
+    printEvent("resent", {{"line", line}, {"attempt", attempt}});
+}
+
+void JsonReport::replied(const QString &board, const QByteArray &reply)
+{
+    m_board = board;
+    printEvent("reply", {{"board", board}, {"reply", QString::fromLatin1(reply.trimmed())}});
+}
+
+// The board's whole record: what went where, when, and how it ended.
+void JsonReport::finished(const BoardResult &result)
+{
+    m_lastPercent = -1;
+    QJsonObject event{{"board", result.board},
+                      {"result", resultName(result)},
+                      {"exit", int(result.exitCode)},
+                      {"lines", result.linesSent},
+                      {"resends", result.resends},
+                      {"seconds", result.seconds},
+                      {"started", utcText(result.startedAt)},
+                      {"ended", utcText(result.endedAt)},
+                      {"face", "cli"},
+                      {"host", QSysInfo::machineHostName()},
+                      {"version", QString::fromLatin1(result.versionReply)},
+                      {"file", m_run.file},
+                      {"sha256", QString::fromLatin1(m_run.sha256)},
+                      {"file_lines", m_run.fileLines},
+                      {"pace", m_run.pace}};
+    if (result.exitCode != Done)
+        event.insert("error", result.failure);
+    if (result.exitCode != Done && !result.untried) {
+        const QString board = m_namesPort ? QStringLiteral("%1 board %2").arg(m_port, result.board)
+                                          : QStringLiteral("board %1").arg(result.board);
+        const QString words = QStringLiteral("bootline-cli: %1: %2\n").arg(board, result.failure);
+        std::fputs(words.toLocal8Bit().constData(), stderr);
+    }
+    if (!result.reply.isEmpty())
+        event.insert("reply", QString::fromLatin1(result.reply.trimmed()));
+    printEvent("board", event);
+}
+
+JsonRunReport::JsonRunReport(const RunInfo &run, const QStringList &ports) : m_ports(ports)
+{
+    for (const QString &port : ports)
+        m_reports.push_back(std::make_unique<JsonReport>(run, port, ports.size() > 1));
+}
+
+void JsonRunReport::allFinished(const QList<BoardResult> &results, ExitCode exitCode)
+{
+    QJsonArray failed;
+    QJsonArray ports;
+    for (const QString &port : std::as_const(m_ports)) {
+        QList<BoardResult> onPort;
+        std::copy_if(results.begin(), results.end(), std::back_inserter(onPort),
+                     [&port](const BoardResult &result) { return result.port == port; });
+        QJsonArray failedOnPort;
+        for (const BoardResult &result : std::as_const(onPort)) {
+            if (result.exitCode != Done) {
+                failedOnPort.append(result.board);
+                failed.append(result.board);
+            }
+        }
+        ports.append(QJsonObject{{"port", port},
+                                 {"boards", int(onPort.size())},
+                                 {"failed", failedOnPort},
+                                 {"exit", int(firstFailure(onPort))}});
+    }
+    QJsonObject done = doneEvent(m_ports.join(u','), int(results.size()), failed, exitCode);
+    done.insert("ports", ports);
+    printJson(done);
+}
+
+void JsonRunReport::endedEarly(const QStringList &ports, ExitCode exitCode, const QString &error)
+{
+    QJsonObject done = doneEvent(ports.join(u','), 0, {}, exitCode);
+    done.insert("error", error);
+    printJson(done);
+}

@@ -1,0 +1,70 @@
+#include "cli/portrun.h"
+
+#include "cli/boardjob.h"
+#include "cli/report.h"
+#include "cli/trace.h"
+#include "engine/engine.h"
+
+PortRun::PortRun(const CliOptions &options, const PortPlan &plan, const QList<QByteArray> &image,
+                 Report &report, Trace *trace)
+    : m_options(options), m_plan(plan), m_image(image), m_report(report), m_trace(trace)
+{
+}
+
+PortRun::~PortRun() = default;
+
+void PortRun::start()
+{
+    next();
+}
+
+void PortRun::interrupt(int signalNumber)
+{
+    if (m_job)
+        m_job->interrupt(exitCodeForSignal(signalNumber));
+}
+
+void PortRun::next()
+{
+    m_job.reset();
+    m_engine.reset();
+    const qsizetype board = m_results.size();
+    const bool interrupted = !m_results.isEmpty() && isStopBySignal(m_results.last().exitCode);
+    if (board == m_plan.addresses.size() || interrupted) {
+        emit finished();
+        return;
+    }
+    m_engine = std::make_unique<Engine>();
+    if (m_trace)
+        m_trace->follow(*m_engine, m_plan.port);
+    m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_plan.port, m_plan.addresses[board],
+                                       m_image, m_report);
+    connect(m_job.get(), &BoardJob::finished, this, &PortRun::boardFinished);
+    m_job->start();
+}
+
+void PortRun::boardFinished(const BoardResult &result)
+{
+    m_results.append(result);
+    if (result.portUnopened)
+        failUntried();
+    // The job is still on the stack: go on once it has returned.
+    QMetaObject::invokeMethod(this, &PortRun::next, Qt::QueuedConnection);
+}
+
+// A port that cannot be opened fails the boards after it at once, with the
+// one message already given, instead of failing the same way for each.
+void PortRun::failUntried()
+{
+    for (qsizetype board = m_results.size(); board < m_plan.addresses.size(); ++board) {
+        BoardResult untried;
+        untried.port = m_plan.port;
+        untried.board = m_plan.addresses[board];
+        untried.exitCode = PortFailed;
+        untried.failure =
+            QStringLiteral("not tried: the port %1 could not be opened").arg(m_plan.port);
+        untried.untried = true;
+        m_results.append(untried);
+        m_report.finished(untried);
+    }
+}

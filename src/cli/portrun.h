@@ -1,0 +1,48 @@
+#pragma once
+
+#include "cli/boardresult.h"
+#include "cli/options.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <memory>
+
+class BoardJob;
+class Engine;
+class Report;
+class Trace;
+
+// The boards on one port's bus, one after the other, each on an engine of
+// its own.
+class PortRun : public QObject {
+    Q_OBJECT
+public:
+    // image: the HEX file's lines, read once: every board gets the same.
+    PortRun(const CliOptions &options, const PortPlan &plan, const QList<QByteArray> &image,
+            Report &report, Trace *trace);
+    ~PortRun() override;
+
+    void start();
+    // A signal: the board at work closes its port, and that is all.
+    void interrupt(int signalNumber);
+
+    const QList<BoardResult> &results() const { return m_results; }
+
+signals:
+    void finished();
+
+private:
+    void next();
+    void boardFinished(const BoardResult &result);
+    void failUntried();
+
+    const CliOptions &m_options;
+    const PortPlan &m_plan;
+    const QList<QByteArray> &m_image;
+    Report &m_report;
+    Trace *m_trace;
+    QList<BoardResult> m_results;
+    std::unique_ptr<Engine> m_engine;
+    std::unique_ptr<BoardJob> m_job;
+};
