@@ -12,7 +12,9 @@ extern char **environ;
 
 double cpuSecondsOf(const rusage &usage)
 {
-    const auto seconds = [](const timeval &time) { return double(time.tv_sec) + time.tv_usec / 1e6; };
+    const auto seconds = [](const timeval &time) {
+        return double(time.tv_sec) + time.tv_usec / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 

@@ -5,8 +5,8 @@
 
 // One download and verify, timed.
 struct JobTiming {
-    QString face;         // "window", "cli" or "bare loop"
-    QString pace;         // "poll" or "reply"
+    QString face;            // "window", "cli" or "bare loop"
+    QString pace;            // "poll" or "reply"
     bool wirePacing = false; // the simulator held each reply for the wire's time
     int lines = 0;
     int frames = 0;          // written by the program
@@ -18,6 +18,14 @@ struct JobTiming {
     double msPerFrame() const { return frames > 0 ? 1000 * seconds / frames : 0; }
     double floorRatio() const { return floorSeconds > 0 ? seconds / floorSeconds : 0; }
     double cpuPer1000Frames() const { return frames > 0 ? 1000 * cpuSeconds / frames : 0; }
+};
+
+// bootline-cli on several ports at once, each with its bus of boards.
+struct PortsTiming {
+    int ports = 0;
+    int boardsPerPort = 0;
+    int lines = 0;
+    double seconds = 0; // the first board's answer to the last board's end
 };
 
 // A figure held against its limit.
@@ -36,15 +44,16 @@ struct Figures {
     QString command; // how the run was started
     QString machine;
     QList<JobTiming> jobs;
+    QList<PortsTiming> portRuns; // reply pace, boards on the wire
     double idleCpuPercentPoll = 0;
     double idleCpuPercentReply = 0;
     // How late the poll's timer ticked, a reply having woken the loop just
     // before each tick: the median and the earliest, in ms past the deadline.
     double pollLatenessMedianMs = 0;
     double pollLatenessEarliestMs = 0;
-    double loadMs = 0;         // the largest file, into the window
+    double loadMs = 0; // the largest file, into the window
     int loadLines = 0;
-    QList<double> startupMs;   // each start, in order
+    QList<double> startupMs; // each start, in order
     QList<Target> targets;
 };
 

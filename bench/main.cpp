@@ -23,6 +23,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -34,6 +36,7 @@ constexpr int PollLatenessRounds = 200; // 4 s
 
 struct Plan {
     QList<int> lines;
+    int portsLines = 500;
     QList<int> pollOnWireLines; // the poll pace hardly feels the wire, and 9000 lines take 6 min
     int idleSeconds = 10;
     int starts = 7;
@@ -80,6 +83,7 @@ private:
                                  int lines);
     std::optional<JobTiming> timeOnce(const QString &face, const QString &pace, bool wirePacing,
                                       int lines);
+    std::optional<PortsTiming> timePorts(int ports, int boardsPerPort);
     double idleCpuPercent(const QString &pace);
     bool measurePollLateness(Figures &figures);
     QList<double> startups();
@@ -176,6 +180,49 @@ std::optional<JobTiming> Bench::timeOnce(const QString &face, const QString &pac
     return timing;
 }
 
+// bootline-cli with a simulator of its own on each port, each playing the
+// port's bus of boards.
+std::optional<PortsTiming> Bench::timePorts(int ports, int boardsPerPort)
+{
+    const int firstPort = Port.mid(3).toInt();
+    std::vector<std::unique_ptr<SimulatedBoard>> boards;
+    QStringList names;
+    for (int port = 0; port < ports; ++port) {
+        boards.push_back(
+            std::make_unique<SimulatedBoard>(QStringList{"--quiet", "--wire-pacing", "--address",
+                                                         QStringLiteral("1-%1").arg(boardsPerPort)},
+                                             firstPort + port));
+        if (!boards.back()->isReady()) {
+            say(QStringLiteral("bootline-sim did not start: %1").arg(boards.back()->output()));
+            return std::nullopt;
+        }
+        names << QStringLiteral("COM%1").arg(firstPort + port);
+    }
+    const ChildRun run =
+        runChild(QStringLiteral(BOOTLINE_CLI),
+                 {"-p", names.join(u','), "-a", QStringLiteral("1-%1").arg(boardsPerPort), "--pace",
+                  "reply", "--json", firmwareFile(m_plan.portsLines)});
+    double firstAnswer = -1;
+    double lastEnd = 0;
+    for (const ChildRun::Line &line : run.lines) {
+        const QString event =
+            QJsonDocument::fromJson(line.text).object().value(QStringLiteral("event")).toString();
+        if (event == QStringLiteral("connected") && firstAnswer < 0)
+            firstAnswer = line.atSeconds;
+        if (event == QStringLiteral("board"))
+            lastEnd = line.atSeconds;
+    }
+    if (run.exitCode != 0 || firstAnswer < 0)
+        return std::nullopt;
+    const PortsTiming timing{ports, boardsPerPort, m_plan.portsLines, lastEnd - firstAnswer};
+    say(QStringLiteral("cli, %1 ports × %2 boards, %3 lines: %4 s")
+            .arg(ports)
+            .arg(boardsPerPort)
+            .arg(timing.lines)
+            .arg(timing.seconds, 0, 'f', 2));
+    return timing;
+}
+
 double Bench::idleCpuPercent(const QString &pace)
 {
     SimulatedBoard board({QStringLiteral("--quiet")}, Port.mid(3).toInt());
@@ -236,6 +283,14 @@ Figures Bench::run()
             if (!wirePacing || m_plan.pollOnWireLines.contains(lines))
                 add(QStringLiteral("bare loop"), QStringLiteral("poll"), wirePacing, lines);
         }
+    }
+    for (const auto &[ports, boardsPerPort] : {std::pair{1, 1}, {2, 1}, {1, 4}, {4, 4}}) {
+        if (const std::optional<PortsTiming> timing = timePorts(ports, boardsPerPort))
+            figures.portRuns << *timing;
+        else
+            say(QStringLiteral("cli, %1 ports × %2 boards: the run failed")
+                    .arg(ports)
+                    .arg(boardsPerPort));
     }
     figures.loadMs = m_loadMs;
     figures.loadLines = m_plan.lines.last();
@@ -325,6 +380,7 @@ int main(int argc, char *argv[])
         {"lines", "File sizes to time, in lines.", "N,N,...", "100,1000,9000"},
         {"poll-on-wire-lines", "Sizes also timed at the poll pace with the board on the wire.",
          "N,N,...", "100,1000"},
+        {"ports-lines", "File size for the runs on several ports.", "N", "500"},
         {"idle-seconds", "How long the window idles with the port open.", "S", "10"},
         {"starts", "How many start-ups to time.", "N", "7"},
         {"results", "Where the Markdown report goes.", "FILE",
@@ -344,6 +400,7 @@ int main(int argc, char *argv[])
     Plan plan;
     plan.lines = lineCounts(parser.value(QStringLiteral("lines")));
     plan.pollOnWireLines = lineCounts(parser.value(QStringLiteral("poll-on-wire-lines")));
+    plan.portsLines = parser.value(QStringLiteral("ports-lines")).toInt();
     plan.idleSeconds = parser.value(QStringLiteral("idle-seconds")).toInt();
     plan.starts = parser.value(QStringLiteral("starts")).toInt();
     plan.results = parser.value(QStringLiteral("results"));
