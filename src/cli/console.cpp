@@ -16,9 +16,18 @@ void print(std::FILE *stream, const QString &text)
 
 } // namespace
 
-Console::Console(int ports, bool terminal)
-    : m_terminal(terminal), m_live(ports), m_held(terminal ? 0 : ports)
+Console::Console(bool terminal, bool severalPorts)
+    : m_terminal(terminal), m_severalPorts(severalPorts)
 {
+}
+
+int Console::addPort()
+{
+    eraseLive(); // the block grows by a line
+    m_live.append(QString());
+    m_held.append(QList<std::pair<std::FILE *, QString>>());
+    drawLive();
+    return int(m_live.size() - 1);
 }
 
 void Console::show(int port, const QString &live)
@@ -49,10 +58,8 @@ void Console::write(int port, std::FILE *stream, const QString &line)
         drawLive();
 }
 
-void Console::boardEnded(int port)
+void Console::release(int port)
 {
-    if (m_held.isEmpty())
-        return;
     for (const auto &[stream, line] : std::as_const(m_held[port]))
         print(stream, line + u'\n');
     m_held[port].clear();

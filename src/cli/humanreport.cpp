@@ -134,30 +134,68 @@ void HumanReport::finished(const BoardResult &result)
         writeLine(stderr,
                   QStringLiteral("bootline-cli: %1: %2%3").arg(board, result.failure, words));
     }
-    m_console.boardEnded(m_slot);
+    m_console.release(m_slot);
 }
 
-HumanRunReport::HumanRunReport(const QStringList &ports, bool terminal)
-    : m_console(int(ports.size()), terminal)
+void HumanReport::watching(Watch state)
 {
-    for (int slot = 0; slot < ports.size(); ++slot)
-        m_reports.push_back(std::make_unique<HumanReport>(m_console, slot, ports[slot]));
+    const QString prefix = m_port + QStringLiteral(": ");
+    switch (state) {
+    case Watch::Appeared:
+        m_console.show(m_slot, QString());
+        writeLine(stdout, prefix + QStringLiteral("port appeared"));
+        break;
+    case Watch::AwaitingBoard:
+        m_console.show(m_slot, prefix + QStringLiteral("waiting for a board"));
+        break;
+    case Watch::AwaitingLeave:
+        m_console.show(m_slot,
+                       prefix + QStringLiteral("done with this board; waiting for it to leave"));
+        break;
+    case Watch::Gone:
+        m_console.show(m_slot, QString());
+        writeLine(stdout, prefix + QStringLiteral("port gone"));
+        break;
+    }
+    m_console.release(m_slot);
+}
+
+Report &HumanRunReport::addPort(const QString &port)
+{
+    m_reports.push_back(std::make_unique<HumanReport>(m_console, m_console.addPort(), port));
+    return *m_reports.back();
 }
 
 void HumanRunReport::allFinished(const QList<BoardResult> &results, ExitCode exitCode)
 {
     m_console.runEnded();
-    if (results.size() < 2)
+    const auto failedOf = [](const QList<BoardResult> &boards) {
+        return std::count_if(boards.begin(), boards.end(),
+                             [](const BoardResult &result) { return result.exitCode != Done; });
+    };
+    if (results.size() < 2 && !m_console.hasSeveralPorts())
         return;
-    const qsizetype failed =
-        std::count_if(results.begin(), results.end(),
-                      [](const BoardResult &result) { return result.exitCode != Done; });
+    const qsizetype failed = failedOf(results);
     m_console.write(Console::RunLine, stdout,
                     QStringLiteral("%1 boards: %2 done, %3 failed (exit %4)")
                         .arg(results.size())
                         .arg(results.size() - failed)
                         .arg(failed)
                         .arg(exitCode));
+    if (m_console.hasSeveralPorts()) {
+        for (const auto &report : m_reports) {
+            QList<BoardResult> onPort;
+            std::copy_if(
+                results.begin(), results.end(), std::back_inserter(onPort),
+                [&report](const BoardResult &result) { return result.port == report->port(); });
+            const qsizetype failedOnPort = failedOf(onPort);
+            m_console.write(Console::RunLine, stdout,
+                            QStringLiteral("  %1: %2 done, %3 failed")
+                                .arg(report->port())
+                                .arg(onPort.size() - failedOnPort)
+                                .arg(failedOnPort));
+        }
+    }
     // Each failed board once more, where and why, for whoever reads only the end.
     for (const BoardResult &result : results) {
         if (result.exitCode != Done)

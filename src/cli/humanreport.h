@@ -16,6 +16,8 @@ class HumanReport : public Report {
 public:
     HumanReport(Console &console, int slot, QString port);
 
+    const QString &port() const { return m_port; }
+
     void boardStarted(const QString &board) override { m_board = board; }
     void probing(const QString &board, int attempt, int attempts) override;
     void connected(const QString &board, const QByteArray &version) override;
@@ -23,6 +25,7 @@ public:
     void resent(int line, int attempt) override;
     void replied(const QString &board, const QByteArray &reply) override;
     void finished(const BoardResult &result) override;
+    void watching(Watch state) override;
 
 private:
     QString boardName(const QString &board) const; // "board 5", or "COM3 board 5"
@@ -40,10 +43,12 @@ private:
 
 class HumanRunReport : public RunReport {
 public:
-    HumanRunReport(const QStringList &ports, bool terminal);
+    // severalPorts: lines name their port.
+    HumanRunReport(bool terminal, bool severalPorts) : m_console(terminal, severalPorts) {}
 
-    Report &forPort(int index) override { return *m_reports[std::size_t(index)]; }
-    // With two boards or more: how many failed, and each again with its port and why.
+    Report &addPort(const QString &port) override;
+    // With two boards or more, or several ports: how many failed, port by
+    // port, and each failed board again with its port and why.
     void allFinished(const QList<BoardResult> &results, ExitCode exitCode) override;
 
 private:

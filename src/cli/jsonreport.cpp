@@ -117,10 +117,17 @@ void JsonReport::finished(const BoardResult &result)
     printEvent("board", event);
 }
 
-JsonRunReport::JsonRunReport(const RunInfo &run, const QStringList &ports) : m_ports(ports)
+void JsonReport::watching(Watch state)
 {
-    for (const QString &port : ports)
-        m_reports.push_back(std::make_unique<JsonReport>(run, port, ports.size() > 1));
+    static const char *const names[] = {"appeared", "awaiting board", "awaiting leave", "gone"};
+    printEvent("watch", {{"state", QLatin1String(names[int(state)])}});
+}
+
+Report &JsonRunReport::addPort(const QString &port)
+{
+    m_ports.append(port);
+    m_reports.push_back(std::make_unique<JsonReport>(m_run, port, m_severalPorts));
+    return *m_reports.back();
 }
 
 void JsonRunReport::allFinished(const QList<BoardResult> &results, ExitCode exitCode)

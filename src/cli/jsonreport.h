@@ -27,6 +27,7 @@ public:
     void resent(int line, int attempt) override;
     void replied(const QString &board, const QByteArray &reply) override;
     void finished(const BoardResult &result) override;
+    void watching(Watch state) override;
 
 private:
     void printEvent(const char *event, QJsonObject fields) const;
@@ -41,9 +42,13 @@ private:
 
 class JsonRunReport : public RunReport {
 public:
-    JsonRunReport(const RunInfo &run, const QStringList &ports);
+    // severalPorts: the words on standard error name the port.
+    JsonRunReport(RunInfo run, bool severalPorts)
+        : m_run(std::move(run)), m_severalPorts(severalPorts)
+    {
+    }
 
-    Report &forPort(int index) override { return *m_reports[std::size_t(index)]; }
+    Report &addPort(const QString &port) override;
     // The "done" event: the whole run and each port.
     void allFinished(const QList<BoardResult> &results, ExitCode exitCode) override;
 
@@ -51,6 +56,8 @@ public:
     static void endedEarly(const QStringList &ports, ExitCode exitCode, const QString &error);
 
 private:
+    RunInfo m_run;
+    bool m_severalPorts;
     QStringList m_ports;
     std::vector<std::unique_ptr<JsonReport>> m_reports;
 };

@@ -2,6 +2,7 @@
 #include "cli/jsonreport.h"
 #include "cli/options.h"
 #include "cli/session.h"
+#include "cli/station.h"
 #include "cli/trace.h"
 #include "link/portlist.h"
 #include "protocol/hexfile.h"
@@ -128,17 +129,17 @@ int main(int argc, char *argv[])
     }
     const QStringList ports = portNames(options);
     QList<QByteArray> image;
-    RunInfo run{QFileInfo(options.file).absoluteFilePath(),
-                {},
-                0,
-                options.replyPace ? QStringLiteral("reply") : QStringLiteral("poll")};
+    RunInfo runInfo{QFileInfo(options.file).absoluteFilePath(),
+                    {},
+                    0,
+                    options.replyPace ? QStringLiteral("reply") : QStringLiteral("poll")};
     if (!options.file.isEmpty()) {
         QString error;
-        std::optional<QList<QByteArray>> read = readImage(options.file, &run.sha256, &error);
+        std::optional<QList<QByteArray>> read = readImage(options.file, &runInfo.sha256, &error);
         if (!read)
             return endEarly(ports, options.json, FileRefused, error);
         image = std::move(*read);
-        run.fileLines = int(image.size());
+        runInfo.fileLines = int(image.size());
     }
 
     std::unique_ptr<Trace> trace;
@@ -151,18 +152,23 @@ int main(int argc, char *argv[])
             trace->nameThePorts();
     }
     std::unique_ptr<RunReport> report;
+    const bool severalPorts = ports.size() > 1 || options.watch;
     if (options.json)
-        report = std::make_unique<JsonRunReport>(run, ports);
+        report = std::make_unique<JsonRunReport>(runInfo, severalPorts);
     else
-        report = std::make_unique<HumanRunReport>(ports, stdoutIsTerminal());
+        report = std::make_unique<HumanRunReport>(stdoutIsTerminal(), severalPorts);
 
-    Session session(options, image, *report, trace.get());
-    QObject::connect(&session, &Session::finished, &app, &QCoreApplication::exit);
+    std::unique_ptr<Run> run;
+    if (options.watch)
+        run = std::make_unique<Station>(options, image, *report, trace.get());
+    else
+        run = std::make_unique<Session>(options, image, *report, trace.get());
+    QObject::connect(run.get(), &Run::finished, &app, &QCoreApplication::exit);
 #ifdef Q_OS_UNIX
     std::signal(SIGPIPE, SIG_IGN); // a reader of our output going away must not kill us mid-job
     SignalWatcher watcher({SIGINT, SIGTERM, SIGHUP});
-    QObject::connect(&watcher, &SignalWatcher::caught, &session, &Session::interrupt);
+    QObject::connect(&watcher, &SignalWatcher::caught, run.get(), &Run::interrupt);
 #endif
-    QMetaObject::invokeMethod(&session, &Session::start, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(run.get(), &Run::start, Qt::QueuedConnection);
     return QCoreApplication::exec();
 }

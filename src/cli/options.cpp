@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "cli/portwatch.h"
 #include "shared/numberranges.h"
 #include "shared/settingsfile.h"
 
@@ -84,6 +85,16 @@ void describeOptions(QCommandLineParser &parser)
                         "settings file instead of the window's (~/.config/bootline/"
                         "bootline.conf); options given here win."),
          QStringLiteral("FILE")},
+        {option("watch"),
+         QStringLiteral("A station: run until Ctrl-C, and flash each board that comes on a "
+                        "port of -p (which may hold patterns such as /dev/serial/by-id/usb-*): a "
+                        "port that appears, once it settles, is probed until a board answers; "
+                        "after its job, the board must leave (stop answering, or its port go "
+                        "away) before the next one on that port is flashed.")},
+        {option("settle"),
+         QStringLiteral("With --watch: how long a port that appeared is left alone before the "
+                        "first probe (default 1000)."),
+         QStringLiteral("MS")},
         {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
     });
     parser.addHelpOption();
@@ -210,7 +221,7 @@ bool beginsPort(const QString &text)
 // address list of the port before it, which must have begun one with "@".
 // Ports without a list of their own take the -a list.
 std::variant<QList<PortPlan>, QString> portPlans(const QString &text,
-                                                 const QStringList &commonAddresses)
+                                                 const QStringList &commonAddresses, bool watch)
 {
     QList<PortPlan> plans;
     QStringList lists; // each port's own address list text; null: none
@@ -224,6 +235,10 @@ std::variant<QList<PortPlan>, QString> portPlans(const QString &text,
         const QString port = trimmed.left(at);
         if (const QString error = checkPortName(port); !error.isEmpty())
             return error;
+        if (isPortPattern(port) && !watch)
+            return QStringLiteral("--port %1 is a pattern: patterns are taken with --watch, "
+                                  "which flashes each port that matches as it appears")
+                .arg(port);
         if (std::any_of(plans.begin(), plans.end(),
                         [&port](const PortPlan &plan) { return plan.port == port; }))
             return QStringLiteral("--port names %1 twice: give each port once, with all of "
@@ -273,7 +288,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         addresses = std::get<QStringList>(texts);
     }
     if (parser.isSet(option("port"))) {
-        const auto ports = portPlans(parser.values(option("port")).join(u','), addresses);
+        const auto ports = portPlans(parser.values(option("port")).join(u','), addresses,
+                                     parser.isSet(option("watch")));
         if (const QString *error = std::get_if<QString>(&ports))
             return *error;
         options.ports = std::get<QList<PortPlan>>(ports);
@@ -284,6 +300,7 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     options.query = parser.isSet(option("query"));
     options.install = parser.isSet(option("install"));
     options.json = parser.isSet(option("json"));
+    options.watch = parser.isSet(option("watch"));
     options.tracePath = parser.value(option("trace"));
     if (const QString error = checkTracePath(options.tracePath, options.file); !error.isEmpty())
         return error;
@@ -305,7 +322,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
           readWholeNumber(Sources(parser, nullptr), "set-address", 1, HighestAddress, newAddress),
           readWholeNumber(sources, "retries", 0, 1000, options.retries),
           readWholeNumber(sources, "probe-attempts", 1, MostProbeAttempts, options.probeAttempts),
-          readWholeNumber(sources, "gap", 0, 60000, options.gapMs)}) {
+          readWholeNumber(sources, "gap", 0, 60000, options.gapMs),
+          readWholeNumber(Sources(parser, nullptr), "settle", 0, 600000, options.settleMs)}) {
         if (!error.isEmpty())
             return error;
     }
@@ -327,7 +345,12 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         if (options.query && plan.addresses.contains(QStringLiteral("0")))
             return QStringLiteral("--query asks the probe's question, and -a 0 opens without "
                                   "probing: give the board's address");
+        if (options.watch && plan.addresses.contains(QStringLiteral("0")))
+            return QStringLiteral("--watch tells one board from the next by the probe, and -a 0 "
+                                  "opens without probing: give the board's address, or scan");
     }
+    if (parser.isSet(option("settle")) && !options.watch)
+        return QStringLiteral("--settle is for --watch");
     if (options.file.isEmpty() && !options.query && options.newAddress.isEmpty() &&
         !options.install)
         return QStringLiteral("nothing to do: give a HEX file, --query, --set-address or "

@@ -15,6 +15,14 @@ struct RunInfo {
     QString pace;      // "poll" or "reply"
 };
 
+// Where a station's port stands between boards.
+enum class Watch {
+    Appeared,      // the port is there; it settles before the first probe
+    AwaitingBoard, // probing until a board answers
+    AwaitingLeave, // the board was done: it must leave before the next one
+    Gone,          // the port went away
+};
+
 // What bootline-cli tells its user as one port's boards go: for a person, or
 // as JSON lines for a script.
 class Report {
@@ -29,15 +37,17 @@ public:
     virtual void replied(const QString &board,
                          const QByteArray &reply) = 0; // to --set-address, --install
     virtual void finished(const BoardResult &result) = 0;
+    // A station's port: what it waits for, between boards.
+    virtual void watching(Watch state) = 0;
 };
 
-// A run's reports: one for each port, in the order the options give them,
-// and the run's end.
+// A run's reports: one for each port, added in the order the options give
+// them (a station adds each as it first appears), and the run's end.
 class RunReport {
 public:
     virtual ~RunReport() = default;
 
-    virtual Report &forPort(int index) = 0;
+    virtual Report &addPort(const QString &port) = 0;
     // Every board of every port, in port order; the run's exit code.
     virtual void allFinished(const QList<BoardResult> &results, ExitCode exitCode) = 0;
 };

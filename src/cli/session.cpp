@@ -9,7 +9,8 @@ Session::Session(const CliOptions &options, const QList<QByteArray> &image, RunR
 {
     for (int index = 0; index < options.ports.size(); ++index) {
         m_ports.push_back(std::make_unique<PortRun>(options, options.ports[index], image,
-                                                    report.forPort(index), trace));
+                                                    report.addPort(options.ports[index].port),
+                                                    trace));
         connect(m_ports.back().get(), &PortRun::finished, this, &Session::portFinished);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/options.h"
+#include "cli/run.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,7 +17,7 @@ class Trace;
 // Every port of the options at once, each with its own engine, in one event
 // loop; the boards on each port in turn. The exit code is the first failure's,
 // in port order.
-class Session : public QObject {
+class Session : public Run {
     Q_OBJECT
 public:
     // image: the HEX file's lines, read once: every board gets the same.
@@ -24,12 +25,8 @@ public:
             Trace *trace);
     ~Session() override;
 
-    void start();
-    // A signal: each port's board at work closes its port, and that is all.
-    void interrupt(int signalNumber);
-
-signals:
-    void finished(int exitCode);
+    void start() override;
+    void interrupt(int signalNumber) override;
 
 private:
     void portFinished();

@@ -35,6 +35,7 @@ struct RecordedReport : Report {
         events << "replied " + board + " " + QString::fromLatin1(reply);
     }
     void finished(const BoardResult &result) override { results << result; }
+    void watching(Watch) override {}
 };
 
 // One board's job on an engine with a fake port, the board's replies put in

@@ -246,6 +246,12 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("a stray word after a port")
         << QStringList{"-p", "COM3,ttyUSB1", "x.hex"} << "not \"ttyUSB1\"";
     QTest::newRow("an empty item") << QStringList{"-p", "COM3,,COM4", "x.hex"} << "--port takes";
+    QTest::newRow("a pattern without --watch")
+        << QStringList{"-p", "/dev/serial/by-id/usb-*", "x.hex"}
+        << "patterns are taken with --watch";
+    QTest::newRow("settle without --watch") << QStringList{"--settle", "10", "x.hex"} << "--watch";
+    QTest::newRow("a station that cannot probe")
+        << QStringList{"--watch", "-a", "0", "x.hex"} << "tells one board from the next";
     QTest::newRow("a bad list after @")
         << QStringList{"-p", "COM3@1,COM4@300", "x.hex"} << "COM4: --address takes";
 }

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <csignal>
+
 SimulatedBoard::SimulatedBoard(const QStringList &options, int com)
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
@@ -27,6 +29,14 @@ bool SimulatedBoard::stop()
     m_process.waitForFinished(1000);
     output();
     return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+}
+
+bool SimulatedBoard::swapBoards()
+{
+    ::kill(pid_t(m_process.processId()), SIGUSR1);
+    return QTest::qWaitFor([this] { return output().count(QStringLiteral("boards ")) > m_swaps; },
+                           5000) &&
+           ++m_swaps > 0;
 }
 
 QString SimulatedBoard::output()

@@ -12,6 +12,9 @@ public:
 
     bool isReady() const { return m_ready; } // the alias is in place
     bool stop();                             // true when it exited with status 0
+    // The boards leave the line, or come back, while the port stays; true
+    // once the simulator says so.
+    bool swapBoards();
     bool hasExited() const { return m_process.state() == QProcess::NotRunning; }
     QString output(); // everything it printed so far
     // What it printed since the last call, to the last byte already written;
@@ -23,4 +26,5 @@ private:
     QString m_output;
     bool m_ready = false;
     qsizetype m_seen = 0; // of m_output, handed out by newOutput()
+    int m_swaps = 0;      // said by the simulator so far
 };

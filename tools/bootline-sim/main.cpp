@@ -2,9 +2,9 @@
 #include "bootline-sim/options.h"
 #include "bootline-sim/portalias.h"
 #include "bootline-sim/pty.h"
-#include "shared/signalwatcher.h"
 #include "bootline-sim/simulator.h"
 #include "link/portname.h"
+#include "shared/signalwatcher.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
 
     // A reader of our output going away must not kill us before the alias is removed.
     std::signal(SIGPIPE, SIG_IGN);
-    SignalWatcher watcher({SIGINT, SIGTERM, SIGHUP});
+    SignalWatcher watcher({SIGINT, SIGTERM, SIGHUP, SIGUSR1});
     if (!watcher.isValid()) {
         printError(QStringLiteral("cannot watch for signals"));
         return 1;
@@ -49,7 +49,12 @@ int main(int argc, char *argv[])
     }
 
     Simulator simulator(pty.masterFd(), options, record.isOpen() ? &record : nullptr);
-    QObject::connect(&watcher, &SignalWatcher::caught, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(&watcher, &SignalWatcher::caught, &app, [&simulator](int signalNumber) {
+        if (signalNumber == SIGUSR1)
+            simulator.toggleBoardsAway(); // a board swapped on a port that stays
+        else
+            QCoreApplication::quit();
+    });
     QObject::connect(&simulator, &Simulator::lineLimitReached, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 

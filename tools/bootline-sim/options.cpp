@@ -127,7 +127,9 @@ Options parseOptions(const QCoreApplication &app)
         "COM<n> that Bootline opens.\n"
         "A list picks replies by number, counted from 1 over all replies on the line: all, "
         "numbers and ranges such as 1,4,7-9, or random:P for each reply with a chance of P "
-        "percent (such as 5 or 0.05; repeatable with --seed)."));
+        "percent (such as 5 or 0.05; repeatable with --seed).\n"
+        "SIGUSR1 takes the boards off the line, as an operator swapping them would (the port "
+        "stays, nothing answers), and the next puts them back."));
     const QCommandLineOption help = parser.addHelpOption();
     const QString list = QStringLiteral("list");
     const QString ms = QStringLiteral("ms");

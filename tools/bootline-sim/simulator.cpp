@@ -75,8 +75,18 @@ void Simulator::readHost()
         m_idleTimer.start();
 }
 
+void Simulator::toggleBoardsAway()
+{
+    m_boardsAway = !m_boardsAway;
+    m_queue.clear();
+    printLine(m_boardsAway ? QStringLiteral("bootline-sim: boards taken away")
+                           : QStringLiteral("bootline-sim: boards put back"));
+}
+
 void Simulator::take(const Received &received)
 {
+    if (m_boardsAway)
+        return;
     const int linesBefore = m_bus.lines();
     const Bus::Outcome outcome = m_bus.take(received);
     log(outcome.log);

@@ -23,6 +23,10 @@ public:
 
     const Bus &bus() const { return m_bus; }
 
+    // The boards taken off the line, as an operator swapping them would: the
+    // port stays, and nothing answers until they are put back.
+    void toggleBoardsAway();
+
 signals:
     // --exit-after-lines: the last line came in and was left unanswered.
     void lineLimitReached();
@@ -48,4 +52,5 @@ private:
     QElapsedTimer m_clock;
     ReplyQueue m_queue;
     bool m_stopped = false;
+    bool m_boardsAway = false;
 };

@@ -1,0 +1,177 @@
+#include "cli/station.h"
+
+#include "cli/portrun.h"
+#include "cli/portwatch.h"
+#include "cli/report.h"
+
+namespace {
+
+constexpr int LookMs = 250;    // how often the ports present are looked at
+constexpr int LeaveProbes = 3; // unanswered probes in a row: the board has left
+constexpr int ScanAttempts = 127;
+
+} // namespace
+
+Station::Station(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
+                 Trace *trace)
+    : m_options(options), m_image(image), m_report(report), m_trace(trace)
+{
+    m_look.setInterval(LookMs);
+    connect(&m_look, &QTimer::timeout, this, &Station::look);
+}
+
+Station::~Station() = default;
+
+void Station::start()
+{
+    m_look.start();
+    look();
+}
+
+void Station::interrupt(int signalNumber)
+{
+    m_stopping = true;
+    m_look.stop();
+    for (const auto &port : m_ports) {
+        port->probe.reset();
+        if (port->job)
+            port->job->interrupt(signalNumber);
+    }
+    endIfIdle();
+}
+
+void Station::look()
+{
+    const QList<PortPlan> present = portsPresent(m_options.ports);
+    for (const PortPlan &plan : present) {
+        const bool known = std::any_of(m_ports.begin(), m_ports.end(), [&plan](const auto &port) {
+            return port->plan.port == plan.port;
+        });
+        if (known)
+            continue;
+        auto port = std::make_unique<Port>();
+        port->plan = plan;
+        port->report = &m_report.addPort(plan.port);
+        m_ports.push_back(std::move(port));
+    }
+    for (const auto &port : m_ports) {
+        const bool there =
+            std::any_of(present.begin(), present.end(),
+                        [&port](const PortPlan &plan) { return plan.port == port->plan.port; });
+        advance(*port, there);
+    }
+}
+
+void Station::advance(Port &port, bool present)
+{
+    if (!present && port.step != Step::Absent && port.step != Step::Flashing) {
+        port.probe.reset();
+        port.report->watching(Watch::Gone);
+        return enter(port, Step::Absent);
+    }
+    switch (port.step) {
+    case Step::Absent:
+        if (present) {
+            port.report->watching(Watch::Appeared);
+            enter(port, Step::Settling);
+        }
+        return;
+    case Step::Settling:
+        if (port.since.elapsed() >= m_options.settleMs) {
+            port.report->watching(Watch::AwaitingBoard);
+            enter(port, Step::AwaitingBoard);
+        }
+        return;
+    case Step::AwaitingBoard:
+        // The first board of the port's list, or a scan: whoever answers is flashed.
+        if (!port.probe)
+            probe(port, port.plan.addresses.first(),
+                  port.plan.addresses.first().isEmpty() ? ScanAttempts : 1);
+        return;
+    case Step::AwaitingLeave:
+        if (!port.probe)
+            probe(port, port.boardAddress, LeaveProbes);
+        return;
+    case Step::Flashing:
+        return;
+    }
+}
+
+void Station::probe(Port &port, const QString &address, int attempts)
+{
+    port.probe =
+        std::make_unique<PresenceProbe>(port.plan.port, address, m_options.plain, attempts);
+    connect(port.probe.get(), &PresenceProbe::finished, this,
+            [this, &port](PresenceProbe::Outcome outcome, const QString &found) {
+                probed(port, outcome, found);
+            });
+    port.probe->start();
+}
+
+void Station::probed(Port &port, PresenceProbe::Outcome outcome, const QString &address)
+{
+    port.probe.reset();
+    if (m_stopping)
+        return;
+    if (outcome == PresenceProbe::Outcome::PortMissing) {
+        port.report->watching(Watch::Gone);
+        return enter(port, Step::Absent);
+    }
+    const bool answered = outcome == PresenceProbe::Outcome::Answered;
+    if (port.step == Step::AwaitingBoard && answered) {
+        port.boardAddress = address;
+        return flash(port);
+    }
+    if (port.step == Step::AwaitingLeave && !answered) {
+        port.report->watching(Watch::AwaitingBoard);
+        enter(port, Step::AwaitingBoard);
+    }
+    // Otherwise the same question again, at the next look.
+}
+
+void Station::flash(Port &port)
+{
+    enter(port, Step::Flashing);
+    port.job = std::make_unique<PortRun>(m_options, port.plan, m_image, *port.report, m_trace);
+    connect(port.job.get(), &PortRun::finished, this, [this, &port] { flashed(port); });
+    port.job->start();
+}
+
+void Station::flashed(Port &port)
+{
+    const QList<BoardResult> results = port.job->results();
+    m_results += results;
+    // The job is still on the stack: it goes once it has returned.
+    port.job.release()->deleteLater();
+    if (m_stopping)
+        return endIfIdle();
+    // Where the board answers now: a scan found it, or it took a new address.
+    if (!results.isEmpty() && results.first().board != QStringLiteral("scan"))
+        port.boardAddress = results.first().board;
+    port.report->watching(Watch::AwaitingLeave);
+    enter(port, Step::AwaitingLeave);
+}
+
+void Station::enter(Port &port, Step step)
+{
+    port.step = step;
+    port.since.start();
+}
+
+// Once no job is at work, the summary: every board in port order.
+void Station::endIfIdle()
+{
+    const bool busy = std::any_of(m_ports.begin(), m_ports.end(),
+                                  [](const auto &port) { return port->job != nullptr; });
+    if (busy || m_ended)
+        return;
+    m_ended = true;
+    QList<BoardResult> inPortOrder;
+    for (const auto &port : m_ports) {
+        std::copy_if(m_results.begin(), m_results.end(), std::back_inserter(inPortOrder),
+                     [&port](const BoardResult &result) { return result.port == port->plan.port; });
+    }
+    const ExitCode exitCode = firstFailure(inPortOrder);
+    m_report.allFinished(inPortOrder, exitCode);
+    emit finished(exitCode);
+}

@@ -1,0 +1,112 @@
+#include "e2e/examplefiles.h"
+#include "e2e/simulatedboard.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <functional>
+
+// bootline-cli --watch against simulators that come and go, and boards
+// swapped on a port that stays.
+class TestStation : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void flashesEachBoardOnceAsItComes();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A station at work, its JSON events read as they come.
+struct Station {
+    QProcess process;
+    QList<QJsonObject> events;
+
+    explicit Station(const QStringList &arguments)
+    {
+        process.start(QStringLiteral(BOOTLINE_CLI), QStringList{"--watch", "--json"} + arguments);
+    }
+    ~Station()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+
+    void read()
+    {
+        while (process.canReadLine())
+            events << QJsonDocument::fromJson(process.readLine()).object();
+    }
+    int count(const QString &event, const QString &port, const QString &state = {})
+    {
+        read();
+        return int(std::count_if(events.begin(), events.end(), [&](const QJsonObject &each) {
+            return each["event"] == event && each["port"] == port &&
+                   (state.isEmpty() || each["state"] == state);
+        }));
+    }
+    // Waits for the count of such events to reach n.
+    bool waitFor(int n, const QString &event, const QString &port, const QString &state = {})
+    {
+        return QTest::qWaitFor([&] { return count(event, port, state) >= n; }, 10000);
+    }
+};
+
+void TestStation::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toLocal8Bit());
+}
+
+void TestStation::flashesEachBoardOnceAsItComes()
+{
+    SimulatedBoard fixed({"--quiet"}, 3);
+    QVERIFY(fixed.isReady());
+    Station station({"-p", "COM3," + m_dir.filePath("config/bootline/ports/COM1*"), "-a", "1",
+                     "--settle", "100", "--pace", "reply", exampleFile("blink.hex")});
+    QVERIFY(station.waitFor(1, "board", "COM3"));
+    // The board stays: it is asked whether it is still there, and left alone.
+    QVERIFY(station.waitFor(1, "watch", "COM3", "awaiting leave"));
+    QTest::qWait(1500);
+    QCOMPARE(station.count("board", "COM3"), 1);
+
+    // Swapped for the next one, on the port that stays.
+    QVERIFY(fixed.swapBoards());
+    QVERIFY(station.waitFor(2, "watch", "COM3", "awaiting board")); // the first was at the start
+    QVERIFY(fixed.swapBoards());
+    QVERIFY(station.waitFor(2, "board", "COM3"));
+
+    // An adapter comes, is flashed, and goes.
+    const QString adapter = m_dir.filePath("config/bootline/ports/COM12");
+    {
+        SimulatedBoard plugged({"--quiet"}, 12);
+        QVERIFY(plugged.isReady());
+        QVERIFY(station.waitFor(1, "board", adapter));
+    }
+    QVERIFY(station.waitFor(1, "watch", adapter, "gone"));
+    SimulatedBoard again({"--quiet"}, 12);
+    QVERIFY(again.isReady());
+    QVERIFY(station.waitFor(2, "board", adapter));
+
+    ::kill(pid_t(station.process.processId()), SIGINT);
+    QVERIFY(station.process.waitForFinished(5000));
+    QCOMPARE(station.process.exitCode(), 0);
+    station.read();
+    const QJsonObject done = station.events.last();
+    QCOMPARE(done["event"].toString(), QStringLiteral("done"));
+    QCOMPARE(done["boards"].toInt(), 4);
+    for (const QJsonObject &event : std::as_const(station.events)) {
+        if (event["event"] == "board")
+            QCOMPARE(event["result"].toString(), QStringLiteral("done"));
+    }
+    QVERIFY(fixed.stop() && again.stop());
+    QCOMPARE(fixed.output().count("image verified"), 2);
+}
+
+QTEST_GUILESS_MAIN(TestStation)
+#include "tst_station.moc"
