@@ -132,6 +132,15 @@ bool RecordStore::open(QString *error)
         *error = failure(QStringLiteral("open"), errorText(db.lastError()));
         return false;
     }
+    if (m_address.kind == StoreAddress::Kind::Postgres) {
+        // libpq prints the server's notices (a table that exists already) on
+        // standard error, in the middle of our own output.
+        QSqlQuery quiet(db);
+        if (!quiet.exec(QStringLiteral("SET client_min_messages TO warning"))) {
+            *error = failure(QStringLiteral("open"), errorText(quiet.lastError()));
+            return false;
+        }
+    }
     return true;
 }
 
@@ -162,9 +171,10 @@ bool RecordStore::createTable(QString *error)
         createTableSql(m_address.kind),
         QStringLiteral("CREATE INDEX IF NOT EXISTS jobs_by_start ON jobs (started)")};
     for (const QString &statement : statements) {
-        // Two PostgreSQL clients making the same table at once: one of them
-        // may fail on the catalog's unique index although the table is made.
-        // Once more finds it there.
+        // Two PostgreSQL clients making the same table at once: IF NOT EXISTS
+        // does not guard against it, and one of them fails ("already exists",
+        // or on the catalog's unique index) although the table is made. Once
+        // more finds it there.
         if (!query.exec(statement) && !query.exec(statement)) {
             *error = failure(QStringLiteral("make the table of"), errorText(query.lastError()));
             return false;
