@@ -2,6 +2,7 @@
 #include "record/recordkeeper.h"
 #include "record/recordstore.h"
 #include "samplerecord.h"
+#include "storecases.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -22,7 +23,6 @@ private slots:
     void addresses();
     void refusedAddresses_data();
     void refusedAddresses();
-    void roundTrip_data();
     void roundTrip();
     void filters_data();
     void filters();
@@ -39,19 +39,6 @@ private:
     QTemporaryDir m_files;
     std::unique_ptr<RecordStore> m_filterStore;
 };
-
-StoreAddress parsed(const QString &text)
-{
-    const auto result = parseStoreAddress(text);
-    if (const QString *error = std::get_if<QString>(&result))
-        qFatal("refused: %s", qPrintable(*error));
-    return std::get<StoreAddress>(result);
-}
-
-QByteArray jsonLine(const JobRecord &record)
-{
-    return QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact);
-}
 
 QByteArray lastLine(const QString &path)
 {
@@ -243,116 +230,21 @@ void TestRecordStore::refusedAddresses()
     QVERIFY2(!error.contains("secret"), qPrintable(error));
 }
 
-void TestRecordStore::roundTrip_data()
-{
-    QTest::addColumn<JobRecord>("record");
-
-    QTest::newRow("done") << sampleRecord();
-    JobRecord refused = sampleRecord();
-    refused.face = "window";
-    refused.board = "scan";
-    refused.result = "failed";
-    refused.exitCode = 5;
-    refused.resends = 3;
-    refused.seconds = 0.1 + 0.2; // no rounding on the way
-    refused.error = "the board refused line 12; it's O'Brien's bench; DROP TABLE jobs; --";
-    refused.reply = "ERROR \"checksum\" ü";
-    QTest::newRow("refused, quotes and all") << refused;
-    JobRecord untried;
-    untried.face = "cli";
-    untried.port = "COM3";
-    untried.board = "7";
-    untried.result = "not tried";
-    untried.exitCode = 3;
-    untried.error = "port COM3 could not be opened for board 6";
-    QTest::newRow("not tried: no times, no file") << untried;
-}
-
 void TestRecordStore::roundTrip()
 {
-    QFETCH(JobRecord, record);
-
-    const QString path = freshPath("roundtrip");
-    QString error;
-    {
-        RecordStore store(parsed(path));
-        QVERIFY2(store.write(record, &error), qPrintable(error));
-    }
-    RecordStore store(parsed(path)); // another run of the program
-    const auto records = store.read({}, &error);
-    QVERIFY2(records, qPrintable(error));
-    QCOMPARE(records->size(), 1);
-    const JobRecord read = records->first();
-    QCOMPARE(jsonLine(read), jsonLine(record));
-    QVERIFY(read == record);
-    QVERIFY(!read.started.isValid() || read.started.timeSpec() == Qt::UTC);
-}
-
-Q_DECLARE_METATYPE(HistoryFilter)
-
-JobRecord boardAt(const QString &board, const QString &port, const QString &result,
-                  const QString &started)
-{
-    JobRecord record = sampleRecord();
-    record.board = board;
-    record.port = port;
-    record.result = result;
-    record.started = QDateTime::fromString(started, Qt::ISODateWithMs);
-    record.ended = record.started;
-    return record;
-}
-
-HistoryFilter filterOf(const QString &since, const QString &port, bool failedOnly)
-{
-    return {QDateTime::fromString(since, Qt::ISODateWithMs), port, failedOnly};
+    checkRoundTrip(parsed(freshPath("roundtrip")));
 }
 
 void TestRecordStore::filters_data()
 {
-    QTest::addColumn<HistoryFilter>("filter");
-    QTest::addColumn<QStringList>("boards");
-
-    const QString usb = "/dev/ttyUSB0";
-    QTest::newRow("all, newest first; no time last")
-        << filterOf("", "", false) << QStringList{"4", "3", "2", "1", "5"};
-    QTest::newRow("since a day") << filterOf("2026-12-05T00:00:00Z", "", false)
-                                 << QStringList{"4", "3", "2"};
-    QTest::newRow("since the very millisecond")
-        << filterOf("2026-12-05T09:00:00.250Z", "", false) << QStringList{"4", "3", "2"};
-    QTest::newRow("since an offset")
-        << filterOf("2026-12-05T10:00:00.251+01:00", "", false) << QStringList{"4"};
-    QTest::newRow("one port") << filterOf("", "COM3", false) << QStringList{"4", "3", "1"};
-    QTest::newRow("failed ones") << filterOf("", "", true) << QStringList{"3", "2", "5"};
-    QTest::newRow("failed on one port") << filterOf("", usb, true) << QStringList{"2", "5"};
-    QTest::newRow("all three") << filterOf("2026-12-02T00:00:00Z", "COM3", true)
-                               << QStringList{"3"};
-    QTest::newRow("a port never used") << filterOf("", "COM30", false) << QStringList{};
+    addFilterRows();
 }
 
 void TestRecordStore::filters()
 {
-    QFETCH(HistoryFilter, filter);
-    QFETCH(QStringList, boards);
-
-    QString error;
-    if (!m_filterStore) {
-        // Written out of time order; 3 after 2 at the same time.
-        m_filterStore = std::make_unique<RecordStore>(parsed(freshPath("filters")));
-        const QList<JobRecord> records{
-            boardAt("1", "COM3", "done", "2026-12-01T10:00:00.000Z"),
-            boardAt("4", "COM3", "done", "2026-12-07T12:00:00.000Z"),
-            boardAt("2", "/dev/ttyUSB0", "failed", "2026-12-05T09:00:00.250Z"),
-            boardAt("3", "COM3", "interrupted", "2026-12-05T09:00:00.250Z"),
-            boardAt("5", "/dev/ttyUSB0", "not tried", "")};
-        for (const JobRecord &record : records)
-            QVERIFY2(m_filterStore->write(record, &error), qPrintable(error));
-    }
-    const auto records = m_filterStore->read(filter, &error);
-    QVERIFY2(records, qPrintable(error));
-    QStringList read;
-    for (const JobRecord &record : *records)
-        read << record.board;
-    QCOMPARE(read, boards);
+    if (!m_filterStore)
+        m_filterStore = filterStore(parsed(freshPath("filters")));
+    checkFilterRow(*m_filterStore);
 }
 
 // The store cannot be written; the fallback file can.
@@ -455,14 +347,7 @@ void TestRecordStore::manyProcessesAtOnce()
           perSecond);
 
     RecordStore store(parsed(path));
-    QString error;
-    const auto records = store.read({}, &error);
-    QVERIFY2(records, qPrintable(error));
-    QCOMPARE(records->size(), processes * each);
-    QSet<QString> seen;
-    for (const JobRecord &record : *records)
-        seen.insert(record.port + u'/' + record.board);
-    QCOMPARE(seen.size(), processes * each);
+    checkAllRead(store, processes * each);
     QVERIFY(!QFile::exists(QFileInfo(path).absolutePath() + "/unrecorded.jsonl"));
 }
 
