@@ -43,12 +43,12 @@ QString selectedTime(StoreAddress::Kind kind, const QString &column)
 }
 
 // A null QString is bound as NULL, which the text columns refuse.
-QVariant text(const QString &value)
+QVariant textValue(const QString &value)
 {
     return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
 }
 
-QVariant time(const QDateTime &when)
+QVariant timeValue(const QDateTime &when)
 {
     return when.isValid() ? QVariant(recordTimeText(when))
                           : QVariant(QMetaType::fromType<QString>());
@@ -194,11 +194,12 @@ bool RecordStore::write(const JobRecord &record, QString *error)
     query.prepare(
         QStringLiteral("INSERT INTO jobs (%1) VALUES (%2)").arg(Columns.join(u','), placeholders));
     for (const QVariant &value :
-         {time(record.started), time(record.ended), QVariant(record.seconds), text(record.face),
-          text(record.host), text(record.port), text(record.board), text(record.version),
-          text(record.file), text(record.sha256), QVariant(record.fileLines),
-          QVariant(record.lines), text(record.pace), QVariant(record.resends), text(record.result),
-          QVariant(record.exitCode), text(record.error), text(record.reply)})
+         {timeValue(record.started), timeValue(record.ended), QVariant(record.seconds),
+          textValue(record.face), textValue(record.host), textValue(record.port),
+          textValue(record.board), textValue(record.version), textValue(record.file),
+          textValue(record.sha256), QVariant(record.fileLines), QVariant(record.lines),
+          textValue(record.pace), QVariant(record.resends), textValue(record.result),
+          QVariant(record.exitCode), textValue(record.error), textValue(record.reply)})
         query.addBindValue(value);
     if (!query.exec()) {
         *error = failure(QStringLiteral("write to"), errorText(query.lastError()));
@@ -222,7 +223,7 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
     QVariantList values;
     if (filter.since.isValid()) {
         conditions << QStringLiteral("started >= ?");
-        values << time(filter.since);
+        values << timeValue(filter.since);
     }
     if (!filter.port.isEmpty()) {
         conditions << QStringLiteral("port = ?");

@@ -14,21 +14,21 @@ const QString Usage =
 std::variant<StoreAddress, QString> parsePostgres(const QString &text)
 {
     const QUrl url(text, QUrl::StrictMode);
-    const QString refused = QStringLiteral("cannot use the record store %1: %2");
     // QUrl's own error quotes the whole text, password and all.
     if (!url.isValid()) {
-        return refused.arg(QStringLiteral("given"),
-                           QStringLiteral("it is not a URL that can be read: the port is a "
-                                          "number, and @ : / in a name or password are written "
-                                          "%40 %3A %2F; ") +
-                               Usage);
+        return QStringLiteral("cannot read the record store's URL: the port is a number, and "
+                              "@ : / in a name or password are written %40 %3A %2F; ") +
+               Usage;
     }
+    const QString refused = QStringLiteral("cannot use the record store %1: %2");
     const QString shown = url.toString(QUrl::RemovePassword);
     if (url.host().isEmpty())
         return refused.arg(shown, QStringLiteral("it names no host: ") + Usage);
     const QString database = url.path().mid(1);
-    if (database.isEmpty() || database.contains(u'/'))
-        return refused.arg(shown, QStringLiteral("it names no database after the host: ") + Usage);
+    if (database.isEmpty() || database.contains(u'/')) {
+        return refused.arg(
+            shown, QStringLiteral("it names no database, one name after the host: ") + Usage);
+    }
     if (url.hasQuery() || url.hasFragment())
         return refused.arg(shown, QStringLiteral("options after ? or # are not taken: ") + Usage);
 
