@@ -9,10 +9,13 @@ packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core
 packages+=(dpkg-dev desktop-file-utils lintian)
 # The plot of make bench.
 packages+=(gnuplot-nox)
+# The record store's Qt SQL drivers, and the server its PostgreSQL test starts.
+packages+=(libqt6sql6-sqlite libqt6sql6-psql postgresql)
 
 if ! command -v dpkg-query >/dev/null; then
     echo "Not a Debian system: make sure CMake 3.25+, a C++20 compiler and Qt 6.4+" \
-         "(Widgets, Serial Port, Test) are installed." >&2
+         "(Widgets, Serial Port, SQL with its SQLite and PostgreSQL drivers, Test) and" \
+         "PostgreSQL are installed." >&2
     exit 0
 fi
 

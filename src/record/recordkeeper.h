@@ -1,0 +1,21 @@
+#pragma once
+
+#include "record/jobrecord.h"
+#include "record/recordstore.h"
+
+#include <QString>
+
+// How a record was kept.
+struct KeepOutcome {
+    bool stored = false; // in the store, or the address is none
+    QString message;     // when not stored: why, and where the record went instead
+};
+
+// Writes the record to the store; a record the store cannot take is never
+// lost without a word: it is appended as a JSON line to unrecordedFile(),
+// or when that fails too, written to standard error.
+KeepOutcome keepRecord(RecordStore &store, const JobRecord &record);
+
+// unrecorded.jsonl beside the SQLite file; for PostgreSQL, beside the
+// default SQLite file.
+QString unrecordedFile(const StoreAddress &address);

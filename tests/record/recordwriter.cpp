@@ -1,0 +1,43 @@
+// bootline-record-writer ADDRESS COUNT PORT: keeps COUNT records, boards 1
+// to COUNT on PORT, in the store at ADDRESS, one at a time as the faces do.
+// For the tests of many processes writing at once. Exit 0 when every record
+// was stored; else 1, with why on standard error.
+
+#include "record/recordkeeper.h"
+#include "samplerecord.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    bool counted = false;
+    const int count = arguments.value(2).toInt(&counted);
+    if (arguments.size() != 4 || !counted) {
+        std::fputs("usage: bootline-record-writer ADDRESS COUNT PORT\n", stderr);
+        return 2;
+    }
+    const auto address = parseStoreAddress(arguments.at(1));
+    if (const QString *error = std::get_if<QString>(&address)) {
+        std::fprintf(stderr, "%s\n", qPrintable(*error));
+        return 2;
+    }
+    RecordStore store(std::get<StoreAddress>(address));
+    JobRecord record = sampleRecord();
+    record.port = arguments.at(3);
+    for (int board = 1; board <= count; ++board) {
+        record.board = QString::number(board);
+        record.started = QDateTime::currentDateTimeUtc();
+        record.ended = record.started;
+        const KeepOutcome outcome = keepRecord(store, record);
+        if (!outcome.stored) {
+            std::fprintf(stderr, "%s\n", qPrintable(outcome.message));
+            return 1;
+        }
+    }
+    return 0;
+}

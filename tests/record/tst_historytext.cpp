@@ -1,0 +1,106 @@
+#include "record/historytext.h"
+#include "samplerecord.h"
+
+#include <QTest>
+
+class TestHistoryText : public QObject {
+    Q_OBJECT
+private slots:
+    void lines_data();
+    void lines();
+    void since_data();
+    void since();
+};
+
+void TestHistoryText::lines_data()
+{
+    QTest::addColumn<JobRecord>("record");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("done") << sampleRecord()
+                          << "2026-12-08 04:12:56  done         /dev/ttyUSB0  board 5     "
+                             "blink.hex         a2c740ec8ba6  VER=1.0 SIM";
+    JobRecord failed = sampleRecord();
+    failed.port = "COM3";
+    failed.board = "scan";
+    failed.version.clear();
+    failed.result = "failed";
+    failed.exitCode = 4;
+    failed.error = "no board answered the probe";
+    QTest::newRow("failed") << failed
+                            << "2026-12-08 04:12:56  failed       COM3          board scan  "
+                               "blink.hex         a2c740ec8ba6 exit 4: no board answered the probe";
+    JobRecord query = sampleRecord();
+    query.file.clear();
+    query.sha256.clear();
+    query.started = query.started.toOffsetFromUtc(3600); // shown in UTC all the same
+    QTest::newRow("no file, a time elsewhere")
+        << query
+        << "2026-12-08 04:12:56  done         /dev/ttyUSB0  board 5     (no file)         -     "
+           "        VER=1.0 SIM";
+    JobRecord untried;
+    untried.port = "COM3";
+    untried.board = "7";
+    untried.result = "not tried";
+    untried.exitCode = 3;
+    untried.error = "port COM3 could not be opened for board 6";
+    QTest::newRow("not tried") << untried
+                               << "-                    not tried    COM3          board 7     "
+                                  "(no file)         - exit 3: port COM3 could not be opened for "
+                                  "board 6";
+}
+
+void TestHistoryText::lines()
+{
+    QFETCH(JobRecord, record);
+    QFETCH(QString, line);
+
+    QCOMPARE(historyLine(record), line);
+}
+
+void TestHistoryText::since_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("utc"); // empty: refused
+
+    QTest::newRow("a date: midnight UTC") << "2026-12-08"
+                                          << "2026-12-08T00:00:00.000Z";
+    QTest::newRow("UTC") << "2026-12-08T04:12:56Z"
+                         << "2026-12-08T04:12:56.000Z";
+    QTest::newRow("milliseconds") << "2026-12-08T04:12:56.123Z"
+                                  << "2026-12-08T04:12:56.123Z";
+    QTest::newRow("an offset") << "2026-12-08T05:12:56+01:00"
+                               << "2026-12-08T04:12:56.000Z";
+    QTest::newRow("no offset: UTC") << "2026-12-08T04:12"
+                                    << "2026-12-08T04:12:00.000Z";
+    QTest::newRow("as the history shows it") << "2026-12-08 04:12:56"
+                                             << "2026-12-08T04:12:56.000Z";
+    QTest::newRow("no such day") << "2026-02-30"
+                                 << "";
+    QTest::newRow("no such hour") << "2026-12-08T25:00"
+                                  << "";
+    QTest::newRow("one digit") << "2026-12-8"
+                               << "";
+    QTest::newRow("words") << "yesterday"
+                           << "";
+    QTest::newRow("nothing") << ""
+                             << "";
+}
+
+void TestHistoryText::since()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, utc);
+
+    const std::optional<QDateTime> since = parseSince(text);
+    if (utc.isEmpty()) {
+        QVERIFY2(!since, qPrintable(since ? since->toString(Qt::ISODateWithMs) : QString()));
+        return;
+    }
+    QVERIFY(since);
+    QCOMPARE(since->timeSpec(), Qt::UTC);
+    QCOMPARE(since->toString(Qt::ISODateWithMs), utc);
+}
+
+QTEST_GUILESS_MAIN(TestHistoryText)
+#include "tst_historytext.moc"
