@@ -147,8 +147,9 @@ std::optional<JobTiming> Bench::timeOnce(const QString &face, const QString &pac
     const QString file = firmwareFile(lines);
     JobTiming timing{face, pace, wirePacing, lines};
     if (face == QStringLiteral("cli")) {
-        const ChildRun run = runChild(QStringLiteral(BOOTLINE_CLI),
-                                      {"-p", Port, "-a", "1", "--pace", pace, "--json", file});
+        const ChildRun run =
+            runChild(QStringLiteral(BOOTLINE_CLI),
+                     {"-p", Port, "-a", "1", "--pace", pace, "--json", "--log", "none", file});
         double connectedAt = 0;
         double doneAt = 0;
         const auto connected = jsonEvent(run, QStringLiteral("connected"), &connectedAt);
@@ -201,7 +202,7 @@ std::optional<PortsTiming> Bench::timePorts(int ports, int boardsPerPort)
     const ChildRun run =
         runChild(QStringLiteral(BOOTLINE_CLI),
                  {"-p", names.join(u','), "-a", QStringLiteral("1-%1").arg(boardsPerPort), "--pace",
-                  "reply", "--json", firmwareFile(m_plan.portsLines)});
+                  "reply", "--json", "--log", "none", firmwareFile(m_plan.portsLines)});
     double firstAnswer = -1;
     double lastEnd = 0;
     for (const ChildRun::Line &line : run.lines) {
@@ -363,6 +364,7 @@ int main(int argc, char *argv[])
     if (!measuring) {
         qputenv("BOOTLINE_BENCH_FOLDER", folder.path().toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", folder.path().toLocal8Bit());
     }
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QString runtime = folder.filePath(QStringLiteral("runtime"));

@@ -207,6 +207,5 @@ void BoardJob::end(ExitCode code)
     m_result.exitCode = code;
     m_result.seconds = m_clock.elapsed() / 1000.0;
     m_result.endedAt = QDateTime::currentDateTimeUtc();
-    m_report.finished(m_result);
-    emit finished(m_result);
+    emit finished(m_result); // reported once its record is kept
 }

@@ -22,14 +22,18 @@ struct BoardResult {
     double seconds = 0;
     bool portUnopened = false; // its port could not be opened
     bool untried = false;      // its port had failed already: the job was never begun
+    QString notRecorded;       // why its record is not in the store, and where it went instead
 };
 
-// A run's exit code: the first failure's, in the order the results are given.
+// A run's exit code: the first failure's, in the order the results are given;
+// a board done whose record is not in the store counts as one.
 inline ExitCode firstFailure(const QList<BoardResult> &results)
 {
     for (const BoardResult &result : results) {
         if (result.exitCode != Done)
             return result.exitCode;
+        if (!result.notRecorded.isEmpty())
+            return NotRecorded;
     }
     return Done;
 }

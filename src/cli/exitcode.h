@@ -9,6 +9,7 @@ enum ExitCode {
     NoBoard = 4,      // nothing answered the probe
     BoardRefused = 5, // the board answered ERROR or FORMAT
     NoReply = 6,      // a line went unanswered, retries and all
+    NotRecorded = 7,  // the job was done, but its record could not go to the store
     // Stopped by a signal: 128 and its number, as shells report it.
     HungUp = 129,      // SIGHUP
     Interrupted = 130, // SIGINT, Ctrl-C

@@ -134,6 +134,8 @@ void HumanReport::finished(const BoardResult &result)
         writeLine(stderr,
                   QStringLiteral("bootline-cli: %1: %2%3").arg(board, result.failure, words));
     }
+    if (!result.notRecorded.isEmpty())
+        writeLine(stderr, QStringLiteral("bootline-cli: %1: %2").arg(board, result.notRecorded));
     m_console.release(m_slot);
 }
 
@@ -196,11 +198,15 @@ void HumanRunReport::allFinished(const QList<BoardResult> &results, ExitCode exi
                                 .arg(failedOnPort));
         }
     }
-    // Each failed board once more, where and why, for whoever reads only the end.
+    // Each failed board once more, where and why, for whoever reads only the
+    // end; and each whose record the store does not have.
     for (const BoardResult &result : results) {
-        if (result.exitCode != Done)
-            m_console.write(Console::RunLine, stdout,
-                            QStringLiteral("  board %1 on %2: %3")
-                                .arg(result.board, result.port, result.failure));
+        for (const QString &why :
+             {result.exitCode != Done ? result.failure : QString(), result.notRecorded}) {
+            if (!why.isEmpty())
+                m_console.write(
+                    Console::RunLine, stdout,
+                    QStringLiteral("  board %1 on %2: %3").arg(result.board, result.port, why));
+        }
     }
 }

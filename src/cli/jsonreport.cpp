@@ -1,7 +1,8 @@
 #include "cli/jsonreport.h"
 
+#include "cli/boardrecord.h"
+
 #include <QJsonDocument>
-#include <QSysInfo>
 
 #include <cstdio>
 
@@ -20,21 +21,6 @@ void printJson(const QJsonObject &event)
     const QByteArray line = QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
     std::fflush(stdout);
-}
-
-QString resultName(const BoardResult &result)
-{
-    if (result.exitCode == Done)
-        return QStringLiteral("done");
-    if (result.untried)
-        return QStringLiteral("not tried");
-    return isStopBySignal(result.exitCode) ? QStringLiteral("interrupted")
-                                           : QStringLiteral("failed");
-}
-
-QString utcText(const QDateTime &when)
-{
-    return when.isValid() ? when.toUTC().toString(Qt::ISODateWithMs) : QString();
 }
 
 QJsonObject doneEvent(const QString &port, int boards, const QJsonArray &failed, ExitCode exitCode)
@@ -85,35 +71,26 @@ void JsonReport::replied(const QString &board, const QByteArray &reply)
     printEvent("reply", {{"board", board}, {"reply", QString::fromLatin1(reply.trimmed())}});
 }
 
-// The board's whole record: what went where, when, and how it ended.
+// The board's whole record: what went where, when, and how it ended; and
+// whether the store has it.
 void JsonReport::finished(const BoardResult &result)
 {
     m_lastPercent = -1;
-    QJsonObject event{{"board", result.board},
-                      {"result", resultName(result)},
-                      {"exit", int(result.exitCode)},
-                      {"lines", result.linesSent},
-                      {"resends", result.resends},
-                      {"seconds", result.seconds},
-                      {"started", utcText(result.startedAt)},
-                      {"ended", utcText(result.endedAt)},
-                      {"face", "cli"},
-                      {"host", QSysInfo::machineHostName()},
-                      {"version", QString::fromLatin1(result.versionReply)},
-                      {"file", m_run.file},
-                      {"sha256", QString::fromLatin1(m_run.sha256)},
-                      {"file_lines", m_run.fileLines},
-                      {"pace", m_run.pace}};
-    if (result.exitCode != Done)
-        event.insert("error", result.failure);
-    if (result.exitCode != Done && !result.untried) {
-        const QString board = m_namesPort ? QStringLiteral("%1 board %2").arg(m_port, result.board)
-                                          : QStringLiteral("board %1").arg(result.board);
-        const QString words = QStringLiteral("bootline-cli: %1: %2\n").arg(board, result.failure);
-        std::fputs(words.toLocal8Bit().constData(), stderr);
+    QJsonObject event = toJson(boardRecord(result, m_run));
+    event.insert("recorded", result.notRecorded.isEmpty());
+    if (!result.notRecorded.isEmpty())
+        event.insert("record_error", result.notRecorded);
+    const QString board = m_namesPort ? QStringLiteral("%1 board %2").arg(m_port, result.board)
+                                      : QStringLiteral("board %1").arg(result.board);
+    for (const QString &words :
+         {result.untried ? QString() : event["error"].toString(), result.notRecorded}) {
+        if (!words.isEmpty())
+            std::fputs(QStringLiteral("bootline-cli: %1: %2\n")
+                           .arg(board, words)
+                           .toLocal8Bit()
+                           .constData(),
+                       stderr);
     }
-    if (!result.reply.isEmpty())
-        event.insert("reply", QString::fromLatin1(result.reply.trimmed()));
     printEvent("board", event);
 }
 

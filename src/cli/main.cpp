@@ -1,11 +1,14 @@
 #include "cli/humanreport.h"
 #include "cli/jsonreport.h"
 #include "cli/options.h"
+#include "cli/recorder.h"
 #include "cli/session.h"
 #include "cli/station.h"
 #include "cli/trace.h"
 #include "link/portlist.h"
 #include "protocol/hexfile.h"
+#include "record/historytext.h"
+#include "record/jobrecord.h"
 #include "shared/runtimeerror.h"
 #include "shared/standardstreams.h"
 
@@ -13,6 +16,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 
 #include <cstdio>
 #include <memory>
@@ -48,6 +52,29 @@ int listPorts()
         printTo(stdout, QStringLiteral("No serial ports found.\n"));
     for (const PresentPort &port : ports)
         printTo(stdout, describePort(port) + u'\n');
+    return Done;
+}
+
+// The records of the store, newest first; a store not made yet has none.
+int printHistory(const CliOptions &options)
+{
+    if (options.log.kind == StoreAddress::Kind::Sqlite && !QFileInfo::exists(options.log.path))
+        return Done;
+    RecordStore store(options.log);
+    QString error;
+    const std::optional<QList<JobRecord>> records = store.read(options.history, &error);
+    if (!records) {
+        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error));
+        return NotRecorded;
+    }
+    for (const JobRecord &record : *records) {
+        if (options.json)
+            printTo(stdout, QString::fromUtf8(
+                                QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact)) +
+                                u'\n');
+        else
+            printTo(stdout, historyLine(record) + u'\n');
+    }
     return Done;
 }
 
@@ -124,6 +151,8 @@ int main(int argc, char *argv[])
         return Done;
     case CliOptions::Request::ListPorts:
         return listPorts();
+    case CliOptions::Request::History:
+        return printHistory(options);
     case CliOptions::Request::Run:
         break;
     }
@@ -158,11 +187,12 @@ int main(int argc, char *argv[])
     else
         report = std::make_unique<HumanRunReport>(stdoutIsTerminal(), severalPorts);
 
+    Recorder recorder(options.log, runInfo);
     std::unique_ptr<Run> run;
     if (options.watch)
-        run = std::make_unique<Station>(options, image, *report, trace.get());
+        run = std::make_unique<Station>(options, image, *report, recorder, trace.get());
     else
-        run = std::make_unique<Session>(options, image, *report, trace.get());
+        run = std::make_unique<Session>(options, image, *report, recorder, trace.get());
     QObject::connect(run.get(), &Run::finished, &app, &QCoreApplication::exit);
 #ifdef Q_OS_UNIX
     std::signal(SIGPIPE, SIG_IGN); // a reader of our output going away must not kill us mid-job

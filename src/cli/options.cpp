@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "cli/portwatch.h"
+#include "record/historytext.h"
 #include "shared/numberranges.h"
 #include "shared/settingsfile.h"
 
@@ -31,7 +32,8 @@ void describeOptions(QCommandLineParser &parser)
         "line: download, verify, and optionally a new bus address and the install command.\n"
         "Exit codes: 0 done, 1 bad usage, 2 file refused, 3 port could not be opened or was "
         "lost, 4 no board answered, 5 the board answered ERROR or FORMAT, 6 no reply in time "
-        "or replies out of step, 129 hung up, 130 interrupted, 143 terminated."));
+        "or replies out of step, 7 done but not recorded in the store (or --history could not "
+        "read it), 129 hung up, 130 interrupted, 143 terminated."));
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Intel HEX file to download and verify."),
                                  QStringLiteral("[FILE]"));
@@ -95,6 +97,19 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("With --watch: how long a port that appeared is left alone before the "
                         "first probe (default 1000)."),
          QStringLiteral("MS")},
+        {option("log"),
+         QStringLiteral("Where each board's record goes: a SQLite file (default "
+                        "~/.local/share/bootline/history.sqlite), postgresql://user@host/db, or "
+                        "none. A record the store cannot take goes to unrecorded.jsonl beside "
+                        "it, and the run ends with exit code 7."),
+         QStringLiteral("STORE")},
+        {option("history"),
+         QStringLiteral("Print the records of the store --log names, newest first (JSON lines "
+                        "with --json), and exit; -p NAME shows one port's.")},
+        {option("since"),
+         QStringLiteral("With --history: records from this day (YYYY-MM-DD, UTC) or time on."),
+         QStringLiteral("DATE")},
+        {option("failed"), QStringLiteral("With --history: only the jobs that did not end done.")},
         {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
     });
     parser.addHelpOption();
@@ -212,6 +227,66 @@ std::variant<QStringList, QString> addressTexts(const QString &list)
     return addresses;
 }
 
+// The settings file, where one is: the window's, or the one --config names.
+QString openSettings(const QCommandLineParser &parser, std::optional<QSettings> &settings)
+{
+    const QString settingsFile =
+        parser.isSet(option("config")) ? parser.value(option("config")) : bootlineSettingsFile();
+    if (!parser.isSet(option("config")) && !QFileInfo::exists(settingsFile))
+        return {};
+    settings.emplace(settingsFile, QSettings::IniFormat);
+    if (!QFileInfo(settingsFile).isReadable() || settings->status() != QSettings::NoError)
+        return QStringLiteral("cannot read the settings file %1: it is not there, cannot be "
+                              "opened, or is not in INI form")
+            .arg(settingsFile);
+    return {};
+}
+
+QString readStoreAddress(const Sources &sources, StoreAddress &target)
+{
+    const Given given = sources.given("log");
+    if (!given.isSet())
+        return {};
+    auto address = parseStoreAddress(given.text);
+    if (const QString *error = std::get_if<QString>(&address))
+        return sources.refusal("log", given,
+                               QStringLiteral("a SQLite file, "
+                                              "postgresql://user@host/db or none "
+                                              "(%1)")
+                                   .arg(*error));
+    target = std::get<StoreAddress>(address);
+    return {};
+}
+
+// --history: the store to read, and which of its records.
+std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parser,
+                                                 CliOptions options)
+{
+    options.request = CliOptions::Request::History;
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("--history prints the records and does nothing else: leave out %1")
+            .arg(parser.positionalArguments().first());
+    std::optional<QSettings> settings;
+    if (const QString error = openSettings(parser, settings); !error.isEmpty())
+        return error;
+    if (const QString error =
+            readStoreAddress(Sources(parser, settings ? &*settings : nullptr), options.log);
+        !error.isEmpty())
+        return error;
+    options.json = parser.isSet(option("json"));
+    options.history.port = parser.value(option("port"));
+    options.history.failedOnly = parser.isSet(option("failed"));
+    if (parser.isSet(option("since"))) {
+        const std::optional<QDateTime> since = parseSince(parser.value(option("since")));
+        if (!since)
+            return QStringLiteral("--since takes a day such as 2026-12-08, or a time such as "
+                                  "2026-12-08T09:30 (UTC), not \"%1\"")
+                .arg(parser.value(option("since")));
+        options.history.since = *since;
+    }
+    return options;
+}
+
 bool beginsPort(const QString &text)
 {
     return text.startsWith(u'/') || text.startsWith(QStringLiteral("COM"));
@@ -267,6 +342,7 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     if (!parser.parse(arguments))
         return parser.errorText();
     CliOptions options;
+    options.log = std::get<StoreAddress>(parseStoreAddress({})); // the default store
     if (parser.isSet(QStringLiteral("help")))
         options.request = CliOptions::Request::Help;
     else if (parser.isSet(QStringLiteral("version")))
@@ -275,6 +351,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         options.request = CliOptions::Request::ListPorts;
     if (options.request != CliOptions::Request::Run)
         return options;
+    if (parser.isSet(option("history")))
+        return historyOptions(parser, options);
 
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)
@@ -304,17 +382,9 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     options.tracePath = parser.value(option("trace"));
     if (const QString error = checkTracePath(options.tracePath, options.file); !error.isEmpty())
         return error;
-    // The settings file, where one is: the window's, or the one --config names.
     std::optional<QSettings> settings;
-    const QString settingsFile =
-        parser.isSet(option("config")) ? parser.value(option("config")) : bootlineSettingsFile();
-    if (parser.isSet(option("config")) || QFileInfo::exists(settingsFile)) {
-        settings.emplace(settingsFile, QSettings::IniFormat);
-        if (!QFileInfo(settingsFile).isReadable() || settings->status() != QSettings::NoError)
-            return QStringLiteral("cannot read the settings file %1: it is not there, cannot be "
-                                  "opened, or is not in INI form")
-                .arg(settingsFile);
-    }
+    if (const QString error = openSettings(parser, settings); !error.isEmpty())
+        return error;
     const Sources sources(parser, settings ? &*settings : nullptr);
     int newAddress = 0;
     for (const QString &error :
@@ -327,6 +397,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         if (!error.isEmpty())
             return error;
     }
+    if (const QString error = readStoreAddress(sources, options.log); !error.isEmpty())
+        return error;
     const Given pace = sources.given("pace");
     if (pace.isSet() && pace.text != QStringLiteral("poll") && pace.text != QStringLiteral("reply"))
         return sources.refusal("pace", pace, QStringLiteral("poll or reply"));
@@ -351,6 +423,10 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     }
     if (parser.isSet(option("settle")) && !options.watch)
         return QStringLiteral("--settle is for --watch");
+    for (const char *name : {"since", "failed"}) {
+        if (parser.isSet(option(name)))
+            return QStringLiteral("--%1 is for --history").arg(option(name));
+    }
     if (options.file.isEmpty() && !options.query && options.newAddress.isEmpty() &&
         !options.install)
         return QStringLiteral("nothing to do: give a HEX file, --query, --set-address or "

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "record/recordstore.h"
+#include "record/storeaddress.h"
+
 #include <QString>
 #include <QStringList>
 #include <variant>
@@ -12,7 +15,7 @@ struct PortPlan {
 
 // What the command line asks bootline-cli to do.
 struct CliOptions {
-    enum class Request { Run, Help, Version, ListPorts };
+    enum class Request { Run, Help, Version, ListPorts, History };
     Request request = Request::Run;
 
     QString file; // a HEX file to download and verify; empty: none
@@ -31,6 +34,8 @@ struct CliOptions {
     bool json = false;
     bool watch = false;  // a station: flash each board as it comes, until a signal
     int settleMs = 1000; // --watch: a port that appeared is left alone so long first
+    StoreAddress log;      // where each board's record goes, and --history reads
+    HistoryFilter history; // --history: which records
 };
 
 // The options, or what is wrong with them in words for the user.

@@ -1,13 +1,15 @@
 #include "cli/portrun.h"
 
 #include "cli/boardjob.h"
+#include "cli/recorder.h"
 #include "cli/report.h"
 #include "cli/trace.h"
 #include "engine/engine.h"
 
 PortRun::PortRun(const CliOptions &options, const PortPlan &plan, const QList<QByteArray> &image,
-                 Report &report, Trace *trace)
-    : m_options(options), m_plan(plan), m_image(image), m_report(report), m_trace(trace)
+                 Report &report, Recorder &recorder, Trace *trace)
+    : m_options(options), m_plan(plan), m_image(image), m_report(report), m_recorder(recorder),
+      m_trace(trace)
 {
 }
 
@@ -43,8 +45,9 @@ void PortRun::next()
     m_job->start();
 }
 
-void PortRun::boardFinished(const BoardResult &result)
+void PortRun::boardFinished(BoardResult result)
 {
+    keepAndReport(result);
     m_results.append(result);
     if (result.portUnopened)
         failUntried();
@@ -64,7 +67,15 @@ void PortRun::failUntried()
         untried.failure =
             QStringLiteral("not tried: the port %1 could not be opened").arg(m_plan.port);
         untried.untried = true;
+        untried.startedAt = untried.endedAt = QDateTime::currentDateTimeUtc(); // given up on now
+        keepAndReport(untried);
         m_results.append(untried);
-        m_report.finished(untried);
     }
+}
+
+// The record first, so that the report can say whether it was kept.
+void PortRun::keepAndReport(BoardResult &result)
+{
+    m_recorder.keep(result);
+    m_report.finished(result);
 }

@@ -10,6 +10,7 @@
 
 class BoardJob;
 class Engine;
+class Recorder;
 class Report;
 class Trace;
 
@@ -20,7 +21,7 @@ class PortRun : public QObject {
 public:
     // image: the HEX file's lines, read once: every board gets the same.
     PortRun(const CliOptions &options, const PortPlan &plan, const QList<QByteArray> &image,
-            Report &report, Trace *trace);
+            Report &report, Recorder &recorder, Trace *trace);
     ~PortRun() override;
 
     void start();
@@ -34,13 +35,15 @@ signals:
 
 private:
     void next();
-    void boardFinished(const BoardResult &result);
+    void boardFinished(BoardResult result);
+    void keepAndReport(BoardResult &result);
     void failUntried();
 
     const CliOptions &m_options;
     const PortPlan &m_plan;
     const QList<QByteArray> &m_image;
     Report &m_report;
+    Recorder &m_recorder;
     Trace *m_trace;
     QList<BoardResult> m_results;
     std::unique_ptr<Engine> m_engine;

@@ -11,6 +11,7 @@
 #include <vector>
 
 class PortRun;
+class Recorder;
 class RunReport;
 class Trace;
 
@@ -22,7 +23,7 @@ class Session : public Run {
 public:
     // image: the HEX file's lines, read once: every board gets the same.
     Session(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
-            Trace *trace);
+            Recorder &recorder, Trace *trace);
     ~Session() override;
 
     void start() override;

@@ -13,8 +13,8 @@ constexpr int ScanAttempts = 127;
 } // namespace
 
 Station::Station(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
-                 Trace *trace)
-    : m_options(options), m_image(image), m_report(report), m_trace(trace)
+                 Recorder &recorder, Trace *trace)
+    : m_options(options), m_image(image), m_report(report), m_recorder(recorder), m_trace(trace)
 {
     m_look.setInterval(LookMs);
     connect(&m_look, &QTimer::timeout, this, &Station::look);
@@ -132,7 +132,8 @@ void Station::probed(Port &port, PresenceProbe::Outcome outcome, const QString &
 void Station::flash(Port &port)
 {
     enter(port, Step::Flashing);
-    port.job = std::make_unique<PortRun>(m_options, port.plan, m_image, *port.report, m_trace);
+    port.job =
+        std::make_unique<PortRun>(m_options, port.plan, m_image, *port.report, m_recorder, m_trace);
     connect(port.job.get(), &PortRun::finished, this, [this, &port] { flashed(port); });
     port.job->start();
 }

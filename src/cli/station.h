@@ -15,6 +15,7 @@
 #include <vector>
 
 class PortRun;
+class Recorder;
 class Report;
 class RunReport;
 class Trace;
@@ -28,7 +29,7 @@ class Station : public Run {
     Q_OBJECT
 public:
     Station(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
-            Trace *trace);
+            Recorder &recorder, Trace *trace);
     ~Station() override;
 
     void start() override;
@@ -58,6 +59,7 @@ private:
     const CliOptions &m_options;
     const QList<QByteArray> &m_image;
     RunReport &m_report;
+    Recorder &m_recorder;
     Trace *m_trace;
     std::vector<std::unique_ptr<Port>> m_ports; // each path once, in the order first seen
     QList<BoardResult> m_results;

@@ -34,7 +34,7 @@ struct RecordedReport : Report {
     {
         events << "replied " + board + " " + QString::fromLatin1(reply);
     }
-    void finished(const BoardResult &result) override { results << result; }
+    void finished(const BoardResult &) override {} // the job's own signal is what ends it
     void watching(Watch) override {}
 };
 
@@ -55,6 +55,8 @@ struct Job {
             image = HexFile::read(options.file);
         job = std::make_unique<BoardJob>(engine, options, QStringLiteral("COM3"), address, image,
                                          report);
+        QObject::connect(job.get(), &BoardJob::finished,
+                         [this](const BoardResult &result) { report.results << result; });
         job->start();
     }
     // Probed and answered: line 1 is out.

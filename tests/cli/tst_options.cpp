@@ -27,6 +27,8 @@ private slots:
     void settingsFileUnderTheCommandLine();
     void badSettingsAreRefusedByName_data();
     void badSettingsAreRefusedByName();
+    void recordStore_data();
+    void recordStore();
 
 private:
     QTemporaryDir m_config; // the window's settings folder, for each test its own file
@@ -336,6 +338,54 @@ void TestCliOptions::badSettingsAreRefusedByName()
     QFile::remove(path);
     const auto missing = parseCliOptions({"bootline-cli", "--config", path, "x.hex"});
     QVERIFY(std::holds_alternative<QString>(missing));
+}
+
+void TestCliOptions::recordStore_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("store"); // as described, or what the refusal says
+    QTest::newRow("the default") << QByteArray() << QStringList{"x.hex"}
+                                 << "/data/bootline/history.sqlite";
+    QTest::newRow("from the settings")
+        << QByteArray("log=none\n") << QStringList{"x.hex"} << "none";
+    QTest::newRow("the command line wins")
+        << QByteArray("log=/var/h.sqlite\n")
+        << QStringList{"--log", "postgresql://line@db.local/bench", "x.hex"}
+        << "postgresql://line@db.local/bench";
+    QTest::newRow("history reads the same store")
+        << QByteArray("log=/var/h.sqlite\n") << QStringList{"--history"} << "/var/h.sqlite";
+    QTest::newRow("history of another")
+        << QByteArray() << QStringList{"--history", "--log", "/var/b.sqlite"} << "/var/b.sqlite";
+    QTest::newRow("refused in the settings")
+        << QByteArray("log=mysql://db/x\n") << QStringList{"x.hex"}
+        << "log=mysql://db/x: log takes";
+    QTest::newRow("refused on the command line")
+        << QByteArray() << QStringList{"--history", "--log", "postgresql:///x"} << "--log takes";
+    QTest::newRow("a bad day") << QByteArray() << QStringList{"--history", "--since", "monday"}
+                               << "--since takes";
+    QTest::newRow("history does nothing else")
+        << QByteArray() << QStringList{"--history", "x.hex"} << "leave out x.hex";
+    QTest::newRow("since without history")
+        << QByteArray() << QStringList{"--since", "2026-01-01", "x.hex"}
+        << "--since is for --history";
+}
+
+void TestCliOptions::recordStore()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, store);
+    qputenv("XDG_DATA_HOME", m_config.filePath("data").toLocal8Bit());
+    if (!settings.isEmpty())
+        settingsFile(settings);
+    const auto result = parseCliOptions(QStringList{"bootline-cli"} + arguments);
+    if (const QString *error = std::get_if<QString>(&result))
+        QVERIFY2(error->contains(store), qPrintable(*error));
+    else if (store.startsWith("/data/"))
+        QCOMPARE(std::get<CliOptions>(result).log.describe(), m_config.path() + store);
+    else
+        QCOMPARE(std::get<CliOptions>(result).log.describe(), store);
 }
 
 QTEST_APPLESS_MAIN(TestCliOptions)

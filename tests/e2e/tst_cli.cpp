@@ -24,6 +24,8 @@ private slots:
     void downloadAndVerify();
     void busOfBoards();
     void severalPortsAtOnce();
+    void everyBoardIsRecorded();
+    void aRecordTheStoreCannotTakeIsKept();
     void exitCodes_data();
     void exitCodes();
     void retriedLineIsTheSameBytesAndTheJobGoesOn();
@@ -71,6 +73,7 @@ void TestCli::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     qputenv("XDG_CONFIG_HOME", path("config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", path("data").toLocal8Bit());
 }
 
 QString TestCli::write(const QString &name, const QByteArray &content)
@@ -187,6 +190,72 @@ void TestCli::severalPortsAtOnce()
     const QByteArray once = aloneBytes.readAll();
     QVERIFY(once.size() > 2 * 86 * 20);
     QCOMPARE(togetherBytes.readAll(), once + once); // the plain run and the JSON one
+}
+
+QList<QJsonObject> jsonLines(const QString &text)
+{
+    QList<QJsonObject> objects;
+    for (const QString &line : text.split(u'\n', Qt::SkipEmptyParts))
+        objects << QJsonDocument::fromJson(line.toUtf8()).object();
+    return objects;
+}
+
+// Each board's record in the store --log names, read back with --history.
+void TestCli::everyBoardIsRecorded()
+{
+    SimulatedBoard sim({"--address", "1", "--quiet"});
+    QVERIFY(sim.isReady());
+    const QString store = path("records/history.sqlite");
+    const Cli run({"-a", "1,2", "--probe-attempts", "1", "--pace", "reply", "--log", store, blink});
+    QCOMPARE(run.exitCode, 4);
+    const Cli history({"--history", "--json", "--log", store});
+    QCOMPARE(history.exitCode, 0);
+    const QList<QJsonObject> records = jsonLines(history.out);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records[0]["board"].toString(), QStringLiteral("2")); // newest first
+    QCOMPARE(records[0]["exit"].toInt(), 4);
+    QVERIFY(records[0]["error"].toString().contains("no board answered"));
+    QCOMPARE(records[1]["result"].toString(), QStringLiteral("done"));
+    QCOMPARE(records[1]["version"].toString(), QStringLiteral("VER=1.0 SIM"));
+    QCOMPARE(records[1]["port"].toString(), QStringLiteral("COM3"));
+    QCOMPARE(records[1]["face"].toString(), QStringLiteral("cli"));
+    QCOMPARE(records[1]["lines"].toInt(), 86);
+    QCOMPARE(records[1]["sha256"].toString().size(), 64);
+
+    QCOMPARE(jsonLines(Cli({"--history", "--json", "--failed", "--log", store}).out).size(), 1);
+    QCOMPARE(jsonLines(Cli({"--history", "--json", "-p", "COM4", "--log", store}).out).size(), 0);
+    const QString tomorrow = QDate::currentDate().addDays(2).toString(Qt::ISODate);
+    QCOMPARE(Cli({"--history", "--since", tomorrow, "--log", store}).out, QString());
+    const Cli lines({"--history", "--log", store});
+    QVERIFY2(lines.out.contains(QRegularExpression("done +COM3 +board 1 +blink.hex")),
+             qPrintable(lines.out));
+    QCOMPARE(Cli({"--history", "--log", path("records/none-yet.sqlite")}).exitCode, 0);
+    QVERIFY(!QFile::exists(path("records/none-yet.sqlite")));
+}
+
+// A job done whose record the store cannot take: kept beside the store, said,
+// and exit code 7.
+void TestCli::aRecordTheStoreCannotTakeIsKept()
+{
+    SimulatedBoard sim({"--quiet"});
+    QVERIFY(sim.isReady());
+    QVERIFY(QDir().mkpath(path("blocked/history.sqlite"))); // a folder where the file would be
+    const Cli cli(
+        {"--json", "-a", "1", "--pace", "reply", "--log", path("blocked/history.sqlite"), blink});
+    QCOMPARE(cli.exitCode, 7);
+    QVERIFY2(cli.err.contains("not recorded in the store"), qPrintable(cli.err));
+    const QList<QJsonObject> events = jsonLines(cli.out);
+    const QJsonObject board = events[events.size() - 2];
+    QCOMPARE(board["result"].toString(), QStringLiteral("done"));
+    QCOMPARE(board["recorded"].toBool(), false);
+    QVERIFY(board["record_error"].toString().contains("unrecorded.jsonl"));
+    QCOMPARE(events.last()["exit"].toInt(), 7);
+    QFile kept(path("blocked/unrecorded.jsonl"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    const QList<QJsonObject> records = jsonLines(QString::fromUtf8(kept.readAll()));
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records[0]["exit"].toInt(), 0);
+    QCOMPARE(records[0]["board"].toString(), QStringLiteral("1"));
 }
 
 void TestCli::exitCodes_data()

@@ -61,6 +61,7 @@ void TestStation::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toLocal8Bit());
 }
 
 void TestStation::flashesEachBoardOnceAsItComes()

@@ -480,6 +480,7 @@ int main(int argc, char *argv[])
 
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", config.path().toLocal8Bit()); // its records, thrown away with it
     std::vector<std::unique_ptr<WindowLane>> windows;
     windows.push_back(std::make_unique<WindowLane>(QStringLiteral("window RTU"), true, 3, seed));
     windows.push_back(

@@ -1,0 +1,8 @@
+#pragma once
+
+#include "cli/boardresult.h"
+#include "cli/report.h"
+#include "record/jobrecord.h"
+
+// A board's job as the store and the JSON board event keep it.
+JobRecord boardRecord(const BoardResult &result, const RunInfo &run);
