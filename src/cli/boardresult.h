@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/exitcode.h"
+#include "shared/exitcode.h"
 
 #include <QByteArray>
 #include <QDateTime>

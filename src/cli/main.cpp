@@ -13,8 +13,6 @@
 #include "shared/standardstreams.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 
@@ -80,26 +78,14 @@ int printHistory(const CliOptions &options)
 
 // The file is read once, before any port is touched: a file the loader would
 // refuse is refused here, and every board of the run gets this same image even
-// if the file changes meanwhile. Its SHA-256 is taken from the same bytes: a
-// file that changed between the two looks is refused. Nothing when refused,
-// and the error says why.
-std::optional<QList<QByteArray>> readImage(const QString &path, QByteArray *sha256, QString *error)
+// if the file changes meanwhile. Nothing when refused, and the error says why.
+std::optional<HexFile::Image> readImage(const QString &path, QString *error)
 {
     try {
-        const QList<QByteArray> image = HexFile::read(path);
-        if (image.isEmpty()) {
-            *error = QStringLiteral("%1 is empty: there is nothing to download.").arg(path);
-            return std::nullopt;
-        }
-        QFile file(path);
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        if (file.open(QIODevice::ReadOnly) && hash.addData(&file) && file.seek(0) &&
-            HexFile::read(file, path) == image) {
-            *sha256 = hash.result().toHex();
+        HexFile::Image image = HexFile::readImage(path);
+        if (!image.entries.isEmpty())
             return image;
-        }
-        *error =
-            QStringLiteral("%1 changed while it was read. Run again once it is written.").arg(path);
+        *error = QStringLiteral("%1 is empty: there is nothing to download.").arg(path);
     } catch (const RuntimeError &refusal) {
         *error = refusal.description();
     }
@@ -164,10 +150,11 @@ int main(int argc, char *argv[])
                     options.replyPace ? QStringLiteral("reply") : QStringLiteral("poll")};
     if (!options.file.isEmpty()) {
         QString error;
-        std::optional<QList<QByteArray>> read = readImage(options.file, &runInfo.sha256, &error);
+        std::optional<HexFile::Image> read = readImage(options.file, &error);
         if (!read)
             return endEarly(ports, options.json, FileRefused, error);
-        image = std::move(*read);
+        image = std::move(read->entries);
+        runInfo.sha256 = read->sha256;
         runInfo.fileLines = int(image.size());
     }
 

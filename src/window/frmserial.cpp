@@ -113,6 +113,11 @@ void frmSerial::chooseHexFile()
     });
 }
 
+void frmSerial::keepRecords(const StoreAddress &store)
+{
+    m_recorder = std::make_unique<JobRecorder>(*m_engine, store, *messageBox);
+}
+
 void frmSerial::SwitchTags()
 {
     for (QWidget *control : findChildren<QWidget *>()) {

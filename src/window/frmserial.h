@@ -2,6 +2,7 @@
 
 #include "link/serialport.h"
 #include "window/filedialog.h"
+#include "window/jobrecorder.h"
 #include "window/messagebox.h"
 
 #include <QWidget>
@@ -34,6 +35,9 @@ public:
     ~frmSerial() override;
 
     Engine &engine() const { return *m_engine; }
+
+    // From now on, a record of every download goes to the store.
+    void keepRecords(const StoreAddress &store);
 
     // Flips the enabled state of every control that carries a tag.
     void SwitchTags();
@@ -80,4 +84,5 @@ private:
 
     std::unique_ptr<FileDialog> CommonDialog1;
     std::unique_ptr<MessageBox> messageBox;
+    std::unique_ptr<JobRecorder> m_recorder;
 };

@@ -1,6 +1,7 @@
 #include "window/startup.h"
 
 #include "engine/engine.h"
+#include "record/storeaddress.h"
 #include "shared/settingsfile.h"
 #include "window/messagebox.h"
 #include "window/pacechoice.h"
@@ -22,6 +23,23 @@ QString whatIsUsed(const PaceChoice &choice)
     return QStringLiteral("The window uses the reply pace with a gap of %1 ms.").arg(choice.gapMs);
 }
 
+// The store of the settings' log=, else the default one. A value that is off
+// leaves the default, and says so: records are never dropped for a typo.
+StoreAddress storeChoice(const QSettings &settings, QStringList &ignored, QStringList &used)
+{
+    const StoreAddress fallback = std::get<StoreAddress>(parseStoreAddress({}));
+    if (!settings.contains(QStringLiteral("log")))
+        return fallback;
+    const QString text = settingText(settings, QStringLiteral("log"));
+    const auto address = parseStoreAddress(text);
+    if (const QString *error = std::get_if<QString>(&address)) {
+        ignored << QStringLiteral("%1: log=%2: %3").arg(settings.fileName(), text, *error);
+        used << QStringLiteral("The records go to %1.").arg(fallback.describe());
+        return fallback;
+    }
+    return std::get<StoreAddress>(address);
+}
+
 } // namespace
 
 std::unique_ptr<frmSerial> showMainWindow()
@@ -30,14 +48,19 @@ std::unique_ptr<frmSerial> showMainWindow()
     QApplication::setApplicationVersion(QStringLiteral("1.4"));
     const QSettings settings(bootlineSettingsFile(), QSettings::IniFormat);
     const PaceChoice choice = paceChoice(QApplication::arguments(), settings);
+    QStringList ignored = choice.ignored;
+    QStringList used;
+    if (!ignored.isEmpty())
+        used << whatIsUsed(choice);
+    const StoreAddress store = storeChoice(settings, ignored, used);
     auto window = std::make_unique<frmSerial>();
     window->engine().setPace(choice.pace, choice.gapMs);
+    window->keepRecords(store);
     window->show();
-    if (!choice.ignored.isEmpty()) {
-        std::fprintf(stderr, "bootline: %s %s\n", qPrintable(choice.ignored.join(u' ')),
-                     qPrintable(whatIsUsed(choice)));
-        const QString text =
-            choice.ignored.join(u'\n') + QStringLiteral("\n\n") + whatIsUsed(choice);
+    if (!ignored.isEmpty()) {
+        std::fprintf(stderr, "bootline: %s %s\n", qPrintable(ignored.join(u' ')),
+                     qPrintable(used.join(u' ')));
+        const QString text = ignored.join(u'\n') + QStringLiteral("\n\n") + used.join(u' ');
         // Once the window is up, over it: a box before it would stand alone.
         QTimer::singleShot(0, window.get(),
                            [parent = window.get(), text] { QtMessageBox(parent).plain(text); });

@@ -1,8 +1,15 @@
 #include "fakes/testwindow.h"
 #include "link/rtuframe.h"
 #include "protocol/commands.h"
+#include "record/recordstore.h"
+#include "record/storeaddress.h"
 #include "support/testfiles.h"
 #include "window/colors.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +22,8 @@ private slots:
     void wholeJob_data();
     void wholeJob();
     void fileLoadedWithThePortClosedSaysNothingWasSent();
+    void everyDownloadIsRecorded_data();
+    void everyDownloadIsRecorded();
 };
 
 const QList<QByteArray> firmware{":020000040000FA", ":10010000214601360121470136007EFE09D2190140",
@@ -110,6 +119,86 @@ void TestDownload::fileLoadedWithThePortClosedSaysNothingWasSent()
     QCOMPARE(t.messages->shown.size(), 1);
     QVERIFY2(t.messages->shown.first().text.contains("the port is closed: nothing was sent"),
              qPrintable(t.messages->shown.first().text));
+}
+
+void TestDownload::everyDownloadIsRecorded_data()
+{
+    QTest::addColumn<QByteArray>("replyToLine2");
+    QTest::addColumn<bool>("storeWritable");
+    QTest::addColumn<QString>("record"); // result, exit code, error
+    QTest::newRow("verified") << QByteArray("OK") << true << "done 0 ";
+    QTest::newRow("refused") << QByteArray("ERROR") << true
+                             << "failed 5 the board refused line 2 of 4";
+    QTest::newRow("verified, the store in the way") << QByteArray("OK") << false << "done 0 ";
+}
+
+// Each download the window runs leaves a record of the same form as the
+// terminal face's, or says where it went when the store would not take it.
+void TestDownload::everyDownloadIsRecorded()
+{
+    QFETCH(QByteArray, replyToLine2);
+    QFETCH(bool, storeWritable);
+    QFETCH(QString, record);
+    QTemporaryDir dir;
+    const QString storePath = dir.filePath("records/history.sqlite");
+    if (!storeWritable)
+        QVERIFY(QDir().mkpath(storePath)); // a folder where the file would be
+    const StoreAddress store = std::get<StoreAddress>(parseStoreAddress(storePath));
+    TestWindow t;
+    t.window.keepRecords(store);
+    t.box("Text1")->setText("7");
+    const auto answer = [&](const QByteArray &reply) {
+        t.port->incoming = rtuFrame(7, "B" + reply);
+        t.inside.receivePollTick();
+        t.inside.receivePollTick();
+    };
+    t.engine.openPort();
+    t.inside.probeTick();
+    answer("VER=2.03");
+    const QByteArray file = firmware.join("\r\n") + "\r\n";
+    t.dialog->choice = writeFile(dir, "firmware.hex", file);
+    t.button("Command3")->click();
+    for (int guard = 0; guard < 20 && t.progress()->text() != "END" && t.port->isOpen(); ++guard) {
+        const QByteArray command = t.port->writes.last().mid(1, t.port->writes.last().size() - 3);
+        answer(command == "BOOT" + firmware[1] + "\r\n" ? replyToLine2
+                                                        : boardReply(command.mid(4).trimmed()));
+        if (replyToLine2 == "ERROR" && t.progress()->text() == "ERROR")
+            break;
+    }
+
+    JobRecord kept;
+    if (storeWritable) {
+        RecordStore records(store);
+        QString error;
+        const auto read = records.read({}, &error);
+        QVERIFY2(read && read->size() == 1, qPrintable(error));
+        kept = read->first();
+        QVERIFY(t.messages->shown.isEmpty());
+    } else {
+        QCOMPARE(t.messages->shown.size(), 1);
+        QVERIFY2(t.messages->shown.first().text.contains("not in the store"),
+                 qPrintable(t.messages->shown.first().text));
+        QFile fallback(dir.filePath("records/unrecorded.jsonl"));
+        QVERIFY(fallback.open(QIODevice::ReadOnly));
+        const QJsonObject line = QJsonDocument::fromJson(fallback.readAll()).object();
+        kept.result = line["result"].toString();
+        kept.exitCode = line["exit"].toInt();
+        kept.face = line["face"].toString();
+        kept.sha256 = line["sha256"].toString();
+    }
+    QCOMPARE(QStringLiteral("%1 %2 %3").arg(kept.result).arg(kept.exitCode).arg(kept.error),
+             record);
+    QCOMPARE(kept.face, QStringLiteral("window"));
+    QCOMPARE(kept.sha256, QString::fromLatin1(
+                              QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex()));
+    if (storeWritable) {
+        QCOMPARE(kept.port, QStringLiteral("COM3"));
+        QCOMPARE(kept.board, QStringLiteral("7"));
+        QCOMPARE(kept.version, QStringLiteral("VER=2.03"));
+        QCOMPARE(kept.file, QDir(dir.path()).filePath("firmware.hex"));
+        QCOMPARE(kept.fileLines, 4);
+        QVERIFY(kept.started.isValid() && kept.started <= kept.ended);
+    }
 }
 
 QTEST_MAIN(TestDownload)

@@ -94,6 +94,9 @@ void TestPaceChoice::theWindowOpensWhateverTheSettingsSay_data()
     QTest::newRow("bad values") << QByteArray("pace=Reply\ngap=soon\n") << poll
                                 << QStringList{"bootline.conf", "pace=Reply", "gap=soon",
                                                "uses the poll pace"};
+    QTest::newRow("a store it cannot use: records go to the default one")
+        << QByteArray("log=mysql://db/line\n") << poll
+        << QStringList{"log=mysql://db/line", "The records go to", "history.sqlite"};
 }
 
 // The window as Bootline starts it, with a settings file of its own.

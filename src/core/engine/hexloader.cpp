@@ -2,6 +2,8 @@
 #include "protocol/hexfile.h"
 #include "shared/runtimeerror.h"
 
+#include <QFileInfo>
+
 // Starts the download of the file the operator picked with its first line;
 // an empty name is a cancelled dialog. The running job is not touched until
 // the new file has been read whole and found good: a cancel or a refused
@@ -13,13 +15,15 @@ void Engine::loadHexFile(const QString &fileName)
         return;
     }
     try {
-        const QList<QByteArray> entries = HexFile::read(fileName);
-        if (entries.isEmpty()) {
+        const HexFile::Image image = HexFile::readImage(fileName);
+        if (image.entries.isEmpty()) {
             emit message(
                 QStringLiteral("%1 is empty: there is nothing to download.").arg(fileName));
             return;
         }
-        startDownload(entries);
+        startDownload(image.entries);
+        m_job.file = QFileInfo(fileName).absoluteFilePath();
+        m_job.sha256 = image.sha256;
         if (!MSComm1->isOpen())
             emit message(QStringLiteral("%1 is loaded, but the port is closed: nothing was "
                                         "sent. Open the port, then load the file again.")

@@ -70,6 +70,8 @@ struct JobResult {
     qint16 verifiedInStep = 0;          // verify lines answered in step
     int linesSent = 0;                  // line frames written, sent again ones included
     int resends = 0;
+    QString file;            // where the image came from, when the engine read it
+    QByteArray sha256;       // of that file's bytes, in hex
     QByteArray versionReply; // the board's answer to the probe, if one came
     QByteArray reply;        // the board's last reply in the job
     qint64 downloadMs = 0;   // from the first line out to the end of each pass

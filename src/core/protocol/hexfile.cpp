@@ -5,6 +5,7 @@
 #include "shared/runtimeerror.h"
 
 #include <QByteArrayView>
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <cerrno>
@@ -206,9 +207,7 @@ bool readingIsRefused(const QString &path)
     return errno == EACCES;
 }
 
-} // namespace
-
-QList<QByteArray> read(QIODevice &device, const QString &name)
+QList<QByteArray> readEntries(QIODevice &device, const QString &name, QCryptographicHash *hash)
 {
     EntrySplitter splitter(name);
     QByteArray chunk(qsizetype(64) * 1024, Qt::Uninitialized);
@@ -220,12 +219,16 @@ QList<QByteArray> read(QIODevice &device, const QString &name)
                                    .arg(name, device.errorString()));
         if (got == 0)
             return splitter.takeEntries();
+        if (hash)
+            hash->addData(QByteArrayView(chunk.constData(), got));
         splitter.feed(chunk.constData(), got);
     }
 }
 
-QList<QByteArray> read(const QString &path)
+// Opens the file, or says why it cannot be read.
+void openForReading(QFile &file)
 {
+    const QString path = file.fileName();
     std::error_code error;
     const std::filesystem::file_status status =
         std::filesystem::status(QFile::encodeName(path).toStdString(), error);
@@ -242,7 +245,6 @@ QList<QByteArray> read(const QString &path)
             RuntimeError::PathFileAccessError,
             QStringLiteral("Path/File access error: %1 is not a file. Choose a HEX file.")
                 .arg(path));
-    QFile file(path); // closed when it goes out of scope, on every path
     if (!file.open(QIODevice::ReadOnly)) {
         if (readingIsRefused(path))
             throw RuntimeError(RuntimeError::PermissionDenied,
@@ -253,7 +255,30 @@ QList<QByteArray> read(const QString &path)
                            QStringLiteral("Path/File access error: %1 cannot be opened: %2")
                                .arg(path, file.errorString()));
     }
-    return read(file, path);
+}
+
+} // namespace
+
+QList<QByteArray> read(QIODevice &device, const QString &name)
+{
+    return readEntries(device, name, nullptr);
+}
+
+QList<QByteArray> read(const QString &path)
+{
+    QFile file(path); // closed when it goes out of scope, on every path
+    openForReading(file);
+    return readEntries(file, path, nullptr);
+}
+
+Image readImage(const QString &path)
+{
+    QFile file(path);
+    openForReading(file);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Image image{readEntries(file, path, &hash), {}};
+    image.sha256 = hash.result().toHex();
+    return image;
 }
 
 } // namespace HexFile

@@ -26,4 +26,12 @@ inline constexpr int MaxEntries = 9000;
 QList<QByteArray> read(const QString &path);
 QList<QByteArray> read(QIODevice &device, const QString &name);
 
+// The entries, and the SHA-256 of the very bytes they were read from: what
+// a record of the job names the firmware by.
+struct Image {
+    QList<QByteArray> entries;
+    QByteArray sha256; // lower-case hex
+};
+Image readImage(const QString &path);
+
 } // namespace HexFile

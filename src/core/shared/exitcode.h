@@ -1,6 +1,7 @@
 #pragma once
 
-// How bootline-cli ends, for scripts to tell one failure from another.
+// How a board job ends: bootline-cli's exit code, for scripts to tell one
+// failure from another, and the exit code of every record, from either face.
 enum ExitCode {
     Done = 0,
     BadUsage = 1,

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "engine/jobevents.h"
+#include "record/recordstore.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+
+class Engine;
+class MessageBox;
+
+// Keeps a record of every download the window runs, verified or not, in the
+// store the settings name. A record the store cannot take is kept beside it,
+// and a message box says so.
+class JobRecorder : public QObject {
+    Q_OBJECT
+public:
+    JobRecorder(Engine &engine, const StoreAddress &store, MessageBox &messages);
+
+private:
+    void jobEnded(const JobResult &job);
+
+    Engine &m_engine;
+    RecordStore m_store;
+    MessageBox &m_messages;
+    QDateTime m_started; // UTC, when the job's first line went out
+    QElapsedTimer m_clock;
+};
