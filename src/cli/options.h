@@ -32,8 +32,8 @@ struct CliOptions {
     int gapMs = 0;           // --gap: at least this long between a reply and the next line
     QString tracePath;       // "-": standard error; empty: no trace; never the HEX file
     bool json = false;
-    bool watch = false;  // a station: flash each board as it comes, until a signal
-    int settleMs = 1000; // --watch: a port that appeared is left alone so long first
+    bool watch = false;    // a station: flash each board as it comes, until a signal
+    int settleMs = 1000;   // --watch: a port that appeared is left alone so long first
     StoreAddress log;      // where each board's record goes, and --history reads
     HistoryFilter history; // --history: which records
 };

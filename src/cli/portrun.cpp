@@ -45,37 +45,39 @@ void PortRun::next()
     m_job->start();
 }
 
-void PortRun::boardFinished(BoardResult result)
+void PortRun::boardFinished(const BoardResult &result)
 {
-    keepAndReport(result);
-    m_results.append(result);
+    QList<BoardResult> ended{result};
     if (result.portUnopened)
-        failUntried();
-    // The job is still on the stack: go on once it has returned.
-    QMetaObject::invokeMethod(this, &PortRun::next, Qt::QueuedConnection);
+        ended += untriedAfter(m_results.size() + 1);
+    const qsizetype expected = m_results.size() + ended.size();
+    for (const BoardResult &each : std::as_const(ended)) {
+        // The record first, so that the report can say whether it was kept.
+        // It comes once the job has returned: the next board may begin.
+        m_recorder.keep(each, [this, expected](const BoardResult &kept) {
+            m_report.finished(kept);
+            m_results.append(kept);
+            if (m_results.size() == expected)
+                next();
+        });
+    }
 }
 
 // A port that cannot be opened fails the boards after it at once, with the
 // one message already given, instead of failing the same way for each.
-void PortRun::failUntried()
+QList<BoardResult> PortRun::untriedAfter(qsizetype first) const
 {
-    for (qsizetype board = m_results.size(); board < m_plan.addresses.size(); ++board) {
-        BoardResult untried;
-        untried.port = m_plan.port;
-        untried.board = m_plan.addresses[board];
-        untried.exitCode = PortFailed;
-        untried.failure =
+    QList<BoardResult> untried;
+    for (qsizetype board = first; board < m_plan.addresses.size(); ++board) {
+        BoardResult result;
+        result.port = m_plan.port;
+        result.board = m_plan.addresses[board];
+        result.exitCode = PortFailed;
+        result.failure =
             QStringLiteral("not tried: the port %1 could not be opened").arg(m_plan.port);
-        untried.untried = true;
-        untried.startedAt = untried.endedAt = QDateTime::currentDateTimeUtc(); // given up on now
-        keepAndReport(untried);
-        m_results.append(untried);
+        result.untried = true;
+        result.startedAt = result.endedAt = QDateTime::currentDateTimeUtc(); // given up on now
+        untried.append(result);
     }
-}
-
-// The record first, so that the report can say whether it was kept.
-void PortRun::keepAndReport(BoardResult &result)
-{
-    m_recorder.keep(result);
-    m_report.finished(result);
+    return untried;
 }

@@ -35,9 +35,8 @@ signals:
 
 private:
     void next();
-    void boardFinished(BoardResult result);
-    void keepAndReport(BoardResult &result);
-    void failUntried();
+    void boardFinished(const BoardResult &result);
+    QList<BoardResult> untriedAfter(qsizetype first) const;
 
     const CliOptions &m_options;
     const PortPlan &m_plan;

@@ -1,18 +1,21 @@
 #include "cli/recorder.h"
 
 #include "cli/boardrecord.h"
-#include "record/recordkeeper.h"
 
 #include <utility>
 
 Recorder::Recorder(const StoreAddress &address, RunInfo run)
-    : m_store(address), m_run(std::move(run))
+    : m_writer(address), m_run(std::move(run))
 {
 }
 
-void Recorder::keep(BoardResult &result)
+void Recorder::keep(const BoardResult &result, std::function<void(const BoardResult &)> then)
 {
-    const KeepOutcome outcome = keepRecord(m_store, boardRecord(result, m_run));
-    if (!outcome.stored)
-        result.notRecorded = outcome.message;
+    m_writer.keep(boardRecord(result, m_run),
+                  [result, then = std::move(then)](const KeepOutcome &outcome) {
+                      BoardResult kept = result;
+                      if (!outcome.stored)
+                          kept.notRecorded = outcome.message;
+                      then(kept);
+                  });
 }

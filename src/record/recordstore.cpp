@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
+
 namespace {
 
 // The columns after the id, in the order write() binds them.
@@ -81,7 +83,7 @@ QString errorText(const QSqlError &error)
 
 RecordStore::RecordStore(StoreAddress address) : m_address(std::move(address))
 {
-    static int stores = 0;
+    static std::atomic<int> stores = 0; // stores may be made on several threads
     m_connection = QStringLiteral("bootline-record-%1").arg(++stores);
 }
 

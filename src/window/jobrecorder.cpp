@@ -1,7 +1,6 @@
 #include "window/jobrecorder.h"
 
 #include "engine/engine.h"
-#include "record/recordkeeper.h"
 #include "shared/exitcode.h"
 #include "window/messagebox.h"
 
@@ -56,7 +55,7 @@ void describeOutcome(const JobResult &job, JobRecord &record)
 } // namespace
 
 JobRecorder::JobRecorder(Engine &engine, const StoreAddress &store, MessageBox &messages)
-    : m_engine(engine), m_store(store), m_messages(messages)
+    : m_engine(engine), m_writer(store), m_messages(messages)
 {
     connect(&engine, &Engine::passStarted, this, [this](Pass pass) {
         if (pass != Pass::Download)
@@ -89,8 +88,9 @@ void JobRecorder::jobEnded(const JobResult &job)
     if (!record.error.isEmpty())
         record.reply = QString::fromLatin1(job.reply.trimmed());
     m_clock.invalidate();
-    const KeepOutcome kept = keepRecord(m_store, record);
-    if (!kept.stored)
-        m_messages.plain(QStringLiteral("The record of this download is not in the store.\n%1")
-                             .arg(kept.message));
+    m_writer.keep(record, [this](const KeepOutcome &kept) {
+        if (!kept.stored)
+            m_messages.plain(QStringLiteral("The record of this download is not in the store.\n%1")
+                                 .arg(kept.message));
+    });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/jobevents.h"
-#include "record/recordstore.h"
+#include "record/recordwriter.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -22,7 +22,7 @@ private:
     void jobEnded(const JobResult &job);
 
     Engine &m_engine;
-    RecordStore m_store;
+    RecordWriter m_writer;
     MessageBox &m_messages;
     QDateTime m_started; // UTC, when the job's first line went out
     QElapsedTimer m_clock;
