@@ -14,4 +14,4 @@ QString historyLine(const JobRecord &record);
 // The time --since gives: "YYYY-MM-DD" (midnight UTC) or an ISO 8601 date
 // and time, in UTC when it names no offset (as the history shows times).
 // No value when the text is neither.
-std::optional<QDateTime> parseSince(const QString &text);
+std::optional<QDateTime> parseSince(const QString &given);

@@ -25,7 +25,7 @@ struct StoreAddress {
 // Empty: the default SQLite file; "none": no records; postgresql://... (or
 // postgres://...): a PostgreSQL database; anything else: a SQLite file. Or
 // what is wrong with the text, in words for the user.
-std::variant<StoreAddress, QString> parseStoreAddress(const QString &text);
+std::variant<StoreAddress, QString> parseStoreAddress(const QString &given);
 
 // $XDG_DATA_HOME/bootline/history.sqlite, ~/.local/share when it is unset.
 QString defaultStorePath();

@@ -27,7 +27,7 @@ QString whatIsUsed(const PaceChoice &choice)
 // leaves the default, and says so: records are never dropped for a typo.
 StoreAddress storeChoice(const QSettings &settings, QStringList &ignored, QStringList &used)
 {
-    const StoreAddress fallback = std::get<StoreAddress>(parseStoreAddress({}));
+    StoreAddress fallback = std::get<StoreAddress>(parseStoreAddress({}));
     if (!settings.contains(QStringLiteral("log")))
         return fallback;
     const QString text = settingText(settings, QStringLiteral("log"));
