@@ -145,6 +145,7 @@ void BoardJob::onJobEnded(const JobResult &job)
                          : QString()));
     case JobResult::Outcome::DeviceLost: // deviceLost says so
     case JobResult::Outcome::Stopped:
+    case JobResult::Outcome::Replaced: // the image is given once
         return;
     }
 }

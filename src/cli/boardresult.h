@@ -26,12 +26,14 @@ struct BoardResult {
 };
 
 // A run's exit code: the first failure's, in the order the results are given;
-// a board done whose record is not in the store counts as one.
+// when every board was done, NotRecorded if the store lacks a record of one.
 inline ExitCode firstFailure(const QList<BoardResult> &results)
 {
     for (const BoardResult &result : results) {
         if (result.exitCode != Done)
             return result.exitCode;
+    }
+    for (const BoardResult &result : results) {
         if (!result.notRecorded.isEmpty())
             return NotRecorded;
     }

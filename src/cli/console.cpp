@@ -2,11 +2,25 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
-// Longer would wrap, and the live lines would no longer be where they are
-// redrawn.
-constexpr int LiveWidth = 79;
+// A live line longer than the terminal is wide would wrap, and the live
+// lines would no longer be where they are redrawn. Asked each time: the
+// window may have been resized.
+int liveWidth()
+{
+#ifdef Q_OS_UNIX
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
+        return size.ws_col - 1;
+#endif
+    return 79;
+}
 
 void print(std::FILE *stream, const QString &text)
 {
@@ -89,9 +103,10 @@ void Console::drawLive()
     if (std::all_of(m_live.begin(), m_live.end(),
                     [](const QString &live) { return live.isEmpty(); }))
         return;
+    const int width = liveWidth();
     QString block;
     for (const QString &live : std::as_const(m_live))
-        block += live.left(LiveWidth) + u'\n';
+        block += live.left(width) + u'\n';
     print(stdout, block);
     m_liveShown = true;
 }

@@ -49,6 +49,7 @@ void HumanReport::probing(const QString &board, int attempt, int attempts)
 void HumanReport::connected(const QString &board, const QByteArray &version)
 {
     m_board = board;
+    m_console.show(m_slot, QString()); // the probe is over
     writeLine(stdout, QStringLiteral("%1: %2").arg(boardName(board),
                                                    QString::fromLatin1(version.trimmed())));
 }

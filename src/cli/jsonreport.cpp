@@ -83,7 +83,7 @@ void JsonReport::finished(const BoardResult &result)
     const QString board = m_namesPort ? QStringLiteral("%1 board %2").arg(m_port, result.board)
                                       : QStringLiteral("board %1").arg(result.board);
     for (const QString &words :
-         {result.untried ? QString() : event["error"].toString(), result.notRecorded}) {
+         {result.untried ? QString() : event.value("error").toString(), result.notRecorded}) {
         if (!words.isEmpty())
             std::fputs(QStringLiteral("bootline-cli: %1: %2\n")
                            .arg(board, words)

@@ -164,11 +164,12 @@ int main(int argc, char *argv[])
         QString error;
         if (!trace->open(options.tracePath, &error))
             return endEarly(ports, options.json, BadUsage, error);
-        if (ports.size() > 1)
-            trace->nameThePorts();
     }
-    std::unique_ptr<RunReport> report;
+    // A station's one pattern may stand for many ports.
     const bool severalPorts = ports.size() > 1 || options.watch;
+    if (trace && severalPorts)
+        trace->nameThePorts();
+    std::unique_ptr<RunReport> report;
     if (options.json)
         report = std::make_unique<JsonRunReport>(runInfo, severalPorts);
     else

@@ -319,6 +319,10 @@ std::variant<QList<PortPlan>, QString> portPlans(const QString &text,
             return QStringLiteral("--port names %1 twice: give each port once, with all of "
                                   "its addresses")
                 .arg(port);
+        if (const QString same = sameDeviceAs(plans, port); !same.isEmpty())
+            return QStringLiteral("--port names one device twice, as %1 and as %2: give each "
+                                  "port once, with all of its addresses")
+                .arg(same, port);
         plans.append({port, commonAddresses});
         lists.append(at < 0 ? QString() : trimmed.mid(at + 1));
     }

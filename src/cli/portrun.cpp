@@ -6,10 +6,10 @@
 #include "cli/trace.h"
 #include "engine/engine.h"
 
-PortRun::PortRun(const CliOptions &options, const PortPlan &plan, const QList<QByteArray> &image,
+PortRun::PortRun(const CliOptions &options, PortPlan plan, const QList<QByteArray> &image,
                  Report &report, Recorder &recorder, Trace *trace)
-    : m_options(options), m_plan(plan), m_image(image), m_report(report), m_recorder(recorder),
-      m_trace(trace)
+    : m_options(options), m_plan(std::move(plan)), m_image(image), m_report(report),
+      m_recorder(recorder), m_trace(trace)
 {
 }
 
@@ -20,10 +20,13 @@ void PortRun::start()
     next();
 }
 
+// Whatever the job is at, even between two boards (the last one's record
+// still being kept), no board begins after this.
 void PortRun::interrupt(int signalNumber)
 {
+    m_stoppedBy = exitCodeForSignal(signalNumber);
     if (m_job)
-        m_job->interrupt(exitCodeForSignal(signalNumber));
+        m_job->interrupt(m_stoppedBy);
 }
 
 void PortRun::next()
@@ -31,8 +34,7 @@ void PortRun::next()
     m_job.reset();
     m_engine.reset();
     const qsizetype board = m_results.size();
-    const bool interrupted = !m_results.isEmpty() && isStopBySignal(m_results.last().exitCode);
-    if (board == m_plan.addresses.size() || interrupted) {
+    if (board == m_plan.addresses.size() || m_stoppedBy != Done) {
         emit finished();
         return;
     }

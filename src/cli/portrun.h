@@ -20,7 +20,7 @@ class PortRun : public QObject {
     Q_OBJECT
 public:
     // image: the HEX file's lines, read once: every board gets the same.
-    PortRun(const CliOptions &options, const PortPlan &plan, const QList<QByteArray> &image,
+    PortRun(const CliOptions &options, PortPlan plan, const QList<QByteArray> &image,
             Report &report, Recorder &recorder, Trace *trace);
     ~PortRun() override;
 
@@ -29,6 +29,11 @@ public:
     void interrupt(int signalNumber);
 
     const QList<BoardResult> &results() const { return m_results; }
+    // The signal's exit code once one stopped it before its last board; Done otherwise.
+    ExitCode stoppedBy() const
+    {
+        return m_results.size() < m_plan.addresses.size() ? m_stoppedBy : Done;
+    }
 
 signals:
     void finished();
@@ -39,7 +44,7 @@ private:
     QList<BoardResult> untriedAfter(qsizetype first) const;
 
     const CliOptions &m_options;
-    const PortPlan &m_plan;
+    const PortPlan m_plan;
     const QList<QByteArray> &m_image;
     Report &m_report;
     Recorder &m_recorder;
@@ -47,4 +52,5 @@ private:
     QList<BoardResult> m_results;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<BoardJob> m_job;
+    ExitCode m_stoppedBy = Done;
 };

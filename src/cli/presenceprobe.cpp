@@ -1,5 +1,6 @@
 #include "cli/presenceprobe.h"
 
+#include "cli/portwatch.h"
 #include "engine/engine.h"
 
 PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool plain, int attempts)
@@ -16,7 +17,7 @@ PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool p
                 end(Outcome::Answered, found.isEmpty() ? m_engine->address() : found);
             });
     connect(m_engine.get(), &Engine::probeGaveUp, this, [this] { end(Outcome::Silent); });
-    connect(m_engine.get(), &Engine::deviceLost, this, [this] { end(Outcome::PortMissing); });
+    connect(m_engine.get(), &Engine::deviceLost, this, [this] { end(unanswered()); });
 }
 
 PresenceProbe::~PresenceProbe() = default;
@@ -25,7 +26,14 @@ void PresenceProbe::start()
 {
     m_engine->run([this] { m_engine->openPort(); });
     if (!m_engine->portError().isEmpty())
-        end(Outcome::PortMissing);
+        end(unanswered());
+}
+
+// A port that would not open, or failed, is gone only when its device is:
+// one that is busy (another program has it open) tells nothing of the board.
+PresenceProbe::Outcome PresenceProbe::unanswered() const
+{
+    return isPortPresent(m_engine->portName()) ? Outcome::Busy : Outcome::PortMissing;
 }
 
 // Said once the engine's procedure has returned: whoever hears it may drop us.

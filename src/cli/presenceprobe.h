@@ -12,7 +12,12 @@ class Engine;
 class PresenceProbe : public QObject {
     Q_OBJECT
 public:
-    enum class Outcome { Answered, Silent, PortMissing };
+    enum class Outcome {
+        Answered,    // a board answered
+        Silent,      // the port opened, and nothing answered
+        Busy,        // the port is there but would not open (another program has it): no news
+        PortMissing, // its device is gone
+    };
 
     // address: the address box text, empty to scan; attempts: probes, 200 ms apart.
     PresenceProbe(const QString &port, const QString &address, bool plain, int attempts);
@@ -26,6 +31,7 @@ signals:
 
 private:
     void end(Outcome outcome, const QString &address = {});
+    Outcome unanswered() const;
 
     std::unique_ptr<Engine> m_engine;
     bool m_ended = false;

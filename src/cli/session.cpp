@@ -35,9 +35,16 @@ void Session::portFinished()
     if (--m_running > 0)
         return;
     QList<BoardResult> results;
-    for (const auto &port : m_ports)
+    ExitCode stoppedBy = Done;
+    for (const auto &port : m_ports) {
         results += port->results();
-    const ExitCode exitCode = firstFailure(results);
+        if (stoppedBy == Done)
+            stoppedBy = port->stoppedBy();
+    }
+    ExitCode exitCode = firstFailure(results);
+    // A signal that kept boards from beginning fails the run, as it would a board at work.
+    if (stoppedBy != Done && (exitCode == Done || exitCode == NotRecorded))
+        exitCode = stoppedBy;
     m_report.allFinished(results, exitCode);
     emit finished(exitCode);
 }

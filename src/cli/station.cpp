@@ -117,6 +117,8 @@ void Station::probed(Port &port, PresenceProbe::Outcome outcome, const QString &
         port.report->watching(Watch::Gone);
         return enter(port, Step::Absent);
     }
+    if (outcome == PresenceProbe::Outcome::Busy)
+        return; // no news of the board: the same question at the next look
     const bool answered = outcome == PresenceProbe::Outcome::Answered;
     if (port.step == Step::AwaitingBoard && answered) {
         port.boardAddress = address;
@@ -132,8 +134,12 @@ void Station::probed(Port &port, PresenceProbe::Outcome outcome, const QString &
 void Station::flash(Port &port)
 {
     enter(port, Step::Flashing);
+    // A scan has found the board already: the job need not scan again.
+    PortPlan plan = port.plan;
+    if (plan.addresses.first().isEmpty())
+        plan.addresses = {port.boardAddress};
     port.job =
-        std::make_unique<PortRun>(m_options, port.plan, m_image, *port.report, m_recorder, m_trace);
+        std::make_unique<PortRun>(m_options, plan, m_image, *port.report, m_recorder, m_trace);
     connect(port.job.get(), &PortRun::finished, this, [this, &port] { flashed(port); });
     port.job->start();
 }

@@ -49,6 +49,11 @@ void describeOutcome(const JobResult &job, JobRecord &record)
         record.exitCode = Interrupted;
         record.error = QStringLiteral("the port was closed at %1").arg(lineName(job));
         return;
+    case JobResult::Outcome::Replaced:
+        record.result = QStringLiteral("interrupted");
+        record.exitCode = Interrupted;
+        record.error = QStringLiteral("another file was loaded at %1").arg(lineName(job));
+        return;
     }
 }
 

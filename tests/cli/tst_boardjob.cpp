@@ -93,6 +93,8 @@ private slots:
     void okToACommandSendsNoLine();
     void lateAnswerToAResentLineIsAbsorbed_data();
     void lateAnswerToAResentLineIsAbsorbed();
+    void theRunEndsWithTheFirstFailure_data();
+    void theRunEndsWithTheFirstFailure();
     void downloadEarlyInTheVerifyPassIsLetGo();
     void lastLineAnsweredOkWaitsThenFails();
     void theImageIsTheOneReadAtTheStart();
@@ -420,6 +422,34 @@ void TestBoardJob::interruptClosesThePort()
     QVERIFY(!t.port->isOpen());
     t.answer("OK"); // too late: nothing more goes out
     QCOMPARE(t.report.results.size(), 1);
+}
+
+void TestBoardJob::theRunEndsWithTheFirstFailure_data()
+{
+    QTest::addColumn<QString>("boards"); // each board's exit code, "+" when not recorded
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("all done") << "0 0 0" << 0;
+    QTest::newRow("done, one not recorded") << "0 0+ 0" << 7;
+    QTest::newRow("a failure after one not recorded") << "0+ 4" << 4;
+    QTest::newRow("the first failure, not the worst") << "0 3 4 130" << 3;
+    QTest::newRow("a failure not recorded") << "6+ 0" << 6;
+}
+
+// Exit 0 only when every board was done and recorded; 7 never hides a board
+// that was not done.
+void TestBoardJob::theRunEndsWithTheFirstFailure()
+{
+    QFETCH(QString, boards);
+    QFETCH(int, exitCode);
+    QList<BoardResult> results;
+    for (const QString &board : boards.split(u' ')) {
+        BoardResult result;
+        result.exitCode = ExitCode(board.left(board.indexOf(u'+')).toInt());
+        if (board.endsWith(u'+'))
+            result.notRecorded = QStringLiteral("not recorded in the store");
+        results << result;
+    }
+    QCOMPARE(int(firstFailure(results)), exitCode);
 }
 
 QTEST_GUILESS_MAIN(TestBoardJob)

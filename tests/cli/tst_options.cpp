@@ -245,6 +245,8 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("a port twice") << QStringList{"-p", "COM3@1,COM3@2", "x.hex"} << "COM3 twice";
     QTest::newRow("a port by two names")
         << QStringList{"-p", "/dev/ttyUSB0,/dev/ttyUSB0", "x.hex"} << "twice";
+    QTest::newRow("one device by two paths")
+        << QStringList{"-p", "/dev/null,/dev/../dev/null", "x.hex"} << "one device twice";
     QTest::newRow("a stray word after a port")
         << QStringList{"-p", "COM3,ttyUSB1", "x.hex"} << "not \"ttyUSB1\"";
     QTest::newRow("an empty item") << QStringList{"-p", "COM3,,COM4", "x.hex"} << "--port takes";

@@ -1,9 +1,11 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,10 +73,17 @@ void TestStation::flashesEachBoardOnceAsItComes()
     Station station({"-p", "COM3," + m_dir.filePath("config/bootline/ports/COM1*"), "-a", "1",
                      "--settle", "100", "--pace", "reply", exampleFile("blink.hex")});
     QVERIFY(station.waitFor(1, "board", "COM3"));
-    // The board stays: it is asked whether it is still there, and left alone.
+    // The board stays: it is asked whether it is still there, and left alone,
+    // also while another program holds the port for a while.
     QVERIFY(station.waitFor(1, "watch", "COM3", "awaiting leave"));
-    QTest::qWait(1500);
+    {
+        QSerialPort other(QFile::symLinkTarget(m_dir.filePath("config/bootline/ports/COM3")));
+        QVERIFY(QTest::qWaitFor([&] { return other.open(QIODevice::ReadWrite); }, 5000));
+        QTest::qWait(1000);
+    }
+    QTest::qWait(1000);
     QCOMPARE(station.count("board", "COM3"), 1);
+    QCOMPARE(station.count("watch", "COM3", "gone"), 0);
 
     // Swapped for the next one, on the port that stays.
     QVERIFY(fixed.swapBoards());

@@ -42,6 +42,8 @@ QString outcomeName(JobResult::Outcome outcome)
         return QStringLiteral("lost");
     case JobResult::Outcome::Stopped:
         return QStringLiteral("stopped");
+    case JobResult::Outcome::Replaced:
+        return QStringLiteral("replaced");
     }
     return {};
 }
@@ -128,6 +130,8 @@ void play(TestEngine &t, const QStringList &steps)
             t.inside.receivePollTick();
         } else if (step == u"close") {
             t.engine.closePort();
+        } else if (step == u"unload") {
+            t.engine.unload();
         } else {
             QFAIL(qPrintable("no such step: " + step));
         }
@@ -205,6 +209,13 @@ void TestJobEvents::eventsTellTheJob_data()
         << QStringList{"pass d 3", "sent d1", "ack d1", "sent d2", "ended lost", "device lost"};
     QTest::newRow("Close Port mid-job stops it")
         << false << QStringList{"open", "load", "close", "r:OK"}
+        << QStringList{"pass d 3", "sent d1", "ended stopped"};
+    QTest::newRow("another file mid-job ends the first")
+        << false << QStringList{"open", "load", "r:OK", "load"}
+        << QStringList{"pass d 3", "sent d1", "ack d1", "sent d2", "ended replaced",
+                       "pass d 3", "sent d1"};
+    QTest::newRow("the window closed mid-job stops it")
+        << false << QStringList{"open", "load", "unload"}
         << QStringList{"pass d 3", "sent d1", "ended stopped"};
     QTest::newRow("a file loaded with the port closed is no job")
         << false << QStringList{"load"} << QStringList{};

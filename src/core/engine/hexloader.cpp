@@ -37,6 +37,7 @@ void Engine::loadHexFile(const QString &fileName)
 // and line 1 goes out.
 void Engine::startDownload(const QList<QByteArray> &entries)
 {
+    endJob(JobResult::Outcome::Replaced, currentPass()); // a job still running ends here
     state.VerifyMode = 0;
     state.DownloadRequested = 1;
     const auto count = qint16(entries.size()); // HexFile::read keeps to MaxEntries

@@ -59,7 +59,8 @@ struct JobResult {
         Refused,     // the board answered a line "ERROR" or "FORMAT"
         Unanswered,  // a line went unanswered, sent again as often as allowed
         DeviceLost,  // the port's device went away
-        Stopped,     // the port was closed first
+        Stopped,     // the port was closed first, or the window
+        Replaced,    // another file was loaded before it ended
     };
     Outcome outcome = Outcome::Verified;
     Pass pass = Pass::Download;         // where it ended

@@ -74,6 +74,7 @@ void Engine::closePort()
 
 void Engine::unload()
 {
+    endJob(JobResult::Outcome::Stopped, currentPass()); // the window closed in the middle of it
     if (MSComm1->isOpen())
         MSComm1->setOpen(false);
 }

@@ -1,0 +1,88 @@
+#include "cli/portwatch.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Which ports a station sees: patterns over device links, and one device
+// never taken twice.
+class TestPortWatch : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void portsPresent_data();
+    void portsPresent();
+    void oneDeviceIsOnePort();
+
+private:
+    QString link(const QString &name, const QString &target);
+    QTemporaryDir m_dir;
+};
+
+// A folder like /dev/serial/by-id: links to character devices, and what
+// else may lie about.
+void TestPortWatch::init()
+{
+    qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toLocal8Bit());
+    QDir(m_dir.path()).removeRecursively();
+    QVERIFY(QDir().mkpath(m_dir.filePath("by-id")));
+    QVERIFY(QDir().mkpath(m_dir.filePath("config/bootline/ports")));
+    link("by-id/usb-A", "/dev/null");
+    link("by-id/usb-B", "/dev/zero");
+    link("by-id/usb-gone", m_dir.filePath("nothing-there"));
+    link("by-id/ptmx", "/dev/ptmx");
+    QFile text(m_dir.filePath("by-id/usb-notes"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    link("config/bootline/ports/COM5", "/dev/null");
+}
+
+QString TestPortWatch::link(const QString &name, const QString &target)
+{
+    const QString path = m_dir.filePath(name);
+    if (!QFile::link(target, path))
+        qFatal("cannot link %s", qPrintable(path));
+    return path;
+}
+
+void TestPortWatch::portsPresent_data()
+{
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QStringList>("present"); // names under the folder, or as given
+    QTest::newRow("a pattern: devices only, in name order")
+        << QStringList{"by-id/*"} << QStringList{"by-id/usb-A", "by-id/usb-B"};
+    QTest::newRow("a name that is there, and one that is not")
+        << QStringList{"by-id/usb-B", "by-id/usb-gone"} << QStringList{"by-id/usb-B"};
+    QTest::newRow("a pattern and a name of the same device: the first")
+        << QStringList{"by-id/usb-A", "by-id/usb-?"} << QStringList{"by-id/usb-A", "by-id/usb-B"};
+    QTest::newRow("COM5 and the device its alias leads to")
+        << QStringList{"COM5", "by-id/usb-A"} << QStringList{"COM5"};
+    QTest::newRow("COM60000, with no alias nor device") << QStringList{"COM60000"} << QStringList{};
+}
+
+void TestPortWatch::portsPresent()
+{
+    QFETCH(QStringList, ports);
+    QFETCH(QStringList, present);
+    QList<PortPlan> plans;
+    for (const QString &port : ports)
+        plans.append({port.startsWith("COM") ? port : m_dir.filePath(port), {QStringLiteral("1")}});
+    QStringList seen;
+    for (const PortPlan &plan : ::portsPresent(plans))
+        seen << QString(plan.port).remove(m_dir.path() + u'/');
+    QCOMPARE(seen, present);
+}
+
+void TestPortWatch::oneDeviceIsOnePort()
+{
+    const QList<PortPlan> plans{{QStringLiteral("COM5"), {}}};
+    QCOMPARE(sameDeviceAs(plans, m_dir.filePath("by-id/usb-A")), QStringLiteral("COM5"));
+    QCOMPARE(sameDeviceAs(plans, QStringLiteral("COM05")), QStringLiteral("COM5"));
+    QCOMPARE(sameDeviceAs(plans, m_dir.filePath("by-id/usb-B")), QString());
+    QCOMPARE(sameDeviceAs(plans, m_dir.filePath("by-id/usb-gone")), QString());
+    QVERIFY(isPortPresent(QStringLiteral("COM5")));
+    QVERIFY(!isPortPresent(m_dir.filePath("by-id/usb-gone")));
+}
+
+QTEST_GUILESS_MAIN(TestPortWatch)
+#include "tst_portwatch.moc"
