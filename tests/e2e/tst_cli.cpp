@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,6 +28,7 @@ private slots:
     void severalPortsAtOnce();
     void everyBoardIsRecorded();
     void aRecordTheStoreCannotTakeIsKept();
+    void ctrlCWhileARecordIsKeptStopsTheRun();
     void exitCodes_data();
     void exitCodes();
     void retriedLineIsTheSameBytesAndTheJobGoesOn();
@@ -258,6 +261,40 @@ void TestCli::aRecordTheStoreCannotTakeIsKept()
     QCOMPARE(records[0]["board"].toString(), QStringLiteral("1"));
 }
 
+// Ctrl-C between two boards, while the first one's record waits for a busy
+// store: no board begins after it, and the run ends as interrupted.
+void TestCli::ctrlCWhileARecordIsKeptStopsTheRun()
+{
+    SimulatedBoard sim({"--address", "1,2,3", "--quiet"});
+    QVERIFY(sim.isReady());
+    const QString store = path("busy/history.sqlite");
+    QVERIFY(QDir().mkpath(path("busy")));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        db.setDatabaseName(store);
+        QVERIFY(db.open());
+        QSqlQuery hold(db);
+        QVERIFY(hold.exec("BEGIN EXCLUSIVE"));
+        QProcess cli;
+        cli.start(QStringLiteral(BOOTLINE_CLI),
+                  {"--json", "-a", "1-3", "--pace", "reply", "--log", store, blink});
+        QVERIFY(QTest::qWaitFor([&] { return sim.output().contains("image verified"); }, 10000));
+        ::kill(pid_t(cli.processId()), SIGINT);
+        QTest::qWait(200); // the signal is in before the store frees up
+        QVERIFY(hold.exec("ROLLBACK"));
+        QVERIFY(cli.waitForFinished(15000));
+        QCOMPARE(cli.exitCode(), 130);
+        const QList<QJsonObject> events = jsonLines(QString::fromUtf8(cli.readAllStandardOutput()));
+        QCOMPARE(std::count_if(events.begin(), events.end(),
+                               [](const QJsonObject &event) { return event["event"] == "board"; }),
+                 1);
+        QCOMPARE(events.last()["exit"].toInt(), 130);
+    }
+    QSqlDatabase::removeDatabase("holder");
+    QVERIFY(sim.stop());
+    QCOMPARE(sim.output().count("image verified"), 1);
+}
+
 void TestCli::exitCodes_data()
 {
     QTest::addColumn<QStringList>("board");
@@ -387,6 +424,8 @@ void TestCli::jsonEvents()
     QVERIFY(started.isValid() && started.timeSpec() == Qt::UTC && started <= ended);
     QCOMPARE(board["pace"].toString(), QStringLiteral("poll"));
     QCOMPARE(board["face"].toString(), QStringLiteral("cli"));
+    QCOMPARE(board["recorded"].toBool(), true);
+    QVERIFY(!board.contains("error")); // on failure only
     const QJsonObject done = events.last();
     QCOMPARE(done["event"].toString(), QStringLiteral("done"));
     QCOMPARE(done["schema"].toInt(), 1);
