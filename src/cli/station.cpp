@@ -110,7 +110,7 @@ void Station::probe(Port &port, const QString &address, int attempts)
 
 void Station::probed(Port &port, PresenceProbe::Outcome outcome, const QString &address)
 {
-    port.probe.reset();
+    port.probe.release()->deleteLater(); // it is the one telling us
     if (m_stopping)
         return;
     if (outcome == PresenceProbe::Outcome::PortMissing) {
