@@ -25,7 +25,7 @@ public:
     ~PortRun() override;
 
     void start();
-    // A signal: the board at work closes its port, and that is all.
+    // A signal: the board at work closes its port, and no board begins after it.
     void interrupt(int signalNumber);
 
     const QList<BoardResult> &results() const { return m_results; }
