@@ -4,6 +4,7 @@
 #include "window/colors.h"
 #include "window/lamp.h"
 #include "window/progressbar.h"
+#include "window/progresstip.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -66,6 +67,7 @@ void frmSerial::bindPanel()
             [this](quint32 colour) { vbalProgressBar1->setBarColor(Colour::toQColor(colour)); });
     connect(engine, &Engine::progressPositionChanged, vbalProgressBar1, &ProgressBar::setPosition);
     connect(engine, &Engine::progressMaximumChanged, vbalProgressBar1, &ProgressBar::setMaximum);
+    new ProgressTip(vbalProgressBar1, *engine); // how far the job is, from its events
     connect(engine, &Engine::lampShownChanged, Pic, &Lamp::setVisible);
     connect(engine, &Engine::lampColourChanged, Pic,
             [this](quint32 colour) { Pic->setFillColor(Colour::toQColor(colour)); });
