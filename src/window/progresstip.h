@@ -47,8 +47,6 @@ class ProgressTip : public QObject {
 public:
     ProgressTip(QWidget *bar, const Engine &engine, MsClock nowMs = {});
 
-    const JobPace &pace() const { return m_pace; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
