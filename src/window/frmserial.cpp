@@ -4,11 +4,15 @@
 #include "window/colors.h"
 #include "window/lamp.h"
 #include "window/progressbar.h"
+#include "window/progresstip.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 
 frmSerial::frmSerial(OutsideComponents components, QWidget *parent)
@@ -24,9 +28,25 @@ frmSerial::frmSerial(OutsideComponents components, QWidget *parent)
     showPanel();
     bindPanel();
     connectEvents();
+    setAcceptDrops(true);
 }
 
 frmSerial::~frmSerial() = default;
+
+namespace {
+
+// The file a drop carries, if it is one file on this machine; else empty.
+QString droppedFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    return urls.first().toLocalFile();
+}
+
+} // namespace
 
 // The controls as the engine's panel stands now.
 void frmSerial::showPanel()
@@ -66,6 +86,7 @@ void frmSerial::bindPanel()
             [this](quint32 colour) { vbalProgressBar1->setBarColor(Colour::toQColor(colour)); });
     connect(engine, &Engine::progressPositionChanged, vbalProgressBar1, &ProgressBar::setPosition);
     connect(engine, &Engine::progressMaximumChanged, vbalProgressBar1, &ProgressBar::setMaximum);
+    new ProgressTip(vbalProgressBar1, *engine); // how far the job is, from its events
     connect(engine, &Engine::lampShownChanged, Pic, &Lamp::setVisible);
     connect(engine, &Engine::lampColourChanged, Pic,
             [this](quint32 colour) { Pic->setFillColor(Colour::toQColor(colour)); });
@@ -111,6 +132,26 @@ void frmSerial::chooseHexFile()
         CommonDialog1->showOpen();
         m_engine->loadHexFile(CommonDialog1->fileName());
     });
+}
+
+void frmSerial::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmSerial::dropEvent(QDropEvent *event)
+{
+    const QString fileName = droppedFile(event->mimeData());
+    if (fileName.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Once the drop is over: a message box the load brings up would
+    // otherwise hold the program the file came from.
+    QMetaObject::invokeMethod(
+        this,
+        [this, fileName] { m_engine->run([this, fileName] { m_engine->loadHexFile(fileName); }); },
+        Qt::QueuedConnection);
 }
 
 void frmSerial::keepRecords(const StoreAddress &store)

@@ -44,6 +44,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override; // a file dropped: as if picked in the dialog
 
 private:
     // layout.cpp

@@ -57,10 +57,9 @@ Given fromSettings(const QSettings &settings, const QString &key)
 
 } // namespace
 
-PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings)
+QList<QCommandLineOption> paceOptions()
 {
-    QCommandLineParser parser;
-    parser.addOptions({
+    return {
         {PaceKey,
          QStringLiteral("poll: a line at each 20 ms poll (the default); reply: the next line as "
                         "soon as the reply is in."),
@@ -69,7 +68,13 @@ PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings)
          QStringLiteral("With --pace reply: at least this long between a reply and the next "
                         "line."),
          QStringLiteral("MS")},
-    });
+    };
+}
+
+PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings)
+{
+    QCommandLineParser parser;
+    parser.addOptions(paceOptions());
     parser.parse(arguments); // Qt's own options (-style and the like) pass through
 
     PaceChoice choice;

@@ -2,6 +2,8 @@
 
 #include "engine/engine.h"
 
+#include <QCommandLineOption>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -19,3 +21,6 @@ struct PaceChoice {
 };
 
 PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings);
+
+// --pace and --gap, for the parser and for --help.
+QList<QCommandLineOption> paceOptions();

@@ -115,6 +115,21 @@ void ProgressBar::paintEvent(QPaintEvent *event)
     const QRectF inked = QRectF(textAt, textSize).adjusted(-2, -2, 2, 2);
     if (!inked.intersects(dirty))
         return;
+    // Black letters cannot be read on a dark fill: the part of each letter
+    // over the fill is drawn in a colour that stands out from it. A strip
+    // repaint covers the letters' part that changes colour, edge to edge.
+    painter.setClipRect(QRect(QPoint(filled.right() + 1, 0), rect().bottomRight()));
     painter.setPen(Qt::black);
     painter.drawStaticText(textAt, m_laidOutText);
+    if (filled.isEmpty())
+        return;
+    painter.setClipRect(filled);
+    painter.setPen(textColorOn(m_barColor));
+    painter.drawStaticText(textAt, m_laidOutText);
+}
+
+QColor ProgressBar::textColorOn(const QColor &fill)
+{
+    const double luminance = 0.299 * fill.redF() + 0.587 * fill.greenF() + 0.114 * fill.blueF();
+    return luminance < 0.5 ? Qt::white : Qt::black;
 }

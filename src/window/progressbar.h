@@ -10,7 +10,8 @@
 #include <optional>
 
 // A progress bar filled in its bar colour up to position / maximum, with a
-// text drawn centred over it.
+// text drawn centred over it: black over the empty part, and in a colour that
+// stands out from the fill over the fill.
 class ProgressBar : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +29,10 @@ public:
     void setPosition(int position);
     int maximum() const { return m_maximum; }
     void setMaximum(int maximum);
+
+    // The letters' colour where they lie over the fill: white on a dark
+    // fill, black on a light one.
+    static QColor textColorOn(const QColor &fill);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -42,10 +42,15 @@ StoreAddress storeChoice(const QSettings &settings, QStringList &ignored, QStrin
 
 } // namespace
 
-std::unique_ptr<frmSerial> showMainWindow()
+void nameApplication()
 {
     QApplication::setApplicationName(QStringLiteral("Bootline"));
     QApplication::setApplicationVersion(QStringLiteral("1.4"));
+}
+
+std::unique_ptr<frmSerial> showMainWindow()
+{
+    nameApplication();
     const QSettings settings(bootlineSettingsFile(), QSettings::IniFormat);
     const PaceChoice choice = paceChoice(QApplication::arguments(), settings);
     QStringList ignored = choice.ignored;

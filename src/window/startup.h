@@ -8,3 +8,6 @@
 // paced from the command line or the settings file, and shown. A value that
 // is off in either is left out, and a message box over the window names it.
 std::unique_ptr<frmSerial> showMainWindow();
+
+// Bootline's name and version, as the settings and --version know them.
+void nameApplication();

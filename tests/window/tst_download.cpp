@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMimeData>
+#include <QUrl>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,6 +24,8 @@ private slots:
     void wholeJob_data();
     void wholeJob();
     void fileLoadedWithThePortClosedSaysNothingWasSent();
+    void droppedFile_data();
+    void droppedFile();
     void everyDownloadIsRecorded_data();
     void everyDownloadIsRecorded();
 };
@@ -119,6 +123,71 @@ void TestDownload::fileLoadedWithThePortClosedSaysNothingWasSent()
     QCOMPARE(t.messages->shown.size(), 1);
     QVERIFY2(t.messages->shown.first().text.contains("the port is closed: nothing was sent"),
              qPrintable(t.messages->shown.first().text));
+}
+
+void TestDownload::droppedFile_data()
+{
+    QTest::addColumn<QStringList>("urls"); // %1: the firmware file's folder
+    QTest::addColumn<bool>("loaded");
+    QTest::newRow("one file") << QStringList{"file://%1/firmware.hex"} << true;
+    QTest::newRow("one file of another name") << QStringList{"file://%1/firmware.txt"} << true;
+    QTest::newRow("two files") << QStringList{"file://%1/firmware.hex", "file://%1/firmware.txt"}
+                               << false;
+    QTest::newRow("a web address") << QStringList{"https://example.com/firmware.hex"} << false;
+    QTest::newRow("no address") << QStringList{} << false;
+}
+
+// A file dropped on the window goes as if picked in the dialog: the job
+// starts; anything but one file here is turned away and nothing goes out.
+void TestDownload::droppedFile()
+{
+    QFETCH(QStringList, urls);
+    QFETCH(bool, loaded);
+    TestWindow t;
+    t.rtu()->setChecked(false);
+    t.box("Text1")->setText("7");
+    t.engine.openPort();
+    t.inside.probeTick();
+    t.port->incoming = "VER=2.03\r\n";
+    t.inside.receivePollTick();
+    t.inside.receivePollTick();
+    QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
+    const qsizetype writesBefore = t.port->writes.size();
+    const QString textBefore = t.progress()->text();
+
+    QTemporaryDir dir;
+    const QByteArray content = firmware.join("\r\n") + "\r\n";
+    writeFile(dir, "firmware.hex", content);
+    writeFile(dir, "firmware.txt", content);
+    QMimeData data;
+    if (urls.isEmpty())
+        data.setText(dir.filePath("firmware.hex"));
+    else {
+        QList<QUrl> list;
+        for (const QString &url : urls)
+            list << QUrl(url.arg(dir.path()));
+        data.setUrls(list);
+    }
+
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&t.window, &enter);
+    QCOMPARE(enter.isAccepted(), loaded);
+    // A drop the window turned away still must not load anything.
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&t.window, &drop);
+    QCOMPARE(drop.isAccepted(), loaded);
+    QCoreApplication::processEvents();
+
+    QCOMPARE(t.dialog->shown, 0);
+    if (!loaded) {
+        QCOMPARE(t.port->writes.size(), writesBefore);
+        QCOMPARE(t.progress()->text(), textBefore);
+        return;
+    }
+    QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
+    QCOMPARE(t.progress()->maximum(), firmware.size());
+    QCOMPARE(t.port->writes.last(), "BOOT" + firmware.first() + "\r\n");
+    QVERIFY(t.messages->shown.isEmpty());
 }
 
 void TestDownload::everyDownloadIsRecorded_data()
