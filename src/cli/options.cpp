@@ -111,6 +111,11 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("DATE")},
         {option("failed"), QStringLiteral("With --history: only the jobs that did not end done.")},
         {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
+        {option("info"),
+         QStringLiteral("Print what FILE holds, without opening a port, and exit: records, data "
+                        "bytes, the address ranges filled, the start address, its SHA-256 and "
+                        "the CRC-32 of the data in address order (one JSON object with --json). "
+                        "Overlapping data is refused as a bad file.")},
     });
     parser.addHelpOption();
     parser.addVersionOption();
@@ -287,6 +292,18 @@ std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parse
     return options;
 }
 
+// --info: the file alone; no port is opened.
+std::variant<CliOptions, QString> infoOptions(const QCommandLineParser &parser, CliOptions options)
+{
+    options.request = CliOptions::Request::Info;
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return QStringLiteral("--info needs one HEX file, not %1").arg(files.size());
+    options.file = files.first();
+    options.json = parser.isSet(option("json"));
+    return options;
+}
+
 bool beginsPort(const QString &text)
 {
     return text.startsWith(u'/') || text.startsWith(QStringLiteral("COM"));
@@ -357,6 +374,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         return options;
     if (parser.isSet(option("history")))
         return historyOptions(parser, options);
+    if (parser.isSet(option("info")))
+        return infoOptions(parser, options);
 
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)

@@ -96,6 +96,11 @@ void TestCliOptions::readsWhatIsAsked()
     QCOMPARE(parsed({"--list-ports"}).request, CliOptions::Request::ListPorts);
     QCOMPARE(parsed({"--version"}).request, CliOptions::Request::Version);
     QCOMPARE(parsed({"-h"}).request, CliOptions::Request::Help);
+
+    const CliOptions info = parsed({"--info", "--json", "x.hex"});
+    QCOMPARE(info.request, CliOptions::Request::Info);
+    QCOMPARE(info.file, QStringLiteral("x.hex"));
+    QVERIFY(info.json);
 }
 
 void TestCliOptions::addressLists_data()
@@ -256,6 +261,9 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("settle without --watch") << QStringList{"--settle", "10", "x.hex"} << "--watch";
     QTest::newRow("a station that cannot probe")
         << QStringList{"--watch", "-a", "0", "x.hex"} << "tells one board from the next";
+    QTest::newRow("info without a file") << QStringList{"--info"} << "--info needs one HEX file";
+    QTest::newRow("info of two files")
+        << QStringList{"--info", "a.hex", "b.hex"} << "--info needs one HEX file";
     QTest::newRow("a bad list after @")
         << QStringList{"-p", "COM3@1,COM4@300", "x.hex"} << "COM4: --address takes";
 }
