@@ -202,7 +202,11 @@ int main(int argc, char *argv[])
     else
         report = std::make_unique<HumanRunReport>(stdoutIsTerminal(), severalPorts);
 
-    Recorder recorder(options.log, runInfo);
+    // A dry run changes no board, so it leaves nothing in the history either.
+    Recorder recorder(options.dryRun
+                          ? std::get<StoreAddress>(parseStoreAddress(QStringLiteral("none")))
+                          : options.log,
+                      runInfo);
     std::unique_ptr<Run> run;
     if (options.watch)
         run = std::make_unique<Station>(options, image, *report, recorder, trace.get());

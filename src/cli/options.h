@@ -19,6 +19,7 @@ struct CliOptions {
     Request request = Request::Run;
 
     QString file;        // a HEX file to download and verify, or --info's; empty: none
+    bool dryRun = false; // read the file, open, probe, then stop before the first line
     QList<PortPlan> ports{
         {QStringLiteral("COM3"), {QString()}}}; // in parallel, each its own engine
     bool plain = false;                         // no Modbus RTU framing

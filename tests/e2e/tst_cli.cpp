@@ -43,6 +43,7 @@ private slots:
     void listsThePorts();
     void ctrlCClosesThePort_data();
     void ctrlCClosesThePort();
+    void dryRunSendsOnlyTheProbe();
     void infoOfTheExampleFirmware();
     void infoOfAWrittenFile_data();
     void infoOfAWrittenFile();
@@ -322,6 +323,14 @@ void TestCli::exitCodes_data()
                               << "no board answered the probe at address 5 (3 tries)";
     QTest::newRow("the board refuses a line")
         << QStringList{} << QStringList{"-a", "1", unknownType} << 5 << "\"FORMAT\"";
+    QTest::newRow("dry run, with install")
+        << QStringList{} << QStringList{"--dry-run", "-a", "1", "--install", blink} << 1
+        << "leave out --install";
+    QTest::newRow("dry run, file refused")
+        << QStringList{} << QStringList{"--dry-run", "-a", "1", nul} << 2 << "NUL byte";
+    QTest::newRow("dry run, no board")
+        << QStringList{} << QStringList{"--dry-run", "-a", "5", "--probe-attempts", "2", blink} << 4
+        << "no board answered the probe at address 5";
     QTest::newRow("no reply") << QStringList{"--silent", "5"}
                               << QStringList{"-a", "1", "--reply-timeout", "300", blink} << 6
                               << "no reply to line 4 of 43 within 300 ms";
@@ -674,4 +683,44 @@ void TestCli::infoOfAWrittenFile()
         QCOMPARE(done["exit"].toInt(), exitCode);
         QVERIFY(done["error"].toString().contains(says.first()));
     }
+}
+
+// Everything up to the first line, in words and in JSON: the board's bytes
+// are probes only, and the store gets nothing.
+void TestCli::dryRunSendsOnlyTheProbe()
+{
+    const QString bytes = path("dry-run.bytes");
+    const QString store = path("dry-run/history.sqlite");
+    SimulatedBoard sim({"--address", "1", "--quiet", "--record", bytes});
+    QVERIFY(sim.isReady());
+    const Cli cli({"-a", "1", "--dry-run", "--log", store, blink});
+    QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+    QVERIFY2(cli.out.contains("board 1: VER=1.0 SIM\n"), qPrintable(cli.out));
+    QVERIFY2(cli.out.contains("board 1: dry run done: the board answered, nothing sent"),
+             qPrintable(cli.out));
+
+    const Cli json({"-a", "1", "--dry-run", "--json", "--log", store, blink});
+    QVERIFY2(json.exitCode == 0, qPrintable(json.all()));
+    const QList<QJsonObject> events = jsonLines(json.out);
+    QStringList names;
+    for (const QJsonObject &event : events)
+        names << event["event"].toString();
+    QCOMPARE(names, QStringList({"connected", "board", "done"}));
+    QCOMPARE(events[0]["version"].toString(), QStringLiteral("VER=1.0 SIM"));
+    QCOMPARE(events[1]["dry_run"], QJsonValue(true));
+    QCOMPARE(events[1]["result"].toString(), QStringLiteral("done"));
+    QCOMPARE(events[1]["lines"].toInt(), 0);
+    QCOMPARE(events[2]["exit"].toInt(), 0);
+
+    QVERIFY(sim.stop());
+    QVERIFY2(sim.output().contains("lines received 0"), qPrintable(sim.output()));
+    QFile recorded(bytes);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
+    const QByteArray sent = recorded.readAll();
+    // "BOOTi\r\n" to address 1, and its CRC-16/MODBUS low byte first.
+    const QByteArray probe = QByteArray::fromHex("01424F4F54690D0AFC89");
+    QVERIFY2(sent.size() >= 2 * probe.size() && sent.size() % probe.size() == 0,
+             sent.toHex(' ').constData());
+    QCOMPARE(sent, probe.repeated(sent.size() / probe.size()));
+    QVERIFY(!QFile::exists(store));
 }
