@@ -1,8 +1,10 @@
 // The HEX reader, given the same bytes whole and in small pieces, must come to
 // the same entries or the same refusal. The first byte sets the piece size.
+// What it takes, the image summary maps or refuses as a bad file, no other way.
 #include "check.h"
 
 #include "protocol/hexfile.h"
+#include "protocol/imagesummary.h"
 #include "protocol/intelhex.h"
 #include "shared/runtimeerror.h"
 
@@ -51,6 +53,28 @@ Outcome readAll(QIODevice &device)
     }
 }
 
+// Ranges in address order with a gap between each two, holding every data byte once.
+void checkSummary(const QList<QByteArray> &entries)
+{
+    ImageSummary summary;
+    try {
+        summary = summarizeImage(entries, QStringLiteral("fuzz.hex"));
+    } catch (const RuntimeError &error) {
+        check(error.number() == RuntimeError::InvalidFileFormat, "a summary refused as a bad file");
+        return;
+    }
+    check(summary.records == entries.size(), "every record counted");
+    qint64 bytes = 0;
+    for (qsizetype index = 0; index < summary.ranges.size(); ++index) {
+        const ImageSummary::Range &range = summary.ranges[index];
+        check(range.bytes == qint64(range.last) - range.start + 1, "a range as long as it holds");
+        check(index == 0 || qint64(summary.ranges[index - 1].last) + 1 < qint64(range.start),
+              "ranges in order, apart");
+        bytes += range.bytes;
+    }
+    check(bytes == summary.dataBytes, "the ranges hold every data byte once");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -79,6 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         check(entries->isEmpty() || IntelHex::isEndOfFileRecord(entries->last()),
               "a file taken ends with its end-of-file record");
+        checkSummary(*entries);
     }
     return 0;
 }

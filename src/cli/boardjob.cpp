@@ -85,6 +85,10 @@ void BoardJob::onBoardFound(const QString &address, const QByteArray &versionRep
 
 void BoardJob::probed()
 {
+    if (m_options.dryRun) {
+        m_result.dryRun = true;
+        return end(Done);
+    }
     m_step = Step::Download;
     if (m_image.isEmpty())
         return downloaded();

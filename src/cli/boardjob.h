@@ -15,8 +15,9 @@ class Engine;
 // One board's job, done by the engine as an operator would do it in the
 // window: Open Port and the probe, then what the options ask for in this
 // order: the version, the download with its verify pass, the new address,
-// the install command; then Close Port. Only decides what comes next, from
-// the engine's job events: resends and timeouts are the engine's policy.
+// the install command; then Close Port (a dry run closes it after the
+// probe). Only decides what comes next, from the engine's job events:
+// resends and timeouts are the engine's policy.
 class BoardJob : public QObject {
     Q_OBJECT
 public:

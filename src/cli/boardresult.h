@@ -22,6 +22,7 @@ struct BoardResult {
     double seconds = 0;
     bool portUnopened = false; // its port could not be opened
     bool untried = false;      // its port had failed already: the job was never begun
+    bool dryRun = false;       // --dry-run: it ended after the probe, with nothing sent
     QString notRecorded;       // why its record is not in the store, and where it went instead
 };
 

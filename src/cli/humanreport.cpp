@@ -117,7 +117,12 @@ void HumanReport::finished(const BoardResult &result)
     m_console.show(m_slot, QString());
     m_passClock.invalidate();
     const QString board = boardName(result.board);
-    if (result.exitCode == Done) {
+    if (result.exitCode == Done && result.dryRun) {
+        writeLine(stdout,
+                  QStringLiteral("%1: dry run done: the board answered, nothing sent (%2 s)")
+                      .arg(board)
+                      .arg(result.seconds, 0, 'f', 1));
+    } else if (result.exitCode == Done) {
         const QString lines = result.linesSent > 0
                                   ? QStringLiteral("%1 lines sent, ").arg(result.linesSent)
                                   : QString();

@@ -78,6 +78,8 @@ void JsonReport::finished(const BoardResult &result)
     m_lastPercent = -1;
     QJsonObject event = toJson(boardRecord(result, m_run));
     event.insert("recorded", result.notRecorded.isEmpty());
+    if (result.dryRun)
+        event.insert("dry_run", true);
     if (!result.notRecorded.isEmpty())
         event.insert("record_error", result.notRecorded);
     const QString board = m_namesPort ? QStringLiteral("%1 board %2").arg(m_port, result.board)

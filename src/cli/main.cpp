@@ -1,4 +1,5 @@
 #include "cli/humanreport.h"
+#include "cli/imageinfo.h"
 #include "cli/jsonreport.h"
 #include "cli/options.h"
 #include "cli/recorder.h"
@@ -102,6 +103,30 @@ int endEarly(const QStringList &ports, bool json, ExitCode exitCode, const QStri
     return exitCode;
 }
 
+// --info: the file's summary, or why the file is refused (exit 2, as a run would end).
+int printInfo(const CliOptions &options)
+{
+    QString error;
+    std::optional<HexFile::Image> image = readImage(options.file, &error);
+    if (image) {
+        try {
+            const ImageInfo info{options.file, *image,
+                                 summarizeImage(image->entries, options.file)};
+            if (options.json)
+                printTo(stdout,
+                        QString::fromUtf8(
+                            QJsonDocument(imageInfoJson(info)).toJson(QJsonDocument::Compact)) +
+                            u'\n');
+            else
+                printTo(stdout, imageInfoText(info));
+            return Done;
+        } catch (const RuntimeError &refusal) {
+            error = refusal.description();
+        }
+    }
+    return endEarly({}, options.json, FileRefused, error);
+}
+
 QStringList portNames(const CliOptions &options)
 {
     QStringList names;
@@ -139,6 +164,8 @@ int main(int argc, char *argv[])
         return listPorts();
     case CliOptions::Request::History:
         return printHistory(options);
+    case CliOptions::Request::Info:
+        return printInfo(options);
     case CliOptions::Request::Run:
         break;
     }
@@ -175,7 +202,11 @@ int main(int argc, char *argv[])
     else
         report = std::make_unique<HumanRunReport>(stdoutIsTerminal(), severalPorts);
 
-    Recorder recorder(options.log, runInfo);
+    // A dry run changes no board, so it leaves nothing in the history either.
+    Recorder recorder(options.dryRun
+                          ? std::get<StoreAddress>(parseStoreAddress(QStringLiteral("none")))
+                          : options.log,
+                      runInfo);
     std::unique_ptr<Run> run;
     if (options.watch)
         run = std::make_unique<Station>(options, image, *report, recorder, trace.get());

@@ -111,6 +111,15 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("DATE")},
         {option("failed"), QStringLiteral("With --history: only the jobs that did not end done.")},
         {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
+        {option("info"),
+         QStringLiteral("Print what FILE holds, without opening a port, and exit: records, data "
+                        "bytes, the address ranges filled, the start address, its SHA-256 and "
+                        "the CRC-32 of the data in address order (one JSON object with --json). "
+                        "Overlapping data is refused as a bad file.")},
+        {option("dry-run"),
+         QStringLiteral("Read and check FILE, open the port, probe the board and print its "
+                        "version, then stop before the first line goes out. Nothing is written "
+                        "to the board or the store.")},
     });
     parser.addHelpOption();
     parser.addVersionOption();
@@ -287,6 +296,18 @@ std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parse
     return options;
 }
 
+// --info: the file alone; no port is opened.
+std::variant<CliOptions, QString> infoOptions(const QCommandLineParser &parser, CliOptions options)
+{
+    options.request = CliOptions::Request::Info;
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return QStringLiteral("--info needs one HEX file, not %1").arg(files.size());
+    options.file = files.first();
+    options.json = parser.isSet(option("json"));
+    return options;
+}
+
 bool beginsPort(const QString &text)
 {
     return text.startsWith(u'/') || text.startsWith(QStringLiteral("COM"));
@@ -337,6 +358,27 @@ std::variant<QList<PortPlan>, QString> portPlans(const QString &text,
     return plans;
 }
 
+// A dry run stops where the first line would go out: whatever would change the
+// board has no place in it, and there is no board to see without the probe.
+QString checkDryRun(const CliOptions &options)
+{
+    if (!options.dryRun)
+        return {};
+    if (options.file.isEmpty())
+        return QStringLiteral("--dry-run needs the HEX file it would download");
+    if (!options.newAddress.isEmpty() || options.install)
+        return QStringLiteral("--dry-run changes nothing on the board: leave out %1")
+            .arg(options.install ? QStringLiteral("--install") : QStringLiteral("--set-address"));
+    if (options.watch)
+        return QStringLiteral("--dry-run is for one run's boards, not for a --watch station");
+    for (const PortPlan &plan : options.ports) {
+        if (plan.addresses.contains(QStringLiteral("0")))
+            return QStringLiteral("--dry-run probes the board, and -a 0 opens without probing: "
+                                  "give the board's address, or scan");
+    }
+    return {};
+}
+
 } // namespace
 
 std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
@@ -357,6 +399,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         return options;
     if (parser.isSet(option("history")))
         return historyOptions(parser, options);
+    if (parser.isSet(option("info")))
+        return infoOptions(parser, options);
 
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)
@@ -381,6 +425,7 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     options.plain = parser.isSet(option("plain"));
     options.query = parser.isSet(option("query"));
     options.install = parser.isSet(option("install"));
+    options.dryRun = parser.isSet(option("dry-run"));
     options.json = parser.isSet(option("json"));
     options.watch = parser.isSet(option("watch"));
     options.tracePath = parser.value(option("trace"));
@@ -431,6 +476,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         if (parser.isSet(option(name)))
             return QStringLiteral("--%1 is for --history").arg(option(name));
     }
+    if (const QString error = checkDryRun(options); !error.isEmpty())
+        return error;
     if (options.file.isEmpty() && !options.query && options.newAddress.isEmpty() &&
         !options.install)
         return QStringLiteral("nothing to do: give a HEX file, --query, --set-address or "

@@ -15,10 +15,11 @@ struct PortPlan {
 
 // What the command line asks bootline-cli to do.
 struct CliOptions {
-    enum class Request { Run, Help, Version, ListPorts, History };
+    enum class Request { Run, Help, Version, ListPorts, History, Info };
     Request request = Request::Run;
 
-    QString file; // a HEX file to download and verify; empty: none
+    QString file;        // a HEX file to download and verify, or --info's; empty: none
+    bool dryRun = false; // read the file, open, probe, then stop before the first line
     QList<PortPlan> ports{
         {QStringLiteral("COM3"), {QString()}}}; // in parallel, each its own engine
     bool plain = false;                         // no Modbus RTU framing

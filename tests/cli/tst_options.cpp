@@ -96,6 +96,13 @@ void TestCliOptions::readsWhatIsAsked()
     QCOMPARE(parsed({"--list-ports"}).request, CliOptions::Request::ListPorts);
     QCOMPARE(parsed({"--version"}).request, CliOptions::Request::Version);
     QCOMPARE(parsed({"-h"}).request, CliOptions::Request::Help);
+
+    const CliOptions info = parsed({"--info", "--json", "x.hex"});
+    QCOMPARE(info.request, CliOptions::Request::Info);
+    QCOMPARE(info.file, QStringLiteral("x.hex"));
+    QVERIFY(info.json);
+    QVERIFY(parsed({"--dry-run", "-a", "1", "--query", "x.hex"}).dryRun);
+    QVERIFY(!defaults.dryRun);
 }
 
 void TestCliOptions::addressLists_data()
@@ -256,6 +263,20 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("settle without --watch") << QStringList{"--settle", "10", "x.hex"} << "--watch";
     QTest::newRow("a station that cannot probe")
         << QStringList{"--watch", "-a", "0", "x.hex"} << "tells one board from the next";
+    QTest::newRow("info without a file") << QStringList{"--info"} << "--info needs one HEX file";
+    QTest::newRow("info of two files")
+        << QStringList{"--info", "a.hex", "b.hex"} << "--info needs one HEX file";
+    QTest::newRow("dry run without a file")
+        << QStringList{"--dry-run", "-a", "1", "--query"} << "--dry-run needs the HEX file";
+    QTest::newRow("dry run with a new address")
+        << QStringList{"--dry-run", "-a", "1", "--set-address", "5", "x.hex"}
+        << "leave out --set-address";
+    QTest::newRow("dry run with install")
+        << QStringList{"--dry-run", "--install", "x.hex"} << "leave out --install";
+    QTest::newRow("dry run without a probe")
+        << QStringList{"--dry-run", "-a", "0", "x.hex"} << "-a 0 opens without probing";
+    QTest::newRow("dry run station")
+        << QStringList{"--dry-run", "--watch", "x.hex"} << "not for a --watch station";
     QTest::newRow("a bad list after @")
         << QStringList{"-p", "COM3@1,COM4@300", "x.hex"} << "COM4: --address takes";
 }

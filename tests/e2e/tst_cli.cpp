@@ -1,5 +1,6 @@
 #include "e2e/openwindow.h"
 #include "e2e/simulatedboard.h"
+#include "support/hexrecords.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -42,6 +43,10 @@ private slots:
     void listsThePorts();
     void ctrlCClosesThePort_data();
     void ctrlCClosesThePort();
+    void dryRunSendsOnlyTheProbe();
+    void infoOfTheExampleFirmware();
+    void infoOfAWrittenFile_data();
+    void infoOfAWrittenFile();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -318,6 +323,14 @@ void TestCli::exitCodes_data()
                               << "no board answered the probe at address 5 (3 tries)";
     QTest::newRow("the board refuses a line")
         << QStringList{} << QStringList{"-a", "1", unknownType} << 5 << "\"FORMAT\"";
+    QTest::newRow("dry run, with install")
+        << QStringList{} << QStringList{"--dry-run", "-a", "1", "--install", blink} << 1
+        << "leave out --install";
+    QTest::newRow("dry run, file refused")
+        << QStringList{} << QStringList{"--dry-run", "-a", "1", nul} << 2 << "NUL byte";
+    QTest::newRow("dry run, no board")
+        << QStringList{} << QStringList{"--dry-run", "-a", "5", "--probe-attempts", "2", blink} << 4
+        << "no board answered the probe at address 5";
     QTest::newRow("no reply") << QStringList{"--silent", "5"}
                               << QStringList{"-a", "1", "--reply-timeout", "300", blink} << 6
                               << "no reply to line 4 of 43 within 300 ms";
@@ -582,3 +595,132 @@ void TestCli::ctrlCClosesThePort()
 
 QTEST_MAIN(TestCli)
 #include "tst_cli.moc"
+
+// Worked out apart from bootline: the data bytes in address order through
+// zlib.crc32, the file through sha256sum.
+void TestCli::infoOfTheExampleFirmware()
+{
+    const QString firmware = exampleFile("firmware.hex");
+    const QString sha256 = "f009ca678680d06d67229f7bdcc6ac95c59ce31d03a8e80e006560f64db98165";
+    const Cli text({"--info", firmware});
+    QVERIFY2(text.exitCode == 0, qPrintable(text.all()));
+    for (const QString &line :
+         QStringList{"Format:        Intel HEX", "Records:       1204", "Data bytes:    19200",
+                     "Ranges:        0x0800C000-0x08010AFF  19200 bytes",
+                     "Start address: 0x0800C0C1 (linear)", "SHA-256:       " + sha256,
+                     "CRC-32:        0xE0969D76"})
+        QVERIFY2(text.out.contains(line + u'\n'), qPrintable(text.out));
+    QVERIFY(text.err.isEmpty());
+
+    const Cli json({"--info", "--json", firmware});
+    QVERIFY2(json.exitCode == 0, qPrintable(json.all()));
+    QJsonParseError error;
+    const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(json.out));
+    QCOMPARE(json.out.count(u'\n'), 1); // one object, one line
+    const QJsonObject expected{
+        {"format", "Intel HEX"},
+        {"file", firmware},
+        {"records", 1204},
+        {"data_bytes", 19200},
+        {"ranges",
+         QJsonArray{QJsonObject{{"start", "0x0800C000"}, {"end", "0x08010AFF"}, {"bytes", 19200}}}},
+        {"start_address", "0x0800C0C1"},
+        {"sha256", sha256},
+        {"crc32", "0xE0969D76"}};
+    QCOMPARE(info, expected);
+}
+
+void TestCli::infoOfAWrittenFile_data()
+{
+    QTest::addColumn<QList<QByteArray>>("records");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("says"); // on standard output when done, else standard error
+
+    const QByteArray eight = "ABCDEFGH";
+    const QByteArray segmentStart = hexRecord(3, 0, QByteArray::fromHex("F000FFF0"));
+    QTest::newRow("two ranges, a segment start")
+        << QList<QByteArray>{hexRecord(2, 0, QByteArray::fromHex("1000")), hexRecord(0, 0, eight),
+                             hexRecord(0, 0x20, eight), segmentStart, EndOfFileRecord}
+        << QStringList{} << 0
+        << QStringList{"Records:       5", "Data bytes:    16",
+                       "Ranges:        0x00010000-0x00010007  8 bytes",
+                       "               0x00010020-0x00010027  8 bytes",
+                       "Start address: 0x000FFFF0 (segment, CS:IP F000:FFF0)",
+                       // zlib.crc32(b"ABCDEFGH" * 2)
+                       "CRC-32:        0xCCD3083A"};
+    QTest::newRow("no data, no start address")
+        << QList<QByteArray>{EndOfFileRecord} << QStringList{} << 0
+        << QStringList{"Ranges:        none", "Start address: none given",
+                       "CRC-32:        0x00000000"};
+    const QList<QByteArray> overlapping{hexRecord(4, 0, QByteArray::fromHex("0800")),
+                                        hexRecord(0, 0x10, eight), hexRecord(0, 0x14, eight),
+                                        EndOfFileRecord};
+    QTest::newRow("overlap") << overlapping << QStringList{} << 2
+                             << QStringList{"records 2 and 3 both write the address 0x08000014"};
+    QTest::newRow("overlap, JSON")
+        << overlapping << QStringList{"--json"} << 2
+        << QStringList{"records 2 and 3 both write the address 0x08000014"};
+    QTest::newRow("a bad record") << QList<QByteArray>{":0100000041BF", EndOfFileRecord}
+                                  << QStringList{} << 2 << QStringList{"line 1", "checksum"};
+}
+
+void TestCli::infoOfAWrittenFile()
+{
+    QFETCH(QList<QByteArray>, records);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, says);
+    const QString file = write("info.hex", records.join("\r\n") + "\r\n");
+    const Cli cli(QStringList{"--info"} + arguments + QStringList{file});
+    QVERIFY2(cli.exitCode == exitCode, qPrintable(cli.all()));
+    const QString &where = exitCode == 0 ? cli.out : cli.err;
+    for (const QString &words : says)
+        QVERIFY2(where.contains(words), qPrintable(cli.all()));
+    if (exitCode != 0 && arguments.contains("--json")) {
+        const QJsonObject done = QJsonDocument::fromJson(cli.out.toUtf8()).object();
+        QCOMPARE(done["exit"].toInt(), exitCode);
+        QVERIFY(done["error"].toString().contains(says.first()));
+    }
+}
+
+// Everything up to the first line, in words and in JSON: the board's bytes
+// are probes only, and the store gets nothing.
+void TestCli::dryRunSendsOnlyTheProbe()
+{
+    const QString bytes = path("dry-run.bytes");
+    const QString store = path("dry-run/history.sqlite");
+    SimulatedBoard sim({"--address", "1", "--quiet", "--record", bytes});
+    QVERIFY(sim.isReady());
+    const Cli cli({"-a", "1", "--dry-run", "--log", store, blink});
+    QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+    QVERIFY2(cli.out.contains("board 1: VER=1.0 SIM\n"), qPrintable(cli.out));
+    QVERIFY2(cli.out.contains("board 1: dry run done: the board answered, nothing sent"),
+             qPrintable(cli.out));
+
+    const Cli json({"-a", "1", "--dry-run", "--json", "--log", store, blink});
+    QVERIFY2(json.exitCode == 0, qPrintable(json.all()));
+    const QList<QJsonObject> events = jsonLines(json.out);
+    QStringList names;
+    for (const QJsonObject &event : events)
+        names << event["event"].toString();
+    QCOMPARE(names, QStringList({"connected", "board", "done"}));
+    QCOMPARE(events[0]["version"].toString(), QStringLiteral("VER=1.0 SIM"));
+    QCOMPARE(events[1]["dry_run"], QJsonValue(true));
+    QCOMPARE(events[1]["result"].toString(), QStringLiteral("done"));
+    QCOMPARE(events[1]["lines"].toInt(), 0);
+    QCOMPARE(events[2]["exit"].toInt(), 0);
+
+    QVERIFY(sim.stop());
+    QVERIFY2(sim.output().contains("lines received 0"), qPrintable(sim.output()));
+    QFile recorded(bytes);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
+    const QByteArray sent = recorded.readAll();
+    // "BOOTi\r\n" to address 1, and its CRC-16/MODBUS low byte first.
+    const QByteArray probe = QByteArray::fromHex("01424F4F54690D0AFC89");
+    QVERIFY2(sent.size() >= 2 * probe.size() && sent.size() % probe.size() == 0,
+             sent.toHex(' ').constData());
+    QCOMPARE(sent, probe.repeated(sent.size() / probe.size()));
+    QVERIFY(!QFile::exists(store));
+}

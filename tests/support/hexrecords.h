@@ -29,3 +29,16 @@ inline QList<QByteArray> hexFileRecords(int lines)
     records << EndOfFileRecord;
     return records;
 }
+
+// Any record: its type, address field and data bytes, with the checksum worked out.
+inline QByteArray hexRecord(int type, quint16 address, const QByteArray &data)
+{
+    QByteArray bytes;
+    bytes.append(char(data.size())).append(char(address >> 8)).append(char(address & 0xFF));
+    bytes.append(char(type)).append(data);
+    quint8 sum = 0;
+    for (const char b : bytes)
+        sum += quint8(b);
+    bytes.append(char(quint8(-sum)));
+    return ":" + bytes.toHex().toUpper();
+}

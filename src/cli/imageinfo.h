@@ -1,0 +1,23 @@
+#pragma once
+
+#include "protocol/hexfile.h"
+#include "protocol/imagesummary.h"
+
+#include <QJsonObject>
+#include <QString>
+
+// --info: what a HEX file holds, told without a port, for a person or a script.
+struct ImageInfo {
+    QString file; // as the user named it
+    HexFile::Image image;
+    ImageSummary summary;
+};
+
+// Aligned lines, one each for the format, counts, ranges, start address and checksums.
+QString imageInfoText(const ImageInfo &info);
+
+// The same as one object: "format", "file", "records", "data_bytes", "ranges"
+// (each "start", "end" — the last address — and "bytes"), "start_address"
+// when the file gives one, "sha256" and "crc32"; addresses and the CRC as
+// "0x" and eight hex digits.
+QJsonObject imageInfoJson(const ImageInfo &info);

@@ -1,0 +1,140 @@
+#include "protocol/imagesummary.h"
+
+#include "protocol/crc32.h"
+#include "shared/runtimeerror.h"
+
+#include <algorithm>
+
+namespace {
+
+enum RecordType {
+    Data = 0,
+    EndOfFile = 1,
+    ExtendedSegmentAddress = 2,
+    StartSegmentAddress = 3,
+    ExtendedLinearAddress = 4,
+    StartLinearAddress = 5,
+};
+
+constexpr quint64 AddressSpace = quint64(1) << 32;
+
+// The data bytes a record writes, where they go, and which record it is.
+struct Piece {
+    quint64 start;
+    QByteArray bytes;
+    int record;
+    quint64 end() const { return start + quint64(bytes.size()); }
+};
+
+[[noreturn]] void refuse(const QString &name, const QString &what)
+{
+    throw RuntimeError(RuntimeError::InvalidFileFormat,
+                       QStringLiteral("Invalid file format: %1 of %2. Correct the file, or "
+                                      "choose another Intel HEX file.")
+                           .arg(what, name));
+}
+
+quint32 bigEndian(const QByteArray &data)
+{
+    quint32 value = 0;
+    for (const char byte : data)
+        value = (value << 8) | quint8(byte);
+    return value;
+}
+
+void checkLength(const QByteArray &data, int wanted, int record, const QString &name)
+{
+    if (data.size() != wanted)
+        refuse(name, QStringLiteral("record %1 is an address record with %2 data bytes where %3 "
+                                    "belong")
+                         .arg(record)
+                         .arg(data.size())
+                         .arg(wanted));
+}
+
+} // namespace
+
+QString addressText(quint32 address)
+{
+    return QStringLiteral("0x") + QString::number(address, 16).rightJustified(8, u'0').toUpper();
+}
+
+ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &name)
+{
+    ImageSummary summary;
+    summary.records = int(entries.size());
+    QList<Piece> pieces;
+    quint64 base = 0;
+    for (qsizetype index = 0; index < entries.size(); ++index) {
+        const int record = int(index) + 1;
+        // A good record: ":" and hex digits, perhaps blanks after them.
+        const QByteArray bytes = QByteArray::fromHex(entries[index].mid(1).trimmed());
+        const int type = quint8(bytes[3]);
+        const QByteArray data = bytes.mid(4, bytes.size() - 5);
+        switch (type) {
+        case Data: {
+            const quint64 start = base + bigEndian(bytes.mid(1, 2));
+            if (start + quint64(data.size()) > AddressSpace)
+                refuse(name,
+                       QStringLiteral("record %1 writes past the address 0xFFFFFFFF").arg(record));
+            if (!data.isEmpty())
+                pieces.append({start, data, record});
+            summary.dataBytes += data.size();
+            break;
+        }
+        case EndOfFile:
+            break;
+        case ExtendedSegmentAddress:
+            checkLength(data, 2, record, name);
+            base = quint64(bigEndian(data)) << 4;
+            break;
+        case ExtendedLinearAddress:
+            checkLength(data, 2, record, name);
+            base = quint64(bigEndian(data)) << 16;
+            break;
+        case StartSegmentAddress: {
+            checkLength(data, 4, record, name);
+            const quint16 cs = quint16(bigEndian(data.left(2)));
+            const quint16 ip = quint16(bigEndian(data.mid(2)));
+            summary.start = {quint32(cs) * 16 + ip, true, cs, ip};
+            break;
+        }
+        case StartLinearAddress:
+            checkLength(data, 4, record, name);
+            summary.start = {bigEndian(data)};
+            break;
+        default:
+            refuse(name, QStringLiteral("record %1 has the type %2, which is none of the Intel "
+                                        "HEX record types 00 to 05")
+                             .arg(record)
+                             .arg(type, 2, 16, QChar(u'0')));
+        }
+    }
+
+    // In address order, an overlap shows as a piece that begins before the
+    // furthest end of those before it.
+    std::stable_sort(pieces.begin(), pieces.end(),
+                     [](const Piece &a, const Piece &b) { return a.start < b.start; });
+    const Piece *furthest = nullptr;
+    for (const Piece &piece : std::as_const(pieces)) {
+        if (furthest && piece.start < furthest->end()) {
+            const auto [first, second] = std::minmax(furthest->record, piece.record);
+            refuse(name, QStringLiteral("records %1 and %2 both write the address %3: the board "
+                                        "would keep only the later")
+                             .arg(first)
+                             .arg(second)
+                             .arg(addressText(quint32(piece.start))));
+        }
+        if (!furthest || piece.end() > furthest->end())
+            furthest = &piece;
+        summary.crc32 = crc32(piece.bytes, summary.crc32);
+        if (!summary.ranges.isEmpty() && summary.ranges.last().last + quint64(1) == piece.start) {
+            summary.ranges.last().last = quint32(piece.end() - 1);
+            summary.ranges.last().bytes += piece.bytes.size();
+        } else {
+            summary.ranges.append(
+                {quint32(piece.start), quint32(piece.end() - 1), qint64(piece.bytes.size())});
+        }
+    }
+    return summary;
+}
