@@ -165,7 +165,7 @@ void TestDownload::droppedFile()
     else {
         QList<QUrl> list;
         for (const QString &url : urls)
-            list << QUrl(url.arg(dir.path()));
+            list << QUrl(QString(url).replace("%1", dir.path()));
         data.setUrls(list);
     }
 
