@@ -1,9 +1,8 @@
 #include "protocol/imagesummary.h"
 
+#include "image/memoryimage.h"
 #include "protocol/crc32.h"
 #include "shared/runtimeerror.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -14,16 +13,6 @@ enum RecordType {
     StartSegmentAddress = 3,
     ExtendedLinearAddress = 4,
     StartLinearAddress = 5,
-};
-
-constexpr quint64 AddressSpace = quint64(1) << 32;
-
-// The data bytes a record writes, where they go, and which record it is.
-struct Piece {
-    quint64 start;
-    QByteArray bytes;
-    int record;
-    quint64 end() const { return start + quint64(bytes.size()); }
 };
 
 [[noreturn]] void refuse(const QString &name, const QString &what)
@@ -63,7 +52,7 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
 {
     ImageSummary summary;
     summary.records = int(entries.size());
-    QList<Piece> pieces;
+    QList<MemoryPiece> pieces;
     quint64 base = 0;
     for (qsizetype index = 0; index < entries.size(); ++index) {
         const int record = int(index) + 1;
@@ -111,22 +100,13 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
         }
     }
 
-    // In address order, an overlap shows as a piece that begins before the
-    // furthest end of those before it.
-    std::stable_sort(pieces.begin(), pieces.end(),
-                     [](const Piece &a, const Piece &b) { return a.start < b.start; });
-    const Piece *furthest = nullptr;
-    for (const Piece &piece : std::as_const(pieces)) {
-        if (furthest && piece.start < furthest->end()) {
-            const auto [first, second] = std::minmax(furthest->record, piece.record);
-            refuse(name, QStringLiteral("records %1 and %2 both write the address %3: the board "
-                                        "would keep only the later")
-                             .arg(first)
-                             .arg(second)
-                             .arg(addressText(quint32(piece.start))));
-        }
-        if (!furthest || piece.end() > furthest->end())
-            furthest = &piece;
+    if (const std::optional<Overlap> overlap = sortAndFindOverlap(pieces))
+        refuse(name, QStringLiteral("records %1 and %2 both write the address %3: the board "
+                                    "would keep only the later")
+                         .arg(overlap->first)
+                         .arg(overlap->second)
+                         .arg(addressText(quint32(overlap->address))));
+    for (const MemoryPiece &piece : std::as_const(pieces)) {
         summary.crc32 = crc32(piece.bytes, summary.crc32);
         if (!summary.ranges.isEmpty() && summary.ranges.last().last + quint64(1) == piece.start) {
             summary.ranges.last().last = quint32(piece.end() - 1);
