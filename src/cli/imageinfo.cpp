@@ -4,8 +4,6 @@
 
 namespace {
 
-const QString FormatName = QStringLiteral("Intel HEX");
-
 QString word(quint16 value)
 {
     return QString::number(value, 16).rightJustified(4, u'0').toUpper();
@@ -19,6 +17,14 @@ QString startText(const ImageSummary::StartAddress &start)
         .arg(addressText(start.address), word(start.cs), word(start.ip));
 }
 
+// A converted file's records are not the file's own.
+QString formatText(FirmwareFile::Format format)
+{
+    if (format == FirmwareFile::Format::IntelHex)
+        return FirmwareFile::formatName(format);
+    return FirmwareFile::formatName(format) + QStringLiteral(", sent as Intel HEX records");
+}
+
 } // namespace
 
 QString imageInfoText(const ImageInfo &info)
@@ -30,7 +36,7 @@ QString imageInfoText(const ImageInfo &info)
         text += (label.isEmpty() ? label : label + u':').leftJustified(15) + value + u'\n';
     };
     line(QStringLiteral("File"), info.file);
-    line(QStringLiteral("Format"), FormatName);
+    line(QStringLiteral("Format"), formatText(info.image.format));
     line(QStringLiteral("Records"), QString::number(summary.records));
     line(QStringLiteral("Data bytes"), QString::number(summary.dataBytes));
     QString label = QStringLiteral("Ranges");
@@ -57,7 +63,7 @@ QJsonObject imageInfoJson(const ImageInfo &info)
         ranges.append(QJsonObject{{"start", addressText(range.start)},
                                   {"end", addressText(range.last)},
                                   {"bytes", range.bytes}});
-    QJsonObject object{{"format", FormatName},
+    QJsonObject object{{"format", FirmwareFile::formatName(info.image.format)},
                        {"file", info.file},
                        {"records", summary.records},
                        {"data_bytes", summary.dataBytes},

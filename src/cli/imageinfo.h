@@ -1,15 +1,16 @@
 #pragma once
 
-#include "protocol/hexfile.h"
+#include "image/firmwarefile.h"
 #include "protocol/imagesummary.h"
 
 #include <QJsonObject>
 #include <QString>
 
-// --info: what a HEX file holds, told without a port, for a person or a script.
+// --info: what a firmware file holds, told without a port, for a person or a
+// script. For a converted file, the records are those that go to the board.
 struct ImageInfo {
     QString file; // as the user named it
-    HexFile::Image image;
+    FirmwareFile::Image image;
     ImageSummary summary;
 };
 

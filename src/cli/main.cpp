@@ -6,8 +6,8 @@
 #include "cli/session.h"
 #include "cli/station.h"
 #include "cli/trace.h"
+#include "image/firmwarefile.h"
 #include "link/portlist.h"
-#include "protocol/hexfile.h"
 #include "record/historytext.h"
 #include "record/jobrecord.h"
 #include "shared/runtimeerror.h"
@@ -80,10 +80,11 @@ int printHistory(const CliOptions &options)
 // The file is read once, before any port is touched: a file the loader would
 // refuse is refused here, and every board of the run gets this same image even
 // if the file changes meanwhile. Nothing when refused, and the error says why.
-std::optional<HexFile::Image> readImage(const QString &path, QString *error)
+std::optional<FirmwareFile::Image> readImage(const CliOptions &options, QString *error)
 {
+    const QString &path = options.file;
     try {
-        HexFile::Image image = HexFile::readImage(path);
+        FirmwareFile::Image image = FirmwareFile::read(path, options.base);
         if (!image.entries.isEmpty())
             return image;
         *error = QStringLiteral("%1 is empty: there is nothing to download.").arg(path);
@@ -107,7 +108,7 @@ int endEarly(const QStringList &ports, bool json, ExitCode exitCode, const QStri
 int printInfo(const CliOptions &options)
 {
     QString error;
-    std::optional<HexFile::Image> image = readImage(options.file, &error);
+    std::optional<FirmwareFile::Image> image = readImage(options, &error);
     if (image) {
         try {
             const ImageInfo info{options.file, *image,
@@ -177,7 +178,7 @@ int main(int argc, char *argv[])
                     options.replyPace ? QStringLiteral("reply") : QStringLiteral("poll")};
     if (!options.file.isEmpty()) {
         QString error;
-        std::optional<HexFile::Image> read = readImage(options.file, &error);
+        std::optional<FirmwareFile::Image> read = readImage(options, &error);
         if (!read)
             return endEarly(ports, options.json, FileRefused, error);
         image = std::move(read->entries);

@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "cli/portwatch.h"
+#include "image/firmwarefile.h"
 #include "record/historytext.h"
 #include "shared/numberranges.h"
 #include "shared/settingsfile.h"
@@ -116,6 +117,11 @@ void describeOptions(QCommandLineParser &parser)
                         "bytes, the address ranges filled, the start address, its SHA-256 and "
                         "the CRC-32 of the data in address order (one JSON object with --json). "
                         "Overlapping data is refused as a bad file.")},
+        {option("base"),
+         QStringLiteral("Where the first byte of a raw binary FILE goes (0x08000000, or in "
+                        "decimal). Required for a binary image, refused for any other: Intel "
+                        "HEX, S-record and ELF files say where their data goes."),
+         QStringLiteral("ADDRESS")},
         {option("dry-run"),
          QStringLiteral("Read and check FILE, open the port, probe the board and print its "
                         "version, then stop before the first line goes out. Nothing is written "
@@ -296,15 +302,31 @@ std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parse
     return options;
 }
 
+// --base: a raw binary file's address.
+QString readBase(const QCommandLineParser &parser, CliOptions &options)
+{
+    if (!parser.isSet(option("base")))
+        return {};
+    const QString text = parser.value(option("base"));
+    options.base = FirmwareFile::parseAddress(text);
+    if (!options.base)
+        return QStringLiteral("--base takes an address from 0 to 0xFFFFFFFF, as 0x and hex "
+                              "digits or in decimal, not \"%1\"")
+            .arg(text);
+    return {};
+}
+
 // --info: the file alone; no port is opened.
 std::variant<CliOptions, QString> infoOptions(const QCommandLineParser &parser, CliOptions options)
 {
     options.request = CliOptions::Request::Info;
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1)
-        return QStringLiteral("--info needs one HEX file, not %1").arg(files.size());
+        return QStringLiteral("--info needs one firmware file, not %1").arg(files.size());
     options.file = files.first();
     options.json = parser.isSet(option("json"));
+    if (const QString error = readBase(parser, options); !error.isEmpty())
+        return error;
     return options;
 }
 
@@ -365,7 +387,7 @@ QString checkDryRun(const CliOptions &options)
     if (!options.dryRun)
         return {};
     if (options.file.isEmpty())
-        return QStringLiteral("--dry-run needs the HEX file it would download");
+        return QStringLiteral("--dry-run needs the firmware file it would download");
     if (!options.newAddress.isEmpty() || options.install)
         return QStringLiteral("--dry-run changes nothing on the board: leave out %1")
             .arg(options.install ? QStringLiteral("--install") : QStringLiteral("--set-address"));
@@ -404,8 +426,12 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
 
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)
-        return QStringLiteral("give one HEX file, not %1").arg(files.size());
+        return QStringLiteral("give one firmware file, not %1").arg(files.size());
     options.file = files.value(0);
+    if (const QString error = readBase(parser, options); !error.isEmpty())
+        return error;
+    if (options.base && options.file.isEmpty())
+        return QStringLiteral("--base is the address of a raw binary file: give the file");
     QStringList addresses{QString()};
     if (parser.isSet(option("address"))) {
         const auto texts = addressTexts(parser.value(option("address")));
@@ -480,8 +506,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         return error;
     if (options.file.isEmpty() && !options.query && options.newAddress.isEmpty() &&
         !options.install)
-        return QStringLiteral("nothing to do: give a HEX file, --query, --set-address or "
-                              "--install");
+        return QStringLiteral("nothing to do: give a firmware file, --query, --set-address "
+                              "or --install");
     return options;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 
 // A port and the boards on its bus, done in turn.
@@ -18,8 +19,9 @@ struct CliOptions {
     enum class Request { Run, Help, Version, ListPorts, History, Info };
     Request request = Request::Run;
 
-    QString file;        // a HEX file to download and verify, or --info's; empty: none
-    bool dryRun = false; // read the file, open, probe, then stop before the first line
+    QString file;                // a firmware file to download and verify, or --info's; empty: none
+    std::optional<quint32> base; // where a raw binary file's bytes go
+    bool dryRun = false;         // read the file, open, probe, then stop before the first line
     QList<PortPlan> ports{
         {QStringLiteral("COM3"), {QString()}}}; // in parallel, each its own engine
     bool plain = false;                         // no Modbus RTU framing

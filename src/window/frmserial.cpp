@@ -1,6 +1,7 @@
 #include "window/frmserial.h"
 
 #include "engine/engine.h"
+#include "image/firmwarefile.h"
 #include "window/colors.h"
 #include "window/lamp.h"
 #include "window/progressbar.h"
@@ -128,10 +129,28 @@ void frmSerial::connectEvents()
 void frmSerial::chooseHexFile()
 {
     m_engine->run([this] {
-        CommonDialog1->setFilter(QStringLiteral("HEX files (*.hex)|*.hex"));
+        // The loader finds the format from the content; the filters only help to find the file.
+        CommonDialog1->setFilter(QStringLiteral(
+            "HEX files (*.hex)|*.hex|"
+            "S-record files (*.srec;*.s19;*.s28;*.s37;*.mot)|*.srec;*.s19;*.s28;*.s37;*.mot|"
+            "ELF files (*.elf;*.axf;*.out)|*.elf;*.axf;*.out|"
+            "Binary images (*.bin)|*.bin|"
+            "All files (*)|*"));
         CommonDialog1->showOpen();
-        m_engine->loadHexFile(CommonDialog1->fileName());
+        loadFirmware(CommonDialog1->fileName());
     });
+}
+
+// A raw binary image is loaded at the address the operator gives; a cancelled
+// question is a cancelled dialog.
+void frmSerial::loadFirmware(const QString &fileName)
+{
+    if (fileName.isEmpty() || !FirmwareFile::isRawBinary(fileName)) {
+        m_engine->loadHexFile(fileName);
+        return;
+    }
+    const std::optional<quint32> base = CommonDialog1->askBaseAddress(fileName);
+    m_engine->loadHexFile(base ? fileName : QString(), base);
 }
 
 void frmSerial::dragEnterEvent(QDragEnterEvent *event)
@@ -149,8 +168,7 @@ void frmSerial::dropEvent(QDropEvent *event)
     // Once the drop is over: a message box the load brings up would
     // otherwise hold the program the file came from.
     QMetaObject::invokeMethod(
-        this,
-        [this, fileName] { m_engine->run([this, fileName] { m_engine->loadHexFile(fileName); }); },
+        this, [this, fileName] { m_engine->run([this, fileName] { loadFirmware(fileName); }); },
         Qt::QueuedConnection);
 }
 

@@ -58,6 +58,7 @@ private:
     void bindPanel();
     void connectEvents();
     void chooseHexFile(); // click on "Open File and  Download": the dialog, then the engine
+    void loadFirmware(const QString &fileName); // picked or dropped; asks a binary's address
 
     Engine *m_engine;
 

@@ -219,7 +219,7 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::addColumn<QString>("says");
     QTest::newRow("unknown option") << QStringList{"--fast", "x.hex"} << "fast";
     QTest::newRow("nothing to do") << QStringList{"-a", "1"} << "nothing to do";
-    QTest::newRow("two files") << QStringList{"a.hex", "b.hex"} << "one HEX file";
+    QTest::newRow("two files") << QStringList{"a.hex", "b.hex"} << "one firmware file";
     QTest::newRow("address 248") << QStringList{"-a", "248", "x.hex"} << "1 to 247";
     QTest::newRow("address twice") << QStringList{"-a", "1,1", "x.hex"} << "each once";
     QTest::newRow("address range backwards") << QStringList{"-a", "5-3", "x.hex"} << "1,3,5-8";
@@ -263,11 +263,11 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("settle without --watch") << QStringList{"--settle", "10", "x.hex"} << "--watch";
     QTest::newRow("a station that cannot probe")
         << QStringList{"--watch", "-a", "0", "x.hex"} << "tells one board from the next";
-    QTest::newRow("info without a file") << QStringList{"--info"} << "--info needs one HEX file";
+    QTest::newRow("info without a file") << QStringList{"--info"} << "--info needs one firmware file";
     QTest::newRow("info of two files")
-        << QStringList{"--info", "a.hex", "b.hex"} << "--info needs one HEX file";
+        << QStringList{"--info", "a.hex", "b.hex"} << "--info needs one firmware file";
     QTest::newRow("dry run without a file")
-        << QStringList{"--dry-run", "-a", "1", "--query"} << "--dry-run needs the HEX file";
+        << QStringList{"--dry-run", "-a", "1", "--query"} << "--dry-run needs the firmware file";
     QTest::newRow("dry run with a new address")
         << QStringList{"--dry-run", "-a", "1", "--set-address", "5", "x.hex"}
         << "leave out --set-address";

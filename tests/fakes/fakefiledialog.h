@@ -2,6 +2,8 @@
 
 #include "window/filedialog.h"
 
+#include <QStringList>
+
 #include <functional>
 
 // A file dialog that "chooses" whatever the test put in `choice`.
@@ -21,6 +23,14 @@ public:
         m_fileName = choice;
     }
     QString fileName() const override { return m_fileName; }
+
+    std::optional<quint32> base; // the answer to the base address question; empty: cancel
+    QStringList askedBase;       // the files it was asked for
+    std::optional<quint32> askBaseAddress(const QString &fileName) override
+    {
+        askedBase << fileName;
+        return base;
+    }
 
 private:
     QString m_fileName;

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "engine/engine.h"
+#include "engine/timer.h"
 #include "fakes/engineinside.h"
 #include "fakes/fakefiledialog.h"
 #include "fakes/fakemessagebox.h"
 #include "fakes/fakeserialport.h"
-#include "engine/engine.h"
-#include "engine/timer.h"
 #include "window/frmserial.h"
 #include "window/lamp.h"
 #include "window/progressbar.h"

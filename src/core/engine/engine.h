@@ -54,14 +54,16 @@ public:
     void setRtu(int value) { m_rtu = value; }
 
     // ---- The window's procedures, one per button ----
-    void openPort();                           // "Open Port" (portcontrol.cpp)
-    void closePort();                          // "Close Port"
-    void unload();                             // the window closing: closes an open port
-    void sendNextLine();                       // "Send": the next line (linesender.cpp)
-    void loadHexFile(const QString &fileName); // the file button; empty: a cancelled dialog
-    void setAddressOrScanNext();               // "Set Addr" / "Next" (devicecommands.cpp)
-    void queryBoard();                         // "?"
-    void installFirmware();                    // "Install "
+    void openPort();     // "Open Port" (portcontrol.cpp)
+    void closePort();    // "Close Port"
+    void unload();       // the window closing: closes an open port
+    void sendNextLine(); // "Send": the next line (linesender.cpp)
+    // The file button; empty: a cancelled dialog. Any firmware format; base
+    // is where a raw binary image goes (image/firmwarefile.h).
+    void loadHexFile(const QString &fileName, std::optional<quint32> base = std::nullopt);
+    void setAddressOrScanNext(); // "Set Addr" / "Next" (devicecommands.cpp)
+    void queryBoard();           // "?"
+    void installFirmware();      // "Install "
 
     // ---- Ours: how a job is run ----
     // Poll: replies are taken by the 20 ms poll, so a line goes out at most

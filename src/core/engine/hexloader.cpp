@@ -1,5 +1,5 @@
 #include "engine/engine.h"
-#include "protocol/hexfile.h"
+#include "image/firmwarefile.h"
 #include "shared/runtimeerror.h"
 
 #include <QFileInfo>
@@ -8,14 +8,14 @@
 // an empty name is a cancelled dialog. The running job is not touched until
 // the new file has been read whole and found good: a cancel or a refused
 // file leaves it going as it was.
-void Engine::loadHexFile(const QString &fileName)
+void Engine::loadHexFile(const QString &fileName, std::optional<quint32> base)
 {
     if (fileName.isEmpty()) {
         emit message(QStringLiteral("Cancel"));
         return;
     }
     try {
-        const HexFile::Image image = HexFile::readImage(fileName);
+        const FirmwareFile::Image image = FirmwareFile::read(fileName, base);
         if (image.entries.isEmpty()) {
             emit message(
                 QStringLiteral("%1 is empty: there is nothing to download.").arg(fileName));
@@ -40,7 +40,7 @@ void Engine::startDownload(const QList<QByteArray> &entries)
     endJob(JobResult::Outcome::Replaced, currentPass()); // a job still running ends here
     state.VerifyMode = 0;
     state.DownloadRequested = 1;
-    const auto count = qint16(entries.size()); // HexFile::read keeps to MaxEntries
+    const auto count = qint16(entries.size()); // FirmwareFile keeps to HexFile::MaxEntries
     for (qint16 line = 1; line <= count; ++line)
         state.HexLines[line] = entries[line - 1];
     state.LineCount = count;

@@ -59,6 +59,8 @@ std::optional<Overlap> sortAndFindOverlap(QList<MemoryPiece> &pieces)
     // furthest end of those before it.
     const MemoryPiece *furthest = nullptr;
     for (const MemoryPiece &piece : std::as_const(pieces)) {
+        if (piece.bytes.isEmpty())
+            continue; // writes nothing, wherever it stands
         if (furthest && piece.start < furthest->end()) {
             const auto [first, second] = std::minmax(furthest->place, piece.place);
             return Overlap{first, second, piece.start};
@@ -72,9 +74,9 @@ std::optional<Overlap> sortAndFindOverlap(QList<MemoryPiece> &pieces)
 void refuseImage(const QString &name, const QString &what)
 {
     throw RuntimeError(RuntimeError::InvalidFileFormat,
-                       QStringLiteral("Invalid file format: %1 of %2. Correct the file, or "
+                       QStringLiteral("Invalid file format: %1: %2. Correct the file, or "
                                       "choose another firmware file.")
-                           .arg(what, name));
+                           .arg(name, what));
 }
 
 QList<QByteArray> hexRecordsOf(const MemoryImage &image)

@@ -35,8 +35,9 @@ struct Overlap {
 // and finds the first address written twice, if any.
 std::optional<Overlap> sortAndFindOverlap(QList<MemoryPiece> &pieces);
 
-// Refuses a file whose image cannot be sent as it is (an InvalidFileFormat
-// error): what is wrong, and where, of the file name.
+// Refuses a file whose image cannot be sent as it is, with an InvalidFileFormat
+// error that names the file, then says what is wrong and where ("line 12 has
+// ...", "segments 1 and 2 both write ...").
 [[noreturn]] void refuseImage(const QString &name, const QString &what);
 
 // The Intel HEX records that put an image in place, in address order: data

@@ -2,18 +2,15 @@
 
 #include "protocol/commands.h"
 #include "protocol/intelhex.h"
+#include "shared/openforreading.h"
 #include "shared/runtimeerror.h"
 
 #include <QByteArrayView>
 #include <QCryptographicHash>
 #include <QFile>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 namespace HexFile {
@@ -195,18 +192,6 @@ private:
     bool m_afterCarriageReturn = false;
 };
 
-// Whether the system refuses to open path for reading for want of rights; Qt
-// does not tell this apart from other reasons.
-bool readingIsRefused(const QString &path)
-{
-    std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "rb");
-    if (file) {
-        std::fclose(file);
-        return false;
-    }
-    return errno == EACCES;
-}
-
 QList<QByteArray> readEntries(QIODevice &device, const QString &name, QCryptographicHash *hash)
 {
     EntrySplitter splitter(name);
@@ -225,38 +210,6 @@ QList<QByteArray> readEntries(QIODevice &device, const QString &name, QCryptogra
     }
 }
 
-// Opens the file, or says why it cannot be read.
-void openForReading(QFile &file)
-{
-    const QString path = file.fileName();
-    std::error_code error;
-    const std::filesystem::file_status status =
-        std::filesystem::status(QFile::encodeName(path).toStdString(), error);
-    if (error == std::errc::permission_denied)
-        throw RuntimeError(RuntimeError::PermissionDenied,
-                           QStringLiteral("Permission denied: %1 cannot be reached. Check that "
-                                          "you may open the folders on its path.")
-                               .arg(path));
-    if (error || !std::filesystem::exists(status))
-        throw RuntimeError(RuntimeError::FileNotFound,
-                           QStringLiteral("File not found: %1").arg(path));
-    if (!std::filesystem::is_regular_file(status))
-        throw RuntimeError(
-            RuntimeError::PathFileAccessError,
-            QStringLiteral("Path/File access error: %1 is not a file. Choose a HEX file.")
-                .arg(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (readingIsRefused(path))
-            throw RuntimeError(RuntimeError::PermissionDenied,
-                               QStringLiteral("Permission denied: %1 cannot be read. Check that "
-                                              "you may read it.")
-                                   .arg(path));
-        throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("Path/File access error: %1 cannot be opened: %2")
-                               .arg(path, file.errorString()));
-    }
-}
-
 } // namespace
 
 QList<QByteArray> read(QIODevice &device, const QString &name)
@@ -271,12 +224,10 @@ QList<QByteArray> read(const QString &path)
     return readEntries(file, path, nullptr);
 }
 
-Image readImage(const QString &path)
+Image readImage(QIODevice &device, const QString &name)
 {
-    QFile file(path);
-    openForReading(file);
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    Image image{readEntries(file, path, &hash), {}};
+    Image image{readEntries(device, name, &hash), {}};
     image.sha256 = hash.result().toHex();
     return image;
 }

@@ -32,6 +32,6 @@ struct Image {
     QList<QByteArray> entries;
     QByteArray sha256; // lower-case hex
 };
-Image readImage(const QString &path);
+Image readImage(QIODevice &device, const QString &name);
 
 } // namespace HexFile

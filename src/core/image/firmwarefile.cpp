@@ -1,0 +1,199 @@
+#include "image/firmwarefile.h"
+
+#include "image/elfimage.h"
+#include "image/memoryimage.h"
+#include "image/srecord.h"
+#include "protocol/hexfile.h"
+#include "protocol/imagesummary.h"
+#include "shared/openforreading.h"
+#include "shared/runtimeerror.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+#include <cctype>
+
+namespace FirmwareFile {
+
+namespace {
+
+// Enough to tell the formats apart, a UTF-16 text's mark and blank lines included.
+constexpr qint64 HeadSize = 4096;
+
+// No firmware image is this large; a bigger file is not read into memory.
+constexpr qint64 LargestImageFile = qint64(256) * 1024 * 1024;
+
+// What the first bytes of a file look like.
+enum class Content { IntelHex, SRecord, Elf, OtherText, Bytes };
+
+bool isTextByte(quint8 byte)
+{
+    return byte >= 0x20 || byte == '\t' || byte == '\r' || byte == '\n';
+}
+
+Content contentOf(const QByteArray &head)
+{
+    if (head.startsWith("\x7f"
+                        "ELF"))
+        return Content::Elf;
+    // A text's first sign: past a byte-order mark (UTF-8 or UTF-16), blanks,
+    // and the NUL bytes of UTF-16.
+    QByteArray signs;
+    for (const char c : head) {
+        const auto byte = quint8(c);
+        if (byte != 0 && byte != 0xEF && byte != 0xBB && byte != 0xBF && byte != 0xFF &&
+            byte != 0xFE && byte != ' ' && byte != '\t' && byte != '\r' && byte != '\n')
+            signs.append(c);
+        if (signs.size() == 2)
+            break;
+    }
+    if (signs.startsWith(':'))
+        return Content::IntelHex;
+    if (signs.size() == 2 && signs[0] == 'S' && std::isdigit(quint8(signs[1])))
+        return Content::SRecord;
+    for (const char c : head) {
+        if (!isTextByte(quint8(c)))
+            return Content::Bytes;
+    }
+    return Content::OtherText;
+}
+
+Format formatFor(Content content, bool baseGiven, const QString &path)
+{
+    const auto format = [&]() -> std::optional<Format> {
+        switch (content) {
+        case Content::IntelHex:
+            return Format::IntelHex;
+        case Content::SRecord:
+            return Format::SRecord;
+        case Content::Elf:
+            return Format::Elf;
+        case Content::OtherText:
+            // A text that is no image at all: the HEX reader names the line.
+            return baseGiven ? Format::Binary : Format::IntelHex;
+        case Content::Bytes:
+            break;
+        }
+        return baseGiven ? std::optional(Format::Binary) : std::nullopt;
+    }();
+    if (!format)
+        throw RuntimeError(RuntimeError::InvalidFileFormat,
+                           QStringLiteral("Invalid file format: %1 is no Intel HEX, S-record or "
+                                          "ELF file. If it is a raw binary image, give the "
+                                          "address it loads at (for example --base 0x08000000).")
+                               .arg(path));
+    if (baseGiven && *format != Format::Binary)
+        throw RuntimeError(RuntimeError::InvalidFileFormat,
+                           QStringLiteral("Invalid file format: %1 is in the %2 format, which "
+                                          "says where its data goes: a base address is only "
+                                          "for a raw binary image. Leave out --base.")
+                               .arg(path, formatName(*format)));
+    return *format;
+}
+
+QByteArray readWhole(QFile &file, const QString &path)
+{
+    if (file.size() > LargestImageFile)
+        throw RuntimeError(RuntimeError::Overflow,
+                           QStringLiteral("Overflow: %1 is larger than %2 MiB, too large for a "
+                                          "firmware image. Choose the image itself.")
+                               .arg(path)
+                               .arg(LargestImageFile / 1024 / 1024));
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError(
+            RuntimeError::DeviceIoError,
+            QStringLiteral("Device I/O error while reading %1: %2").arg(path, file.errorString()));
+    return content;
+}
+
+MemoryImage binaryImage(const QByteArray &content, quint32 base, const QString &path)
+{
+    if (quint64(base) + quint64(content.size()) > AddressSpace)
+        refuseImage(path, QStringLiteral("its %1 bytes at the base %2 run past the address "
+                                         "0xFFFFFFFF")
+                              .arg(content.size())
+                              .arg(addressText(base)));
+    return MemoryImage{{{base, content, 1}}, std::nullopt};
+}
+
+QList<QByteArray> converted(Format format, const QByteArray &content, std::optional<quint32> base,
+                            const QString &path)
+{
+    MemoryImage image;
+    switch (format) {
+    case Format::SRecord:
+        image = readSRecords(content, path);
+        break;
+    case Format::Elf:
+        image = readElfImage(content, path);
+        break;
+    case Format::Binary:
+        image = binaryImage(content, *base, path);
+        break;
+    case Format::IntelHex:
+        break;
+    }
+    QList<QByteArray> records = hexRecordsOf(image);
+    if (records.size() > HexFile::MaxEntries)
+        throw RuntimeError(RuntimeError::SubscriptOutOfRange,
+                           QStringLiteral("Subscript out of range: %1 makes %2 Intel HEX "
+                                          "records, more than %3, the most that can be "
+                                          "downloaded.")
+                               .arg(path)
+                               .arg(records.size())
+                               .arg(HexFile::MaxEntries));
+    return records;
+}
+
+} // namespace
+
+QString formatName(Format format)
+{
+    switch (format) {
+    case Format::IntelHex:
+        return QStringLiteral("Intel HEX");
+    case Format::SRecord:
+        return QStringLiteral("Motorola S-record");
+    case Format::Elf:
+        return QStringLiteral("ELF");
+    case Format::Binary:
+        return QStringLiteral("raw binary");
+    }
+    return {};
+}
+
+Image read(const QString &path, std::optional<quint32> base)
+{
+    QFile file(path);
+    openForReading(file);
+    const Format format = formatFor(contentOf(file.peek(HeadSize)), base.has_value(), path);
+    if (format == Format::IntelHex) {
+        HexFile::Image hex = HexFile::readImage(file, path);
+        return Image{format, std::move(hex.entries), std::move(hex.sha256)};
+    }
+    const QByteArray content = readWhole(file, path);
+    Image image{format, {}, QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex()};
+    if (!content.isEmpty())
+        image.entries = converted(format, content, base, path);
+    return image;
+}
+
+bool isRawBinary(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && contentOf(file.peek(HeadSize)) == Content::Bytes;
+}
+
+std::optional<quint32> parseAddress(const QString &text)
+{
+    const QString digits = text.trimmed();
+    const bool hex = digits.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive);
+    bool ok = false;
+    const qulonglong value = hex ? digits.mid(2).toULongLong(&ok, 16) : digits.toULongLong(&ok, 10);
+    if (!ok || value > 0xFFFFFFFFULL || digits.contains(u'+') || digits.contains(u'-'))
+        return std::nullopt;
+    return quint32(value);
+}
+
+} // namespace FirmwareFile

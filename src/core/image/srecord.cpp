@@ -1,0 +1,140 @@
+#include "image/srecord.h"
+
+#include "protocol/imagesummary.h"
+
+#include <QList>
+
+#include <cctype>
+
+namespace {
+
+// The address bytes of each record type S0 to S9; S4 is reserved.
+constexpr int AddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+bool isHexDigits(const QByteArray &text)
+{
+    for (const char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+
+quint32 bigEndian(const QByteArray &bytes)
+{
+    quint32 value = 0;
+    for (const char byte : bytes)
+        value = (value << 8) | quint8(byte);
+    return value;
+}
+
+class SRecordReader {
+public:
+    explicit SRecordReader(const QString &name) : m_name(name) {}
+
+    void readLine(const QByteArray &text, int line)
+    {
+        const QByteArray record = text.trimmed();
+        if (record.isEmpty())
+            return;
+        if (record.size() < 4 || record[0] != 'S' || !std::isdigit(quint8(record[1])))
+            refuse(line, QStringLiteral("is not an S-record: it does not begin with \"S\" and "
+                                        "a type digit"));
+        const int type = record[1] - '0';
+        const QByteArray digits = record.mid(2);
+        if (!isHexDigits(digits) || digits.size() % 2 != 0)
+            refuse(line, QStringLiteral("holds something other than pairs of hex digits"));
+        const QByteArray bytes = QByteArray::fromHex(digits);
+        const int count = quint8(bytes[0]);
+        if (count != bytes.size() - 1)
+            refuse(line, QStringLiteral("has the byte count %1 where %2 bytes follow")
+                             .arg(count)
+                             .arg(bytes.size() - 1));
+        quint8 sum = 0;
+        for (qsizetype i = 0; i < bytes.size() - 1; ++i)
+            sum = quint8(sum + quint8(bytes[i]));
+        const quint8 checksum = quint8(bytes.back());
+        if (quint8(~sum) != checksum)
+            refuse(line, QStringLiteral("has the checksum %1 where %2 belongs: the line is "
+                                        "damaged")
+                             .arg(hexByte(checksum), hexByte(quint8(~sum))));
+        if (type == 4)
+            refuse(line, QStringLiteral("is an S4 record, a type no loader knows"));
+        const int addressBytes = AddressBytes[type];
+        if (count < addressBytes + 1)
+            refuse(line, QStringLiteral("is too short for the address of an S%1 record").arg(type));
+        const quint32 address = bigEndian(bytes.mid(1, addressBytes));
+        const QByteArray data = bytes.mid(1 + addressBytes, count - addressBytes - 1);
+        take(type, address, data, line);
+    }
+
+    MemoryImage image()
+    {
+        if (m_image.pieces.isEmpty())
+            refuseImage(m_name, QStringLiteral("there is no data record in it"));
+        if (const std::optional<Overlap> overlap = sortAndFindOverlap(m_image.pieces))
+            refuseImage(m_name, QStringLiteral("lines %1 and %2 both write the address %3")
+                                    .arg(overlap->first)
+                                    .arg(overlap->second)
+                                    .arg(addressText(quint32(overlap->address))));
+        return std::move(m_image);
+    }
+
+private:
+    void take(int type, quint32 address, const QByteArray &data, int line)
+    {
+        switch (type) {
+        case 1:
+        case 2:
+        case 3:
+            if (quint64(address) + quint64(data.size()) > AddressSpace)
+                refuse(line, QStringLiteral("writes past the address 0xFFFFFFFF"));
+            ++m_dataRecords;
+            if (!data.isEmpty())
+                m_image.pieces.append({address, data, line});
+            break;
+        case 5:
+        case 6:
+            if (address != m_dataRecords % (quint64(1) << (8 * AddressBytes[type])))
+                refuse(line, QStringLiteral("counts %1 data records where %2 come before it: "
+                                            "lines are missing")
+                                 .arg(address)
+                                 .arg(m_dataRecords));
+            break;
+        case 7:
+        case 8:
+        case 9:
+            m_image.start = address;
+            break;
+        default: // S0, the header
+            break;
+        }
+    }
+
+    static QString hexByte(quint8 byte)
+    {
+        return QStringLiteral("0x%1").arg(byte, 2, 16, QChar(u'0')).toUpper().replace("0X", "0x");
+    }
+
+    [[noreturn]] void refuse(int line, const QString &what) const
+    {
+        refuseImage(m_name, QStringLiteral("line %1 %2").arg(line).arg(what));
+    }
+
+    QString m_name;
+    MemoryImage m_image;
+    quint64 m_dataRecords = 0;
+};
+
+} // namespace
+
+MemoryImage readSRecords(const QByteArray &content, const QString &name)
+{
+    SRecordReader reader(name);
+    QByteArray text = content;
+    text.replace("\r\n", "\n").replace('\r', '\n');
+    int line = 0;
+    for (const QByteArray &record : text.split('\n'))
+        reader.readLine(record, ++line);
+    return reader.image();
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "image/memoryimage.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Motorola S-records, one a line (CR, LF or CR LF; blank lines and blanks
+// after a record allowed): "S", the type digit, then in hex digits of either
+// case a byte count, the address, the data and a checksum, the ones'
+// complement of the sum of the count, address and data bytes.
+//
+// S0 is a header and carries nothing to load. S1, S2 and S3 carry data at a
+// 16-, 24- or 32-bit address; S5 and S6 count the data records before them;
+// S7, S8 and S9 give the start address. A line's place is its line number.
+// Raises an InvalidFileFormat error (refuseImage) naming the file and the
+// line when a line is no S-record, its count does not match its length, its
+// checksum is wrong, its type is S4 or unknown, its address record is too
+// short, its data runs past 0xFFFFFFFF, a count record does not match the
+// data records before it, two lines write the same address, or the file
+// holds no data. The pieces come back in address order.
+MemoryImage readSRecords(const QByteArray &content, const QString &name);
