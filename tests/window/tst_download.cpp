@@ -26,6 +26,8 @@ private slots:
     void fileLoadedWithThePortClosedSaysNothingWasSent();
     void droppedFile_data();
     void droppedFile();
+    void otherFormatsGoAsIntelHexRecords_data();
+    void otherFormatsGoAsIntelHexRecords();
     void everyDownloadIsRecorded_data();
     void everyDownloadIsRecorded();
 };
@@ -188,6 +190,55 @@ void TestDownload::droppedFile()
     QCOMPARE(t.progress()->maximum(), firmware.size());
     QCOMPARE(t.port->writes.last(), "BOOT" + firmware.first() + "\r\n");
     QVERIFY(t.messages->shown.isEmpty());
+}
+
+void TestDownload::otherFormatsGoAsIntelHexRecords_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<std::optional<quint32>>("base"); // the operator's answer; empty: cancel
+    QTest::addColumn<bool>("asked");
+
+    // The data of the two data records above, at 0x0100.
+    const QByteArray data = QByteArray::fromHex(firmware[1].mid(9, 32) + firmware[2].mid(9, 32));
+    QTest::newRow("S-records: no question")
+        << QByteArray("S1130100214601360121470136007EFE09D219013C\r\n"
+                      "S11301102146017E17C20001FF5F16002148011924\r\n")
+        << std::optional<quint32>() << false;
+    QTest::newRow("binary at the address given") << data << std::optional<quint32>(0x0100) << true;
+    QTest::newRow("binary, the question cancelled") << data << std::optional<quint32>() << true;
+}
+
+// The dialog's other formats go as the records the board takes; for a raw
+// binary the window asks where it goes, and a cancelled question sends nothing.
+void TestDownload::otherFormatsGoAsIntelHexRecords()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(std::optional<quint32>, base);
+    QFETCH(bool, asked);
+    TestWindow t;
+    t.rtu()->setChecked(false);
+    t.box("Text1")->setText("7");
+    t.engine.openPort();
+    t.inside.probeTick();
+    t.port->incoming = "VER=2.03\r\n";
+    t.inside.receivePollTick();
+    t.inside.receivePollTick();
+    const qsizetype writesBefore = t.port->writes.size();
+
+    QTemporaryDir dir;
+    t.dialog->choice = writeFile(dir, "firmware.img", content);
+    t.dialog->base = base;
+    t.button("Command3")->click();
+    QCOMPARE(t.dialog->askedBase, asked ? QStringList{t.dialog->choice} : QStringList{});
+    if (asked && !base) {
+        QCOMPARE(t.port->writes.size(), writesBefore);
+        QCOMPARE(t.messages->shown.size(), 1);
+        QCOMPARE(t.messages->shown.first().text, QStringLiteral("Cancel"));
+        return;
+    }
+    QVERIFY(t.messages->shown.isEmpty());
+    QCOMPARE(t.progress()->maximum(), 3); // the two data records and the end-of-file record
+    QCOMPARE(t.port->writes.last(), "BOOT" + firmware[1] + "\r\n");
 }
 
 void TestDownload::everyDownloadIsRecorded_data()
