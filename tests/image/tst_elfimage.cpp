@@ -1,5 +1,7 @@
+#include "e2e/examplefiles.h"
 #include "image/elfimage.h"
 #include "protocol/hexfile.h"
+#include "protocol/imagesummary.h"
 #include "shared/runtimeerror.h"
 #include "support/elfwriter.h"
 
@@ -21,6 +23,7 @@ private slots:
     void refuses_data();
     void refuses();
     void roundTripsThroughHexRecords();
+    void exampleGivesWhatItsHexFileGives();
 };
 
 using Pieces = QList<MemoryPiece>;
@@ -304,6 +307,37 @@ void TestElfImage::roundTripsThroughHexRecords()
                  qPrintable(QStringLiteral("round %1: %2").arg(round).arg(difference)));
         QCOMPARE(hex.start,
                  file.entry ? std::optional<quint32>(quint32(file.entry)) : std::nullopt);
+    }
+}
+
+// A file that binutils made from the HEX file (scripts/make-example-images.sh),
+// linked to run at 0x20000000 with a .bss after the code: from its load
+// address and its file bytes alone, the same bytes at the same addresses as
+// the HEX file, and the same start.
+void TestElfImage::exampleGivesWhatItsHexFileGives()
+{
+    QFile elf(exampleFile("firmware.elf"));
+    QVERIFY(elf.open(QIODevice::ReadOnly));
+    const QList<QByteArray> fromElf = hexRecordsOf(readElfImage(elf.readAll(), "firmware.elf"));
+    const QList<QByteArray> fromHex = HexFile::read(exampleFile("firmware.hex"));
+
+    const HexContent elfContent = contentOf(fromElf), hexContent = contentOf(fromHex);
+    QVERIFY2(elfContent.fault.isEmpty(), qPrintable(elfContent.fault));
+    QVERIFY2(hexContent.fault.isEmpty(), qPrintable(hexContent.fault));
+    const QString difference = firstDifference(elfContent.bytes, hexContent.bytes);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    QCOMPARE(elfContent.start, hexContent.start);
+
+    // What the summary of each says, against what firmware.hex is known to hold.
+    for (const ImageSummary &summary :
+         {summarizeImage(fromElf, "firmware.elf"), summarizeImage(fromHex, "firmware.hex")}) {
+        QCOMPARE(summary.dataBytes, 19200);
+        QCOMPARE(summary.ranges.size(), 1);
+        QCOMPARE(summary.ranges[0].start, 0x0800C000u);
+        QCOMPARE(summary.ranges[0].last, 0x08010AFFu);
+        QVERIFY(summary.start);
+        QCOMPARE(summary.start->address, 0x0800C0C1u);
+        QCOMPARE(summary.crc32, 0xE0969D76u);
     }
 }
 
