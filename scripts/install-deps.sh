@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core
           clang libclang-rt-14-dev clang-tidy) # the fuzz targets and static checks of make check
+# ELF firmware files are read with libelf, which CMake finds through pkg-config.
+packages+=(libelf-dev pkg-config)
 # Packing and checking the .deb (make package, make check).
 packages+=(dpkg-dev desktop-file-utils lintian)
 # The plot of make bench.
@@ -13,9 +15,9 @@ packages+=(gnuplot-nox)
 packages+=(libqt6sql6-sqlite libqt6sql6-psql postgresql)
 
 if ! command -v dpkg-query >/dev/null; then
-    echo "Not a Debian system: make sure CMake 3.25+, a C++20 compiler and Qt 6.4+" \
-         "(Widgets, Serial Port, SQL with its SQLite and PostgreSQL drivers, Test) and" \
-         "PostgreSQL are installed." >&2
+    echo "Not a Debian system: make sure CMake 3.25+, a C++20 compiler, Qt 6.4+" \
+         "(Widgets, Serial Port, SQL with its SQLite and PostgreSQL drivers, Test)," \
+         "libelf from elfutils with pkg-config, and PostgreSQL are installed." >&2
     exit 0
 fi
 

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Makes examples/firmware.elf from examples/firmware.hex with binutils, so that
+# the ELF reader is tried on a file that another tool wrote. The bytes are
+# loaded into flash at 0x0800C000 but linked to run at 0x20000000, and a .bss
+# adds memory that has no bytes in the file: the reader must take the load
+# address and leave the zero-fill out. The entry is the HEX file's start.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# firmware.hex has no gaps, so the binary image is exactly its data.
+objcopy -I ihex -O binary examples/firmware.hex "$work/firmware.bin"
+cat >"$work/firmware.ld" <<'EOF'
+SECTIONS
+{
+    .text 0x20000000 : AT(0x0800C000) { *(.data) }
+    .bss (NOLOAD) : { . += 0x400; }
+    /DISCARD/ : { *(*) }
+}
+EOF
+# Debian's ld links for x86 only; an i386 file holds the addresses as well as
+# an ARM one would. No symbols and no build id, so the file comes out the same
+# each time.
+(cd "$work" && ld -m elf_i386 --oformat elf32-i386 -n -s --build-id=none \
+    --no-warn-rwx-segments -e 0x0800C0C1 -T firmware.ld -b binary -o firmware.elf firmware.bin)
+cp "$work/firmware.elf" examples/firmware.elf
