@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Makes examples/firmware.elf from examples/firmware.hex with binutils, so that
-# the ELF reader is tried on a file that another tool wrote. The bytes are
+# Makes examples/firmware.srec, .bin and .elf from examples/firmware.hex with
+# binutils, so that each reader is tried on a file that another tool wrote.
+# The S-records carry 28 bytes a line, so that the 16-byte records made from
+# them run on across the file's lines. For the ELF file: The bytes are
 # loaded into flash at 0x0800C000 but linked to run at 0x20000000, and a .bss
 # adds memory that has no bytes in the file: the reader must take the load
 # address and leave the zero-fill out. The entry is the HEX file's start.
@@ -25,3 +27,5 @@ EOF
 (cd "$work" && ld -m elf_i386 --oformat elf32-i386 -n -s --build-id=none \
     --no-warn-rwx-segments -e 0x0800C0C1 -T firmware.ld -b binary -o firmware.elf firmware.bin)
 cp "$work/firmware.elf" examples/firmware.elf
+cp "$work/firmware.bin" examples/firmware.bin
+(cd examples && objcopy -I ihex -O srec --srec-forceS3 --srec-len=28 firmware.hex firmware.srec)
