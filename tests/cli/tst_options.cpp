@@ -103,6 +103,9 @@ void TestCliOptions::readsWhatIsAsked()
     QVERIFY(info.json);
     QVERIFY(parsed({"--dry-run", "-a", "1", "--query", "x.hex"}).dryRun);
     QVERIFY(!defaults.dryRun);
+    QCOMPARE(parsed({"--base", "0x08000000", "x.bin"}).base, std::optional<quint32>(0x08000000));
+    QCOMPARE(parsed({"--info", "--base", "4096", "x.bin"}).base, std::optional<quint32>(4096));
+    QVERIFY(!defaults.base);
 }
 
 void TestCliOptions::addressLists_data()
@@ -263,7 +266,8 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("settle without --watch") << QStringList{"--settle", "10", "x.hex"} << "--watch";
     QTest::newRow("a station that cannot probe")
         << QStringList{"--watch", "-a", "0", "x.hex"} << "tells one board from the next";
-    QTest::newRow("info without a file") << QStringList{"--info"} << "--info needs one firmware file";
+    QTest::newRow("info without a file")
+        << QStringList{"--info"} << "--info needs one firmware file";
     QTest::newRow("info of two files")
         << QStringList{"--info", "a.hex", "b.hex"} << "--info needs one firmware file";
     QTest::newRow("dry run without a file")
@@ -277,6 +281,12 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
         << QStringList{"--dry-run", "-a", "0", "x.hex"} << "-a 0 opens without probing";
     QTest::newRow("dry run station")
         << QStringList{"--dry-run", "--watch", "x.hex"} << "not for a --watch station";
+    QTest::newRow("a base past 4 GiB")
+        << QStringList{"--base", "0x100000000", "x.bin"} << "--base takes an address";
+    QTest::newRow("a base that is no number")
+        << QStringList{"--info", "--base", "flash", "x.bin"} << "not \"flash\"";
+    QTest::newRow("a base without a file")
+        << QStringList{"--base", "0", "--query"} << "give the file";
     QTest::newRow("a bad list after @")
         << QStringList{"-p", "COM3@1,COM4@300", "x.hex"} << "COM4: --address takes";
 }

@@ -25,6 +25,8 @@ private slots:
     void initTestCase();
     void downloadAndVerify_data();
     void downloadAndVerify();
+    void otherFormatsDownloadAsTheirRecords_data();
+    void otherFormatsDownloadAsTheirRecords();
     void busOfBoards();
     void severalPortsAtOnce();
     void everyBoardIsRecorded();
@@ -44,6 +46,7 @@ private slots:
     void ctrlCClosesThePort_data();
     void ctrlCClosesThePort();
     void dryRunSendsOnlyTheProbe();
+    void infoOfTheExampleFirmware_data();
     void infoOfTheExampleFirmware();
     void infoOfAWrittenFile_data();
     void infoOfAWrittenFile();
@@ -121,6 +124,30 @@ void TestCli::downloadAndVerify()
     QVERIFY(cli.out.contains("verify 100% (43/43)"));
     QVERIFY(sim.stop());
     QVERIFY(sim.output().contains("lines received 43, lines verified 43, mismatches 0"));
+}
+
+void TestCli::otherFormatsDownloadAsTheirRecords_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("S-record") << QStringList{exampleFile("firmware.srec")} << 1204;
+    QTest::newRow("binary at its base")
+        << QStringList{"--base", "0x0800C000", exampleFile("firmware.bin")} << 1203;
+}
+
+// The board gets the converted records, and each one is verified.
+void TestCli::otherFormatsDownloadAsTheirRecords()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, lines);
+    SimulatedBoard sim({"--address", "1", "--quiet", "--exit-on-mismatch"});
+    QVERIFY(sim.isReady());
+    const Cli cli(QStringList{"-a", "1", "--pace", "reply"} + arguments);
+    QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
+    QVERIFY(sim.stop());
+    QVERIFY2(sim.output().contains(
+                 QStringLiteral("lines received %1, lines verified %1, mismatches 0").arg(lines)),
+             qPrintable(sim.output()));
 }
 
 void TestCli::busOfBoards()
@@ -597,37 +624,67 @@ QTEST_MAIN(TestCli)
 #include "tst_cli.moc"
 
 // Worked out apart from bootline: the data bytes in address order through
-// zlib.crc32, the file through sha256sum.
+// zlib.crc32, each file through sha256sum. The one firmware in four formats
+// (binutils made the others from the HEX file): the same data, the same CRC-32.
+void TestCli::infoOfTheExampleFirmware_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("records"); // as they go to the board
+    QTest::addColumn<bool>("givesStart");
+    QTest::addColumn<QString>("sha256");
+    QTest::newRow("Intel HEX")
+        << "firmware.hex" << QStringList{} << "Intel HEX" << 1204 << true
+        << "f009ca678680d06d67229f7bdcc6ac95c59ce31d03a8e80e006560f64db98165";
+    QTest::newRow("S-record") << "firmware.srec" << QStringList{} << "Motorola S-record" << 1204
+                              << true
+                              << "cccdc11972273e31d34608ca6b680a6ef0a09ce9116210e80f9f08b96c60c3cf";
+    QTest::newRow("ELF") << "firmware.elf" << QStringList{} << "ELF" << 1204 << true
+                         << "116b9179c560a5261bf9dc32898579c102186d4ee4597746ac070e44e7953281";
+    QTest::newRow("binary") << "firmware.bin" << QStringList{"--base", "0x0800C000"} << "raw binary"
+                            << 1203 << false
+                            << "1504be681ef790dc708109d8736dc861dd031fd83b4cce711777c84a670f5fc5";
+}
+
 void TestCli::infoOfTheExampleFirmware()
 {
-    const QString firmware = exampleFile("firmware.hex");
-    const QString sha256 = "f009ca678680d06d67229f7bdcc6ac95c59ce31d03a8e80e006560f64db98165";
-    const Cli text({"--info", firmware});
+    QFETCH(QString, file);
+    QFETCH(QStringList, options);
+    QFETCH(QString, format);
+    QFETCH(int, records);
+    QFETCH(bool, givesStart);
+    QFETCH(QString, sha256);
+    const QString firmware = exampleFile(file);
+    const QString formatLine =
+        format == "Intel HEX" ? format : format + ", sent as Intel HEX records";
+    const Cli text(QStringList{"--info", firmware} + options);
     QVERIFY2(text.exitCode == 0, qPrintable(text.all()));
-    for (const QString &line :
-         QStringList{"Format:        Intel HEX", "Records:       1204", "Data bytes:    19200",
-                     "Ranges:        0x0800C000-0x08010AFF  19200 bytes",
-                     "Start address: 0x0800C0C1 (linear)", "SHA-256:       " + sha256,
-                     "CRC-32:        0xE0969D76"})
+    for (const QString &line : QStringList{
+             "Format:        " + formatLine, "Records:       " + QString::number(records),
+             "Data bytes:    19200", "Ranges:        0x0800C000-0x08010AFF  19200 bytes",
+             givesStart ? "Start address: 0x0800C0C1 (linear)" : "Start address: none given",
+             "SHA-256:       " + sha256, "CRC-32:        0xE0969D76"})
         QVERIFY2(text.out.contains(line + u'\n'), qPrintable(text.out));
     QVERIFY(text.err.isEmpty());
 
-    const Cli json({"--info", "--json", firmware});
+    const Cli json(QStringList{"--info", "--json", firmware} + options);
     QVERIFY2(json.exitCode == 0, qPrintable(json.all()));
     QJsonParseError error;
     const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
     QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(json.out));
     QCOMPARE(json.out.count(u'\n'), 1); // one object, one line
-    const QJsonObject expected{
-        {"format", "Intel HEX"},
+    QJsonObject expected{
+        {"format", format},
         {"file", firmware},
-        {"records", 1204},
+        {"records", records},
         {"data_bytes", 19200},
         {"ranges",
          QJsonArray{QJsonObject{{"start", "0x0800C000"}, {"end", "0x08010AFF"}, {"bytes", 19200}}}},
-        {"start_address", "0x0800C0C1"},
         {"sha256", sha256},
         {"crc32", "0xE0969D76"}};
+    if (givesStart)
+        expected.insert("start_address", "0x0800C0C1");
     QCOMPARE(info, expected);
 }
 
