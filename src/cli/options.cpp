@@ -29,14 +29,16 @@ QString option(const char *name)
 void describeOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Loads Intel HEX firmware into boards through their resident loader, over a serial "
+        "Loads firmware into boards through their resident loader, over a serial "
         "line: download, verify, and optionally a new bus address and the install command.\n"
         "Exit codes: 0 done, 1 bad usage, 2 file refused, 3 port could not be opened or was "
         "lost, 4 no board answered, 5 the board answered ERROR or FORMAT, 6 no reply in time "
         "or replies out of step, 7 done but not recorded in the store (or --history could not "
         "read it), 129 hung up, 130 interrupted, 143 terminated."));
     parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("Intel HEX file to download and verify."),
+                                 QStringLiteral("Firmware to download and verify: Intel HEX "
+                                                "(sent as it stands), Motorola S-record, ELF or "
+                                                "raw binary (converted to Intel HEX records)."),
                                  QStringLiteral("[FILE]"));
     parser.addOptions({
         {{QStringLiteral("p"), option("port")},

@@ -15,7 +15,8 @@ QString helpOrVersionText(const QStringList &arguments)
     // Read compacted, Qt's -reverse or -stylesheet would hold a -v or an -h.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
-        QStringLiteral("Loads Intel HEX firmware into a board over a serial line."));
+        QStringLiteral("Loads firmware (Intel HEX, S-record, ELF or raw binary) into a board "
+                       "over a serial line."));
     parser.addOptions(paceOptions());
     parser.addOption(help);
     parser.addOption(version);

@@ -37,46 +37,63 @@ QByteArray contentOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Either the format read, or the words the refusal must hold.
+// Either the format read, or the words the refusal must hold. The content
+// decides where it shows a format; where not, the name's extension does.
 void TestFirmwareFile::formatFromContent_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("baseGiven");
     QTest::addColumn<QString>("result"); // a format's name, else part of the error
+    QTest::addColumn<bool>("rawBinary"); // what the window asks a base address for
 
     const QByteArray hex = dataRecord(0x10, 1) + "\r\n" + EndOfFileRecord + "\r\n";
     const QByteArray srec = "S1050010414267\nS9030000FC\n";
     const QByteArray bytes = QByteArray::fromHex("00500020C1C00008FF");
-    QTest::newRow("Intel HEX") << hex << false << "Intel HEX";
+    QTest::newRow("Intel HEX") << "image.img" << hex << false << "Intel HEX" << false;
     QTest::newRow("Intel HEX after a byte-order mark")
-        << "\xEF\xBB\xBF" + hex << false << "Intel HEX";
+        << "image.img"
+        << "\xEF\xBB\xBF" + hex << false << "Intel HEX" << false;
     QTest::newRow("Intel HEX in UTF-16: its reader says why not")
-        << QByteArray("\xFF\xFE:\0001\0", 6) << false << "NUL byte";
-    QTest::newRow("S-records") << srec << false << "Motorola S-record";
+        << "image.img" << QByteArray("\xFF\xFE:\0001\0", 6) << false << "NUL byte" << false;
+    QTest::newRow("S-records, whatever the name")
+        << "image.hex" << srec << false << "Motorola S-record" << false;
     QTest::newRow("bytes without a base")
-        << bytes << false << "is no Intel HEX, S-record or ELF file";
-    QTest::newRow("bytes at a base") << bytes << true << "raw binary";
+        << "image.img" << bytes << false << "is no Intel HEX, S-record or ELF file" << true;
+    QTest::newRow("bytes at a base") << "image.img" << bytes << true << "raw binary" << true;
+    QTest::newRow("bytes named .hex: a damaged HEX file")
+        << "image.hex" << QByteArray(64, '\0') << false << "NUL byte" << false;
+    QTest::newRow("bytes named .s19: a damaged S-record file")
+        << "image.s19" << bytes << false << "line 1 is not an S-record" << false;
+    QTest::newRow("bytes named .elf: a damaged ELF file")
+        << "image.ELF" << bytes << false << "does not begin with an ELF header" << false;
     QTest::newRow("text that is no image: the HEX reader names the line")
-        << QByteArray("hello\n") << false << "line 1";
+        << "image.img" << QByteArray("hello\n") << false << "line 1" << false;
     QTest::newRow("text at a base: the user says it is binary")
-        << QByteArray("hello\n") << true << "raw binary";
-    QTest::newRow("Intel HEX at a base") << hex << true << "only for a raw binary image";
-    QTest::newRow("S-records at a base") << srec << true << "only for a raw binary image";
-    QTest::newRow("ELF at a base") << QByteArray("\x7f"
+        << "image.hex" << QByteArray("hello\n") << true << "raw binary" << false;
+    QTest::newRow("Intel HEX at a base")
+        << "image.bin" << hex << true << "only for a raw binary image" << false;
+    QTest::newRow("S-records at a base")
+        << "image.bin" << srec << true << "only for a raw binary image" << false;
+    QTest::newRow("ELF at a base") << "image.bin"
+                                   << QByteArray("\x7f"
                                                  "ELF\x01\x01\x01")
-                                   << true << "only for a raw binary image";
-    QTest::newRow("empty") << QByteArray() << false << "Intel HEX";
-    QTest::newRow("empty at a base") << QByteArray() << true << "raw binary";
+                                   << true << "only for a raw binary image" << false;
+    QTest::newRow("empty") << "image.img" << QByteArray() << false << "Intel HEX" << false;
+    QTest::newRow("empty at a base")
+        << "image.img" << QByteArray() << true << "raw binary" << false;
 }
 
 void TestFirmwareFile::formatFromContent()
 {
+    QFETCH(QString, name);
     QFETCH(QByteArray, content);
     QFETCH(bool, baseGiven);
     QFETCH(QString, result);
+    QFETCH(bool, rawBinary);
     QTemporaryDir dir;
-    // A name that says nothing true: the content decides.
-    const QString path = writeFile(dir, "image.hex", content);
+    const QString path = writeFile(dir, name, content);
+    QCOMPARE(FirmwareFile::isRawBinary(path), rawBinary);
     const std::optional<quint32> base = baseGiven ? std::optional<quint32>(0x1000) : std::nullopt;
     try {
         const FirmwareFile::Image image = FirmwareFile::read(path, base);
@@ -84,8 +101,6 @@ void TestFirmwareFile::formatFromContent()
         QCOMPARE(image.sha256,
                  QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
         QCOMPARE(image.entries.isEmpty(), content.isEmpty());
-        QCOMPARE(FirmwareFile::isRawBinary(path),
-                 content == QByteArray::fromHex("00500020C1C00008FF"));
     } catch (const RuntimeError &refusal) {
         QVERIFY2(refusal.description().contains(result), qPrintable(refusal.description()));
         QVERIFY2(refusal.description().contains(path), qPrintable(refusal.description()));

@@ -10,8 +10,11 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <cctype>
+#include <initializer_list>
 
 namespace FirmwareFile {
 
@@ -58,24 +61,52 @@ Content contentOf(const QByteArray &head)
     return Content::OtherText;
 }
 
-Format formatFor(Content content, bool baseGiven, const QString &path)
+// The format a file's name claims, by the usual extensions.
+std::optional<Format> formatNamedBy(const QString &path)
 {
-    const auto format = [&]() -> std::optional<Format> {
-        switch (content) {
-        case Content::IntelHex:
-            return Format::IntelHex;
-        case Content::SRecord:
-            return Format::SRecord;
-        case Content::Elf:
-            return Format::Elf;
-        case Content::OtherText:
-            // A text that is no image at all: the HEX reader names the line.
-            return baseGiven ? Format::Binary : Format::IntelHex;
-        case Content::Bytes:
-            break;
-        }
-        return baseGiven ? std::optional(Format::Binary) : std::nullopt;
-    }();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const auto among = [&suffix](std::initializer_list<const char *> suffixes) {
+        return std::any_of(suffixes.begin(), suffixes.end(),
+                           [&suffix](const char *known) { return suffix == QLatin1String(known); });
+    };
+    if (among({"hex", "ihx", "ihex"}))
+        return Format::IntelHex;
+    if (among({"srec", "s19", "s28", "s37", "mot"}))
+        return Format::SRecord;
+    if (among({"elf", "axf", "out"}))
+        return Format::Elf;
+    return std::nullopt;
+}
+
+// The content decides where it shows a format. Where it does not, a base
+// makes it binary; else the name's format, whose reader says what is wrong
+// (a HEX file full of NUL bytes is a damaged HEX file, not a binary image);
+// else a text goes to the HEX reader, which names the bad line.
+std::optional<Format> formatFor(Content content, bool baseGiven, const QString &path)
+{
+    switch (content) {
+    case Content::IntelHex:
+        return Format::IntelHex;
+    case Content::SRecord:
+        return Format::SRecord;
+    case Content::Elf:
+        return Format::Elf;
+    case Content::OtherText:
+    case Content::Bytes:
+        break;
+    }
+    if (baseGiven)
+        return Format::Binary;
+    if (const std::optional<Format> named = formatNamedBy(path))
+        return named;
+    if (content == Content::OtherText)
+        return Format::IntelHex;
+    return std::nullopt; // a raw binary image, but where does it go?
+}
+
+Format checkedFormat(Content content, bool baseGiven, const QString &path)
+{
+    const std::optional<Format> format = formatFor(content, baseGiven, path);
     if (!format)
         throw RuntimeError(RuntimeError::InvalidFileFormat,
                            QStringLiteral("Invalid file format: %1 is no Intel HEX, S-record or "
@@ -167,7 +198,7 @@ Image read(const QString &path, std::optional<quint32> base)
 {
     QFile file(path);
     openForReading(file);
-    const Format format = formatFor(contentOf(file.peek(HeadSize)), base.has_value(), path);
+    const Format format = checkedFormat(contentOf(file.peek(HeadSize)), base.has_value(), path);
     if (format == Format::IntelHex) {
         HexFile::Image hex = HexFile::readImage(file, path);
         return Image{format, std::move(hex.entries), std::move(hex.sha256)};
@@ -182,7 +213,8 @@ Image read(const QString &path, std::optional<quint32> base)
 bool isRawBinary(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && contentOf(file.peek(HeadSize)) == Content::Bytes;
+    return file.open(QIODevice::ReadOnly) &&
+           !formatFor(contentOf(file.peek(HeadSize)), false, path).has_value();
 }
 
 std::optional<quint32> parseAddress(const QString &text)

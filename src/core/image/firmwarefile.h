@@ -9,7 +9,9 @@
 // A firmware file in any format the loader takes, as the Intel HEX records
 // that go to the board. An Intel HEX file is sent exactly as it stands (see
 // HexFile); Motorola S-record, ELF and raw binary images are converted
-// (see MemoryImage). The format is found from the content, whatever the name.
+// (see MemoryImage). The format is found from the content, whatever the name;
+// only where the content shows none does the name's extension choose the
+// reader, so that a damaged file is refused for what it was meant to be.
 namespace FirmwareFile {
 
 enum class Format { IntelHex, SRecord, Elf, Binary };
@@ -31,8 +33,8 @@ struct Image {
 Image read(const QString &path, std::optional<quint32> base = std::nullopt);
 
 // Whether the file holds neither Intel HEX, S-records nor ELF but bytes that
-// are no text: a raw binary image, which needs a base address. False for a
-// file that cannot be read; read() says why.
+// are no text, under a name that claims no format: a raw binary image, which
+// needs a base address. False for a file that cannot be read; read() says why.
 bool isRawBinary(const QString &path);
 
 // An address as a user writes it: "0x" and hex digits, or decimal digits,
