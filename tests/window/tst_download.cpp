@@ -43,6 +43,18 @@ QByteArray boardReply(const QByteArray &command)
     return command.contains("00000001FF") ? "DOWNLOAD" : "OK";
 }
 
+// The port open and board 7 found, without RTU framing: ready for a file.
+void openWithPlainBoard(TestWindow &t)
+{
+    t.rtu()->setChecked(false);
+    t.box("Text1")->setText("7");
+    t.engine.openPort();
+    t.inside.probeTick();
+    t.port->incoming = "VER=2.03\r\n";
+    t.inside.receivePollTick();
+    t.inside.receivePollTick();
+}
+
 void TestDownload::wholeJob_data()
 {
     QTest::addColumn<bool>("rtu");
@@ -146,13 +158,7 @@ void TestDownload::droppedFile()
     QFETCH(QStringList, urls);
     QFETCH(bool, loaded);
     TestWindow t;
-    t.rtu()->setChecked(false);
-    t.box("Text1")->setText("7");
-    t.engine.openPort();
-    t.inside.probeTick();
-    t.port->incoming = "VER=2.03\r\n";
-    t.inside.receivePollTick();
-    t.inside.receivePollTick();
+    openWithPlainBoard(t);
     QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
     const qsizetype writesBefore = t.port->writes.size();
     const QString textBefore = t.progress()->text();
@@ -216,13 +222,7 @@ void TestDownload::otherFormatsGoAsIntelHexRecords()
     QFETCH(std::optional<quint32>, base);
     QFETCH(bool, asked);
     TestWindow t;
-    t.rtu()->setChecked(false);
-    t.box("Text1")->setText("7");
-    t.engine.openPort();
-    t.inside.probeTick();
-    t.port->incoming = "VER=2.03\r\n";
-    t.inside.receivePollTick();
-    t.inside.receivePollTick();
+    openWithPlainBoard(t);
     const qsizetype writesBefore = t.port->writes.size();
 
     QTemporaryDir dir;

@@ -130,7 +130,7 @@ QByteArray readWhole(QFile &file, const QString &path)
                                           "firmware image. Choose the image itself.")
                                .arg(path)
                                .arg(LargestImageFile / 1024 / 1024));
-    const QByteArray content = file.readAll();
+    QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw RuntimeError(
             RuntimeError::DeviceIoError,
