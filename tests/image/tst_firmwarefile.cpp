@@ -55,7 +55,9 @@ void TestFirmwareFile::formatFromContent_data()
         << "image.img"
         << "\xEF\xBB\xBF" + hex << false << "Intel HEX" << false;
     QTest::newRow("Intel HEX in UTF-16: its reader says why not")
-        << "image.img" << QByteArray("\xFF\xFE:\0001\0", 6) << false << "NUL byte" << false;
+        << "image.hex" << QByteArray("\xFF\xFE:\0001\0", 6) << false << "NUL byte" << false;
+    QTest::newRow("binary that begins with a colon, at a base")
+        << "image.img" << QByteArray("\0:\x10\x20S1", 6) << true << "raw binary" << true;
     QTest::newRow("S-records, whatever the name")
         << "image.hex" << srec << false << "Motorola S-record" << false;
     QTest::newRow("bytes without a base")

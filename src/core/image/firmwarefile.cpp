@@ -20,7 +20,7 @@ namespace FirmwareFile {
 
 namespace {
 
-// Enough to tell the formats apart, a UTF-16 text's mark and blank lines included.
+// Enough to tell the formats apart.
 constexpr qint64 HeadSize = 4096;
 
 // No firmware image is this large; a bigger file is not read into memory.
@@ -34,30 +34,24 @@ bool isTextByte(quint8 byte)
     return byte >= 0x20 || byte == '\t' || byte == '\r' || byte == '\n';
 }
 
+// A text's first two signs (past a UTF-8 byte-order mark and blanks) tell
+// Intel HEX from S-records. Bytes that are no text are no HEX or S-record
+// file, whatever a colon or an "S" among them may look like.
 Content contentOf(const QByteArray &head)
 {
     if (head.startsWith("\x7f"
                         "ELF"))
         return Content::Elf;
-    // A text's first sign: past a byte-order mark (UTF-8 or UTF-16), blanks,
-    // and the NUL bytes of UTF-16.
-    QByteArray signs;
-    for (const char c : head) {
-        const auto byte = quint8(c);
-        if (byte != 0 && byte != 0xEF && byte != 0xBB && byte != 0xBF && byte != 0xFF &&
-            byte != 0xFE && byte != ' ' && byte != '\t' && byte != '\r' && byte != '\n')
-            signs.append(c);
-        if (signs.size() == 2)
-            break;
-    }
+    if (!std::all_of(head.begin(), head.end(), [](char c) { return isTextByte(quint8(c)); }))
+        return Content::Bytes;
+    QByteArray signs = head;
+    if (signs.startsWith("\xEF\xBB\xBF"))
+        signs.remove(0, 3);
+    signs = signs.simplified().left(2);
     if (signs.startsWith(':'))
         return Content::IntelHex;
     if (signs.size() == 2 && signs[0] == 'S' && std::isdigit(quint8(signs[1])))
         return Content::SRecord;
-    for (const char c : head) {
-        if (!isTextByte(quint8(c)))
-            return Content::Bytes;
-    }
     return Content::OtherText;
 }
 
