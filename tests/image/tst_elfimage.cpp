@@ -34,7 +34,8 @@ QByteArray bytesOf(int seed, int count)
 {
     QByteArray bytes;
     for (int i = 0; i < count; ++i)
-        bytes.append(char((seed * 37 + i * 11) & 0xFF));
+        bytes.append(
+            char((quint32(seed) * 37 + quint32(i) * 11) & 0xFF)); // no overflow for any seed
     return bytes;
 }
 
@@ -264,7 +265,8 @@ void TestElfImage::refuses()
     } catch (const RuntimeError &error) {
         QCOMPARE(error.number(), int(RuntimeError::InvalidFileFormat));
         QVERIFY2(error.description().contains(says), qPrintable(error.description()));
-        QVERIFY2(error.description().startsWith("Invalid file format: test.elf: "), qPrintable(error.description()));
+        QVERIFY2(error.description().startsWith("Invalid file format: test.elf: "),
+                 qPrintable(error.description()));
     }
 }
 
