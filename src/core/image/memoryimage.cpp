@@ -1,5 +1,6 @@
 #include "image/memoryimage.h"
 
+#include "protocol/intelhex.h"
 #include "shared/runtimeerror.h"
 
 #include <algorithm>
@@ -9,30 +10,12 @@ namespace {
 constexpr int BytesPerRecord = 16;
 constexpr quint64 BlockSize = quint64(1) << 16; // what one record's 16-bit address reaches
 
-enum RecordType : quint8 {
-    Data = 0x00,
-    EndOfFile = 0x01,
-    ExtendedLinearAddress = 0x04,
-    StartLinearAddress = 0x05,
-};
-
 QByteArray bigEndian(quint32 value, int bytes)
 {
     QByteArray out;
     for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8)
         out.append(char((value >> shift) & 0xFF));
     return out;
-}
-
-// ":" then count, address, type, data and the checksum, in upper-case hex.
-QByteArray record(quint16 address, RecordType type, const QByteArray &data)
-{
-    QByteArray bytes = char(data.size()) + bigEndian(address, 2) + char(type) + data;
-    quint8 sum = 0;
-    for (const char byte : std::as_const(bytes))
-        sum = quint8(sum + quint8(byte));
-    bytes.append(char(quint8(0x100 - sum)));
-    return ':' + bytes.toHex().toUpper();
 }
 
 // Pieces that follow on without a gap are one run of data, so that records
@@ -89,19 +72,22 @@ QList<QByteArray> hexRecordsOf(const MemoryImage &image)
         while (offset < run.bytes.size()) {
             const quint64 block = address / BlockSize;
             if (block != upper) {
-                records.append(record(0, ExtendedLinearAddress, bigEndian(quint32(block), 2)));
+                records.append(IntelHex::record(IntelHex::ExtendedLinearAddress, 0,
+                                                bigEndian(quint32(block), 2)));
                 upper = block;
             }
             const auto take =
                 qsizetype(std::min({quint64(BytesPerRecord), quint64(run.bytes.size() - offset),
                                     (block + 1) * BlockSize - address}));
-            records.append(record(quint16(address % BlockSize), Data, run.bytes.mid(offset, take)));
+            records.append(IntelHex::record(IntelHex::Data, quint16(address % BlockSize),
+                                            run.bytes.mid(offset, take)));
             offset += take;
             address += quint64(take);
         }
     }
     if (image.start)
-        records.append(record(0, StartLinearAddress, bigEndian(*image.start, 4)));
-    records.append(record(0, EndOfFile, {}));
+        records.append(
+            IntelHex::record(IntelHex::StartLinearAddress, 0, bigEndian(*image.start, 4)));
+    records.append(IntelHex::record(IntelHex::EndOfFile, 0, {}));
     return records;
 }

@@ -113,7 +113,7 @@ private:
 
     static QString hexByte(quint8 byte)
     {
-        return QStringLiteral("0x%1").arg(byte, 2, 16, QChar(u'0')).toUpper().replace("0X", "0x");
+        return QStringLiteral("0x") + QString::number(byte, 16).toUpper().rightJustified(2, u'0');
     }
 
     [[noreturn]] void refuse(int line, const QString &what) const

@@ -2,18 +2,10 @@
 
 #include "image/memoryimage.h"
 #include "protocol/crc32.h"
+#include "protocol/intelhex.h"
 #include "shared/runtimeerror.h"
 
 namespace {
-
-enum RecordType {
-    Data = 0,
-    EndOfFile = 1,
-    ExtendedSegmentAddress = 2,
-    StartSegmentAddress = 3,
-    ExtendedLinearAddress = 4,
-    StartLinearAddress = 5,
-};
 
 [[noreturn]] void refuse(const QString &name, const QString &what)
 {
@@ -61,7 +53,7 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
         const int type = quint8(bytes[3]);
         const QByteArray data = bytes.mid(4, bytes.size() - 5);
         switch (type) {
-        case Data: {
+        case IntelHex::Data: {
             const quint64 start = base + bigEndian(bytes.mid(1, 2));
             if (start + quint64(data.size()) > AddressSpace)
                 refuse(name,
@@ -71,24 +63,24 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
             summary.dataBytes += data.size();
             break;
         }
-        case EndOfFile:
+        case IntelHex::EndOfFile:
             break;
-        case ExtendedSegmentAddress:
+        case IntelHex::ExtendedSegmentAddress:
             checkLength(data, 2, record, name);
             base = quint64(bigEndian(data)) << 4;
             break;
-        case ExtendedLinearAddress:
+        case IntelHex::ExtendedLinearAddress:
             checkLength(data, 2, record, name);
             base = quint64(bigEndian(data)) << 16;
             break;
-        case StartSegmentAddress: {
+        case IntelHex::StartSegmentAddress: {
             checkLength(data, 4, record, name);
             const quint16 cs = quint16(bigEndian(data.left(2)));
             const quint16 ip = quint16(bigEndian(data.mid(2)));
             summary.start = {quint32(cs) * 16 + ip, true, cs, ip};
             break;
         }
-        case StartLinearAddress:
+        case IntelHex::StartLinearAddress:
             checkLength(data, 4, record, name);
             summary.start = {bigEndian(data)};
             break;

@@ -28,10 +28,21 @@ QString shown(char c)
     return QStringLiteral("the byte 0x") + byteText(byte);
 }
 
-constexpr int EndOfFileType = 1;
 constexpr qsizetype TypeDigitsAt = 7; // after ":", the count and the address
 
 } // namespace
+
+QByteArray record(RecordType type, quint16 address, const QByteArray &data)
+{
+    QByteArray bytes;
+    bytes.append(char(data.size())).append(char(address >> 8)).append(char(address & 0xFF));
+    bytes.append(char(type)).append(data);
+    quint8 sum = 0;
+    for (const char byte : std::as_const(bytes))
+        sum = quint8(sum + quint8(byte));
+    bytes.append(char(quint8(-sum)));
+    return ':' + bytes.toHex().toUpper();
+}
 
 QString recordProblem(const QByteArray &line)
 {
@@ -69,7 +80,7 @@ QString recordProblem(const QByteArray &line)
     if (checksum != quint8(bytes.back()))
         return QStringLiteral("ends in the checksum %1 where %2 belongs")
             .arg(byteText(quint8(bytes.back())), byteText(checksum));
-    if (bytes[TypeByteAt] == EndOfFileType && count != 0)
+    if (bytes[TypeByteAt] == EndOfFile && count != 0)
         return QStringLiteral("is an end-of-file record (type 01) with a byte count of %1 "
                               "where 0 belongs")
             .arg(count);
@@ -78,7 +89,7 @@ QString recordProblem(const QByteArray &line)
 
 bool isEndOfFileRecord(const QByteArray &goodRecord)
 {
-    return goodRecord.mid(TypeDigitsAt, 2).toInt(nullptr, 16) == EndOfFileType;
+    return goodRecord.mid(TypeDigitsAt, 2).toInt(nullptr, 16) == EndOfFile;
 }
 
 } // namespace IntelHex

@@ -9,6 +9,19 @@
 // (type 01) has no data bytes.
 namespace IntelHex {
 
+enum RecordType : quint8 {
+    Data = 0x00,
+    EndOfFile = 0x01,
+    ExtendedSegmentAddress = 0x02,
+    StartSegmentAddress = 0x03,
+    ExtendedLinearAddress = 0x04,
+    StartLinearAddress = 0x05,
+};
+
+// A record of the type at the address with the data, in upper-case hex digits,
+// its checksum worked out.
+QByteArray record(RecordType type, quint16 address, const QByteArray &data);
+
 // What is wrong with a record line, in words that follow "line n "; empty
 // when it is a good record. Blanks after the record are allowed.
 QString recordProblem(const QByteArray &line);
