@@ -55,11 +55,13 @@ void TestSRecord::reads_data()
                   sRecord(7, 0x080000C1, {})},
                  "\r")
         << MemoryImage{{{0x08000000, "abc", 1}}, 0x080000C1};
-    QTest::newRow("out of address order, lower-case digits, no start")
-        << lines({sRecord(1, 0x20, "B").toLower().replace('s', 'S'), sRecord(1, 0x10, "A")})
-        << MemoryImage{{{0x10, "A", 2}, {0x20, "B", 1}}, {}};
+    QTest::newRow("out of address order, lower-case digits, start 0")
+        << lines({sRecord(1, 0x20, "B").toLower().replace('s', 'S'), sRecord(1, 0x10, "A"),
+                  sRecord(9, 0, {})})
+        << MemoryImage{{{0x10, "A", 2}, {0x20, "B", 1}}, 0};
     QTest::newRow("the last byte of the address space")
-        << lines({sRecord(3, 0xFFFFFFFE, "zz")}) << MemoryImage{{{0xFFFFFFFE, "zz", 1}}, {}};
+        << lines({sRecord(3, 0xFFFFFFFE, "zz"), sRecord(7, 0, {})})
+        << MemoryImage{{{0xFFFFFFFE, "zz", 1}}, 0};
 }
 
 void TestSRecord::reads()
@@ -106,8 +108,14 @@ void TestSRecord::refuses_data()
         << lines({good, sRecord(1, 0x20, "x"), sRecord(5, 3, {})})
         << "line 3 counts 3 data records where 2 come before it";
     QTest::newRow("two lines on one address")
-        << lines({sRecord(1, 0x10, "AAAA"), sRecord(1, 0x40, "B"), sRecord(1, 0x13, "CC")})
+        << lines({sRecord(1, 0x10, "AAAA"), sRecord(1, 0x40, "B"), sRecord(1, 0x13, "CC"),
+                  sRecord(9, 0, {})})
         << "lines 1 and 3 both write the address 0x00000013";
+    QTest::newRow("cut short at a line end: no end record")
+        << lines({good, sRecord(1, 0x20, "x")}) << "no end record (S7, S8 or S9) at its end";
+    QTest::newRow("a record after the end record")
+        << lines({good, sRecord(9, 0, {}), sRecord(1, 0x20, "x")})
+        << "line 3 comes after the end record on line 2";
     QTest::newRow("a header alone")
         << lines({sRecord(0, 0, "hdr"), sRecord(9, 0, {})}) << "there is no data record in it";
 }

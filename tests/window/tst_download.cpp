@@ -208,7 +208,7 @@ void TestDownload::otherFormatsGoAsIntelHexRecords_data()
     const QByteArray data = QByteArray::fromHex(firmware[1].mid(9, 32) + firmware[2].mid(9, 32));
     QTest::newRow("S-records: no question")
         << QByteArray("S1130100214601360121470136007EFE09D219013C\r\n"
-                      "S11301102146017E17C20001FF5F16002148011924\r\n")
+                      "S11301102146017E17C20001FF5F16002148011924\r\nS9030000FC\r\n")
         << std::optional<quint32>() << false;
     QTest::newRow("binary at the address given") << data << std::optional<quint32>(0x0100) << true;
     QTest::newRow("binary, the question cancelled") << data << std::optional<quint32>() << true;
@@ -237,7 +237,8 @@ void TestDownload::otherFormatsGoAsIntelHexRecords()
         return;
     }
     QVERIFY(t.messages->shown.isEmpty());
-    QCOMPARE(t.progress()->maximum(), 3); // the two data records and the end-of-file record
+    // The two data records, the S-records' start address (0), the end-of-file record.
+    QCOMPARE(t.progress()->maximum(), asked ? 3 : 4);
     QCOMPARE(t.port->writes.last(), "BOOT" + firmware[1] + "\r\n");
 }
 

@@ -37,6 +37,10 @@ public:
         const QByteArray record = text.trimmed();
         if (record.isEmpty())
             return;
+        if (m_endLine != 0)
+            refuse(line, QStringLiteral("comes after the end record on line %1: the file ends "
+                                        "there")
+                             .arg(m_endLine));
         if (record.size() < 4 || record[0] != 'S' || !std::isdigit(quint8(record[1])))
             refuse(line, QStringLiteral("is not an S-record: it does not begin with \"S\" and "
                                         "a type digit"));
@@ -70,6 +74,10 @@ public:
 
     MemoryImage image()
     {
+        // Without it a file cut short at a line end would go as a part.
+        if (m_endLine == 0)
+            refuseImage(m_name, QStringLiteral("there is no end record (S7, S8 or S9) at its "
+                                               "end, so it may be cut short"));
         if (m_image.pieces.isEmpty())
             refuseImage(m_name, QStringLiteral("there is no data record in it"));
         if (const std::optional<Overlap> overlap = sortAndFindOverlap(m_image.pieces))
@@ -105,6 +113,7 @@ private:
         case 8:
         case 9:
             m_image.start = address;
+            m_endLine = line;
             break;
         default: // S0, the header
             break;
@@ -124,6 +133,7 @@ private:
     QString m_name;
     MemoryImage m_image;
     quint64 m_dataRecords = 0;
+    int m_endLine = 0; // the S7, S8 or S9 record's; none yet
 };
 
 } // namespace

@@ -12,11 +12,13 @@
 //
 // S0 is a header and carries nothing to load. S1, S2 and S3 carry data at a
 // 16-, 24- or 32-bit address; S5 and S6 count the data records before them;
-// S7, S8 and S9 give the start address. A line's place is its line number.
+// S7, S8 and S9 give the start address and end the file. A line's place is
+// its line number.
 // Raises an InvalidFileFormat error (refuseImage) naming the file and the
 // line when a line is no S-record, its count does not match its length, its
 // checksum is wrong, its type is S4 or unknown, its address record is too
 // short, its data runs past 0xFFFFFFFF, a count record does not match the
-// data records before it, two lines write the same address, or the file
-// holds no data. The pieces come back in address order.
+// data records before it, two lines write the same address, a record comes
+// after the end record, there is no end record (the file may be cut short),
+// or the file holds no data. The pieces come back in address order.
 MemoryImage readSRecords(const QByteArray &content, const QString &name);
