@@ -2,6 +2,7 @@
 
 #include "cli/report.h"
 #include "engine/engine.h"
+#include "engine/jobfailure.h"
 #include "protocol/commands.h"
 
 BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &port,
@@ -121,13 +122,14 @@ void BoardJob::onJobEnded(const JobResult &job)
     case JobResult::Outcome::Verified:
         return downloaded();
     case JobResult::Outcome::NotVerified:
-        return fail(NoReply,
-                    QStringLiteral("the board said DOWNLOAD to verify line %1 of %2, with %3 of "
-                                   "its lines verified in step: a reply came twice or late, and "
-                                   "the image is not known to be whole. Run again.")
-                        .arg(job.line)
-                        .arg(job.lines)
-                        .arg(job.verifiedInStep));
+        return fail(NoReply, notVerifiedFailure(job.verifiedInStep, job.lines) +
+                                 QStringLiteral(". Run again."));
+    case JobResult::Outcome::ExtraReply:
+        return fail(ExtraReplies, extraReplyFailure(m_engine.rtu(), m_engine.address()), job.reply);
+    case JobResult::Outcome::Restarted:
+        return fail(BoardRestarted,
+                    restartFailure(m_engine.rtu(), m_engine.address(), job.pass, job.line),
+                    job.reply);
     case JobResult::Outcome::Refused:
         return fail(BoardRefused,
                     QStringLiteral("the board refused %1. Check that the file is meant for this "
@@ -165,9 +167,7 @@ void BoardJob::onCommandAnswered(DeviceCommand command, ReplyKeyword keyword,
                             .arg(m_options.newAddress),
                         reply);
         m_report.replied(m_result.board, reply);
-        // The board answers at its new address from now on.
-        m_engine.setAddress(
-            QString::number(newAddressDigits(m_options.newAddress)->toInt(nullptr, 16)));
+        m_engine.setAddress(newAddress()); // the board answers there from now on
         m_result.board = m_engine.address();
         return addressed();
     }
@@ -182,8 +182,20 @@ void BoardJob::onCommandUnanswered(DeviceCommand command)
     if (command == DeviceCommand::Install && m_step == Step::Install)
         return end(Done); // a board that starts its firmware at once says nothing
     if (command == DeviceCommand::NewAddress && m_step == Step::NewAddress)
-        fail(NoReply, QStringLiteral("no reply to the new address within %1 ms")
-                          .arg(m_options.replyTimeoutMs));
+        fail(NoReply, QStringLiteral("no reply to the new address within %1 ms: the board may "
+                                     "answer at address %2 already; check with "
+                                     "bootline-cli -p %3 %4 --query")
+                          .arg(m_options.replyTimeoutMs)
+                          .arg(newAddress())
+                          .arg(m_result.port)
+                          .arg(m_options.plain ? QStringLiteral("--plain")
+                                               : QStringLiteral("-a %1").arg(newAddress())));
+}
+
+// The address --set-address gives, as the board takes it: its low byte.
+QString BoardJob::newAddress() const
+{
+    return QString::number(newAddressDigits(m_options.newAddress)->toInt(nullptr, 16));
 }
 
 QString BoardJob::lineName(Pass pass, qint16 line) const

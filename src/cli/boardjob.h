@@ -45,6 +45,7 @@ private:
     void onCommandAnswered(DeviceCommand command, ReplyKeyword keyword, const QByteArray &reply);
     void onCommandUnanswered(DeviceCommand command);
 
+    QString newAddress() const;
     QString lineName(Pass pass, qint16 line) const;
     void fail(ExitCode code, const QString &failure, const QByteArray &reply = {});
     void end(ExitCode code);

@@ -1,6 +1,7 @@
 #include "window/jobrecorder.h"
 
 #include "engine/engine.h"
+#include "engine/jobfailure.h"
 #include "shared/exitcode.h"
 #include "window/messagebox.h"
 
@@ -18,7 +19,7 @@ QString lineName(const JobResult &job)
 
 // The result, the exit code and the error, as the terminal face records
 // them, so that one history reads the same for both faces.
-void describeOutcome(const JobResult &job, JobRecord &record)
+void describeOutcome(const JobResult &job, int rtu, const QString &address, JobRecord &record)
 {
     record.result = QStringLiteral("failed");
     switch (job.outcome) {
@@ -28,9 +29,15 @@ void describeOutcome(const JobResult &job, JobRecord &record)
         return;
     case JobResult::Outcome::NotVerified:
         record.exitCode = NoReply;
-        record.error = QStringLiteral("the verify pass ended with %1 of %2 lines verified in step")
-                           .arg(job.verifiedInStep)
-                           .arg(job.lines);
+        record.error = notVerifiedFailure(job.verifiedInStep, job.lines);
+        return;
+    case JobResult::Outcome::ExtraReply:
+        record.exitCode = ExtraReplies;
+        record.error = extraReplyFailure(rtu, address);
+        return;
+    case JobResult::Outcome::Restarted:
+        record.exitCode = BoardRestarted;
+        record.error = restartFailure(rtu, address, job.pass, job.line);
         return;
     case JobResult::Outcome::Refused:
         record.exitCode = BoardRefused;
@@ -89,7 +96,7 @@ void JobRecorder::jobEnded(const JobResult &job)
     record.pace =
         m_engine.pace() == Engine::Pace::Reply ? QStringLiteral("reply") : QStringLiteral("poll");
     record.resends = job.resends;
-    describeOutcome(job, record);
+    describeOutcome(job, m_engine.rtu(), m_engine.address(), record);
     if (!record.error.isEmpty())
         record.reply = QString::fromLatin1(job.reply.trimmed());
     m_clock.invalidate();

@@ -95,7 +95,9 @@ private slots:
     void lateAnswerToAResentLineIsAbsorbed();
     void theRunEndsWithTheFirstFailure_data();
     void theRunEndsWithTheFirstFailure();
-    void downloadEarlyInTheVerifyPassIsLetGo();
+    void repliesThatStopTheJob_data();
+    void repliesThatStopTheJob();
+    void lostAnswerToTheNewAddressSaysWhereToLook();
     void lastLineAnsweredOkWaitsThenFails();
     void theImageIsTheOneReadAtTheStart();
     void interruptClosesThePort_data();
@@ -345,25 +347,57 @@ void TestBoardJob::lateAnswerToAResentLineIsAbsorbed()
     QCOMPARE(t.result().linesSent, 5);
 }
 
-// A doubled "DOWNLOAD": the second comes once verify line 1 is out. A sound
-// board says DOWNLOAD to the last line only, so it is let go, and the verify
-// pass goes on to its end.
-void TestBoardJob::downloadEarlyInTheVerifyPassIsLetGo()
+void TestBoardJob::repliesThatStopTheJob_data()
 {
+    QTest::addColumn<QList<QByteArray>>("replies"); // after the probe's answer
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("failure");
+    const QString extra =
+        QStringLiteral("more replies than lines sent: two boards may answer at "
+                       "address 1, or the line echoes; the image is not verified");
+    QTest::newRow("a DOWNLOAD doubled once verify line 1 is out")
+        << QList<QByteArray>{"OK", "DOWNLOAD", "DOWNLOAD"} << 8 << extra;
+    QTest::newRow("a reply after the last line's OK")
+        << QList<QByteArray>{"OK", "OK", "DOWNLOAD"} << 8 << extra;
+    QTest::newRow("VER= unasked: the board restarted")
+        << QList<QByteArray>{"OK", "VER=2.0"} << 9
+        << "board 1 restarted during line 2 (it answered VER=)";
+    QTest::newRow("VER= before any line is answered is a probe's")
+        << QList<QByteArray>{"VER=2.0", "OK", "DOWNLOAD", "OK", "DOWNLOAD"} << 0 << QString();
+}
+
+// A reply that answers nothing, or news of a restart: the job ends at once,
+// nothing more goes out, and the message says why.
+void TestBoardJob::repliesThatStopTheJob()
+{
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(int, exitCode);
+    QFETCH(QString, failure);
     Job t;
     t.options.file = m_file;
     t.startDownload();
-    t.answer("OK");
-    t.answer("DOWNLOAD");
-    const qsizetype written = t.port->writes.size();
-    t.answer("DOWNLOAD");
-    QVERIFY(!t.ended());
-    QCOMPARE(t.port->writes.size(), written);
-    t.answer("OK");
-    t.answer("DOWNLOAD");
+    for (const QByteArray &reply : replies) {
+        QVERIFY(!t.ended());
+        t.answer(reply);
+    }
     QVERIFY(t.ended());
-    QCOMPARE(t.result().exitCode, Done);
-    QCOMPARE(t.result().linesSent, 4);
+    QCOMPARE(int(t.result().exitCode), exitCode);
+    QVERIFY2(t.result().failure.startsWith(failure), qPrintable(t.result().failure));
+    QVERIFY(!t.port->isOpen());
+}
+
+// The board may have taken the new address and only its answer was lost.
+void TestBoardJob::lostAnswerToTheNewAddressSaysWhereToLook()
+{
+    Job t;
+    t.options.newAddress = "10";
+    t.startDownload();
+    t.inside.commandOverdue();
+    QVERIFY(t.ended());
+    QCOMPARE(t.result().exitCode, NoReply);
+    QVERIFY2(t.result().failure.contains("may answer at address 10 already; check with "
+                                         "bootline-cli -p COM3 -a 10 --query"),
+             qPrintable(t.result().failure));
 }
 
 // "OK" to the end-of-file record: starting again from line 1 would begin a new

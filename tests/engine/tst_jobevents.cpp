@@ -4,7 +4,8 @@
 
 // The job as the engine reports it, event by event, for scripts of what the
 // operator does and what the board says. A script is a list of steps:
-// "open", "probe", "load" (three lines), "r:TEXT" (the board says TEXT),
+// "open", "probe", "load" (three lines), "r:TEXT" (the board says TEXT; one
+// read may bring several replies: "r:OK|ERROR"),
 // "overdue" (the reply watch runs out), "commandOverdue", "addr", "query",
 // "install", "lost", "close".
 namespace {
@@ -44,6 +45,10 @@ QString outcomeName(JobResult::Outcome outcome)
         return QStringLiteral("stopped");
     case JobResult::Outcome::Replaced:
         return QStringLiteral("replaced");
+    case JobResult::Outcome::ExtraReply:
+        return QStringLiteral("extra reply");
+    case JobResult::Outcome::Restarted:
+        return QStringLiteral("restarted");
     }
     return {};
 }
@@ -114,7 +119,7 @@ void play(TestEngine &t, const QStringList &steps)
         } else if (step == u"load") {
             t.engine.startDownload({":01", ":02", ":00000001FF"});
         } else if (step.startsWith(u"r:")) {
-            t.receive(step.mid(2).toLatin1() + "\r\n");
+            t.receive(step.mid(2).toLatin1().replace('|', "\r\n") + "\r\n");
         } else if (step == u"overdue") {
             t.inside.replyOverdue();
         } else if (step == u"commandOverdue") {
@@ -163,15 +168,21 @@ void TestJobEvents::eventsTellTheJob_data()
     QTest::newRow("probe, then a whole job")
         << false << QStringList{"open", "probe", "r:VER=2.0", "load"} + whole
         << QStringList{"found 1 VER=2.0", "pass d 3"} + WholeJob;
-    QTest::newRow("a doubled DOWNLOAD ends the window's verify pass early, not verified")
-        << false << QStringList{"open", "load", "r:OK", "r:OK", "r:DOWNLOAD", "r:DOWNLOAD"}
-        << QStringList{"pass d 3",          "sent d1", "ack d1",   "sent d2", "ack d2",
-                       "sent d3",           "ack d3",  "pass v 3", "sent v1", "ack v1",
-                       "ended not verified"};
-    QTest::newRow("unattended: the doubled DOWNLOAD is let go")
-        << true << QStringList{"open", "load", "r:OK", "r:OK", "r:DOWNLOAD", "r:DOWNLOAD"}
-        << QStringList{"pass d 3", "sent d1", "ack d1",   "sent d2", "ack d2",
-                       "sent d3",  "ack d3",  "pass v 3", "sent v1"};
+    for (const bool unattended : {false, true}) {
+        QTest::addRow("%s: a doubled DOWNLOAD answers no verify line",
+                      unattended ? "cli" : "window")
+            << unattended << QStringList{"open", "load", "r:OK", "r:OK", "r:DOWNLOAD", "r:DOWNLOAD"}
+            << QStringList{"pass d 3", "sent d1", "ack d1",   "sent d2", "ack d2",
+                           "sent d3",  "ack d3",  "pass v 3", "sent v1", "ended extra reply"};
+        QTest::addRow("%s: a stray OK read with the board's ERROR", unattended ? "cli" : "window")
+            << unattended << QStringList{"open", "load", "r:OK|ERROR 7"}
+            << QStringList{"pass d 3", "sent d1", "ack d1", "refused d1 ERROR 7", "ended refused"};
+    }
+    QTest::newRow("unattended: a late answer to a probe, then a restart")
+        << true
+        << QStringList{"open", "probe", "r:VER=2.0", "load", "r:VER=2.0", "r:OK", "r:VER=2.0"}
+        << QStringList{"found 1 VER=2.0", "pass d 3", "sent d1",
+                       "ack d1",          "sent d2",  "ended restarted"};
     QTest::newRow("a refused line ends the job")
         << false << QStringList{"open", "load", "r:OK", "r:ERROR 7"}
         << QStringList{"pass d 3",           "sent d1",      "ack d1", "sent d2",
@@ -212,8 +223,8 @@ void TestJobEvents::eventsTellTheJob_data()
         << QStringList{"pass d 3", "sent d1", "ended stopped"};
     QTest::newRow("another file mid-job ends the first")
         << false << QStringList{"open", "load", "r:OK", "load"}
-        << QStringList{"pass d 3", "sent d1", "ack d1", "sent d2", "ended replaced",
-                       "pass d 3", "sent d1"};
+        << QStringList{"pass d 3",       "sent d1",  "ack d1", "sent d2",
+                       "ended replaced", "pass d 3", "sent d1"};
     QTest::newRow("the window closed mid-job stops it")
         << false << QStringList{"open", "load", "unload"}
         << QStringList{"pass d 3", "sent d1", "ended stopped"};

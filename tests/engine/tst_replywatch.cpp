@@ -17,7 +17,7 @@ void TestReplyWatch::answersToALineSentSeveralTimes_data()
     QTest::addColumn<int>("answers");
     QTest::addColumn<QList<ReplyWatch::Answer>>("verdicts");
     using A = ReplyWatch::Answer;
-    QTest::newRow("sent once") << 1 << 2 << QList<A>{A::Act, A::Act};
+    QTest::newRow("sent once, answered twice") << 1 << 2 << QList<A>{A::Act, A::Surplus};
     QTest::newRow("twice, both answered") << 2 << 2 << QList<A>{A::Hold, A::ActOnHeld};
     QTest::newRow("three times") << 3 << 3 << QList<A>{A::Hold, A::Absorb, A::ActOnHeld};
 }
@@ -52,9 +52,11 @@ void TestReplyWatch::theHeldAnswerWaitsAsLongAgainAsItTook()
     QCOMPARE(watch.answered("OK"), ReplyWatch::Answer::Hold);
     QVERIFY(watch.holding());
     QCOMPARE(watch.holdMs(3000), 3000 + 3250);
-    watch.lineSent(2, "BOOT:02"); // a fresh line forgets what was held
-    QVERIFY(!watch.holding());
-    QCOMPARE(watch.answered("OK"), ReplyWatch::Answer::Act);
+    watch.lineSent(2, "BOOT:02"); // its answer comes after the one still owed to line 1
+    QCOMPARE(watch.answered("ERROR"), ReplyWatch::Answer::Absorb);
+    QCOMPARE(watch.answered("OK"), ReplyWatch::Answer::ActOnHeld);
+    QCOMPARE(watch.takeHeld(), QByteArray("ERROR")); // a refusal among them stands
+    QCOMPARE(watch.answered("OK"), ReplyWatch::Answer::Surplus);
 }
 
 void TestReplyWatch::theNoticeCountsOnFromTheTimeout()

@@ -291,8 +291,10 @@ void TestBinding::jobGoesOnWhileTheFileDialogIsOpen()
     t.box("Text1")->setText("0");
     t.engine.openPort();
     t.engine.loadHexFile(writeFile(m_dir, "two.hex", line1 + "\r\n" + line2 + "\r\n"));
-    t.port->incoming = "DOWNLOAD\r\n"; // the verify pass begins with line 1
-    t.inside.receivePollTick();
+    for (const QByteArray reply : {"OK\r\n", "DOWNLOAD\r\n"}) { // the verify pass begins
+        t.port->incoming = reply;
+        t.inside.receivePollTick();
+    }
     t.port->writes.clear();
     t.dialog->whileShown = [&] {
         t.port->incoming = "OK\r\n";

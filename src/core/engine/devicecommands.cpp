@@ -34,6 +34,7 @@ void Engine::installFirmware()
 // is reported as the command's (commandAnswered, commandUnanswered).
 void Engine::sendCommand(DeviceCommand command, QByteArray frame, int replyMs)
 {
+    takeWaitingReplies(); // so that no reply from before is taken for its answer
     if (WriteCOM32(frame) <= 0)
         return;
     m_commandAwaited = command;

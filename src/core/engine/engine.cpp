@@ -67,12 +67,15 @@ void Engine::setPolicy(const JobPolicy &policy)
     m_replyWatchTimer->setInterval(policy.replyTimeoutMs);
 }
 
-// The job is over: its result goes to the faces, once.
+// The job is over: its result goes to the faces, once. Ended by a reply, it
+// goes once the rest of that read has been handed on: a reply behind the
+// job's last answer still counts against it (replyBehindTheEnd).
 void Engine::endJob(JobResult::Outcome outcome, Pass pass)
 {
     if (!m_jobRunning)
         return;
     m_jobRunning = false;
+    m_lineDue = false; // what the job's replies called for is over with it
     m_job.outcome = outcome;
     m_job.pass = pass;
     m_job.line = m_replyWatch.line();
@@ -80,5 +83,9 @@ void Engine::endJob(JobResult::Outcome outcome, Pass pass)
     m_job.answeredOkNotDownload = m_replyWatch.lastLineWasAnsweredOk();
     m_job.verifiedInStep = m_verifyLedger.acknowledged();
     (m_job.pass == Pass::Verify ? m_job.verifyMs : m_job.downloadMs) = m_passClock.elapsed();
-    emit jobEnded(m_job);
+    m_jobEndPending = m_handingOn;
+    afterReplies([this] {
+        m_jobEndPending = false;
+        emit jobEnded(m_job);
+    });
 }

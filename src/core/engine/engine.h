@@ -154,7 +154,8 @@ private:
     void receivePollTick(); // tick of TMRComm: takes in the board's replies (receivepoller.cpp)
     void blinkLamp();       // its steps
     void takeReplies();
-    void takeRtuReply();
+    void takeRtuReplies(const QByteArray &received);
+    void takePlainReplies();
     void Com_Parser(); // acts on state.RxText (responsedispatcher.cpp)
 
     // ---- Ours ----
@@ -165,13 +166,23 @@ private:
     void wakePoll();
     void watchArrivals(); // whether bytes coming in need to wake the program
     // The reply pace (receivepoller.cpp).
-    void bytesArrived();   // takes a reply as soon as it is whole
-    void takeRepliesNow(); // tick of ReplyGap
-    void settleRtuReply(); // a quiet line settles a reply kept waiting for a last zero byte
+    void bytesArrived();       // takes a reply as soon as it is whole
+    void takeRepliesNow();     // tick of ReplyGap
+    void settleReply();        // a quiet line settles a reply kept waiting for its end
+    void takeWaitingReplies(); // before a frame goes out unasked by a reply
+    // Every reply of one read is handed on before what they call for is done
+    // (receivepoller.cpp): see afterReplies.
+    void afterReplies(std::function<void()> step);
+    void doWhatRepliesCalledFor();
     // The reply watch and the policy (linesender.cpp, responsedispatcher.cpp, ReplyWatch).
-    void dispatchReply(); // holds an answer to a line sent again until the other is in
-    void replyOverdue();  // tick of ReplyWatch
-    void resendLine();    // the awaited line again, byte for byte
+    void dispatchReply(); // each answer to the frame that owes it, once
+    void actOnAnswer();
+    void takeUnaskedVersion();
+    void replyBehindTheEnd();
+    void failJob(JobResult::Outcome outcome, const QString &why);
+    void tell(const QString &text); // a message, worded as the terminal face words it
+    void replyOverdue();            // tick of ReplyWatch
+    void resendLine();              // the awaited line again, byte for byte
     bool lastLineOfPassAwaited() const;
     void sendNextLineOnReply();
     // The commands' answers (devicecommands.cpp, responsedispatcher.cpp).
@@ -235,7 +246,12 @@ private:
     VerifyLedger m_verifyLedger;
     std::optional<DeviceCommand> m_commandAwaited;
     bool m_jobRunning = false;
-    JobResult m_job;           // the download job, so far
+    bool m_jobAnswered = false;   // a line of this job was answered: the probe's answers are in
+    JobResult m_job;              // the download job, so far
+    bool m_handingOn = false;     // the replies of one read are being handed on
+    bool m_jobEndPending = false; // and one of them ended the job, not yet reported
+    bool m_lineDue = false;       // and one called for the next line
+    QList<std::function<void()>> m_afterReplies; // and the events and messages they brought
     QByteArray m_versionReply; // the board's answer to the probe, since the port opened
     QElapsedTimer m_passClock;
     PollSchedule m_pollSchedule; // when TMRComm ticks: awake, or asleep until the blink

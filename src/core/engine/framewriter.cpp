@@ -16,7 +16,6 @@ qint16 Engine::WriteCOM32(QByteArray &COMString)
             COMString.prepend(char(addressByte(m_address)));
             COMString += CRC16(COMString);
         }
-        state.forgetReceived();
         MSComm1->write(COMString);
         emit frameWritten(COMString);
         return COMString.size() > 32767 ? 0 : qint16(COMString.size());

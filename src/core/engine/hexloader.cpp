@@ -53,6 +53,7 @@ void Engine::startDownload(const QList<QByteArray> &entries)
     m_job.lines = count;
     m_job.versionReply = m_versionReply;
     m_jobRunning = MSComm1->isOpen(); // with the port closed nothing goes out: no job
+    m_jobAnswered = false;
     if (m_jobRunning) {
         m_passClock.start();
         emit passStarted(Pass::Download, count);

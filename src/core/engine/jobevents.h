@@ -25,14 +25,13 @@ struct JobPolicy {
     int retries = 0;           // an overdue line goes out again so many times
     // Once the retries are spent, the job ends (a script) instead of waiting on.
     bool endWhenUnanswered = false;
-    // Lines go out on replies only while a download job runs: a late reply
-    // after the job or to a command sends nothing.
+    // Replies move the download only while a job runs: a late reply after
+    // the job or to a command sends no line and starts no pass.
     bool linesOnlyInJob = false;
-    // "DOWNLOAD" to anything but the last line of a running job is taken
-    // for a doubled or late reply and let go, instead of ending the pass. A
-    // file's only end-of-file record is its last line, so a sound board says
-    // it to nothing else.
-    bool strayDownloadIgnored = false;
+    // "VER=" unasked in the middle of a job means the board restarted (a
+    // reset, a dip in its supply): the job ends there, and nothing more goes
+    // out. The window goes on with the next line instead, as it always has.
+    bool restartEndsJob = false;
     // Probes before the probe gives up: one each 200 ms, each to the next
     // address when scanning. The window's is 127.
     int probeAttempts = 127;
@@ -45,7 +44,7 @@ struct JobPolicy {
         policy.retries = retries;
         policy.endWhenUnanswered = true;
         policy.linesOnlyInJob = true;
-        policy.strayDownloadIgnored = true;
+        policy.restartEndsJob = true;
         return policy;
     }
 };
@@ -58,6 +57,8 @@ struct JobResult {
         NotVerified, // the verify pass ended on "DOWNLOAD" without every line in step
         Refused,     // the board answered a line "ERROR" or "FORMAT"
         Unanswered,  // a line went unanswered, sent again as often as allowed
+        ExtraReply,  // a reply came that no frame was owed: an echo, or two boards answering
+        Restarted,   // the board said "VER=" unasked: it started afresh, the image cut short
         DeviceLost,  // the port's device went away
         Stopped,     // the port was closed first, or the window
         Replaced,    // another file was loaded before it ended

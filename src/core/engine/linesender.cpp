@@ -32,9 +32,10 @@ void Engine::sendNextLine()
 // often as its policy allows, then gives up.
 void Engine::replyOverdue()
 {
-    if (m_replyWatch.holding()) { // the line was sent again, and only one answer came: it stands
+    if (m_replyWatch
+            .holding()) { // answers were owed together, and not all came: the one held stands
         state.RxText = m_replyWatch.takeHeld();
-        Com_Parser();
+        actOnAnswer();
         return;
     }
     const int unansweredMs = m_replyWatch.overdue(m_policy.replyTimeoutMs);

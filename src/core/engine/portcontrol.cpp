@@ -97,6 +97,10 @@ void Engine::SwitchTags()
 
 void Engine::probeTick()
 {
+    const bool probing = Timer3->isEnabled();
+    takeWaitingReplies(); // the answer to the last probe may be in already
+    if (probing && !Timer3->isEnabled())
+        return;
     // A number shows with a blank in front, where a minus sign would go.
     setStatus(QStringLiteral("WAIT Connect: ") + u' ' + QString::number(state.ProbeCount));
     if (state.ProbeCount > m_policy.probeAttempts) {

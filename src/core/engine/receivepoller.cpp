@@ -4,6 +4,8 @@
 #include "link/rtuframe.h"
 #include "shared/counter.h"
 
+#include <QScopeGuard>
+
 namespace {
 
 // A plain reply without its CR LF is taken once the line has been quiet for
@@ -110,25 +112,60 @@ void Engine::takeRepliesNow()
     }
 }
 
-// Reads what has come and hands on the replies in it: in RTU mode a whole
-// frame for us, in plain mode the text as it came, joined to what was kept.
+// Reads what has come and hands on every reply in it, in the order they
+// came: in RTU mode the frames for us, in plain mode the reply lines.
 void Engine::takeReplies()
 {
-    const qint16 LastResult = MSComm1->charactersWaiting();
-    if (LastResult == 0) {
-        settleRtuReply();
-        return;
+    {
+        m_handingOn = true;
+        const auto handedOn = qScopeGuard([this] { m_handingOn = false; });
+        const qint16 LastResult = MSComm1->charactersWaiting();
+        if (LastResult == 0) {
+            settleReply();
+        } else {
+            const QByteArray received = MSComm1->readWaiting();
+            emit bytesReceived(received);
+            setLampColour(Colour::Red);
+            if (m_rtu == 1) {
+                takeRtuReplies(received);
+            } else {
+                state.PlainReplies.collect(received);
+                takePlainReplies();
+            }
+        }
     }
-    state.RxText = MSComm1->readWaiting();
-    emit bytesReceived(state.RxText);
-    setLampColour(Colour::Red);
-    if (m_rtu == 1) {
-        takeRtuReply();
-    } else {
-        state.RxText = state.PlainReplies.join(state.RxText);
-        dispatchReply();
-        state.RxBuffer.clear();
-    }
+    doWhatRepliesCalledFor();
+}
+
+// A frame that no reply asked for (a probe, a command, a line sent again)
+// must not have a reply that came before it taken for its answer: what has
+// come is handed on first.
+void Engine::takeWaitingReplies()
+{
+    if (MSComm1->isOpen() && MSComm1->charactersWaiting() > 0)
+        takeRepliesNow();
+}
+
+// What a reply calls for (the next line, an event a face may answer with a
+// command of its own, a message) runs at once; while the replies of one read
+// are handed on, it waits until the last of them has been acted on. So a
+// reply that is here already is never taken for the answer to a frame sent
+// after it, and nothing is sent from the middle of them.
+void Engine::afterReplies(std::function<void()> step)
+{
+    if (m_handingOn)
+        m_afterReplies.append(std::move(step));
+    else
+        step();
+}
+
+void Engine::doWhatRepliesCalledFor()
+{
+    const QList<std::function<void()>> steps = std::exchange(m_afterReplies, {});
+    if (std::exchange(m_lineDue, false))
+        sendNextLine();
+    for (const std::function<void()> &step : steps)
+        step();
 }
 
 // White and grey take turns every tenth tick; any other colour gives way to white.
@@ -141,37 +178,47 @@ void Engine::blinkLamp()
     setLampColour(m_lampColour == Colour::White ? Colour::Grey : Colour::White);
 }
 
-// A quiet line settles a reply that was kept waiting for a last zero byte.
-void Engine::settleRtuReply()
+// A quiet line settles a reply kept waiting: an RTU frame for a last zero
+// byte, a plain version for its line end.
+void Engine::settleReply()
 {
-    if (m_rtu != 1)
-        return;
-    const std::optional<QByteArray> reply = state.RxBuffer.settle(addressByte(m_address));
+    const std::optional<QByteArray> reply =
+        m_rtu == 1 ? state.RxBuffer.settle(addressByte(m_address)) : state.PlainReplies.settle();
     if (!reply)
         return;
     state.RxText = *reply;
     dispatchReply();
-    state.RxBuffer.clear();
 }
 
-void Engine::takeRtuReply()
+// Every frame for us in what was collected, in turn; bytes after a frame
+// stay for the next one. A rejected frame shows this read's bytes.
+void Engine::takeRtuReplies(const QByteArray &received)
 {
-    if (!state.RxBuffer.collect(state.RxText))
+    if (!state.RxBuffer.collect(received))
         return; // more is on its way
-    const RtuReceiver::Verdict verdict = state.RxBuffer.examine(addressByte(m_address));
-    switch (verdict.kind) {
-    case RtuReceiver::Verdict::Wait:
-        return;
-    case RtuReceiver::Verdict::AddressError:
-        setAnswer(QStringLiteral("Error ADDR  >> ") + QString::fromLatin1(state.RxText));
-        return;
-    case RtuReceiver::Verdict::CommandError:
-        setAnswer(QStringLiteral("Error CMD  >> ") + QString::fromLatin1(state.RxText));
-        return;
-    case RtuReceiver::Verdict::Reply:
-        state.RxText = verdict.reply;
+    while (state.RxBuffer.examinable()) {
+        const RtuReceiver::Verdict verdict = state.RxBuffer.examine(addressByte(m_address));
+        switch (verdict.kind) {
+        case RtuReceiver::Verdict::Wait:
+            return;
+        case RtuReceiver::Verdict::AddressError:
+            setAnswer(QStringLiteral("Error ADDR  >> ") + QString::fromLatin1(received));
+            return;
+        case RtuReceiver::Verdict::CommandError:
+            setAnswer(QStringLiteral("Error CMD  >> ") + QString::fromLatin1(received));
+            return;
+        case RtuReceiver::Verdict::Reply:
+            state.RxText = verdict.reply;
+            dispatchReply();
+            break;
+        }
+    }
+}
+
+void Engine::takePlainReplies()
+{
+    while (const std::optional<QByteArray> reply = state.PlainReplies.next()) {
+        state.RxText = *reply;
         dispatchReply();
-        state.RxBuffer.clear();
-        return;
     }
 }

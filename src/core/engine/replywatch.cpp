@@ -1,5 +1,7 @@
 #include "engine/replywatch.h"
 
+#include "protocol/replykeyword.h"
+
 #include <limits>
 #include <utility>
 
@@ -10,8 +12,7 @@ void ReplyWatch::lineSent(qint16 line, const QByteArray &command)
     m_line = line;
     m_command = command;
     m_sendings = 1;
-    m_repliesOwed = 1;
-    m_held.reset();
+    ++m_repliesOwed; // the earlier line's answer, if it is still to come, comes first
     m_sentAt = m_nowMs();
     m_unansweredMs = 0;
     m_noticeCount = 0;
@@ -26,17 +27,29 @@ void ReplyWatch::lineResent()
     m_noticeCount = 0;
 }
 
+namespace {
+
+bool refuses(const QByteArray &reply)
+{
+    const ReplyKeyword keyword = firstReplyKeyword(reply);
+    return keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format;
+}
+
+} // namespace
+
 ReplyWatch::Answer ReplyWatch::answered(const QByteArray &reply)
 {
-    if (m_repliesOwed <= 1 && !m_held) {
-        m_repliesOwed = qMax(0, m_repliesOwed - 1);
-        return Answer::Act;
-    }
+    if (m_repliesOwed == 0)
+        return Answer::Surplus;
     --m_repliesOwed;
+    if (!m_held && m_repliesOwed == 0)
+        return Answer::Act;
     if (!m_held) {
         m_held = reply;
         return Answer::Hold;
     }
+    if (refuses(reply) && !refuses(*m_held))
+        m_held = reply; // a refusal among the answers stands, wherever it comes
     return m_repliesOwed > 0 ? Answer::Absorb : Answer::ActOnHeld;
 }
 

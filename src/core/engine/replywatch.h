@@ -9,19 +9,23 @@
 
 // The wait for the board's answer to the line that went out last: which
 // line, how often it went out, how long it has gone unanswered, and what to
-// do with an answer when it went out more than once. The engine owns the
-// timer; this keeps the count, against a clock that tests can move.
+// do with an answer. The engine owns the timer; this keeps the count,
+// against a clock that tests can move.
 //
-// A line sent again may be answered twice. The first answer is held until
-// the second comes, or the wait for it is over, so that the board never has
-// two lines to answer and a late answer does not pass for the next line's.
+// Every frame that goes out is owed one answer, and every answer pays the
+// oldest debt: so a reply that comes when nothing is owed (a stray copy, an
+// echo, a second board at the same address) is told apart, and is never
+// taken for a line's answer. Several answers owed at once (a line sent
+// again, or sent before the last was answered) are held until the last is
+// in, or the wait for it is over, and act as one: the board never has two
+// lines to answer and a late answer does not pass for the next line's.
 class ReplyWatch {
 public:
     explicit ReplyWatch(MsClock nowMs = {}); // empty: the monotonic clock
 
-    // A line went out for the first time: a fresh wait.
+    // A line went out for the first time: a fresh wait, and one answer more owed.
     void lineSent(qint16 line, const QByteArray &command);
-    // It went out again: one answer more may come.
+    // It went out again: one answer more owed.
     void lineResent();
 
     qint16 line() const { return m_line; }
@@ -32,8 +36,9 @@ public:
     enum class Answer {
         Act,       // the one awaited: act on it
         Hold,      // the first of several: hold it until holdMs() has passed
-        Absorb,    // another answer to the same line: let it go
+        Absorb,    // another of them: let it go (a refusal is held in its stead)
         ActOnHeld, // the last answer is in: act on the held one (takeHeld)
+        Surplus,   // nothing was owed: it answers no frame
     };
     Answer answered(const QByteArray &reply);
     // The other answers are as far behind the first as the sendings were

@@ -1,4 +1,5 @@
 #include "engine/engine.h"
+#include "engine/jobfailure.h"
 #include "engine/panelcolours.h"
 #include "engine/timer.h"
 #include "protocol/replykeyword.h"
@@ -6,7 +7,8 @@
 // Shows the board's reply and acts on the first keyword it holds. The job
 // events go out in the order things happened; those a face may act on with
 // a new command (a board found, a command answered, the job's end) go out
-// once the reply has taken effect, so that nothing is sent from the middle.
+// once the reply has taken effect (afterReplies), so that nothing is sent
+// from the middle.
 void Engine::Com_Parser()
 {
     setAnswer(QString::fromLatin1(state.RxText));
@@ -38,13 +40,15 @@ void Engine::Com_Parser()
         state.VerifyMode = 0;
         break;
     case ReplyKeyword::Download:
-        if (state.VerifyMode == 1) { // the verify pass is through
-            setProgressText(QStringLiteral("END"));
-            setBarColour(Colour::Green);
+        if (state.VerifyMode == 1) { // the verify pass is through: END, if it went through whole
+            const bool whole = m_verifyLedger.wholeImageVerified();
+            setProgressText(whole ? QStringLiteral("END") : QStringLiteral("ERROR"));
+            setBarColour(whole ? Colour::Green : Colour::Red);
             state.VerifyMode = 0;
             state.DownloadActive = 0;
-            jobEnd = m_verifyLedger.wholeImageVerified() ? JobResult::Outcome::Verified
-                                                         : JobResult::Outcome::NotVerified;
+            jobEnd = whole ? JobResult::Outcome::Verified : JobResult::Outcome::NotVerified;
+            if (!whole)
+                tell(notVerifiedFailure(m_verifyLedger.acknowledged(), m_verifyLedger.lineCount()));
         } else { // the download pass is through: verify it
             setProgressText(QStringLiteral("VERIFY"));
             state.VerifyMode = 1;
@@ -72,10 +76,13 @@ void Engine::Com_Parser()
     }
     if (keyword == ReplyKeyword::Version && probing && !command) {
         m_versionReply = state.RxText;
-        emit boardFound(m_address, state.RxText);
+        afterReplies(
+            [this, address = m_address, reply = state.RxText] { emit boardFound(address, reply); });
     }
     if (command)
-        emit commandAnswered(*command, keyword, state.RxText);
+        afterReplies([this, command = *command, keyword, reply = state.RxText] {
+            emit commandAnswered(command, keyword, reply);
+        });
     if (jobEnd)
         endJob(*jobEnd, pass);
     emit replyTaken(state.RxText, keyword); // once it has taken effect
@@ -113,28 +120,44 @@ bool Engine::lastLineOfPassAwaited() const
 
 void Engine::sendNextLineOnReply()
 {
-    if (m_jobRunning || !m_policy.linesOnlyInJob)
+    if (!m_jobRunning && m_policy.linesOnlyInJob)
+        return;
+    if (m_handingOn)
+        m_lineDue = true; // once the rest of this read's replies are in
+    else
         sendNextLine();
 }
 
-// Hands a reply on to the dispatcher, unless the awaited line went out more
-// than once: then the first answer is held until the others are in (or the
-// wait for them is over), and only it is acted on.
+// Hands a reply on. While a job runs, each answer goes to the frame that has
+// owed one longest; answers owed together are held until the last is in,
+// and act as one. A reply owed to no frame is no line's answer: it ends the
+// job, unless it is the board refusing, which stands wherever it comes.
 void Engine::dispatchReply()
 {
+    if (m_jobEndPending) {
+        replyBehindTheEnd();
+        return;
+    }
     const ReplyKeyword keyword = firstReplyKeyword(state.RxText);
-    if (keyword == ReplyKeyword::Download && m_policy.strayDownloadIgnored &&
-        (!m_jobRunning || m_replyWatch.line() != state.LineCount)) {
-        setAnswer(QString::fromLatin1(state.RxText)); // shown, and the wait goes on
+    if (!m_jobRunning && keyword == ReplyKeyword::Download && m_policy.linesOnlyInJob) {
+        setAnswer(QString::fromLatin1(state.RxText)); // a late one: it starts nothing
         return;
     }
-    if (keyword == ReplyKeyword::None || m_commandAwaited) {
+    const bool commandAnswer = m_commandAwaited && keyword != ReplyKeyword::Download;
+    if (keyword == ReplyKeyword::None || commandAnswer || !m_jobRunning) {
         Com_Parser();
         return;
     }
-    switch (m_replyWatch.answered(state.RxText)) {
+    if (keyword == ReplyKeyword::Version) {
+        takeUnaskedVersion();
+        return;
+    }
+    const ReplyWatch::Answer answer = m_replyWatch.answered(state.RxText);
+    if (answer != ReplyWatch::Answer::Surplus)
+        m_jobAnswered = true;
+    switch (answer) {
     case ReplyWatch::Answer::Act:
-        Com_Parser();
+        actOnAnswer();
         return;
     case ReplyWatch::Answer::Hold:
         setAnswer(QString::fromLatin1(state.RxText));
@@ -144,7 +167,87 @@ void Engine::dispatchReply()
         return;
     case ReplyWatch::Answer::ActOnHeld:
         state.RxText = m_replyWatch.takeHeld();
+        actOnAnswer();
+        return;
+    case ReplyWatch::Answer::Surplus:
+        if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format) {
+            Com_Parser();
+            return;
+        }
+        setAnswer(QString::fromLatin1(state.RxText));
+        failJob(JobResult::Outcome::ExtraReply, extraReplyFailure(m_rtu, m_address));
+        return;
+    }
+}
+
+// A pass ends on "DOWNLOAD" only as the answer to its last line: the board
+// says it to the end-of-file record alone. Anywhere else it is a copy of
+// some other reply, and the line's own answer is still to come.
+void Engine::actOnAnswer()
+{
+    if (firstReplyKeyword(state.RxText) == ReplyKeyword::Download && !lastLineOfPassAwaited()) {
+        failJob(JobResult::Outcome::ExtraReply, extraReplyFailure(m_rtu, m_address));
+        return;
+    }
+    Com_Parser();
+}
+
+// A reply read together with the job's last answer, behind it: it moves
+// nothing, and it answers no frame. A job that ended verified fails on it,
+// as on a reply owed nothing, or as refused when the board refuses; a "VER="
+// only says that the board started afresh after its last answer.
+void Engine::replyBehindTheEnd()
+{
+    setAnswer(QString::fromLatin1(state.RxText));
+    const ReplyKeyword keyword = firstReplyKeyword(state.RxText);
+    if (m_job.outcome != JobResult::Outcome::Verified || keyword == ReplyKeyword::None ||
+        keyword == ReplyKeyword::Version)
+        return;
+    const bool refused = keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format;
+    m_job.outcome = refused ? JobResult::Outcome::Refused : JobResult::Outcome::ExtraReply;
+    m_job.reply = state.RxText;
+    setProgressText(QStringLiteral("ERROR"));
+    setBarColour(Colour::Red);
+    if (!refused)
+        tell(extraReplyFailure(m_rtu, m_address));
+}
+
+// "VER=" while a job runs. Before any line of the job is answered it is a
+// late answer to a probe (a board slower than the probe's beat answers
+// several; every board at the address answers), and only shown. After
+// that it came unasked: the board has restarted, and holds part of the
+// image at most.
+void Engine::takeUnaskedVersion()
+{
+    if (!m_policy.restartEndsJob) {
         Com_Parser();
         return;
     }
+    setAnswer(QString::fromLatin1(state.RxText));
+    if (m_jobAnswered)
+        failJob(JobResult::Outcome::Restarted,
+                restartFailure(m_rtu, m_address, currentPass(), m_replyWatch.line()));
+}
+
+// The job can no longer be known good: it ends here, nothing more goes out
+// for it, and the bar says "ERROR" as for a refused line, with a message
+// that says why.
+void Engine::failJob(JobResult::Outcome outcome, const QString &why)
+{
+    const Pass pass = currentPass();
+    m_job.reply = state.RxText;
+    m_replyWatchTimer->setEnabled(false);
+    setProgressText(QStringLiteral("ERROR"));
+    setBarColour(Colour::Red);
+    state.VerifyMode = 0;
+    endJob(outcome, pass);
+    tell(why);
+}
+
+// A message for the operator, once the replies at hand have been acted on.
+void Engine::tell(const QString &text)
+{
+    QString sentence = text;
+    sentence[0] = sentence[0].toUpper();
+    afterReplies([this, sentence = sentence + u'.'] { emit message(sentence); });
 }

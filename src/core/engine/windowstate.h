@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/plainreceiver.h"
 #include "link/rtureceiver.h"
-#include "protocol/plainreplyjoiner.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -39,14 +39,12 @@ struct WindowState {
     qint16 ScanMode = 0;   // 1: the port was opened with an empty address box
 
     // Receive poll
-    QByteArray RxText;             // this poll's reply text, what the dispatcher reads
-    RtuReceiver RxBuffer;          // RTU bytes collected until a whole reply is in
-    PlainReplyJoiner PlainReplies; // plain text held over from the last poll
-    qint16 BlinkTicks = 0;         // idle-blink counter, 0..9 between ticks
-    qint16 AwaitedLine = 0;        // the line whose reply is awaited, for the stall notice
-    QByteArray AwaitedCommand;     // and its command, as it went out before framing
+    QByteArray RxText;          // the reply handed on, what the dispatcher reads
+    RtuReceiver RxBuffer;       // RTU bytes collected until a whole reply is in
+    PlainReceiver PlainReplies; // plain text collected until a whole reply is in
+    qint16 BlinkTicks = 0;      // idle-blink counter, 0..9 between ticks
 
-    // The board answers only what it is asked: what came before a command is stale.
+    // A port opened afresh: nothing from before belongs to it.
     void forgetReceived()
     {
         RxBuffer.clear();

@@ -10,7 +10,7 @@ bool RtuReceiver::collect(const QByteArray &received)
     m_buffer += received;
     if (m_buffer.size() > Capacity) // the newest bytes are the ones a reply may be in
         m_buffer.remove(0, m_buffer.size() - Capacity);
-    return m_buffer.size() >= ShortestFrame;
+    return examinable();
 }
 
 RtuReceiver::Verdict RtuReceiver::examine(quint8 address)

@@ -28,6 +28,8 @@ public:
 
     // Adds one poll's bytes. True when there is enough to examine.
     bool collect(const QByteArray &received);
+    // Enough is left to examine: a whole frame may be in it.
+    bool examinable() const { return m_buffer.size() >= ShortestFrame; }
 
     // Looks for a reply to address in what was collected, and drops what it
     // has dealt with: a reply and everything before it, or rejected bytes.

@@ -6,11 +6,13 @@ enum ExitCode {
     Done = 0,
     BadUsage = 1,
     FileRefused = 2,
-    PortFailed = 3,   // could not be opened, or was lost
-    NoBoard = 4,      // nothing answered the probe
-    BoardRefused = 5, // the board answered ERROR or FORMAT
-    NoReply = 6,      // a line went unanswered, retries and all
-    NotRecorded = 7,  // the job was done, but its record could not go to the store
+    PortFailed = 3,     // could not be opened, or was lost
+    NoBoard = 4,        // nothing answered the probe
+    BoardRefused = 5,   // the board answered ERROR or FORMAT
+    NoReply = 6,        // a line went unanswered, retries and all
+    NotRecorded = 7,    // the job was done, but its record could not go to the store
+    ExtraReplies = 8,   // more replies than frames sent: an echo, or two boards at one address
+    BoardRestarted = 9, // the board said "VER=" unasked in the middle of the job
     // Stopped by a signal: 128 and its number, as shells report it.
     HungUp = 129,      // SIGHUP
     Interrupted = 130, // SIGINT, Ctrl-C
