@@ -117,6 +117,8 @@ ReplyStyle faultsOnSecond(Framing framing, const QStringList &faults)
             s.silent = second;
         else if (fault == u"doubled")
             s.doubled = second;
+        else if (fault == u"stray")
+            s.stray = second;
         else
             qFatal("no such fault: %s", qPrintable(fault));
     }
@@ -607,6 +609,13 @@ void TestSimBoard::replyOnTheWire_data()
     doubledPlainAtOnce.doubledGapMs = 0;
     ReplyStyle doubledAndPaced = style(Framing::Rtu, {"doubled"});
     doubledAndPaced.wirePacing = true;
+    const QByteArray stray = rtuFrame(1, "BDOWNLOAD"); // unlike the reply, so its place shows
+    const auto withStray = [&](QStringList faults, bool behind) {
+        ReplyStyle s = style(Framing::Rtu, faults << "stray");
+        s.strayText = "DOWNLOAD";
+        s.strayBehind = behind;
+        return s;
+    };
 
     QTest::newRow("RTU") << style(Framing::Rtu, {}) << ms({0}) << QList<QByteArray>{ok};
     QTest::newRow("plain") << style(Framing::Plain, {}) << ms({0}) << QList<QByteArray>{"OK\r\n"};
@@ -658,6 +667,14 @@ void TestSimBoard::replyOnTheWire_data()
         << doubledAndPaced << QList<qint64>{4340 + 521, 5000 + 521} << QList<QByteArray>{ok, ok};
     QTest::newRow("silent is not doubled")
         << style(Framing::Rtu, {"silent", "doubled"}) << ms({}) << QList<QByteArray>{};
+    QTest::newRow("stray behind") << withStray({}, true) << ms({0})
+                                  << QList<QByteArray>{ok + stray};
+    QTest::newRow("stray in front: after the garbage, in the first piece")
+        << withStray({"garbage", "split"}, false) << ms({0, 30})
+        << QList<QByteArray>{garbage + stray + ok.left(3), ok.mid(3)};
+    QTest::newRow("stray behind: in the last piece, before the trailing bytes")
+        << withStray({"split", "trailing"}, true) << ms({0, 30})
+        << QList<QByteArray>{ok.left(3), ok.mid(3) + stray + zero};
 }
 
 void TestSimBoard::replyOnTheWire()

@@ -4,6 +4,7 @@
 #include "bootline-sim/bus.h"
 #include "bootline-sim/console.h"
 #include "link/portname.h"
+#include "shared/readable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -117,6 +118,17 @@ QByteArray hexBytes(const QCommandLineParser &parser, const QString &name)
     return QByteArray::fromHex(text.toLatin1());
 }
 
+QByteArray strayText(const QCommandLineParser &parser)
+{
+    const QString text = parser.value(QStringLiteral("stray-text"));
+    // The stray must read as one whole reply, as a board's copy would.
+    if (text.isEmpty() || text.contains(u'\r') || text.contains(u'\n'))
+        refuse(QStringLiteral("--stray-text takes the text of one reply, not empty and without CR "
+                              "or LF; not \"%1\"")
+                   .arg(readable(text.toUtf8())));
+    return text.toUtf8();
+}
+
 } // namespace
 
 Options parseOptions(const QCoreApplication &app)
@@ -193,6 +205,14 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("Time between a doubled reply and its copy; 0 sends both in one write "
                         "(default 5)."),
          ms, QStringLiteral("5")},
+        {QStringLiteral("stray"),
+         QStringLiteral("Put a stray reply, --stray-text framed as the board's, in front of these "
+                        "replies in the same write (after any garbage)."),
+         list},
+        {QStringLiteral("stray-text"), QStringLiteral("The stray reply's text (default OK)."),
+         QStringLiteral("text"), QStringLiteral("OK")},
+        {QStringLiteral("stray-behind"),
+         QStringLiteral("Put the stray right behind the reply instead, still in the same write.")},
         {QStringLiteral("seed"),
          QStringLiteral("Seed for the random choices; the same seed repeats a run (default 1)."),
          QStringLiteral("n"), QStringLiteral("1")},
@@ -252,6 +272,9 @@ Options parseOptions(const QCoreApplication &app)
     replies.silent = selection(parser, QStringLiteral("silent"));
     replies.doubled = selection(parser, QStringLiteral("doubled"));
     replies.doubledGapMs = wholeNumber(parser, QStringLiteral("doubled-ms"), 0, 600000);
+    replies.stray = selection(parser, QStringLiteral("stray"));
+    replies.strayText = strayText(parser);
+    replies.strayBehind = parser.isSet(QStringLiteral("stray-behind"));
     if (replies.framing == Framing::Plain && parser.isSet(QStringLiteral("bad-crc")))
         printError(QStringLiteral("--bad-crc has no checksum to spoil with --plain; ignored"));
     return options;

@@ -81,12 +81,21 @@ ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &t
         spoilt[spoilt.size() - 1] = char(spoilt.back() ^ 0x5A);
         front += spoilt;
     }
+    // A reply owed to no command, framed as ours so that only counting can tell.
+    QByteArray behind;
+    if (hit(style.stray, QStringLiteral("stray"))) {
+        const QByteArray stray = framedReply(style.framing, address, style.strayText);
+        if (style.strayBehind)
+            behind = stray;
+        else
+            front += stray;
+    }
     if (hit(style.split, QStringLiteral("split"))) {
         const qsizetype cut = cutAfter(style, reply.size(), dice);
         plan.chunks.append({replyWait, front + reply.left(cut)});
-        plan.chunks.append({microseconds(style.splitGapMs), reply.mid(cut)});
+        plan.chunks.append({microseconds(style.splitGapMs), reply.mid(cut) + behind});
     } else {
-        plan.chunks.append({replyWait, front + reply});
+        plan.chunks.append({replyWait, front + reply + behind});
     }
     if (hit(style.trailing, QStringLiteral("trailing")))
         plan.chunks.last().bytes += style.trailingBytes;

@@ -37,6 +37,11 @@ struct ReplyStyle {
     ReplySelection silent;  // not sent at all
     ReplySelection doubled; // a second whole copy follows, doubledGapMs after the first
     int doubledGapMs = 5;   // 0: both copies in one write
+    // Another reply of ours, strayText, in the same write: right in front of
+    // the reply (after any garbage), or right behind it with strayBehind.
+    ReplySelection stray;
+    QByteArray strayText = "OK";
+    bool strayBehind = false;
 };
 
 // One write to the port, after a wait counted from the write before it (for
