@@ -129,6 +129,20 @@ QByteArray strayText(const QCommandLineParser &parser)
     return text.toUtf8();
 }
 
+void boardFaults(const QCommandLineParser &parser, BoardFaults &faults)
+{
+    if (parser.isSet(QStringLiteral("twin")))
+        faults.twinGapMs = wholeNumber(parser, QStringLiteral("twin"), 0, 600000);
+    if (parser.isSet(QStringLiteral("miswrite")))
+        faults.miswrittenLine = wholeNumber(parser, QStringLiteral("miswrite"), 1, 1000000);
+    if (!parser.isSet(QStringLiteral("twin-miswrite")))
+        return;
+    if (!faults.twinGapMs)
+        refuse(QStringLiteral("--twin-miswrite needs --twin: without it there is no twin to "
+                              "miswrite"));
+    faults.twinMiswrittenLine = wholeNumber(parser, QStringLiteral("twin-miswrite"), 1, 1000000);
+}
+
 } // namespace
 
 Options parseOptions(const QCoreApplication &app)
@@ -151,7 +165,8 @@ Options parseOptions(const QCoreApplication &app)
         {QStringLiteral("com"), QStringLiteral("Port number, the same as --port COM<n>."),
          QStringLiteral("n")},
         {QStringLiteral("plain"),
-         QStringLiteral("Plain text lines instead of Modbus RTU frames (one board only).")},
+         QStringLiteral("Plain text lines instead of Modbus RTU frames (one board only, and "
+                        "its --twin).")},
         {QStringLiteral("address"),
          QStringLiteral("RTU addresses 1..247, one board each, such as 1,3,5-8 (default 1)."),
          QStringLiteral("addresses"), QStringLiteral("1")},
@@ -213,6 +228,17 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("text"), QStringLiteral("OK")},
         {QStringLiteral("stray-behind"),
          QStringLiteral("Put the stray right behind the reply instead, still in the same write.")},
+        {QStringLiteral("twin"),
+         QStringLiteral("Put a second board at the first board's address: it takes every "
+                        "command the first takes and answers ms after it (0: in the same write), "
+                        "clean of the reply faults."),
+         ms},
+        {QStringLiteral("miswrite"),
+         QStringLiteral("The first board answers the n-th download line of each pass as if all "
+                        "went well but keeps it spoilt, so the verify of that line gets ERROR."),
+         QStringLiteral("n")},
+        {QStringLiteral("twin-miswrite"), QStringLiteral("The same as --miswrite, for the twin."),
+         QStringLiteral("n")},
         {QStringLiteral("seed"),
          QStringLiteral("Seed for the random choices; the same seed repeats a run (default 1)."),
          QStringLiteral("n"), QStringLiteral("1")},
@@ -275,6 +301,7 @@ Options parseOptions(const QCoreApplication &app)
     replies.stray = selection(parser, QStringLiteral("stray"));
     replies.strayText = strayText(parser);
     replies.strayBehind = parser.isSet(QStringLiteral("stray-behind"));
+    boardFaults(parser, options.boardFaults);
     if (replies.framing == Framing::Plain && parser.isSet(QStringLiteral("bad-crc")))
         printError(QStringLiteral("--bad-crc has no checksum to spoil with --plain; ignored"));
     return options;

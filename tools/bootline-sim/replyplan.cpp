@@ -118,6 +118,24 @@ ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &t
     return plan;
 }
 
+void addTwinReply(const ReplyStyle &style, QList<WireChunk> &chunks, quint8 address,
+                  const QByteArray &text, int gapMs, qsizetype commandBytes, const QString &logLine)
+{
+    const QByteArray reply = framedReply(style.framing, address, text);
+    const qint64 replyUs = style.wirePacing ? wireUs(reply.size()) : 0;
+    if (chunks.isEmpty()) {
+        const qint64 commandUs = style.wirePacing ? wireUs(commandBytes) : 0;
+        chunks.append(
+            {microseconds(style.latencyMs + gapMs) + commandUs + replyUs, reply, logLine});
+    } else if (gapMs == 0) {
+        chunks.last().waitUs += replyUs;
+        chunks.last().bytes += reply;
+        chunks.last().logLine = logLine;
+    } else {
+        chunks.append({microseconds(gapMs) + replyUs, reply, logLine});
+    }
+}
+
 qint64 wireUs(qsizetype bytes)
 {
     return (bytes * BitsPerByte * 1000000 + BitsPerSecond / 2) / BitsPerSecond;
