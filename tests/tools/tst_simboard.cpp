@@ -1060,6 +1060,7 @@ void TestSimBoard::boardFaults_data()
     const Lines job{bLine1, bLine2, bEof, vLine1, vLine2, vEof};
     const QByteArray ok2 = "OK + OK";
     const QByteArray download2 = "DOWNLOAD + DOWNLOAD";
+    const QByteArray ver = "VER=1.0 SIM";
     const QString verified = QStringLiteral("image verified, 3 lines");
     const QString notVerified =
         QStringLiteral("image NOT verified: 2 of 3 verify lines matched, the image holds 3 lines");
@@ -1074,6 +1075,19 @@ void TestSimBoard::boardFaults_data()
         << BoardFaults{5, 0, 1} << Lines{bLine1, bLine2, bLine1, bLine2, bEof, vLine1, vLine2, vEof}
         << Lines{ok2, ok2, ok2, ok2, download2, "OK + ERROR", ok2, download2}
         << QStringList{first + verified, twin + notVerified};
+    QTest::newRow("restart at a download line: the file again, to a fresh board")
+        << BoardFaults{{}, 0, 0, 2}
+        << Lines{bLine1, bLine2, bLine1, bLine2, bEof, vLine1, vLine2, vEof}
+        << Lines{"OK", ver, "OK", "OK", "DOWNLOAD", "OK", "OK", "DOWNLOAD"}
+        << QStringList{"bootline-sim: " + verified};
+    QTest::newRow("restart at a verify line: the image is gone")
+        << BoardFaults{{}, 0, 0, 3} << Lines{bLine1, bEof, vLine1, vEof}
+        << Lines{"OK", "DOWNLOAD", ver, "ERROR"}
+        << QStringList{"bootline-sim: image NOT verified: 0 of 1 verify lines matched, the image "
+                       "holds 0 lines"};
+    QTest::newRow("restart: resends and probes are not lines")
+        << BoardFaults{{}, 0, 0, 2} << Lines{bLine1, bLine1, "BOOTi", bLine2}
+        << Lines{"OK", "OK", ver, ver} << QStringList{};
 }
 
 void TestSimBoard::boardFaults()
@@ -1095,6 +1109,8 @@ void TestSimBoard::boardFaults()
     foundResults.removeAll(QString());
     QCOMPARE(heard, replies);
     QCOMPARE(foundResults, results);
+    if (faults.restartAtLine > 0)
+        QCOMPARE(bus.summary().last(), QStringLiteral("bootline-sim: faults applied: restart 1"));
 }
 
 void TestSimBoard::aliasClaim_data()

@@ -49,6 +49,28 @@ std::optional<QByteArray> Board::handle(const QByteArray &command,
     return Format;
 }
 
+bool Board::isNewLine(const QByteArray &command) const
+{
+    const QByteArray line = command.mid(Prefix.size());
+    return !m_started && command.startsWith(Prefix) &&
+           (line.startsWith(':') || line.startsWith('#')) && line != m_lastLine;
+}
+
+void Board::restart(const QByteArray &command)
+{
+    if (command.startsWith(Prefix + ':'))
+        ++m_linesReceived;
+    else
+        ++m_linesVerified;
+    m_image.clear();
+    m_firstLine.clear();
+    m_passEnded = false;
+    m_verifyPosition = 0;
+    m_verifyPass = {};
+    m_lastLine.clear();
+    m_lastReply.clear();
+}
+
 QByteArray Board::takeLine(const QByteArray &line)
 {
     if (line == m_lastLine) {

@@ -51,6 +51,14 @@ public:
     // them) is kept spoilt from now on; 0 writes every line right.
     void setMiswrittenLine(int line) { m_miswrittenLine = line; }
 
+    // Whether handle() would take command as a new download or verify line.
+    bool isNewLine(const QByteArray &command) const;
+
+    // A power glitch as that line came in: it is counted but lost, and the
+    // image, any pass under way and the last line go with it; the address
+    // and the counts stay.
+    void restart(const QByteArray &command);
+
     // takenAddresses: those the other boards on the bus hold.
     std::optional<QByteArray> handle(const QByteArray &command,
                                      const QList<quint8> &takenAddresses = {});

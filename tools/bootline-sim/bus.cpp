@@ -94,16 +94,29 @@ Bus::Outcome Bus::answer(const Received &command)
     const quint8 from = board->address(); // a new address applies after its own reply
     const int resends = board->resends();
     const int verifyPasses = board->verifyPassesEnded();
-    const std::optional<QByteArray> reply = board->handle(command.bytes, addressesBesides(*board));
+    const bool restarts = m_faults.restartAtLine == lines() + 1 && board->isNewLine(command.bytes);
+    std::optional<QByteArray> reply;
     Outcome outcome;
     outcome.log = QStringLiteral("<< %1%2").arg(name, text);
+    if (restarts) {
+        board->restart(command.bytes);
+        reply = board->versionText(); // a loader announces itself as it starts
+        outcome.log += QStringLiteral("\n-- board %1restarted at line %2: image and pass "
+                                      "forgotten, version text sent unasked")
+                           .arg(name)
+                           .arg(lines());
+    } else {
+        reply = board->handle(command.bytes, addressesBesides(*board));
+    }
     if (board->resends() > resends)
         outcome.log += QStringLiteral("  (resent: answered again)");
     if (board->verifyPassesEnded() > verifyPasses)
         outcome.verifyPassResult = verifyPassResult(*board);
     if (reply) {
-        const ReplyPlan plan = planReply(m_style, from, *reply, ++m_replies,
-                                         wireBytes(m_style.framing, command), m_dice);
+        ReplyPlan plan = planReply(m_style, from, *reply, ++m_replies,
+                                   wireBytes(m_style.framing, command), m_dice);
+        if (restarts)
+            plan.faults.prepend(QStringLiteral("restart"));
         for (const QString &fault : plan.faults)
             ++m_faultsApplied[fault];
         const QString faults = plan.faults.isEmpty()

@@ -20,6 +20,10 @@ struct BoardFaults {
     std::optional<int> twinGapMs;
     int miswrittenLine = 0; // the first board's, as Board::setMiswrittenLine
     int twinMiswrittenLine = 0;
+    // The board the n-th download or verify line is for (counted as
+    // lines() counts) restarts as it comes: it answers with its version
+    // text, unasked, instead. 0: never.
+    int restartAtLine = 0;
 };
 
 // The boards sharing one line and the replies they put on it: hands each

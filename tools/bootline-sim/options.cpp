@@ -133,6 +133,8 @@ void boardFaults(const QCommandLineParser &parser, BoardFaults &faults)
 {
     if (parser.isSet(QStringLiteral("twin")))
         faults.twinGapMs = wholeNumber(parser, QStringLiteral("twin"), 0, 600000);
+    if (parser.isSet(QStringLiteral("restart-at-line")))
+        faults.restartAtLine = wholeNumber(parser, QStringLiteral("restart-at-line"), 1, 1000000);
     if (parser.isSet(QStringLiteral("miswrite")))
         faults.miswrittenLine = wholeNumber(parser, QStringLiteral("miswrite"), 1, 1000000);
     if (!parser.isSet(QStringLiteral("twin-miswrite")))
@@ -238,6 +240,11 @@ Options parseOptions(const QCoreApplication &app)
                         "went well but keeps it spoilt, so the verify of that line gets ERROR."),
          QStringLiteral("n")},
         {QStringLiteral("twin-miswrite"), QStringLiteral("The same as --miswrite, for the twin."),
+         QStringLiteral("n")},
+        {QStringLiteral("restart-at-line"),
+         QStringLiteral("The board the n-th download or verify line (over all boards) is for "
+                        "restarts as it comes: it forgets its image and any pass, keeps its "
+                        "address, and sends its version text unasked instead of an answer."),
          QStringLiteral("n")},
         {QStringLiteral("seed"),
          QStringLiteral("Seed for the random choices; the same seed repeats a run (default 1)."),
