@@ -117,6 +117,8 @@ ReplyStyle faultsOnSecond(Framing framing, const QStringList &faults)
             s.silent = second;
         else if (fault == u"doubled")
             s.doubled = second;
+        else if (fault == u"stray")
+            s.stray = second;
         else
             qFatal("no such fault: %s", qPrintable(fault));
     }
@@ -173,6 +175,10 @@ private slots:
     void oneBoardSummary();
     void plainBusTakesEveryLine();
     void faultsAppliedInTheSummary();
+    void twinOnTheWire_data();
+    void twinOnTheWire();
+    void boardFaults_data();
+    void boardFaults();
     void aliasClaim_data();
     void aliasClaim();
     void aliasLeftAloneOnceSomeoneElsesLink();
@@ -607,6 +613,13 @@ void TestSimBoard::replyOnTheWire_data()
     doubledPlainAtOnce.doubledGapMs = 0;
     ReplyStyle doubledAndPaced = style(Framing::Rtu, {"doubled"});
     doubledAndPaced.wirePacing = true;
+    const QByteArray stray = rtuFrame(1, "BDOWNLOAD"); // unlike the reply, so its place shows
+    const auto withStray = [&](QStringList faults, bool behind) {
+        ReplyStyle s = style(Framing::Rtu, faults << "stray");
+        s.strayText = "DOWNLOAD";
+        s.strayBehind = behind;
+        return s;
+    };
 
     QTest::newRow("RTU") << style(Framing::Rtu, {}) << ms({0}) << QList<QByteArray>{ok};
     QTest::newRow("plain") << style(Framing::Plain, {}) << ms({0}) << QList<QByteArray>{"OK\r\n"};
@@ -658,6 +671,14 @@ void TestSimBoard::replyOnTheWire_data()
         << doubledAndPaced << QList<qint64>{4340 + 521, 5000 + 521} << QList<QByteArray>{ok, ok};
     QTest::newRow("silent is not doubled")
         << style(Framing::Rtu, {"silent", "doubled"}) << ms({}) << QList<QByteArray>{};
+    QTest::newRow("stray behind") << withStray({}, true) << ms({0})
+                                  << QList<QByteArray>{ok + stray};
+    QTest::newRow("stray in front: after the garbage, in the first piece")
+        << withStray({"garbage", "split"}, false) << ms({0, 30})
+        << QList<QByteArray>{garbage + stray + ok.left(3), ok.mid(3)};
+    QTest::newRow("stray behind: in the last piece, before the trailing bytes")
+        << withStray({"split", "trailing"}, true) << ms({0, 30})
+        << QList<QByteArray>{ok.left(3), ok.mid(3) + stray + zero};
 }
 
 void TestSimBoard::replyOnTheWire()
@@ -868,39 +889,51 @@ void TestSimBoard::sharedBus_data()
 {
     // Frames in as "address:command", replies out as "address:text", "-" for none.
     QTest::addColumn<QStringList>("frames");
-    QTest::addColumn<QStringList>("replies");
-    QTest::newRow("each answers its own") << QStringList{"1:BOOTi", "2:BOOTi", "3:BOOTi"}
-                                          << QStringList{"1:VER=1.0 SIM", "2:VER=1.0 SIM", "-"};
+    QTest::addColumn<QStringList>("replies"); // a twin's after its sibling's, with " + "
+    QTest::addColumn<bool>("twin");           // of the board at 1, answering 5 ms after it
+    QTest::newRow("each answers its own")
+        << QStringList{"1:BOOTi", "2:BOOTi", "3:BOOTi"}
+        << QStringList{"1:VER=1.0 SIM", "2:VER=1.0 SIM", "-"} << false;
     QTest::newRow("onto a taken address")
         << QStringList{"1:BOOT$02", "1:BOOTi", "2:BOOTi"}
-        << QStringList{"1:FORMAT", "1:VER=1.0 SIM", "2:VER=1.0 SIM"};
+        << QStringList{"1:FORMAT", "1:VER=1.0 SIM", "2:VER=1.0 SIM"} << false;
     QTest::newRow("onto a free address")
         << QStringList{"1:BOOT$03", "1:BOOTi", "3:BOOTi", "3:BOOT$01", "1:BOOTi"}
-        << QStringList{"1:ADDR=03", "-", "3:VER=1.0 SIM", "3:ADDR=01", "1:VER=1.0 SIM"};
-    QTest::newRow("onto its own address") << QStringList{"2:BOOT$02"} << QStringList{"2:ADDR=02"};
+        << QStringList{"1:ADDR=03", "-", "3:VER=1.0 SIM", "3:ADDR=01", "1:VER=1.0 SIM"} << false;
+    QTest::newRow("onto its own address")
+        << QStringList{"2:BOOT$02"} << QStringList{"2:ADDR=02"} << false;
     QTest::newRow("one installed, the other still loads")
         << QStringList{"1:BOOTg", "1:BOOTi", "2:BOOTi"}
-        << QStringList{"1:RUN", "-", "2:VER=1.0 SIM"};
+        << QStringList{"1:RUN", "-", "2:VER=1.0 SIM"} << false;
+    QTest::newRow("twins answer together and move together")
+        << QStringList{"1:BOOTi", "1:BOOT$03", "1:BOOTi"}
+        << QStringList{"1:VER=1.0 SIM + 1:VER=1.0 SIM", "1:ADDR=03 + 1:ADDR=03", "-"} << true;
+    QTest::newRow("twins hold an address against others, not against each other")
+        << QStringList{"1:BOOT$02", "1:BOOT$01", "2:BOOT$01"}
+        << QStringList{"1:FORMAT + 1:FORMAT", "1:ADDR=01 + 1:ADDR=01", "2:FORMAT"} << true;
 }
 
 void TestSimBoard::sharedBus()
 {
     QFETCH(QStringList, frames);
     QFETCH(QStringList, replies);
-    Bus bus({1, 2}, "VER=1.0 SIM", ReplyStyle(), 1);
+    QFETCH(bool, twin);
+    BoardFaults faults;
+    if (twin)
+        faults.twinGapMs = 5;
+    Bus bus({1, 2}, "VER=1.0 SIM", ReplyStyle(), 1, Board::CommandReplies::Named, faults);
     QStringList found;
     for (const QString &frame : frames) {
         const QStringList parts = frame.split(u':');
-        const QByteArray wire =
-            onWire(bus.take(frameFor(quint8(parts[0].toInt()), parts[1].toLatin1())).chunks);
-        if (wire.isEmpty()) {
-            found << QStringLiteral("-");
-            continue;
+        QStringList heard; // a write for each reply, as no fault joins or splits them
+        for (const WireChunk &chunk :
+             bus.take(frameFor(quint8(parts[0].toInt()), parts[1].toLatin1())).chunks) {
+            const quint8 from = quint8(chunk.bytes[0]);
+            const QByteArray text = chunk.bytes.mid(2, chunk.bytes.size() - 4);
+            QCOMPARE(chunk.bytes, rtuFrame(from, "B" + text));
+            heard << QString::number(from) + u':' + QString::fromLatin1(text);
         }
-        const quint8 from = quint8(wire[0]);
-        const QByteArray text = wire.mid(2, wire.size() - 4);
-        QCOMPARE(wire, rtuFrame(from, "B" + text));
-        found << QString::number(from) + u':' + QString::fromLatin1(text);
+        found << (heard.isEmpty() ? QStringLiteral("-") : heard.join(u" + "));
     }
     QCOMPARE(found, replies);
 }
@@ -974,6 +1007,110 @@ void TestSimBoard::faultsAppliedInTheSummary()
         bus.take(frameFor(1, "BOOTi"));
     QCOMPARE(bus.summary().last(),
              QStringLiteral("bootline-sim: faults applied: doubled 1, late 2, silent 1"));
+}
+
+void TestSimBoard::twinOnTheWire_data()
+{
+    QTest::addColumn<ReplyStyle>("style");
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<QList<qint64>>("waits"); // microseconds
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    const QByteArray ver = rtuFrame(1, "BVER=1.0 SIM");
+    ReplyStyle slowWithGarbage;
+    slowWithGarbage.garbage = *ReplySelection::parse(QStringLiteral("all"));
+    slowWithGarbage.latencyMs = 20;
+    ReplyStyle paced;
+    paced.wirePacing = true;
+    QTest::newRow("behind the first, its faults its own, latency for both")
+        << slowWithGarbage << 5 << ms({20, 5})
+        << QList<QByteArray>{QByteArray("\x00\xFF\x00", 3) + ver, ver};
+    // The command's 10 bytes take 868 us, each reply's 15 bytes 1302 us.
+    QTest::newRow("wire pacing, in the same write")
+        << paced << 0 << QList<qint64>{868 + 1302 + 1302} << QList<QByteArray>{ver + ver};
+}
+
+void TestSimBoard::twinOnTheWire()
+{
+    QFETCH(ReplyStyle, style);
+    QFETCH(int, gapMs);
+    QFETCH(QList<qint64>, waits);
+    QFETCH(QList<QByteArray>, chunks);
+    BoardFaults faults;
+    faults.twinGapMs = gapMs;
+    Bus bus({1}, "VER=1.0 SIM", style, 1, Board::CommandReplies::Named, faults);
+    QList<qint64> foundWaits;
+    QList<QByteArray> foundChunks;
+    for (const WireChunk &chunk : bus.take(frameFor(1, "BOOTi")).chunks) {
+        foundWaits << chunk.waitUs;
+        foundChunks << chunk.bytes;
+    }
+    QCOMPARE(foundChunks, chunks);
+    QCOMPARE(foundWaits, waits);
+    QVERIFY(bus.summary().contains("bootline-sim: address 1 (twin): lines received 0, lines "
+                                   "verified 0, mismatches 0, resends 0"));
+}
+
+void TestSimBoard::boardFaults_data()
+{
+    using Lines = QList<QByteArray>;
+    QTest::addColumn<BoardFaults>("faults");
+    QTest::addColumn<Lines>("commands");
+    QTest::addColumn<Lines>("replies"); // as heard on a plain line, a twin's after " + "
+    QTest::addColumn<QStringList>("results");
+    const Lines job{bLine1, bLine2, bEof, vLine1, vLine2, vEof};
+    const QByteArray ok2 = "OK + OK";
+    const QByteArray download2 = "DOWNLOAD + DOWNLOAD";
+    const QByteArray ver = "VER=1.0 SIM";
+    const QString verified = QStringLiteral("image verified, 3 lines");
+    const QString notVerified =
+        QStringLiteral("image NOT verified: 2 of 3 verify lines matched, the image holds 3 lines");
+    const QString first = QStringLiteral("bootline-sim: address 1: ");
+    const QString twin = QStringLiteral("bootline-sim: address 1 (twin): ");
+
+    QTest::newRow("the first board miswrites a middle line")
+        << BoardFaults{5, 2, 0} << job << Lines{ok2, ok2, download2, ok2, "ERROR + OK", download2}
+        << QStringList{first + notVerified, twin + verified};
+    // Known as the first line when the file starts again, though miswritten.
+    QTest::newRow("the twin miswrites the first line of each pass")
+        << BoardFaults{5, 0, 1} << Lines{bLine1, bLine2, bLine1, bLine2, bEof, vLine1, vLine2, vEof}
+        << Lines{ok2, ok2, ok2, ok2, download2, "OK + ERROR", ok2, download2}
+        << QStringList{first + verified, twin + notVerified};
+    QTest::newRow("restart at a download line: the file again, to a fresh board")
+        << BoardFaults{{}, 0, 0, 2}
+        << Lines{bLine1, bLine2, bLine1, bLine2, bEof, vLine1, vLine2, vEof}
+        << Lines{"OK", ver, "OK", "OK", "DOWNLOAD", "OK", "OK", "DOWNLOAD"}
+        << QStringList{"bootline-sim: " + verified};
+    QTest::newRow("restart at a verify line: the image is gone")
+        << BoardFaults{{}, 0, 0, 3} << Lines{bLine1, bEof, vLine1, vEof}
+        << Lines{"OK", "DOWNLOAD", ver, "ERROR"}
+        << QStringList{"bootline-sim: image NOT verified: 0 of 1 verify lines matched, the image "
+                       "holds 0 lines"};
+    QTest::newRow("restart: resends and probes are not lines")
+        << BoardFaults{{}, 0, 0, 2} << Lines{bLine1, bLine1, "BOOTi", bLine2}
+        << Lines{"OK", "OK", ver, ver} << QStringList{};
+}
+
+void TestSimBoard::boardFaults()
+{
+    QFETCH(BoardFaults, faults);
+    QFETCH(QList<QByteArray>, commands);
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(QStringList, results);
+    ReplyStyle plain;
+    plain.framing = Framing::Plain;
+    Bus bus({1}, "VER=1.0 SIM", plain, 1, Board::CommandReplies::Named, faults);
+    QList<QByteArray> heard;
+    QStringList foundResults;
+    for (const QByteArray &command : commands) {
+        const Bus::Outcome outcome = bus.take(frameFor(0, command));
+        heard << onWire(outcome.chunks).replace("\r\n", " + ").chopped(3);
+        foundResults << outcome.verifyPassResult << outcome.twinVerifyPassResult;
+    }
+    foundResults.removeAll(QString());
+    QCOMPARE(heard, replies);
+    QCOMPARE(foundResults, results);
+    if (faults.restartAtLine > 0)
+        QCOMPARE(bus.summary().last(), QStringLiteral("bootline-sim: faults applied: restart 1"));
 }
 
 void TestSimBoard::aliasClaim_data()

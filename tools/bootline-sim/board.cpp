@@ -13,6 +13,13 @@ const QByteArray Error = "ERROR";
 const QByteArray Format = "FORMAT";
 const QByteArray Run = "RUN";
 
+// A line as a flash cell that did not take its bit would hold it: one digit off.
+QByteArray spoilt(QByteArray line)
+{
+    line.back() = line.back() == '0' ? '1' : '0';
+    return line;
+}
+
 } // namespace
 
 Board::Board(quint8 address, const QByteArray &versionText, CommandReplies commandReplies)
@@ -42,6 +49,28 @@ std::optional<QByteArray> Board::handle(const QByteArray &command,
     return Format;
 }
 
+bool Board::isNewLine(const QByteArray &command) const
+{
+    const QByteArray line = command.mid(Prefix.size());
+    return !m_started && command.startsWith(Prefix) &&
+           (line.startsWith(':') || line.startsWith('#')) && line != m_lastLine;
+}
+
+void Board::restart(const QByteArray &command)
+{
+    if (command.startsWith(Prefix + ':'))
+        ++m_linesReceived;
+    else
+        ++m_linesVerified;
+    m_image.clear();
+    m_firstLine.clear();
+    m_passEnded = false;
+    m_verifyPosition = 0;
+    m_verifyPass = {};
+    m_lastLine.clear();
+    m_lastReply.clear();
+}
+
 QByteArray Board::takeLine(const QByteArray &line)
 {
     if (line == m_lastLine) {
@@ -58,7 +87,7 @@ QByteArray Board::download(const QByteArray &line)
     ++m_linesReceived;
     // The host starting the file again: flash is written by address, so the
     // new pass simply writes over the old.
-    const bool startedAgain = !m_image.isEmpty() && line == m_image.first();
+    const bool startedAgain = !m_image.isEmpty() && line == m_firstLine;
     if (m_passEnded || startedAgain) {
         m_image.clear();
         m_passEnded = false;
@@ -67,7 +96,9 @@ QByteArray Board::download(const QByteArray &line)
     const std::optional<HexRecord::Type> type = HexRecord::typeOf(line);
     if (!type)
         return Format;
-    m_image.append(line);
+    if (m_image.isEmpty())
+        m_firstLine = line;
+    m_image.append(m_image.size() + 1 == m_miswrittenLine ? spoilt(line) : line);
     if (*type != HexRecord::EndOfFile)
         return Ok;
     m_passEnded = true;

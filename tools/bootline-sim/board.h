@@ -23,6 +23,8 @@
 // sent again because it lost our reply: it gets that reply again and is not
 // taken twice. A download line the same as the first of the pass starts the
 // pass again: the host began the file anew.
+// A board may be told to miswrite a line of each pass: it answers as usual
+// but keeps a spoilt copy, so only the verify of that line finds it out.
 class Board {
 public:
     static constexpr quint8 HighestAddress = 247; // the last one Modbus gives to a device
@@ -44,6 +46,18 @@ public:
 
     Board(quint8 address, const QByteArray &versionText,
           CommandReplies commandReplies = CommandReplies::Named);
+
+    // The line-th download line of each pass (from 1, as the host counts
+    // them) is kept spoilt from now on; 0 writes every line right.
+    void setMiswrittenLine(int line) { m_miswrittenLine = line; }
+
+    // Whether handle() would take command as a new download or verify line.
+    bool isNewLine(const QByteArray &command) const;
+
+    // A power glitch as that line came in: it is counted but lost, and the
+    // image, any pass under way and the last line go with it; the address
+    // and the counts stay.
+    void restart(const QByteArray &command);
 
     // takenAddresses: those the other boards on the bus hold.
     std::optional<QByteArray> handle(const QByteArray &command,
@@ -71,7 +85,9 @@ private:
     QByteArray m_versionText;
     CommandReplies m_commandReplies;
     bool m_started = false;
-    QList<QByteArray> m_image; // the good lines of the current download pass
+    int m_miswrittenLine = 0;
+    QList<QByteArray> m_image; // the good lines of the current download pass, as written
+    QByteArray m_firstLine;    // the pass's first line as it came, even when miswritten
     bool m_passEnded = false;  // its end-of-file record came: the next line starts afresh
     qsizetype m_verifyPosition = 0;
     QByteArray m_lastLine; // the last download or verify line, and our reply to it

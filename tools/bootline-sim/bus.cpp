@@ -19,6 +19,12 @@ bool isLine(const QByteArray &command)
     return command.startsWith("BOOT:") || command.startsWith("BOOT#");
 }
 
+// The bytes the command took on the wire, framing included.
+qsizetype wireBytes(Framing framing, const Received &command)
+{
+    return command.bytes.size() + (framing == Framing::Rtu ? 5 : 2);
+}
+
 // Something that gets no reply, only a line in the log.
 Bus::Outcome logOnly(const QString &log)
 {
@@ -30,11 +36,16 @@ Bus::Outcome logOnly(const QString &log)
 } // namespace
 
 Bus::Bus(const QList<quint8> &addresses, const QByteArray &versionText, const ReplyStyle &style,
-         quint32 seed, Board::CommandReplies commandReplies)
-    : m_style(style), m_dice(seed)
+         quint32 seed, Board::CommandReplies commandReplies, const BoardFaults &faults)
+    : m_style(style), m_faults(faults), m_dice(seed)
 {
     for (const quint8 address : addresses)
         m_boards.append(Board(address, versionText, commandReplies));
+    m_boards.first().setMiswrittenLine(faults.miswrittenLine);
+    if (faults.twinGapMs) {
+        m_twin.emplace(addresses.first(), versionText, commandReplies);
+        m_twin->setMiswrittenLine(faults.twinMiswrittenLine);
+    }
 }
 
 std::optional<QList<quint8>> Bus::parseAddresses(const QString &text)
@@ -76,45 +87,94 @@ Bus::Outcome Bus::answer(const Received &command)
     if (!board)
         return logOnly(QStringLiteral("<< %1  (for address %2: ignored)")
                            .arg(text, QString::number(command.address)));
-    // With several boards the log says which one.
-    const QString name =
-        m_boards.size() > 1 ? QStringLiteral("[%1] ").arg(board->address()) : QString();
+    const QString name = logName(*board);
     if (board->started())
         return logOnly(QStringLiteral("<< %1%2  (firmware started: ignored)").arg(name, text));
 
     const quint8 from = board->address(); // a new address applies after its own reply
     const int resends = board->resends();
     const int verifyPasses = board->verifyPassesEnded();
-    const std::optional<QByteArray> reply = board->handle(command.bytes, addressesBesides(*board));
+    const bool restarts = m_faults.restartAtLine == lines() + 1 && board->isNewLine(command.bytes);
+    std::optional<QByteArray> reply;
     Outcome outcome;
     outcome.log = QStringLiteral("<< %1%2").arg(name, text);
+    if (restarts) {
+        board->restart(command.bytes);
+        reply = board->versionText(); // a loader announces itself as it starts
+        outcome.log += QStringLiteral("\n-- board %1restarted at line %2: image and pass "
+                                      "forgotten, version text sent unasked")
+                           .arg(name)
+                           .arg(lines());
+    } else {
+        reply = board->handle(command.bytes, addressesBesides(*board));
+    }
     if (board->resends() > resends)
         outcome.log += QStringLiteral("  (resent: answered again)");
     if (board->verifyPassesEnded() > verifyPasses)
         outcome.verifyPassResult = verifyPassResult(*board);
-    if (!reply)
-        return outcome;
-
-    const qsizetype commandBytes = command.bytes.size() + (m_style.framing == Framing::Rtu ? 5 : 2);
-    const ReplyPlan plan = planReply(m_style, from, *reply, ++m_replies, commandBytes, m_dice);
-    for (const QString &fault : plan.faults)
-        ++m_faultsApplied[fault];
-    const QString faults =
-        plan.faults.isEmpty() ? QString() : QStringLiteral("  [%1]").arg(plan.faults.join(u", "));
-    outcome.replyLog = QStringLiteral(">> %1%2%3").arg(name, readable(*reply), faults);
-    if (plan.chunks.isEmpty()) {
-        outcome.replyLog += QStringLiteral(" (not sent)");
-        if (isLine(command.bytes))
-            ++m_lineRepliesDropped;
+    if (reply) {
+        ReplyPlan plan = planReply(m_style, from, *reply, ++m_replies,
+                                   wireBytes(m_style.framing, command), m_dice);
+        if (restarts)
+            plan.faults.prepend(QStringLiteral("restart"));
+        for (const QString &fault : plan.faults)
+            ++m_faultsApplied[fault];
+        const QString faults = plan.faults.isEmpty()
+                                   ? QString()
+                                   : QStringLiteral("  [%1]").arg(plan.faults.join(u", "));
+        outcome.replyLog = QStringLiteral(">> %1%2%3").arg(name, readable(*reply), faults);
+        if (plan.chunks.isEmpty()) {
+            outcome.replyLog += QStringLiteral(" (not sent)");
+            if (isLine(command.bytes))
+                ++m_lineRepliesDropped;
+        }
+        outcome.chunks = plan.chunks;
     }
-    outcome.chunks = plan.chunks;
+    if (m_twin && board == &m_boards.first())
+        answerAsTwin(command, outcome);
     return outcome;
+}
+
+// The twin hears what its sibling hears and answers after it. Its reply is
+// clean and takes no reply number, so the faults pick the same replies of
+// the first board with a twin as without.
+void Bus::answerAsTwin(const Received &command, Outcome &outcome)
+{
+    const quint8 from = m_twin->address();
+    const int verifyPasses = m_twin->verifyPassesEnded();
+    // Its sibling does not hold an address against it, as it holds none against its sibling.
+    const std::optional<QByteArray> reply =
+        m_twin->handle(command.bytes, addressesBesides(m_boards.first()));
+    if (m_twin->verifyPassesEnded() > verifyPasses)
+        outcome.twinVerifyPassResult = verifyPassResult(*m_twin);
+    if (!reply)
+        return;
+    addTwinReply(m_style, outcome.chunks, from, *reply, *m_faults.twinGapMs,
+                 wireBytes(m_style.framing, command),
+                 QStringLiteral(">> %1%2").arg(logName(*m_twin), readable(*reply)));
+}
+
+// Which board, when the log must tell them apart: its address, and for the
+// twin a note that it is one.
+QString Bus::label(const Board &board) const
+{
+    if (m_twin && &board == &*m_twin)
+        return QStringLiteral("%1 (twin)").arg(board.address());
+    if (m_boards.size() > 1 || m_twin)
+        return QString::number(board.address());
+    return QString();
+}
+
+QString Bus::logName(const Board &board) const
+{
+    const QString which = label(board);
+    return which.isEmpty() ? QString() : QStringLiteral("[%1] ").arg(which);
 }
 
 QString Bus::verifyPassResult(const Board &board) const
 {
-    const QString where =
-        m_boards.size() > 1 ? QStringLiteral("address %1: ").arg(board.address()) : QString();
+    const QString which = label(board);
+    const QString where = which.isEmpty() ? QString() : QStringLiteral("address %1: ").arg(which);
     const Board::VerifyPass &pass = board.lastVerifyPass();
     if (pass.whole())
         return QStringLiteral("bootline-sim: %1image verified, %2 lines")
@@ -150,6 +210,16 @@ QList<quint8> Bus::addressesBesides(const Board &board) const
     return addresses;
 }
 
+QList<const Board *> Bus::everyBoard() const
+{
+    QList<const Board *> boards;
+    for (const Board &board : m_boards)
+        boards << &board;
+    if (m_twin)
+        boards << &*m_twin;
+    return boards;
+}
+
 int Bus::lines() const
 {
     int lines = 0;
@@ -161,8 +231,8 @@ int Bus::lines() const
 int Bus::mismatches() const
 {
     int mismatches = 0;
-    for (const Board &board : m_boards)
-        mismatches += board.mismatches();
+    for (const Board *board : everyBoard())
+        mismatches += board->mismatches();
     return mismatches;
 }
 
@@ -172,16 +242,17 @@ QStringList Bus::summary() const
     int received = 0;
     int verified = 0;
     int resends = 0;
-    for (const Board &board : m_boards) {
-        received += board.linesReceived();
-        verified += board.linesVerified();
-        resends += board.resends();
-        if (m_boards.size() > 1)
+    for (const Board *board : everyBoard()) {
+        received += board->linesReceived();
+        verified += board->linesVerified();
+        resends += board->resends();
+        const QString which = label(*board);
+        if (!which.isEmpty())
             lines << QStringLiteral("bootline-sim: address %1: %2, resends %3")
-                         .arg(board.address())
-                         .arg(counts(board.linesReceived(), board.linesVerified(),
-                                     board.mismatches()))
-                         .arg(board.resends());
+                         .arg(which)
+                         .arg(counts(board->linesReceived(), board->linesVerified(),
+                                     board->mismatches()))
+                         .arg(board->resends());
     }
     lines << QStringLiteral("bootline-sim: %1").arg(counts(received, verified, mismatches()));
     lines << QStringLiteral("bootline-sim: resends %1, replies to lines dropped %2")

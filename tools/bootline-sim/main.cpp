@@ -66,6 +66,8 @@ int main(int argc, char *argv[])
         mode = (addresses.size() == 1 ? QStringLiteral("RTU address %1")
                                       : QStringLiteral("RTU addresses %1"))
                    .arg(addresses.join(QStringLiteral(", ")));
+    if (options.boardFaults.twinGapMs)
+        mode += QStringLiteral(", a twin %1 ms behind").arg(*options.boardFaults.twinGapMs);
     printLine(
         QStringLiteral("bootline-sim: %1 ready on %2 (%3)").arg(portName, pty.slavePath(), mode));
     QCoreApplication::exec();

@@ -4,6 +4,7 @@
 #include "bootline-sim/bus.h"
 #include "bootline-sim/console.h"
 #include "link/portname.h"
+#include "shared/readable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -117,6 +118,33 @@ QByteArray hexBytes(const QCommandLineParser &parser, const QString &name)
     return QByteArray::fromHex(text.toLatin1());
 }
 
+QByteArray strayText(const QCommandLineParser &parser)
+{
+    const QString text = parser.value(QStringLiteral("stray-text"));
+    // The stray must read as one whole reply, as a board's copy would.
+    if (text.isEmpty() || text.contains(u'\r') || text.contains(u'\n'))
+        refuse(QStringLiteral("--stray-text takes the text of one reply, not empty and without CR "
+                              "or LF; not \"%1\"")
+                   .arg(readable(text.toUtf8())));
+    return text.toUtf8();
+}
+
+void boardFaults(const QCommandLineParser &parser, BoardFaults &faults)
+{
+    if (parser.isSet(QStringLiteral("twin")))
+        faults.twinGapMs = wholeNumber(parser, QStringLiteral("twin"), 0, 600000);
+    if (parser.isSet(QStringLiteral("restart-at-line")))
+        faults.restartAtLine = wholeNumber(parser, QStringLiteral("restart-at-line"), 1, 1000000);
+    if (parser.isSet(QStringLiteral("miswrite")))
+        faults.miswrittenLine = wholeNumber(parser, QStringLiteral("miswrite"), 1, 1000000);
+    if (!parser.isSet(QStringLiteral("twin-miswrite")))
+        return;
+    if (!faults.twinGapMs)
+        refuse(QStringLiteral("--twin-miswrite needs --twin: without it there is no twin to "
+                              "miswrite"));
+    faults.twinMiswrittenLine = wholeNumber(parser, QStringLiteral("twin-miswrite"), 1, 1000000);
+}
+
 } // namespace
 
 Options parseOptions(const QCoreApplication &app)
@@ -139,7 +167,8 @@ Options parseOptions(const QCoreApplication &app)
         {QStringLiteral("com"), QStringLiteral("Port number, the same as --port COM<n>."),
          QStringLiteral("n")},
         {QStringLiteral("plain"),
-         QStringLiteral("Plain text lines instead of Modbus RTU frames (one board only).")},
+         QStringLiteral("Plain text lines instead of Modbus RTU frames (one board only, and "
+                        "its --twin).")},
         {QStringLiteral("address"),
          QStringLiteral("RTU addresses 1..247, one board each, such as 1,3,5-8 (default 1)."),
          QStringLiteral("addresses"), QStringLiteral("1")},
@@ -193,6 +222,30 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("Time between a doubled reply and its copy; 0 sends both in one write "
                         "(default 5)."),
          ms, QStringLiteral("5")},
+        {QStringLiteral("stray"),
+         QStringLiteral("Put a stray reply, --stray-text framed as the board's, in front of these "
+                        "replies in the same write (after any garbage)."),
+         list},
+        {QStringLiteral("stray-text"), QStringLiteral("The stray reply's text (default OK)."),
+         QStringLiteral("text"), QStringLiteral("OK")},
+        {QStringLiteral("stray-behind"),
+         QStringLiteral("Put the stray right behind the reply instead, still in the same write.")},
+        {QStringLiteral("twin"),
+         QStringLiteral("Put a second board at the first board's address: it takes every "
+                        "command the first takes and answers ms after it (0: in the same write), "
+                        "clean of the reply faults."),
+         ms},
+        {QStringLiteral("miswrite"),
+         QStringLiteral("The first board answers the n-th download line of each pass as if all "
+                        "went well but keeps it spoilt, so the verify of that line gets ERROR."),
+         QStringLiteral("n")},
+        {QStringLiteral("twin-miswrite"), QStringLiteral("The same as --miswrite, for the twin."),
+         QStringLiteral("n")},
+        {QStringLiteral("restart-at-line"),
+         QStringLiteral("The board the n-th download or verify line (over all boards) is for "
+                        "restarts as it comes: it forgets its image and any pass, keeps its "
+                        "address, and sends its version text unasked instead of an answer."),
+         QStringLiteral("n")},
         {QStringLiteral("seed"),
          QStringLiteral("Seed for the random choices; the same seed repeats a run (default 1)."),
          QStringLiteral("n"), QStringLiteral("1")},
@@ -252,6 +305,10 @@ Options parseOptions(const QCoreApplication &app)
     replies.silent = selection(parser, QStringLiteral("silent"));
     replies.doubled = selection(parser, QStringLiteral("doubled"));
     replies.doubledGapMs = wholeNumber(parser, QStringLiteral("doubled-ms"), 0, 600000);
+    replies.stray = selection(parser, QStringLiteral("stray"));
+    replies.strayText = strayText(parser);
+    replies.strayBehind = parser.isSet(QStringLiteral("stray-behind"));
+    boardFaults(parser, options.boardFaults);
     if (replies.framing == Framing::Plain && parser.isSet(QStringLiteral("bad-crc")))
         printError(QStringLiteral("--bad-crc has no checksum to spoil with --plain; ignored"));
     return options;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bootline-sim/board.h"
+#include "bootline-sim/bus.h"
 #include "bootline-sim/replyplan.h"
 
 #include <QByteArray>
@@ -16,6 +17,7 @@ struct Options {
     QByteArray versionText = "VER=1.0 SIM";
     Board::CommandReplies commandReplies = Board::CommandReplies::Named;
     ReplyStyle replies;
+    BoardFaults boardFaults;
     quint32 seed = 1;
     QString recordPath;     // empty: no record
     int exitAfterLines = 0; // 0: never

@@ -81,12 +81,21 @@ ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &t
         spoilt[spoilt.size() - 1] = char(spoilt.back() ^ 0x5A);
         front += spoilt;
     }
+    // A reply owed to no command, framed as ours so that only counting can tell.
+    QByteArray behind;
+    if (hit(style.stray, QStringLiteral("stray"))) {
+        const QByteArray stray = framedReply(style.framing, address, style.strayText);
+        if (style.strayBehind)
+            behind = stray;
+        else
+            front += stray;
+    }
     if (hit(style.split, QStringLiteral("split"))) {
         const qsizetype cut = cutAfter(style, reply.size(), dice);
         plan.chunks.append({replyWait, front + reply.left(cut)});
-        plan.chunks.append({microseconds(style.splitGapMs), reply.mid(cut)});
+        plan.chunks.append({microseconds(style.splitGapMs), reply.mid(cut) + behind});
     } else {
-        plan.chunks.append({replyWait, front + reply});
+        plan.chunks.append({replyWait, front + reply + behind});
     }
     if (hit(style.trailing, QStringLiteral("trailing")))
         plan.chunks.last().bytes += style.trailingBytes;
@@ -107,6 +116,24 @@ ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &t
             chunk.waitUs += wireUs(chunk.bytes.size());
     }
     return plan;
+}
+
+void addTwinReply(const ReplyStyle &style, QList<WireChunk> &chunks, quint8 address,
+                  const QByteArray &text, int gapMs, qsizetype commandBytes, const QString &logLine)
+{
+    const QByteArray reply = framedReply(style.framing, address, text);
+    const qint64 replyUs = style.wirePacing ? wireUs(reply.size()) : 0;
+    if (chunks.isEmpty()) {
+        const qint64 commandUs = style.wirePacing ? wireUs(commandBytes) : 0;
+        chunks.append(
+            {microseconds(style.latencyMs + gapMs) + commandUs + replyUs, reply, logLine});
+    } else if (gapMs == 0) {
+        chunks.last().waitUs += replyUs;
+        chunks.last().bytes += reply;
+        chunks.last().logLine = logLine;
+    } else {
+        chunks.append({microseconds(gapMs) + replyUs, reply, logLine});
+    }
 }
 
 qint64 wireUs(qsizetype bytes)

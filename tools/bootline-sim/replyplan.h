@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -37,6 +38,11 @@ struct ReplyStyle {
     ReplySelection silent;  // not sent at all
     ReplySelection doubled; // a second whole copy follows, doubledGapMs after the first
     int doubledGapMs = 5;   // 0: both copies in one write
+    // Another reply of ours, strayText, in the same write: right in front of
+    // the reply (after any garbage), or right behind it with strayBehind.
+    ReplySelection stray;
+    QByteArray strayText = "OK";
+    bool strayBehind = false;
 };
 
 // One write to the port, after a wait counted from the write before it (for
@@ -45,6 +51,7 @@ struct ReplyStyle {
 struct WireChunk {
     qint64 waitUs = 0;
     QByteArray bytes;
+    QString logLine = {}; // printed as the write goes out; planReply leaves it empty
 };
 
 struct ReplyPlan {
@@ -61,6 +68,14 @@ QByteArray framedReply(Framing framing, quint8 address, const QByteArray &text);
 // noise are drawn from dice.
 ReplyPlan planReply(const ReplyStyle &style, quint8 address, const QByteArray &text, int ordinal,
                     qsizetype commandBytes, Dice &dice);
+
+// Adds a second board's reply to the same command, sent from address, to the
+// first board's writes: gapMs after the last of them (in that write for 0),
+// or alone where the first board's would have gone when it sent none. It is
+// clean of faults but keeps the style's latency and wire pacing.
+void addTwinReply(const ReplyStyle &style, QList<WireChunk> &chunks, quint8 address,
+                  const QByteArray &text, int gapMs, qsizetype commandBytes,
+                  const QString &logLine);
 
 // The time bytes take at 115200 baud 8N1, in microseconds.
 qint64 wireUs(qsizetype bytes);

@@ -6,7 +6,10 @@ void ReplyQueue::add(qint64 nowUs, const QList<WireChunk> &chunks, const QString
     QString line = logLine;
     for (const WireChunk &chunk : chunks) {
         due += chunk.waitUs;
-        m_writes.append({due, chunk.bytes, line});
+        // A write may carry the start of two replies, each with its line.
+        if (!line.isEmpty() && !chunk.logLine.isEmpty())
+            line += u'\n';
+        m_writes.append({due, chunk.bytes, line + chunk.logLine});
         line.clear();
     }
 }

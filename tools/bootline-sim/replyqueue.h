@@ -15,12 +15,13 @@ public:
     struct Write {
         qint64 dueUs;
         QByteArray bytes;
-        QString logLine; // printed when the bytes go out; empty after a reply's first write
+        QString logLine; // printed when the bytes go out; empty unless a reply starts in them
     };
 
     // A reply's writes, timed from nowUs or from the last write queued,
     // whichever is later: replies keep their order even when one is held
-    // back longer than the next.
+    // back longer than the next. logLine goes with the first write, and each
+    // chunk's own with its write.
     void add(qint64 nowUs, const QList<WireChunk> &chunks, const QString &logLine);
 
     // The first write due by nowUs, taken off the queue.

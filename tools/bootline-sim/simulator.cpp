@@ -23,7 +23,7 @@ constexpr qint64 SleepBelowUs = 1000;
 Simulator::Simulator(int masterFd, const Options &options, QIODevice *record, QObject *parent)
     : QObject(parent), m_options(options), m_master(masterFd), m_record(record),
       m_bus(options.addresses, options.versionText, options.replies, options.seed,
-            options.commandReplies),
+            options.commandReplies, options.boardFaults),
       m_readNotifier(masterFd, QSocketNotifier::Read)
 {
     if (options.replies.framing == Framing::Rtu)
@@ -92,6 +92,8 @@ void Simulator::take(const Received &received)
     log(outcome.log);
     if (!outcome.verifyPassResult.isEmpty())
         printLine(outcome.verifyPassResult);
+    if (!outcome.twinVerifyPassResult.isEmpty())
+        printLine(outcome.twinVerifyPassResult);
     const int lines = m_bus.lines();
     if (m_options.exitAfterLines > 0 && lines > linesBefore && lines >= m_options.exitAfterLines) {
         log(QStringLiteral("-- line %1 is in: leaving without a reply").arg(lines));
