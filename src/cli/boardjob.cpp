@@ -125,10 +125,14 @@ void BoardJob::onJobEnded(const JobResult &job)
         return fail(NoReply, notVerifiedFailure(job.verifiedInStep, job.lines) +
                                  QStringLiteral(". Run again."));
     case JobResult::Outcome::ExtraReply:
-        return fail(ExtraReplies, extraReplyFailure(m_engine.rtu(), m_engine.address()), job.reply);
+        return fail(
+            ExtraReplies,
+            QStringLiteral("%1.").arg(extraReplyFailure(m_engine.rtu(), m_engine.address())),
+            job.reply);
     case JobResult::Outcome::Restarted:
         return fail(BoardRestarted,
-                    restartFailure(m_engine.rtu(), m_engine.address(), job.pass, job.line),
+                    QStringLiteral("%1.").arg(
+                        restartFailure(m_engine.rtu(), m_engine.address(), job.pass, job.line)),
                     job.reply);
     case JobResult::Outcome::Refused:
         return fail(BoardRefused,
@@ -184,7 +188,7 @@ void BoardJob::onCommandUnanswered(DeviceCommand command)
     if (command == DeviceCommand::NewAddress && m_step == Step::NewAddress)
         fail(NoReply, QStringLiteral("no reply to the new address within %1 ms: the board may "
                                      "answer at address %2 already; check with "
-                                     "bootline-cli -p %3 %4 --query")
+                                     "bootline-cli -p %3 %4 --query.")
                           .arg(m_options.replyTimeoutMs)
                           .arg(newAddress())
                           .arg(m_result.port)

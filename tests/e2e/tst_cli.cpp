@@ -361,6 +361,25 @@ void TestCli::exitCodes_data()
     QTest::newRow("no reply") << QStringList{"--silent", "5"}
                               << QStringList{"-a", "1", "--reply-timeout", "300", blink} << 6
                               << "no reply to line 4 of 43 within 300 ms";
+    // Reply 1 answers the probe, 2 to 44 the lines, 45 on the verify lines.
+    QTest::newRow("a stray OK read with the board's ERROR")
+        << QStringList{"--miswrite", "3", "--stray", "47"} << QStringList{"-a", "1", blink} << 5
+        << "the board refused verify line 3 of 43";
+    QTest::newRow("a stray OK in front of DOWNLOAD, with a resend at hand")
+        << QStringList{"--stray", "44"} << QStringList{"-a", "1", "--retries", "1", blink} << 8
+        << "more replies than lines sent: two boards may answer at address 1, or the line "
+           "echoes; the image is not verified.";
+    QTest::newRow("two boards at one address, plain")
+        << QStringList{"--plain", "--twin", "5"} << QStringList{"--plain", blink} << 8
+        << "two boards may answer on the line, or the line echoes";
+    QTest::newRow("the board restarts")
+        << QStringList{"--restart-at-line", "12"} << QStringList{"-a", "1", blink} << 9
+        << "board 1 restarted during line 12 (it answered VER=)";
+    QTest::newRow("the answer to the new address lost")
+        << QStringList{"--silent", "2"}
+        << QStringList{"-a", "1", "--set-address", "10", "--reply-timeout", "300"} << 6
+        << "the board may answer at address 10 already; check with bootline-cli -p COM3 -a 10 "
+           "--query.";
 }
 
 void TestCli::exitCodes()

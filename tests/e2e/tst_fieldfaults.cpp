@@ -16,6 +16,8 @@ private slots:
     void refusedFileDuringAJobLeavesItGoing();
     void unansweredLineIsShown_data();
     void unansweredLineIsShown();
+    void aReplyTooManyStopsTheJob_data();
+    void aReplyTooManyStopsTheJob();
     void fileThatIsNoHexFileSendsNothing_data();
     void fileThatIsNoHexFileSendsNothing();
     void hugeAddressSendsNothing();
@@ -157,6 +159,34 @@ void TestFieldFaults::unansweredLineIsShown()
     if (reload)
         t.startDownload(blink);
     QVERIFY(t.finished(10000));
+    QVERIFY(board.stop());
+}
+
+void TestFieldFaults::aReplyTooManyStopsTheJob_data()
+{
+    QTest::addColumn<QStringList>("fault");
+    QTest::newRow("a second board at the address") << QStringList{"--twin", "5"};
+    // Reply 44 is the DOWNLOAD to the last line; its copy comes once verify line 1 is out.
+    QTest::newRow("a DOWNLOAD doubled 19 ms after the first")
+        << QStringList{"--doubled", "44", "--doubled-ms", "19"};
+}
+
+// No END: the bar says ERROR and a box says why.
+void TestFieldFaults::aReplyTooManyStopsTheJob()
+{
+    QFETCH(QStringList, fault);
+    SimulatedBoard board(QStringList{"--quiet"} + fault);
+    QVERIFY(board.isReady());
+    OpenWindow t("1");
+    QVERIFY(t.ready());
+    t.startDownload(blink);
+    QVERIFY(QTest::qWaitFor([&] { return !t.jobs.isEmpty(); }, 10000));
+    QCOMPARE(t.jobs.last().outcome, JobResult::Outcome::ExtraReply);
+    QCOMPARE(t.progress()->text(), QStringLiteral("ERROR"));
+    QCOMPARE(t.messages->shown.size(), 1);
+    QCOMPARE(t.messages->shown[0].text,
+             QStringLiteral("More replies than lines sent: two boards may answer at address 1, "
+                            "or the line echoes; the image is not verified."));
     QVERIFY(board.stop());
 }
 
