@@ -1,4 +1,5 @@
 #include "fakes/testengine.h"
+#include "support/outcomenames.h"
 
 #include <QTest>
 
@@ -24,31 +25,6 @@ QString commandName(DeviceCommand command)
         return QStringLiteral("addr");
     case DeviceCommand::Install:
         return QStringLiteral("install");
-    }
-    return {};
-}
-
-QString outcomeName(JobResult::Outcome outcome)
-{
-    switch (outcome) {
-    case JobResult::Outcome::Verified:
-        return QStringLiteral("verified");
-    case JobResult::Outcome::NotVerified:
-        return QStringLiteral("not verified");
-    case JobResult::Outcome::Refused:
-        return QStringLiteral("refused");
-    case JobResult::Outcome::Unanswered:
-        return QStringLiteral("unanswered");
-    case JobResult::Outcome::DeviceLost:
-        return QStringLiteral("lost");
-    case JobResult::Outcome::Stopped:
-        return QStringLiteral("stopped");
-    case JobResult::Outcome::Replaced:
-        return QStringLiteral("replaced");
-    case JobResult::Outcome::ExtraReply:
-        return QStringLiteral("extra reply");
-    case JobResult::Outcome::Restarted:
-        return QStringLiteral("restarted");
     }
     return {};
 }

@@ -8,6 +8,7 @@
 
 #include "e2e/simulatedboard.h"
 #include "fakes/testwindow.h"
+#include "support/outcomenames.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -144,29 +145,6 @@ bool imageVerified(const QString &jobOutput, QString *lastResult)
     *lastResult = said.isEmpty() ? QStringLiteral("no verify pass came to its end")
                                  : said.join(QStringLiteral("; "));
     return everyBoardVerified(results);
-}
-
-QString outcomeName(JobResult::Outcome outcome)
-{
-    switch (outcome) {
-    case JobResult::Outcome::Verified:
-        return QStringLiteral("verified");
-    case JobResult::Outcome::NotVerified:
-        return QStringLiteral("not verified");
-    case JobResult::Outcome::Refused:
-        return QStringLiteral("refused");
-    case JobResult::Outcome::Unanswered:
-        return QStringLiteral("unanswered");
-    case JobResult::Outcome::ExtraReply:
-        return QStringLiteral("extra reply");
-    case JobResult::Outcome::Restarted:
-        return QStringLiteral("restarted");
-    case JobResult::Outcome::DeviceLost:
-    case JobResult::Outcome::Stopped:
-    case JobResult::Outcome::Replaced:
-        break;
-    }
-    return QStringLiteral("stopped");
 }
 
 // "extra reply: 2, refused: 1", or "none".
