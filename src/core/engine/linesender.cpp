@@ -32,8 +32,8 @@ void Engine::sendNextLine()
 // often as its policy allows, then gives up.
 void Engine::replyOverdue()
 {
-    if (m_replyWatch
-            .holding()) { // answers were owed together, and not all came: the one held stands
+    // Answers were owed together, and not all came: the one held stands.
+    if (m_replyWatch.holding()) {
         state.RxText = m_replyWatch.takeHeld();
         actOnAnswer();
         return;
