@@ -97,7 +97,6 @@ private slots:
     void theRunEndsWithTheFirstFailure();
     void repliesThatStopTheJob_data();
     void repliesThatStopTheJob();
-    void lostAnswerToTheNewAddressSaysWhereToLook();
     void lastLineAnsweredOkWaitsThenFails();
     void theImageIsTheOneReadAtTheStart();
     void interruptClosesThePort_data();
@@ -357,8 +356,6 @@ void TestBoardJob::repliesThatStopTheJob_data()
                        "address 1, or the line echoes; the image is not verified");
     QTest::newRow("a DOWNLOAD doubled once verify line 1 is out")
         << QList<QByteArray>{"OK", "DOWNLOAD", "DOWNLOAD"} << 8 << extra;
-    QTest::newRow("a reply after the last line's OK")
-        << QList<QByteArray>{"OK", "OK", "DOWNLOAD"} << 8 << extra;
     QTest::newRow("VER= unasked: the board restarted")
         << QList<QByteArray>{"OK", "VER=2.0"} << 9
         << "board 1 restarted during line 2 (it answered VER=)";
@@ -384,20 +381,6 @@ void TestBoardJob::repliesThatStopTheJob()
     QCOMPARE(int(t.result().exitCode), exitCode);
     QVERIFY2(t.result().failure.startsWith(failure), qPrintable(t.result().failure));
     QVERIFY(!t.port->isOpen());
-}
-
-// The board may have taken the new address and only its answer was lost.
-void TestBoardJob::lostAnswerToTheNewAddressSaysWhereToLook()
-{
-    Job t;
-    t.options.newAddress = "10";
-    t.startDownload();
-    t.inside.commandOverdue();
-    QVERIFY(t.ended());
-    QCOMPARE(t.result().exitCode, NoReply);
-    QVERIFY2(t.result().failure.contains("may answer at address 10 already; check with "
-                                         "bootline-cli -p COM3 -a 10 --query"),
-             qPrintable(t.result().failure));
 }
 
 // "OK" to the end-of-file record: starting again from line 1 would begin a new
