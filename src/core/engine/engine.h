@@ -180,6 +180,7 @@ private:
     void takeUnaskedVersion();
     void replyBehindTheEnd();
     void failJob(JobResult::Outcome outcome, const QString &why);
+    void showError();
     void tell(const QString &text); // a message, worded as the terminal face words it
     void replyOverdue();            // tick of ReplyWatch
     void resendLine();              // the awaited line again, byte for byte

@@ -35,9 +35,7 @@ void Engine::Com_Parser()
             sendNextLineOnReply();
         break;
     case ReplyKeyword::Error:
-        setProgressText(QStringLiteral("ERROR"));
-        setBarColour(Colour::Red);
-        state.VerifyMode = 0;
+        showError();
         break;
     case ReplyKeyword::Download:
         if (state.VerifyMode == 1) { // the verify pass is through: END, if it went through whole
@@ -206,8 +204,7 @@ void Engine::replyBehindTheEnd()
     const bool refused = keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format;
     m_job.outcome = refused ? JobResult::Outcome::Refused : JobResult::Outcome::ExtraReply;
     m_job.reply = state.RxText;
-    setProgressText(QStringLiteral("ERROR"));
-    setBarColour(Colour::Red);
+    showError();
     if (!refused)
         tell(extraReplyFailure(m_rtu, m_address));
 }
@@ -237,11 +234,17 @@ void Engine::failJob(JobResult::Outcome outcome, const QString &why)
     const Pass pass = currentPass();
     m_job.reply = state.RxText;
     m_replyWatchTimer->setEnabled(false);
+    showError();
+    endJob(outcome, pass);
+    tell(why);
+}
+
+// "ERROR" on a red bar, as for a refused line; a verify pass under way is left.
+void Engine::showError()
+{
     setProgressText(QStringLiteral("ERROR"));
     setBarColour(Colour::Red);
     state.VerifyMode = 0;
-    endJob(outcome, pass);
-    tell(why);
 }
 
 // A message for the operator, once the replies at hand have been acted on.
