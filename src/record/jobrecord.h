@@ -6,6 +6,7 @@
 
 // One board job as it ended: what went where, when, and how.
 struct JobRecord {
+    QString jobId;     // a UUID, the same on a job's "started" record and on its end
     QDateTime started; // UTC
     QDateTime ended;   // UTC
     double seconds = 0;
@@ -20,7 +21,7 @@ struct JobRecord {
     int lines = 0;     // lines sent, both passes, resends included
     QString pace;      // "poll" or "reply"
     int resends = 0;
-    QString result; // "done", "failed", "interrupted" or "not tried"
+    QString result; // "started", then "done", "failed", "interrupted"; or "not tried"
     int exitCode = 0;
     QString error; // empty when done
     QString reply; // the board's own words about a failure, trimmed; may be empty

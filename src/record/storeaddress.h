@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include <utility>
 #include <variant>
 
 // Where the records of board jobs go, as the --log option or the window's
@@ -17,6 +20,9 @@ struct StoreAddress {
     QString user;  // empty: the system user's name, as libpq does
     QString password;
     QString database;
+    // libpq's connection parameters given after "?", such as sslmode=require,
+    // in the order given.
+    QList<std::pair<QString, QString>> parameters;
 
     // For messages: the path, or the URL without its password.
     QString describe() const;
