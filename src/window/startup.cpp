@@ -32,12 +32,35 @@ StoreAddress storeChoice(const QSettings &settings, QStringList &ignored, QStrin
         return fallback;
     const QString text = settingText(settings, QStringLiteral("log"));
     const auto address = parseStoreAddress(text);
-    if (const QString *error = std::get_if<QString>(&address)) {
-        ignored << QStringLiteral("%1: log=%2: %3").arg(settings.fileName(), text, *error);
-        used << QStringLiteral("The records go to %1.").arg(fallback.describe());
-        return fallback;
-    }
-    return std::get<StoreAddress>(address);
+    QString refusal;
+    if (const QString *error = std::get_if<QString>(&address))
+        refusal = QStringLiteral("%1: log=%2: %3")
+                      .arg(settings.fileName(), withoutPassword(text), *error);
+    else if (!std::get<StoreAddress>(address).password.isEmpty())
+        refusal = passwordFileExposure(settings.fileName());
+    if (refusal.isEmpty())
+        return std::get<StoreAddress>(address);
+    ignored << refusal;
+    used << QStringLiteral("The records go to %1.").arg(fallback.describe());
+    return fallback;
+}
+
+// How long a record may take to reach the store; a value that is off leaves
+// the default, and says so.
+int storeTimeoutChoice(const QSettings &settings, QStringList &ignored)
+{
+    const QString key = QStringLiteral("store-timeout");
+    if (!settings.contains(key))
+        return DefaultStoreTimeoutMs;
+    bool whole = false;
+    const int timeoutMs = settingText(settings, key).toInt(&whole);
+    if (whole && timeoutMs >= 100 && timeoutMs <= 600000)
+        return timeoutMs;
+    ignored << QStringLiteral("%1: store-timeout=%2: store-timeout takes a whole number of ms "
+                              "from 100 to 600000; the window waits %3 ms for a record.")
+                   .arg(settings.fileName(), settingText(settings, key))
+                   .arg(DefaultStoreTimeoutMs);
+    return DefaultStoreTimeoutMs;
 }
 
 } // namespace
@@ -60,7 +83,7 @@ std::unique_ptr<frmSerial> showMainWindow()
     const StoreAddress store = storeChoice(settings, ignored, used);
     auto window = std::make_unique<frmSerial>();
     window->engine().setPace(choice.pace, choice.gapMs);
-    window->keepRecords(store);
+    window->keepRecords(store, storeTimeoutChoice(settings, ignored));
     window->show();
     if (!ignored.isEmpty()) {
         std::fprintf(stderr, "bootline: %s %s\n", qPrintable(ignored.join(u' ')),
