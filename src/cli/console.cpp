@@ -1,5 +1,7 @@
 #include "cli/console.h"
 
+#include "shared/readable.h"
+
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
@@ -44,8 +46,11 @@ int Console::addPort()
     return int(m_live.size() - 1);
 }
 
-void Console::show(int port, const QString &live)
+// Every line may hold a board's words or a stored record's: what a terminal
+// would obey in them is shown instead.
+void Console::show(int port, const QString &text)
 {
+    const QString live = visibleText(text);
     if (!m_terminal || m_live[port] == live)
         return;
     m_live[port] = live;
@@ -60,8 +65,9 @@ void Console::show(int port, const QString &live)
     drawLive();
 }
 
-void Console::write(int port, std::FILE *stream, const QString &line)
+void Console::write(int port, std::FILE *stream, const QString &text)
 {
+    const QString line = visibleText(text);
     if (hasSeveralPorts() && !m_terminal && port != RunLine) {
         m_held[port].append({stream, line});
         return;

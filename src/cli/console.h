@@ -24,9 +24,9 @@ public:
     bool hasSeveralPorts() const { return m_severalPorts; }
 
     // The port's live line, on a terminal; empty takes it away.
-    void show(int port, const QString &live);
+    void show(int port, const QString &text);
     // A whole line, without its line end.
-    void write(int port, std::FILE *stream, const QString &line);
+    void write(int port, std::FILE *stream, const QString &text);
     // Piped with several ports: the lines held for the port go out now, together.
     void release(int port);
     // The live lines go, before the run's last words.

@@ -19,3 +19,24 @@ QString readable(const QByteArray &bytes)
     }
     return text;
 }
+
+QString visibleText(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        // C0, DEL and C1, and the marks that turn text around on screen.
+        const bool control =
+            code < 0x20 || (code >= 0x7F && code <= 0x9F) || c.category() == QChar::Other_Format;
+        if (!control)
+            shown += c;
+        else if (code <= 0xFF)
+            shown +=
+                QStringLiteral("\\x") + QString::number(code, 16).toUpper().rightJustified(2, u'0');
+        else
+            shown +=
+                QStringLiteral("\\u") + QString::number(code, 16).toUpper().rightJustified(4, u'0');
+    }
+    return shown;
+}
