@@ -5,10 +5,13 @@
 #include "engine/jobfailure.h"
 #include "protocol/commands.h"
 
+#include <QUuid>
+
 BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &port,
                    const QString &address, const QList<QByteArray> &image, Report &report)
     : m_engine(engine), m_options(options), m_image(image), m_report(report)
 {
+    m_result.jobId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_result.port = port;
     m_result.board = address.isEmpty() ? QStringLiteral("scan") : address;
     m_engine.setPortName(port);
@@ -55,6 +58,7 @@ void BoardJob::start()
 {
     m_clock.start();
     m_result.startedAt = QDateTime::currentDateTimeUtc();
+    emit started(m_result);
     m_report.boardStarted(m_result.board);
     m_engine.run([this] { m_engine.openPort(); });
     m_portOpened = m_engine.portError().isEmpty();
@@ -228,5 +232,5 @@ void BoardJob::end(ExitCode code)
     m_result.exitCode = code;
     m_result.seconds = m_clock.elapsed() / 1000.0;
     m_result.endedAt = QDateTime::currentDateTimeUtc();
-    emit finished(m_result); // reported once its record is kept
+    emit finished(m_result);
 }

@@ -31,6 +31,8 @@ public:
     void interrupt(ExitCode code = Interrupted); // a signal: close the port and end
 
 signals:
+    // At the top of start(), before the port is opened.
+    void started(const BoardResult &result);
     void finished(const BoardResult &result);
 
 private:

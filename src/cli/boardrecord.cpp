@@ -19,6 +19,7 @@ QString resultName(const BoardResult &result)
 JobRecord boardRecord(const BoardResult &result, const RunInfo &run)
 {
     JobRecord record;
+    record.jobId = result.jobId;
     record.started = result.startedAt;
     record.ended = result.endedAt;
     record.seconds = result.seconds;

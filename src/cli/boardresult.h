@@ -9,6 +9,7 @@
 
 // How one board's job ended.
 struct BoardResult {
+    QString jobId; // a UUID: its record's "started" line and its end line carry it
     QString port;  // as the options name it
     QString board; // its address as the operator knows it: "5", or "scan"/"0" as given
     ExitCode exitCode = Done;
@@ -21,7 +22,7 @@ struct BoardResult {
     QDateTime endedAt;
     double seconds = 0;
     bool portUnopened = false; // its port could not be opened
-    bool untried = false;      // its port had failed already: the job was never begun
+    bool untried = false;      // the job was never begun: its port had failed, or a signal came
     bool dryRun = false;       // --dry-run: it ended after the probe, with nothing sent
     QString notRecorded;       // why its record is not in the store, and where it went instead
 };

@@ -112,7 +112,7 @@ void HumanReport::replied(const QString &board, const QByteArray &reply)
               QStringLiteral("%1: %2").arg(boardName(board), QString::fromLatin1(reply.trimmed())));
 }
 
-void HumanReport::finished(const BoardResult &result)
+void HumanReport::jobEnded(const BoardResult &result)
 {
     m_console.show(m_slot, QString());
     m_passClock.invalidate();
@@ -140,9 +140,20 @@ void HumanReport::finished(const BoardResult &result)
         writeLine(stderr,
                   QStringLiteral("bootline-cli: %1: %2%3").arg(board, result.failure, words));
     }
-    if (!result.notRecorded.isEmpty())
-        writeLine(stderr, QStringLiteral("bootline-cli: %1: %2").arg(board, result.notRecorded));
     m_console.release(m_slot);
+}
+
+// Said when it is known, which may be while the port's next board is at work:
+// on a line of its own that names the board.
+void HumanReport::recorded(const BoardResult &result)
+{
+    if (result.notRecorded.isEmpty())
+        return;
+    const QString board = m_console.hasSeveralPorts()
+                              ? boardName(result.board)
+                              : QStringLiteral("board %1").arg(result.board);
+    m_console.write(Console::RunLine, stderr,
+                    QStringLiteral("bootline-cli: %1: %2").arg(board, result.notRecorded));
 }
 
 void HumanReport::watching(Watch state)

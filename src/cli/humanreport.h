@@ -24,7 +24,8 @@ public:
     void progress(Pass pass, int line, int total) override;
     void resent(int line, int attempt) override;
     void replied(const QString &board, const QByteArray &reply) override;
-    void finished(const BoardResult &result) override;
+    void jobEnded(const BoardResult &result) override;
+    void recorded(const BoardResult &result) override;
     void watching(Watch state) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "cli/jsonreport.h"
 
 #include "cli/boardrecord.h"
+#include "shared/readable.h"
 
 #include <QJsonDocument>
 
@@ -71,29 +72,38 @@ void JsonReport::replied(const QString &board, const QByteArray &reply)
     printEvent("reply", {{"board", board}, {"reply", QString::fromLatin1(reply.trimmed())}});
 }
 
-// The board's whole record: what went where, when, and how it ended; and
-// whether the store has it.
-void JsonReport::finished(const BoardResult &result)
+// Why the job failed, at once, for a person reading standard error.
+void JsonReport::jobEnded(const BoardResult &result)
 {
     m_lastPercent = -1;
+    if (result.exitCode != Done && !result.untried)
+        sayOnStandardError(result.board, result.failure);
+}
+
+// The board's whole record: what went where, when, and how it ended; and
+// whether the store has it.
+void JsonReport::recorded(const BoardResult &result)
+{
     QJsonObject event = toJson(boardRecord(result, m_run));
     event.insert("recorded", result.notRecorded.isEmpty());
     if (result.dryRun)
         event.insert("dry_run", true);
-    if (!result.notRecorded.isEmpty())
+    if (!result.notRecorded.isEmpty()) {
         event.insert("record_error", result.notRecorded);
-    const QString board = m_namesPort ? QStringLiteral("%1 board %2").arg(m_port, result.board)
-                                      : QStringLiteral("board %1").arg(result.board);
-    for (const QString &words :
-         {result.untried ? QString() : event.value("error").toString(), result.notRecorded}) {
-        if (!words.isEmpty())
-            std::fputs(QStringLiteral("bootline-cli: %1: %2\n")
-                           .arg(board, words)
-                           .toLocal8Bit()
-                           .constData(),
-                       stderr);
+        sayOnStandardError(result.board, result.notRecorded);
     }
     printEvent("board", event);
+}
+
+void JsonReport::sayOnStandardError(const QString &board, const QString &words) const
+{
+    const QString named = m_namesPort ? QStringLiteral("%1 board %2").arg(m_port, board)
+                                      : QStringLiteral("board %1").arg(board);
+    std::fputs(QStringLiteral("bootline-cli: %1: %2\n")
+                   .arg(named, visibleText(words))
+                   .toLocal8Bit()
+                   .constData(),
+               stderr);
 }
 
 void JsonReport::watching(Watch state)

@@ -26,11 +26,13 @@ public:
     void progress(Pass pass, int line, int total) override;
     void resent(int line, int attempt) override;
     void replied(const QString &board, const QByteArray &reply) override;
-    void finished(const BoardResult &result) override;
+    void jobEnded(const BoardResult &result) override;
+    void recorded(const BoardResult &result) override;
     void watching(Watch state) override;
 
 private:
     void printEvent(const char *event, QJsonObject fields) const;
+    void sayOnStandardError(const QString &board, const QString &words) const;
 
     RunInfo m_run;
     QString m_port;

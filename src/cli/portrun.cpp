@@ -6,6 +6,8 @@
 #include "cli/trace.h"
 #include "engine/engine.h"
 
+#include <QUuid>
+
 PortRun::PortRun(const CliOptions &options, PortPlan plan, const QList<QByteArray> &image,
                  Report &report, Recorder &recorder, Trace *trace)
     : m_options(options), m_plan(std::move(plan)), m_image(image), m_report(report),
@@ -20,8 +22,8 @@ void PortRun::start()
     next();
 }
 
-// Whatever the job is at, even between two boards (the last one's record
-// still being kept), no board begins after this.
+// Whatever the job is at, even between two boards, no board begins after
+// this: those left are recorded as not tried.
 void PortRun::interrupt(int signalNumber)
 {
     m_stoppedBy = exitCodeForSignal(signalNumber);
@@ -33,53 +35,72 @@ void PortRun::next()
 {
     m_job.reset();
     m_engine.reset();
-    const qsizetype board = m_results.size();
-    if (board == m_plan.addresses.size() || m_stoppedBy != Done) {
-        emit finished();
-        return;
+    if (m_stoppedBy != Done)
+        giveUpTheRest(m_stoppedBy, QStringLiteral("not tried: the run was stopped"));
+    if (m_begun == m_plan.addresses.size()) {
+        m_jobsOver = true;
+        return endIfAllKept();
     }
     m_engine = std::make_unique<Engine>();
     if (m_trace)
         m_trace->follow(*m_engine, m_plan.port);
-    m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_plan.port, m_plan.addresses[board],
-                                       m_image, m_report);
+    m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_plan.port,
+                                       m_plan.addresses[m_begun++], m_image, m_report);
+    connect(m_job.get(), &BoardJob::started, this,
+            [this](const BoardResult &result) { m_recorder.jobStarted(result); });
     connect(m_job.get(), &BoardJob::finished, this, &PortRun::boardFinished);
     m_job->start();
 }
 
+// The job's end is told at once; the next board begins while its record is
+// kept, which may take as long as the store's timeout.
 void PortRun::boardFinished(const BoardResult &result)
 {
-    QList<BoardResult> ended{result};
+    m_report.jobEnded(result);
+    keepRecord(result);
     if (result.portUnopened)
-        ended += untriedAfter(m_results.size() + 1);
-    const qsizetype expected = m_results.size() + ended.size();
-    for (const BoardResult &each : std::as_const(ended)) {
-        // The record first, so that the report can say whether it was kept.
-        // It comes once the job has returned: the next board may begin.
-        m_recorder.keep(each, [this, expected](const BoardResult &kept) {
-            m_report.finished(kept);
-            m_results.append(kept);
-            if (m_results.size() == expected)
-                next();
-        });
-    }
+        giveUpTheRest(
+            PortFailed,
+            QStringLiteral("not tried: the port %1 could not be opened").arg(m_plan.port));
+    // The job is still on the stack: the next one begins once it has returned.
+    QMetaObject::invokeMethod(this, &PortRun::next, Qt::QueuedConnection);
 }
 
-// A port that cannot be opened fails the boards after it at once, with the
-// one message already given, instead of failing the same way for each.
-QList<BoardResult> PortRun::untriedAfter(qsizetype first) const
+void PortRun::keepRecord(const BoardResult &result)
 {
-    QList<BoardResult> untried;
-    for (qsizetype board = first; board < m_plan.addresses.size(); ++board) {
+    const qsizetype place = m_results.size();
+    m_results.append(result);
+    ++m_recordsOnTheirWay;
+    m_recorder.keep(result, [this, place](const BoardResult &kept) {
+        m_results[place] = kept;
+        m_report.recorded(kept);
+        --m_recordsOnTheirWay;
+        endIfAllKept();
+    });
+}
+
+void PortRun::endIfAllKept()
+{
+    if (m_jobsOver && m_recordsOnTheirWay == 0)
+        emit finished();
+}
+
+// The boards not begun yet are not tried, for the one reason, and each is
+// recorded so.
+void PortRun::giveUpTheRest(ExitCode exitCode, const QString &why)
+{
+    for (qsizetype board = m_begun; board < m_plan.addresses.size(); ++board) {
         BoardResult result;
+        result.jobId = QUuid::createUuid().toString(QUuid::WithoutBraces);
         result.port = m_plan.port;
-        result.board = m_plan.addresses[board];
-        result.exitCode = PortFailed;
-        result.failure =
-            QStringLiteral("not tried: the port %1 could not be opened").arg(m_plan.port);
+        const QString &address = m_plan.addresses[board];
+        result.board = address.isEmpty() ? QStringLiteral("scan") : address;
+        result.exitCode = exitCode;
+        result.failure = why;
         result.untried = true;
         result.startedAt = result.endedAt = QDateTime::currentDateTimeUtc(); // given up on now
-        untried.append(result);
+        m_report.jobEnded(result);
+        keepRecord(result);
     }
-    return untried;
+    m_begun = m_plan.addresses.size();
 }

@@ -28,20 +28,19 @@ public:
     // A signal: the board at work closes its port, and no board begins after it.
     void interrupt(int signalNumber);
 
+    // Every board of the plan, in its order, once finished.
     const QList<BoardResult> &results() const { return m_results; }
-    // The signal's exit code once one stopped it before its last board; Done otherwise.
-    ExitCode stoppedBy() const
-    {
-        return m_results.size() < m_plan.addresses.size() ? m_stoppedBy : Done;
-    }
 
 signals:
+    // Every board's job over and its record kept or given up on.
     void finished();
 
 private:
     void next();
     void boardFinished(const BoardResult &result);
-    QList<BoardResult> untriedAfter(qsizetype first) const;
+    void keepRecord(const BoardResult &result);
+    void endIfAllKept();
+    void giveUpTheRest(ExitCode exitCode, const QString &why);
 
     const CliOptions &m_options;
     const PortPlan m_plan;
@@ -50,6 +49,9 @@ private:
     Recorder &m_recorder;
     Trace *m_trace;
     QList<BoardResult> m_results;
+    qsizetype m_begun = 0;       // boards of the plan begun or given up on
+    int m_recordsOnTheirWay = 0; // records asked for, not yet kept or given up on
+    bool m_jobsOver = false;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<BoardJob> m_job;
     ExitCode m_stoppedBy = Done;

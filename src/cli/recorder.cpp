@@ -4,18 +4,40 @@
 
 #include <utility>
 
-Recorder::Recorder(const StoreAddress &address, RunInfo run)
-    : m_writer(address), m_run(std::move(run))
+Recorder::Recorder(const StoreAddress &address, int timeoutMs, RunInfo run)
+    : m_address(address), m_timeoutMs(timeoutMs), m_run(std::move(run))
 {
+}
+
+Recorder::~Recorder() = default;
+
+RecordWriter &Recorder::writerFor(const QString &port)
+{
+    std::shared_ptr<RecordWriter> &writer = m_writers[port];
+    if (!writer)
+        writer = std::make_shared<RecordWriter>(m_address, m_timeoutMs);
+    return *writer;
+}
+
+void Recorder::jobStarted(const BoardResult &result)
+{
+    JobRecord record = boardRecord(result, m_run);
+    record.result = QStringLiteral("started");
+    record.exitCode = 0;
+    record.error.clear();
+    record.ended = QDateTime();
+    // Its end is reported, and its end record is what counts.
+    writerFor(result.port).keep(record, [](const KeepOutcome &) {});
 }
 
 void Recorder::keep(const BoardResult &result, std::function<void(const BoardResult &)> then)
 {
-    m_writer.keep(boardRecord(result, m_run),
-                  [result, then = std::move(then)](const KeepOutcome &outcome) {
-                      BoardResult kept = result;
-                      if (!outcome.stored)
-                          kept.notRecorded = outcome.message;
-                      then(kept);
-                  });
+    writerFor(result.port)
+        .keep(boardRecord(result, m_run),
+              [result, then = std::move(then)](const KeepOutcome &outcome) {
+                  BoardResult kept = result;
+                  if (!outcome.stored)
+                      kept.notRecorded = outcome.message;
+                  then(kept);
+              });
 }

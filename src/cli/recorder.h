@@ -4,18 +4,35 @@
 #include "cli/report.h"
 #include "record/recordwriter.h"
 
-#include <functional>
+#include <QHash>
+#include <QString>
 
-// Keeps the record of every board job of a run, in the store --log names.
+#include <functional>
+#include <memory>
+
+// Keeps the record of every board job of a run, in the store --log names:
+// each port's records on a writer of its own, so that a slow store holds up
+// no port, and one port's records never wait behind another's.
 class Recorder {
 public:
-    Recorder(const StoreAddress &address, RunInfo run);
+    Recorder(const StoreAddress &address, int timeoutMs, RunInfo run);
+    ~Recorder();
+    Recorder(const Recorder &) = delete;
+    Recorder &operator=(const Recorder &) = delete;
 
-    // Keeps the board's record, then hands the result on: when the store
-    // could not take the record, the result says so and where it went instead.
+    // A job has begun: its "started" record, which says so in the history if
+    // the program never gets to the job's end (killed, or the power cut).
+    void jobStarted(const BoardResult &result);
+    // Keeps the board's record, then hands the result on, within the store's
+    // timeout: when the store did not take the record, the result says so
+    // and where it went instead.
     void keep(const BoardResult &result, std::function<void(const BoardResult &)> then);
 
 private:
-    RecordWriter m_writer;
+    RecordWriter &writerFor(const QString &port);
+
+    StoreAddress m_address;
+    int m_timeoutMs;
     RunInfo m_run;
+    QHash<QString, std::shared_ptr<RecordWriter>> m_writers;
 };

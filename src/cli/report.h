@@ -36,7 +36,10 @@ public:
     virtual void resent(int line, int attempt) = 0;
     virtual void replied(const QString &board,
                          const QByteArray &reply) = 0; // to --set-address, --install
-    virtual void finished(const BoardResult &result) = 0;
+    // The job is over: said at once, before its record is kept.
+    virtual void jobEnded(const BoardResult &result) = 0;
+    // Its record is kept, or given up on (result.notRecorded says where it went).
+    virtual void recorded(const BoardResult &result) = 0;
     // A station's port: what it waits for, between boards.
     virtual void watching(Watch state) = 0;
 };

@@ -35,16 +35,10 @@ void Session::portFinished()
     if (--m_running > 0)
         return;
     QList<BoardResult> results;
-    ExitCode stoppedBy = Done;
-    for (const auto &port : m_ports) {
+    for (const auto &port : m_ports)
         results += port->results();
-        if (stoppedBy == Done)
-            stoppedBy = port->stoppedBy();
-    }
-    ExitCode exitCode = firstFailure(results);
-    // A signal that kept boards from beginning fails the run, as it would a board at work.
-    if (stoppedBy != Done && (exitCode == Done || exitCode == NotRecorded))
-        exitCode = stoppedBy;
+    // A board not tried for a signal fails the run, as a board at work would.
+    const ExitCode exitCode = firstFailure(results);
     m_report.allFinished(results, exitCode);
     emit finished(exitCode);
 }

@@ -28,21 +28,30 @@ QString unrecordedFile(const StoreAddress &address)
     return QFileInfo(beside).absolutePath() + QStringLiteral("/unrecorded.jsonl");
 }
 
+bool appendUnrecorded(const QString &path, const JobRecord &record)
+{
+    return append(path, QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n');
+}
+
+KeepOutcome keepUnrecorded(const StoreAddress &address, const JobRecord &record, const QString &why)
+{
+    const QString fallback = unrecordedFile(address);
+    if (appendUnrecorded(fallback, record))
+        return {false,
+                QStringLiteral("not recorded in the store: %1; kept in %2").arg(why, fallback)};
+
+    const QByteArray line = QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n';
+    std::fputs(line.constData(), stderr);
+    std::fflush(stderr);
+    return {false, QStringLiteral("not recorded in the store: %1; could not keep it in %2 either; "
+                                  "written to standard error")
+                       .arg(why, fallback)};
+}
+
 KeepOutcome keepRecord(RecordStore &store, const JobRecord &record)
 {
     QString error;
     if (store.write(record, &error))
         return {true, {}};
-
-    const QByteArray line = QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n';
-    const QString fallback = unrecordedFile(store.address());
-    if (append(fallback, line))
-        return {false,
-                QStringLiteral("not recorded in the store: %1; kept in %2").arg(error, fallback)};
-
-    std::fputs(line.constData(), stderr);
-    std::fflush(stderr);
-    return {false, QStringLiteral("not recorded in the store: %1; could not keep it in %2 either; "
-                                  "written to standard error")
-                       .arg(error, fallback)};
+    return keepUnrecorded(store.address(), record, error);
 }

@@ -81,7 +81,8 @@ QString errorText(const QSqlError &error)
 
 } // namespace
 
-RecordStore::RecordStore(StoreAddress address) : m_address(std::move(address))
+RecordStore::RecordStore(StoreAddress address, int timeoutMs)
+    : m_address(std::move(address)), m_timeoutMs(timeoutMs)
 {
     static std::atomic<int> stores = 0; // stores may be made on several threads
     m_connection = QStringLiteral("bootline-record-%1").arg(++stores);

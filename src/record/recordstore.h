@@ -21,7 +21,7 @@ struct HistoryFilter {
 // Main thread only, as Qt SQL connections are.
 class RecordStore {
 public:
-    explicit RecordStore(StoreAddress address);
+    explicit RecordStore(StoreAddress address, int timeoutMs = DefaultStoreTimeoutMs);
     ~RecordStore();
     RecordStore(const RecordStore &) = delete;
     RecordStore &operator=(const RecordStore &) = delete;
@@ -30,6 +30,7 @@ public:
 
     // With the address none, writes nothing and succeeds.
     bool write(const JobRecord &record, QString *error);
+    bool createSchema(QString *error) { return prepare(error); }
     // Newest first. With the address none, no records.
     std::optional<QList<JobRecord>> read(const HistoryFilter &filter, QString *error);
 
@@ -41,5 +42,6 @@ private:
 
     StoreAddress m_address;
     QString m_connection; // the Qt SQL connection's name, unique to this store
+    int m_timeoutMs;
     bool m_ready = false;
 };

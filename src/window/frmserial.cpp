@@ -172,9 +172,9 @@ void frmSerial::dropEvent(QDropEvent *event)
         Qt::QueuedConnection);
 }
 
-void frmSerial::keepRecords(const StoreAddress &store)
+void frmSerial::keepRecords(const StoreAddress &store, int timeoutMs)
 {
-    m_recorder = std::make_unique<JobRecorder>(*m_engine, store, *messageBox);
+    m_recorder = std::make_unique<JobRecorder>(*m_engine, store, timeoutMs, *messageBox);
 }
 
 void frmSerial::SwitchTags()

@@ -37,7 +37,7 @@ public:
     Engine &engine() const { return *m_engine; }
 
     // From now on, a record of every download goes to the store.
-    void keepRecords(const StoreAddress &store);
+    void keepRecords(const StoreAddress &store, int timeoutMs);
 
     // Flips the enabled state of every control that carries a tag.
     void SwitchTags();

@@ -6,6 +6,7 @@
 #include "window/messagebox.h"
 
 #include <QSysInfo>
+#include <QUuid>
 
 namespace {
 
@@ -66,21 +67,35 @@ void describeOutcome(const JobResult &job, int rtu, const QString &address, JobR
 
 } // namespace
 
-JobRecorder::JobRecorder(Engine &engine, const StoreAddress &store, MessageBox &messages)
-    : m_engine(engine), m_writer(store), m_messages(messages)
+JobRecorder::JobRecorder(Engine &engine, const StoreAddress &store, int timeoutMs,
+                         MessageBox &messages)
+    : m_engine(engine), m_writer(store, timeoutMs), m_messages(messages)
 {
     connect(&engine, &Engine::passStarted, this, [this](Pass pass) {
         if (pass != Pass::Download)
             return;
+        m_jobId = QUuid::createUuid().toString(QUuid::WithoutBraces);
         m_started = QDateTime::currentDateTimeUtc();
         m_clock.start();
+        // The engine names the job's file once its first line is out.
+        QMetaObject::invokeMethod(this, &JobRecorder::jobStarted, Qt::QueuedConnection);
     });
     connect(&engine, &Engine::jobEnded, this, &JobRecorder::jobEnded);
 }
 
-void JobRecorder::jobEnded(const JobResult &job)
+// Says in the history that the job began, should the window never get to its end.
+void JobRecorder::jobStarted()
+{
+    JobRecord record = recordOf(m_engine.jobSoFar());
+    record.result = QStringLiteral("started");
+    record.ended = QDateTime();
+    m_writer.keep(record, [](const KeepOutcome &) {}); // its end record is the one reported
+}
+
+JobRecord JobRecorder::recordOf(const JobResult &job) const
 {
     JobRecord record;
+    record.jobId = m_jobId;
     record.started = m_started;
     record.ended = QDateTime::currentDateTimeUtc();
     record.seconds = m_clock.isValid() ? m_clock.elapsed() / 1000.0 : 0;
@@ -96,6 +111,12 @@ void JobRecorder::jobEnded(const JobResult &job)
     record.pace =
         m_engine.pace() == Engine::Pace::Reply ? QStringLiteral("reply") : QStringLiteral("poll");
     record.resends = job.resends;
+    return record;
+}
+
+void JobRecorder::jobEnded(const JobResult &job)
+{
+    JobRecord record = recordOf(job);
     describeOutcome(job, m_engine.rtu(), m_engine.address(), record);
     if (!record.error.isEmpty())
         record.reply = QString::fromLatin1(job.reply.trimmed());

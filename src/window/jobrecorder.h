@@ -16,14 +16,17 @@ class MessageBox;
 class JobRecorder : public QObject {
     Q_OBJECT
 public:
-    JobRecorder(Engine &engine, const StoreAddress &store, MessageBox &messages);
+    JobRecorder(Engine &engine, const StoreAddress &store, int timeoutMs, MessageBox &messages);
 
 private:
+    void jobStarted();
+    JobRecord recordOf(const JobResult &job) const;
     void jobEnded(const JobResult &job);
 
     Engine &m_engine;
     RecordWriter m_writer;
     MessageBox &m_messages;
+    QString m_jobId;     // the running job's, on its "started" record and its end record
     QDateTime m_started; // UTC, when the job's first line went out
     QElapsedTimer m_clock;
 };

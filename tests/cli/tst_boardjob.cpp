@@ -34,7 +34,8 @@ struct RecordedReport : Report {
     {
         events << "replied " + board + " " + QString::fromLatin1(reply);
     }
-    void finished(const BoardResult &) override {} // the job's own signal is what ends it
+    void jobEnded(const BoardResult &) override {} // the job's own signal is what ends it
+    void recorded(const BoardResult &) override {}
     void watching(Watch) override {}
 };
 

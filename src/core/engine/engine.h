@@ -80,7 +80,8 @@ public:
     void startDownload(const QList<QByteArray> &entries);
 
     // ---- Read-only state ----
-    QString portError() const { return m_portError; } // why the last Open Port failed
+    QString portError() const { return m_portError; }   // why the last Open Port failed
+    const JobResult &jobSoFar() const { return m_job; } // the download job, as it stands
 
     // ---- The panel: what the operator sees. Colours are 0x00BBGGRR ----
     QString status() const { return m_status; }
