@@ -10,6 +10,7 @@
 #include "link/portlist.h"
 #include "record/historytext.h"
 #include "record/jobrecord.h"
+#include "shared/readable.h"
 #include "shared/runtimeerror.h"
 #include "shared/standardstreams.h"
 
@@ -54,16 +55,15 @@ int listPorts()
     return Done;
 }
 
-// The records of the store, newest first; a store not made yet has none.
+// The records of the store, newest first. Reading changes nothing in the
+// store; a store that is missing, damaged or cannot be read whole fails.
 int printHistory(const CliOptions &options)
 {
-    if (options.log.kind == StoreAddress::Kind::Sqlite && !QFileInfo::exists(options.log.path))
-        return Done;
-    RecordStore store(options.log);
+    RecordStore store(options.log, options.storeTimeoutMs);
     QString error;
     const std::optional<QList<JobRecord>> records = store.read(options.history, &error);
     if (!records) {
-        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error));
+        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
         return NotRecorded;
     }
     for (const JobRecord &record : *records) {
@@ -72,8 +72,21 @@ int printHistory(const CliOptions &options)
                                 QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact)) +
                                 u'\n');
         else
-            printTo(stdout, historyLine(record) + u'\n');
+            printTo(stdout, visibleText(historyLine(record)) + u'\n');
     }
+    return Done;
+}
+
+// --create-store: the tables of a store, made or brought up to date.
+int createStore(const CliOptions &options)
+{
+    RecordStore store(options.log, options.storeTimeoutMs);
+    QString error;
+    if (!store.createSchema(&error)) {
+        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
+        return NotRecorded;
+    }
+    printTo(stdout, QStringLiteral("The record store %1 is ready.\n").arg(options.log.describe()));
     return Done;
 }
 
@@ -98,7 +111,7 @@ std::optional<FirmwareFile::Image> readImage(const CliOptions &options, QString 
 // the last event.
 int endEarly(const QStringList &ports, bool json, ExitCode exitCode, const QString &error)
 {
-    printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(error));
+    printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
     if (json)
         JsonRunReport::endedEarly(ports, exitCode, error);
     return exitCode;
@@ -153,6 +166,8 @@ int main(int argc, char *argv[])
         return endEarly({}, app.arguments().contains(QStringLiteral("--json")), BadUsage,
                         *error + QStringLiteral(" (see --help)"));
     const CliOptions &options = std::get<CliOptions>(parsed);
+    for (const QString &warning : options.warnings)
+        printTo(stderr, QStringLiteral("bootline-cli: warning: %1\n").arg(warning));
     switch (options.request) {
     case CliOptions::Request::Help:
         printTo(stdout, cliHelpText());
@@ -165,6 +180,8 @@ int main(int argc, char *argv[])
         return listPorts();
     case CliOptions::Request::History:
         return printHistory(options);
+    case CliOptions::Request::CreateStore:
+        return createStore(options);
     case CliOptions::Request::Info:
         return printInfo(options);
     case CliOptions::Request::Run:
@@ -207,7 +224,7 @@ int main(int argc, char *argv[])
     Recorder recorder(options.dryRun
                           ? std::get<StoreAddress>(parseStoreAddress(QStringLiteral("none")))
                           : options.log,
-                      runInfo);
+                      options.storeTimeoutMs, runInfo);
     std::unique_ptr<Run> run;
     if (options.watch)
         run = std::make_unique<Station>(options, image, *report, recorder, trace.get());

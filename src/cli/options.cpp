@@ -20,6 +20,8 @@ namespace {
 constexpr int HighestAddress = 247;      // the last one Modbus gives to a device
 constexpr int HighestPortNumber = 32767; // the engine keeps port numbers in 16 bits
 constexpr int MostProbeAttempts = 127;   // a scan probes one address each time, from 1
+constexpr int MinimumStoreTimeoutMs = 100;
+constexpr int MaximumStoreTimeoutMs = 600000;
 
 QString option(const char *name)
 {
@@ -102,10 +104,18 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("MS")},
         {option("log"),
          QStringLiteral("Where each board's record goes: a SQLite file (default "
-                        "~/.local/share/bootline/history.sqlite), postgresql://user@host/db, or "
-                        "none. A record the store cannot take goes to unrecorded.jsonl beside "
-                        "it, and the run ends with exit code 7."),
+                        "~/.local/share/bootline/history.sqlite), "
+                        "postgresql://user@host/db[?sslmode=require] (the password in "
+                        "~/.pgpass), or none. A record the store cannot take goes to "
+                        "unrecorded.jsonl beside it, and the run ends with exit code 7."),
          QStringLiteral("STORE")},
+        {option("store-timeout"),
+         QStringLiteral("How long a record may take to reach the store before it is kept in "
+                        "unrecorded.jsonl instead (default 10000); the jobs never wait for it."),
+         QStringLiteral("MS")},
+        {option("create-store"),
+         QStringLiteral("Make the tables of the PostgreSQL store --log names, or bring them up "
+                        "to date, and exit; run it once, as a role that may create tables.")},
         {option("history"),
          QStringLiteral("Print the records of the store --log names, newest first (JSON lines "
                         "with --json), and exit; -p NAME shows one port's.")},
@@ -164,6 +174,8 @@ public:
                 .arg(m_settings->fileName(), option(name), given.text, rule);
         return QStringLiteral("--%1 takes %2, not \"%3\"").arg(option(name), rule, given.text);
     }
+
+    QString settingsFile() const { return m_settings ? m_settings->fileName() : QString(); }
 
 private:
     const QCommandLineParser &m_parser;
@@ -259,12 +271,15 @@ QString openSettings(const QCommandLineParser &parser, std::optional<QSettings> 
     return {};
 }
 
-QString readStoreAddress(const Sources &sources, StoreAddress &target)
+// A password on the command line is in the process list for the whole run;
+// one in a settings file is for the file's owner alone.
+QString readStoreAddress(const Sources &sources, StoreAddress &target, QStringList &warnings)
 {
-    const Given given = sources.given("log");
+    Given given = sources.given("log");
     if (!given.isSet())
         return {};
     auto address = parseStoreAddress(given.text);
+    given.text = withoutPassword(given.text);
     if (const QString *error = std::get_if<QString>(&address))
         return sources.refusal("log", given,
                                QStringLiteral("a SQLite file, "
@@ -272,7 +287,34 @@ QString readStoreAddress(const Sources &sources, StoreAddress &target)
                                               "(%1)")
                                    .arg(*error));
     target = std::get<StoreAddress>(address);
+    if (target.password.isEmpty())
+        return {};
+    if (given.inSettings)
+        return passwordFileExposure(sources.settingsFile());
+    warnings << QStringLiteral("the password in --log can be seen by every user of this machine "
+                               "while the run lasts: keep it in ~/.pgpass instead");
     return {};
+}
+
+// The store, and how long a record may take to reach it.
+QString readStoreOptions(const Sources &sources, CliOptions &options)
+{
+    for (const QString &error : {readStoreAddress(sources, options.log, options.warnings),
+                                 readWholeNumber(sources, "store-timeout", MinimumStoreTimeoutMs,
+                                                 MaximumStoreTimeoutMs, options.storeTimeoutMs)}) {
+        if (!error.isEmpty())
+            return error;
+    }
+    return {};
+}
+
+// The same, for a request that reads nothing else from the settings file.
+QString readStoreOptions(const QCommandLineParser &parser, CliOptions &options)
+{
+    std::optional<QSettings> settings;
+    if (const QString error = openSettings(parser, settings); !error.isEmpty())
+        return error;
+    return readStoreOptions(Sources(parser, settings ? &*settings : nullptr), options);
 }
 
 // --history: the store to read, and which of its records.
@@ -283,12 +325,7 @@ std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parse
     if (!parser.positionalArguments().isEmpty())
         return QStringLiteral("--history prints the records and does nothing else: leave out %1")
             .arg(parser.positionalArguments().first());
-    std::optional<QSettings> settings;
-    if (const QString error = openSettings(parser, settings); !error.isEmpty())
-        return error;
-    if (const QString error =
-            readStoreAddress(Sources(parser, settings ? &*settings : nullptr), options.log);
-        !error.isEmpty())
+    if (const QString error = readStoreOptions(parser, options); !error.isEmpty())
         return error;
     options.json = parser.isSet(option("json"));
     options.history.port = parser.value(option("port"));
@@ -301,6 +338,22 @@ std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parse
                 .arg(parser.value(option("since")));
         options.history.since = *since;
     }
+    return options;
+}
+
+// --create-store: the store's tables made, and nothing else.
+std::variant<CliOptions, QString> createStoreOptions(const QCommandLineParser &parser,
+                                                     CliOptions options)
+{
+    options.request = CliOptions::Request::CreateStore;
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("--create-store makes the store's tables and does nothing else: "
+                              "leave out %1")
+            .arg(parser.positionalArguments().first());
+    if (const QString error = readStoreOptions(parser, options); !error.isEmpty())
+        return error;
+    if (options.log.kind == StoreAddress::Kind::None)
+        return QStringLiteral("--create-store needs the store: give --log");
     return options;
 }
 
@@ -423,6 +476,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         return options;
     if (parser.isSet(option("history")))
         return historyOptions(parser, options);
+    if (parser.isSet(option("create-store")))
+        return createStoreOptions(parser, options);
     if (parser.isSet(option("info")))
         return infoOptions(parser, options);
 
@@ -470,12 +525,11 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
           readWholeNumber(sources, "retries", 0, 1000, options.retries),
           readWholeNumber(sources, "probe-attempts", 1, MostProbeAttempts, options.probeAttempts),
           readWholeNumber(sources, "gap", 0, 60000, options.gapMs),
-          readWholeNumber(Sources(parser, nullptr), "settle", 0, 600000, options.settleMs)}) {
+          readWholeNumber(Sources(parser, nullptr), "settle", 0, 600000, options.settleMs),
+          readStoreOptions(sources, options)}) {
         if (!error.isEmpty())
             return error;
     }
-    if (const QString error = readStoreAddress(sources, options.log); !error.isEmpty())
-        return error;
     const Given pace = sources.given("pace");
     if (pace.isSet() && pace.text != QStringLiteral("poll") && pace.text != QStringLiteral("reply"))
         return sources.refusal("pace", pace, QStringLiteral("poll or reply"));

@@ -16,7 +16,7 @@ struct PortPlan {
 
 // What the command line asks bootline-cli to do.
 struct CliOptions {
-    enum class Request { Run, Help, Version, ListPorts, History, Info };
+    enum class Request { Run, Help, Version, ListPorts, History, Info, CreateStore };
     Request request = Request::Run;
 
     QString file;                // a firmware file to download and verify, or --info's; empty: none
@@ -35,10 +35,12 @@ struct CliOptions {
     int gapMs = 0;           // --gap: at least this long between a reply and the next line
     QString tracePath;       // "-": standard error; empty: no trace; never the HEX file
     bool json = false;
-    bool watch = false;    // a station: flash each board as it comes, until a signal
-    int settleMs = 1000;   // --watch: a port that appeared is left alone so long first
-    StoreAddress log;      // where each board's record goes, and --history reads
-    HistoryFilter history; // --history: which records
+    bool watch = false;  // a station: flash each board as it comes, until a signal
+    int settleMs = 1000; // --watch: a port that appeared is left alone so long first
+    StoreAddress log;    // where each board's record goes, and --history reads
+    int storeTimeoutMs = DefaultStoreTimeoutMs; // a record not kept by then goes to the fallback
+    HistoryFilter history;                      // --history: which records
+    QStringList warnings; // said before anything is done, such as a password in --log
 };
 
 // The options, or what is wrong with them in words for the user.
