@@ -289,6 +289,12 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
         << QStringList{"--base", "0", "--query"} << "give the file";
     QTest::newRow("a bad list after @")
         << QStringList{"-p", "COM3@1,COM4@300", "x.hex"} << "COM4: --address takes";
+    QTest::newRow("a store timeout of nothing")
+        << QStringList{"--store-timeout", "0", "x.hex"} << "--store-timeout takes";
+    QTest::newRow("create-store does nothing else")
+        << QStringList{"--create-store", "--log", "postgresql://db/x", "x.hex"} << "leave out";
+    QTest::newRow("create-store with no store")
+        << QStringList{"--create-store", "--log", "none"} << "give --log";
 }
 
 void TestCliOptions::refusesWhatCannotBeDone()
@@ -399,6 +405,13 @@ void TestCliOptions::recordStore_data()
                                << "--since takes";
     QTest::newRow("history does nothing else")
         << QByteArray() << QStringList{"--history", "x.hex"} << "leave out x.hex";
+    QTest::newRow("create-store makes the one named")
+        << QByteArray("log=/var/h.sqlite\n")
+        << QStringList{"--create-store", "--log", "postgresql://line@db/x?sslmode=require"}
+        << "postgresql://line@db/x";
+    QTest::newRow("a password shown as ***")
+        << QByteArray() << QStringList{"--history", "--log", "postgresql://line:pw@db:x/y"}
+        << "postgresql://line:***@db:x/y";
     QTest::newRow("since without history")
         << QByteArray() << QStringList{"--since", "2026-01-01", "x.hex"}
         << "--since is for --history";

@@ -1,6 +1,7 @@
 #include "record/recordstore.h"
 #include "record/recordwriter.h"
 #include "samplerecord.h"
+#include "support/hungserver.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,6 +14,7 @@ class TestRecordWriter : public QObject {
 private slots:
     void outcomesComeBackInOrderOnTheAskingThread();
     void aWriterGoneHasKeptWhatItWasGiven();
+    void aStoreThatHangsIsGivenUpOnInTime();
 };
 
 StoreAddress sqliteAt(const QString &path)
@@ -60,6 +62,36 @@ void TestRecordWriter::aWriterGoneHasKeptWhatItWasGiven()
     const auto records = store.read({}, &error);
     QVERIFY2(records, qPrintable(error));
     QCOMPARE(records->size(), 5);
+}
+
+// A server that takes the connection and never answers: the outcome comes at
+// the writer's timeout, the record is in the fallback file once, and the
+// writer does not write it anywhere again once it has given up on it.
+void TestRecordWriter::aStoreThatHangsIsGivenUpOnInTime()
+{
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    HungServer hung;
+    QVERIFY(hung.port() != 0);
+    const StoreAddress address = std::get<StoreAddress>(
+        parseStoreAddress(QStringLiteral("postgresql://line@127.0.0.1:%1/x").arg(hung.port())));
+    const QString fallback = unrecordedFile(address);
+    QList<KeepOutcome> outcomes;
+    {
+        RecordWriter writer(address, 300);
+        for (int board = 1; board <= 3; ++board)
+            writer.keep(sampleRecord(), [&](const KeepOutcome &outcome) { outcomes << outcome; });
+        QTRY_COMPARE(outcomes.size(), 3);
+    }
+    for (const KeepOutcome &outcome : std::as_const(outcomes)) {
+        QVERIFY(!outcome.stored);
+        QVERIFY2(outcome.message.contains("did not answer within 0.3 s") &&
+                     outcome.message.endsWith("kept in " + fallback),
+                 qPrintable(outcome.message));
+    }
+    QFile kept(fallback);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll().count('\n'), 3);
 }
 
 QTEST_GUILESS_MAIN(TestRecordWriter)
