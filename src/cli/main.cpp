@@ -10,6 +10,7 @@
 #include "link/portlist.h"
 #include "record/historytext.h"
 #include "record/jobrecord.h"
+#include "record/recordkeeper.h"
 #include "shared/readable.h"
 #include "shared/runtimeerror.h"
 #include "shared/standardstreams.h"
@@ -17,6 +18,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QSet>
 
 #include <cstdio>
 #include <memory>
@@ -55,10 +57,37 @@ int listPorts()
     return Done;
 }
 
+// Records that the store could not take wait in the file beside it: whoever
+// reads the history is told how many, a job's started and end lines once.
+void tellUnrecorded(const StoreAddress &store)
+{
+    if (store.kind == StoreAddress::Kind::None)
+        return;
+    const QString path = unrecordedFile(store);
+    const UnrecordedFile waiting = readUnrecorded(path);
+    QSet<QString> jobs;
+    qsizetype records = 0;
+    for (const JobRecord &record : waiting.records) {
+        if (record.jobId.isEmpty() || !jobs.contains(record.jobId))
+            ++records;
+        jobs.insert(record.jobId);
+    }
+    if (records > 0)
+        printTo(stderr, QStringLiteral("bootline-cli: %1 record(s) wait in %2: they are not in "
+                                       "the store\n")
+                            .arg(records)
+                            .arg(visibleText(path)));
+    if (waiting.damagedLines > 0)
+        printTo(stderr, QStringLiteral("bootline-cli: warning: %1 damaged line(s) of %2 skipped\n")
+                            .arg(waiting.damagedLines)
+                            .arg(visibleText(path)));
+}
+
 // The records of the store, newest first. Reading changes nothing in the
 // store; a store that is missing, damaged or cannot be read whole fails.
 int printHistory(const CliOptions &options)
 {
+    tellUnrecorded(options.log);
     RecordStore store(options.log, options.storeTimeoutMs);
     QString error;
     const std::optional<QList<JobRecord>> records = store.read(options.history, &error);
