@@ -195,12 +195,16 @@ void HumanRunReport::allFinished(const QList<BoardResult> &results, ExitCode exi
     if (results.size() < 2 && !m_console.hasSeveralPorts())
         return;
     const qsizetype failed = failedOf(results);
-    m_console.write(Console::RunLine, stdout,
-                    QStringLiteral("%1 boards: %2 done, %3 failed (exit %4)")
-                        .arg(results.size())
-                        .arg(results.size() - failed)
-                        .arg(failed)
-                        .arg(exitCode));
+    const qsizetype untried = std::count_if(
+        results.begin(), results.end(), [](const BoardResult &result) { return result.untried; });
+    m_console.write(
+        Console::RunLine, stdout,
+        QStringLiteral("%1 boards: %2 done, %3 failed%4 (exit %5)")
+            .arg(results.size())
+            .arg(results.size() - failed)
+            .arg(failed - untried)
+            .arg(untried > 0 ? QStringLiteral(", %1 not tried").arg(untried) : QString())
+            .arg(exitCode));
     if (m_console.hasSeveralPorts()) {
         for (const auto &report : m_reports) {
             QList<BoardResult> onPort;
