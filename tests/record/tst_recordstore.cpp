@@ -89,7 +89,7 @@ void TestRecordStore::jsonKeys()
     const QJsonObject json = toJson(record);
     QStringList expected{"board",   "port",    "result",     "exit", "lines", "resends",
                          "seconds", "started", "ended",      "face", "host",  "version",
-                         "file",    "sha256",  "file_lines", "pace"};
+                         "file",    "sha256",  "file_lines", "pace", "job_id"};
     expected += extra;
     expected.sort();
     QCOMPARE(json.keys(), expected);
