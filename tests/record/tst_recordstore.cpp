@@ -1,4 +1,5 @@
 #include "concurrentwriters.h"
+#include "record/recordcolumns.h"
 #include "record/recordkeeper.h"
 #include "record/recordstore.h"
 #include "samplerecord.h"
@@ -14,6 +15,10 @@
 #include <QThread>
 
 #include <memory>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 class TestRecordStore : public QObject {
     Q_OBJECT
@@ -34,6 +39,12 @@ private slots:
     void noneWritesNothing();
     void manyProcessesAtOnce();
     void firstWriteWhileAnotherReads();
+    void unfinishedJobs();
+    void oldStoreBroughtUp();
+    void storeFaults_data();
+    void storeFaults();
+    void unrecordedFileStaysWhole_data();
+    void unrecordedFileStaysWhole();
 
 private:
     QString freshPath(const QString &name) const;
@@ -338,6 +349,152 @@ void TestRecordStore::firstWriteWhileAnotherReads()
         QVERIFY(writer->wait());
         QVERIFY2(written, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(error)));
     }
+}
+
+void TestRecordStore::unfinishedJobs()
+{
+    checkUnfinishedJobs(parsed(freshPath("unfinished")));
+}
+
+void TestRecordStore::oldStoreBroughtUp()
+{
+    const QString path = freshPath("old");
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    checkOldStoreBroughtUp(parsed(path));
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// As someone who may not write the store: nobody, when the test is root.
+QProcess *runAsReader(const QStringList &arguments)
+{
+    auto *process = new QProcess;
+    if (::geteuid() == 0)
+        process->start("runuser", QStringList{"-u", "nobody", "--", recordWriter()} + arguments);
+    else
+        process->start(recordWriter(), arguments);
+    process->waitForFinished(30000);
+    return process;
+}
+
+void TestRecordStore::storeFaults_data()
+{
+    QTest::addColumn<QString>("says"); // empty: read whole
+
+    QTest::newRow("missing file") << "it does not exist: no job has been recorded there";
+    QTest::newRow("damaged file") << "malformed";
+    QTest::newRow("newer schema") << "schema version 3, newer than this Bootline knows (1)";
+    QTest::newRow("no table") << "holds no table of job records";
+    QTest::newRow("a file we may not write") << "";
+}
+
+// Read as a user who may not write: it fails with the store named and the
+// cause, or reads every record, and never changes the file.
+void TestRecordStore::storeFaults()
+{
+    QFETCH(QString, says);
+    const QString fault = QTest::currentDataTag();
+    const QString folder = m_files.filePath(QString(fault).replace(' ', '-'));
+    const QString path = folder + "/history.sqlite";
+    const StoreAddress address = parsed(path);
+    QVERIFY(QFile::setPermissions(m_files.path(), QFile::Permissions(0x7755)));
+    if (fault == "no table") {
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(execOn(address, {"CREATE TABLE notes (line TEXT)"}), QString());
+    } else if (fault != "missing file") {
+        RecordStore store(address);
+        QString error;
+        for (int record = 0; record < 3; ++record)
+            QVERIFY2(store.write(sampleRecord(), &error), qPrintable(error));
+    }
+    if (fault == "damaged file") {
+        QStringList names;
+        for (const RecordColumn &column : recordColumns())
+            names << column.name;
+        const QString copy = QString("INSERT INTO bootline_jobs (%1) SELECT %1 FROM bootline_jobs")
+                                 .arg(names.join(','));
+        QCOMPARE(execOn(address, QStringList(13, copy)), QString()); // 3 * 2^13 records
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() / 2));
+        QCOMPARE(file.write(QByteArray(4200, char(0xa5))), 4200);
+    }
+    if (fault == "newer schema")
+        QCOMPARE(execOn(address, {"PRAGMA user_version = 3"}), QString());
+    const auto writable = QFile::Permissions(0x7755);
+    const auto readOnly = QFile::Permissions(0x5555);
+    if (fault == "a file we may not write") {
+        QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x4444)));
+        QVERIFY(QFile::setPermissions(folder, readOnly));
+    }
+    const QByteArray before = contentsOf(path);
+
+    const std::unique_ptr<QProcess> reader(runAsReader({"--read", path}));
+    QFile::setPermissions(folder, writable);
+    const QString error = QString::fromLocal8Bit(reader->readAllStandardError());
+    if (says.isEmpty()) {
+        QVERIFY2(reader->exitCode() == 0, qPrintable(error));
+        QCOMPARE(reader->readAllStandardOutput(), QByteArray("3"));
+    } else {
+        QCOMPARE(reader->exitCode(), 1);
+        QVERIFY2(error.startsWith("could not read the record store " + path + ": "),
+                 qPrintable(error));
+        QVERIFY2(error.contains(says), qPrintable(error));
+    }
+    QCOMPARE(contentsOf(path), before);
+    QCOMPARE(QFile::exists(path), fault != "missing file");
+}
+
+void TestRecordStore::unrecordedFileStaysWhole_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<bool>("diskFull");
+    QTest::addColumn<int>("damaged");
+
+    const QByteArray whole = jsonLine(sampleRecord()) + '\n';
+    QTest::newRow("whole lines") << whole << false << 0;
+    QTest::newRow("a fragment at the end") << whole + whole.left(40) << false << 1;
+    QTest::newRow("the disk full mid-line") << whole << true << 0;
+}
+
+// A line that does not fit is cut off again, and a fragment already there
+// does not swallow the next line: every record appended is read back.
+void TestRecordStore::unrecordedFileStaysWhole()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, diskFull);
+    QFETCH(int, damaged);
+
+    const QString path = freshPath("unrecorded") + ".jsonl";
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+    file.close();
+    if (diskFull) {
+        // A file may grow 40 bytes more: the line goes in in part, if at all.
+        QProcess writer;
+        const rlim_t limit = before.size() + 40;
+        writer.setChildProcessModifier([limit] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+        });
+        writer.start(recordWriter(), {"--unrecorded", path});
+        QVERIFY(writer.waitForFinished(30000));
+        QCOMPARE(writer.exitCode(), 1);
+        QCOMPARE(contentsOf(path), before);
+    }
+    JobRecord record = sampleRecord();
+    record.jobId = "the next one";
+    QVERIFY(appendUnrecorded(path, record));
+    const UnrecordedFile kept = readUnrecorded(path);
+    QCOMPARE(kept.damagedLines, damaged);
+    QCOMPARE(kept.records.size(), 2);
+    QVERIFY(kept.records.first() == sampleRecord());
+    QVERIFY(kept.records.last() == record);
 }
 
 QTEST_GUILESS_MAIN(TestRecordStore)
