@@ -12,6 +12,22 @@ constexpr int BoardWidth = 10;  // "board scan"
 constexpr int FileWidth = 16;
 constexpr int HashLength = 12;
 
+// Text from a store is anyone's: a control character in it (an escape that
+// clears the terminal or paints a line green) is shown as \xNN, never obeyed.
+QString shownText(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code < 0x20 || (code >= 0x7f && code <= 0x9f))
+            shown += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 } // namespace
 
 QString historyLine(const JobRecord &record)
@@ -21,24 +37,28 @@ QString historyLine(const JobRecord &record)
     const QString time = when.isValid()
                              ? when.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                              : QStringLiteral("-").leftJustified(19);
-    const QString file =
-        record.file.isEmpty() ? QStringLiteral("(no file)") : QFileInfo(record.file).fileName();
+    const QString file = record.file.isEmpty() ? QStringLiteral("(no file)")
+                                               : shownText(QFileInfo(record.file).fileName());
     const QString hash =
-        record.sha256.isEmpty() ? QStringLiteral("-") : record.sha256.left(HashLength);
+        record.sha256.isEmpty() ? QStringLiteral("-") : shownText(record.sha256.left(HashLength));
+    // A job whose end never came: the process died, or the power went.
+    const bool unfinished = record.result == QStringLiteral("started");
+    const QString result = unfinished ? QStringLiteral("unfinished") : shownText(record.result);
 
-    QStringList fields{time,
-                       record.result.leftJustified(ResultWidth),
-                       record.port.leftJustified(PortWidth),
-                       (QStringLiteral("board ") + record.board).leftJustified(BoardWidth),
-                       file.leftJustified(FileWidth),
-                       hash.leftJustified(HashLength)};
+    QStringList fields{
+        time,
+        result.leftJustified(ResultWidth),
+        shownText(record.port).leftJustified(PortWidth),
+        (QStringLiteral("board ") + shownText(record.board)).leftJustified(BoardWidth),
+        file.leftJustified(FileWidth),
+        hash.leftJustified(HashLength)};
     if (!record.version.isEmpty())
-        fields << record.version;
+        fields << shownText(record.version);
     QString line = fields.join(QStringLiteral("  ")).trimmed();
-    if (record.result != QStringLiteral("done")) {
+    if (record.result != QStringLiteral("done") && !unfinished) {
         line += QStringLiteral(" exit %1").arg(record.exitCode);
         if (!record.error.isEmpty())
-            line += QStringLiteral(": ") + record.error;
+            line += QStringLiteral(": ") + shownText(record.error);
     }
     return line;
 }

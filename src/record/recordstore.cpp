@@ -424,11 +424,13 @@ bool RecordStore::write(const JobRecord &record, QString *error)
     for (const RecordColumn &column : recordColumns())
         names << column.name;
     const QString placeholders = QStringList(names.size(), QStringLiteral("?")).join(u',');
-    query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(Table, names.join(u','), placeholders));
+    // A statement that cannot be prepared (PostgreSQL's statement timeout
+    // on a held table) would run unprepared, and fail on its "?" instead.
+    const bool prepared = query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                            .arg(Table, names.join(u','), placeholders));
     for (const RecordColumn &column : recordColumns())
         query.addBindValue(column.sqlValue(record));
-    if (!query.exec()) {
+    if (!prepared || !query.exec()) {
         *error = failure(QStringLiteral("write to"), errorText(query.lastError()));
         m_ready = false; // a lost connection is opened afresh next time
         return false;
@@ -501,10 +503,10 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
 
     QSqlQuery query(QSqlDatabase::database(name, false));
     query.setForwardOnly(true);
-    query.prepare(sql);
+    const bool prepared = query.prepare(sql);
     for (const QVariant &value : values)
         query.addBindValue(value);
-    if (!query.exec()) {
+    if (!prepared || !query.exec()) {
         *error = failure(QStringLiteral("read"), errorText(query.lastError()));
         return std::nullopt;
     }

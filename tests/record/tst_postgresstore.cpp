@@ -4,7 +4,12 @@
 #include "storecases.h"
 
 #include <QTemporaryDir>
+
 #include <QTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 // The record store on a PostgreSQL server that the test starts and stops.
 class TestPostgresStore : public QObject {
@@ -15,6 +20,12 @@ private slots:
     void filters_data();
     void filters();
     void manyProcessesAtOnce();
+    void unfinishedJobs();
+    void oldStoreBroughtUp();
+    void rolesAndRights_data();
+    void rolesAndRights();
+    void boundedWaits_data();
+    void boundedWaits();
     void cleanupTestCase();
 
 private:
@@ -66,6 +77,146 @@ void TestPostgresStore::manyProcessesAtOnce()
     RecordStore store(parsed(m_server.url("race")));
     checkAllRead(store, processes * each);
     QVERIFY(!QFile::exists(unrecordedFile(store.address())));
+}
+
+void TestPostgresStore::unfinishedJobs()
+{
+    QCOMPARE(m_server.createDatabase("unfinished"), QString());
+    checkUnfinishedJobs(parsed(m_server.url("unfinished")));
+}
+
+void TestPostgresStore::oldStoreBroughtUp()
+{
+    QCOMPARE(m_server.createDatabase("old"), QString());
+    checkOldStoreBroughtUp(parsed(m_server.url("old")));
+}
+
+void TestPostgresStore::rolesAndRights_data()
+{
+    QTest::addColumn<QString>("grants"); // to a new role; empty: as the owner
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<bool>("reads");   // else it writes
+    QTest::addColumn<QString>("says"); // empty: it may
+
+    const QString reader = "GRANT SELECT ON bootline_jobs, bootline_schema TO %1";
+    const QString bench = "GRANT INSERT ON bootline_jobs TO %1;"
+                          "GRANT USAGE ON SEQUENCE bootline_jobs_id_seq TO %1;"
+                          "GRANT SELECT ON bootline_schema TO %1";
+    QTest::newRow("a select-only role reads") << reader << "rights" << true << "";
+    QTest::newRow("a select-only role may not write")
+        << reader << "rights" << false << "permission denied for table bootline_jobs";
+    QTest::newRow("an insert-only role writes") << bench << "rights" << false << "";
+    QTest::newRow("an insert-only role may not read")
+        << bench << "rights" << true << "permission denied for table bootline_jobs";
+    QTest::newRow("even the owner's write makes no table")
+        << ""
+        << "empty" << false << "it has no table bootline_jobs yet: run bootline-cli";
+}
+
+void TestPostgresStore::rolesAndRights()
+{
+    QFETCH(QString, grants);
+    QFETCH(QString, database);
+    QFETCH(bool, reads);
+    QFETCH(QString, says);
+
+    static int roles = 0;
+    if (roles++ == 0) {
+        QCOMPARE(m_server.createDatabase("rights"), QString());
+        QCOMPARE(m_server.createDatabase("empty"), QString());
+        checkRoundTrip(parsed(m_server.url("rights")));
+    }
+    QString url = m_server.url(database);
+    if (!grants.isEmpty()) {
+        const QString role = QString("bench_%1").arg(roles);
+        QStringList statements = QStringList{"CREATE ROLE %1 LOGIN"} + grants.split(';');
+        QCOMPARE(execOn(parsed(url), statements.replaceInStrings("%1", role)), QString());
+        url.replace("bootline@", role + "@");
+    }
+    RecordStore store(parsed(url));
+    QString error;
+    const bool done =
+        reads ? store.read({}, &error).has_value() : store.write(sampleRecord(), &error);
+    QVERIFY2(done == says.isEmpty(), qPrintable(error));
+    QVERIFY2(error.isEmpty() || error.contains(store.address().describe() + ": "),
+             qPrintable(error));
+    QVERIFY2(error.contains(says), qPrintable(error));
+    if (database == "empty") // and the read says so too
+        QVERIFY(!store.read({}, &error) && error.contains(says));
+}
+
+// A port on 127.0.0.1 whose connections the system takes, and nobody
+// ever answers.
+struct SilentServer {
+    int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+    SilentServer()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(socket, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
+            ::listen(socket, 8) == 0 &&
+            ::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &size) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { ::close(socket); }
+};
+
+void TestPostgresStore::boundedWaits_data()
+{
+    QTest::addColumn<bool>("silentServer"); // else the test's server
+    QTest::addColumn<QString>("parameter"); // key=value
+    QTest::addColumn<bool>("tableHeld");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("a server that never answers") << true << "" << false << "";
+    QTest::newRow("a parameter the server refuses")
+        << false << "sslmode=require" << false << "SSL was required";
+    QTest::newRow("a table another holds") << false << "" << true << "statement timeout";
+}
+
+// A store that does not answer in time fails the write, named, within its
+// timeout, rather than holding the job's record for good.
+void TestPostgresStore::boundedWaits()
+{
+    QFETCH(bool, silentServer);
+    QFETCH(QString, parameter);
+    QFETCH(bool, tableHeld);
+    QFETCH(QString, says);
+
+    const SilentServer silent;
+    QVERIFY(silent.port != 0);
+    StoreAddress address = parsed(m_server.url("waits"));
+    if (QTest::currentDataTag() == QByteArray("a server that never answers"))
+        QCOMPARE(m_server.createDatabase("waits"), QString());
+    makeSchema(address);
+    if (silentServer) {
+        address.port = silent.port;
+        address.password = "secret";
+    }
+    if (!parameter.isEmpty())
+        address.parameters << std::pair(parameter.section('=', 0, 0), parameter.section('=', 1));
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "holder");
+        holder.setDatabaseName("waits");
+        holder.setHostName(address.host);
+        holder.setPort(parsed(m_server.url("waits")).port);
+        holder.setUserName(address.user);
+        QVERIFY(holder.open());
+        QSqlQuery hold(holder);
+        if (tableHeld)
+            QVERIFY(hold.exec("BEGIN") && hold.exec("LOCK TABLE bootline_jobs"));
+        RecordStore store(address, 2000);
+        QString error;
+        QVERIFY(!store.write(sampleRecord(), &error));
+        QVERIFY2(error.contains("the record store " + address.describe() + ": "),
+                 qPrintable(error));
+        QVERIFY2(error.contains(says), qPrintable(error));
+        QVERIFY(!error.contains("secret"));
+    }
+    QSqlDatabase::removeDatabase("holder");
 }
 
 // The stores' connections go before the server.
