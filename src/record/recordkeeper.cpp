@@ -76,20 +76,24 @@ QString unrecordedFile(const StoreAddress &address)
     return QFileInfo(beside).absolutePath() + QStringLiteral("/unrecorded.jsonl");
 }
 
-KeepOutcome keepRecord(RecordStore &store, const JobRecord &record)
+KeepOutcome keepUnrecorded(const StoreAddress &address, const JobRecord &record, const QString &why)
 {
-    QString error;
-    if (store.write(record, &error))
-        return {true, {}};
-
-    const QString fallback = unrecordedFile(store.address());
+    const QString fallback = unrecordedFile(address);
     if (appendUnrecorded(fallback, record))
         return {false,
-                QStringLiteral("not recorded in the store: %1; kept in %2").arg(error, fallback)};
+                QStringLiteral("not recorded in the store: %1; kept in %2").arg(why, fallback)};
 
     std::fputs(jsonLine(record).constData(), stderr);
     std::fflush(stderr);
     return {false, QStringLiteral("not recorded in the store: %1; could not keep it in %2 either; "
                                   "written to standard error")
-                       .arg(error, fallback)};
+                       .arg(why, fallback)};
+}
+
+KeepOutcome keepRecord(RecordStore &store, const JobRecord &record)
+{
+    QString error;
+    if (store.write(record, &error))
+        return {true, {}};
+    return keepUnrecorded(store.address(), record, error);
 }

@@ -17,6 +17,11 @@ struct KeepOutcome {
 // or when that fails too, written to standard error.
 KeepOutcome keepRecord(RecordStore &store, const JobRecord &record);
 
+// Keeps a record the store did not take (why: in words for the user) in
+// unrecordedFile(), or when that fails too, on standard error.
+KeepOutcome keepUnrecorded(const StoreAddress &address, const JobRecord &record,
+                           const QString &why);
+
 // unrecorded.jsonl beside the SQLite file; for PostgreSQL, beside the
 // default SQLite file.
 QString unrecordedFile(const StoreAddress &address);

@@ -145,78 +145,55 @@ void TestPostgresStore::rolesAndRights()
         QVERIFY(!store.read({}, &error) && error.contains(says));
 }
 
-// A port on 127.0.0.1 whose connections the system takes, and nobody
-// ever answers.
-struct SilentServer {
-    int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    int port = 0;
-    SilentServer()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (::bind(socket, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
-            ::listen(socket, 8) == 0 &&
-            ::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &size) == 0)
-            port = ntohs(address.sin_port);
-    }
-    ~SilentServer() { ::close(socket); }
-};
-
 void TestPostgresStore::boundedWaits_data()
 {
-    QTest::addColumn<bool>("silentServer"); // else the test's server
     QTest::addColumn<QString>("parameter"); // key=value
-    QTest::addColumn<bool>("tableHeld");
     QTest::addColumn<QString>("says");
 
-    QTest::newRow("a server that never answers") << true << "" << false << "";
-    QTest::newRow("a parameter the server refuses")
-        << false << "sslmode=require" << false << "SSL was required";
-    QTest::newRow("a table another holds") << false << "" << true << "statement timeout";
+    QTest::newRow("a server that never answers") << ""
+                                                 << "";
+    QTest::newRow("a parameter the server refuses") << "sslmode=require"
+                                                    << "SSL was required";
+    QTest::newRow("a table another holds") << ""
+                                           << "statement timeout";
 }
 
 // A store that does not answer in time fails the write, named, within its
 // timeout, rather than holding the job's record for good.
 void TestPostgresStore::boundedWaits()
 {
-    QFETCH(bool, silentServer);
     QFETCH(QString, parameter);
-    QFETCH(bool, tableHeld);
     QFETCH(QString, says);
 
-    const SilentServer silent;
-    QVERIFY(silent.port != 0);
+    const QString tag = QTest::currentDataTag();
     StoreAddress address = parsed(m_server.url("waits"));
-    if (QTest::currentDataTag() == QByteArray("a server that never answers"))
+    if (tag == "a server that never answers")
         QCOMPARE(m_server.createDatabase("waits"), QString());
     makeSchema(address);
-    if (silentServer) {
-        address.port = silent.port;
+    OwnConnection holder(address);
+    if (tag == "a table another holds")
+        QCOMPARE(holder.exec({"BEGIN", "LOCK TABLE bootline_jobs"}), QString());
+    // Its connections the system takes, and nobody ever answers.
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in loopback{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof loopback;
+    QVERIFY(::bind(silent, reinterpret_cast<sockaddr *>(&loopback), size) == 0 &&
+            ::listen(silent, 8) == 0 &&
+            ::getsockname(silent, reinterpret_cast<sockaddr *>(&loopback), &size) == 0);
+    if (tag == "a server that never answers") {
+        address.port = ntohs(loopback.sin_port);
         address.password = "secret";
     }
     if (!parameter.isEmpty())
         address.parameters << std::pair(parameter.section('=', 0, 0), parameter.section('=', 1));
-    {
-        QSqlDatabase holder = QSqlDatabase::addDatabase("QPSQL", "holder");
-        holder.setDatabaseName("waits");
-        holder.setHostName(address.host);
-        holder.setPort(parsed(m_server.url("waits")).port);
-        holder.setUserName(address.user);
-        QVERIFY(holder.open());
-        QSqlQuery hold(holder);
-        if (tableHeld)
-            QVERIFY(hold.exec("BEGIN") && hold.exec("LOCK TABLE bootline_jobs"));
-        RecordStore store(address, 2000);
-        QString error;
-        QVERIFY(!store.write(sampleRecord(), &error));
-        QVERIFY2(error.contains("the record store " + address.describe() + ": "),
-                 qPrintable(error));
-        QVERIFY2(error.contains(says), qPrintable(error));
-        QVERIFY(!error.contains("secret"));
-    }
-    QSqlDatabase::removeDatabase("holder");
+    RecordStore store(address, 2000);
+    QString error;
+    QVERIFY(!store.write(sampleRecord(), &error));
+    ::close(silent);
+    QVERIFY2(error.contains("the record store " + address.describe() + ": ") &&
+                 error.contains(says),
+             qPrintable(error));
+    QVERIFY(!error.contains("secret"));
 }
 
 // The stores' connections go before the server.

@@ -369,83 +369,74 @@ QByteArray contentsOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// As someone who may not write the store: nobody, when the test is root.
-QProcess *runAsReader(const QStringList &arguments)
-{
-    auto *process = new QProcess;
-    if (::geteuid() == 0)
-        process->start("runuser", QStringList{"-u", "nobody", "--", recordWriter()} + arguments);
-    else
-        process->start(recordWriter(), arguments);
-    process->waitForFinished(30000);
-    return process;
-}
-
 void TestRecordStore::storeFaults_data()
 {
+    QTest::addColumn<int>("records"); // written first; 0: no store made
+    QTest::addColumn<QStringList>("statements");
     QTest::addColumn<QString>("says"); // empty: read whole
 
-    QTest::newRow("missing file") << "it does not exist: no job has been recorded there";
-    QTest::newRow("damaged file") << "malformed";
-    QTest::newRow("newer schema") << "schema version 3, newer than this Bootline knows (1)";
-    QTest::newRow("no table") << "holds no table of job records";
-    QTest::newRow("a file we may not write") << "";
+    QStringList names;
+    for (const RecordColumn &column : recordColumns())
+        names << column.name;
+    const QString twice =
+        QString("INSERT INTO bootline_jobs (%1) SELECT %1 FROM bootline_jobs").arg(names.join(','));
+    const QString noTable = "holds no table of job records";
+    QTest::newRow("missing file") << 0 << QStringList() << "it does not exist";
+    QTest::newRow("damaged file") << 3 << QStringList(13, twice) << "malformed"; // 24576
+    QTest::newRow("newer schema") << 3 << QStringList{"PRAGMA user_version = 3"}
+                                  << "schema version 3, newer than this Bootline knows (1)";
+    QTest::newRow("no table") << 0 << QStringList{"CREATE TABLE notes (line TEXT)"} << noTable;
+    QTest::newRow("another's jobs table")
+        << 0 << QStringList{"CREATE TABLE jobs (id INTEGER, name TEXT)"} << noTable;
+    QTest::newRow("a file we may not write") << 3 << QStringList() << "";
 }
 
-// Read as a user who may not write: it fails with the store named and the
-// cause, or reads every record, and never changes the file.
+// Read by someone who may not write (nobody, when the test is root): it
+// fails with the store named and why, or reads every record; and it never
+// changes the file.
 void TestRecordStore::storeFaults()
 {
+    QFETCH(int, records);
+    QFETCH(QStringList, statements);
     QFETCH(QString, says);
-    const QString fault = QTest::currentDataTag();
-    const QString folder = m_files.filePath(QString(fault).replace(' ', '-'));
+
+    const QString tag = QTest::currentDataTag();
+    const QString folder = m_files.filePath(QString(tag).replace(' ', '-'));
     const QString path = folder + "/history.sqlite";
-    const StoreAddress address = parsed(path);
-    QVERIFY(QFile::setPermissions(m_files.path(), QFile::Permissions(0x7755)));
-    if (fault == "no table") {
-        QVERIFY(QDir().mkpath(folder));
-        QCOMPARE(execOn(address, {"CREATE TABLE notes (line TEXT)"}), QString());
-    } else if (fault != "missing file") {
-        RecordStore store(address);
-        QString error;
-        for (int record = 0; record < 3; ++record)
+    QVERIFY(QDir().mkpath(folder) &&
+            QFile::setPermissions(m_files.path(), QFile::Permissions(0x7755)));
+    QString error;
+    {
+        RecordStore store(parsed(path));
+        for (int record = 0; record < records; ++record)
             QVERIFY2(store.write(sampleRecord(), &error), qPrintable(error));
     }
-    if (fault == "damaged file") {
-        QStringList names;
-        for (const RecordColumn &column : recordColumns())
-            names << column.name;
-        const QString copy = QString("INSERT INTO bootline_jobs (%1) SELECT %1 FROM bootline_jobs")
-                                 .arg(names.join(','));
-        QCOMPARE(execOn(address, QStringList(13, copy)), QString()); // 3 * 2^13 records
-        QFile file(path);
+    QCOMPARE(execOn(parsed(path), statements), QString());
+    QFile file(path);
+    if (tag == "damaged file") {
         QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() / 2));
         QCOMPARE(file.write(QByteArray(4200, char(0xa5))), 4200);
+        file.close();
     }
-    if (fault == "newer schema")
-        QCOMPARE(execOn(address, {"PRAGMA user_version = 3"}), QString());
-    const auto writable = QFile::Permissions(0x7755);
-    const auto readOnly = QFile::Permissions(0x5555);
-    if (fault == "a file we may not write") {
-        QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x4444)));
-        QVERIFY(QFile::setPermissions(folder, readOnly));
-    }
+    if (tag == "a file we may not write")
+        QVERIFY(file.setPermissions(QFile::Permissions(0x4444)) &&
+                QFile::setPermissions(folder, QFile::Permissions(0x5555)));
     const QByteArray before = contentsOf(path);
 
-    const std::unique_ptr<QProcess> reader(runAsReader({"--read", path}));
-    QFile::setPermissions(folder, writable);
-    const QString error = QString::fromLocal8Bit(reader->readAllStandardError());
-    if (says.isEmpty()) {
-        QVERIFY2(reader->exitCode() == 0, qPrintable(error));
-        QCOMPARE(reader->readAllStandardOutput(), QByteArray("3"));
-    } else {
-        QCOMPARE(reader->exitCode(), 1);
-        QVERIFY2(error.startsWith("could not read the record store " + path + ": "),
-                 qPrintable(error));
-        QVERIFY2(error.contains(says), qPrintable(error));
-    }
+    QProcess reader;
+    const bool root = ::geteuid() == 0;
+    reader.start(root ? "runuser" : recordWriter(),
+                 QStringList{"-u", "nobody", "--", recordWriter()}.mid(root ? 0 : 4) +
+                     QStringList{"--read", path});
+    QVERIFY(reader.waitForFinished(30000));
+    QFile::setPermissions(folder, QFile::Permissions(0x7755));
+    error = QString::fromLocal8Bit(reader.readAllStandardError());
+    QCOMPARE(reader.readAllStandardOutput(), QByteArray(says.isEmpty() ? "3" : ""));
+    QVERIFY2(says.isEmpty() || error.startsWith("could not read the record store " + path + ": "),
+             qPrintable(error));
+    QVERIFY2(error.contains(says), qPrintable(error));
     QCOMPARE(contentsOf(path), before);
-    QCOMPARE(QFile::exists(path), fault != "missing file");
+    QCOMPARE(QFile::exists(path), records > 0 || !statements.isEmpty());
 }
 
 void TestRecordStore::unrecordedFileStaysWhole_data()
@@ -468,16 +459,15 @@ void TestRecordStore::unrecordedFileStaysWhole()
     QFETCH(bool, diskFull);
     QFETCH(int, damaged);
 
-    const QString path = freshPath("unrecorded") + ".jsonl";
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    const QString path =
+        m_files.filePath(QStringLiteral("unrecorded-%1.jsonl").arg(damaged + 2 * diskFull));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
     file.close();
     if (diskFull) {
-        // A file may grow 40 bytes more: the line goes in in part, if at all.
+        // The file may grow by 40 bytes: the line goes in in part, if at all.
         QProcess writer;
-        const rlim_t limit = before.size() + 40;
-        writer.setChildProcessModifier([limit] {
+        writer.setChildProcessModifier([limit = rlim_t(before.size() + 40)] {
             ::signal(SIGXFSZ, SIG_IGN);
             const rlimit size{limit, limit};
             ::setrlimit(RLIMIT_FSIZE, &size);
@@ -492,9 +482,7 @@ void TestRecordStore::unrecordedFileStaysWhole()
     QVERIFY(appendUnrecorded(path, record));
     const UnrecordedFile kept = readUnrecorded(path);
     QCOMPARE(kept.damagedLines, damaged);
-    QCOMPARE(kept.records.size(), 2);
-    QVERIFY(kept.records.first() == sampleRecord());
-    QVERIFY(kept.records.last() == record);
+    QCOMPARE(kept.records, (QList<JobRecord>{sampleRecord(), record}));
 }
 
 QTEST_GUILESS_MAIN(TestRecordStore)
