@@ -101,7 +101,7 @@ int printHistory(const CliOptions &options)
                                 QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact)) +
                                 u'\n');
         else
-            printTo(stdout, visibleText(historyLine(record)) + u'\n');
+            printTo(stdout, historyLine(record) + u'\n');
     }
     return Done;
 }

@@ -1,5 +1,7 @@
 #include "record/historytext.h"
 
+#include "shared/readable.h"
+
 #include <QFileInfo>
 #include <QStringList>
 
@@ -21,24 +23,28 @@ QString historyLine(const JobRecord &record)
     const QString time = when.isValid()
                              ? when.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                              : QStringLiteral("-").leftJustified(19);
-    const QString file =
-        record.file.isEmpty() ? QStringLiteral("(no file)") : QFileInfo(record.file).fileName();
+    const QString file = record.file.isEmpty() ? QStringLiteral("(no file)")
+                                               : visibleText(QFileInfo(record.file).fileName());
     const QString hash =
-        record.sha256.isEmpty() ? QStringLiteral("-") : record.sha256.left(HashLength);
+        record.sha256.isEmpty() ? QStringLiteral("-") : visibleText(record.sha256.left(HashLength));
+    // A job whose end never came: the process died, or the power went.
+    const bool unfinished = record.result == QStringLiteral("started");
+    const QString result = unfinished ? QStringLiteral("unfinished") : visibleText(record.result);
 
-    QStringList fields{time,
-                       record.result.leftJustified(ResultWidth),
-                       record.port.leftJustified(PortWidth),
-                       (QStringLiteral("board ") + record.board).leftJustified(BoardWidth),
-                       file.leftJustified(FileWidth),
-                       hash.leftJustified(HashLength)};
+    QStringList fields{
+        time,
+        result.leftJustified(ResultWidth),
+        visibleText(record.port).leftJustified(PortWidth),
+        (QStringLiteral("board ") + visibleText(record.board)).leftJustified(BoardWidth),
+        file.leftJustified(FileWidth),
+        hash.leftJustified(HashLength)};
     if (!record.version.isEmpty())
-        fields << record.version;
+        fields << visibleText(record.version);
     QString line = fields.join(QStringLiteral("  ")).trimmed();
-    if (record.result != QStringLiteral("done")) {
+    if (record.result != QStringLiteral("done") && !unfinished) {
         line += QStringLiteral(" exit %1").arg(record.exitCode);
         if (!record.error.isEmpty())
-            line += QStringLiteral(": ") + record.error;
+            line += QStringLiteral(": ") + visibleText(record.error);
     }
     return line;
 }

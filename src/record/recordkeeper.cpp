@@ -1,36 +1,79 @@
 #include "record/recordkeeper.h"
 
+#include "record/recordcolumns.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#endif
+
 namespace {
 
-bool append(const QString &path, const QByteArray &line)
+QByteArray jsonLine(const JobRecord &record)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    // Unbuffered, so the line goes in one write: lines of processes that
-    // append at once do not interleave.
-    QFile file(path);
-    return file.open(QIODevice::Append | QIODevice::Unbuffered) && file.write(line) == line.size();
+    return QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n';
 }
 
 } // namespace
+
+bool appendUnrecorded(const QString &path, const JobRecord &record)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QFile file(path);
+    // Unbuffered, so the line goes in one write.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+        return false;
+#ifdef Q_OS_UNIX
+    // Processes that append at once: the size taken below stays the end
+    // until this line is in, so cutting back never cuts another's line.
+    ::flock(file.handle(), LOCK_EX);
+#endif
+    const qint64 before = file.size();
+    QByteArray line = jsonLine(record);
+    char last = '\n';
+    if (before > 0 && (!file.seek(before - 1) || !file.getChar(&last)))
+        return false;
+    if (last != '\n')
+        line.prepend('\n');
+    if (file.write(line) == line.size())
+        return true;
+    file.resize(before);
+    return false;
+}
+
+UnrecordedFile readUnrecorded(const QString &path)
+{
+    UnrecordedFile kept;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return kept;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        const QJsonDocument json = QJsonDocument::fromJson(line);
+        const std::optional<JobRecord> record =
+            json.isObject() ? recordFromJson(json.object()) : std::nullopt;
+        if (record)
+            kept.records << *record;
+        else
+            ++kept.damagedLines;
+    }
+    return kept;
+}
 
 QString unrecordedFile(const StoreAddress &address)
 {
     const QString beside =
         address.kind == StoreAddress::Kind::Sqlite ? address.path : defaultStorePath();
     return QFileInfo(beside).absolutePath() + QStringLiteral("/unrecorded.jsonl");
-}
-
-bool appendUnrecorded(const QString &path, const JobRecord &record)
-{
-    return append(path, QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n');
 }
 
 KeepOutcome keepUnrecorded(const StoreAddress &address, const JobRecord &record, const QString &why)
@@ -40,8 +83,7 @@ KeepOutcome keepUnrecorded(const StoreAddress &address, const JobRecord &record,
         return {false,
                 QStringLiteral("not recorded in the store: %1; kept in %2").arg(why, fallback)};
 
-    const QByteArray line = QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n';
-    std::fputs(line.constData(), stderr);
+    std::fputs(jsonLine(record).constData(), stderr);
     std::fflush(stderr);
     return {false, QStringLiteral("not recorded in the store: %1; could not keep it in %2 either; "
                                   "written to standard error")

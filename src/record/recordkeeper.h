@@ -3,6 +3,7 @@
 #include "record/jobrecord.h"
 #include "record/recordstore.h"
 
+#include <QList>
 #include <QString>
 
 // How a record was kept.
@@ -21,9 +22,20 @@ KeepOutcome keepRecord(RecordStore &store, const JobRecord &record);
 KeepOutcome keepUnrecorded(const StoreAddress &address, const JobRecord &record,
                            const QString &why);
 
-// Appends the record to the file as one JSON line; false when it could not.
-bool appendUnrecorded(const QString &path, const JobRecord &record);
-
 // unrecorded.jsonl beside the SQLite file; for PostgreSQL, beside the
 // default SQLite file.
 QString unrecordedFile(const StoreAddress &address);
+
+// Appends the record as one JSON line, making the file and its folder when
+// missing. An append that fails or goes in part (a full disk) is cut off
+// again, so the file only ever holds whole lines; a fragment left by another
+// program does not swallow the line. False when the line is not in.
+bool appendUnrecorded(const QString &path, const JobRecord &record);
+
+// The records of such a file, in order; lines that are not a record are
+// counted and skipped.
+struct UnrecordedFile {
+    QList<JobRecord> records;
+    int damagedLines = 0;
+};
+UnrecordedFile readUnrecorded(const QString &path);

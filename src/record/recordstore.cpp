@@ -1,75 +1,87 @@
 #include "record/recordstore.h"
 
+#include "record/recordcolumns.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QUrl>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
 
-// The columns after the id, in the order write() binds them.
-const QStringList Columns{"started", "ended",   "seconds", "face",      "host",       "port",
-                          "board",   "version", "file",    "sha256",    "file_lines", "lines",
-                          "pace",    "resends", "result",  "exit_code", "error",      "reply"};
+const QString Table = QStringLiteral("bootline_jobs");
+// Before the schema had a version: user_version 0 and this table.
+const QString OldTable = QStringLiteral("jobs");
+const QStringList OldColumns{"id",     "started",    "ended", "seconds", "face",
+                             "host",   "port",       "board", "version", "file",
+                             "sha256", "file_lines", "lines", "pace",    "resends",
+                             "result", "exit_code",  "error", "reply"};
+const QString JobIdColumn = QStringLiteral("job_id");
 
-// SQLite keeps times as ISO text in UTC, which sorts as time does;
-// PostgreSQL as timestamptz, read back in the same text.
-QString createTableSql(StoreAddress::Kind kind)
+bool isSqlite(StoreAddress::Kind kind)
 {
-    const bool sqlite = kind == StoreAddress::Kind::Sqlite;
-    const QString time = sqlite ? QStringLiteral("TEXT") : QStringLiteral("TIMESTAMPTZ");
-    const QString text = QStringLiteral("TEXT NOT NULL");
-    const QString number = QStringLiteral("INTEGER NOT NULL");
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS jobs ("
-                          "id %1, started %2, ended %2, seconds %3, face %4, host %4, port %4, "
-                          "board %4, version %4, file %4, sha256 %4, file_lines %5, lines %5, "
-                          "pace %4, resends %5, result %4, exit_code %5, error %4, reply %4)")
-        .arg(sqlite ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
-                    : QStringLiteral("BIGSERIAL PRIMARY KEY"),
-             time,
-             sqlite ? QStringLiteral("REAL NOT NULL") : QStringLiteral("DOUBLE PRECISION NOT NULL"),
-             text, number);
+    return kind == StoreAddress::Kind::Sqlite;
 }
 
-QString selectedTime(StoreAddress::Kind kind, const QString &column)
+QStringList createStatements(StoreAddress::Kind kind)
 {
-    if (kind == StoreAddress::Kind::Sqlite)
-        return column;
-    return QStringLiteral("to_char(%1 AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
-        .arg(column);
+    QStringList columns{isSqlite(kind) ? QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")
+                                       : QStringLiteral("id BIGSERIAL PRIMARY KEY")};
+    for (const RecordColumn &column : recordColumns())
+        columns << column.name + u' ' + (isSqlite(kind) ? column.sqliteType : column.postgresType);
+    QStringList statements{
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(Table, columns.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE INDEX %1_by_start ON %1 (started)").arg(Table),
+        // Keeps the look for a later record of the same job quick.
+        QStringLiteral("CREATE INDEX %1_by_job ON %1 (job_id)").arg(Table)};
+    if (isSqlite(kind)) {
+        statements << QStringLiteral("PRAGMA user_version = %1").arg(RecordStore::SchemaVersion);
+    } else {
+        statements << QStringLiteral("CREATE TABLE bootline_schema (version INTEGER NOT NULL)")
+                   << QStringLiteral("INSERT INTO bootline_schema (version) VALUES (%1)")
+                          .arg(RecordStore::SchemaVersion);
+    }
+    return statements;
 }
 
-// A null QString is bound as NULL, which the text columns refuse.
-QVariant textValue(const QString &value)
+// The old table's records, in their order, with no job id.
+QString copyOldStatement()
 {
-    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
+    QStringList columns;
+    for (const RecordColumn &column : recordColumns()) {
+        if (column.name != JobIdColumn)
+            columns << column.name;
+    }
+    const QString names = columns.join(u',');
+    return QStringLiteral("INSERT INTO %1 (%2,%3) SELECT %2,'' FROM %4 ORDER BY id")
+        .arg(Table, names, JobIdColumn, OldTable);
 }
 
-QVariant timeValue(const QDateTime &when)
+QString selectedColumn(StoreAddress::Kind kind, const RecordColumn &column, bool hasJobId)
 {
-    return when.isValid() ? QVariant(recordTimeText(when))
-                          : QVariant(QMetaType::fromType<QString>());
-}
-
-QDateTime timeFrom(const QVariant &value)
-{
-    return value.isNull() ? QDateTime()
-                          : QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    if (column.name == JobIdColumn && !hasJobId)
+        return QStringLiteral("''");
+    if (column.kind != RecordColumn::Kind::Time || isSqlite(kind))
+        return QStringLiteral("r.") + column.name;
+    return QStringLiteral("to_char(r.%1 AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
+        .arg(column.name);
 }
 
 QString driverFor(StoreAddress::Kind kind)
 {
-    return kind == StoreAddress::Kind::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
+    return isSqlite(kind) ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
 }
 
 QString missingDriver(StoreAddress::Kind kind)
 {
-    return kind == StoreAddress::Kind::Sqlite
+    return isSqlite(kind)
                ? QStringLiteral("Qt's SQLite driver is missing: install libqt6sql6-sqlite")
                : QStringLiteral("Qt's PostgreSQL driver is missing: install libqt6sql6-psql");
 }
@@ -79,7 +91,22 @@ QString errorText(const QSqlError &error)
     return error.text().trimmed();
 }
 
+// As libpq reads a value in its connection string; Qt's driver turns every
+// ';' into a space, so a value cannot hold one.
+QString conninfoValue(QString value)
+{
+    value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+    return u'\'' + value + u'\'';
+}
+
 } // namespace
+
+// What a store holds, as far as this program cares.
+struct RecordStore::Schema {
+    int version = 0;
+    bool hasTable = false;    // bootline_jobs
+    bool hasOldTable = false; // jobs, with exactly the columns it was made with
+};
 
 RecordStore::RecordStore(StoreAddress address, int timeoutMs)
     : m_address(std::move(address)), m_timeoutMs(timeoutMs)
@@ -90,10 +117,18 @@ RecordStore::RecordStore(StoreAddress address, int timeoutMs)
 
 RecordStore::~RecordStore()
 {
-    if (!QSqlDatabase::contains(m_connection))
-        return;
-    QSqlDatabase::database(m_connection, false).close();
-    QSqlDatabase::removeDatabase(m_connection);
+    for (const Access access : {Access::Read, Access::Write}) {
+        const QString name = connectionName(access);
+        if (!QSqlDatabase::contains(name))
+            continue;
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+}
+
+QString RecordStore::connectionName(Access access) const
+{
+    return access == Access::Read ? m_connection + QStringLiteral("-read") : m_connection;
 }
 
 QString RecordStore::failure(const QString &what, const QString &driverText) const
@@ -102,18 +137,21 @@ QString RecordStore::failure(const QString &what, const QString &driverText) con
         .arg(what, m_address.describe(), driverText);
 }
 
-bool RecordStore::open(QString *error)
+bool RecordStore::open(Access access, QString *error)
 {
     const QString driver = driverFor(m_address.kind);
     if (!QSqlDatabase::isDriverAvailable(driver)) {
         *error = failure(QStringLiteral("open"), missingDriver(m_address.kind));
         return false;
     }
-    if (!QSqlDatabase::contains(m_connection))
-        QSqlDatabase::addDatabase(driver, m_connection);
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    const QString name = connectionName(access);
+    if (!QSqlDatabase::contains(name))
+        QSqlDatabase::addDatabase(driver, name);
+    QSqlDatabase db = QSqlDatabase::database(name, false);
 
-    if (m_address.kind == StoreAddress::Kind::Sqlite) {
+    if (isSqlite(m_address.kind)) {
+        if (access == Access::Read)
+            return openSqliteForRead(error);
         const QString folder = QFileInfo(m_address.path).absolutePath();
         if (!QDir().mkpath(folder)) {
             *error = failure(QStringLiteral("open"),
@@ -122,68 +160,257 @@ bool RecordStore::open(QString *error)
         }
         db.setDatabaseName(m_address.path);
         // Other processes may be writing: wait for them rather than fail.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_timeoutMs));
     } else {
         db.setHostName(m_address.host);
         db.setPort(m_address.port);
         db.setUserName(m_address.user);
         db.setPassword(m_address.password);
         db.setDatabaseName(m_address.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        QStringList options;
+        const bool timeoutGiven =
+            std::any_of(m_address.parameters.begin(), m_address.parameters.end(),
+                        [](const auto &parameter) { return parameter.first == "connect_timeout"; });
+        // libpq's least: 1 is taken as 2.
+        if (!timeoutGiven)
+            options << QStringLiteral("connect_timeout=%1")
+                           .arg(std::max(2, (m_timeoutMs + 999) / 1000));
+        for (const auto &[key, value] : m_address.parameters) {
+            if (key.contains(u';') || value.contains(u';')) {
+                *error = failure(QStringLiteral("open"),
+                                 QStringLiteral("the parameter %1 holds a ';', which Qt's "
+                                                "PostgreSQL driver cannot pass on")
+                                     .arg(key));
+                return false;
+            }
+            options << key + u'=' + conninfoValue(value);
+        }
+        db.setConnectOptions(options.join(u';'));
     }
     if (!db.open()) {
         *error = failure(QStringLiteral("open"), errorText(db.lastError()));
         return false;
     }
     if (m_address.kind == StoreAddress::Kind::Postgres) {
-        // libpq prints the server's notices (a table that exists already) on
-        // standard error, in the middle of our own output.
-        QSqlQuery quiet(db);
-        if (!quiet.exec(QStringLiteral("SET client_min_messages TO warning"))) {
-            *error = failure(QStringLiteral("open"), errorText(quiet.lastError()));
-            return false;
+        // libpq prints the server's notices on standard error, in the middle
+        // of our own output.
+        QSqlQuery setup(db);
+        for (const QString &statement :
+             {QStringLiteral("SET client_min_messages TO warning"),
+              QStringLiteral("SET statement_timeout = %1").arg(m_timeoutMs)}) {
+            if (!setup.exec(statement)) {
+                *error = failure(QStringLiteral("open"), errorText(setup.lastError()));
+                db.close();
+                return false;
+            }
         }
     }
     return true;
 }
 
-// Opens the store and makes its table, once; again after a failure, so that
-// a store that comes back is used again.
+// Read-only, with no journal switch and no table made. A WAL store whose
+// folder we may not write cannot get its shared-memory file, and SQLite
+// refuses it: then it is read as a file nobody changes, which it is for us.
+bool RecordStore::openSqliteForRead(QString *error)
+{
+    if (!QFileInfo::exists(m_address.path)) {
+        *error = failure(QStringLiteral("read"),
+                         QStringLiteral("it does not exist: no job has been recorded there"));
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connectionName(Access::Read), false);
+    const QString options =
+        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_READONLY").arg(m_timeoutMs);
+    db.setDatabaseName(m_address.path);
+    db.setConnectOptions(options);
+    QSqlQuery probe(db);
+    if (db.open() && probe.exec(QStringLiteral("PRAGMA user_version")))
+        return true;
+    QString driverText = errorText(db.isOpen() ? probe.lastError() : db.lastError());
+    probe = QSqlQuery();
+    db.close();
+    if (!QFileInfo(QFileInfo(m_address.path).absolutePath()).isWritable()) {
+        db.setDatabaseName(
+            QStringLiteral("file:%1?immutable=1")
+                .arg(QString::fromLatin1(QUrl::toPercentEncoding(m_address.path, "/"))));
+        db.setConnectOptions(options + QStringLiteral(";QSQLITE_OPEN_URI"));
+        QSqlQuery again(db);
+        if (db.open() && again.exec(QStringLiteral("PRAGMA user_version")))
+            return true;
+        driverText = errorText(db.isOpen() ? again.lastError() : db.lastError());
+        db.close();
+    }
+    *error = failure(QStringLiteral("read"), driverText);
+    return false;
+}
+
+std::optional<RecordStore::Schema> RecordStore::inspect(Access access, QString *error)
+{
+    const QString what =
+        access == Access::Read ? QStringLiteral("read") : QStringLiteral("write to");
+    QSqlQuery query(QSqlDatabase::database(connectionName(access), false));
+    auto failed = [&] {
+        *error = failure(what, errorText(query.lastError()));
+        return std::nullopt;
+    };
+    Schema schema;
+    QStringList oldColumns;
+    if (isSqlite(m_address.kind)) {
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+            return failed();
+        schema.version = query.value(0).toInt();
+        if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+            return failed();
+        QStringList tables;
+        while (query.next())
+            tables << query.value(0).toString();
+        if (query.lastError().isValid())
+            return failed();
+        schema.hasTable = tables.contains(Table);
+        if (tables.contains(OldTable)) {
+            if (!query.exec(
+                    QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(OldTable)))
+                return failed();
+            while (query.next())
+                oldColumns << query.value(0).toString();
+        }
+    } else {
+        // to_regclass and pg_attribute need no rights on the tables.
+        if (!query.exec(QStringLiteral("SELECT to_regclass('%1') IS NOT NULL, "
+                                       "to_regclass('bootline_schema') IS NOT NULL, "
+                                       "to_regclass('%2') IS NOT NULL")
+                            .arg(Table, OldTable)) ||
+            !query.next())
+            return failed();
+        schema.hasTable = query.value(0).toBool();
+        const bool hasVersion = query.value(1).toBool();
+        const bool hasOld = query.value(2).toBool();
+        if (hasVersion) {
+            if (!query.exec(
+                    QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM bootline_schema")) ||
+                !query.next())
+                return failed();
+            schema.version = query.value(0).toInt();
+        }
+        if (hasOld) {
+            if (!query.exec(QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = "
+                                           "'%1'::regclass AND attnum > 0 AND NOT attisdropped")
+                                .arg(OldTable)))
+                return failed();
+            while (query.next())
+                oldColumns << query.value(0).toString();
+        }
+    }
+    QStringList expected = OldColumns;
+    expected.sort();
+    oldColumns.sort();
+    schema.hasOldTable = oldColumns == expected;
+    return schema;
+}
+
+bool RecordStore::tooNew(const Schema &schema, const QString &what, QString *error) const
+{
+    if (schema.version <= SchemaVersion)
+        return false;
+    *error = failure(what, QStringLiteral("it is of schema version %1, newer than this Bootline "
+                                          "knows (%2): update Bootline")
+                               .arg(schema.version)
+                               .arg(SchemaVersion));
+    return true;
+}
+
+// Opens the store for writing and checks its schema, once; again after a
+// failure, so that a store that comes back is used again.
 bool RecordStore::prepare(QString *error)
 {
     if (m_ready)
         return true;
-    m_ready = open(error) && createTable(error);
-    if (!m_ready && QSqlDatabase::contains(m_connection))
-        QSqlDatabase::database(m_connection, false).close();
-    return m_ready;
-}
-
-bool RecordStore::createTable(QString *error)
-{
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (m_address.kind == StoreAddress::Kind::Sqlite) {
+    const QString name = connectionName(Access::Write);
+    m_ready = open(Access::Write, error);
+    if (m_ready && isSqlite(m_address.kind)) {
         // Readers and a writer at once, and writers queue instead of locking
         // out the readers. The mode stays with the file. SQLite does not wait
         // for a file that another connection is opening or switching at this
         // moment: then the file is left as it is, the record goes in anyway,
         // and a later opening switches it.
-        query.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        QSqlQuery(QSqlDatabase::database(name, false))
+            .exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     }
-    const QStringList statements{
-        createTableSql(m_address.kind),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS jobs_by_start ON jobs (started)")};
-    for (const QString &statement : statements) {
-        // Two PostgreSQL clients making the same table at once: IF NOT EXISTS
-        // does not guard against it, and one of them fails ("already exists",
-        // or on the catalog's unique index) although the table is made. Once
-        // more finds it there.
-        if (!query.exec(statement) && !query.exec(statement)) {
-            *error = failure(QStringLiteral("make the table of"), errorText(query.lastError()));
-            return false;
+    if (m_ready) {
+        const std::optional<Schema> schema = inspect(Access::Write, error);
+        m_ready = schema && !tooNew(*schema, QStringLiteral("write to"), error);
+        if (m_ready && schema->version < SchemaVersion) {
+            if (isSqlite(m_address.kind)) {
+                m_ready = upgrade(error);
+            } else {
+                // A bench's role may only add records: the schema is made
+                // once, on purpose, by one that may create tables.
+                *error = failure(
+                    QStringLiteral("write to"),
+                    QStringLiteral("%1: run bootline-cli --create-store --log %2 as a role that "
+                                   "may create tables")
+                        .arg(schema->hasOldTable
+                                 ? QStringLiteral("its tables are of an older Bootline")
+                                 : QStringLiteral("it has no table %1 yet").arg(Table),
+                             m_address.describe()));
+                m_ready = false;
+            }
         }
     }
+    if (!m_ready && QSqlDatabase::contains(name))
+        QSqlDatabase::database(name, false).close();
+    return m_ready;
+}
+
+// Makes the table, and moves the records of an old table into it, in one
+// transaction that also marks the version: a store is either as it was or
+// whole. Writers that race here queue on the transaction, and all but the
+// first find the work done.
+bool RecordStore::upgrade(QString *error)
+{
+    QSqlQuery query(QSqlDatabase::database(connectionName(Access::Write), false));
+    const QString what = QStringLiteral("bring up to date");
+    const bool sqlite = isSqlite(m_address.kind);
+    if (!query.exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"))) {
+        *error = failure(what, errorText(query.lastError()));
+        return false;
+    }
+    auto rollBack = [&](const QString &why) {
+        *error = failure(what, why);
+        query.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    };
+    if (!sqlite &&
+        !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('%1'))").arg(Table)))
+        return rollBack(errorText(query.lastError()));
+    const std::optional<Schema> schema = inspect(Access::Write, error);
+    if (!schema)
+        return rollBack(*error);
+    if (tooNew(*schema, what, error)) {
+        query.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    QStringList statements;
+    if (schema->version < SchemaVersion) {
+        statements = createStatements(m_address.kind);
+        if (schema->hasOldTable)
+            statements << copyOldStatement() << QStringLiteral("DROP TABLE %1").arg(OldTable);
+    }
+    for (const QString &statement : statements + QStringList{QStringLiteral("COMMIT")}) {
+        if (!query.exec(statement))
+            return rollBack(errorText(query.lastError()));
+    }
     return true;
+}
+
+bool RecordStore::createSchema(QString *error)
+{
+    if (m_address.kind == StoreAddress::Kind::None)
+        return true;
+    if (isSqlite(m_address.kind))
+        return prepare(error);
+    m_ready = open(Access::Write, error) && upgrade(error);
+    return m_ready;
 }
 
 bool RecordStore::write(const JobRecord &record, QString *error)
@@ -192,19 +419,18 @@ bool RecordStore::write(const JobRecord &record, QString *error)
         return true;
     if (!prepare(error))
         return false;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    const QString placeholders = QStringList(Columns.size(), QStringLiteral("?")).join(u',');
-    query.prepare(
-        QStringLiteral("INSERT INTO jobs (%1) VALUES (%2)").arg(Columns.join(u','), placeholders));
-    for (const QVariant &value :
-         {timeValue(record.started), timeValue(record.ended), QVariant(record.seconds),
-          textValue(record.face), textValue(record.host), textValue(record.port),
-          textValue(record.board), textValue(record.version), textValue(record.file),
-          textValue(record.sha256), QVariant(record.fileLines), QVariant(record.lines),
-          textValue(record.pace), QVariant(record.resends), textValue(record.result),
-          QVariant(record.exitCode), textValue(record.error), textValue(record.reply)})
-        query.addBindValue(value);
-    if (!query.exec()) {
+    QSqlQuery query(QSqlDatabase::database(connectionName(Access::Write), false));
+    QStringList names;
+    for (const RecordColumn &column : recordColumns())
+        names << column.name;
+    const QString placeholders = QStringList(names.size(), QStringLiteral("?")).join(u',');
+    // A statement that cannot be prepared (PostgreSQL's statement timeout
+    // on a held table) would run unprepared, and fail on its "?" instead.
+    const bool prepared = query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                            .arg(Table, names.join(u','), placeholders));
+    for (const RecordColumn &column : recordColumns())
+        query.addBindValue(column.sqlValue(record));
+    if (!prepared || !query.exec()) {
         *error = failure(QStringLiteral("write to"), errorText(query.lastError()));
         m_ready = false; // a lost connection is opened afresh next time
         return false;
@@ -216,63 +442,85 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
 {
     if (m_address.kind == StoreAddress::Kind::None)
         return QList<JobRecord>();
-    if (!prepare(error))
+    const QString name = connectionName(Access::Read);
+    // Not kept open: another process's write is not held up by a reader.
+    struct Closer {
+        QString name;
+        ~Closer()
+        {
+            if (QSqlDatabase::contains(name))
+                QSqlDatabase::database(name, false).close();
+        }
+    } closer{name};
+    if (!open(Access::Read, error))
         return std::nullopt;
+    const std::optional<Schema> schema = inspect(Access::Read, error);
+    if (!schema || tooNew(*schema, QStringLiteral("read"), error))
+        return std::nullopt;
+    const bool current = schema->hasTable;
+    if (!current && !schema->hasOldTable) {
+        *error = failure(QStringLiteral("read"),
+                         isSqlite(m_address.kind)
+                             ? QStringLiteral("it holds no table of job records: no job has been "
+                                              "recorded there, or it is not a Bootline store")
+                             : QStringLiteral("it has no table %1 yet: run bootline-cli "
+                                              "--create-store --log %2 as a role that may create "
+                                              "tables")
+                                   .arg(Table, m_address.describe()));
+        return std::nullopt;
+    }
 
-    QStringList selected = Columns;
-    selected[0] = selectedTime(m_address.kind, QStringLiteral("started"));
-    selected[1] = selectedTime(m_address.kind, QStringLiteral("ended"));
+    QStringList selected;
+    for (const RecordColumn &column : recordColumns())
+        selected << selectedColumn(m_address.kind, column, current);
+    const QString table = current ? Table : OldTable;
     QStringList conditions;
     QVariantList values;
+    if (current) {
+        // A "started" record stands for its job only while no end record of
+        // that job came, whichever was written first: an unfinished job.
+        conditions << QStringLiteral("(r.result <> 'started' OR r.job_id = '' OR NOT EXISTS "
+                                     "(SELECT 1 FROM %1 AS ended WHERE ended.job_id = r.job_id "
+                                     "AND ended.result <> 'started'))")
+                          .arg(table);
+    }
     if (filter.since.isValid()) {
-        conditions << QStringLiteral("started >= ?");
-        values << timeValue(filter.since);
+        conditions << QStringLiteral("r.started >= ?");
+        values << recordTimeText(filter.since);
     }
     if (!filter.port.isEmpty()) {
-        conditions << QStringLiteral("port = ?");
+        conditions << QStringLiteral("r.port = ?");
         values << filter.port;
     }
     if (filter.failedOnly) {
-        conditions << QStringLiteral("result <> ?");
+        conditions << QStringLiteral("r.result <> ?");
         values << QStringLiteral("done");
     }
-    QString sql = QStringLiteral("SELECT %1 FROM jobs").arg(selected.join(u','));
+    QString sql = QStringLiteral("SELECT %1 FROM %2 AS r").arg(selected.join(u','), table);
     if (!conditions.isEmpty())
         sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY jobs.started DESC NULLS LAST, jobs.id DESC");
+    sql += QStringLiteral(" ORDER BY r.started DESC NULLS LAST, r.id DESC");
 
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlQuery query(QSqlDatabase::database(name, false));
     query.setForwardOnly(true);
-    query.prepare(sql);
+    const bool prepared = query.prepare(sql);
     for (const QVariant &value : values)
         query.addBindValue(value);
-    if (!query.exec()) {
+    if (!prepared || !query.exec()) {
         *error = failure(QStringLiteral("read"), errorText(query.lastError()));
-        m_ready = false;
         return std::nullopt;
     }
     QList<JobRecord> records;
     while (query.next()) {
         JobRecord record;
-        record.started = timeFrom(query.value(0));
-        record.ended = timeFrom(query.value(1));
-        record.seconds = query.value(2).toDouble();
-        record.face = query.value(3).toString();
-        record.host = query.value(4).toString();
-        record.port = query.value(5).toString();
-        record.board = query.value(6).toString();
-        record.version = query.value(7).toString();
-        record.file = query.value(8).toString();
-        record.sha256 = query.value(9).toString();
-        record.fileLines = query.value(10).toInt();
-        record.lines = query.value(11).toInt();
-        record.pace = query.value(12).toString();
-        record.resends = query.value(13).toInt();
-        record.result = query.value(14).toString();
-        record.exitCode = query.value(15).toInt();
-        record.error = query.value(16).toString();
-        record.reply = query.value(17).toString();
+        for (qsizetype i = 0; i < recordColumns().size(); ++i)
+            recordColumns().at(i).set(record, query.value(int(i)));
         records.append(record);
+    }
+    // A damaged page ends the rows early: never a short list as if whole.
+    if (query.lastError().isValid()) {
+        *error = failure(QStringLiteral("read"), errorText(query.lastError()));
+        return std::nullopt;
     }
     return records;
 }

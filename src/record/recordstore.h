@@ -12,15 +12,28 @@
 struct HistoryFilter {
     QDateTime since;         // invalid: from the first
     QString port;            // empty: every port
-    bool failedOnly = false; // every result but "done"
+    bool failedOnly = false; // every result but "done": unfinished jobs too
 };
 
-// The records of board jobs in one store, over a Qt SQL connection of its
-// own. Opens on first use, and makes the SQLite file's folder and the table
-// when they are missing. Many processes may write to one store at once.
-// Main thread only, as Qt SQL connections are.
+// The records of board jobs in one store (table bootline_jobs), over Qt SQL
+// connections of its own. Records are only ever added, never changed: a job
+// writes a "started" record and then its end under the same job id, so a
+// role that may only insert can keep them.
+//
+// A SQLite file, its folder and its table are made on the first write, and
+// a store of today's first table (jobs) is brought up to date then. On
+// PostgreSQL a write never changes the schema: createSchema() does, run by a
+// role that may create tables. Reading never writes. A store of a newer
+// schema than this program knows is neither read nor written.
+//
+// Many processes may write to one store at once. Main thread only, as Qt
+// SQL connections are.
 class RecordStore {
 public:
+    static constexpr int SchemaVersion = 1;
+
+    // timeoutMs bounds every wait: for a busy SQLite file, to connect to a
+    // PostgreSQL server and for each statement there.
     explicit RecordStore(StoreAddress address, int timeoutMs = DefaultStoreTimeoutMs);
     ~RecordStore();
     RecordStore(const RecordStore &) = delete;
@@ -30,18 +43,29 @@ public:
 
     // With the address none, writes nothing and succeeds.
     bool write(const JobRecord &record, QString *error);
-    bool createSchema(QString *error) { return prepare(error); }
-    // Newest first. With the address none, no records.
+    // Newest first, one record a job: its end, or its "started" record when
+    // no end came. With the address none, no records. No value when the
+    // store cannot be read whole: missing, damaged, of a newer schema.
     std::optional<QList<JobRecord>> read(const HistoryFilter &filter, QString *error);
+    // Makes the tables, or brings a store of an older schema up to date, in
+    // one transaction; succeeds on a store already up to date.
+    bool createSchema(QString *error);
 
 private:
-    bool open(QString *error);
+    struct Schema;
+    enum class Access { Read, Write };
+
+    bool open(Access access, QString *error);
+    bool openSqliteForRead(QString *error);
     bool prepare(QString *error);
-    bool createTable(QString *error);
+    bool upgrade(QString *error);
+    std::optional<Schema> inspect(Access access, QString *error);
+    bool tooNew(const Schema &schema, const QString &what, QString *error) const;
     QString failure(const QString &what, const QString &driverText) const;
+    QString connectionName(Access access) const;
 
     StoreAddress m_address;
-    QString m_connection; // the Qt SQL connection's name, unique to this store
     int m_timeoutMs;
+    QString m_connection; // the Qt SQL connections' name, unique to this store
     bool m_ready = false;
 };

@@ -30,8 +30,6 @@ struct StoreAddress {
 
     // For messages: the path, or the URL with its password shown as ***.
     QString describe() const;
-    // The parameters as Qt's PostgreSQL driver takes them: key=value;key=value.
-    QString connectOptions() const;
 };
 
 // Empty: the default SQLite file; "none": no records; postgresql://... (or

@@ -86,6 +86,8 @@ JobRecorder::JobRecorder(Engine &engine, const StoreAddress &store, int timeoutM
 // Says in the history that the job began, should the window never get to its end.
 void JobRecorder::jobStarted()
 {
+    if (!m_clock.isValid())
+        return; // over already: its end record says it all
     JobRecord record = recordOf(m_engine.jobSoFar());
     record.result = QStringLiteral("started");
     record.ended = QDateTime();

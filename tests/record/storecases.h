@@ -5,6 +5,9 @@
 
 #include <QJsonDocument>
 #include <QList>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QTest>
 
@@ -35,6 +38,7 @@ inline QList<JobRecord> roundTripRecords()
     refused.seconds = 0.1 + 0.2; // not rounded on the way
     refused.error = "the board refused line 12; it's O'Brien's bench'); DROP TABLE jobs; --";
     refused.reply = "ERROR \"checksum\" ü";
+    refused.jobId = "6f1c2d9e-5b7a-4c3e-9d21-0a8b7c6e5f43";
 
     JobRecord untried;
     untried.face = "cli";
@@ -52,12 +56,22 @@ inline QByteArray jsonLine(const JobRecord &record)
     return QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact);
 }
 
+// A PostgreSQL store is made once, by a role that may create tables; a
+// SQLite file on its first write.
+inline void makeSchema(const StoreAddress &address)
+{
+    QString error;
+    if (address.kind == StoreAddress::Kind::Postgres && !RecordStore(address).createSchema(&error))
+        qFatal("cannot make the tables: %s", qPrintable(error));
+}
+
 // Writes the round trip's records and reads them back, all through a new
 // store at the address: as another run of the program would.
 inline void checkRoundTrip(const StoreAddress &address)
 {
     const QList<JobRecord> records = roundTripRecords();
     QString error;
+    makeSchema(address);
     {
         RecordStore store(address);
         for (const JobRecord &record : records)
@@ -142,6 +156,7 @@ inline void checkFilterRow(RecordStore &store)
 // Makes a store at the address that holds filterRecords().
 inline std::unique_ptr<RecordStore> filterStore(const StoreAddress &address)
 {
+    makeSchema(address);
     auto store = std::make_unique<RecordStore>(address);
     QString error;
     for (const JobRecord &record : filterRecords()) {
@@ -163,4 +178,123 @@ inline void checkAllRead(RecordStore &store, int records)
     for (const JobRecord &record : *read)
         seen.insert(record.port + u'/' + record.board);
     QCOMPARE(seen.size(), records);
+}
+
+// Each job once, as it ended; a "started" record alone is an unfinished job,
+// and an old record with no job id a job of its own.
+inline void checkUnfinishedJobs(const StoreAddress &address)
+{
+    makeSchema(address);
+    RecordStore store(address);
+    QString error;
+    for (const QString jobAt : {"a:started:10", "b:started:11", "c:started:12", "a:done:10",
+                                "c:failed:12", ":started:09"}) {
+        const QStringList part = jobAt.split(':');
+        JobRecord record = boardAt(part[0], "COM5", part[1], "2026-12-09T" + part[2] + ":00Z");
+        record.jobId = part[0];
+        QVERIFY2(store.write(record, &error), qPrintable(error));
+    }
+    for (const bool failedOnly : {false, true}) {
+        const auto read = store.read(filterOf("", "COM5", failedOnly), &error);
+        QVERIFY2(read, qPrintable(error));
+        QStringList jobs;
+        for (const JobRecord &record : *read)
+            jobs << record.board + u':' + record.result;
+        QCOMPARE(jobs.join(' '), QString(failedOnly ? "c:failed b:started :started"
+                                                    : "c:failed b:started a:done :started"));
+    }
+}
+
+// A connection of the test's own to a store, open while it lives.
+class OwnConnection {
+public:
+    explicit OwnConnection(const StoreAddress &address)
+    {
+        const bool sqlite = address.kind == StoreAddress::Kind::Sqlite;
+        m_db = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", "test-own");
+        m_db.setDatabaseName(sqlite ? address.path : address.database);
+        m_db.setHostName(address.host);
+        m_db.setPort(address.port);
+        m_db.setUserName(address.user);
+    }
+    ~OwnConnection()
+    {
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("test-own");
+    }
+    // What failed, or an empty text.
+    QString exec(const QStringList &statements)
+    {
+        QSqlQuery query(m_db);
+        for (const QString &statement : statements) {
+            if (!m_db.isOpen() && !m_db.open())
+                return m_db.lastError().text();
+            if (!query.exec(statement))
+                return statement + ": " + query.lastError().text();
+        }
+        return {};
+    }
+
+private:
+    QSqlDatabase m_db;
+};
+
+inline QString execOn(const StoreAddress &address, const QStringList &statements)
+{
+    return OwnConnection(address).exec(statements);
+}
+
+// Today's first stores, as its code made them (table jobs, no version),
+// with two records.
+inline QStringList oldStoreStatements(StoreAddress::Kind kind)
+{
+    const bool sqlite = kind == StoreAddress::Kind::Sqlite;
+    const QString time = sqlite ? QStringLiteral("TEXT") : QStringLiteral("TIMESTAMPTZ");
+    const QString text = QStringLiteral("TEXT NOT NULL");
+    const QString number = QStringLiteral("INTEGER NOT NULL");
+    const QString create =
+        QStringLiteral("CREATE TABLE IF NOT EXISTS jobs ("
+                       "id %1, started %2, ended %2, seconds %3, face %4, host %4, port %4, "
+                       "board %4, version %4, file %4, sha256 %4, file_lines %5, lines %5, "
+                       "pace %4, resends %5, result %4, exit_code %5, error %4, reply %4)")
+            .arg(sqlite ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
+                        : QStringLiteral("BIGSERIAL PRIMARY KEY"),
+                 time,
+                 sqlite ? QStringLiteral("REAL NOT NULL")
+                        : QStringLiteral("DOUBLE PRECISION NOT NULL"),
+                 text, number);
+    const QString row =
+        "INSERT INTO jobs (started, ended, seconds, face, host, port, board, version, file, "
+        "sha256, file_lines, lines, pace, resends, result, exit_code, error, reply) VALUES "
+        "('2026-11-30T08:0%1:00.000Z', '2026-11-30T08:0%1:02.000Z', 2, 'cli', 'bench1', "
+        "'COM3', '%1', 'VER=0.9', '/fw/old.hex', '', 10, 20, 'poll', 0, '%2', %3, '%4', '')";
+    return {create, "CREATE INDEX IF NOT EXISTS jobs_by_start ON jobs (started)",
+            row.arg("1", "done", "0", ""), row.arg("2", "failed", "4", "no reply to line 7")};
+}
+
+// A store of today's code is brought up to date: by a write on SQLite, by
+// createSchema() alone on PostgreSQL, which reads it as it is till then.
+// Its records stay, with no job id, and its old table goes.
+inline void checkOldStoreBroughtUp(const StoreAddress &address)
+{
+    const bool sqlite = address.kind == StoreAddress::Kind::Sqlite;
+    QCOMPARE(execOn(address, oldStoreStatements(address.kind)), QString());
+    RecordStore store(address);
+    QString error;
+    if (!sqlite) {
+        const auto before = store.read({}, &error);
+        QVERIFY2(before && before->size() == 2, qPrintable(error));
+        QVERIFY(!store.write(sampleRecord(), &error));
+        QVERIFY2(error.contains("run bootline-cli --create-store --log " + address.describe()),
+                 qPrintable(error));
+        QVERIFY2(store.createSchema(&error), qPrintable(error));
+    }
+    QVERIFY2(store.write(sampleRecord(), &error), qPrintable(error));
+    const auto read = store.read({}, &error);
+    QVERIFY2(read, qPrintable(error));
+    QStringList records;
+    for (const JobRecord &record : *read)
+        records << record.board + u':' + record.error + u':' + record.jobId;
+    QCOMPARE(records, (QStringList{"5::", "2:no reply to line 7:", "1::"}));
+    QVERIFY(!execOn(address, {"SELECT 1 FROM jobs"}).isEmpty());
 }

@@ -48,6 +48,24 @@ void TestHistoryText::lines_data()
                                << "-                    not tried    COM3          board 7     "
                                   "(no file)         - exit 3: port COM3 could not be opened for "
                                   "board 6";
+    JobRecord unfinished = sampleRecord();
+    unfinished.result = "started";
+    unfinished.jobId = "6f1c2d9e-5b7a-4c3e-9d21-0a8b7c6e5f43";
+    QTest::newRow("started, never ended")
+        << unfinished
+        << "2026-12-08 04:12:56  unfinished   /dev/ttyUSB0  board 5     blink.hex         "
+           "a2c740ec8ba6  VER=1.0 SIM";
+    // A store is anyone's to write: its texts must not drive the terminal.
+    JobRecord hostile = failed;
+    hostile.version = "\x1b[2J\x1b[H\x1b[32mALL BOARDS PASSED";
+    hostile.port = "COM3\t";
+    hostile.board = "9\x7f";
+    hostile.file = "/fw/a\u009b2Jü.hex";
+    hostile.error = "line 7\r\nOK";
+    QTest::newRow("control characters shown, not obeyed")
+        << hostile
+        << "2026-12-08 04:12:56  failed       COM3\\x09      board 9\\x7F  a\\x9B2Jü.hex      "
+           "a2c740ec8ba6  \\x1B[2J\\x1B[H\\x1B[32mALL BOARDS PASSED exit 4: line 7\\x0D\\x0AOK";
 }
 
 void TestHistoryText::lines()
@@ -55,7 +73,11 @@ void TestHistoryText::lines()
     QFETCH(JobRecord, record);
     QFETCH(QString, line);
 
-    QCOMPARE(historyLine(record), line);
+    const QString shown = historyLine(record);
+    QCOMPARE(shown, line);
+    for (const QChar c : shown)
+        QVERIFY2(c.unicode() >= 0x20 && (c.unicode() < 0x7f || c.unicode() > 0x9f),
+                 qPrintable(shown));
 }
 
 void TestHistoryText::since_data()

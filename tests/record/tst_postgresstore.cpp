@@ -6,6 +6,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 // The record store on a PostgreSQL server that the test starts and stops.
 class TestPostgresStore : public QObject {
     Q_OBJECT
@@ -15,6 +20,12 @@ private slots:
     void filters_data();
     void filters();
     void manyProcessesAtOnce();
+    void unfinishedJobs();
+    void oldStoreBroughtUp();
+    void rolesAndRights_data();
+    void rolesAndRights();
+    void boundedWaits_data();
+    void boundedWaits();
     void cleanupTestCase();
 
 private:
@@ -51,10 +62,10 @@ void TestPostgresStore::filters()
     checkFilterRow(*m_filterStore);
 }
 
-// Into a new database: the first writers race to make the table.
 void TestPostgresStore::manyProcessesAtOnce()
 {
     QCOMPARE(m_server.createDatabase("race"), QString());
+    makeSchema(parsed(m_server.url("race")));
     const int processes = 8;
     const int each = 100;
     double perSecond = 0;
@@ -66,6 +77,117 @@ void TestPostgresStore::manyProcessesAtOnce()
     RecordStore store(parsed(m_server.url("race")));
     checkAllRead(store, processes * each);
     QVERIFY(!QFile::exists(unrecordedFile(store.address())));
+}
+
+void TestPostgresStore::unfinishedJobs()
+{
+    QCOMPARE(m_server.createDatabase("unfinished"), QString());
+    checkUnfinishedJobs(parsed(m_server.url("unfinished")));
+}
+
+void TestPostgresStore::oldStoreBroughtUp()
+{
+    QCOMPARE(m_server.createDatabase("old"), QString());
+    checkOldStoreBroughtUp(parsed(m_server.url("old")));
+}
+
+void TestPostgresStore::rolesAndRights_data()
+{
+    QTest::addColumn<QString>("grants"); // to a new role; empty: as the owner
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<bool>("reads");   // else it writes
+    QTest::addColumn<QString>("says"); // empty: it may
+
+    const QString reader = "GRANT SELECT ON bootline_jobs, bootline_schema TO %1";
+    const QString bench = "GRANT INSERT ON bootline_jobs TO %1;"
+                          "GRANT USAGE ON SEQUENCE bootline_jobs_id_seq TO %1;"
+                          "GRANT SELECT ON bootline_schema TO %1";
+    QTest::newRow("a select-only role reads") << reader << "rights" << true << "";
+    QTest::newRow("a select-only role may not write")
+        << reader << "rights" << false << "permission denied for table bootline_jobs";
+    QTest::newRow("an insert-only role writes") << bench << "rights" << false << "";
+    QTest::newRow("an insert-only role may not read")
+        << bench << "rights" << true << "permission denied for table bootline_jobs";
+    QTest::newRow("even the owner's write makes no table")
+        << ""
+        << "empty" << false << "it has no table bootline_jobs yet: run bootline-cli";
+}
+
+void TestPostgresStore::rolesAndRights()
+{
+    QFETCH(QString, grants);
+    QFETCH(QString, database);
+    QFETCH(bool, reads);
+    QFETCH(QString, says);
+
+    static int roles = 0;
+    if (roles++ == 0) {
+        QCOMPARE(m_server.createDatabase("rights"), QString());
+        QCOMPARE(m_server.createDatabase("empty"), QString());
+        checkRoundTrip(parsed(m_server.url("rights")));
+    }
+    QString url = m_server.url(database);
+    if (!grants.isEmpty()) {
+        const QString role = QString("bench_%1").arg(roles);
+        QStringList statements = QStringList{"CREATE ROLE %1 LOGIN"} + grants.split(';');
+        QCOMPARE(execOn(parsed(url), statements.replaceInStrings("%1", role)), QString());
+        url.replace("bootline@", role + "@");
+    }
+    RecordStore store(parsed(url));
+    QString error;
+    const bool done =
+        reads ? store.read({}, &error).has_value() : store.write(sampleRecord(), &error);
+    QVERIFY2(done == says.isEmpty(), qPrintable(error));
+    QVERIFY2(error.isEmpty() || error.contains(store.address().describe() + ": "),
+             qPrintable(error));
+    QVERIFY2(error.contains(says), qPrintable(error));
+    if (database == "empty") // and the read says so too
+        QVERIFY(!store.read({}, &error) && error.contains(says));
+}
+
+void TestPostgresStore::boundedWaits_data()
+{
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a server that never answers") << "timeout expired";
+    QTest::newRow("a parameter the server refuses") << "SSL was required";
+    QTest::newRow("a table another holds") << "statement timeout";
+}
+
+// A store that does not answer in time fails the write, named, within its
+// timeout, rather than holding the job's record for good.
+void TestPostgresStore::boundedWaits()
+{
+    QFETCH(QString, says);
+
+    const QString tag = QTest::currentDataTag();
+    StoreAddress address = parsed(m_server.url("waits"));
+    if (tag == "a server that never answers")
+        QCOMPARE(m_server.createDatabase("waits"), QString());
+    makeSchema(address);
+    OwnConnection holder(address);
+    if (tag == "a table another holds")
+        QCOMPARE(holder.exec({"BEGIN", "LOCK TABLE bootline_jobs"}), QString());
+    // Its connections the system takes, and nobody ever answers.
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in loopback{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof loopback;
+    QVERIFY(::bind(silent, reinterpret_cast<sockaddr *>(&loopback), size) == 0 &&
+            ::listen(silent, 8) == 0 &&
+            ::getsockname(silent, reinterpret_cast<sockaddr *>(&loopback), &size) == 0);
+    if (tag == "a server that never answers") {
+        address.port = ntohs(loopback.sin_port);
+        address.password = "secret";
+    }
+    if (tag == "a parameter the server refuses")
+        address.parameters << std::pair(QString("sslmode"), QString("require"));
+    RecordStore store(address, 2000);
+    QString error;
+    QVERIFY(!store.write(sampleRecord(), &error));
+    ::close(silent);
+    QVERIFY2(error.contains("the record store " + address.describe() + ": ") &&
+                 error.contains(says),
+             qPrintable(error));
+    QVERIFY(!error.contains("secret"));
 }
 
 // The stores' connections go before the server.

@@ -1,4 +1,5 @@
 #include "concurrentwriters.h"
+#include "record/recordcolumns.h"
 #include "record/recordkeeper.h"
 #include "record/recordstore.h"
 #include "samplerecord.h"
@@ -14,6 +15,10 @@
 #include <QThread>
 
 #include <memory>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 class TestRecordStore : public QObject {
     Q_OBJECT
@@ -34,6 +39,12 @@ private slots:
     void noneWritesNothing();
     void manyProcessesAtOnce();
     void firstWriteWhileAnotherReads();
+    void unfinishedJobs();
+    void oldStoreBroughtUp();
+    void storeFaults_data();
+    void storeFaults();
+    void unrecordedFileStaysWhole_data();
+    void unrecordedFileStaysWhole();
 
 private:
     QString freshPath(const QString &name) const;
@@ -89,7 +100,7 @@ void TestRecordStore::jsonKeys()
     const QJsonObject json = toJson(record);
     QStringList expected{"board",   "port",    "result",     "exit", "lines", "resends",
                          "seconds", "started", "ended",      "face", "host",  "version",
-                         "file",    "sha256",  "file_lines", "pace"};
+                         "file",    "sha256",  "file_lines", "pace", "job_id"};
     expected += extra;
     expected.sort();
     QCOMPARE(json.keys(), expected);
@@ -338,6 +349,140 @@ void TestRecordStore::firstWriteWhileAnotherReads()
         QVERIFY(writer->wait());
         QVERIFY2(written, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(error)));
     }
+}
+
+void TestRecordStore::unfinishedJobs()
+{
+    checkUnfinishedJobs(parsed(freshPath("unfinished")));
+}
+
+void TestRecordStore::oldStoreBroughtUp()
+{
+    const QString path = freshPath("old");
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    checkOldStoreBroughtUp(parsed(path));
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TestRecordStore::storeFaults_data()
+{
+    QTest::addColumn<int>("records"); // written first; 0: no store made
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<QString>("says"); // empty: read whole
+
+    QStringList names;
+    for (const RecordColumn &column : recordColumns())
+        names << column.name;
+    const QString twice =
+        QString("INSERT INTO bootline_jobs (%1) SELECT %1 FROM bootline_jobs").arg(names.join(','));
+    const QString noTable = "holds no table of job records";
+    QTest::newRow("missing file") << 0 << QStringList() << "it does not exist";
+    QTest::newRow("damaged file") << 3 << QStringList(13, twice) << "malformed"; // 24576
+    QTest::newRow("newer schema") << 3 << QStringList{"PRAGMA user_version = 3"}
+                                  << "schema version 3, newer than this Bootline knows (1)";
+    QTest::newRow("no table") << 0 << QStringList{"CREATE TABLE notes (line TEXT)"} << noTable;
+    QTest::newRow("another's jobs table")
+        << 0 << QStringList{"CREATE TABLE jobs (id INTEGER, name TEXT)"} << noTable;
+    QTest::newRow("a file we may not write") << 3 << QStringList() << "";
+}
+
+// Read by someone who may not write (nobody, when the test is root): it
+// fails with the store named and why, or reads every record; and it never
+// changes the file.
+void TestRecordStore::storeFaults()
+{
+    QFETCH(int, records);
+    QFETCH(QStringList, statements);
+    QFETCH(QString, says);
+
+    const QString tag = QTest::currentDataTag();
+    const QString folder = m_files.filePath(QString(tag).replace(' ', '-'));
+    const QString path = folder + "/history.sqlite";
+    QVERIFY(QDir().mkpath(folder) &&
+            QFile::setPermissions(m_files.path(), QFile::Permissions(0x7755)));
+    QString error;
+    {
+        RecordStore store(parsed(path));
+        for (int record = 0; record < records; ++record)
+            QVERIFY2(store.write(sampleRecord(), &error), qPrintable(error));
+    }
+    QCOMPARE(execOn(parsed(path), statements), QString());
+    QFile file(path);
+    if (tag == "damaged file") {
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() / 2));
+        QCOMPARE(file.write(QByteArray(4200, char(0xa5))), 4200);
+        file.close();
+    }
+    if (tag == "a file we may not write")
+        QVERIFY(file.setPermissions(QFile::Permissions(0x4444)) &&
+                QFile::setPermissions(folder, QFile::Permissions(0x5555)));
+    const QByteArray before = contentsOf(path);
+
+    QProcess reader;
+    const bool root = ::geteuid() == 0;
+    reader.start(root ? "runuser" : recordWriter(),
+                 QStringList{"-u", "nobody", "--", recordWriter()}.mid(root ? 0 : 4) +
+                     QStringList{"--read", path});
+    QVERIFY(reader.waitForFinished(30000));
+    QFile::setPermissions(folder, QFile::Permissions(0x7755));
+    error = QString::fromLocal8Bit(reader.readAllStandardError());
+    QCOMPARE(reader.readAllStandardOutput(), QByteArray(says.isEmpty() ? "3" : ""));
+    QVERIFY2(says.isEmpty() || error.startsWith("could not read the record store " + path + ": "),
+             qPrintable(error));
+    QVERIFY2(error.contains(says), qPrintable(error));
+    QCOMPARE(contentsOf(path), before);
+    QCOMPARE(QFile::exists(path), records > 0 || !statements.isEmpty());
+}
+
+void TestRecordStore::unrecordedFileStaysWhole_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<bool>("diskFull");
+    QTest::addColumn<int>("damaged");
+
+    const QByteArray whole = jsonLine(sampleRecord()) + '\n';
+    QTest::newRow("whole lines") << whole << false << 0;
+    QTest::newRow("a fragment at the end") << whole + whole.left(40) << false << 1;
+    QTest::newRow("the disk full mid-line") << whole << true << 0;
+}
+
+// A line that does not fit is cut off again, and a fragment already there
+// does not swallow the next line: every record appended is read back.
+void TestRecordStore::unrecordedFileStaysWhole()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, diskFull);
+    QFETCH(int, damaged);
+
+    const QString path =
+        m_files.filePath(QStringLiteral("unrecorded-%1.jsonl").arg(damaged + 2 * diskFull));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+    file.close();
+    if (diskFull) {
+        // The file may grow by 40 bytes: the line goes in in part, if at all.
+        QProcess writer;
+        writer.setChildProcessModifier([limit = rlim_t(before.size() + 40)] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+        });
+        writer.start(recordWriter(), {"--unrecorded", path});
+        QVERIFY(writer.waitForFinished(30000));
+        QCOMPARE(writer.exitCode(), 1);
+        QCOMPARE(contentsOf(path), before);
+    }
+    JobRecord record = sampleRecord();
+    record.jobId = "the next one";
+    QVERIFY(appendUnrecorded(path, record));
+    const UnrecordedFile kept = readUnrecorded(path);
+    QCOMPARE(kept.damagedLines, damaged);
+    QCOMPARE(kept.records, (QList<JobRecord>{sampleRecord(), record}));
 }
 
 QTEST_GUILESS_MAIN(TestRecordStore)

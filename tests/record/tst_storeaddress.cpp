@@ -49,15 +49,15 @@ void TestStoreAddress::connectionParameters_data()
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("passed"); // or what the refusal says
     QTest::newRow("TLS") << "sslmode=verify-full&sslrootcert=/etc/bench/ca.pem"
-                         << "sslmode=verify-full;sslrootcert=/etc/bench/ca.pem";
-    QTest::newRow("timeout and name") << "connect_timeout=3&application_name=bench-7"
-                                      << "connect_timeout=3;application_name=bench-7";
+                         << "sslmode=verify-full sslrootcert=/etc/bench/ca.pem";
+    QTest::newRow("timeout and name") << "connect_timeout=3&application_name=bench%207"
+                                      << "connect_timeout=3 application_name=bench 7";
     QTest::newRow("unknown") << "sslmode=require&host=evil"
                              << "host is not a parameter";
-    QTest::newRow("a blank in a value") << "application_name=a%20b"
-                                        << "without blanks";
+    QTest::newRow("no value") << "sslmode="
+                              << "needs a value";
     QTest::newRow("a second option smuggled in") << "sslmode=require%3Bhost%3Devil"
-                                                 << "without blanks";
+                                                 << "without a ;";
 }
 
 void TestStoreAddress::connectionParameters()
@@ -69,7 +69,10 @@ void TestStoreAddress::connectionParameters()
         QVERIFY2(error->contains(passed), qPrintable(*error));
         QVERIFY2(!error->contains(":pw@"), qPrintable(*error));
     } else {
-        QCOMPARE(std::get<StoreAddress>(parsed).connectOptions(), passed);
+        QStringList given;
+        for (const auto &[key, value] : std::get<StoreAddress>(parsed).parameters)
+            given << key + u'=' + value;
+        QCOMPARE(given.join(u' '), passed);
     }
 }
 

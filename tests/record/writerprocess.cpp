@@ -2,6 +2,10 @@
 // to COUNT on PORT, in the store at ADDRESS, one at a time as the faces do.
 // For the tests of many processes writing at once. Exit 0 when every record
 // was stored; else 1, with why on standard error.
+// bootline-record-writer --read ADDRESS: prints how many records the store
+// holds; exit 1 with why when it cannot be read.
+// bootline-record-writer --unrecorded FILE: appends a record to a file of
+// records not stored; exit 1 when it is not in.
 
 #include "record/recordkeeper.h"
 #include "samplerecord.h"
@@ -15,6 +19,16 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
+    if (arguments.value(1) == "--unrecorded")
+        return appendUnrecorded(arguments.value(2), sampleRecord()) ? 0 : 1;
+    if (arguments.value(1) == "--read") {
+        RecordStore store(std::get<StoreAddress>(parseStoreAddress(arguments.value(2))));
+        QString error;
+        const auto records = store.read({}, &error);
+        std::fputs(qPrintable(records ? QString::number(records->size()) : error),
+                   records ? stdout : stderr);
+        return records ? 0 : 1;
+    }
     bool counted = false;
     const int count = arguments.value(2).toInt(&counted);
     if (arguments.size() != 4 || !counted) {
