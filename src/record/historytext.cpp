@@ -13,17 +13,21 @@ constexpr int FileWidth = 16;
 constexpr int HashLength = 12;
 
 // Text from a store is anyone's: a control character in it (an escape that
-// clears the terminal or paints a line green) is shown as \xNN, never obeyed.
+// clears the terminal or paints a line green, a mark that turns text around)
+// is shown as \xNN or \uNNNN, never obeyed.
 QString shownText(const QString &text)
 {
     QString shown;
     shown.reserve(text.size());
     for (const QChar c : text) {
         const char16_t code = c.unicode();
-        if (code < 0x20 || (code >= 0x7f && code <= 0x9f))
-            shown += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
-        else
+        const bool control =
+            code < 0x20 || (code >= 0x7f && code <= 0x9f) || c.category() == QChar::Other_Format;
+        if (!control)
             shown += c;
+        else
+            shown += (code <= 0xff ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
+                     QString::number(code, 16).toUpper().rightJustified(code <= 0xff ? 2 : 4, u'0');
     }
     return shown;
 }
