@@ -378,20 +378,18 @@ bool RecordStore::upgrade(QString *error)
         return false;
     }
     auto rollBack = [&](const QString &why) {
-        *error = failure(what, why);
+        if (!why.isEmpty())
+            *error = failure(what, why);
         query.exec(QStringLiteral("ROLLBACK"));
         return false;
     };
     if (!sqlite &&
         !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('%1'))").arg(Table)))
         return rollBack(errorText(query.lastError()));
+    // Looked at again inside the transaction: another writer may have done it.
     const std::optional<Schema> schema = inspect(Access::Write, error);
-    if (!schema)
-        return rollBack(*error);
-    if (tooNew(*schema, what, error)) {
-        query.exec(QStringLiteral("ROLLBACK"));
-        return false;
-    }
+    if (!schema || tooNew(*schema, what, error))
+        return rollBack({}); // the error says why already
     QStringList statements;
     if (schema->version < SchemaVersion) {
         statements = createStatements(m_address.kind);
