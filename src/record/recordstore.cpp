@@ -210,7 +210,8 @@ bool RecordStore::open(Access access, QString *error)
 
 // Read-only, with no journal switch and no table made. A WAL store whose
 // folder we may not write cannot get its shared-memory file, and SQLite
-// refuses it: then it is read as a file nobody changes, which it is for us.
+// refuses it. With no such file there, no one has the store open (the last
+// to close removes it): then it is read as a file nobody changes.
 bool RecordStore::openSqliteForRead(QString *error)
 {
     if (!QFileInfo::exists(m_address.path)) {
@@ -229,7 +230,8 @@ bool RecordStore::openSqliteForRead(QString *error)
     QString driverText = errorText(db.isOpen() ? probe.lastError() : db.lastError());
     probe = QSqlQuery();
     db.close();
-    if (!QFileInfo(QFileInfo(m_address.path).absolutePath()).isWritable()) {
+    if (!QFileInfo(QFileInfo(m_address.path).absolutePath()).isWritable() &&
+        !QFileInfo::exists(m_address.path + QStringLiteral("-shm"))) {
         db.setDatabaseName(
             QStringLiteral("file:%1?immutable=1")
                 .arg(QString::fromLatin1(QUrl::toPercentEncoding(m_address.path, "/"))));
@@ -376,20 +378,18 @@ bool RecordStore::upgrade(QString *error)
         return false;
     }
     auto rollBack = [&](const QString &why) {
-        *error = failure(what, why);
+        if (!why.isEmpty())
+            *error = failure(what, why);
         query.exec(QStringLiteral("ROLLBACK"));
         return false;
     };
     if (!sqlite &&
         !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('%1'))").arg(Table)))
         return rollBack(errorText(query.lastError()));
+    // Looked at again inside the transaction: another writer may have done it.
     const std::optional<Schema> schema = inspect(Access::Write, error);
-    if (!schema)
-        return rollBack(*error);
-    if (tooNew(*schema, what, error)) {
-        query.exec(QStringLiteral("ROLLBACK"));
-        return false;
-    }
+    if (!schema || tooNew(*schema, what, error))
+        return rollBack({}); // the error says why already
     QStringList statements;
     if (schema->version < SchemaVersion) {
         statements = createStatements(m_address.kind);

@@ -111,6 +111,11 @@ void TestPostgresStore::rolesAndRights_data()
     QTest::newRow("even the owner's write makes no table")
         << ""
         << "empty" << false << "it has no table bootline_jobs yet: run bootline-cli";
+    const QString newer = "schema version 3, newer than this Bootline knows (1): update Bootline";
+    QTest::newRow("a newer schema is not read") << ""
+                                                << "newer" << true << newer;
+    QTest::newRow("nor written") << ""
+                                 << "newer" << false << newer;
 }
 
 void TestPostgresStore::rolesAndRights()
@@ -125,6 +130,10 @@ void TestPostgresStore::rolesAndRights()
         QCOMPARE(m_server.createDatabase("rights"), QString());
         QCOMPARE(m_server.createDatabase("empty"), QString());
         checkRoundTrip(parsed(m_server.url("rights")));
+        QCOMPARE(m_server.createDatabase("newer"), QString());
+        makeSchema(parsed(m_server.url("newer")));
+        QCOMPARE(execOn(parsed(m_server.url("newer")), {"UPDATE bootline_schema SET version = 3"}),
+                 QString());
     }
     QString url = m_server.url(database);
     if (!grants.isEmpty()) {
