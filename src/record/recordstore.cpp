@@ -438,6 +438,21 @@ bool RecordStore::write(const JobRecord &record, QString *error)
     return true;
 }
 
+void RecordStore::limitWaits(int timeoutMs)
+{
+    if (timeoutMs == m_timeoutMs)
+        return;
+    m_timeoutMs = timeoutMs;
+    if (!m_ready)
+        return; // taken when the store is opened
+    QSqlQuery query(QSqlDatabase::database(connectionName(Access::Write), false));
+    const QString statement = m_address.kind == StoreAddress::Kind::Sqlite
+                                  ? QStringLiteral("PRAGMA busy_timeout = %1")
+                                  : QStringLiteral("SET statement_timeout = %1");
+    if (!query.exec(statement.arg(timeoutMs)))
+        m_ready = false; // opened afresh, with the new limit
+}
+
 std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, QString *error)
 {
     if (m_address.kind == StoreAddress::Kind::None)

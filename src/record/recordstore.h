@@ -43,6 +43,9 @@ public:
 
     // With the address none, writes nothing and succeeds.
     bool write(const JobRecord &record, QString *error);
+    // From now on, waits no longer than this (at least 2 s to connect to
+    // PostgreSQL, libpq's least): for a record whose time is running out.
+    void limitWaits(int timeoutMs);
     // Newest first, one record a job: its end, or its "started" record when
     // no end came. With the address none, no records. No value when the
     // store cannot be read whole: missing, damaged, of a newer schema.

@@ -2,6 +2,7 @@
 
 #include "record/recordstore.h"
 
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QTimer>
 
@@ -38,6 +39,7 @@ RecordWriter::~RecordWriter()
 void RecordWriter::keep(const JobRecord &record, std::function<void(const KeepOutcome &)> then)
 {
     auto decided = std::make_shared<std::atomic<bool>>(false);
+    const QDeadlineTimer timeLeft(m_timeoutMs);
     QPointer<QTimer> deadline = new QTimer(this);
     deadline->setSingleShot(true);
     connect(deadline, &QTimer::timeout, this, [this, record, then, decided, deadline] {
@@ -51,9 +53,13 @@ void RecordWriter::keep(const JobRecord &record, std::function<void(const KeepOu
     deadline->start(m_timeoutMs);
     QMetaObject::invokeMethod(
         &m_worker,
-        [this, record, then = std::move(then), decided, deadline] {
-            if (decided->load())
+        [this, record, then = std::move(then), decided, deadline, timeLeft] {
+            // Given up on, or about to be: the deadline's own timer tells.
+            if (decided->load() || timeLeft.remainingTime() <= 0)
                 return;
+            // No longer than the record has left, so that the writer is free
+            // soon after the last record is given up on.
+            m_store->limitWaits(int(timeLeft.remainingTime()));
             QString error;
             const bool stored = m_store->write(record, &error);
             if (decided->exchange(true))
