@@ -6,8 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <filesystem>
-#include <system_error>
+#include <optional>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,14 +23,60 @@ QString deviceOf(const QString &name)
     return number ? QFileInfo(deviceForPortNumber(*number)).canonicalFilePath() : QString();
 }
 
+// A character device a station may open; links followed.
 bool isSerialDevice(const QString &path)
 {
-    std::error_code error;
-    return QFileInfo(path).fileName() != QStringLiteral("ptmx") &&
-           std::filesystem::is_character_file(QFile::encodeName(path).toStdString(), error);
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISCHR(status.st_mode))
+        return false;
+    static const QList<dev_t> own = ownTerminals();
+    return isStationPort(status.st_rdev, own);
+}
+
+// tty_nr, the seventh field of /proc/self/stat, after the command name in
+// brackets, which may itself hold blanks and brackets.
+std::optional<dev_t> controllingTerminal()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 1).simplified().split(' ');
+    bool ok = false;
+    const unsigned number = fields.size() > 4 ? fields[4].toUInt(&ok) : 0;
+    if (!ok || number == 0)
+        return std::nullopt;
+    return makedev((number >> 8) & 0xff, (number & 0xff) | ((number >> 12) & 0xfff00));
 }
 
 } // namespace
+
+bool isStationPort(dev_t device, const QList<dev_t> &ownTerminals)
+{
+    constexpr unsigned TtyMajor = 4;    // tty0 to tty63 below minor 64, then serial ports
+    constexpr unsigned TtyAuxMajor = 5; // /dev/tty, /dev/console, /dev/ptmx
+    constexpr unsigned VirtualConsoles = 64;
+    if (major(device) == TtyAuxMajor && minor(device) <= 2)
+        return false;
+    if (major(device) == TtyMajor && minor(device) < VirtualConsoles)
+        return false;
+    return !ownTerminals.contains(device);
+}
+
+QList<dev_t> ownTerminals()
+{
+    QList<dev_t> terminals;
+    for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat status {};
+        if (::isatty(stream) == 1 && ::fstat(stream, &status) == 0 &&
+            !terminals.contains(status.st_rdev))
+            terminals.append(status.st_rdev);
+    }
+    if (const std::optional<dev_t> controlling = controllingTerminal();
+        controlling && !terminals.contains(*controlling))
+        terminals.append(*controlling);
+    return terminals;
+}
 
 bool isPortPresent(const QString &name)
 {
@@ -45,7 +94,7 @@ QList<PortPlan> portsPresent(const QList<PortPlan> &plans)
     QStringList devices;
     const auto add = [&](const QString &name, const QStringList &addresses) {
         const QString device = deviceOf(name);
-        if (device.isEmpty() || devices.contains(device))
+        if (device.isEmpty() || devices.contains(device) || !isSerialDevice(device))
             return;
         devices.append(device);
         present.append({name, addresses});
@@ -60,9 +109,7 @@ QList<PortPlan> portsPresent(const QList<PortPlan> &plans)
         for (const QString &name :
              folder.entryList({pattern.fileName()},
                               QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
-            const QString path = folder.filePath(name);
-            if (isSerialDevice(path))
-                add(path, plan.addresses);
+            add(folder.filePath(name), plan.addresses);
         }
     }
     return present;
