@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -19,8 +20,11 @@ public:
         PortMissing, // its device is gone
     };
 
-    // address: the address box text, empty to scan; attempts: probes, 200 ms apart.
-    PresenceProbe(const QString &port, const QString &address, bool plain, int attempts);
+    // address: the address box text, empty to scan (attempts probes, 200 ms
+    // apart). At an address: attempts questions one after the other, each
+    // waiting replyTimeoutMs for the board's answer.
+    PresenceProbe(const QString &port, const QString &address, bool plain, int replyTimeoutMs,
+                  int attempts);
     ~PresenceProbe() override;
 
     void start();
@@ -30,9 +34,15 @@ signals:
     void finished(PresenceProbe::Outcome outcome, const QString &address);
 
 private:
+    void ask();
+    void unansweredInTime();
     void end(Outcome outcome, const QString &address = {});
-    Outcome unanswered() const;
+    Outcome unopened() const;
 
     std::unique_ptr<Engine> m_engine;
+    QString m_address;
+    int m_attempts;
+    int m_asked = 0;
+    QTimer m_answerDue;
     bool m_ended = false;
 };

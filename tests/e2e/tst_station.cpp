@@ -1,7 +1,9 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
+#include "support/hexrecords.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -19,8 +21,11 @@ class TestStation : public QObject {
 private slots:
     void initTestCase();
     void flashesEachBoardOnceAsItComes();
+    void slowBoardStaysFlashedOnce_data();
+    void slowBoardStaysFlashedOnce();
 
 private:
+    QString smallFile(); // three lines: quick to flash on a slow board
     QTemporaryDir m_dir;
 };
 
@@ -53,9 +58,19 @@ struct Station {
         }));
     }
     // Waits for the count of such events to reach n.
-    bool waitFor(int n, const QString &event, const QString &port, const QString &state = {})
+    bool waitFor(int n, const QString &event, const QString &port, const QString &state = {},
+                 int waitMs = 10000)
     {
-        return QTest::qWaitFor([&] { return count(event, port, state) >= n; }, 10000);
+        return QTest::qWaitFor([&] { return count(event, port, state) >= n; }, waitMs);
+    }
+    // Ctrl-C: the station ends, and says how many boards it did.
+    QJsonObject interrupted()
+    {
+        ::kill(pid_t(process.processId()), SIGINT);
+        if (!process.waitForFinished(5000))
+            return {};
+        read();
+        return events.isEmpty() ? QJsonObject() : events.last();
     }
 };
 
@@ -70,8 +85,10 @@ void TestStation::flashesEachBoardOnceAsItComes()
 {
     SimulatedBoard fixed({"--quiet"}, 3);
     QVERIFY(fixed.isReady());
+    // A short reply timeout: a board that left is known to be gone within 1.5 s.
     Station station({"-p", "COM3," + m_dir.filePath("config/bootline/ports/COM1*"), "-a", "1",
-                     "--settle", "100", "--pace", "reply", exampleFile("blink.hex")});
+                     "--settle", "100", "--pace", "reply", "--reply-timeout", "500",
+                     exampleFile("blink.hex")});
     QVERIFY(station.waitFor(1, "board", "COM3"));
     // The board stays: it is asked whether it is still there, and left alone,
     // also while another program holds the port for a while.
@@ -116,6 +133,48 @@ void TestStation::flashesEachBoardOnceAsItComes()
     }
     QVERIFY(fixed.stop() && again.stop());
     QCOMPARE(fixed.output().count("image verified"), 2);
+}
+
+QString TestStation::smallFile()
+{
+    const QString path = m_dir.filePath("small.hex");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(hexFileRecords(3).join('\n') + '\n') <= 0)
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// A board that answers late, within the reply timeout, is still there: it is
+// found, flashed, and never flashed again while it stays.
+void TestStation::slowBoardStaysFlashedOnce_data()
+{
+    QTest::addColumn<int>("latencyMs");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("at once") << 0 << QStringList{};
+    QTest::newRow("300 ms") << 300 << QStringList{};
+    QTest::newRow("700 ms") << 700 << QStringList{};
+    QTest::newRow("700 ms, with resends") << 700 << QStringList{"--retries", "1"};
+}
+
+void TestStation::slowBoardStaysFlashedOnce()
+{
+    QFETCH(int, latencyMs);
+    QFETCH(QStringList, options);
+    SimulatedBoard board({"--quiet", "--latency", QString::number(latencyMs)}, 20);
+    QVERIFY(board.isReady());
+    // The job's own probe asks each 200 ms until the board answers, and a slow
+    // board answers each in turn before the first line: 4000 ms leaves it room.
+    Station station(QStringList{"-p", "COM20", "-a", "1", "--settle", "100", "--reply-timeout",
+                                "4000", "--pace", "reply", smallFile()} +
+                    options);
+    QVERIFY(station.waitFor(1, "board", "COM20", {}, 30000));
+    QVERIFY(station.waitFor(1, "watch", "COM20", "awaiting leave"));
+    QTest::qWait(4000); // the old rule took a 700 ms board for gone within a second
+    const QJsonObject done = station.interrupted();
+    QCOMPARE(done["event"].toString(), QStringLiteral("done"));
+    QCOMPARE(done["boards"].toInt(), 1);
+    QCOMPARE(done["failed"].toArray().size(), 0);
+    QCOMPARE(station.count("watch", "COM20", "awaiting board"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStation)
