@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <optional>
 
 #include <sys/stat.h>
@@ -47,6 +48,33 @@ std::optional<dev_t> controllingTerminal()
     if (!ok || number == 0)
         return std::nullopt;
     return makedev((number >> 8) & 0xff, (number & 0xff) | ((number >> 12) & 0xfff00));
+}
+
+// The index of a pty's slave, N in /dev/pts/N; none for any other device.
+std::optional<int> ptyIndex(dev_t device)
+{
+    constexpr unsigned FirstPtsMajor = 136, LastPtsMajor = 143;
+    if (major(device) < FirstPtsMajor || major(device) > LastPtsMajor)
+        return std::nullopt;
+    return int((major(device) - FirstPtsMajor) * 256 + minor(device));
+}
+
+// Whether the process holds the master of the pty numbered index: its
+// /proc fdinfo of a ptmx says "tty-index:".
+bool holdsPtyMaster(const QString &fdFolder, const QStringList &fds, int index)
+{
+    const QByteArray wanted = "tty-index:\t" + QByteArray::number(index);
+    for (const QString &fd : fds) {
+        struct stat status {};
+        const QByteArray path = QFile::encodeName(fdFolder + u'/' + fd);
+        if (::stat(path.constData(), &status) != 0 || status.st_rdev != makedev(5, 2))
+            continue;
+        QFile info(QString(fdFolder).replace(QStringLiteral("/fd"), QStringLiteral("/fdinfo")) +
+                   u'/' + fd);
+        if (info.open(QIODevice::ReadOnly) && info.readAll().split('\n').contains(wanted))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -123,4 +151,31 @@ QString sameDeviceAs(const QList<PortPlan> &plans, const QString &name)
             return plan.port;
     }
     return {};
+}
+
+bool heldByAnotherProgram(const QString &name)
+{
+    struct stat device {};
+    if (::stat(QFile::encodeName(deviceOf(name)).constData(), &device) != 0 ||
+        !S_ISCHR(device.st_mode))
+        return false;
+    const std::optional<int> pty = ptyIndex(device.st_rdev);
+    const QString self = QString::number(::getpid());
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (pid == self || !pid.front().isDigit())
+            continue;
+        const QString fdFolder = proc.filePath(pid + QStringLiteral("/fd"));
+        const QStringList fds =
+            QDir(fdFolder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        const bool holds = std::any_of(fds.begin(), fds.end(), [&](const QString &fd) {
+            struct stat status {};
+            const QByteArray path = QFile::encodeName(fdFolder + u'/' + fd);
+            return ::stat(path.constData(), &status) == 0 && S_ISCHR(status.st_mode) &&
+                   status.st_rdev == device.st_rdev;
+        });
+        if (holds && !(pty && holdsPtyMaster(fdFolder, fds, *pty)))
+            return true;
+    }
+    return false;
 }

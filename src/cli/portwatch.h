@@ -34,3 +34,8 @@ bool isStationPort(dev_t device, const QList<dev_t> &ownTerminals);
 // The program's own terminals: that of its standard streams, where one is
 // a terminal, and its controlling terminal.
 QList<dev_t> ownTerminals();
+
+// Whether a program other than this one has the device the name leads to
+// open, and so may read what comes in on it. Whoever holds a pty's master
+// is its far end, the line itself, not such a program.
+bool heldByAnotherProgram(const QString &name);

@@ -55,13 +55,16 @@ void PresenceProbe::ask()
     m_engine->run([this] { m_engine->queryBoard(); });
 }
 
+// Another program that has the port open may have read the answer: a
+// question unanswered then says nothing of the board.
 void PresenceProbe::unansweredInTime()
 {
     if (m_ended)
         return;
+    m_heldByAnother = m_heldByAnother || heldByAnotherProgram(m_engine->portName());
     if (m_asked < m_attempts)
         return ask();
-    end(Outcome::Silent);
+    end(m_heldByAnother ? Outcome::Busy : Outcome::Silent);
 }
 
 // A port that would not open, or failed, is gone only when its device is:

@@ -14,9 +14,11 @@ class PresenceProbe : public QObject {
     Q_OBJECT
 public:
     enum class Outcome {
-        Answered,    // a board answered
-        Silent,      // the port opened, and nothing answered
-        Busy,        // the port is there but would not open (another program has it): no news
+        Answered, // a board answered
+        Silent,   // the port opened, and nothing answered
+        // The port would not open, or another program had it open while no
+        // answer came (it may have read the answer): no news of the board.
+        Busy,
         PortMissing, // its device is gone
     };
 
@@ -43,6 +45,7 @@ private:
     QString m_address;
     int m_attempts;
     int m_asked = 0;
+    bool m_heldByAnother = false; // while a question went unanswered
     QTimer m_answerDue;
     bool m_ended = false;
 };

@@ -8,11 +8,14 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 
 // bootline-cli --watch against simulators that come and go, and boards
 // swapped on a port that stays.
@@ -23,6 +26,7 @@ private slots:
     void flashesEachBoardOnceAsItComes();
     void slowBoardStaysFlashedOnce_data();
     void slowBoardStaysFlashedOnce();
+    void aReaderOnThePortIsNoNewsOfTheBoard();
 
 private:
     QString smallFile(); // three lines: quick to flash on a slow board
@@ -175,6 +179,38 @@ void TestStation::slowBoardStaysFlashedOnce()
     QCOMPARE(done["boards"].toInt(), 1);
     QCOMPARE(done["failed"].toArray().size(), 0);
     QCOMPARE(station.count("watch", "COM20", "awaiting board"), 1);
+}
+
+// Another program with the port open (a terminal left running) may read the
+// board's answers: the station does not take the board for gone meanwhile,
+// nor flash it again once the port is let go.
+void TestStation::aReaderOnThePortIsNoNewsOfTheBoard()
+{
+    SimulatedBoard board({"--quiet"}, 21);
+    QVERIFY(board.isReady());
+    Station station(
+        {"-p", "COM21", "-a", "1", "--settle", "100", "--reply-timeout", "300", smallFile()});
+    QVERIFY(station.waitFor(1, "board", "COM21"));
+    QVERIFY(station.waitFor(1, "watch", "COM21", "awaiting leave"));
+    {
+        // This test is that program: it reads the port, without a lock.
+        const QByteArray device =
+            QFile::encodeName(QFile::symLinkTarget(m_dir.filePath("config/bootline/ports/COM21")));
+        const int reader = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QSocketNotifier arrivals(reader, QSocketNotifier::Read);
+        connect(&arrivals, &QSocketNotifier::activated, [reader] {
+            char bytes[256];
+            while (::read(reader, bytes, sizeof bytes) > 0) {
+            }
+        });
+        QTest::qWait(3000); // ten reply timeouts
+        ::close(reader);
+    }
+    QTest::qWait(1500);
+    QCOMPARE(station.count("watch", "COM21", "awaiting board"), 1);
+    const QJsonObject done = station.interrupted();
+    QCOMPARE(done["boards"].toInt(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStation)
