@@ -26,6 +26,7 @@ Station::~Station() = default;
 
 void Station::start()
 {
+    m_report.watchStarted(m_options.ports);
     m_look.start();
     look();
 }
@@ -45,6 +46,9 @@ void Station::interrupt(int signalNumber)
 void Station::look()
 {
     const QList<PortPlan> present = portsPresent(m_options.ports);
+    if (present.isEmpty() && !m_noPortSaid)
+        m_report.noPortPresent(m_options.ports);
+    m_noPortSaid = present.isEmpty();
     for (const PortPlan &plan : present) {
         const bool known = std::any_of(m_ports.begin(), m_ports.end(), [&plan](const auto &port) {
             return port->plan.port == plan.port;

@@ -65,6 +65,7 @@ private:
     std::vector<std::unique_ptr<Port>> m_ports; // each path once, in the order first seen
     QList<BoardResult> m_results;
     QTimer m_look;
+    bool m_noPortSaid = false; // no port is there, and the report has said so
     bool m_stopping = false;
     bool m_ended = false;
 };

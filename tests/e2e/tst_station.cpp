@@ -27,6 +27,7 @@ private slots:
     void slowBoardStaysFlashedOnce_data();
     void slowBoardStaysFlashedOnce();
     void aReaderOnThePortIsNoNewsOfTheBoard();
+    void saysWhatItWatchesAndThatNoneIsThere();
 
 private:
     QString smallFile(); // three lines: quick to flash on a slow board
@@ -211,6 +212,23 @@ void TestStation::aReaderOnThePortIsNoNewsOfTheBoard()
     QCOMPARE(station.count("watch", "COM21", "awaiting board"), 1);
     const QJsonObject done = station.interrupted();
     QCOMPARE(done["boards"].toInt(), 1);
+}
+
+// At the start, what it watches; while no port matches, that it waits, said
+// once and not at each look.
+void TestStation::saysWhatItWatchesAndThatNoneIsThere()
+{
+    const QString pattern = m_dir.filePath("by-id/usb-*");
+    const QString ports = "COM29," + pattern;
+    Station station({"-p", ports, "-a", "2", smallFile()});
+    QVERIFY(station.waitFor(1, "watch", ports, "no port"));
+    QTest::qWait(1000); // four looks
+    QCOMPARE(station.count("watch", ports, "watching"), 1);
+    QCOMPARE(station.count("watch", ports, "no port"), 1);
+    const QJsonObject first = station.events.first();
+    QCOMPARE(first["state"].toString(), QStringLiteral("watching"));
+    QCOMPARE(first["ports"].toArray(), (QJsonArray{"COM29", pattern}));
+    QCOMPARE(station.interrupted()["boards"].toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestStation)
