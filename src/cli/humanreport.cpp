@@ -61,7 +61,8 @@ void HumanReport::probing(const QString &board, int attempt, int attempts)
     const QString probe =
         QStringLiteral("probing board %1 (%2/%3)").arg(board).arg(attempt).arg(attempts);
     m_console.show(m_slot,
-                   m_console.hasSeveralPorts() ? m_port + QStringLiteral(": ") + probe : probe);
+                   m_console.hasSeveralPorts() ? m_port + QStringLiteral(": ") + probe : probe,
+                   QStringLiteral("probing"));
 }
 
 void HumanReport::connected(const QString &board, const QByteArray &version)
@@ -108,9 +109,10 @@ void HumanReport::progress(Pass pass, int line, int total)
                              .arg(rate, 0, 'f', 0)
                              .arg(secondsLeft / 60)
                              .arg(secondsLeft % 60, 2, 10, QChar(u'0'));
-    m_console.show(m_slot, m_console.hasSeveralPorts()
-                               ? QStringLiteral("%1: %2").arg(boardName(m_board), live)
-                               : live);
+    m_console.show(
+        m_slot,
+        m_console.hasSeveralPorts() ? QStringLiteral("%1: %2").arg(boardName(m_board), live) : live,
+        passName(pass));
 }
 
 void HumanReport::resent(int line, int attempt)
@@ -172,11 +174,13 @@ void HumanReport::watching(Watch state)
         writeLine(stdout, prefix + QStringLiteral("port appeared"));
         break;
     case Watch::AwaitingBoard:
-        m_console.show(m_slot, prefix + QStringLiteral("waiting for a board"));
+        m_console.show(m_slot, prefix + QStringLiteral("waiting for a board"),
+                       QStringLiteral("waiting for a board"));
         break;
     case Watch::AwaitingLeave:
         m_console.show(m_slot,
-                       prefix + QStringLiteral("done with this board; waiting for it to leave"));
+                       prefix + QStringLiteral("done with this board; waiting for it to leave"),
+                       QStringLiteral("waiting for the board to leave"));
         break;
     case Watch::Gone:
         m_console.show(m_slot, QString());
