@@ -174,9 +174,9 @@ void BoardJob::onCommandAnswered(DeviceCommand command, ReplyKeyword keyword,
                                        "hold it)")
                             .arg(m_options.newAddress),
                         reply);
-        m_report.replied(m_result.board, reply);
         m_engine.setAddress(newAddress()); // the board answers there from now on
         m_result.board = m_engine.address();
+        m_report.replied(m_result.board, reply); // from the board at its new address
         return addressed();
     }
     if (command == DeviceCommand::Install && m_step == Step::Install) {

@@ -24,6 +24,16 @@ int liveWidth()
     return 79;
 }
 
+int terminalRows()
+{
+#ifdef Q_OS_UNIX
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0)
+        return size.ws_row;
+#endif
+    return 0;
+}
+
 void print(std::FILE *stream, const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
@@ -33,14 +43,21 @@ void print(std::FILE *stream, const QString &text)
 } // namespace
 
 Console::Console(bool terminal, bool severalPorts)
-    : m_terminal(terminal), m_severalPorts(severalPorts)
+    : m_terminal(terminal), m_severalPorts(severalPorts), m_rows(terminalRows)
 {
+}
+
+void Console::setScreen(std::function<int()> rows, std::FILE *live)
+{
+    m_rows = std::move(rows);
+    m_liveStream = live;
 }
 
 int Console::addPort()
 {
     eraseLive(); // the block grows by a line
     m_live.append(QString());
+    m_state.append(QString());
     m_held.append(QList<std::pair<std::FILE *, QString>>());
     drawLive();
     return int(m_live.size() - 1);
@@ -48,16 +65,17 @@ int Console::addPort()
 
 // Every line may hold a board's words or a stored record's: what a terminal
 // would obey in them is shown instead.
-void Console::show(int port, const QString &text)
+void Console::show(int port, const QString &text, const QString &state)
 {
     const QString live = visibleText(text);
     if (!m_terminal || m_live[port] == live)
         return;
     m_live[port] = live;
+    m_state[port] = state;
     if (!hasSeveralPorts()) {
         if (live.isEmpty())
             return eraseLive();
-        print(stdout, QStringLiteral("\r%1   ").arg(live));
+        print(m_liveStream, QStringLiteral("\r%1   ").arg(live));
         m_liveShown = true;
         return;
     }
@@ -97,11 +115,11 @@ void Console::eraseLive()
         return;
     m_liveShown = false;
     if (!hasSeveralPorts()) {
-        print(stdout, QStringLiteral("\r%1\r").arg(QString(), 64));
+        print(m_liveStream, QStringLiteral("\r%1\r").arg(QString(), 64));
         return;
     }
     // Up to the first live line, and everything below it away.
-    print(stdout, QStringLiteral("\x1b[%1A\r\x1b[J").arg(m_live.size()));
+    print(m_liveStream, QStringLiteral("\x1b[%1A\r\x1b[J").arg(m_liveLines));
 }
 
 void Console::drawLive()
@@ -110,9 +128,60 @@ void Console::drawLive()
                     [](const QString &live) { return live.isEmpty(); }))
         return;
     const int width = liveWidth();
+    const QStringList lines = liveBlock(m_rows ? m_rows() : 0);
+    if (lines.isEmpty())
+        return;
     QString block;
-    for (const QString &live : std::as_const(m_live))
+    for (const QString &live : lines)
         block += live.left(width) + u'\n';
-    print(stdout, block);
+    print(m_liveStream, block);
     m_liveShown = true;
+    m_liveLines = int(lines.size());
+}
+
+// A block taller than the terminal would scroll its top into the
+// scrollback, where it could not be erased, and the finished lines above it
+// would go with it. It keeps a row free for the cursor: first the ports at
+// work, as many as fit, then one line that counts the rest by state.
+QStringList Console::liveBlock(int rows) const
+{
+    const int most = rows > 0 ? rows - 1 : int(m_live.size());
+    if (m_live.size() <= most)
+        return m_live;
+    QList<int> shown;
+    for (int port = 0; port < m_live.size(); ++port) {
+        if (!m_live[port].isEmpty())
+            shown << port;
+    }
+    if (shown.size() <= most) {
+        QStringList lines;
+        for (const int port : std::as_const(shown))
+            lines << m_live[port];
+        return lines;
+    }
+    if (most < 1)
+        return {};
+    QStringList lines;
+    for (int index = 0; index < most - 1; ++index)
+        lines << m_live[shown[index]];
+    const QList<int> rest = shown.mid(most - 1);
+    QStringList states; // in the order first seen
+    QList<int> counts;
+    for (const int port : rest) {
+        const QString state = m_state[port].isEmpty() ? QStringLiteral("busy") : m_state[port];
+        const qsizetype at = states.indexOf(state);
+        if (at < 0) {
+            states << state;
+            counts << 1;
+        } else {
+            ++counts[at];
+        }
+    }
+    QStringList counted;
+    for (qsizetype index = 0; index < states.size(); ++index)
+        counted << QStringLiteral("%1 %2").arg(counts[index]).arg(states[index]);
+    const QString ports =
+        lines.isEmpty() ? QStringLiteral("%1 ports: %2") : QStringLiteral("%1 more ports: %2");
+    lines << ports.arg(rest.size()).arg(counted.join(QStringLiteral(", ")));
+    return lines;
 }

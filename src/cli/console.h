@@ -2,8 +2,10 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 // Where a run's words for a person go. With one port: lines as they come and,
@@ -17,14 +19,21 @@ public:
 
     Console(bool terminal, bool severalPorts);
 
+    // The terminal's height in rows, 0 when unknown, asked at each drawing
+    // (the window may be resized); and where the live lines go. Tests give
+    // their own.
+    void setScreen(std::function<int()> rows, std::FILE *live);
+
     // The next port's slot, from 0.
     int addPort();
 
     bool isTerminal() const { return m_terminal; }
     bool hasSeveralPorts() const { return m_severalPorts; }
 
-    // The port's live line, on a terminal; empty takes it away.
-    void show(int port, const QString &text);
+    // The port's live line, on a terminal; empty takes it away. state: a
+    // word or two for where the port stands ("download", "waiting for a
+    // board"), for a summary when the lines outnumber the terminal's rows.
+    void show(int port, const QString &text, const QString &state = {});
     // A whole line, without its line end.
     void write(int port, std::FILE *stream, const QString &text);
     // Piped with several ports: the lines held for the port go out now, together.
@@ -35,10 +44,15 @@ public:
 private:
     void eraseLive();
     void drawLive();
+    QStringList liveBlock(int rows) const;
 
     bool m_terminal;
     bool m_severalPorts;
     QList<QString> m_live;                                // per port
+    QList<QString> m_state;                               // per port
     QList<QList<std::pair<std::FILE *, QString>>> m_held; // per port, while piped
     bool m_liveShown = false;
+    int m_liveLines = 0; // in the block drawn
+    std::function<int()> m_rows;
+    std::FILE *m_liveStream = stdout;
 };

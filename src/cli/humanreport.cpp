@@ -18,6 +18,24 @@ QString quoted(const QByteArray &reply)
     return QStringLiteral("\"%1\"").arg(QString::fromLatin1(reply.trimmed()));
 }
 
+// "scan", "address 5", "addresses 1, 2".
+QString boardsWanted(const QStringList &addresses)
+{
+    if (addresses.isEmpty() || addresses.first().isEmpty())
+        return QStringLiteral("scan");
+    return QStringLiteral("%1 %2").arg(addresses.size() == 1 ? QStringLiteral("address")
+                                                             : QStringLiteral("addresses"),
+                                       addresses.join(QStringLiteral(", ")));
+}
+
+QString portNames(const QList<PortPlan> &plans)
+{
+    QStringList names;
+    for (const PortPlan &plan : plans)
+        names << plan.port;
+    return names.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 HumanReport::HumanReport(Console &console, int slot, QString port)
@@ -43,7 +61,8 @@ void HumanReport::probing(const QString &board, int attempt, int attempts)
     const QString probe =
         QStringLiteral("probing board %1 (%2/%3)").arg(board).arg(attempt).arg(attempts);
     m_console.show(m_slot,
-                   m_console.hasSeveralPorts() ? m_port + QStringLiteral(": ") + probe : probe);
+                   m_console.hasSeveralPorts() ? m_port + QStringLiteral(": ") + probe : probe,
+                   QStringLiteral("probing"));
 }
 
 void HumanReport::connected(const QString &board, const QByteArray &version)
@@ -90,9 +109,10 @@ void HumanReport::progress(Pass pass, int line, int total)
                              .arg(rate, 0, 'f', 0)
                              .arg(secondsLeft / 60)
                              .arg(secondsLeft % 60, 2, 10, QChar(u'0'));
-    m_console.show(m_slot, m_console.hasSeveralPorts()
-                               ? QStringLiteral("%1: %2").arg(boardName(m_board), live)
-                               : live);
+    m_console.show(
+        m_slot,
+        m_console.hasSeveralPorts() ? QStringLiteral("%1: %2").arg(boardName(m_board), live) : live,
+        passName(pass));
 }
 
 void HumanReport::resent(int line, int attempt)
@@ -165,11 +185,13 @@ void HumanReport::watching(Watch state)
         writeLine(stdout, prefix + QStringLiteral("port appeared"));
         break;
     case Watch::AwaitingBoard:
-        m_console.show(m_slot, prefix + QStringLiteral("waiting for a board"));
+        m_console.show(m_slot, prefix + QStringLiteral("waiting for a board"),
+                       QStringLiteral("waiting for a board"));
         break;
     case Watch::AwaitingLeave:
         m_console.show(m_slot,
-                       prefix + QStringLiteral("done with this board; waiting for it to leave"));
+                       prefix + QStringLiteral("done with this board; waiting for it to leave"),
+                       QStringLiteral("waiting for the board to leave"));
         break;
     case Watch::Gone:
         m_console.show(m_slot, QString());
@@ -230,4 +252,30 @@ void HumanRunReport::allFinished(const QList<BoardResult> &results, ExitCode exi
                     QStringLiteral("  board %1 on %2: %3").arg(result.board, result.port, why));
         }
     }
+}
+
+void HumanRunReport::watchStarted(const QList<PortPlan> &plans)
+{
+    const QString wanted = boardsWanted(plans.first().addresses);
+    const bool alike = std::all_of(plans.begin(), plans.end(), [&wanted](const PortPlan &plan) {
+        return boardsWanted(plan.addresses) == wanted;
+    });
+    QString watched = QStringLiteral("%1 for boards (%2)").arg(portNames(plans), wanted);
+    if (!alike) {
+        QStringList each;
+        for (const PortPlan &plan : plans)
+            each << QStringLiteral("%1 (%2)").arg(plan.port, boardsWanted(plan.addresses));
+        watched = each.join(QStringLiteral(", ")) + QStringLiteral(" for boards");
+    }
+    m_console.write(Console::RunLine, stdout,
+                    QStringLiteral("watching %1; Ctrl-C ends").arg(watched));
+}
+
+void HumanRunReport::noPortPresent(const QList<PortPlan> &plans)
+{
+    // A port seen already has a report: the ports have gone, rather than not come.
+    m_console.write(Console::RunLine, stdout,
+                    QStringLiteral("no port matches %1 %2: waiting")
+                        .arg(portNames(plans), m_reports.empty() ? QStringLiteral("yet")
+                                                                 : QStringLiteral("any more")));
 }

@@ -51,6 +51,8 @@ public:
     // With two boards or more, or several ports: how many failed, port by
     // port, and each failed board again with its port and why.
     void allFinished(const QList<BoardResult> &results, ExitCode exitCode) override;
+    void watchStarted(const QList<PortPlan> &plans) override;
+    void noPortPresent(const QList<PortPlan> &plans) override;
 
 private:
     Console m_console;

@@ -150,3 +150,27 @@ void JsonRunReport::endedEarly(const QStringList &ports, ExitCode exitCode, cons
     done.insert("error", error);
     printJson(done);
 }
+
+// The station's own watch events: "port" names every port it watches, as
+// the done event does, and "ports" lists them.
+void JsonRunReport::printWatch(const char *state, const QList<PortPlan> &plans)
+{
+    QStringList names;
+    for (const PortPlan &plan : plans)
+        names << plan.port;
+    printJson({{"event", "watch"},
+               {"state", QLatin1String(state)},
+               {"port", names.join(u',')},
+               {"board", QString()},
+               {"ports", QJsonArray::fromStringList(names)}});
+}
+
+void JsonRunReport::watchStarted(const QList<PortPlan> &plans)
+{
+    printWatch("watching", plans);
+}
+
+void JsonRunReport::noPortPresent(const QList<PortPlan> &plans)
+{
+    printWatch("no port", plans);
+}

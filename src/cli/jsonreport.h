@@ -53,11 +53,15 @@ public:
     Report &addPort(const QString &port) override;
     // The "done" event: the whole run and each port.
     void allFinished(const QList<BoardResult> &results, ExitCode exitCode) override;
+    void watchStarted(const QList<PortPlan> &plans) override;
+    void noPortPresent(const QList<PortPlan> &plans) override;
 
     // A run that ends before any board: a usage error or a refused file.
     static void endedEarly(const QStringList &ports, ExitCode exitCode, const QString &error);
 
 private:
+    static void printWatch(const char *state, const QList<PortPlan> &plans);
+
     RunInfo m_run;
     bool m_severalPorts;
     QStringList m_ports;

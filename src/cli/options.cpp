@@ -390,6 +390,17 @@ bool beginsPort(const QString &text)
     return text.startsWith(u'/') || text.startsWith(QStringLiteral("COM"));
 }
 
+// Where a port's own address list begins, at its "@"; -1: none. A name that
+// is there as it stands (/dev/serial/by-path/…@5) is a port, "@" and all;
+// otherwise the list follows the last "@", as a device name may hold one.
+qsizetype addressListAt(const QString &item)
+{
+    const QFileInfo whole(item);
+    if (whole.exists() || whole.isSymLink())
+        return -1;
+    return item.lastIndexOf(u'@');
+}
+
 // The ports of "-p A,B@1-4,C@2,5": an item that is not a port name goes on the
 // address list of the port before it, which must have begun one with "@".
 // Ports without a list of their own take the -a list.
@@ -404,7 +415,7 @@ std::variant<QList<PortPlan>, QString> portPlans(const QString &text,
             lists.last() += u',' + trimmed;
             continue;
         }
-        const qsizetype at = trimmed.indexOf(u'@');
+        const qsizetype at = addressListAt(trimmed);
         const QString port = trimmed.left(at);
         if (const QString error = checkPortName(port); !error.isEmpty())
             return error;

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <sys/types.h>
+
 // A port name that stands for every device path it matches: "*", "?" or
 // "[…]" in its last part, such as /dev/serial/by-id/usb-*.
 bool isPortPattern(const QString &name);
@@ -14,10 +16,26 @@ bool isPortPresent(const QString &name);
 
 // The ports of the plans present now, each with its plan's addresses: a
 // pattern gives each device it matches, in name order (character devices
-// only, and never the pty master ptmx, which makes a new pty when opened).
+// only, each one that isStationPort allows, a name as much as a pattern).
 // A device that two names lead to is taken once, by the first name.
 QList<PortPlan> portsPresent(const QList<PortPlan> &plans);
 
 // The name among the plans' that leads to the same device as name; empty
 // when none does, or name leads nowhere yet.
 QString sameDeviceAs(const QList<PortPlan> &plans, const QString &name);
+
+// Whether a station may open the device numbered so: never the terminals
+// of the machine (/dev/tty, /dev/console, the virtual consoles tty0 to
+// tty63), the pty master ptmx (opening it makes a new pty), nor any device
+// in ownTerminals. Numbers, not names: a link or another name leads to the
+// same device.
+bool isStationPort(dev_t device, const QList<dev_t> &ownTerminals);
+
+// The program's own terminals: that of its standard streams, where one is
+// a terminal, and its controlling terminal.
+QList<dev_t> ownTerminals();
+
+// Whether a program other than this one has the device the name leads to
+// open, and so may read what comes in on it. Whoever holds a pty's master
+// is its far end, the line itself, not such a program.
+bool heldByAnotherProgram(const QString &name);

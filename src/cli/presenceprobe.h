@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -13,14 +14,19 @@ class PresenceProbe : public QObject {
     Q_OBJECT
 public:
     enum class Outcome {
-        Answered,    // a board answered
-        Silent,      // the port opened, and nothing answered
-        Busy,        // the port is there but would not open (another program has it): no news
+        Answered, // a board answered
+        Silent,   // the port opened, and nothing answered
+        // The port would not open, or another program had it open while no
+        // answer came (it may have read the answer): no news of the board.
+        Busy,
         PortMissing, // its device is gone
     };
 
-    // address: the address box text, empty to scan; attempts: probes, 200 ms apart.
-    PresenceProbe(const QString &port, const QString &address, bool plain, int attempts);
+    // address: the address box text, empty to scan (attempts probes, 200 ms
+    // apart). At an address: attempts questions one after the other, each
+    // waiting replyTimeoutMs for the board's answer.
+    PresenceProbe(const QString &port, const QString &address, bool plain, int replyTimeoutMs,
+                  int attempts);
     ~PresenceProbe() override;
 
     void start();
@@ -30,9 +36,16 @@ signals:
     void finished(PresenceProbe::Outcome outcome, const QString &address);
 
 private:
+    void ask();
+    void unansweredInTime();
     void end(Outcome outcome, const QString &address = {});
-    Outcome unanswered() const;
+    Outcome unopened() const;
 
     std::unique_ptr<Engine> m_engine;
+    QString m_address;
+    int m_attempts;
+    int m_asked = 0;
+    bool m_heldByAnother = false; // while a question went unanswered
+    QTimer m_answerDue;
     bool m_ended = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/boardresult.h"
+#include "cli/options.h"
 #include "engine/jobevents.h"
 
 #include <QByteArray>
@@ -53,4 +54,8 @@ public:
     virtual Report &addPort(const QString &port) = 0;
     // Every board of every port, in port order; the run's exit code.
     virtual void allFinished(const QList<BoardResult> &results, ExitCode exitCode) = 0;
+    // A station: the ports it watches, as it starts; and, once each time it
+    // begins to wait for one, that none is there.
+    virtual void watchStarted(const QList<PortPlan> &plans) = 0;
+    virtual void noPortPresent(const QList<PortPlan> &plans) = 0;
 };

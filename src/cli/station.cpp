@@ -6,8 +6,10 @@
 
 namespace {
 
-constexpr int LookMs = 250;    // how often the ports present are looked at
-constexpr int LeaveProbes = 3; // unanswered probes in a row: the board has left
+constexpr int LookMs = 250; // how often the ports present are looked at
+// Probes in a row, each unanswered for the whole reply timeout (and one more
+// for each resend --retries allows): the board has left.
+constexpr int LeaveProbes = 3;
 constexpr int ScanAttempts = 127;
 
 } // namespace
@@ -24,6 +26,7 @@ Station::~Station() = default;
 
 void Station::start()
 {
+    m_report.watchStarted(m_options.ports);
     m_look.start();
     look();
 }
@@ -43,6 +46,9 @@ void Station::interrupt(int signalNumber)
 void Station::look()
 {
     const QList<PortPlan> present = portsPresent(m_options.ports);
+    if (present.isEmpty() && !m_noPortSaid)
+        m_report.noPortPresent(m_options.ports);
+    m_noPortSaid = present.isEmpty();
     for (const PortPlan &plan : present) {
         const bool known = std::any_of(m_ports.begin(), m_ports.end(), [&plan](const auto &port) {
             return port->plan.port == plan.port;
@@ -90,7 +96,7 @@ void Station::advance(Port &port, bool present)
         return;
     case Step::AwaitingLeave:
         if (!port.probe)
-            probe(port, port.boardAddress, LeaveProbes);
+            probe(port, port.boardAddress, LeaveProbes + m_options.retries);
         return;
     case Step::Flashing:
         return;
@@ -99,8 +105,8 @@ void Station::advance(Port &port, bool present)
 
 void Station::probe(Port &port, const QString &address, int attempts)
 {
-    port.probe =
-        std::make_unique<PresenceProbe>(port.plan.port, address, m_options.plain, attempts);
+    port.probe = std::make_unique<PresenceProbe>(port.plan.port, address, m_options.plain,
+                                                 m_options.replyTimeoutMs, attempts);
     connect(port.probe.get(), &PresenceProbe::finished, this,
             [this, &port](PresenceProbe::Outcome outcome, const QString &found) {
                 probed(port, outcome, found);

@@ -23,7 +23,8 @@ class Trace;
 // bootline-cli --watch: a station that flashes each board put on one of its
 // ports. A port that appears settles, then is probed until a board answers;
 // the board's job runs; then the station waits for the board to leave (it
-// stops answering, or its port goes away) before it flashes that port again.
+// leaves the question unanswered for the whole reply timeout, several times
+// in a row, or its port goes away) before it flashes that port again.
 // Runs until a signal; the summary then counts each port's boards.
 class Station : public Run {
     Q_OBJECT
@@ -64,6 +65,7 @@ private:
     std::vector<std::unique_ptr<Port>> m_ports; // each path once, in the order first seen
     QList<BoardResult> m_results;
     QTimer m_look;
+    bool m_noPortSaid = false; // no port is there, and the report has said so
     bool m_stopping = false;
     bool m_ended = false;
 };

@@ -265,7 +265,7 @@ void TestBoardJob::newAddressThenInstallFollowsTheBoard()
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, Done);
     QCOMPARE(t.result().board, QStringLiteral("10"));
-    QCOMPARE(t.report.events.mid(1), (QStringList{"replied 1 ADDR=0A", "replied 10 RUN"}));
+    QCOMPARE(t.report.events.mid(1), (QStringList{"replied 10 ADDR=0A", "replied 10 RUN"}));
 }
 
 // A board that answers "OK" to "BOOT$" or "BOOTg": no reply may bring a

@@ -157,6 +157,20 @@ void TestCliOptions::portLists_data()
     QTest::newRow("-p given twice")
         << QStringList{"-p", "COM3", "-p", "COM4@2"} << "COM3=scan COM4=2";
     QTest::newRow("blanks") << QStringList{"-p", " COM3 , COM4@ 1 , 2 "} << "COM3=scan COM4=1|2";
+    // Device names with "@" in them, as under /dev/serial/by-path.
+    const QString there = m_config.filePath("pci-0000:00:14.0-usb-0:1@5");
+    QFile made(there);
+    if (!made.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(there));
+    const QString absent = m_config.filePath("usb@2");
+    QTest::newRow("@ in a name that is there: the whole name")
+        << QStringList{"-p", there, "-a", "7"} << there + "=7";
+    QTest::newRow("@ in a name that is there, then a list")
+        << QStringList{"-p", there + "@1,3"} << there + "=1|3";
+    QTest::newRow("@ in a name that is not there: the list after the last @")
+        << QStringList{"-p", absent + "@4"} << absent + "=4";
+    QTest::newRow("an absent name with one @: its list")
+        << QStringList{"-p", absent, "-a", "7"} << m_config.filePath("usb") + "=2";
 }
 
 void TestCliOptions::portLists()

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/sysmacros.h>
+
 // Which ports a station sees: patterns over device links, and one device
 // never taken twice.
 class TestPortWatch : public QObject {
@@ -14,6 +16,8 @@ private slots:
     void portsPresent_data();
     void portsPresent();
     void oneDeviceIsOnePort();
+    void neverATerminalOfOurs_data();
+    void neverATerminalOfOurs();
 
 private:
     QString link(const QString &name, const QString &target);
@@ -32,6 +36,8 @@ void TestPortWatch::init()
     link("by-id/usb-B", "/dev/zero");
     link("by-id/usb-gone", m_dir.filePath("nothing-there"));
     link("by-id/ptmx", "/dev/ptmx");
+    link("by-id/usb-tty", "/dev/tty");
+    link("by-id/usb-console", "/dev/console");
     QFile text(m_dir.filePath("by-id/usb-notes"));
     QVERIFY(text.open(QIODevice::WriteOnly));
     link("config/bootline/ports/COM5", "/dev/null");
@@ -55,6 +61,9 @@ void TestPortWatch::portsPresent_data()
         << QStringList{"by-id/usb-B", "by-id/usb-gone"} << QStringList{"by-id/usb-B"};
     QTest::newRow("a pattern and a name of the same device: the first")
         << QStringList{"by-id/usb-A", "by-id/usb-?"} << QStringList{"by-id/usb-A", "by-id/usb-B"};
+    QTest::newRow("terminals by name: never")
+        << QStringList{"by-id/usb-tty", "by-id/usb-console", "by-id/ptmx", "by-id/usb-A"}
+        << QStringList{"by-id/usb-A"};
     QTest::newRow("COM5 and the device its alias leads to")
         << QStringList{"COM5", "by-id/usb-A"} << QStringList{"COM5"};
     QTest::newRow("COM60000, with no alias nor device") << QStringList{"COM60000"} << QStringList{};
@@ -82,6 +91,34 @@ void TestPortWatch::oneDeviceIsOnePort()
     QCOMPARE(sameDeviceAs(plans, m_dir.filePath("by-id/usb-gone")), QString());
     QVERIFY(isPortPresent(QStringLiteral("COM5")));
     QVERIFY(!isPortPresent(m_dir.filePath("by-id/usb-gone")));
+}
+
+void TestPortWatch::neverATerminalOfOurs_data()
+{
+    QTest::addColumn<unsigned>("major");
+    QTest::addColumn<unsigned>("minor");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("/dev/tty") << 5u << 0u << false;
+    QTest::newRow("/dev/console") << 5u << 1u << false;
+    QTest::newRow("/dev/ptmx, /dev/pts/ptmx") << 5u << 2u << false;
+    QTest::newRow("tty0") << 4u << 0u << false;
+    QTest::newRow("tty63") << 4u << 63u << false;
+    QTest::newRow("ttyS0, above the consoles") << 4u << 64u << true;
+    QTest::newRow("ttyUSB0") << 188u << 0u << true;
+    QTest::newRow("ttyACM1") << 166u << 1u << true;
+    QTest::newRow("a pty of another program") << 136u << 4u << true;
+    QTest::newRow("our own terminal, a pty") << 136u << 7u << false;
+    QTest::newRow("our own terminal, a serial port") << 4u << 65u << false;
+}
+
+// The program's own terminals are given; a pty is a port like any other.
+void TestPortWatch::neverATerminalOfOurs()
+{
+    QFETCH(unsigned, major);
+    QFETCH(unsigned, minor);
+    QFETCH(bool, taken);
+    const QList<dev_t> own{makedev(136, 7), makedev(4, 65)};
+    QCOMPARE(isStationPort(makedev(major, minor), own), taken);
 }
 
 QTEST_GUILESS_MAIN(TestPortWatch)

@@ -573,8 +573,8 @@ void TestCli::queryNewAddressAndInstall()
     const Cli cli({"-a", "1", "--query", "--set-address", "10", "--install"});
     QVERIFY2(cli.exitCode == 0, qPrintable(cli.all()));
     QVERIFY(cli.out.contains("board 1: VER=1.0 SIM"));
-    QVERIFY(cli.out.contains("board 1: ADDR=0A"));
-    QVERIFY(cli.out.contains("board 10: RUN")); // the install went to the new address
+    QVERIFY(cli.out.contains("board 10: ADDR=0A")); // already at its new address
+    QVERIFY(cli.out.contains("board 10: RUN"));     // the install went to the new address
     QVERIFY(cli.out.contains("board 10: done"));
     QVERIFY(sim.stop());
     QVERIFY(sim.output().contains("BOOTg"));

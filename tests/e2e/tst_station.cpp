@@ -1,16 +1,21 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
+#include "support/hexrecords.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 
 // bootline-cli --watch against simulators that come and go, and boards
 // swapped on a port that stays.
@@ -19,8 +24,13 @@ class TestStation : public QObject {
 private slots:
     void initTestCase();
     void flashesEachBoardOnceAsItComes();
+    void slowBoardStaysFlashedOnce_data();
+    void slowBoardStaysFlashedOnce();
+    void aReaderOnThePortIsNoNewsOfTheBoard();
+    void saysWhatItWatchesAndThatNoneIsThere();
 
 private:
+    QString smallFile(); // three lines: quick to flash on a slow board
     QTemporaryDir m_dir;
 };
 
@@ -53,9 +63,19 @@ struct Station {
         }));
     }
     // Waits for the count of such events to reach n.
-    bool waitFor(int n, const QString &event, const QString &port, const QString &state = {})
+    bool waitFor(int n, const QString &event, const QString &port, const QString &state = {},
+                 int waitMs = 10000)
     {
-        return QTest::qWaitFor([&] { return count(event, port, state) >= n; }, 10000);
+        return QTest::qWaitFor([&] { return count(event, port, state) >= n; }, waitMs);
+    }
+    // Ctrl-C: the station ends, and says how many boards it did.
+    QJsonObject interrupted()
+    {
+        ::kill(pid_t(process.processId()), SIGINT);
+        if (!process.waitForFinished(5000))
+            return {};
+        read();
+        return events.isEmpty() ? QJsonObject() : events.last();
     }
 };
 
@@ -70,8 +90,10 @@ void TestStation::flashesEachBoardOnceAsItComes()
 {
     SimulatedBoard fixed({"--quiet"}, 3);
     QVERIFY(fixed.isReady());
+    // A short reply timeout: a board that left is known to be gone within 1.5 s.
     Station station({"-p", "COM3," + m_dir.filePath("config/bootline/ports/COM1*"), "-a", "1",
-                     "--settle", "100", "--pace", "reply", exampleFile("blink.hex")});
+                     "--settle", "100", "--pace", "reply", "--reply-timeout", "500",
+                     exampleFile("blink.hex")});
     QVERIFY(station.waitFor(1, "board", "COM3"));
     // The board stays: it is asked whether it is still there, and left alone,
     // also while another program holds the port for a while.
@@ -116,6 +138,97 @@ void TestStation::flashesEachBoardOnceAsItComes()
     }
     QVERIFY(fixed.stop() && again.stop());
     QCOMPARE(fixed.output().count("image verified"), 2);
+}
+
+QString TestStation::smallFile()
+{
+    const QString path = m_dir.filePath("small.hex");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(hexFileRecords(3).join('\n') + '\n') <= 0)
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// A board that answers late, within the reply timeout, is still there: it is
+// found, flashed, and never flashed again while it stays.
+void TestStation::slowBoardStaysFlashedOnce_data()
+{
+    QTest::addColumn<int>("latencyMs");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("at once") << 0 << QStringList{};
+    QTest::newRow("300 ms") << 300 << QStringList{};
+    QTest::newRow("700 ms") << 700 << QStringList{};
+    QTest::newRow("700 ms, with resends") << 700 << QStringList{"--retries", "1"};
+}
+
+void TestStation::slowBoardStaysFlashedOnce()
+{
+    QFETCH(int, latencyMs);
+    QFETCH(QStringList, options);
+    SimulatedBoard board({"--quiet", "--latency", QString::number(latencyMs)}, 20);
+    QVERIFY(board.isReady());
+    // The job's own probe asks each 200 ms until the board answers, and a slow
+    // board answers each in turn before the first line: 4000 ms leaves it room.
+    Station station(QStringList{"-p", "COM20", "-a", "1", "--settle", "100", "--reply-timeout",
+                                "4000", "--pace", "reply", smallFile()} +
+                    options);
+    QVERIFY(station.waitFor(1, "board", "COM20", {}, 30000));
+    QVERIFY(station.waitFor(1, "watch", "COM20", "awaiting leave"));
+    QTest::qWait(4000); // many leave checks, each of them answered late
+    const QJsonObject done = station.interrupted();
+    QCOMPARE(done["event"].toString(), QStringLiteral("done"));
+    QCOMPARE(done["boards"].toInt(), 1);
+    QCOMPARE(done["failed"].toArray().size(), 0);
+    QCOMPARE(station.count("watch", "COM20", "awaiting board"), 1);
+}
+
+// Another program with the port open (a terminal left running) may read the
+// board's answers: the station does not take the board for gone meanwhile,
+// nor flash it again once the port is let go.
+void TestStation::aReaderOnThePortIsNoNewsOfTheBoard()
+{
+    SimulatedBoard board({"--quiet"}, 21);
+    QVERIFY(board.isReady());
+    Station station(
+        {"-p", "COM21", "-a", "1", "--settle", "100", "--reply-timeout", "300", smallFile()});
+    QVERIFY(station.waitFor(1, "board", "COM21"));
+    QVERIFY(station.waitFor(1, "watch", "COM21", "awaiting leave"));
+    {
+        // This test is that program: it reads the port, without a lock.
+        const QByteArray device =
+            QFile::encodeName(QFile::symLinkTarget(m_dir.filePath("config/bootline/ports/COM21")));
+        const int reader = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QSocketNotifier arrivals(reader, QSocketNotifier::Read);
+        connect(&arrivals, &QSocketNotifier::activated, [reader] {
+            char bytes[256];
+            while (::read(reader, bytes, sizeof bytes) > 0) {
+            }
+        });
+        QTest::qWait(3000); // ten reply timeouts
+        ::close(reader);
+    }
+    QTest::qWait(1500);
+    QCOMPARE(station.count("watch", "COM21", "awaiting board"), 1);
+    const QJsonObject done = station.interrupted();
+    QCOMPARE(done["boards"].toInt(), 1);
+}
+
+// At the start, what it watches; while no port matches, that it waits, said
+// once and not at each look.
+void TestStation::saysWhatItWatchesAndThatNoneIsThere()
+{
+    const QString pattern = m_dir.filePath("by-id/usb-*");
+    const QString ports = "COM29," + pattern;
+    Station station({"-p", ports, "-a", "2", smallFile()});
+    QVERIFY(station.waitFor(1, "watch", ports, "no port"));
+    QTest::qWait(1000); // four looks
+    QCOMPARE(station.count("watch", ports, "watching"), 1);
+    QCOMPARE(station.count("watch", ports, "no port"), 1);
+    const QJsonObject first = station.events.first();
+    QCOMPARE(first["state"].toString(), QStringLiteral("watching"));
+    QCOMPARE(first["ports"].toArray(), (QJsonArray{"COM29", pattern}));
+    QCOMPARE(station.interrupted()["boards"].toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestStation)
