@@ -73,10 +73,10 @@ void tellUnrecorded(const StoreAddress &store)
         jobs.insert(record.jobId);
     }
     if (records > 0)
-        printTo(stderr, QStringLiteral("bootline-cli: %1 record(s) wait in %2: they are not in "
-                                       "the store\n")
-                            .arg(records)
-                            .arg(visibleText(path)));
+        printTo(stderr, QStringLiteral("bootline-cli: %1 in %2: not in the store yet\n")
+                            .arg(records == 1 ? QStringLiteral("1 record waits")
+                                              : QStringLiteral("%1 records wait").arg(records),
+                                 visibleText(path)));
     if (waiting.damagedLines > 0)
         printTo(stderr, QStringLiteral("bootline-cli: warning: %1 damaged line(s) of %2 skipped\n")
                             .arg(waiting.damagedLines)
