@@ -312,7 +312,7 @@ QString readStoreOptions(const Sources &sources, CliOptions &options)
 QString readStoreOptions(const QCommandLineParser &parser, CliOptions &options)
 {
     std::optional<QSettings> settings;
-    if (const QString error = openSettings(parser, settings); !error.isEmpty())
+    if (QString error = openSettings(parser, settings); !error.isEmpty())
         return error;
     return readStoreOptions(Sources(parser, settings ? &*settings : nullptr), options);
 }

@@ -90,7 +90,7 @@ const QList<RecordColumn> &recordColumns()
 
 QVariant RecordColumn::sqlValue(const JobRecord &record) const
 {
-    const QVariant value = get(record);
+    QVariant value = get(record);
     switch (kind) {
     case Kind::Time:
         return value.toDateTime().isValid() ? QVariant(recordTimeText(value.toDateTime()))
