@@ -9,14 +9,23 @@ FUZZ_SECONDS ?= 60
 # One compile or test a core: more only swaps memory for nothing.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test check build deps clean soak package check-package sanitize fuzz-replay fuzz \
-        tidy bench
+.PHONY: run test unit check build deps clean soak package check-package sanitize fuzz-replay \
+        fuzz tidy bench
 
 run: build
 	scripts/run.sh $(BUILD_DIR)
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS)
+
+# The loop while changing code: the unit tests alone (CTest label unit),
+# built and run in about a minute after a small change. `make test` before a
+# commit; `make check` before a push.
+unit:
+	@test -f $(BUILD_DIR)/CMakeCache.txt || \
+	    cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target unit-tests
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS) -L unit
 
 # Everything CI runs: the suite, then the .deb, the sanitizers, the fuzz corpora and clang-tidy.
 check: test
