@@ -125,43 +125,54 @@ void BoardJob::onJobEnded(const JobResult &job)
     switch (job.outcome) {
     case JobResult::Outcome::Verified:
         return downloaded();
-    case JobResult::Outcome::NotVerified:
-        return fail(NoReply, notVerifiedFailure(job.verifiedInStep, job.lines) +
-                                 QStringLiteral(". Run again."));
-    case JobResult::Outcome::ExtraReply:
-        return fail(
-            ExtraReplies,
-            QStringLiteral("%1.").arg(extraReplyFailure(m_engine.rtu(), m_engine.address())),
-            job.reply);
-    case JobResult::Outcome::Restarted:
-        return fail(BoardRestarted,
-                    QStringLiteral("%1.").arg(
-                        restartFailure(m_engine.rtu(), m_engine.address(), job.pass, job.line)),
-                    job.reply);
-    case JobResult::Outcome::Refused:
-        return fail(BoardRefused,
-                    QStringLiteral("the board refused %1. Check that the file is meant for this "
-                                   "board, then run again.")
-                        .arg(lineName(job.pass, job.line)),
-                    job.reply);
-    case JobResult::Outcome::Unanswered:
-        return fail(
-            NoReply,
-            QStringLiteral("no reply to %1 within %2 ms%3%4. Check the line, or give the board "
-                           "more time with --reply-timeout or --retries.")
-                .arg(lineName(job.pass, job.line))
-                .arg(m_options.replyTimeoutMs)
-                .arg(job.lineSendings > 1 ? QStringLiteral(", sent %1 times").arg(job.lineSendings)
-                                          : QString())
-                .arg(job.answeredOkNotDownload
-                         ? QStringLiteral(" (it was answered OK, not DOWNLOAD: the board did "
-                                          "not take it for the end of the image)")
-                         : QString()));
     case JobResult::Outcome::DeviceLost: // deviceLost says so
     case JobResult::Outcome::Stopped:
     case JobResult::Outcome::Replaced: // the image is given once
         return;
+    case JobResult::Outcome::NotVerified:
+    case JobResult::Outcome::Unanswered:
+        return failDownload(job, {});
+    case JobResult::Outcome::ExtraReply:
+    case JobResult::Outcome::Restarted:
+    case JobResult::Outcome::Refused:
+        return failDownload(job, job.reply); // the board's own words
     }
+}
+
+void BoardJob::failDownload(const JobResult &job, const QByteArray &reply)
+{
+    const JobVerdict verdict = jobVerdict(job, m_engine.rtu(), m_engine.address());
+    fail(verdict.exitCode, verdict.error + whatToDo(job), reply);
+}
+
+// What the operator can do about a failed download, after what went wrong.
+QString BoardJob::whatToDo(const JobResult &job) const
+{
+    switch (job.outcome) {
+    case JobResult::Outcome::NotVerified:
+        return QStringLiteral(". Run again.");
+    case JobResult::Outcome::Refused:
+        return QStringLiteral(". Check that the file is meant for this board, then run again.");
+    case JobResult::Outcome::Unanswered:
+        return QStringLiteral(" within %1 ms%2%3. Check the line, or give the board more time "
+                              "with --reply-timeout or --retries.")
+            .arg(m_options.replyTimeoutMs)
+            .arg(job.lineSendings > 1 ? QStringLiteral(", sent %1 times").arg(job.lineSendings)
+                                      : QString())
+            .arg(job.answeredOkNotDownload
+                     ? QStringLiteral(" (it was answered OK, not DOWNLOAD: the board did not "
+                                      "take it for the end of the image)")
+                     : QString());
+    case JobResult::Outcome::ExtraReply:
+    case JobResult::Outcome::Restarted:
+        return QStringLiteral("."); // what to do is in the words already
+    case JobResult::Outcome::Verified:
+    case JobResult::Outcome::DeviceLost:
+    case JobResult::Outcome::Stopped:
+    case JobResult::Outcome::Replaced:
+        break;
+    }
+    return {};
 }
 
 void BoardJob::onCommandAnswered(DeviceCommand command, ReplyKeyword keyword,
@@ -204,14 +215,6 @@ void BoardJob::onCommandUnanswered(DeviceCommand command)
 QString BoardJob::newAddress() const
 {
     return QString::number(newAddressDigits(m_options.newAddress)->toInt(nullptr, 16));
-}
-
-QString BoardJob::lineName(Pass pass, qint16 line) const
-{
-    return QStringLiteral("%1line %2 of %3")
-        .arg(pass == Pass::Verify ? QStringLiteral("verify ") : QString())
-        .arg(line)
-        .arg(m_image.size());
 }
 
 void BoardJob::fail(ExitCode code, const QString &failure, const QByteArray &reply)

@@ -48,7 +48,8 @@ private:
     void onCommandUnanswered(DeviceCommand command);
 
     QString newAddress() const;
-    QString lineName(Pass pass, qint16 line) const;
+    void failDownload(const JobResult &job, const QByteArray &reply);
+    QString whatToDo(const JobResult &job) const;
     void fail(ExitCode code, const QString &failure, const QByteArray &reply = {});
     void end(ExitCode code);
 

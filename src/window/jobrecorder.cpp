@@ -2,70 +2,10 @@
 
 #include "engine/engine.h"
 #include "engine/jobfailure.h"
-#include "shared/exitcode.h"
 #include "window/messagebox.h"
 
 #include <QSysInfo>
 #include <QUuid>
-
-namespace {
-
-QString lineName(const JobResult &job)
-{
-    return QStringLiteral("%1line %2 of %3")
-        .arg(job.pass == Pass::Verify ? QStringLiteral("verify ") : QString())
-        .arg(job.line)
-        .arg(job.lines);
-}
-
-// The result, the exit code and the error, as the terminal face records
-// them, so that one history reads the same for both faces.
-void describeOutcome(const JobResult &job, int rtu, const QString &address, JobRecord &record)
-{
-    record.result = QStringLiteral("failed");
-    switch (job.outcome) {
-    case JobResult::Outcome::Verified:
-        record.result = QStringLiteral("done");
-        record.exitCode = Done;
-        return;
-    case JobResult::Outcome::NotVerified:
-        record.exitCode = NoReply;
-        record.error = notVerifiedFailure(job.verifiedInStep, job.lines);
-        return;
-    case JobResult::Outcome::ExtraReply:
-        record.exitCode = ExtraReplies;
-        record.error = extraReplyFailure(rtu, address);
-        return;
-    case JobResult::Outcome::Restarted:
-        record.exitCode = BoardRestarted;
-        record.error = restartFailure(rtu, address, job.pass, job.line);
-        return;
-    case JobResult::Outcome::Refused:
-        record.exitCode = BoardRefused;
-        record.error = QStringLiteral("the board refused %1").arg(lineName(job));
-        return;
-    case JobResult::Outcome::Unanswered:
-        record.exitCode = NoReply;
-        record.error = QStringLiteral("no reply to %1").arg(lineName(job));
-        return;
-    case JobResult::Outcome::DeviceLost:
-        record.exitCode = PortFailed;
-        record.error = QStringLiteral("the port was lost at %1").arg(lineName(job));
-        return;
-    case JobResult::Outcome::Stopped:
-        record.result = QStringLiteral("interrupted");
-        record.exitCode = Interrupted;
-        record.error = QStringLiteral("the port was closed at %1").arg(lineName(job));
-        return;
-    case JobResult::Outcome::Replaced:
-        record.result = QStringLiteral("interrupted");
-        record.exitCode = Interrupted;
-        record.error = QStringLiteral("another file was loaded at %1").arg(lineName(job));
-        return;
-    }
-}
-
-} // namespace
 
 JobRecorder::JobRecorder(Engine &engine, const StoreAddress &store, int timeoutMs,
                          MessageBox &messages)
@@ -119,7 +59,10 @@ JobRecord JobRecorder::recordOf(const JobResult &job) const
 void JobRecorder::jobEnded(const JobResult &job)
 {
     JobRecord record = recordOf(job);
-    describeOutcome(job, m_engine.rtu(), m_engine.address(), record);
+    const JobVerdict verdict = jobVerdict(job, m_engine.rtu(), m_engine.address());
+    record.result = verdict.result;
+    record.exitCode = verdict.exitCode;
+    record.error = verdict.error;
     if (!record.error.isEmpty())
         record.reply = QString::fromLatin1(job.reply.trimmed());
     m_clock.invalidate();

@@ -34,3 +34,40 @@ QString notVerifiedFailure(qint16 verifiedInStep, qint16 lines)
         .arg(verifiedInStep)
         .arg(lines);
 }
+
+QString lineName(Pass pass, qint16 line, qint16 lines)
+{
+    return QStringLiteral("%1line %2 of %3")
+        .arg(pass == Pass::Verify ? QStringLiteral("verify ") : QString())
+        .arg(line)
+        .arg(lines);
+}
+
+JobVerdict jobVerdict(const JobResult &job, int rtu, const QString &address)
+{
+    const QString where = lineName(job.pass, job.line, job.lines);
+    const QString failed = QStringLiteral("failed");
+    const QString interrupted = QStringLiteral("interrupted");
+    switch (job.outcome) {
+    case JobResult::Outcome::Verified:
+        return {QStringLiteral("done"), Done, {}};
+    case JobResult::Outcome::NotVerified:
+        return {failed, NoReply, notVerifiedFailure(job.verifiedInStep, job.lines)};
+    case JobResult::Outcome::ExtraReply:
+        return {failed, ExtraReplies, extraReplyFailure(rtu, address)};
+    case JobResult::Outcome::Restarted:
+        return {failed, BoardRestarted, restartFailure(rtu, address, job.pass, job.line)};
+    case JobResult::Outcome::Refused:
+        return {failed, BoardRefused, QStringLiteral("the board refused %1").arg(where)};
+    case JobResult::Outcome::Unanswered:
+        return {failed, NoReply, QStringLiteral("no reply to %1").arg(where)};
+    case JobResult::Outcome::DeviceLost:
+        return {failed, PortFailed, QStringLiteral("the port was lost at %1").arg(where)};
+    case JobResult::Outcome::Stopped:
+        return {interrupted, Interrupted, QStringLiteral("the port was closed at %1").arg(where)};
+    case JobResult::Outcome::Replaced:
+        return {interrupted, Interrupted,
+                QStringLiteral("another file was loaded at %1").arg(where)};
+    }
+    return {failed, NoReply, {}};
+}

@@ -1,8 +1,23 @@
 #pragma once
 
 #include "engine/jobevents.h"
+#include "shared/exitcode.h"
 
 #include <QString>
+
+// How a download job ended, for a person, a script and the record alike: the
+// one table from a job's outcome to its result word, exit code and error.
+// The error says what went wrong; each face adds what to do about it.
+struct JobVerdict {
+    QString result; // "done", "failed" or "interrupted"
+    ExitCode exitCode = Done;
+    QString error; // empty when done
+};
+// address: the address box's text; rtu: 1 when frames carry it.
+JobVerdict jobVerdict(const JobResult &job, int rtu, const QString &address);
+
+// "line 12 of 40", or "verify line 12 of 40".
+QString lineName(Pass pass, qint16 line, qint16 lines);
 
 // What stopped a job that the engine stopped on its own account, in the words
 // of the terminal face's message and the record; the window says the same.
