@@ -60,11 +60,11 @@ struct ShownWindow : WindowUnderTest {
     ShownWindow(const QString &port, Engine::Pace pace) : WindowUnderTest(nullptr)
     {
         rtu()->setChecked(true);
-        box("txt")->setText(port);
-        box("Text1")->setText(QStringLiteral("1"));
+        box("portBox")->setText(port);
+        box("addressBox")->setText(QStringLiteral("1"));
         engine.setPace(pace);
         window.show();
-        button("BTNOpenCom")->click();
+        button("openPortButton")->click();
     }
     bool ready() { return waitFor(engine, &Engine::boardFound, ReadyTimeoutMs); }
 };
@@ -87,7 +87,7 @@ int runWindowJob(const QString &port, Engine::Pace pace, const QString &file)
     QElapsedTimer loading;
     loading.start();
     shown.dialog->choice = file;
-    shown.button("Command3")->click(); // loads the file, then the first line goes out
+    shown.button("downloadButton")->click(); // loads the file, then the first line goes out
     report("load_ms", double(loading.nsecsElapsed()) / 1e6);
     const int lines = int(HexFile::read(file).size());
     bool verified = false;
@@ -204,7 +204,7 @@ int runPollLateness(int rounds)
 int runFirstPaint(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const std::unique_ptr<frmSerial> window = showMainWindow();
+    const std::unique_ptr<MainWindow> window = showMainWindow();
     if (!window)
         return 1;
     // Said once the paint is done, not as it starts.

@@ -21,7 +21,7 @@ void checkRtu(RtuDecoder &decoder, QByteArray &accounted)
         }
         check(found->bytes.startsWith("BOOT"), "an RTU command starts with BOOT");
         const QByteArray framed = char(found->address) + found->bytes + "\r\n";
-        accounted += framed + CRC16(framed);
+        accounted += framed + modbusCrc(framed);
     }
 }
 

@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     QApplication app(argc, argv);
-    const std::unique_ptr<frmSerial> window = showMainWindow();
+    const std::unique_ptr<MainWindow> window = showMainWindow();
     if (!window)
         return 1;
     return QApplication::exec();

@@ -16,7 +16,7 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &por
     m_result.board = address.isEmpty() ? QStringLiteral("scan") : address;
     m_engine.setPortName(port);
     m_engine.setAddress(address);
-    m_engine.setRtu(options.plain ? 0 : 1);
+    m_engine.setRtu(!options.plain);
     m_engine.setNewAddress(options.newAddress);
     JobPolicy policy = JobPolicy::unattended(options.replyTimeoutMs, options.retries);
     policy.probeAttempts = options.probeAttempts;

@@ -12,7 +12,7 @@ PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool p
     // (one question each 200 ms): a slow board would get several, and its
     // late answers would reach the job after us. We ask once, and wait.
     m_engine->setAddress(address.isEmpty() ? address : QStringLiteral("0"));
-    m_engine->setRtu(plain ? 0 : 1);
+    m_engine->setRtu(!plain);
     JobPolicy policy = JobPolicy::unattended(replyTimeoutMs, 0);
     policy.probeAttempts = attempts;
     m_engine->setPolicy(policy);

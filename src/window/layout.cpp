@@ -1,6 +1,6 @@
 #include "window/colors.h"
-#include "window/frmserial.h"
 #include "window/lamp.h"
+#include "window/mainwindow.h"
 #include "window/porttooltip.h"
 #include "window/progressbar.h"
 
@@ -51,7 +51,7 @@ QIcon bootlineIcon()
 } // namespace
 
 // Texts and states that the engine sets come from its panel (showPanel).
-void frmSerial::createControls()
+void MainWindow::createControls()
 {
     setWindowTitle(QStringLiteral("Bootline  v1.4"));
     setWindowIcon(bootlineIcon());
@@ -60,74 +60,80 @@ void frmSerial::createControls()
     smallFont.setPointSizeF(7.5);
     setFont(smallFont);
 
-    Frame2 = place(new QGroupBox(QStringLiteral("Comm's"), this), "Frame2", 0, 0, 4395, 855);
-    Colour::setColour(Frame2, QPalette::WindowText, Colour::DarkBlue);
-    Label1 = place(new QLabel(QStringLiteral("Port: (1-9)"), Frame2), "Label1", 120, 240, 795, 255);
-    txt = place(new QLineEdit(Frame2), "txt", 60, 480, 855, 315);
-    txt->setProperty("tag", QStringLiteral("NO"));
-    new PortTooltip(txt);
-    Pic = place(new Lamp(Frame2), "Pic", 720, 0, 195, 255);
-    BTNOpenCom = place(new QPushButton(QStringLiteral("Open Port"), Frame2), "BTNOpenCom", 960, 120,
-                       975, 255);
-    BTNOpenCom->setProperty("tag", QStringLiteral("NO"));
-    BTNCloseCom = place(new QPushButton(QStringLiteral("Close Port"), Frame2), "BTNCloseCom", 960,
-                        480, 975, 255);
-    BTNCloseCom->setProperty("tag", QStringLiteral("NC"));
-    BTNCloseCom->setEnabled(false);
-    Label2 = place(new QLabel(Frame2), "Label2", 1980, 120, 1635, 255);
-    Command3 = place(new QPushButton(QStringLiteral("Open File and  Download"), Frame2), "Command3",
-                     1980, 480, 2055, 255);
-    Command6 =
-        place(new QPushButton(QStringLiteral("Install "), Frame2), "Command6", 3660, 120, 675, 255);
-    Command4 = place(new QPushButton(QStringLiteral("?"), Frame2), "Command4", 4080, 480, 255, 255);
+    portGroup = place(new QGroupBox(QStringLiteral("Comm's"), this), "portGroup", 0, 0, 4395, 855);
+    Colour::setColour(portGroup, QPalette::WindowText, Colour::DarkBlue);
+    portLabel = place(new QLabel(QStringLiteral("Port: (1-9)"), portGroup), "portLabel", 120, 240,
+                      795, 255);
+    portBox = place(new QLineEdit(portGroup), "portBox", 60, 480, 855, 315);
+    new PortTooltip(portBox);
+    linkLamp = place(new Lamp(portGroup), "linkLamp", 720, 0, 195, 255);
+    openPortButton = place(new QPushButton(QStringLiteral("Open Port"), portGroup),
+                           "openPortButton", 960, 120, 975, 255);
+    closePortButton = place(new QPushButton(QStringLiteral("Close Port"), portGroup),
+                            "closePortButton", 960, 480, 975, 255);
+    closePortButton->setEnabled(false);
+    statusLabel = place(new QLabel(portGroup), "statusLabel", 1980, 120, 1635, 255);
+    downloadButton = place(new QPushButton(QStringLiteral("Open File and  Download"), portGroup),
+                           "downloadButton", 1980, 480, 2055, 255);
+    installButton = place(new QPushButton(QStringLiteral("Install "), portGroup), "installButton",
+                          3660, 120, 675, 255);
+    queryButton =
+        place(new QPushButton(QStringLiteral("?"), portGroup), "queryButton", 4080, 480, 255, 255);
     // The frame's caption colour is for the caption only.
-    for (QLabel *label : {Label1, Label2})
+    for (QLabel *label : {portLabel, statusLabel})
         Colour::setColour(label, QPalette::WindowText, Colour::Black);
 
-    Frame4 = place(new QGroupBox(QStringLiteral("Modbus RTU"), this), "Frame4", 4440, 0, 1515, 855);
-    Check1 = place(new QCheckBox(QStringLiteral("Check1"), Frame4), "Check1", 1200, 0, 255, 255);
-    Label5 = place(new QLabel(QStringLiteral("Addr Device"), Frame4), "Label5", 60, 240, 915, 255);
-    Text1 = place(new QLineEdit(Frame4), "Text1", 1020, 240, 435, 285);
-    Text2 = place(new QLineEdit(Frame4), "Text2", 120, 480, 435, 285);
-    Command1 = place(new QPushButton(Frame4), "Command1", 600, 520, 795, 255);
+    rtuGroup =
+        place(new QGroupBox(QStringLiteral("Modbus RTU"), this), "rtuGroup", 4440, 0, 1515, 855);
+    rtuCheckBox =
+        place(new QCheckBox(QStringLiteral("Check1"), rtuGroup), "rtuCheckBox", 1200, 0, 255, 255);
+    addressLabel = place(new QLabel(QStringLiteral("Addr Device"), rtuGroup), "addressLabel", 60,
+                         240, 915, 255);
+    addressBox = place(new QLineEdit(rtuGroup), "addressBox", 1020, 240, 435, 285);
+    newAddressBox = place(new QLineEdit(rtuGroup), "newAddressBox", 120, 480, 435, 285);
+    setAddressButton = place(new QPushButton(rtuGroup), "setAddressButton", 600, 520, 795, 255);
 
-    Frame3 = place(new QGroupBox(QStringLiteral("Status"), this), "Frame3", 0, 840, 5955, 975);
-    vbalProgressBar1 = place(new ProgressBar(Frame3), "vbalProgressBar1", 120, 240, 5715, 255);
+    statusGroup =
+        place(new QGroupBox(QStringLiteral("Status"), this), "statusGroup", 0, 840, 5955, 975);
+    progressBar = place(new ProgressBar(statusGroup), "progressBar", 120, 240, 5715, 255);
     QFont barFont(QStringLiteral("MS Sans Serif"));
     barFont.setPointSizeF(8.25);
-    vbalProgressBar1->setFont(barFont);
-    Label3 = place(new QLabel(QStringLiteral("Answer:"), Frame3), "Label3", 120, 600, 735, 255);
+    progressBar->setFont(barFont);
+    answerLabel = place(new QLabel(QStringLiteral("Answer:"), statusGroup), "answerLabel", 120, 600,
+                        735, 255);
 
     // Created after the status frame, so it is drawn above it.
-    Text8 = place(new QLineEdit(this), "Text8", 720, 1410, 5115, 285);
+    answerBox = place(new QLineEdit(this), "answerBox", 720, 1410, 5115, 285);
     // Below the client area: never seen, but its click is the line sender.
-    Command5 =
-        place(new QPushButton(QStringLiteral("Send"), this), "Command5", 1800, 2760, 855, 255);
+    sendButton =
+        place(new QPushButton(QStringLiteral("Send"), this), "sendButton", 1800, 2760, 855, 255);
     nameControls();
 }
 
 // Names for screen readers and UI automation. Buttons, labels and frames
 // go by their captions; these say what they hold instead.
-void frmSerial::nameControls()
+void MainWindow::nameControls()
 {
-    txt->setAccessibleName(QStringLiteral("Port"));
-    Pic->setAccessibleName(QStringLiteral("Link lamp"));
-    Check1->setAccessibleName(QStringLiteral("Modbus RTU"));
-    Text1->setAccessibleName(QStringLiteral("Device address"));
-    Text2->setAccessibleName(QStringLiteral("New address"));
-    vbalProgressBar1->setAccessibleName(QStringLiteral("Progress"));
-    Text8->setAccessibleName(QStringLiteral("Answer"));
-    Command4->setAccessibleDescription(QStringLiteral("Ask the board for its version"));
+    portBox->setAccessibleName(QStringLiteral("Port"));
+    linkLamp->setAccessibleName(QStringLiteral("Link lamp"));
+    rtuCheckBox->setAccessibleName(QStringLiteral("Modbus RTU"));
+    addressBox->setAccessibleName(QStringLiteral("Device address"));
+    newAddressBox->setAccessibleName(QStringLiteral("New address"));
+    progressBar->setAccessibleName(QStringLiteral("Progress"));
+    answerBox->setAccessibleName(QStringLiteral("Answer"));
+    queryButton->setAccessibleDescription(QStringLiteral("Ask the board for its version"));
 }
 
-void frmSerial::setKeyboardOrder()
+void MainWindow::setKeyboardOrder()
 {
-    for (QWidget *takesNoFocus : std::initializer_list<QWidget *>{
-             Frame2, Label1, Pic, Label2, Frame4, Label5, Frame3, vbalProgressBar1, Label3})
+    for (QWidget *takesNoFocus :
+         std::initializer_list<QWidget *>{portGroup, portLabel, linkLamp, statusLabel, rtuGroup,
+                                          addressLabel, statusGroup, progressBar, answerLabel})
         takesNoFocus->setFocusPolicy(Qt::NoFocus);
-    const QList<QWidget *> order{txt,      BTNOpenCom, BTNCloseCom, Command3, Command4, Command5,
-                                 Command6, Text8,      Check1,      Text1,    Text2,    Command1};
+    const QList<QWidget *> order{portBox,     openPortButton, closePortButton, downloadButton,
+                                 queryButton, sendButton,     installButton,   answerBox,
+                                 rtuCheckBox, addressBox,     newAddressBox,   setAddressButton};
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
-    txt->setFocus();
+    portBox->setFocus();
 }

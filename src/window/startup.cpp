@@ -71,7 +71,7 @@ void nameApplication()
     QApplication::setApplicationVersion(QStringLiteral("1.4"));
 }
 
-std::unique_ptr<frmSerial> showMainWindow()
+std::unique_ptr<MainWindow> showMainWindow()
 {
     nameApplication();
     const QSettings settings(bootlineSettingsFile(), QSettings::IniFormat);
@@ -81,7 +81,7 @@ std::unique_ptr<frmSerial> showMainWindow()
     if (!ignored.isEmpty())
         used << whatIsUsed(choice);
     const StoreAddress store = storeChoice(settings, ignored, used);
-    auto window = std::make_unique<frmSerial>();
+    auto window = std::make_unique<MainWindow>();
     window->engine().setPace(choice.pace, choice.gapMs);
     window->keepRecords(store, storeTimeoutChoice(settings, ignored));
     window->show();

@@ -10,14 +10,14 @@ struct OpenWindow : WindowUnderTest {
     explicit OpenWindow(const QString &address, bool rtu = true) : WindowUnderTest(nullptr)
     {
         this->rtu()->setChecked(rtu);
-        box("Text1")->setText(address);
+        box("addressBox")->setText(address);
         QObject::connect(&engine, &Engine::boardFound, &engine, [this] { found = true; });
         QObject::connect(&engine, &Engine::lineSent, &engine, [this] { ++linesSent; });
         QObject::connect(&engine, &Engine::passStarted, &engine,
                          [this](Pass pass) { passes << pass; });
         QObject::connect(&engine, &Engine::jobEnded, &engine,
                          [this](const JobResult &job) { jobs << job; });
-        button("BTNOpenCom")->click();
+        button("openPortButton")->click();
     }
     bool found = false;    // the probe was answered
     int linesSent = 0;     // in both passes
@@ -25,7 +25,7 @@ struct OpenWindow : WindowUnderTest {
     QList<JobResult> jobs; // the jobs that ended, as the engine reports them
     bool answered(const char *text, int ms = 3000)
     {
-        return QTest::qWaitFor([&] { return box("Text8")->text().contains(text); }, ms);
+        return QTest::qWaitFor([&] { return box("answerBox")->text().contains(text); }, ms);
     }
     bool ready()
     {
@@ -34,7 +34,7 @@ struct OpenWindow : WindowUnderTest {
     void startDownload(const QString &file)
     {
         dialog->choice = file;
-        button("Command3")->click();
+        button("downloadButton")->click();
     }
     // A job ended within ms, with every line verified; one that another
     // file took the place of is not the one waited for.

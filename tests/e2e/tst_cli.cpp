@@ -521,9 +521,9 @@ void TestCli::sameBytesAsTheWindow()
             OpenWindow t("1");
             QVERIFY(t.ready());
             QVERIFY(t.download(blink, 10000));
-            t.button("Command6")->click();
+            t.button("installButton")->click();
             QVERIFY(t.answered("RUN"));
-            t.button("BTNCloseCom")->click();
+            t.button("closePortButton")->click();
         }
         QVERIFY(sim.stop());
         QFile file(record);

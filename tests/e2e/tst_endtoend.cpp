@@ -48,8 +48,8 @@ void TestEndToEnd::probeFindsTheBoard()
     OpenWindow t("1", rtu);
     QVERIFY2(t.messages->shown.isEmpty(), qPrintable(t.messages->shown.value(0).text));
     QVERIFY(t.ready());
-    QVERIFY(t.box("Text8")->text().contains("VER="));
-    QVERIFY(!t.timer("Timer3")->isEnabled());
+    QVERIFY(t.box("answerBox")->text().contains("VER="));
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
 }
 
 void TestEndToEnd::scanFindsTheBoardAtAddress5()
@@ -57,10 +57,10 @@ void TestEndToEnd::scanFindsTheBoardAtAddress5()
     SimulatedBoard board({"--address", "5"});
     QVERIFY(board.isReady());
     OpenWindow t("");
-    QCOMPARE(t.button("Command1")->text(), QStringLiteral("Next"));
+    QCOMPARE(t.button("setAddressButton")->text(), QStringLiteral("Next"));
     QVERIFY(t.ready());
-    QCOMPARE(t.box("Text1")->text(), QStringLiteral("5"));
-    QCOMPARE(t.inside.state.ProbeCount, qint16(6));
+    QCOMPARE(t.box("addressBox")->text(), QStringLiteral("5"));
+    QCOMPARE(t.inside.state.probeCount, qint16(6));
 }
 
 void TestEndToEnd::downloadAndVerifyAWholeFirmware()
@@ -75,7 +75,7 @@ void TestEndToEnd::downloadAndVerifyAWholeFirmware()
     QElapsedTimer clock;
     clock.start();
     t.dialog->choice = firmware;
-    t.button("Command3")->click();
+    t.button("downloadButton")->click();
     // A picture of the window at work, for the README.
     QVERIFY(QTest::qWaitFor([&] { return t.linesSent >= lines / 3; }, 60000));
     t.window.show();
@@ -117,14 +117,14 @@ void TestEndToEnd::setAddrThenProbeAtTheNewAddress()
     QVERIFY(board.isReady());
     OpenWindow t("1");
     QVERIFY(t.ready());
-    t.box("Text2")->setText("10");
-    t.button("Command1")->click();
+    t.box("newAddressBox")->setText("10");
+    t.button("setAddressButton")->click();
     QVERIFY(t.answered("ADDR=0A"));
 
-    t.button("Command4")->click(); // the board no longer answers at 1
+    t.button("queryButton")->click(); // the board no longer answers at 1
     QVERIFY(!t.answered("VER=", 400));
-    t.box("Text1")->setText("10");
-    t.button("Command4")->click();
+    t.box("addressBox")->setText("10");
+    t.button("queryButton")->click();
     QVERIFY(t.answered("VER="));
 }
 
@@ -134,9 +134,9 @@ void TestEndToEnd::installStartsTheFirmware()
     QVERIFY(board.isReady());
     OpenWindow t("1");
     QVERIFY(t.ready());
-    t.button("Command6")->click();
+    t.button("installButton")->click();
     QVERIFY(t.answered("RUN"));
-    t.button("Command4")->click(); // the loader is gone: nothing answers
+    t.button("queryButton")->click(); // the loader is gone: nothing answers
     QVERIFY(!t.answered("VER=", 400));
     QVERIFY(board.output().contains("BOOTg"));
 }
@@ -149,13 +149,13 @@ void TestEndToEnd::lostPortMidDownload()
     OpenWindow t("1");
     QVERIFY(t.ready());
     t.dialog->choice = exampleFile("firmware.hex");
-    t.button("Command3")->click();
+    t.button("downloadButton")->click();
     QVERIFY(QTest::qWaitFor([&] { return !t.messages->shown.isEmpty(); }, 5000));
     QVERIFY(QTest::qWaitFor([&] { return board->hasExited(); }, 2000));
     QCOMPARE(t.messages->shown.size(), 1);
     QVERIFY(t.messages->shown[0].text.startsWith("The port COM3 was lost"));
-    QVERIFY(t.button("BTNOpenCom")->isEnabled());
-    QVERIFY(!t.timer("TMRComm")->isEnabled());
+    QVERIFY(t.button("openPortButton")->isEnabled());
+    QVERIFY(!t.timer("PollTimer")->isEnabled());
     QCOMPARE(t.progress()->text(), QStringLiteral("NO FILE"));
 
     // Nothing keeps spinning once the port is closed.
@@ -168,7 +168,7 @@ void TestEndToEnd::lostPortMidDownload()
     // The board is back: opening works again.
     board = std::make_unique<SimulatedBoard>(QStringList{"--address", "1"});
     QVERIFY(board->isReady());
-    t.button("BTNOpenCom")->click();
+    t.button("openPortButton")->click();
     QVERIFY(t.ready());
 }
 

@@ -90,7 +90,8 @@ void TestFieldFaults::noisyRepliesStillEndTheJob()
     OpenWindow t("1", rtu);
     QVERIFY(t.ready());
     QVERIFY(t.download(blink, 30000));
-    QCOMPARE(t.box("Text8")->text().trimmed(), QStringLiteral("DOWNLOAD")); // no stray byte in it
+    QCOMPARE(t.box("answerBox")->text().trimmed(),
+             QStringLiteral("DOWNLOAD")); // no stray byte in it
     QVERIFY(t.messages->shown.isEmpty());
     QVERIFY(board.stop());
 }
@@ -110,7 +111,7 @@ void TestFieldFaults::cancelledLoadDuringVerifyLeavesTheJobGoing()
         sentWhileOpen = t.progress()->position() - before;
     };
     t.dialog->choice.clear();
-    t.button("Command3")->click();
+    t.button("downloadButton")->click();
     QVERIFY(sentWhileOpen > 3);
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("Cancel"));
@@ -223,7 +224,7 @@ void TestFieldFaults::hugeAddressSendsNothing()
     QVERIFY(board.isReady());
     OpenWindow t("1" + QString(400, u'0') + "e-10"); // no address 0 in disguise
     QTest::qWait(500);
-    QVERIFY(t.button("BTNCloseCom")->isEnabled());
+    QVERIFY(t.button("closePortButton")->isEnabled());
     QVERIFY(board.stop());
     QCOMPARE(recorded(), QByteArray());
 }

@@ -46,7 +46,7 @@ void TestHeadless::wholeJobWithoutAWindow()
 
     Engine engine; // the real serial port, on COM3
     EngineReports reports(engine);
-    engine.setRtu(rtu ? 1 : 0);
+    engine.setRtu(rtu);
     engine.setAddress("1");
     QSignalSpy found(&engine, &Engine::boardFound);
     QSignalSpy ended(&engine, &Engine::jobEnded);

@@ -43,10 +43,10 @@ void TestDeviceCommands::setAddrSendsTheLowByte()
     QFETCH(QByteArray, sent);
     TestEngine t;
     t.engine.openPort();
-    t.timer("Timer3")->setEnabled(false);
-    t.engine.setRtu(0);
+    t.timer("ProbeTimer")->setEnabled(false);
+    t.engine.setRtu(false);
     t.engine.setAddress("4"); // not scan mode: the caption reads "Set Addr"
-    t.inside.state.ScanMode = 0;
+    t.inside.state.scanning = false;
     t.engine.setNewAddress(newAddress);
     t.engine.setAddressOrScanNext();
     QCOMPARE(t.port->written(), sent);
@@ -58,13 +58,13 @@ void TestDeviceCommands::setAddrIsFramedToTheCurrentAddress()
     TestEngine t;
     t.engine.setAddress("4");
     t.engine.openPort();
-    t.inside.state.DownloadActive = 1;
+    t.inside.state.downloading = true;
     t.parse("answer");
     t.engine.setAddressOrScanNext();
     QCOMPARE(t.port->writes, QList<QByteArray>{rtuFrame(4, "BOOT$0A\r\n")});
     QCOMPARE(t.port->writes[0].size(), 12);
     QCOMPARE(t.engine.address(), QStringLiteral("4"));
-    QCOMPARE(t.inside.state.DownloadActive, qint16(1));
+    QVERIFY(t.inside.state.downloading);
     QCOMPARE(t.engine.answer(), QStringLiteral("answer"));
 }
 
@@ -75,11 +75,11 @@ void TestDeviceCommands::nextResumesTheScan()
     for (int tick = 0; tick < 3; ++tick)
         t.inside.probeTick();
     t.receive(rtuFrame(3, "BVER=1")); // stops the probe
-    QVERIFY(!t.timer("Timer3")->isEnabled());
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
     QCOMPARE(t.engine.answer(), QStringLiteral("VER=1"));
     const qsizetype sentBefore = t.port->writes.size();
     t.engine.setAddressOrScanNext();
-    QVERIFY(t.timer("Timer3")->isEnabled());
+    QVERIFY(t.timer("ProbeTimer")->isEnabled());
     QVERIFY(t.engine.answer().isEmpty());
     QCOMPARE(t.port->writes.size(), sentBefore); // "Next" itself sends nothing
     t.inside.probeTick();
@@ -91,35 +91,35 @@ void TestDeviceCommands::queryAndInstall()
     TestEngine t;
     t.engine.setAddress("2");
     t.engine.openPort();
-    t.inside.state.DownloadActive = 1;
+    t.inside.state.downloading = true;
     t.parse("answer");
     t.engine.installFirmware();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTg\r\n"));
-    QCOMPARE(t.inside.state.DownloadActive, qint16(0));
+    QVERIFY(!t.inside.state.downloading);
     QCOMPARE(t.engine.answer(), QStringLiteral("answer")); // install leaves the answer
 
-    t.inside.state.DownloadActive = 1;
+    t.inside.state.downloading = true;
     t.engine.queryBoard();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTi\r\n"));
-    QCOMPARE(t.inside.state.DownloadActive, qint16(0));
+    QVERIFY(!t.inside.state.downloading);
     QVERIFY(t.engine.answer().isEmpty());
 }
 
 void TestDeviceCommands::closedPortSendsNothingButTheRestHappens()
 {
     TestEngine t;
-    t.inside.state.DownloadActive = 1;
+    t.inside.state.downloading = true;
     t.parse("answer");
     t.engine.queryBoard();
     QVERIFY(t.engine.answer().isEmpty());
-    QCOMPARE(t.inside.state.DownloadActive, qint16(0));
+    QVERIFY(!t.inside.state.downloading);
     QVERIFY(t.port->writes.isEmpty());
 
     // "Next" after Close Port probes on the closed port and ends with the limit.
     t.engine.openPort();
     t.engine.closePort();
     t.engine.setAddressOrScanNext();
-    QVERIFY(t.timer("Timer3")->isEnabled());
+    QVERIFY(t.timer("ProbeTimer")->isEnabled());
     for (int tick = 0; tick < 128; ++tick)
         t.inside.probeTick();
     QVERIFY(t.port->writes.isEmpty());

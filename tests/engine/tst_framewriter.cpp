@@ -24,7 +24,7 @@ void TestFrameWriter::closedPortWritesNothing()
     TestEngine t;
     const quint32 lamp = t.engine.lampColour();
     QByteArray command = probe;
-    QCOMPARE(t.inside.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.inside.writeFrame(command), qint16(0));
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(command, probe);
     QCOMPARE(t.engine.lampColour(), lamp);
@@ -34,9 +34,9 @@ void TestFrameWriter::plainModeSendsTheTextUnchanged()
 {
     TestEngine t;
     t.port->setOpen(true);
-    t.engine.setRtu(0);
+    t.engine.setRtu(false);
     QByteArray command = probe;
-    QCOMPARE(t.inside.WriteCOM32(command), qint16(7));
+    QCOMPARE(t.inside.writeFrame(command), qint16(7));
     QCOMPARE(t.port->written(), QByteArray::fromHex("424F4F54690D0A"));
     QCOMPARE(t.engine.lampColour(), Colour::SendGreen);
 }
@@ -47,7 +47,7 @@ void TestFrameWriter::rtuModeFramesWithAddressAndCrc()
     t.port->setOpen(true);
     t.engine.setAddress("1");
     QByteArray command = probe;
-    QCOMPARE(t.inside.WriteCOM32(command), qint16(10));
+    QCOMPARE(t.inside.writeFrame(command), qint16(10));
     const QByteArray frame = QByteArray::fromHex("01424F4F54690D0AFC89");
     QCOMPARE(t.port->written(), frame);
     QCOMPARE(command, frame); // the caller's text now holds the frame
@@ -80,7 +80,7 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
     t.port->setOpen(true);
     t.engine.setAddress(box);
     QByteArray command = probe;
-    const qint16 written = t.inside.WriteCOM32(command);
+    const qint16 written = t.inside.writeFrame(command);
     if (address < 0) {
         QCOMPARE(written, qint16(0));
         QVERIFY(t.port->writes.isEmpty());
@@ -90,9 +90,9 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
     QCOMPARE(int(quint8(t.port->written().at(0))), address);
 
     // Unframed sends do not care what the box holds.
-    t.engine.setRtu(0);
+    t.engine.setRtu(false);
     command = probe;
-    QCOMPARE(t.inside.WriteCOM32(command), qint16(7));
+    QCOMPARE(t.inside.writeFrame(command), qint16(7));
 }
 
 // On the poll's clock: a send puts the next tick a whole interval off, awake,
@@ -111,14 +111,14 @@ void TestFrameWriter::eachSendRestartsARunningPoll()
     qint64 nowMs = 0;
     t.inside.setPollClock([&nowMs] { return nowMs; });
     t.port->setOpen(true);
-    Timer *poll = t.timer("TMRComm");
+    Timer *poll = t.timer("PollTimer");
     QByteArray command = probe;
-    t.inside.WriteCOM32(command);
+    t.inside.writeFrame(command);
     QVERIFY(!poll->isEnabled()); // a stopped poll stays stopped
 
     t.engine.closePort();
     t.engine.openPort();
-    t.timer("Timer3")->setEnabled(false);
+    t.timer("ProbeTimer")->setEnabled(false);
     if (asleep) {
         nowMs = 20;
         QVERIFY(QMetaObject::invokeMethod(poll, "timeout")); // finds nothing: sleeps
@@ -126,14 +126,14 @@ void TestFrameWriter::eachSendRestartsARunningPoll()
     }
     nowMs += 15;
     command = probe;
-    t.inside.WriteCOM32(command);
+    t.inside.writeFrame(command);
     QVERIFY(poll->isEnabled());
     QCOMPARE(poll->interval(), 20);
     QVERIFY(poll->remainingTime() <= 20);
     nowMs += 20;
-    const qint16 blinkTicks = t.inside.state.BlinkTicks;
+    const qint16 blinkTicks = t.inside.state.blinkTicks;
     QVERIFY(QMetaObject::invokeMethod(poll, "timeout"));
-    QCOMPARE(t.inside.state.BlinkTicks, qint16(blinkTicks + 1)); // one tick since the send
+    QCOMPARE(t.inside.state.blinkTicks, qint16(blinkTicks + 1)); // one tick since the send
 }
 
 void TestFrameWriter::failedWriteReturnsZeroSilently()
@@ -142,7 +142,7 @@ void TestFrameWriter::failedWriteReturnsZeroSilently()
     t.port->setOpen(true);
     t.port->failWrites = true;
     QByteArray command = probe;
-    QCOMPARE(t.inside.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.inside.writeFrame(command), qint16(0));
     QVERIFY(t.reports.shown.isEmpty());
     QCOMPARE(command.size(), 10); // framed before the write failed
 }
@@ -151,14 +151,14 @@ void TestFrameWriter::tooLongUnframedTextIsWrittenButCountedAsZero()
 {
     TestEngine t;
     t.port->setOpen(true);
-    t.engine.setRtu(0);
+    t.engine.setRtu(false);
     QByteArray command(40000, 'x');
-    QCOMPARE(t.inside.WriteCOM32(command), qint16(0));
+    QCOMPARE(t.inside.writeFrame(command), qint16(0));
     QCOMPARE(t.port->written().size(), 40000);
 
-    t.engine.setRtu(1);
+    t.engine.setRtu(true);
     t.port->writes.clear();
-    QCOMPARE(t.inside.WriteCOM32(command), qint16(0)); // too long to checksum: nothing goes out
+    QCOMPARE(t.inside.writeFrame(command), qint16(0)); // too long to checksum: nothing goes out
     QVERIFY(t.port->writes.isEmpty());
 }
 

@@ -42,9 +42,9 @@ QString TestHexLoader::write(const QString &name, const QByteArray &content)
 void loadInto(TestEngine &t, const QString &file)
 {
     if (!t.port->isOpen()) {
-        t.engine.setRtu(0);
+        t.engine.setRtu(false);
         t.engine.openPort();
-        t.timer("Timer3")->setEnabled(false);
+        t.timer("ProbeTimer")->setEnabled(false);
     }
     t.engine.loadHexFile(file);
 }
@@ -52,14 +52,14 @@ void loadInto(TestEngine &t, const QString &file)
 void TestHexLoader::cancelShowsCancelAndChangesNothing()
 {
     TestEngine t;
-    t.inside.state.VerifyMode = 1;
+    t.inside.state.verifying = true;
     loadInto(t, QString());
     QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.reports.shown[0].error, 0);
     QCOMPARE(t.reports.shown[0].text, QStringLiteral("Cancel"));
-    QCOMPARE(t.inside.state.VerifyMode, qint16(1)); // a verify pass under way goes on
-    QCOMPARE(t.inside.state.DownloadRequested, qint16(0));
-    QCOMPARE(t.inside.state.LineCount, qint16(0));
+    QVERIFY(t.inside.state.verifying); // a verify pass under way goes on
+    QVERIFY(!t.inside.state.downloadRequested);
+    QCOMPARE(t.inside.state.lineCount, qint16(0));
     QVERIFY(t.port->writes.isEmpty());
 }
 
@@ -69,11 +69,11 @@ void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
     QSignalSpy sendEnabled(&t.engine, &Engine::sendEnabledChanged);
     loadInto(t, write("three.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord + "\r\n"));
     QVERIFY(t.reports.shown.isEmpty());
-    const WindowState &s = t.inside.state;
-    QCOMPARE(s.LineCount, qint16(3));
-    QCOMPARE(s.LineIndex, qint16(1));
-    QCOMPARE(s.DownloadActive, qint16(1));
-    QCOMPARE(s.DownloadRequested, qint16(1));
+    const EngineState &s = t.inside.state;
+    QCOMPARE(s.lineCount, qint16(3));
+    QCOMPARE(s.lineIndex, qint16(1));
+    QVERIFY(s.downloading);
+    QVERIFY(s.downloadRequested);
     QCOMPARE(t.engine.progressMaximum(), 3);
     QCOMPARE(t.engine.progressPosition(), 1);
     QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
@@ -83,7 +83,7 @@ void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
 
     TestEngine one;
     loadInto(one, write("one.hex", EndOfFileRecord));
-    QCOMPARE(one.inside.state.LineIndex, qint16(0)); // sent its only line and wrapped
+    QCOMPARE(one.inside.state.lineIndex, qint16(0)); // sent its only line and wrapped
 }
 
 void TestHexLoader::loadOf9000LinesFillsTheTable()
@@ -92,8 +92,8 @@ void TestHexLoader::loadOf9000LinesFillsTheTable()
     TestEngine t;
     loadInto(t, write("full.hex", records.join("\r\n")));
     QVERIFY(t.reports.shown.isEmpty());
-    QCOMPARE(t.inside.state.LineCount, qint16(9000));
-    QCOMPARE(t.inside.state.HexLines[9000], EndOfFileRecord);
+    QCOMPARE(t.inside.state.lineCount, qint16(9000));
+    QCOMPARE(t.inside.state.lines[9000], EndOfFileRecord);
     QCOMPARE(t.engine.progressMaximum(), 9000);
 }
 
@@ -119,19 +119,19 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
     TestEngine t;
     loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord + "\r\n"));
     t.engine.sendNextLine();
-    t.inside.state.VerifyMode = 1; // as if a verify pass were under way
+    t.inside.state.verifying = true; // as if a verify pass were under way
     t.port->writes.clear();
 
     loadInto(t, file);
     QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.reports.shown[0].error, error);
-    const WindowState &s = t.inside.state;
-    QCOMPARE(s.VerifyMode, qint16(1));
-    QCOMPARE(s.LineCount, qint16(3));
-    QCOMPARE(s.LineIndex, qint16(2));
-    QCOMPARE(s.HexLines[1], Old1);
-    QCOMPARE(s.HexLines[3], EndOfFileRecord);
-    QVERIFY(s.HexLines[4].isEmpty());
+    const EngineState &s = t.inside.state;
+    QVERIFY(s.verifying);
+    QCOMPARE(s.lineCount, qint16(3));
+    QCOMPARE(s.lineIndex, qint16(2));
+    QCOMPARE(s.lines[1], Old1);
+    QCOMPARE(s.lines[3], EndOfFileRecord);
+    QVERIFY(s.lines[4].isEmpty());
     QCOMPARE(t.engine.progressMaximum(), 3);
     QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD")); // not "NO FILE": it goes on
     QVERIFY(t.port->writes.isEmpty());
@@ -150,8 +150,8 @@ void TestHexLoader::emptyFileStartsNothing()
     QCOMPARE(t.reports.shown.size(), 1);
     QVERIFY(t.reports.shown[0].text.contains("empty"));
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.inside.state.LineCount, qint16(2));
-    QCOMPARE(t.inside.state.LineIndex, qint16(1));
+    QCOMPARE(t.inside.state.lineCount, qint16(2));
+    QCOMPARE(t.inside.state.lineIndex, qint16(1));
     QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
 }
 
@@ -162,7 +162,7 @@ void TestHexLoader::shorterFileLeavesOldEntriesUnsent()
                       Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n" + EndOfFileRecord + "\r\n"));
     const QByteArray new1 = dataRecord(0x0200, 4);
     loadInto(t, write("short.hex", new1 + "\r\n" + EndOfFileRecord + "\r\n"));
-    QCOMPARE(t.inside.state.HexLines[3], Old3);
+    QCOMPARE(t.inside.state.lines[3], Old3);
     t.engine.sendNextLine();
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes.mid(1),

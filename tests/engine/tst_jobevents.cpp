@@ -87,7 +87,7 @@ void play(TestEngine &t, const QStringList &steps)
 {
     for (const QString &step : steps) {
         if (step == u"open") {
-            t.engine.setRtu(0);
+            t.engine.setRtu(false);
             t.engine.setAddress(QStringLiteral("1"));
             t.engine.openPort();
         } else if (step == u"probe") {
@@ -243,7 +243,7 @@ void TestJobEvents::theResultDescribesTheJob()
     QCOMPARE(job.reply, QByteArray("DOWNLOAD\r\n"));
 }
 
-// The window keeps the specified stall: a notice that counts on, nothing
+// The window waits out a stall: a notice that counts on, nothing
 // sent again, and a late answer carries on.
 void TestJobEvents::theWindowNeverResends()
 {

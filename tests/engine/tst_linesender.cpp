@@ -25,10 +25,10 @@ namespace {
 void loadThreeLines(TestEngine &t)
 {
     t.port->setOpen(true);
-    t.engine.setRtu(0);
+    t.engine.setRtu(false);
     for (qint16 i = 1; i <= 3; ++i)
-        t.inside.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.inside.state.LineCount = 3;
+        t.inside.state.lines[i] = ":0" + QByteArray::number(i);
+    t.inside.state.lineCount = 3;
 }
 
 } // namespace
@@ -50,18 +50,18 @@ void TestLineSender::sendsEntriesInTurnAndWraps()
     QFETCH(QList<int>, lineIndexAfter);
     TestEngine t;
     t.port->setOpen(true);
-    t.engine.setRtu(0);
+    t.engine.setRtu(false);
     for (qint16 i = 1; i <= 4; ++i)
-        t.inside.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.inside.state.LineCount = qint16(lineCount);
+        t.inside.state.lines[i] = ":0" + QByteArray::number(i);
+    t.inside.state.lineCount = qint16(lineCount);
     for (int run = 0; run < entriesSent.size(); ++run) {
         t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), "BOOT:0" + QByteArray::number(entriesSent[run]) + "\r\n");
-        QCOMPARE(int(t.inside.state.LineIndex), lineIndexAfter[run]);
+        QCOMPARE(int(t.inside.state.lineIndex), lineIndexAfter[run]);
         QCOMPARE(t.engine.progressPosition(), entriesSent[run]);
         QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
     }
-    QCOMPARE(t.inside.state.HexLines[1], QByteArray(":01")); // the table itself is untouched
+    QCOMPARE(t.inside.state.lines[1], QByteArray(":01")); // the table itself is untouched
 }
 
 void TestLineSender::verifyFormTurnsEveryColonIntoAHash()
@@ -69,27 +69,27 @@ void TestLineSender::verifyFormTurnsEveryColonIntoAHash()
     TestEngine t;
     t.port->setOpen(true);
     t.engine.setAddress("1");
-    t.inside.state.HexLines[1] = ":10:00:FF";
-    t.inside.state.HexLines[2] = "no colon";
-    t.inside.state.LineCount = 2;
-    t.inside.state.VerifyMode = 1;
+    t.inside.state.lines[1] = ":10:00:FF";
+    t.inside.state.lines[2] = "no colon";
+    t.inside.state.lineCount = 2;
+    t.inside.state.verifying = true;
     t.engine.sendNextLine();
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes[0], rtuFrame(1, "BOOT#10#00#FF\r\n"));
     QCOMPARE(t.port->writes[1], rtuFrame(1, "BOOTno colon\r\n"));
     QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE")); // left as it was
-    QCOMPARE(t.inside.state.HexLines[1], QByteArray(":10:00:FF"));
+    QCOMPARE(t.inside.state.lines[1], QByteArray(":10:00:FF"));
 }
 
 void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
 {
     TestEngine t;
     t.port->setOpen(true);
-    t.engine.setRtu(0);
+    t.engine.setRtu(false);
     for (int run = 1; run <= 3; ++run) {
         t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), QByteArray("BOOT\r\n"));
-        QCOMPARE(int(t.inside.state.LineIndex), run);
+        QCOMPARE(int(t.inside.state.lineIndex), run);
         QCOMPARE(t.engine.progressPosition(), run);
     }
 }
@@ -97,10 +97,10 @@ void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
 void TestLineSender::closedPortStillAdvances()
 {
     TestEngine t;
-    t.inside.state.LineCount = 5;
+    t.inside.state.lineCount = 5;
     t.engine.sendNextLine();
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.inside.state.LineIndex, qint16(1));
+    QCOMPARE(t.inside.state.lineIndex, qint16(1));
     QCOMPARE(t.engine.progressPosition(), 1);
 }
 
@@ -121,7 +121,7 @@ void TestLineSender::failsWithNothingSentPastTheTable()
     QFETCH(int, lineIndexAfter);
     TestEngine t;
     t.port->setOpen(true);
-    t.inside.state.LineIndex = qint16(lineIndex);
+    t.inside.state.lineIndex = qint16(lineIndex);
     try {
         t.engine.sendNextLine();
         QFAIL("sent past the end of the table");
@@ -129,33 +129,33 @@ void TestLineSender::failsWithNothingSentPastTheTable()
         QCOMPARE(e.number(), error);
     }
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(int(t.inside.state.LineIndex), lineIndexAfter);
+    QCOMPARE(int(t.inside.state.lineIndex), lineIndexAfter);
 }
 
 void TestLineSender::failedSendIsReportedAndTheEngineGoesOn()
 {
     TestEngine t;
-    t.inside.state.LineIndex = 9000;
+    t.inside.state.lineIndex = 9000;
     t.engine.run([&] { t.engine.sendNextLine(); });
     QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.reports.shown[0].error, 9);
     QVERIFY(t.reports.shown[0].text.startsWith("Subscript out of range"));
 
     // A new pass starts the lines over.
-    t.inside.state.LineIndex = 0;
+    t.inside.state.lineIndex = 0;
     t.engine.run([&] { t.engine.sendNextLine(); });
     QCOMPARE(t.reports.shown.size(), 1);
-    QCOMPARE(t.inside.state.LineIndex, qint16(1));
+    QCOMPARE(t.inside.state.lineIndex, qint16(1));
 }
 
 void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
 {
     TestEngine t;
     t.port->setOpen(true);
-    t.engine.setRtu(0);
+    t.engine.setRtu(false);
     for (qint16 i = 1; i <= 3; ++i)
-        t.inside.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.inside.state.LineCount = 3;
+        t.inside.state.lines[i] = ":0" + QByteArray::number(i);
+    t.inside.state.lineCount = 3;
     Timer *watch = t.timer("ReplyWatch");
     QCOMPARE(watch->interval(), 3000);
 

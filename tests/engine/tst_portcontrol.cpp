@@ -28,12 +28,12 @@ void TestPortControl::openPortSwitchesToTheOpenLayout()
 {
     TestEngine t;
     t.engine.setAddress("1");
-    t.inside.state.VerifyMode = 1;
+    t.inside.state.verifying = true;
     t.parse("DOWNLOAD"); // the verify pass ends, not whole: "ERROR" on the bar
     t.reports.shown.clear();
-    t.inside.state.DownloadRequested = 1;
-    t.inside.state.DownloadActive = 1;
-    t.inside.state.VerifyMode = 1;
+    t.inside.state.downloadRequested = true;
+    t.inside.state.downloading = true;
+    t.inside.state.verifying = true;
     t.engine.openPort();
 
     QVERIFY(t.port->isOpen());
@@ -41,17 +41,17 @@ void TestPortControl::openPortSwitchesToTheOpenLayout()
     QVERIFY(t.engine.lampShown());
     QCOMPARE(t.engine.portBoxColour(), Colour::Green);
     QCOMPARE(t.tagSwitches, 1);
-    QVERIFY(t.timer("Timer3")->isEnabled());
-    QVERIFY(t.timer("TMRComm")->isEnabled());
+    QVERIFY(t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(t.timer("PollTimer")->isEnabled());
     QCOMPARE(t.engine.status(), QStringLiteral("Ready"));
-    QCOMPARE(t.engine.command1Caption(), QStringLiteral("Set Addr"));
+    QCOMPARE(t.engine.addressButtonCaption(), QStringLiteral("Set Addr"));
     QCOMPARE(t.engine.progressPosition(), 0);
     QCOMPARE(t.engine.barColour(), Colour::Navy);
-    const WindowState &s = t.inside.state;
-    QCOMPARE(s.ProbeCount, qint16(1));
-    QCOMPARE(s.DownloadRequested + s.DownloadActive + s.ScanMode, 0);
+    const EngineState &s = t.inside.state;
+    QCOMPARE(s.probeCount, qint16(1));
+    QCOMPARE(s.downloadRequested + s.downloading + s.scanning, 0);
     // Left as they were:
-    QCOMPARE(s.VerifyMode, qint16(1));
+    QVERIFY(s.verifying);
     QCOMPARE(t.engine.progressText(), QStringLiteral("ERROR"));
     QCOMPARE(t.engine.answer(), QStringLiteral("DOWNLOAD"));
     QVERIFY(t.reports.shown.isEmpty());
@@ -75,7 +75,7 @@ void TestPortControl::portNamesThatDoNotOpen()
     TestEngine t;
     t.engine.setPortName(name);
     t.port->refuseOpen = refused;
-    t.inside.state.ProbeCount = 42;
+    t.inside.state.probeCount = 42;
     t.engine.openPort();
 
     QCOMPARE(t.reports.shown.size(), 1);
@@ -85,11 +85,11 @@ void TestPortControl::portNamesThatDoNotOpen()
     QCOMPARE(t.engine.status(), QStringLiteral("Not present board"));
     QVERIFY(!t.port->isOpen());
     QCOMPARE(t.tagSwitches, 0); // Open Port stays the one enabled
-    QVERIFY(!t.timer("Timer3")->isEnabled());
-    QVERIFY(!t.timer("TMRComm")->isEnabled());
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.timer("PollTimer")->isEnabled());
     QVERIFY(!t.engine.lampShown());
-    QCOMPARE(t.inside.state.ProbeCount, qint16(42));
-    QCOMPARE(t.inside.state.ScanMode, qint16(1)); // the address box was empty
+    QCOMPARE(t.inside.state.probeCount, qint16(42));
+    QVERIFY(t.inside.state.scanning); // the address box was empty
 
     // The operator mends the name and tries again.
     t.engine.setPortName("COM 3");
@@ -144,9 +144,9 @@ void TestPortControl::addressBoxDecidesProbeAndScan()
     TestEngine t;
     t.engine.setAddress(address);
     t.engine.openPort();
-    QCOMPARE(t.timer("Timer3")->isEnabled(), probing);
-    QCOMPARE(int(t.inside.state.ScanMode), scanMode);
-    QCOMPARE(t.engine.command1Caption(), command1);
+    QCOMPARE(t.timer("ProbeTimer")->isEnabled(), probing);
+    QCOMPARE(int(t.inside.state.scanning), scanMode);
+    QCOMPARE(t.engine.addressButtonCaption(), command1);
     QCOMPARE(t.engine.status(), QStringLiteral("Ready"));
 }
 
@@ -161,9 +161,9 @@ void TestPortControl::probeSendsTheQueryEveryTick()
     t.inside.probeTick();
     QCOMPARE(t.engine.status(), QStringLiteral("WAIT Connect:  2"));
     QCOMPARE(t.port->writes.size(), 2);
-    QCOMPARE(t.inside.state.ProbeCount, qint16(3));
+    QCOMPARE(t.inside.state.probeCount, qint16(3));
 
-    t.engine.setRtu(0);
+    t.engine.setRtu(false);
     t.inside.probeTick();
     QCOMPARE(t.port->writes.last(), QByteArray("BOOTi\r\n"));
 }
@@ -190,7 +190,7 @@ void TestPortControl::probeGivesUpAtThe128thTick()
     bool timerOffWhileShown = false;
     QString statusWhileShown;
     t.reports.whileShown = [&] {
-        timerOffWhileShown = !t.timer("Timer3")->isEnabled();
+        timerOffWhileShown = !t.timer("ProbeTimer")->isEnabled();
         statusWhileShown = t.engine.status();
     };
     for (int tick = 1; tick <= 127; ++tick)
@@ -205,12 +205,12 @@ void TestPortControl::probeGivesUpAtThe128thTick()
     QVERIFY(timerOffWhileShown);
     QCOMPARE(statusWhileShown, QStringLiteral("WAIT Connect:  128"));
     QCOMPARE(t.engine.status(), QStringLiteral("Not present board"));
-    QCOMPARE(t.inside.state.ProbeCount, qint16(1));
+    QCOMPARE(t.inside.state.probeCount, qint16(1));
     QCOMPARE(t.engine.address(), QStringLiteral("127"));
 
     // "Next" starts the scan over at address 1.
-    t.inside.state.ScanMode = 1;
-    t.timer("Timer3")->setEnabled(true);
+    t.inside.state.scanning = true;
+    t.timer("ProbeTimer")->setEnabled(true);
     t.inside.probeTick();
     QCOMPARE(t.engine.address(), QStringLiteral("1"));
 }
@@ -223,10 +223,10 @@ void TestPortControl::answeredScanResumesAtTheNextAddress()
         t.inside.probeTick();
     t.receive(rtuFrame(5, "BVER=1.0"));
     t.inside.receivePollTick(); // a version's text is taken once the line is quiet
-    QVERIFY(!t.timer("Timer3")->isEnabled());
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
     QCOMPARE(t.engine.status(), QStringLiteral("READY"));
     QCOMPARE(t.engine.address(), QStringLiteral("5"));
-    QCOMPARE(t.inside.state.ProbeCount, qint16(6));
+    QCOMPARE(t.inside.state.probeCount, qint16(6));
 }
 
 void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
@@ -235,35 +235,35 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
     t.engine.openPort();
     t.inside.probeTick();
     t.receive(rtuFrame(1, "Bhello")); // shown, and no keyword to act on
-    t.inside.state.LineIndex = 6;
+    t.inside.state.lineIndex = 6;
     t.engine.sendNextLine(); // the bar at 7
-    t.inside.state.VerifyMode = 1;
-    t.inside.state.DownloadActive = 1;
-    t.inside.state.DownloadRequested = 1;
+    t.inside.state.verifying = true;
+    t.inside.state.downloading = true;
+    t.inside.state.downloadRequested = true;
     QCOMPARE(t.engine.answer(), QStringLiteral("hello"));
     t.engine.closePort();
 
     QVERIFY(!t.port->isOpen());
-    QVERIFY(!t.timer("Timer3")->isEnabled());
-    QVERIFY(!t.timer("TMRComm")->isEnabled());
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.timer("PollTimer")->isEnabled());
     QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE"));
     QCOMPARE(t.engine.status(), QStringLiteral("Closed"));
     QVERIFY(t.engine.answer().isEmpty());
     QCOMPARE(t.engine.portBoxColour(), Colour::WindowBackground);
     QVERIFY(!t.engine.lampShown());
     QCOMPARE(t.tagSwitches, 2); // back to Open Port
-    const WindowState &s = t.inside.state;
-    QCOMPARE(s.VerifyMode + s.DownloadActive, 0);
+    const EngineState &s = t.inside.state;
+    QCOMPARE(s.verifying + s.downloading, 0);
     // Left as they were:
-    QCOMPARE(s.ScanMode, qint16(1));
-    QCOMPARE(s.ProbeCount, qint16(2));
-    QCOMPARE(s.DownloadRequested, qint16(1));
-    QCOMPARE(t.engine.command1Caption(), QStringLiteral("Next"));
+    QVERIFY(s.scanning);
+    QCOMPARE(s.probeCount, qint16(2));
+    QVERIFY(s.downloadRequested);
+    QCOMPARE(t.engine.addressButtonCaption(), QStringLiteral("Next"));
     QCOMPARE(t.engine.progressPosition(), 7);
     QCOMPARE(t.engine.barColour(), Colour::Navy);
 
     t.engine.openPort();
-    QCOMPARE(t.inside.state.ProbeCount, qint16(1));
+    QCOMPARE(t.inside.state.probeCount, qint16(1));
 }
 
 void TestPortControl::lostPortClosesAndSaysSoOnce()
@@ -271,19 +271,19 @@ void TestPortControl::lostPortClosesAndSaysSoOnce()
     TestEngine t;
     t.engine.setAddress("1");
     t.engine.openPort();
-    t.inside.state.DownloadActive = 1;
+    t.inside.state.downloading = true;
     t.port->lost = true;
     t.inside.receivePollTick();
 
     QCOMPARE(t.reports.shown.size(), 1);
     QVERIFY(t.reports.shown[0].text.startsWith("The port COM3 was lost"));
     QVERIFY(!t.port->isOpen());
-    QVERIFY(!t.timer("TMRComm")->isEnabled());
-    QVERIFY(!t.timer("Timer3")->isEnabled());
+    QVERIFY(!t.timer("PollTimer")->isEnabled());
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
     QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE"));
     QCOMPARE(t.engine.status(), QStringLiteral("Closed"));
     QCOMPARE(t.tagSwitches, 2);
-    QCOMPARE(t.inside.state.DownloadActive, qint16(0));
+    QVERIFY(!t.inside.state.downloading);
 
     t.engine.openPort(); // the device is back
     QVERIFY(t.port->isOpen());

@@ -38,10 +38,10 @@ void openAt1(TestEngine &t)
 {
     t.engine.setAddress("1");
     t.engine.openPort();
-    t.timer("Timer3")->setEnabled(false);
+    t.timer("ProbeTimer")->setEnabled(false);
     for (qint16 i = 1; i <= 3; ++i)
-        t.inside.state.HexLines[i] = ":0" + QByteArray::number(i);
-    t.inside.state.LineCount = 3;
+        t.inside.state.lines[i] = ":0" + QByteArray::number(i);
+    t.inside.state.lineCount = 3;
 }
 
 // Feeds each piece in a poll of its own.
@@ -59,7 +59,7 @@ void TestReceivePoller::lampBlinksEveryTenthTick()
     QCOMPARE(t.engine.lampColour(), Colour::White);
     t.inside.receivePollTick();
     QCOMPARE(t.engine.lampColour(), Colour::Grey);
-    QCOMPARE(t.inside.state.BlinkTicks, qint16(0));
+    QCOMPARE(t.inside.state.blinkTicks, qint16(0));
     for (int tick = 1; tick <= 10; ++tick)
         t.inside.receivePollTick();
     QCOMPARE(t.engine.lampColour(), Colour::White);
@@ -98,7 +98,7 @@ void TestReceivePoller::plainRepliesCutAcrossPollsAreJoined()
     QFETCH(QString, progress);
     TestEngine t;
     openAt1(t);
-    t.engine.setRtu(0);
+    t.engine.setRtu(false);
     t.engine.sendNextLine();
     t.port->writes.clear();
     receive(t, pieces.mid(0, pieces.size() - 1));
@@ -224,7 +224,7 @@ void TestReceivePoller::bufferStartsEmptyAtOpenAndKeepsWhatCameOverASend()
     t.receive(okFrom1.left(3));
     t.engine.closePort();
     t.engine.openPort();
-    QVERIFY(t.inside.state.RxBuffer.bytes().isEmpty());
+    QVERIFY(t.inside.state.rtuReplies.bytes().isEmpty());
 }
 
 void TestReceivePoller::replyPaceTakesAReplyAsSoonAsItIsWhole_data()
@@ -251,7 +251,7 @@ void TestReceivePoller::replyPaceTakesAReplyAsSoonAsItIsWhole()
     QFETCH(int, waitMs);
     TestEngine t;
     openAt1(t);
-    t.engine.setRtu(rtu ? 1 : 0);
+    t.engine.setRtu(rtu);
     t.engine.setPace(Engine::Pace::Reply, gapMs);
     for (const QByteArray &piece : pieces)
         t.port->arrive(piece); // no poll runs
@@ -280,17 +280,17 @@ void TestReceivePoller::pollPaceWaitsForThePoll()
 // The poll timer's own tick, as the event loop would deliver it.
 void pollTimerFires(TestEngine &t)
 {
-    QVERIFY(QMetaObject::invokeMethod(t.timer("TMRComm"), "timeout"));
+    QVERIFY(QMetaObject::invokeMethod(t.timer("PollTimer"), "timeout"));
 }
 
 void TestReceivePoller::idlePollSleepsUntilTheBlink()
 {
     TestEngine t;
     openAt1(t);
-    Timer *poll = t.timer("TMRComm");
+    Timer *poll = t.timer("PollTimer");
     QCOMPARE(poll->interval(), 20);
     pollTimerFires(t);
-    QCOMPARE(t.inside.state.BlinkTicks, qint16(1));
+    QCOMPARE(t.inside.state.blinkTicks, qint16(1));
     QVERIFY(poll->isActive());
     QCOMPARE(poll->interval(), 9 * 20); // the next tick that has anything to do is the blink
 
@@ -311,7 +311,7 @@ void TestReceivePoller::bytesOrASendWakeASleepingPoll()
     QFETCH(bool, send);
     TestEngine t;
     openAt1(t);
-    Timer *poll = t.timer("TMRComm");
+    Timer *poll = t.timer("PollTimer");
     pollTimerFires(t);
     QVERIFY(poll->interval() > 20);
     if (send)
@@ -338,7 +338,7 @@ void TestReceivePoller::sleepingPollStillBlinksOnTime()
     t.inside.setPollClock([&nowMs] { return nowMs; });
     openAt1(t);
     QSignalSpy colours(&t.engine, &Engine::lampColourChanged);
-    const Timer *poll = t.timer("TMRComm");
+    const Timer *poll = t.timer("PollTimer");
     int ticks = 0;
     for (nowMs = poll->interval(); nowMs <= 500; nowMs += poll->interval()) {
         pollTimerFires(t);
@@ -389,8 +389,8 @@ void TestReceivePoller::replyThatMayGrowByAZeroIsTakenWhole()
     TestEngine t;
     t.engine.setAddress("89");
     t.engine.openPort();
-    t.inside.state.HexLines[1] = ":00000001FF";
-    t.inside.state.LineCount = 1;
+    t.inside.state.lines[1] = ":00000001FF";
+    t.inside.state.lineCount = 1;
     t.engine.sendNextLine();
     const QByteArray download = rtuFrame(89, "BDOWNLOAD");
     QCOMPARE(download.back(), '\0');
@@ -402,12 +402,12 @@ void TestReceivePoller::replyThatMayGrowByAZeroIsTakenWhole()
     // "VER=2.1" from address 1 is whole as it stands; it might also be cut
     // before a zero. The next poll that finds nothing settles it.
     t.engine.setAddress("1");
-    t.timer("Timer3")->setEnabled(true);
+    t.timer("ProbeTimer")->setEnabled(true);
     t.receive(rtuFrame(1, "BVER=2.1"));
-    QVERIFY(t.timer("Timer3")->isEnabled());
+    QVERIFY(t.timer("ProbeTimer")->isEnabled());
     t.inside.receivePollTick();
     QCOMPARE(t.engine.answer(), QStringLiteral("VER=2.1"));
-    QVERIFY(!t.timer("Timer3")->isEnabled());
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
 }
 
 QTEST_GUILESS_MAIN(TestReceivePoller)

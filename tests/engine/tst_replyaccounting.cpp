@@ -54,7 +54,7 @@ public:
     {
         if (c.face == Face::Cli)
             t.engine.setPolicy(JobPolicy::unattended(3000, 1));
-        t.engine.setRtu(c.rtu ? 1 : 0);
+        t.engine.setRtu(c.rtu);
         t.engine.setAddress(QString::number(Address));
         QObject::connect(&t.engine, &Engine::jobEnded, &t.engine, [this](const JobResult &job) {
             ended = job;

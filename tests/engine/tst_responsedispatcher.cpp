@@ -19,27 +19,27 @@ const QString BarText = QStringLiteral("NO FILE");
 constexpr quint32 BarColour = Colour::Blue;
 
 // A loaded table of three lines on an open plain port, entry 1 sent last.
-void setUp(TestEngine &t, int verifyMode, int downloadActive, int downloadRequested)
+void setUp(TestEngine &t, int verifying, int downloading, int downloadRequested)
 {
     t.port->setOpen(true);
-    t.engine.setRtu(0);
-    t.inside.state.HexLines[1] = ":A";
-    t.inside.state.HexLines[2] = ":B";
-    t.inside.state.HexLines[3] = ":C";
-    t.inside.state.LineCount = 3;
-    t.inside.state.VerifyMode = 1; // the verify form leaves the bar's text alone
+    t.engine.setRtu(false);
+    t.inside.state.lines[1] = ":A";
+    t.inside.state.lines[2] = ":B";
+    t.inside.state.lines[3] = ":C";
+    t.inside.state.lineCount = 3;
+    t.inside.state.verifying = true; // the verify form leaves the bar's text alone
     t.engine.sendNextLine();
     t.port->writes.clear();
-    t.inside.state.VerifyMode = qint16(verifyMode);
-    t.inside.state.DownloadActive = qint16(downloadActive);
-    t.inside.state.DownloadRequested = qint16(downloadRequested);
+    t.inside.state.verifying = verifying != 0;
+    t.inside.state.downloading = downloading != 0;
+    t.inside.state.downloadRequested = downloadRequested != 0;
 }
 
 void TestResponseDispatcher::repliesMoveTheDownload_data()
 {
-    QTest::addColumn<QList<int>>("before"); // VerifyMode, DownloadActive, DownloadRequested
+    QTest::addColumn<QList<int>>("before"); // verifying, downloading, downloadRequested
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QList<int>>("after"); // VerifyMode, DownloadActive, LineIndex, position
+    QTest::addColumn<QList<int>>("after"); // verifying, downloading, lineIndex, position
     QTest::addColumn<QByteArray>("sent");  // empty: nothing
     QTest::addColumn<QString>("text");
     QTest::addColumn<quint32>("bar");
@@ -96,8 +96,8 @@ void TestResponseDispatcher::repliesMoveTheDownload()
     t.parse(reply);
 
     QCOMPARE(t.engine.answer(), QString::fromLatin1(reply));
-    const WindowState &s = t.inside.state;
-    QCOMPARE((QList<int>{s.VerifyMode, s.DownloadActive, s.LineIndex, t.engine.progressPosition()}),
+    const EngineState &s = t.inside.state;
+    QCOMPARE((QList<int>{s.verifying, s.downloading, s.lineIndex, t.engine.progressPosition()}),
              after);
     QCOMPARE(t.port->written(), sent);
     QCOMPARE(t.engine.progressText(), text);
@@ -136,9 +136,9 @@ void TestResponseDispatcher::onlyTheFirstKeywordActs()
 void TestResponseDispatcher::versionStopsTheProbe()
 {
     TestEngine t;
-    t.timer("Timer3")->setEnabled(true);
+    t.timer("ProbeTimer")->setEnabled(true);
     t.parse("xxVER=");
-    QVERIFY(!t.timer("Timer3")->isEnabled());
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
     QCOMPARE(t.engine.status(), QStringLiteral("READY"));
 }
 

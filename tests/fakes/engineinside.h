@@ -8,14 +8,14 @@ class EngineInside {
 public:
     explicit EngineInside(Engine &engine) : state(engine.state), m_engine(engine) {}
 
-    WindowState &state;
+    EngineState &state;
 
     void probeTick() { m_engine.probeTick(); }
     void portLost() { m_engine.portLost(); }
-    void SwitchTags() { m_engine.SwitchTags(); }
-    qint16 WriteCOM32(QByteArray &COMString) { return m_engine.WriteCOM32(COMString); }
+    void swapPortButtons() { m_engine.swapPortButtons(); }
+    qint16 writeFrame(QByteArray &frame) { return m_engine.writeFrame(frame); }
     void receivePollTick() { m_engine.receivePollTick(); }
-    void Com_Parser() { m_engine.Com_Parser(); }
+    void actOnReply() { m_engine.actOnReply(); }
     void bytesArrived() { m_engine.bytesArrived(); }
     void takeRepliesNow() { m_engine.takeRepliesNow(); }
     void replyOverdue() { m_engine.replyOverdue(); }

@@ -7,7 +7,7 @@
 #include "fakes/fakeserialport.h"
 
 // An engine without a window on a fake serial port, with what it reports
-// recorded. The test drives it by calling its procedures and timer ticks
+// recorded. The test drives it by calling its actions and timer ticks
 // directly.
 struct TestEngine {
     FakeSerialPort *port = new FakeSerialPort;
@@ -18,7 +18,7 @@ struct TestEngine {
 
     TestEngine()
     {
-        QObject::connect(&engine, &Engine::tagsSwitched, &engine, [this] { ++tagSwitches; });
+        QObject::connect(&engine, &Engine::portButtonsSwapped, &engine, [this] { ++tagSwitches; });
     }
 
     Timer *timer(const char *name) const
@@ -36,7 +36,7 @@ struct TestEngine {
     // A reply as the poll hands it on: shown and acted on.
     void parse(const QByteArray &reply)
     {
-        inside.state.RxText = reply;
-        inside.Com_Parser();
+        inside.state.reply = reply;
+        inside.actOnReply();
     }
 };

@@ -6,8 +6,8 @@
 #include "fakes/fakefiledialog.h"
 #include "fakes/fakemessagebox.h"
 #include "fakes/fakeserialport.h"
-#include "window/frmserial.h"
 #include "window/lamp.h"
+#include "window/mainwindow.h"
 #include "window/progressbar.h"
 
 #include <QCheckBox>
@@ -20,7 +20,7 @@
 struct WindowUnderTest {
     FakeFileDialog *dialog = new FakeFileDialog;
     FakeMessageBox *messages = new FakeMessageBox;
-    frmSerial window;
+    MainWindow window;
     Engine &engine;
     EngineInside inside{engine};
 
@@ -39,13 +39,13 @@ struct WindowUnderTest {
     QPushButton *button(const char *name) const { return control<QPushButton>(name); }
     QLabel *label(const char *name) const { return control<QLabel>(name); }
     Timer *timer(const char *name) const { return control<Timer>(name); }
-    Lamp *lamp() const { return control<Lamp>("Pic"); }
-    ProgressBar *progress() const { return control<ProgressBar>("vbalProgressBar1"); }
-    QCheckBox *rtu() const { return control<QCheckBox>("Check1"); }
+    Lamp *lamp() const { return control<Lamp>("linkLamp"); }
+    ProgressBar *progress() const { return control<ProgressBar>("progressBar"); }
+    QCheckBox *rtu() const { return control<QCheckBox>("rtuCheckBox"); }
 };
 
 // A window on a fake serial port; the test drives it by calling the engine's
-// procedures and timer ticks directly.
+// actions and timer ticks directly.
 struct TestWindow : WindowUnderTest {
     FakeSerialPort *port;
 

@@ -35,21 +35,21 @@ void TestCrc16::knownAnswers()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, crc);
-    QCOMPARE(CRC16(text), crc);
+    QCOMPARE(modbusCrc(text), crc);
 }
 
 void TestCrc16::textFollowedByItsOwnCrcChecksToZero()
 {
     for (const QByteArray &text :
          {QByteArray("123456789"), QByteArray("\x80\x81\xFE", 3), QByteArray("BOOT:00")})
-        QCOMPARE(CRC16(text + CRC16(text)), QByteArray(2, '\0'));
+        QCOMPARE(modbusCrc(text + modbusCrc(text)), QByteArray(2, '\0'));
 }
 
 void TestCrc16::refusesTextsOf32767BytesOrMore()
 {
-    QCOMPARE(CRC16(QByteArray(32766, 'x')).size(), 2);
+    QCOMPARE(modbusCrc(QByteArray(32766, 'x')).size(), 2);
     try {
-        CRC16(QByteArray(32767, 'x'));
+        modbusCrc(QByteArray(32767, 'x'));
         QFAIL("a 32767-byte text was checksummed");
     } catch (const RuntimeError &error) {
         QCOMPARE(error.number(), 6);
@@ -61,19 +61,19 @@ void TestCrc16::decode_data()
     QTest::addColumn<bool>("twoDigits");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("value");
-    QTest::newRow("Decode A") << false << QByteArray("A") << 10;
-    QTest::newRow("Decode F") << false << QByteArray("F") << 15;
-    QTest::newRow("Decode 9") << false << QByteArray("9") << 9;
-    QTest::newRow("Decode a") << false << QByteArray("a") << 0;
-    QTest::newRow("Decode 10") << false << QByteArray("10") << 0;
-    QTest::newRow("Decode empty") << false << QByteArray() << 0;
-    QTest::newRow("Decode2 1F") << true << QByteArray("1F") << 31;
-    QTest::newRow("Decode2 FF") << true << QByteArray("FF") << 255;
-    QTest::newRow("Decode2 1f") << true << QByteArray("1f") << 16;
-    QTest::newRow("Decode2 G7") << true << QByteArray("G7") << 7;
-    QTest::newRow("Decode2 7") << true << QByteArray("7") << 7;
-    QTest::newRow("Decode2 empty") << true << QByteArray() << 0;
-    QTest::newRow("Decode2 123") << true << QByteArray("123") << 0;
+    QTest::newRow("hexDigitValue A") << false << QByteArray("A") << 10;
+    QTest::newRow("hexDigitValue F") << false << QByteArray("F") << 15;
+    QTest::newRow("hexDigitValue 9") << false << QByteArray("9") << 9;
+    QTest::newRow("hexDigitValue a") << false << QByteArray("a") << 0;
+    QTest::newRow("hexDigitValue 10") << false << QByteArray("10") << 0;
+    QTest::newRow("hexDigitValue empty") << false << QByteArray() << 0;
+    QTest::newRow("hexByteValue 1F") << true << QByteArray("1F") << 31;
+    QTest::newRow("hexByteValue FF") << true << QByteArray("FF") << 255;
+    QTest::newRow("hexByteValue 1f") << true << QByteArray("1f") << 16;
+    QTest::newRow("hexByteValue G7") << true << QByteArray("G7") << 7;
+    QTest::newRow("hexByteValue 7") << true << QByteArray("7") << 7;
+    QTest::newRow("hexByteValue empty") << true << QByteArray() << 0;
+    QTest::newRow("hexByteValue 123") << true << QByteArray("123") << 0;
 }
 
 void TestCrc16::decode()
@@ -81,7 +81,7 @@ void TestCrc16::decode()
     QFETCH(bool, twoDigits);
     QFETCH(QByteArray, text);
     QFETCH(int, value);
-    QCOMPARE(int(twoDigits ? Decode2(text) : Decode(text)), value);
+    QCOMPARE(int(twoDigits ? hexByteValue(text) : hexDigitValue(text)), value);
 }
 
 QTEST_APPLESS_MAIN(TestCrc16)

@@ -225,8 +225,8 @@ public:
           m_window(std::make_unique<WindowUnderTest>(nullptr))
     {
         m_window->rtu()->setChecked(rtu);
-        m_window->box("txt")->setText(QStringLiteral("COM%1").arg(com));
-        m_window->box("Text1")->setText(QStringLiteral("1"));
+        m_window->box("portBox")->setText(QStringLiteral("COM%1").arg(com));
+        m_window->box("addressBox")->setText(QStringLiteral("1"));
         Engine &engine = m_window->engine;
         QObject::connect(&engine, &Engine::boardFound, &engine, [this] { m_found = true; });
         QObject::connect(&engine, &Engine::lineSent, &engine, [this] { ++m_lineEvents; });
@@ -246,9 +246,9 @@ public:
         WindowUnderTest &t = *m_window;
         if (done)
             return;
-        if (!t.button("BTNCloseCom")->isEnabled()) {
+        if (!t.button("closePortButton")->isEnabled()) {
             m_found = false;
-            t.button("BTNOpenCom")->click();
+            t.button("openPortButton")->click();
             m_jobStarted = false;
             m_sinceProgress.start();
             return;
@@ -286,7 +286,7 @@ public:
             return;
         }
         if (jobs % JobsPerOpen == 0) {
-            t.button("BTNCloseCom")->click();
+            t.button("closePortButton")->click();
             return;
         }
         start();
@@ -316,7 +316,7 @@ private:
     {
         m_board->newOutput(); // what the board says from here on is this job's
         m_window->dialog->choice = Blink;
-        m_window->button("Command3")->click();
+        m_window->button("downloadButton")->click();
         m_jobStarted = true;
         m_ended.reset();
         m_unanswered = false;
@@ -331,7 +331,7 @@ private:
             m_sinceProgress.start();
         } else if (m_sinceProgress.elapsed() > QuietLimitMs) {
             ++silentStalls;
-            m_window->button("BTNCloseCom")->click();
+            m_window->button("closePortButton")->click();
         }
     }
 

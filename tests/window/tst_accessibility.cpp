@@ -62,21 +62,21 @@ void TestAccessibility::controlsGoByTheseNames_data()
     const auto row = [](const char *control, const char *name, QAccessible::Role role) {
         QTest::newRow(control) << QString::fromLatin1(name) << role;
     };
-    row("txt", "Port", QAccessible::EditableText);
-    row("Pic", "Link lamp", QAccessible::Client);
-    row("BTNOpenCom", "Open Port", QAccessible::Button);
-    row("BTNCloseCom", "Close Port", QAccessible::Button);
-    row("Command3", "Open File and  Download", QAccessible::Button);
-    row("Command6", "Install ", QAccessible::Button);
-    row("Command4", "?", QAccessible::Button);
-    row("Frame4", "Modbus RTU", QAccessible::Grouping);
-    row("Check1", "Modbus RTU", QAccessible::CheckBox);
-    row("Label5", "Addr Device", QAccessible::StaticText);
-    row("Text1", "Device address", QAccessible::EditableText);
-    row("Text2", "New address", QAccessible::EditableText);
-    row("Command1", "Set Addr", QAccessible::Button);
-    row("vbalProgressBar1", "Progress", QAccessible::ProgressBar);
-    row("Text8", "Answer", QAccessible::EditableText);
+    row("portBox", "Port", QAccessible::EditableText);
+    row("linkLamp", "Link lamp", QAccessible::Client);
+    row("openPortButton", "Open Port", QAccessible::Button);
+    row("closePortButton", "Close Port", QAccessible::Button);
+    row("downloadButton", "Open File and  Download", QAccessible::Button);
+    row("installButton", "Install ", QAccessible::Button);
+    row("queryButton", "?", QAccessible::Button);
+    row("rtuGroup", "Modbus RTU", QAccessible::Grouping);
+    row("rtuCheckBox", "Modbus RTU", QAccessible::CheckBox);
+    row("addressLabel", "Addr Device", QAccessible::StaticText);
+    row("addressBox", "Device address", QAccessible::EditableText);
+    row("newAddressBox", "New address", QAccessible::EditableText);
+    row("setAddressButton", "Set Addr", QAccessible::Button);
+    row("progressBar", "Progress", QAccessible::ProgressBar);
+    row("answerBox", "Answer", QAccessible::EditableText);
 }
 
 void TestAccessibility::controlsGoByTheseNames()
@@ -96,7 +96,7 @@ void TestAccessibility::progressValueFollowsTheEngine()
     QVERIFY(dir.isValid());
     TestWindow t;
     t.engine.setAddress("1");
-    QAccessibleInterface *bar = accessibleOf(t, "vbalProgressBar1");
+    QAccessibleInterface *bar = accessibleOf(t, "progressBar");
     QVERIFY(bar);
     QAccessibleValueInterface *value = bar->valueInterface();
     QVERIFY(value);

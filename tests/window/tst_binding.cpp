@@ -9,7 +9,7 @@
 #include <QTest>
 
 // The window as a view: it shows what the engine's panel says and hands
-// what the operator does to the engine. Real procedures on a fake port.
+// what the operator does to the engine. Real actions on a fake port.
 class TestBinding : public QObject {
     Q_OBJECT
 private slots:
@@ -17,7 +17,7 @@ private slots:
     void controlsFollowThePanel();
     void panelColoursAreThoseQtPaints_data();
     void panelColoursAreThoseQtPaints();
-    void openAndCloseSwitchOnlyTheTaggedControls();
+    void openAndCloseSwapOnlyThePortControls();
     void typingReachesTheEngineAndKeepsTheCursor_data();
     void typingReachesTheEngineAndKeepsTheCursor();
     void checkBoxSetsTheFraming();
@@ -52,22 +52,22 @@ QStringList panelOf(const Engine &e)
             QStringLiteral("lamp shown ") + (e.lampShown() ? "yes" : "no"),
             "lamp colour " + colour(e.lampColour()),
             "port box " + colour(e.portBoxColour()),
-            "Command1 " + e.command1Caption()};
+            "setAddressButton " + e.addressButtonCaption()};
 }
 
 QStringList shownBy(const TestWindow &t)
 {
-    return {"status " + t.label("Label2")->text(),
-            "answer " + t.box("Text8")->text(),
-            "address " + t.box("Text1")->text(),
+    return {"status " + t.label("statusLabel")->text(),
+            "answer " + t.box("answerBox")->text(),
+            "address " + t.box("addressBox")->text(),
             "bar text " + t.progress()->text(),
             "bar colour " + t.progress()->barColor().name(),
             "bar position " + QString::number(t.progress()->position()),
             "bar maximum " + QString::number(t.progress()->maximum()),
             QStringLiteral("lamp shown ") + (t.lamp()->isVisibleTo(&t.window) ? "yes" : "no"),
             "lamp colour " + t.lamp()->fillColor().name(),
-            "port box " + t.box("txt")->palette().color(QPalette::Base).name(),
-            "Command1 " + t.button("Command1")->text()};
+            "port box " + t.box("portBox")->palette().color(QPalette::Base).name(),
+            "setAddressButton " + t.button("setAddressButton")->text()};
 }
 
 void TestBinding::controlsFollowThePanel()
@@ -146,19 +146,19 @@ QStringList flipped(const QStringList &before, const QStringList &after)
     return names;
 }
 
-void TestBinding::openAndCloseSwitchOnlyTheTaggedControls()
+void TestBinding::openAndCloseSwapOnlyThePortControls()
 {
     TestWindow t;
-    const QStringList tagged{"BTNCloseCom", "BTNOpenCom", "txt"};
+    const QStringList portControls{"closePortButton", "openPortButton", "portBox"};
     QStringList before = enabledControls(t);
     t.engine.openPort();
-    QCOMPARE(flipped(before, enabledControls(t)), tagged);
-    QVERIFY(t.button("BTNCloseCom")->isEnabled());
+    QCOMPARE(flipped(before, enabledControls(t)), portControls);
+    QVERIFY(t.button("closePortButton")->isEnabled());
 
     before = enabledControls(t);
     t.engine.closePort();
-    QCOMPARE(flipped(before, enabledControls(t)), tagged);
-    QVERIFY(t.button("BTNOpenCom")->isEnabled());
+    QCOMPARE(flipped(before, enabledControls(t)), portControls);
+    QVERIFY(t.button("openPortButton")->isEnabled());
 
     before = enabledControls(t);
     t.port->refuseOpen = true;
@@ -172,15 +172,15 @@ void TestBinding::typingReachesTheEngineAndKeepsTheCursor_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("typed"); // after the first character
     QTest::addColumn<QString>("text");
-    QTest::newRow("port name") << "txt"
+    QTest::newRow("port name") << "portBox"
                                << "C3"
                                << "OM1"
                                << "COM13";
-    QTest::newRow("address") << "Text1"
+    QTest::newRow("address") << "addressBox"
                              << "15"
                              << "2"
                              << "125";
-    QTest::newRow("new address") << "Text2"
+    QTest::newRow("new address") << "newAddressBox"
                                  << "10"
                                  << "5"
                                  << "150";
@@ -200,16 +200,16 @@ void TestBinding::typingReachesTheEngineAndKeepsTheCursor()
     QTest::keyClicks(edit, typed);
     QCOMPARE(edit->text(), text);
     QCOMPARE(edit->cursorPosition(), 1 + typed.size());
-    const QString seen = box == "txt"     ? t.engine.portName()
-                         : box == "Text1" ? t.engine.address()
-                                          : t.engine.newAddress();
+    const QString seen = box == "portBox"      ? t.engine.portName()
+                         : box == "addressBox" ? t.engine.address()
+                                               : t.engine.newAddress();
     QCOMPARE(seen, text);
 }
 
 void TestBinding::checkBoxSetsTheFraming()
 {
     TestWindow t;
-    t.box("Text1")->setText("4");
+    t.box("addressBox")->setText("4");
     t.engine.openPort();
     QVERIFY(t.rtu()->isChecked());
     t.rtu()->click();
@@ -223,9 +223,9 @@ void TestBinding::queryClearsWhatTheOperatorTypedAsAnswer()
 {
     TestWindow t;
     t.window.show();
-    QTest::keyClicks(t.box("Text8"), "typed");
-    t.button("Command4")->click();
-    QVERIFY(t.box("Text8")->text().isEmpty());
+    QTest::keyClicks(t.box("answerBox"), "typed");
+    t.button("queryButton")->click();
+    QVERIFY(t.box("answerBox")->text().isEmpty());
 }
 
 void TestBinding::clickRunsItsProcedure_data()
@@ -234,14 +234,14 @@ void TestBinding::clickRunsItsProcedure_data()
     QTest::addColumn<QList<QByteArray>>("sent");
     QTest::addColumn<bool>("open"); // the port after the click
     using Sent = QList<QByteArray>;
-    QTest::newRow("Open Port") << "BTNOpenCom" << Sent() << true;
-    QTest::newRow("Close Port") << "BTNCloseCom" << Sent() << false;
-    QTest::newRow("Send: the next line") << "Command5" << Sent{"BOOT\r\n"} << true;
-    QTest::newRow("Set Addr") << "Command1" << Sent{"BOOT$0A\r\n"} << true;
-    QTest::newRow("?") << "Command4" << Sent{"BOOTi\r\n"} << true;
-    QTest::newRow("Install") << "Command6" << Sent{"BOOTg\r\n"} << true;
+    QTest::newRow("Open Port") << "openPortButton" << Sent() << true;
+    QTest::newRow("Close Port") << "closePortButton" << Sent() << false;
+    QTest::newRow("Send: the next line") << "sendButton" << Sent{"BOOT\r\n"} << true;
+    QTest::newRow("Set Addr") << "setAddressButton" << Sent{"BOOT$0A\r\n"} << true;
+    QTest::newRow("?") << "queryButton" << Sent{"BOOTi\r\n"} << true;
+    QTest::newRow("Install") << "installButton" << Sent{"BOOTg\r\n"} << true;
     QTest::newRow("Open File and Download")
-        << "Command3" << Sent{"BOOT" + EndOfFileRecord + "\r\n"} << true;
+        << "downloadButton" << Sent{"BOOT" + EndOfFileRecord + "\r\n"} << true;
 }
 
 void TestBinding::clickRunsItsProcedure()
@@ -251,36 +251,36 @@ void TestBinding::clickRunsItsProcedure()
     QFETCH(bool, open);
     TestWindow t;
     t.rtu()->setChecked(false);
-    t.box("Text1")->setText("0"); // no probe to get in the way
+    t.box("addressBox")->setText("0"); // no probe to get in the way
     t.dialog->choice = writeFile(m_dir, "one.hex", EndOfFileRecord);
-    if (button != "BTNOpenCom")
+    if (button != "openPortButton")
         t.engine.openPort();
     t.button(qPrintable(button))->click();
     QCOMPARE(t.port->writes, sent);
     QCOMPARE(t.port->isOpen(), open);
-    QCOMPARE(t.dialog->shown, button == "Command3" ? 1 : 0);
+    QCOMPARE(t.dialog->shown, button == "downloadButton" ? 1 : 0);
     QVERIFY(t.messages->shown.isEmpty());
 }
 
 void TestBinding::openFileShowsTheDialogThenLoads()
 {
     TestWindow t;
-    t.button("Command5")->setEnabled(false);
-    t.button("Command3")->click();
+    t.button("sendButton")->setEnabled(false);
+    t.button("downloadButton")->click();
     QVERIFY(t.dialog->filter.startsWith(QStringLiteral("HEX files (*.hex)|*.hex|")));
     for (const char *pattern : {"*.srec;*.s19;*.s28;*.s37;*.mot", "*.elf", "*.bin"})
         QVERIFY2(t.dialog->filter.contains(pattern), qPrintable(t.dialog->filter));
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].critical, false);
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("Cancel"));
-    QVERIFY(!t.button("Command5")->isEnabled());
+    QVERIFY(!t.button("sendButton")->isEnabled());
 
     t.dialog->choice = writeFile(m_dir, "one.hex", EndOfFileRecord);
-    t.button("Command3")->click();
+    t.button("downloadButton")->click();
     QCOMPARE(t.messages->shown.size(), 2); // loaded, but the port is closed: nothing went out
     QVERIFY(t.messages->shown[1].text.contains("nothing was sent"));
-    QCOMPARE(t.inside.state.LineCount, qint16(1));
-    QVERIFY(t.button("Command5")->isEnabled());
+    QCOMPARE(t.inside.state.lineCount, qint16(1));
+    QVERIFY(t.button("sendButton")->isEnabled());
 }
 
 void TestBinding::jobGoesOnWhileTheFileDialogIsOpen()
@@ -288,7 +288,7 @@ void TestBinding::jobGoesOnWhileTheFileDialogIsOpen()
     TestWindow t;
     const QByteArray line1 = dataRecord(0x0100, 1), line2 = EndOfFileRecord;
     t.rtu()->setChecked(false);
-    t.box("Text1")->setText("0");
+    t.box("addressBox")->setText("0");
     t.engine.openPort();
     t.engine.loadHexFile(writeFile(m_dir, "two.hex", line1 + "\r\n" + line2 + "\r\n"));
     for (const QByteArray reply : {"OK\r\n", "DOWNLOAD\r\n"}) { // the verify pass begins
@@ -300,20 +300,20 @@ void TestBinding::jobGoesOnWhileTheFileDialogIsOpen()
         t.port->incoming = "OK\r\n";
         t.inside.receivePollTick();
     };
-    t.button("Command3")->click(); // then cancelled
+    t.button("downloadButton")->click(); // then cancelled
     QCOMPARE(t.port->writes,
              QList<QByteArray>{"BOOT" + QByteArray(line2).replace(':', '#') + "\r\n"});
-    QCOMPARE(t.inside.state.VerifyMode, qint16(1));
+    QVERIFY(t.inside.state.verifying);
     QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
 }
 
 void TestBinding::messagesAndErrorsComeUpAsBoxes()
 {
     TestWindow t;
-    t.box("txt")->setText("COMX");
-    t.button("BTNOpenCom")->click();
-    t.inside.state.LineIndex = 9000;
-    t.button("Command5")->click();
+    t.box("portBox")->setText("COMX");
+    t.button("openPortButton")->click();
+    t.inside.state.lineIndex = 9000;
+    t.button("sendButton")->click();
     QCOMPARE(t.messages->shown.size(), 2);
     QCOMPARE(t.messages->shown[0].critical, false);
     QCOMPARE(t.messages->shown[0].text,
@@ -323,21 +323,21 @@ void TestBinding::messagesAndErrorsComeUpAsBoxes()
     QVERIFY(t.messages->shown[1].text.startsWith("Subscript out of range"));
 
     // The window goes on: a new pass starts the lines over.
-    t.inside.state.LineIndex = 0;
-    t.button("Command5")->click();
+    t.inside.state.lineIndex = 0;
+    t.button("sendButton")->click();
     QCOMPARE(t.messages->shown.size(), 2);
-    QCOMPARE(t.inside.state.LineIndex, qint16(1));
+    QCOMPARE(t.inside.state.lineIndex, qint16(1));
 }
 
 void TestBinding::probeIsOffWhileNotConnectIsUp()
 {
     TestWindow t;
-    t.button("BTNOpenCom")->click();
+    t.button("openPortButton")->click();
     bool timerOffWhileShown = false;
     QString statusWhileShown;
     t.messages->whileShown = [&] {
-        timerOffWhileShown = !t.timer("Timer3")->isEnabled();
-        statusWhileShown = t.label("Label2")->text();
+        timerOffWhileShown = !t.timer("ProbeTimer")->isEnabled();
+        statusWhileShown = t.label("statusLabel")->text();
     };
     for (int tick = 1; tick <= 128; ++tick)
         t.inside.probeTick();
@@ -345,7 +345,7 @@ void TestBinding::probeIsOffWhileNotConnectIsUp()
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("COM3 Not connect !"));
     QVERIFY(timerOffWhileShown);
     QCOMPARE(statusWhileShown, QStringLiteral("WAIT Connect:  128"));
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("Not present board"));
+    QCOMPARE(t.label("statusLabel")->text(), QStringLiteral("Not present board"));
 }
 
 QTEST_MAIN(TestBinding)

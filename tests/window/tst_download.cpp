@@ -47,7 +47,7 @@ QByteArray boardReply(const QByteArray &command)
 void openWithPlainBoard(TestWindow &t)
 {
     t.rtu()->setChecked(false);
-    t.box("Text1")->setText("7");
+    t.box("addressBox")->setText("7");
     t.engine.openPort();
     t.inside.probeTick();
     t.port->incoming = "VER=2.03\r\n";
@@ -70,7 +70,7 @@ void TestDownload::wholeJob()
     QFETCH(bool, splitReplies);
     TestWindow t;
     t.rtu()->setChecked(rtu);
-    t.box("Text1")->setText("7");
+    t.box("addressBox")->setText("7");
     const auto frame = [&](const QByteArray &text) { return rtu ? rtuFrame(7, text) : text; };
     const auto unframe = [&](const QByteArray &bytes) {
         return rtu ? bytes.mid(1, bytes.size() - 3) : bytes;
@@ -89,12 +89,12 @@ void TestDownload::wholeJob()
     t.engine.openPort();
     t.inside.probeTick();
     answer(boardReply(unframe(t.port->writes.last())));
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
-    QVERIFY(!t.timer("Timer3")->isEnabled());
+    QCOMPARE(t.label("statusLabel")->text(), QStringLiteral("READY"));
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
 
     QTemporaryDir dir;
     t.dialog->choice = writeFile(dir, "firmware.hex", firmware.join("\r\n") + "\r\n");
-    t.button("Command3")->click();
+    t.button("downloadButton")->click();
     QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
     QCOMPARE(t.progress()->maximum(), firmware.size());
 
@@ -102,20 +102,20 @@ void TestDownload::wholeJob()
         const QByteArray command = unframe(t.port->writes.last());
         if (command.startsWith("BOOT#")) {
             QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
-            QCOMPARE(t.inside.state.VerifyMode, qint16(1));
+            QVERIFY(t.inside.state.verifying);
         }
         answer(boardReply(command));
     }
 
     QCOMPARE(t.progress()->text(), QStringLiteral("END"));
     QCOMPARE(t.progress()->barColor(), Colour::toQColor(Colour::Green));
-    QCOMPARE(t.inside.state.VerifyMode + t.inside.state.DownloadActive, 0);
+    QCOMPARE(t.inside.state.verifying + t.inside.state.downloading, 0);
     QList<QByteArray> expected{frame("BOOTi\r\n")};
     for (const QByteArray &line : firmware)
         expected << frame("BOOT" + line + "\r\n");
     for (QByteArray line : firmware)
         expected << frame("BOOT" + line.replace(':', '#') + "\r\n");
-    t.button("Command6")->click();
+    t.button("installButton")->click();
     expected << frame("BOOTg\r\n");
     QCOMPARE(t.port->writes, expected);
     QVERIFY(t.messages->shown.isEmpty());
@@ -131,7 +131,7 @@ void TestDownload::fileLoadedWithThePortClosedSaysNothingWasSent()
     TestWindow t;
     QTemporaryDir dir;
     t.dialog->choice = writeFile(dir, "firmware.hex", firmware.join("\r\n") + "\r\n");
-    t.button("Command3")->click();
+    t.button("downloadButton")->click();
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(t.progress()->maximum(), firmware.size());
     QCOMPARE(t.messages->shown.size(), 1);
@@ -159,7 +159,7 @@ void TestDownload::droppedFile()
     QFETCH(bool, loaded);
     TestWindow t;
     openWithPlainBoard(t);
-    QCOMPARE(t.label("Label2")->text(), QStringLiteral("READY"));
+    QCOMPARE(t.label("statusLabel")->text(), QStringLiteral("READY"));
     const qsizetype writesBefore = t.port->writes.size();
     const QString textBefore = t.progress()->text();
 
@@ -228,7 +228,7 @@ void TestDownload::otherFormatsGoAsIntelHexRecords()
     QTemporaryDir dir;
     t.dialog->choice = writeFile(dir, "firmware.img", content);
     t.dialog->base = base;
-    t.button("Command3")->click();
+    t.button("downloadButton")->click();
     QCOMPARE(t.dialog->askedBase, asked ? QStringList{t.dialog->choice} : QStringList{});
     if (asked && !base) {
         QCOMPARE(t.port->writes.size(), writesBefore);
@@ -267,7 +267,7 @@ void TestDownload::everyDownloadIsRecorded()
     const StoreAddress store = std::get<StoreAddress>(parseStoreAddress(storePath));
     TestWindow t;
     t.window.keepRecords(store, DefaultStoreTimeoutMs);
-    t.box("Text1")->setText("7");
+    t.box("addressBox")->setText("7");
     const auto answer = [&](const QByteArray &reply) {
         t.port->incoming = rtuFrame(7, "B" + reply);
         t.inside.receivePollTick();
@@ -278,7 +278,7 @@ void TestDownload::everyDownloadIsRecorded()
     answer("VER=2.03");
     const QByteArray file = firmware.join("\r\n") + "\r\n";
     t.dialog->choice = writeFile(dir, "firmware.hex", file);
-    t.button("Command3")->click();
+    t.button("downloadButton")->click();
     for (int guard = 0; guard < 20 && t.progress()->text() != "END" && t.port->isOpen(); ++guard) {
         const QByteArray command = t.port->writes.last().mid(1, t.port->writes.last().size() - 3);
         answer(command == "BOOT" + firmware[1] + "\r\n" ? replyToLine2

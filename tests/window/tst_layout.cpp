@@ -10,7 +10,7 @@ private slots:
     void controlsSitWhereTheyShould();
     void windowStartsClosed();
     void keyboardFocusFollowsTheTabOrder();
-    void switchTagsFlipsOnlyTaggedControls();
+    void swapPortButtonsFlipsOnlyThePortControls();
     void closingTheWindowClosesThePort();
     void savesAPicture();
 };
@@ -24,27 +24,27 @@ void TestLayout::controlsSitWhereTheyShould_data()
         QTest::newRow(name) << QString::fromLatin1(container) << twips
                             << QString::fromLatin1(caption);
     };
-    row("Frame2", "frmSerial", {0, 0, 4395, 855}, "Comm's");
-    row("Label1", "Frame2", {120, 240, 795, 255}, "Port: (1-9)");
-    row("txt", "Frame2", {60, 480, 855, 315}, "COM3");
-    row("Pic", "Frame2", {720, 0, 195, 255}, "");
-    row("BTNOpenCom", "Frame2", {960, 120, 975, 255}, "Open Port");
-    row("BTNCloseCom", "Frame2", {960, 480, 975, 255}, "Close Port");
-    row("Label2", "Frame2", {1980, 120, 1635, 255}, "No info");
-    row("Command3", "Frame2", {1980, 480, 2055, 255}, "Open File and  Download");
-    row("Command6", "Frame2", {3660, 120, 675, 255}, "Install ");
-    row("Command4", "Frame2", {4080, 480, 255, 255}, "?");
-    row("Frame4", "frmSerial", {4440, 0, 1515, 855}, "Modbus RTU");
-    row("Check1", "Frame4", {1200, 0, 255, 255}, "Check1");
-    row("Label5", "Frame4", {60, 240, 915, 255}, "Addr Device");
-    row("Text1", "Frame4", {1020, 240, 435, 285}, "");
-    row("Text2", "Frame4", {120, 480, 435, 285}, "10");
-    row("Command1", "Frame4", {600, 520, 795, 255}, "Set Addr");
-    row("Frame3", "frmSerial", {0, 840, 5955, 975}, "Status");
-    row("vbalProgressBar1", "Frame3", {120, 240, 5715, 255}, "NO FILE");
-    row("Label3", "Frame3", {120, 600, 735, 255}, "Answer:");
-    row("Text8", "frmSerial", {720, 1410, 5115, 285}, "");
-    row("Command5", "frmSerial", {1800, 2760, 855, 255}, "Send");
+    row("portGroup", "MainWindow", {0, 0, 4395, 855}, "Comm's");
+    row("portLabel", "portGroup", {120, 240, 795, 255}, "Port: (1-9)");
+    row("portBox", "portGroup", {60, 480, 855, 315}, "COM3");
+    row("linkLamp", "portGroup", {720, 0, 195, 255}, "");
+    row("openPortButton", "portGroup", {960, 120, 975, 255}, "Open Port");
+    row("closePortButton", "portGroup", {960, 480, 975, 255}, "Close Port");
+    row("statusLabel", "portGroup", {1980, 120, 1635, 255}, "No info");
+    row("downloadButton", "portGroup", {1980, 480, 2055, 255}, "Open File and  Download");
+    row("installButton", "portGroup", {3660, 120, 675, 255}, "Install ");
+    row("queryButton", "portGroup", {4080, 480, 255, 255}, "?");
+    row("rtuGroup", "MainWindow", {4440, 0, 1515, 855}, "Modbus RTU");
+    row("rtuCheckBox", "rtuGroup", {1200, 0, 255, 255}, "Check1");
+    row("addressLabel", "rtuGroup", {60, 240, 915, 255}, "Addr Device");
+    row("addressBox", "rtuGroup", {1020, 240, 435, 285}, "");
+    row("newAddressBox", "rtuGroup", {120, 480, 435, 285}, "10");
+    row("setAddressButton", "rtuGroup", {600, 520, 795, 255}, "Set Addr");
+    row("statusGroup", "MainWindow", {0, 840, 5955, 975}, "Status");
+    row("progressBar", "statusGroup", {120, 240, 5715, 255}, "NO FILE");
+    row("answerLabel", "statusGroup", {120, 600, 735, 255}, "Answer:");
+    row("answerBox", "MainWindow", {720, 1410, 5115, 285}, "");
+    row("sendButton", "MainWindow", {1800, 2760, 855, 255}, "Send");
 }
 
 QString captionOf(QWidget *control)
@@ -71,7 +71,7 @@ void TestLayout::controlsSitWhereTheyShould()
     auto *control = t.control<QWidget>(QTest::currentDataTag());
     QVERIFY(control);
     QCOMPARE(control->parentWidget()->objectName().isEmpty()
-                 ? QStringLiteral("frmSerial")
+                 ? QStringLiteral("MainWindow")
                  : control->parentWidget()->objectName(),
              container);
     const auto pixels = [](int twips) { return qRound(twips / 15.0); };
@@ -88,68 +88,63 @@ void TestLayout::windowStartsClosed()
     QCOMPARE(t.window.size(), QSize(397, 122));
     QCOMPARE(t.window.windowIcon().pixmap(24, 24).size(), QSize(24, 24));
 
-    QStringList tagged;
     for (QWidget *control : t.window.findChildren<QWidget *>()) {
-        const QString tag = control->property("tag").toString();
-        if (!tag.isEmpty())
-            tagged << control->objectName() + '=' + tag;
-        QCOMPARE(control->isEnabled(), control->objectName() != "BTNCloseCom");
-        QCOMPARE(control->isVisible(), control->objectName() != "Pic");
+        QCOMPARE(control->isEnabled(), control->objectName() != "closePortButton");
+        QCOMPARE(control->isVisible(), control->objectName() != "linkLamp");
     }
-    tagged.sort();
-    QCOMPARE(tagged, QStringList({"BTNCloseCom=NC", "BTNOpenCom=NO", "txt=NO"}));
 
-    QVERIFY(!t.window.rect().intersects(t.button("Command5")->geometry()));
-    QCOMPARE(t.timer("Timer3")->interval(), 200);
-    QCOMPARE(t.timer("TMRComm")->interval(), 20);
-    QVERIFY(!t.timer("Timer3")->isEnabled());
-    QVERIFY(!t.timer("TMRComm")->isEnabled());
+    QVERIFY(!t.window.rect().intersects(t.button("sendButton")->geometry()));
+    QCOMPARE(t.timer("ProbeTimer")->interval(), 200);
+    QCOMPARE(t.timer("PollTimer")->interval(), 20);
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.timer("PollTimer")->isEnabled());
     QVERIFY(t.rtu()->isChecked());
-    QCOMPARE(t.control<QGroupBox>("Frame2")->palette().color(QPalette::WindowText),
+    QCOMPARE(t.control<QGroupBox>("portGroup")->palette().color(QPalette::WindowText),
              QColor(0, 0, 0xC0));
-    QCOMPARE(t.label("Label2")->palette().color(QPalette::WindowText), QColor(Qt::black));
+    QCOMPARE(t.label("statusLabel")->palette().color(QPalette::WindowText), QColor(Qt::black));
     QCOMPARE(t.progress()->barColor(), QColor(0, 0, 0xFF));
     QVERIFY(!t.port->isOpen());
 
-    const WindowState &s = t.inside.state;
-    QCOMPARE(s.LineCount + s.LineIndex + s.VerifyMode + s.DownloadRequested + s.DownloadActive +
-                 s.ProbeCount + s.ScanMode + s.BlinkTicks,
+    const EngineState &s = t.inside.state;
+    QCOMPARE(s.lineCount + s.lineIndex + s.verifying + s.downloadRequested + s.downloading +
+                 s.probeCount + s.scanning + s.blinkTicks,
              0);
-    QVERIFY(s.RxText.isEmpty() && s.RxBuffer.bytes().isEmpty() && s.HexLines[1].isEmpty());
+    QVERIFY(s.reply.isEmpty() && s.rtuReplies.bytes().isEmpty() && s.lines[1].isEmpty());
 }
 
 void TestLayout::keyboardFocusFollowsTheTabOrder()
 {
     TestWindow t;
     t.window.show();
-    QCOMPARE(t.window.focusWidget(), t.box("txt"));
+    QCOMPARE(t.window.focusWidget(), t.box("portBox"));
     QStringList order;
-    QWidget *at = t.box("txt");
+    QWidget *at = t.box("portBox");
     do {
         if (at->focusPolicy() & Qt::TabFocus)
             order << at->objectName();
         at = at->nextInFocusChain();
-    } while (at != t.box("txt"));
+    } while (at != t.box("portBox"));
     QCOMPARE(order,
-             QStringList({"txt", "BTNOpenCom", "BTNCloseCom", "Command3", "Command4", "Command5",
-                          "Command6", "Text8", "Check1", "Text1", "Text2", "Command1"}));
+             QStringList({"portBox", "openPortButton", "closePortButton", "downloadButton",
+                          "queryButton", "sendButton", "installButton", "answerBox", "rtuCheckBox",
+                          "addressBox", "newAddressBox", "setAddressButton"}));
 }
 
-void TestLayout::switchTagsFlipsOnlyTaggedControls()
+void TestLayout::swapPortButtonsFlipsOnlyThePortControls()
 {
     TestWindow t;
-    t.button("Command3")->setEnabled(false); // untagged: left alone
-    t.inside.SwitchTags();
-    QVERIFY(!t.button("BTNOpenCom")->isEnabled());
-    QVERIFY(!t.box("txt")->isEnabled());
-    QVERIFY(t.button("BTNCloseCom")->isEnabled());
-    QVERIFY(!t.button("Command3")->isEnabled());
-    QVERIFY(t.button("Command4")->isEnabled());
-    t.inside.SwitchTags();
-    QVERIFY(t.button("BTNOpenCom")->isEnabled());
-    QVERIFY(t.box("txt")->isEnabled());
-    QVERIFY(!t.button("BTNCloseCom")->isEnabled());
-    QVERIFY(!t.button("Command3")->isEnabled());
+    t.button("downloadButton")->setEnabled(false); // not a port button: left alone
+    t.inside.swapPortButtons();
+    QVERIFY(!t.button("openPortButton")->isEnabled());
+    QVERIFY(!t.box("portBox")->isEnabled());
+    QVERIFY(t.button("closePortButton")->isEnabled());
+    QVERIFY(!t.button("downloadButton")->isEnabled());
+    QVERIFY(t.button("queryButton")->isEnabled());
+    t.inside.swapPortButtons();
+    QVERIFY(t.button("openPortButton")->isEnabled());
+    QVERIFY(t.box("portBox")->isEnabled());
+    QVERIFY(!t.button("closePortButton")->isEnabled());
+    QVERIFY(!t.button("downloadButton")->isEnabled());
 }
 
 void TestLayout::closingTheWindowClosesThePort()

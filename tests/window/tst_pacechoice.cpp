@@ -126,7 +126,7 @@ void TestPaceChoice::theWindowOpensWhateverTheSettingsSay()
     });
     closer.start(10);
 
-    const std::unique_ptr<frmSerial> window = showMainWindow();
+    const std::unique_ptr<MainWindow> window = showMainWindow();
     QVERIFY(window && window->isVisible());
     QCOMPARE(int(window->engine().pace()), pace);
     if (told.isEmpty()) {

@@ -62,7 +62,7 @@ void TestPortTooltip::tooltipListsAliasesMadeAfterTheWindowOpened()
     const QString device = aliasAFile(m_config, 7);
     QVERIFY(!device.isEmpty());
 
-    const QString shown = tooltipShownOver(t.box("txt"));
+    const QString shown = tooltipShownOver(t.box("portBox"));
     QCOMPARE(shown, presentPortsTooltip());
     QVERIFY2(shown.split(u'\n').contains(device + ", as COM7"), qPrintable(shown));
     QVERIFY(shown.startsWith("COM<n> or a device path."));
@@ -83,8 +83,8 @@ void TestPortTooltip::devicePathOpensAsItStands()
     QFETCH(bool, refused);
     TestWindow t;
     t.port->refuseOpen = refused;
-    t.box("txt")->setText(name);
-    t.button("BTNOpenCom")->click();
+    t.box("portBox")->setText(name);
+    t.button("openPortButton")->click();
     QCOMPARE(t.port->isOpen(), !refused);
     if (refused) {
         QCOMPARE(t.messages->shown.size(), 1);
@@ -94,7 +94,7 @@ void TestPortTooltip::devicePathOpensAsItStands()
     }
     QCOMPARE(t.port->devicePath, name);
     QCOMPARE(t.port->portNumber, qint16(0));
-    QVERIFY(!t.box("txt")->isEnabled()); // open: the box waits for Close Port
+    QVERIFY(!t.box("portBox")->isEnabled()); // open: the box waits for Close Port
 }
 
 QTEST_MAIN(TestPortTooltip)

@@ -195,16 +195,16 @@ void TestRepaint::movingFillIsDrawnTenTimesASecondAtMost()
 void TestRepaint::sameAnswerLeavesTheBoxAlone()
 {
     TestWindow t;
-    QLineEdit *answer = t.box("Text8");
+    QLineEdit *answer = t.box("answerBox");
     t.port->setOpen(true);
-    t.inside.state.RxText = "BOK";
-    t.inside.Com_Parser();
+    t.inside.state.reply = "BOK";
+    t.inside.actOnReply();
     QCOMPARE(answer->text(), QStringLiteral("BOK"));
     answer->setCursorPosition(1);
-    t.inside.Com_Parser(); // the same reply again
+    t.inside.actOnReply(); // the same reply again
     QCOMPARE(answer->cursorPosition(), 1);
-    t.inside.state.RxText = "BERROR";
-    t.inside.Com_Parser();
+    t.inside.state.reply = "BERROR";
+    t.inside.actOnReply();
     QCOMPARE(answer->text(), QStringLiteral("BERROR"));
 }
 

@@ -31,12 +31,12 @@ void TestScale::runsAtTheScaleAsked()
 void TestScale::logicalGeometryStaysTheSame_data()
 {
     QTest::addColumn<QRect>("geometry");
-    QTest::newRow("Frame2") << QRect(0, 0, 293, 57);
-    QTest::newRow("txt") << QRect(4, 32, 57, 21);
-    QTest::newRow("BTNOpenCom") << QRect(64, 8, 65, 17);
-    QTest::newRow("Frame4") << QRect(296, 0, 101, 57);
-    QTest::newRow("vbalProgressBar1") << QRect(8, 16, 381, 17);
-    QTest::newRow("Text8") << QRect(48, 94, 341, 19);
+    QTest::newRow("portGroup") << QRect(0, 0, 293, 57);
+    QTest::newRow("portBox") << QRect(4, 32, 57, 21);
+    QTest::newRow("openPortButton") << QRect(64, 8, 65, 17);
+    QTest::newRow("rtuGroup") << QRect(296, 0, 101, 57);
+    QTest::newRow("progressBar") << QRect(8, 16, 381, 17);
+    QTest::newRow("answerBox") << QRect(48, 94, 341, 19);
 }
 
 void TestScale::logicalGeometryStaysTheSame()

@@ -7,7 +7,7 @@ namespace {
 const QByteArray Prefix = "BOOT";
 const QByteArray LineEnd = "\r\n";
 
-constexpr qsizetype LongestChecksummed = 32766; // CRC16() refuses more
+constexpr qsizetype LongestChecksummed = 32766; // modbusCrc() refuses more
 
 } // namespace
 
@@ -30,7 +30,7 @@ std::optional<Received> RtuDecoder::next()
     const qsizetype crcAt = lineEnd + LineEnd.size();
     if (m_buffer.size() < crcAt + 2)
         return std::nullopt;
-    if (crcAt > LongestChecksummed || CRC16(m_buffer.left(crcAt)) != m_buffer.mid(crcAt, 2)) {
+    if (crcAt > LongestChecksummed || modbusCrc(m_buffer.left(crcAt)) != m_buffer.mid(crcAt, 2)) {
         // Drop the whole frame, unless it was broken off and the next one starts inside it.
         const qsizetype restarted = m_buffer.indexOf(Prefix, 2) - 1;
         return dropUpTo(Received::Rejected,

@@ -6,8 +6,8 @@
 // the board the new bus address.
 void Engine::setAddressOrScanNext()
 {
-    if (state.ScanMode == 1) {
-        Timer3->setEnabled(true);
+    if (state.scanning) {
+        m_probeTimer->setEnabled(true);
         setAnswer(QString());
         return;
     }
@@ -20,13 +20,13 @@ void Engine::setAddressOrScanNext()
 void Engine::queryBoard()
 {
     setAnswer(QString());
-    state.DownloadActive = 0; // so that the board's "VER=" sends no line
+    state.downloading = false; // so that the board's "VER=" sends no line
     sendCommand(DeviceCommand::Query, Command::Query, m_policy.replyTimeoutMs);
 }
 
 void Engine::installFirmware()
 {
-    state.DownloadActive = 0;
+    state.downloading = false;
     sendCommand(DeviceCommand::Install, Command::Install, m_policy.installReplyMs);
 }
 
@@ -35,7 +35,7 @@ void Engine::installFirmware()
 void Engine::sendCommand(DeviceCommand command, QByteArray frame, int replyMs)
 {
     takeWaitingReplies(); // so that no reply from before is taken for its answer
-    if (WriteCOM32(frame) <= 0)
+    if (writeFrame(frame) <= 0)
         return;
     m_commandAwaited = command;
     m_commandWatchTimer->start(replyMs);

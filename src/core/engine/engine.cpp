@@ -6,31 +6,31 @@
 #include "shared/runtimeerror.h"
 
 Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
-    : QObject(parent), MSComm1(std::move(port)), Timer3(new Timer(200, this)),
-      TMRComm(new Timer(20, this, Timer::Accuracy::OnTime)),
+    : QObject(parent), m_port(std::move(port)), m_probeTimer(new Timer(200, this)),
+      m_pollTimer(new Timer(20, this, Timer::Accuracy::OnTime)),
       m_replyWatchTimer(new Timer(3000, this)), m_commandWatchTimer(new Timer(3000, this)),
       m_replyGapTimer(new Timer(0, this)), m_portName(QStringLiteral("COM3")),
       m_newAddress(QStringLiteral("10")), m_status(QStringLiteral("No info")),
       m_progressText(QStringLiteral("NO FILE")), m_barColour(Colour::Blue),
       m_lampColour(Colour::White), m_portBoxColour(Colour::WindowBackground),
-      m_command1Caption(QStringLiteral("Set Addr"))
+      m_addressButtonCaption(QStringLiteral("Set Addr"))
 {
-    if (!MSComm1)
-        MSComm1 = std::make_unique<QtSerialPort>();
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    TMRComm->setObjectName(QStringLiteral("TMRComm"));
+    if (!m_port)
+        m_port = std::make_unique<QtSerialPort>();
+    m_probeTimer->setObjectName(QStringLiteral("ProbeTimer"));
+    m_pollTimer->setObjectName(QStringLiteral("PollTimer"));
     m_replyWatchTimer->setObjectName(QStringLiteral("ReplyWatch"));
     m_replyWatchTimer->setSingleShot(true);
     m_commandWatchTimer->setObjectName(QStringLiteral("CommandWatch"));
     m_commandWatchTimer->setSingleShot(true);
     m_replyGapTimer->setObjectName(QStringLiteral("ReplyGap"));
     m_replyGapTimer->setSingleShot(true);
-    MSComm1->setArrivalHandler([this] {
+    m_port->setArrivalHandler([this] {
         wakePoll();
         run([this] { bytesArrived(); });
     });
-    connect(Timer3, &Timer::timeout, this, [this] { run([this] { probeTick(); }); });
-    connect(TMRComm, &Timer::timeout, this, [this] { run([this] { pollTimerFired(); }); });
+    connect(m_probeTimer, &Timer::timeout, this, [this] { run([this] { probeTick(); }); });
+    connect(m_pollTimer, &Timer::timeout, this, [this] { run([this] { pollTimerFired(); }); });
     connect(m_replyWatchTimer, &Timer::timeout, this, [this] { run([this] { replyOverdue(); }); });
     connect(m_commandWatchTimer, &Timer::timeout, this,
             [this] { run([this] { commandOverdue(); }); });
@@ -39,10 +39,10 @@ Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
 
 Engine::~Engine() = default;
 
-void Engine::run(const std::function<void()> &procedure)
+void Engine::run(const std::function<void()> &action)
 {
     try {
-        procedure();
+        action();
     } catch (const RuntimeError &error) {
         emit errorReported(error.number(), error.description());
     } catch (const std::bad_alloc &) {

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "engine/enginestate.h"
 #include "engine/jobevents.h"
 #include "engine/pollschedule.h"
 #include "engine/replywatch.h"
 #include "engine/verifyledger.h"
-#include "engine/windowstate.h"
 #include "link/serialport.h"
 #include "protocol/replykeyword.h"
 
@@ -19,19 +19,21 @@
 
 class Timer;
 
-// Bootline's whole job, without a window: the state that every procedure
-// shares, the timers, the serial port and the procedures themselves. The
-// window's procedures keep the names they have there, each in the file of
-// its name in this folder; what we added beside them (the reply pace, the
-// reply watch, the policy for unattended faces, the job events) is named as
-// ours and lives in small classes beside it where it can.
+// Bootline's whole job, without a window: the serial port, the timers, the
+// state they share and the actions on them. Each action lives in the file
+// named for what it does: opening the port and probing for the board
+// (portcontrol.cpp), framing and writing a command (framewriter.cpp), taking
+// replies in (receivepoller.cpp), acting on them (responsedispatcher.cpp),
+// sending lines (linesender.cpp), loading a file (hexloader.cpp) and the
+// device commands (devicecommands.cpp). The pieces with a state of their own
+// are small classes beside it: the poll's schedule, the reply watch, the
+// verify ledger, the job policy.
 //
-// A face gives what the operator gives, runs the procedures, and follows
-// the job two ways: the panel (what the window shows, a signal per item,
-// sent each time a procedure sets it, as it would set a control) and the job
-// events (what happened, in the protocol's terms). A face decides from the
-// events only: the panel's words are for people. Messages are shown before
-// the procedure goes on.
+// A face gives what the operator gives, calls the actions, and follows the
+// job two ways: the panel (what the window shows, a signal per item, sent
+// each time an action sets it) and the job events (what happened, in the
+// protocol's terms). A face decides from the events only: the panel's words
+// are for people. Messages are shown before the action goes on.
 class Engine : public QObject {
     Q_OBJECT
 public:
@@ -41,7 +43,7 @@ public:
 
     // Runs one event (a click, a tick) to its end. No failure gets past it:
     // what is left is reported with errorReported, and the engine goes on.
-    void run(const std::function<void()> &procedure);
+    void run(const std::function<void()> &action);
 
     // ---- What the operator gives ----
     QString portName() const { return m_portName; } // "COM<n>" or a device path
@@ -50,10 +52,10 @@ public:
     void setAddress(const QString &address) { m_address = address; }
     QString newAddress() const { return m_newAddress; }
     void setNewAddress(const QString &address) { m_newAddress = address; }
-    int rtu() const { return m_rtu; } // Modbus RTU framing: 1 on, 0 off
-    void setRtu(int value) { m_rtu = value; }
+    bool rtu() const { return m_rtu; } // Modbus RTU framing on
+    void setRtu(bool on) { m_rtu = on; }
 
-    // ---- The window's procedures, one per button ----
+    // ---- The operator's actions, one per button ----
     void openPort();     // "Open Port" (portcontrol.cpp)
     void closePort();    // "Close Port"
     void unload();       // the window closing: closes an open port
@@ -65,7 +67,7 @@ public:
     void queryBoard();           // "?"
     void installFirmware();      // "Install "
 
-    // ---- Ours: how a job is run ----
+    // ---- How a job is run ----
     // Poll: replies are taken by the 20 ms poll, so a line goes out at most
     // once a poll. Reply: a reply is taken as soon as it is whole, and the
     // next line goes out at once, or gapMs after it for boards that need a
@@ -93,7 +95,7 @@ public:
     bool lampShown() const { return m_lampShown; }
     quint32 lampColour() const { return m_lampColour; }
     quint32 portBoxColour() const { return m_portBoxColour; }
-    QString command1Caption() const { return m_command1Caption; } // "Set Addr" or "Next"
+    QString addressButtonCaption() const { return m_addressButtonCaption; } // "Set Addr" or "Next"
     bool sendEnabled() const { return m_sendEnabled; }
 
 signals:
@@ -107,12 +109,13 @@ signals:
     void lampShownChanged(bool shown);
     void lampColourChanged(quint32 colour);
     void portBoxColourChanged(quint32 colour);
-    void command1CaptionChanged(const QString &caption);
+    void addressButtonCaptionChanged(const QString &caption);
     void sendEnabledChanged(bool enabled);
-    void tagsSwitched(); // Open Port and the port name box swap enabled states with Close Port
+    void
+    portButtonsSwapped(); // Open Port and the port name box swap enabled states with Close Port
 
     // A plain message box; a failure with its number and description. Both
-    // are shown, modally in the window, before the procedure goes on.
+    // are shown, modally in the window, before the action goes on.
     void message(const QString &text);
     void errorReported(int number, const QString &description);
 
@@ -144,22 +147,22 @@ private:
     // The tests reach the inside through a fixture of theirs.
     friend class EngineInside;
 
-    // What every procedure reads and writes.
-    WindowState state;
+    // What every action reads and writes.
+    EngineState state;
 
-    // ---- The window's procedures run by its timers and its port ----
-    void probeTick();  // tick of Timer3: "BOOTi" until the board answers (portcontrol.cpp)
-    void portLost();   // the device went away: close as Close Port does, and say so
-    void SwitchTags(); // flips the controls that carry a tag: see tagsSwitched
-    qint16 WriteCOM32(QByteArray &COMString); // frames and sends one command (framewriter.cpp)
-    void receivePollTick(); // tick of TMRComm: takes in the board's replies (receivepoller.cpp)
+    // ---- Run by the timers and the port ----
+    void probeTick(); // tick of m_probeTimer: "BOOTi" until the board answers (portcontrol.cpp)
+    void portLost();  // the device went away: close as Close Port does, and say so
+    void swapPortButtons();               // see portButtonsSwapped
+    qint16 writeFrame(QByteArray &frame); // frames and sends one command (framewriter.cpp)
+    void receivePollTick(); // tick of m_pollTimer: takes in the board's replies (receivepoller.cpp)
     void blinkLamp();       // its steps
     void takeReplies();
     void takeRtuReplies(const QByteArray &received);
     void takePlainReplies();
-    void Com_Parser(); // acts on state.RxText (responsedispatcher.cpp)
+    void actOnReply(); // acts on state.reply (responsedispatcher.cpp)
 
-    // ---- Ours ----
+    // ---- The poll, the reply pace, the reply watch and the job's events ----
     // The poll's schedule (receivepoller.cpp, PollSchedule): asleep on an idle line.
     void pollTimerFired();
     void startPoll();
@@ -194,9 +197,9 @@ private:
     // The job events (responsedispatcher.cpp, engine.cpp).
     void reportLineAnswer(ReplyKeyword keyword, Pass pass);
     void endJob(JobResult::Outcome outcome, Pass pass);
-    Pass currentPass() const { return state.VerifyMode == 1 ? Pass::Verify : Pass::Download; }
+    Pass currentPass() const { return state.verifying ? Pass::Verify : Pass::Download; }
 
-    // Sets a panel item and tells the faces, as a procedure sets a control.
+    // Sets a panel item and tells the faces.
     template <typename Value, typename Signal>
     void show(Value &item, const Value &value, Signal changed)
     {
@@ -225,15 +228,15 @@ private:
     {
         show(m_portBoxColour, colour, &Engine::portBoxColourChanged);
     }
-    void setCommand1Caption(const QString &caption)
+    void setAddressButtonCaption(const QString &caption)
     {
-        show(m_command1Caption, caption, &Engine::command1CaptionChanged);
+        show(m_addressButtonCaption, caption, &Engine::addressButtonCaptionChanged);
     }
     void setSendEnabled(bool enabled) { show(m_sendEnabled, enabled, &Engine::sendEnabledChanged); }
 
-    std::unique_ptr<SerialPort> MSComm1;
-    Timer *Timer3;              // connection probe, 200 ms
-    Timer *TMRComm;             // receive poll, 20 ms; sleeps between blinks while nothing comes
+    std::unique_ptr<SerialPort> m_port;
+    Timer *m_probeTimer;        // connection probe, 200 ms
+    Timer *m_pollTimer;         // receive poll, 20 ms; sleeps between blinks while nothing comes
     Timer *m_replyWatchTimer;   // the reply to a line is overdue
     Timer *m_commandWatchTimer; // the reply to "Set Addr", "?" or "Install " is overdue
     Timer *m_replyGapTimer;     // reply pace: a quiet line, or the gap before a reply is taken
@@ -241,7 +244,7 @@ private:
     QString m_portName;
     QString m_address;
     QString m_newAddress;
-    int m_rtu = 1;
+    bool m_rtu = true;
     QString m_portError;
     JobPolicy m_policy;
     ReplyWatch m_replyWatch;
@@ -256,7 +259,7 @@ private:
     QList<std::function<void()>> m_afterReplies; // and the events and messages they brought
     QByteArray m_versionReply; // the board's answer to the probe, since the port opened
     QElapsedTimer m_passClock;
-    PollSchedule m_pollSchedule; // when TMRComm ticks: awake, or asleep until the blink
+    PollSchedule m_pollSchedule; // when m_pollTimer ticks: awake, or asleep until the blink
     Pace m_pace = Pace::Poll;
     int m_replyGapMs = 0;
 
@@ -269,6 +272,6 @@ private:
     bool m_lampShown = false;
     quint32 m_lampColour;
     quint32 m_portBoxColour;
-    QString m_command1Caption;
+    QString m_addressButtonCaption;
     bool m_sendEnabled = true;
 };

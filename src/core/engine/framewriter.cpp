@@ -5,20 +5,20 @@
 #include "link/rtuframe.h"
 
 // Every command goes out here. Failures are swallowed: the result is then 0.
-qint16 Engine::WriteCOM32(QByteArray &COMString)
+qint16 Engine::writeFrame(QByteArray &frame)
 {
     try {
-        if (!MSComm1->isOpen())
+        if (!m_port->isOpen())
             return 0;
         setLampColour(Colour::SendGreen);
         restartPoll();
-        if (m_rtu == 1) {
-            COMString.prepend(char(addressByte(m_address)));
-            COMString += CRC16(COMString);
+        if (m_rtu) {
+            frame.prepend(char(addressByte(m_address)));
+            frame += modbusCrc(frame);
         }
-        MSComm1->write(COMString);
-        emit frameWritten(COMString);
-        return COMString.size() > 32767 ? 0 : qint16(COMString.size());
+        m_port->write(frame);
+        emit frameWritten(frame);
+        return frame.size() > 32767 ? 0 : qint16(frame.size());
     } catch (const std::exception &) {
         return 0;
     }

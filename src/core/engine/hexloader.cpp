@@ -24,7 +24,7 @@ void Engine::loadHexFile(const QString &fileName, std::optional<quint32> base)
         startDownload(image.entries);
         m_job.file = QFileInfo(fileName).absoluteFilePath();
         m_job.sha256 = image.sha256;
-        if (!MSComm1->isOpen())
+        if (!m_port->isOpen())
             emit message(QStringLiteral("%1 is loaded, but the port is closed: nothing was "
                                         "sent. Open the port, then load the file again.")
                              .arg(fileName));
@@ -38,21 +38,21 @@ void Engine::loadHexFile(const QString &fileName, std::optional<quint32> base)
 void Engine::startDownload(const QList<QByteArray> &entries)
 {
     endJob(JobResult::Outcome::Replaced, currentPass()); // a job still running ends here
-    state.VerifyMode = 0;
-    state.DownloadRequested = 1;
+    state.verifying = false;
+    state.downloadRequested = true;
     const auto count = qint16(entries.size()); // FirmwareFile keeps to HexFile::MaxEntries
     for (qint16 line = 1; line <= count; ++line)
-        state.HexLines[line] = entries[line - 1];
-    state.LineCount = count;
-    setProgressMaximum(state.LineCount);
+        state.lines[line] = entries[line - 1];
+    state.lineCount = count;
+    setProgressMaximum(state.lineCount);
     setProgressText(QStringLiteral("READY"));
-    state.LineIndex = 0;
+    state.lineIndex = 0;
     setSendEnabled(true);
-    state.DownloadActive = 1;
+    state.downloading = true;
     m_job = JobResult{};
     m_job.lines = count;
     m_job.versionReply = m_versionReply;
-    m_jobRunning = MSComm1->isOpen(); // with the port closed nothing goes out: no job
+    m_jobRunning = m_port->isOpen(); // with the port closed nothing goes out: no job
     m_jobAnswered = false;
     if (m_jobRunning) {
         m_passClock.start();

@@ -2,23 +2,23 @@
 
 namespace {
 
-QString board(int rtu, const QString &address)
+QString board(bool rtu, const QString &address)
 {
-    return rtu == 1 ? QStringLiteral("board %1").arg(address) : QStringLiteral("the board");
+    return rtu ? QStringLiteral("board %1").arg(address) : QStringLiteral("the board");
 }
 
 } // namespace
 
-QString extraReplyFailure(int rtu, const QString &address)
+QString extraReplyFailure(bool rtu, const QString &address)
 {
     const QString where =
-        rtu == 1 ? QStringLiteral("at address %1").arg(address) : QStringLiteral("on the line");
+        rtu ? QStringLiteral("at address %1").arg(address) : QStringLiteral("on the line");
     return QStringLiteral("more replies than lines sent: two boards may answer %1, or the line "
                           "echoes; the image is not verified")
         .arg(where);
 }
 
-QString restartFailure(int rtu, const QString &address, Pass pass, qint16 line)
+QString restartFailure(bool rtu, const QString &address, Pass pass, qint16 line)
 {
     return QStringLiteral("%1 restarted during %2line %3 (it answered VER=): check its power "
                           "supply and reset line, then run again")
@@ -43,7 +43,7 @@ QString lineName(Pass pass, qint16 line, qint16 lines)
         .arg(lines);
 }
 
-JobVerdict jobVerdict(const JobResult &job, int rtu, const QString &address)
+JobVerdict jobVerdict(const JobResult &job, bool rtu, const QString &address)
 {
     const QString where = lineName(job.pass, job.line, job.lines);
     const QString failed = QStringLiteral("failed");

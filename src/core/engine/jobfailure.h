@@ -14,7 +14,7 @@ struct JobVerdict {
     QString error; // empty when done
 };
 // address: the address box's text; rtu: 1 when frames carry it.
-JobVerdict jobVerdict(const JobResult &job, int rtu, const QString &address);
+JobVerdict jobVerdict(const JobResult &job, bool rtu, const QString &address);
 
 // "line 12 of 40", or "verify line 12 of 40".
 QString lineName(Pass pass, qint16 line, qint16 lines);
@@ -24,8 +24,8 @@ QString lineName(Pass pass, qint16 line, qint16 lines);
 // address: the address box's text; rtu: 1 when frames carry it.
 
 // A reply came that no frame was owed.
-QString extraReplyFailure(int rtu, const QString &address);
+QString extraReplyFailure(bool rtu, const QString &address);
 // The board said "VER=" unasked while line was awaited.
-QString restartFailure(int rtu, const QString &address, Pass pass, qint16 line);
+QString restartFailure(bool rtu, const QString &address, Pass pass, qint16 line);
 // The verify pass came to its "DOWNLOAD" without every line answered in step.
 QString notVerifiedFailure(qint16 verifiedInStep, qint16 lines);

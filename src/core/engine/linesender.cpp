@@ -7,23 +7,23 @@
 void Engine::sendNextLine()
 {
     const Command::LineForm form =
-        state.VerifyMode == 1 ? Command::LineForm::Verify : Command::LineForm::Download;
+        state.verifying ? Command::LineForm::Verify : Command::LineForm::Download;
     if (form == Command::LineForm::Download)
         setProgressText(QStringLiteral("DOWNLOAD"));
-    increment(state.LineIndex);
-    const QByteArray command = Command::line(state.HexLines[state.LineIndex], form);
+    increment(state.lineIndex);
+    const QByteArray command = Command::line(state.lines[state.lineIndex], form);
     QByteArray frame = command;
-    if (WriteCOM32(frame) > 0) {
-        m_verifyLedger.lineSent(state.LineIndex, form == Command::LineForm::Verify,
-                                state.LineCount);
-        m_replyWatch.lineSent(state.LineIndex, command);
+    if (writeFrame(frame) > 0) {
+        m_verifyLedger.lineSent(state.lineIndex, form == Command::LineForm::Verify,
+                                state.lineCount);
+        m_replyWatch.lineSent(state.lineIndex, command);
         m_replyWatchTimer->start(m_policy.replyTimeoutMs);
         ++m_job.linesSent;
-        emit lineSent(currentPass(), state.LineIndex);
+        emit lineSent(currentPass(), state.lineIndex);
     }
-    setProgressPosition(state.LineIndex);
-    if (state.LineIndex == state.LineCount)
-        state.LineIndex = 0;
+    setProgressPosition(state.lineIndex);
+    if (state.lineIndex == state.lineCount)
+        state.lineIndex = 0;
 }
 
 // The window sends nothing again: a lost line and a lost reply look the same
@@ -34,17 +34,16 @@ void Engine::replyOverdue()
 {
     // Answers were owed together, and not all came: the one held stands.
     if (m_replyWatch.holding()) {
-        state.RxText = m_replyWatch.takeHeld();
+        state.reply = m_replyWatch.takeHeld();
         actOnAnswer();
         return;
     }
     const int unansweredMs = m_replyWatch.overdue(m_policy.replyTimeoutMs);
-    const QString pass =
-        state.VerifyMode == 1 ? QStringLiteral("verify line") : QStringLiteral("line");
+    const QString pass = state.verifying ? QStringLiteral("verify line") : QStringLiteral("line");
     setAnswer(QStringLiteral("No reply to %1 %2 of %3 for %4 s%5")
                   .arg(pass)
                   .arg(m_replyWatch.line())
-                  .arg(state.LineCount)
+                  .arg(state.lineCount)
                   .arg(unansweredMs / 1000.0)
                   .arg(m_replyWatch.lastLineWasAnsweredOk()
                            ? QStringLiteral(": the board answered OK, not DOWNLOAD")
@@ -67,7 +66,7 @@ void Engine::replyOverdue()
 void Engine::resendLine()
 {
     QByteArray frame = m_replyWatch.command();
-    if (WriteCOM32(frame) <= 0)
+    if (writeFrame(frame) <= 0)
         return;
     m_replyWatch.lineResent();
     m_replyWatchTimer->start(m_policy.replyTimeoutMs);

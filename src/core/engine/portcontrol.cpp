@@ -8,35 +8,35 @@
 
 void Engine::openPort()
 {
-    state.ScanMode = m_address.isEmpty() ? 1 : 0;
+    state.scanning = m_address.isEmpty();
     try {
         if (isDevicePath(m_portName)) {
-            MSComm1->setDevicePath(m_portName);
+            m_port->setDevicePath(m_portName);
         } else {
-            const std::optional<qint16> PortNumber = portNumberOfName(m_portName);
-            if (!PortNumber)
+            const std::optional<qint16> portNumber = portNumberOfName(m_portName);
+            if (!portNumber)
                 throw RuntimeError(RuntimeError::TypeMismatch,
                                    QStringLiteral("Type mismatch: %1 is no port name: give "
                                                   "COM and a number, or a device path")
                                        .arg(m_portName));
-            MSComm1->setPortNumber(*PortNumber);
+            m_port->setPortNumber(*portNumber);
         }
-        MSComm1->setOpen(true);
+        m_port->setOpen(true);
         m_portError.clear();
         m_versionReply.clear();
         setLampShown(true);
         setPortBoxColour(Colour::Green);
-        state.DownloadRequested = 0;
-        state.ProbeCount = 1;
+        state.downloadRequested = false;
+        state.probeCount = 1;
         if (m_address != QStringLiteral("0")) // only a lone 0 keeps the probe off
-            Timer3->setEnabled(true);
-        setCommand1Caption(state.ScanMode == 1 ? QStringLiteral("Next")
+            m_probeTimer->setEnabled(true);
+        setAddressButtonCaption(state.scanning ? QStringLiteral("Next")
                                                : QStringLiteral("Set Addr"));
-        state.DownloadActive = 0;
+        state.downloading = false;
         setStatus(QStringLiteral("Ready"));
         setProgressPosition(0);
         setBarColour(Colour::Navy);
-        SwitchTags();
+        swapPortButtons();
         state.forgetReceived();
         startPoll();
     } catch (const std::exception &error) {
@@ -46,15 +46,15 @@ void Engine::openPort()
         emit message(m_portName +
                      QStringLiteral(" Not available! Use Serial settings to setup your ports."));
         setStatus(QStringLiteral("Not present board"));
-        Timer3->setEnabled(false);
+        m_probeTimer->setEnabled(false);
     }
 }
 
 void Engine::closePort()
 {
     const Pass pass = currentPass();
-    Timer3->setEnabled(false);
-    TMRComm->setEnabled(false);
+    m_probeTimer->setEnabled(false);
+    m_pollTimer->setEnabled(false);
     m_replyWatchTimer->setEnabled(false);
     m_commandWatchTimer->setEnabled(false);
     m_replyGapTimer->setEnabled(false);
@@ -62,12 +62,12 @@ void Engine::closePort()
     setProgressText(QStringLiteral("NO FILE"));
     setStatus(QStringLiteral("Closed"));
     setAnswer(QString());
-    state.VerifyMode = 0;
-    state.DownloadActive = 0;
-    MSComm1->setOpen(false);
+    state.verifying = false;
+    state.downloading = false;
+    m_port->setOpen(false);
     setPortBoxColour(Colour::WindowBackground);
     setLampShown(false);
-    SwitchTags();
+    swapPortButtons();
     // The HEX file is never left open: the loader closes it on every path.
     endJob(JobResult::Outcome::Stopped, pass);
 }
@@ -75,8 +75,8 @@ void Engine::closePort()
 void Engine::unload()
 {
     endJob(JobResult::Outcome::Stopped, currentPass()); // the window closed in the middle of it
-    if (MSComm1->isOpen())
-        MSComm1->setOpen(false);
+    if (m_port->isOpen())
+        m_port->setOpen(false);
 }
 
 void Engine::portLost()
@@ -90,31 +90,31 @@ void Engine::portLost()
                      .arg(m_portName));
 }
 
-void Engine::SwitchTags()
+void Engine::swapPortButtons()
 {
-    emit tagsSwitched();
+    emit portButtonsSwapped();
 }
 
 void Engine::probeTick()
 {
-    const bool probing = Timer3->isEnabled();
+    const bool probing = m_probeTimer->isEnabled();
     takeWaitingReplies(); // the answer to the last probe may be in already
-    if (probing && !Timer3->isEnabled())
+    if (probing && !m_probeTimer->isEnabled())
         return;
     // A number shows with a blank in front, where a minus sign would go.
-    setStatus(QStringLiteral("WAIT Connect: ") + u' ' + QString::number(state.ProbeCount));
-    if (state.ProbeCount > m_policy.probeAttempts) {
-        Timer3->setEnabled(false); // before the message: no further tick while it is up
+    setStatus(QStringLiteral("WAIT Connect: ") + u' ' + QString::number(state.probeCount));
+    if (state.probeCount > m_policy.probeAttempts) {
+        m_probeTimer->setEnabled(false); // before the message: no further tick while it is up
         emit message(m_portName + QStringLiteral(" Not connect !"));
         setStatus(QStringLiteral("Not present board"));
-        state.ProbeCount = 1;
+        state.probeCount = 1;
         emit probeGaveUp(m_policy.probeAttempts);
         return;
     }
-    if (state.ScanMode == 1)
-        writeAddress(QString::number(state.ProbeCount)); // the address this probe goes to
+    if (state.scanning)
+        writeAddress(QString::number(state.probeCount)); // the address this probe goes to
     QByteArray probe = Command::Query;
-    WriteCOM32(probe);
-    emit probeSent(m_address, state.ProbeCount, m_policy.probeAttempts);
-    increment(state.ProbeCount);
+    writeFrame(probe);
+    emit probeSent(m_address, state.probeCount, m_policy.probeAttempts);
+    increment(state.probeCount);
 }

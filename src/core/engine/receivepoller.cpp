@@ -14,50 +14,50 @@ constexpr int QuietLineMs = 2;
 
 } // namespace
 
-// TMRComm's tick, when the poll's schedule (pollschedule.h) has it: awake
+// m_pollTimer's tick, when the poll's schedule (pollschedule.h) has it: awake
 // every 20 ms, asleep until the lamp's next blink while nothing comes. The
 // lamp blinks, replies are taken and a lost device is seen on the same 20 ms
 // ticks as before, with a tenth of the wake-ups.
 void Engine::pollTimerFired()
 {
     // The ticks slept through still count for the blink.
-    state.BlinkTicks = qint16(state.BlinkTicks + m_pollSchedule.tick());
-    const bool nothingWaiting = MSComm1->charactersWaiting() == 0;
+    state.blinkTicks = qint16(state.blinkTicks + m_pollSchedule.tick());
+    const bool nothingWaiting = m_port->charactersWaiting() == 0;
     receivePollTick();
-    if (!TMRComm->isEnabled())
+    if (!m_pollTimer->isEnabled())
         return; // the port was lost and closed
-    if (const std::optional<int> next = m_pollSchedule.afterTick(nothingWaiting, state.BlinkTicks))
-        TMRComm->start(*next);
+    if (const std::optional<int> next = m_pollSchedule.afterTick(nothingWaiting, state.blinkTicks))
+        m_pollTimer->start(*next);
     watchArrivals();
 }
 
 void Engine::startPoll()
 {
-    if (TMRComm->isEnabled())
+    if (m_pollTimer->isEnabled())
         return;
     m_pollSchedule.start();
-    TMRComm->setInterval(m_pollSchedule.intervalMs());
-    TMRComm->setEnabled(true);
+    m_pollTimer->setInterval(m_pollSchedule.intervalMs());
+    m_pollTimer->setEnabled(true);
     watchArrivals();
 }
 
 // A send puts the next poll one whole interval off, awake.
 void Engine::restartPoll()
 {
-    if (!TMRComm->isEnabled())
+    if (!m_pollTimer->isEnabled())
         return;
-    state.BlinkTicks = qint16(state.BlinkTicks + m_pollSchedule.restart());
-    TMRComm->start(m_pollSchedule.intervalMs());
+    state.blinkTicks = qint16(state.blinkTicks + m_pollSchedule.restart());
+    m_pollTimer->start(m_pollSchedule.intervalMs());
     watchArrivals();
 }
 
 // Bytes came in while the poll slept: it wakes on the next tick of its 20 ms.
 void Engine::wakePoll()
 {
-    if (!TMRComm->isEnabled())
+    if (!m_pollTimer->isEnabled())
         return;
     if (const std::optional<int> next = m_pollSchedule.wake())
-        TMRComm->start(*next);
+        m_pollTimer->start(*next);
     watchArrivals();
 }
 
@@ -66,16 +66,16 @@ void Engine::wakePoll()
 // wake the program for them as well.
 void Engine::watchArrivals()
 {
-    MSComm1->setArrivalWatched(m_pace == Pace::Reply || !TMRComm->isEnabled() ||
-                               m_pollSchedule.asleep());
+    m_port->setArrivalWatched(m_pace == Pace::Reply || !m_pollTimer->isEnabled() ||
+                              m_pollSchedule.asleep());
 }
 
 // Takes in whatever the board sent since the last tick. A failure ends the
 // tick silently: the next tick simply tries again.
 void Engine::receivePollTick()
 {
-    state.RxText.clear();
-    if (MSComm1->isLost()) {
+    state.reply.clear();
+    if (m_port->isLost()) {
         portLost();
         return;
     }
@@ -93,7 +93,7 @@ void Engine::bytesArrived()
 {
     if (m_pace != Pace::Reply)
         return;
-    const bool whole = m_rtu == 1 || MSComm1->peekWaiting().endsWith("\r\n");
+    const bool whole = m_rtu || m_port->peekWaiting().endsWith("\r\n");
     const int wait = whole ? m_replyGapMs : qMax(m_replyGapMs, QuietLineMs);
     if (wait > 0) {
         m_replyGapTimer->start(wait); // counted from the last byte in
@@ -105,7 +105,7 @@ void Engine::bytesArrived()
 // A receive poll without the lamp's blink, on the spot; fails as silently.
 void Engine::takeRepliesNow()
 {
-    state.RxText.clear();
+    state.reply.clear();
     try {
         takeReplies();
     } catch (const std::exception &) {
@@ -119,17 +119,17 @@ void Engine::takeReplies()
     {
         m_handingOn = true;
         const auto handedOn = qScopeGuard([this] { m_handingOn = false; });
-        const qint16 LastResult = MSComm1->charactersWaiting();
-        if (LastResult == 0) {
+        const qint16 waiting = m_port->charactersWaiting();
+        if (waiting == 0) {
             settleReply();
         } else {
-            const QByteArray received = MSComm1->readWaiting();
+            const QByteArray received = m_port->readWaiting();
             emit bytesReceived(received);
             setLampColour(Colour::Red);
-            if (m_rtu == 1) {
+            if (m_rtu) {
                 takeRtuReplies(received);
             } else {
-                state.PlainReplies.collect(received);
+                state.plainReplies.collect(received);
                 takePlainReplies();
             }
         }
@@ -142,7 +142,7 @@ void Engine::takeReplies()
 // come is handed on first.
 void Engine::takeWaitingReplies()
 {
-    if (MSComm1->isOpen() && MSComm1->charactersWaiting() > 0)
+    if (m_port->isOpen() && m_port->charactersWaiting() > 0)
         takeRepliesNow();
 }
 
@@ -171,10 +171,10 @@ void Engine::doWhatRepliesCalledFor()
 // White and grey take turns every tenth tick; any other colour gives way to white.
 void Engine::blinkLamp()
 {
-    increment(state.BlinkTicks);
-    if (state.BlinkTicks < PollSchedule::TicksPerBlink)
+    increment(state.blinkTicks);
+    if (state.blinkTicks < PollSchedule::TicksPerBlink)
         return;
-    state.BlinkTicks = 0;
+    state.blinkTicks = 0;
     setLampColour(m_lampColour == Colour::White ? Colour::Grey : Colour::White);
 }
 
@@ -183,10 +183,10 @@ void Engine::blinkLamp()
 void Engine::settleReply()
 {
     const std::optional<QByteArray> reply =
-        m_rtu == 1 ? state.RxBuffer.settle(addressByte(m_address)) : state.PlainReplies.settle();
+        m_rtu ? state.rtuReplies.settle(addressByte(m_address)) : state.plainReplies.settle();
     if (!reply)
         return;
-    state.RxText = *reply;
+    state.reply = *reply;
     dispatchReply();
 }
 
@@ -194,10 +194,10 @@ void Engine::settleReply()
 // stay for the next one. A rejected frame shows this read's bytes.
 void Engine::takeRtuReplies(const QByteArray &received)
 {
-    if (!state.RxBuffer.collect(received))
+    if (!state.rtuReplies.collect(received))
         return; // more is on its way
-    while (state.RxBuffer.examinable()) {
-        const RtuReceiver::Verdict verdict = state.RxBuffer.examine(addressByte(m_address));
+    while (state.rtuReplies.examinable()) {
+        const RtuReceiver::Verdict verdict = state.rtuReplies.examine(addressByte(m_address));
         switch (verdict.kind) {
         case RtuReceiver::Verdict::Wait:
             return;
@@ -208,7 +208,7 @@ void Engine::takeRtuReplies(const QByteArray &received)
             setAnswer(QStringLiteral("Error CMD  >> ") + QString::fromLatin1(received));
             return;
         case RtuReceiver::Verdict::Reply:
-            state.RxText = verdict.reply;
+            state.reply = verdict.reply;
             dispatchReply();
             break;
         }
@@ -217,8 +217,8 @@ void Engine::takeRtuReplies(const QByteArray &received)
 
 void Engine::takePlainReplies()
 {
-    while (const std::optional<QByteArray> reply = state.PlainReplies.next()) {
-        state.RxText = *reply;
+    while (const std::optional<QByteArray> reply = state.plainReplies.next()) {
+        state.reply = *reply;
         dispatchReply();
     }
 }

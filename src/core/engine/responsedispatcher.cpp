@@ -9,11 +9,11 @@
 // a new command (a board found, a command answered, the job's end) go out
 // once the reply has taken effect (afterReplies), so that nothing is sent
 // from the middle.
-void Engine::Com_Parser()
+void Engine::actOnReply()
 {
-    setAnswer(QString::fromLatin1(state.RxText));
-    const ReplyKeyword keyword = firstReplyKeyword(state.RxText);
-    const bool probing = Timer3->isEnabled();
+    setAnswer(QString::fromLatin1(state.reply));
+    const ReplyKeyword keyword = firstReplyKeyword(state.reply);
+    const bool probing = m_probeTimer->isEnabled();
     const Pass pass = currentPass();
     const std::optional<DeviceCommand> command = commandAnsweredBy(keyword);
     const bool lineAnswer = !command && m_jobRunning && keyword != ReplyKeyword::None &&
@@ -29,32 +29,32 @@ void Engine::Com_Parser()
         m_replyWatchTimer->setEnabled(false); // the board has answered
     switch (keyword) {
     case ReplyKeyword::Version:
-        Timer3->setEnabled(false);
+        m_probeTimer->setEnabled(false);
         setStatus(QStringLiteral("READY"));
-        if (state.DownloadRequested == 1 && state.DownloadActive == 1 && !lastLineOfPassAwaited())
+        if (state.downloadRequested && state.downloading && !lastLineOfPassAwaited())
             sendNextLineOnReply();
         break;
     case ReplyKeyword::Error:
         showError();
         break;
     case ReplyKeyword::Download:
-        if (state.VerifyMode == 1) { // the verify pass is through: END, if it went through whole
+        if (state.verifying) { // the verify pass is through: END, if it went through whole
             const bool whole = m_verifyLedger.wholeImageVerified();
             setProgressText(whole ? QStringLiteral("END") : QStringLiteral("ERROR"));
             setBarColour(whole ? Colour::Green : Colour::Red);
-            state.VerifyMode = 0;
-            state.DownloadActive = 0;
+            state.verifying = false;
+            state.downloading = false;
             jobEnd = whole ? JobResult::Outcome::Verified : JobResult::Outcome::NotVerified;
             if (!whole)
                 tell(notVerifiedFailure(m_verifyLedger.acknowledged(), m_verifyLedger.lineCount()));
         } else { // the download pass is through: verify it
             setProgressText(QStringLiteral("VERIFY"));
-            state.VerifyMode = 1;
-            state.LineIndex = 0;
+            state.verifying = true;
+            state.lineIndex = 0;
             if (m_jobRunning) {
                 m_job.downloadMs = m_passClock.elapsed();
                 m_passClock.start();
-                emit passStarted(Pass::Verify, state.LineCount);
+                emit passStarted(Pass::Verify, state.lineCount);
             }
             sendNextLineOnReply();
         }
@@ -73,17 +73,17 @@ void Engine::Com_Parser()
         break;
     }
     if (keyword == ReplyKeyword::Version && probing && !command) {
-        m_versionReply = state.RxText;
+        m_versionReply = state.reply;
         afterReplies(
-            [this, address = m_address, reply = state.RxText] { emit boardFound(address, reply); });
+            [this, address = m_address, reply = state.reply] { emit boardFound(address, reply); });
     }
     if (command)
-        afterReplies([this, command = *command, keyword, reply = state.RxText] {
+        afterReplies([this, command = *command, keyword, reply = state.reply] {
             emit commandAnswered(command, keyword, reply);
         });
     if (jobEnd)
         endJob(*jobEnd, pass);
-    emit replyTaken(state.RxText, keyword); // once it has taken effect
+    emit replyTaken(state.reply, keyword); // once it has taken effect
 }
 
 // A reply goes to the command awaited, if there is one: whatever the board
@@ -91,7 +91,7 @@ void Engine::Com_Parser()
 // only to a line: a late or doubled one from the job before.
 std::optional<DeviceCommand> Engine::commandAnsweredBy(ReplyKeyword keyword)
 {
-    if (!m_commandAwaited || state.RxText.isEmpty() || keyword == ReplyKeyword::Download)
+    if (!m_commandAwaited || state.reply.isEmpty() || keyword == ReplyKeyword::Download)
         return std::nullopt;
     m_commandWatchTimer->setEnabled(false);
     return std::exchange(m_commandAwaited, std::nullopt);
@@ -100,10 +100,10 @@ std::optional<DeviceCommand> Engine::commandAnsweredBy(ReplyKeyword keyword)
 // An answer to the line awaited while a job runs.
 void Engine::reportLineAnswer(ReplyKeyword keyword, Pass pass)
 {
-    m_job.reply = state.RxText;
+    m_job.reply = state.reply;
     const qint16 line = m_replyWatch.line();
     if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format)
-        emit lineRefused(pass, line, keyword, state.RxText);
+        emit lineRefused(pass, line, keyword, state.reply);
     else if (keyword == ReplyKeyword::Download || !lastLineOfPassAwaited())
         emit lineAcknowledged(pass, line);
 }
@@ -113,7 +113,7 @@ void Engine::reportLineAnswer(ReplyKeyword keyword, Pass pass)
 // new image: it is not an answer, so nothing goes out on it.
 bool Engine::lastLineOfPassAwaited() const
 {
-    return state.LineCount > 0 && state.LineIndex == 0 && m_replyWatch.line() == state.LineCount;
+    return state.lineCount > 0 && state.lineIndex == 0 && m_replyWatch.line() == state.lineCount;
 }
 
 void Engine::sendNextLineOnReply()
@@ -136,21 +136,21 @@ void Engine::dispatchReply()
         replyBehindTheEnd();
         return;
     }
-    const ReplyKeyword keyword = firstReplyKeyword(state.RxText);
+    const ReplyKeyword keyword = firstReplyKeyword(state.reply);
     if (!m_jobRunning && keyword == ReplyKeyword::Download && m_policy.linesOnlyInJob) {
-        setAnswer(QString::fromLatin1(state.RxText)); // a late one: it starts nothing
+        setAnswer(QString::fromLatin1(state.reply)); // a late one: it starts nothing
         return;
     }
     const bool commandAnswer = m_commandAwaited && keyword != ReplyKeyword::Download;
     if (keyword == ReplyKeyword::None || commandAnswer || !m_jobRunning) {
-        Com_Parser();
+        actOnReply();
         return;
     }
     if (keyword == ReplyKeyword::Version) {
         takeUnaskedVersion();
         return;
     }
-    const ReplyWatch::Answer answer = m_replyWatch.answered(state.RxText);
+    const ReplyWatch::Answer answer = m_replyWatch.answered(state.reply);
     if (answer != ReplyWatch::Answer::Surplus)
         m_jobAnswered = true;
     switch (answer) {
@@ -158,21 +158,21 @@ void Engine::dispatchReply()
         actOnAnswer();
         return;
     case ReplyWatch::Answer::Hold:
-        setAnswer(QString::fromLatin1(state.RxText));
+        setAnswer(QString::fromLatin1(state.reply));
         m_replyWatchTimer->start(m_replyWatch.holdMs(m_policy.replyTimeoutMs));
         return;
     case ReplyWatch::Answer::Absorb:
         return;
     case ReplyWatch::Answer::ActOnHeld:
-        state.RxText = m_replyWatch.takeHeld();
+        state.reply = m_replyWatch.takeHeld();
         actOnAnswer();
         return;
     case ReplyWatch::Answer::Surplus:
         if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format) {
-            Com_Parser();
+            actOnReply();
             return;
         }
-        setAnswer(QString::fromLatin1(state.RxText));
+        setAnswer(QString::fromLatin1(state.reply));
         failJob(JobResult::Outcome::ExtraReply, extraReplyFailure(m_rtu, m_address));
         return;
     }
@@ -183,11 +183,11 @@ void Engine::dispatchReply()
 // some other reply, and the line's own answer is still to come.
 void Engine::actOnAnswer()
 {
-    if (firstReplyKeyword(state.RxText) == ReplyKeyword::Download && !lastLineOfPassAwaited()) {
+    if (firstReplyKeyword(state.reply) == ReplyKeyword::Download && !lastLineOfPassAwaited()) {
         failJob(JobResult::Outcome::ExtraReply, extraReplyFailure(m_rtu, m_address));
         return;
     }
-    Com_Parser();
+    actOnReply();
 }
 
 // A reply read together with the job's last answer, behind it: it moves
@@ -196,14 +196,14 @@ void Engine::actOnAnswer()
 // only says that the board started afresh after its last answer.
 void Engine::replyBehindTheEnd()
 {
-    setAnswer(QString::fromLatin1(state.RxText));
-    const ReplyKeyword keyword = firstReplyKeyword(state.RxText);
+    setAnswer(QString::fromLatin1(state.reply));
+    const ReplyKeyword keyword = firstReplyKeyword(state.reply);
     if (m_job.outcome != JobResult::Outcome::Verified || keyword == ReplyKeyword::None ||
         keyword == ReplyKeyword::Version)
         return;
     const bool refused = keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format;
     m_job.outcome = refused ? JobResult::Outcome::Refused : JobResult::Outcome::ExtraReply;
-    m_job.reply = state.RxText;
+    m_job.reply = state.reply;
     showError();
     if (!refused)
         tell(extraReplyFailure(m_rtu, m_address));
@@ -217,10 +217,10 @@ void Engine::replyBehindTheEnd()
 void Engine::takeUnaskedVersion()
 {
     if (!m_policy.restartEndsJob) {
-        Com_Parser();
+        actOnReply();
         return;
     }
-    setAnswer(QString::fromLatin1(state.RxText));
+    setAnswer(QString::fromLatin1(state.reply));
     if (m_jobAnswered)
         failJob(JobResult::Outcome::Restarted,
                 restartFailure(m_rtu, m_address, currentPass(), m_replyWatch.line()));
@@ -232,7 +232,7 @@ void Engine::takeUnaskedVersion()
 void Engine::failJob(JobResult::Outcome outcome, const QString &why)
 {
     const Pass pass = currentPass();
-    m_job.reply = state.RxText;
+    m_job.reply = state.reply;
     m_replyWatchTimer->setEnabled(false);
     showError();
     endJob(outcome, pass);
@@ -244,7 +244,7 @@ void Engine::showError()
 {
     setProgressText(QStringLiteral("ERROR"));
     setBarColour(Colour::Red);
-    state.VerifyMode = 0;
+    state.verifying = false;
 }
 
 // A message for the operator, once the replies at hand have been acted on.

@@ -2,14 +2,14 @@
 
 #include "shared/runtimeerror.h"
 
-QByteArray CRC16(const QByteArray &sString)
+QByteArray modbusCrc(const QByteArray &text)
 {
-    if (sString.size() >= 32767)
+    if (text.size() >= 32767)
         throw RuntimeError(RuntimeError::Overflow,
                            QStringLiteral("Overflow: a frame of %1 bytes is too long to checksum.")
-                               .arg(sString.size()));
+                               .arg(text.size()));
     quint16 crc = Crc16::Initial;
-    for (const char c : sString)
+    for (const char c : text)
         crc = Crc16::step(crc, quint8(c));
     QByteArray wire(2, Qt::Uninitialized);
     wire[0] = char(crc & 0xFF);
@@ -17,22 +17,22 @@ QByteArray CRC16(const QByteArray &sString)
     return wire;
 }
 
-qint16 Decode(const QByteArray &colums)
+qint16 hexDigitValue(const QByteArray &hex)
 {
     static const QByteArray digits = "0123456789ABCDEF";
-    if (colums.size() != 1)
+    if (hex.size() != 1)
         return 0;
-    const qsizetype value = digits.indexOf(colums[0]);
+    const qsizetype value = digits.indexOf(hex[0]);
     return value < 0 ? 0 : qint16(value);
 }
 
-qint16 Decode2(const QByteArray &colums)
+qint16 hexByteValue(const QByteArray &hex)
 {
-    switch (colums.size()) {
+    switch (hex.size()) {
     case 2:
-        return qint16(16 * Decode(colums.left(1)) + Decode(colums.mid(1)));
+        return qint16(16 * hexDigitValue(hex.left(1)) + hexDigitValue(hex.mid(1)));
     case 1:
-        return Decode(colums);
+        return hexDigitValue(hex);
     default:
         return 0;
     }

@@ -17,6 +17,6 @@ quint8 addressByte(const QString &addressBoxText)
 QByteArray rtuFrame(quint8 address, const QByteArray &text)
 {
     QByteArray frame = char(address) + text;
-    frame += CRC16(frame);
+    frame += modbusCrc(frame);
     return frame;
 }

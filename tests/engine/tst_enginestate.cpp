@@ -1,17 +1,17 @@
-#include "engine/windowstate.h"
+#include "engine/enginestate.h"
 #include "shared/counter.h"
 #include "shared/runtimeerror.h"
 
 #include <QTest>
 
-class TestWindowState : public QObject {
+class TestEngineState : public QObject {
     Q_OBJECT
 private slots:
     void countersOverflowInsteadOfWrapping();
     void lineTableEndsAt9000();
 };
 
-void TestWindowState::countersOverflowInsteadOfWrapping()
+void TestEngineState::countersOverflowInsteadOfWrapping()
 {
     qint16 counter = 32766;
     increment(counter);
@@ -25,14 +25,14 @@ void TestWindowState::countersOverflowInsteadOfWrapping()
     QCOMPARE(counter, qint16(32767));
 }
 
-void TestWindowState::lineTableEndsAt9000()
+void TestEngineState::lineTableEndsAt9000()
 {
-    WindowState state;
-    state.HexLines[9000] = "last";
-    QCOMPARE(state.HexLines[9000], QByteArray("last"));
+    EngineState state;
+    state.lines[9000] = "last";
+    QCOMPARE(state.lines[9000], QByteArray("last"));
     for (const qint16 outside : {qint16(9001), qint16(32767), qint16(-1)}) {
         try {
-            state.HexLines[outside] = "x";
+            state.lines[outside] = "x";
             QFAIL("an index outside the table was accepted");
         } catch (const RuntimeError &error) {
             QCOMPARE(error.number(), 9);
@@ -40,5 +40,5 @@ void TestWindowState::lineTableEndsAt9000()
     }
 }
 
-QTEST_APPLESS_MAIN(TestWindowState)
-#include "tst_windowstate.moc"
+QTEST_APPLESS_MAIN(TestEngineState)
+#include "tst_enginestate.moc"

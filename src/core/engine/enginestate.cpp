@@ -1,20 +1,20 @@
-#include "engine/windowstate.h"
+#include "engine/enginestate.h"
 
 #include "shared/runtimeerror.h"
 
-QByteArray &HexLineTable::operator[](qint16 index)
+QByteArray &LineTable::operator[](qint16 index)
 {
     check(index);
     return m_entries[index];
 }
 
-const QByteArray &HexLineTable::operator[](qint16 index) const
+const QByteArray &LineTable::operator[](qint16 index) const
 {
     check(index);
     return m_entries[index];
 }
 
-void HexLineTable::check(qint16 index)
+void LineTable::check(qint16 index)
 {
     if (index < 0 || index > LastIndex)
         throw RuntimeError(RuntimeError::SubscriptOutOfRange,

@@ -28,19 +28,19 @@ struct OutsideComponents {
 // Bootline's one window: a view of the engine that does the job. It lays out
 // the controls, shows the engine's panel on them, hands clicks and box texts
 // to the engine, and shows the file dialog and the message boxes.
-class frmSerial : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit frmSerial(OutsideComponents components = {}, QWidget *parent = nullptr);
-    ~frmSerial() override;
+    explicit MainWindow(OutsideComponents components = {}, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     Engine &engine() const { return *m_engine; }
 
     // From now on, a record of every download goes to the store.
     void keepRecords(const StoreAddress &store, int timeoutMs);
 
-    // Flips the enabled state of every control that carries a tag.
-    void SwitchTags();
+    // Open Port and the port box trade their enabled state with Close Port.
+    void swapPortButtons();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -53,7 +53,7 @@ private:
     void nameControls();
     void setKeyboardOrder();
 
-    // frmserial.cpp
+    // mainwindow.cpp
     void showPanel();
     void bindPanel();
     void connectEvents();
@@ -63,29 +63,29 @@ private:
     Engine *m_engine;
 
     // Controls, by container, in creation order. Each carries its name as its object name.
-    QGroupBox *Frame2;
-    QLabel *Label1;
-    QLineEdit *txt; // the port name
-    Lamp *Pic;
-    QPushButton *BTNOpenCom;
-    QPushButton *BTNCloseCom;
-    QLabel *Label2;        // the status line
-    QPushButton *Command3; // open file and download
-    QPushButton *Command6; // install
-    QPushButton *Command4; // query
-    QGroupBox *Frame4;
-    QCheckBox *Check1; // Modbus RTU framing
-    QLabel *Label5;
-    QLineEdit *Text1;      // the board's address; empty means scan
-    QLineEdit *Text2;      // the new address
-    QPushButton *Command1; // set address, or next in scan mode
-    QGroupBox *Frame3;
-    ProgressBar *vbalProgressBar1;
-    QLabel *Label3;
-    QLineEdit *Text8;      // the board's answer
-    QPushButton *Command5; // send the next line; below the visible area
+    QGroupBox *portGroup;
+    QLabel *portLabel;
+    QLineEdit *portBox; // the port name
+    Lamp *linkLamp;
+    QPushButton *openPortButton;
+    QPushButton *closePortButton;
+    QLabel *statusLabel;         // the status line
+    QPushButton *downloadButton; // open file and download
+    QPushButton *installButton;  // install
+    QPushButton *queryButton;    // query
+    QGroupBox *rtuGroup;
+    QCheckBox *rtuCheckBox; // Modbus RTU framing
+    QLabel *addressLabel;
+    QLineEdit *addressBox;         // the board's address; empty means scan
+    QLineEdit *newAddressBox;      // the new address
+    QPushButton *setAddressButton; // set address, or next in scan mode
+    QGroupBox *statusGroup;
+    ProgressBar *progressBar;
+    QLabel *answerLabel;
+    QLineEdit *answerBox;    // the board's answer
+    QPushButton *sendButton; // send the next line; below the visible area
 
-    std::unique_ptr<FileDialog> CommonDialog1;
-    std::unique_ptr<MessageBox> messageBox;
+    std::unique_ptr<FileDialog> m_fileDialog;
+    std::unique_ptr<MessageBox> m_messageBox;
     std::unique_ptr<JobRecorder> m_recorder;
 };
