@@ -1,8 +1,8 @@
 #include "firmware.h"
 
+#include "image/intelhex.h"
 #include "link/rtuframe.h"
 #include "protocol/commands.h"
-#include "protocol/intelhex.h"
 
 namespace {
 

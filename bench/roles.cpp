@@ -3,10 +3,10 @@
 #include "childrun.h"
 #include "engine/timer.h"
 #include "fakes/testwindow.h"
+#include "image/hexfile.h"
 #include "link/portname.h"
 #include "link/rtuframe.h"
 #include "protocol/commands.h"
-#include "protocol/hexfile.h"
 #include "window/startup.h"
 
 #include <QApplication>

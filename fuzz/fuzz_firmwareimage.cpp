@@ -3,12 +3,12 @@
 // first byte picks the reader.
 #include "check.h"
 
+#include "image/crc32.h"
 #include "image/elfimage.h"
+#include "image/imagesummary.h"
+#include "image/intelhex.h"
 #include "image/memoryimage.h"
 #include "image/srecord.h"
-#include "protocol/crc32.h"
-#include "protocol/imagesummary.h"
-#include "protocol/intelhex.h"
 #include "shared/runtimeerror.h"
 
 #include <optional>

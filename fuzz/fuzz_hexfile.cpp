@@ -3,9 +3,9 @@
 // What it takes, the image summary maps or refuses as a bad file, no other way.
 #include "check.h"
 
-#include "protocol/hexfile.h"
-#include "protocol/imagesummary.h"
-#include "protocol/intelhex.h"
+#include "image/hexfile.h"
+#include "image/imagesummary.h"
+#include "image/intelhex.h"
 #include "shared/runtimeerror.h"
 
 #include <QBuffer>

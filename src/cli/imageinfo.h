@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/firmwarefile.h"
-#include "protocol/imagesummary.h"
+#include "image/imagesummary.h"
 
 #include <QJsonObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "figures.h"
 #include "firmware.h"
-#include "protocol/hexfile.h"
+#include "image/hexfile.h"
 
 #include <QBuffer>
 #include <QSet>

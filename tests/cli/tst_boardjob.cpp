@@ -3,8 +3,8 @@
 #include "engine/engine.h"
 #include "fakes/engineinside.h"
 #include "fakes/fakeserialport.h"
+#include "image/hexfile.h"
 #include "link/rtuframe.h"
-#include "protocol/hexfile.h"
 #include "support/hexrecords.h"
 
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "e2e/examplefiles.h"
 #include "image/elfimage.h"
-#include "protocol/hexfile.h"
-#include "protocol/imagesummary.h"
+#include "image/hexfile.h"
+#include "image/imagesummary.h"
 #include "shared/runtimeerror.h"
 #include "support/elfwriter.h"
 

@@ -1,6 +1,6 @@
 #include "image/firmwarefile.h"
-#include "protocol/hexfile.h"
-#include "protocol/imagesummary.h"
+#include "image/hexfile.h"
+#include "image/imagesummary.h"
 #include "shared/runtimeerror.h"
 #include "support/hexrecords.h"
 #include "support/memorybytes.h"

@@ -1,6 +1,6 @@
 #include "bootline-sim/hexrecord.h"
 
-#include "protocol/intelhex.h"
+#include "image/intelhex.h"
 
 namespace HexRecord {
 

@@ -1,6 +1,6 @@
 #include "image/elfimage.h"
 
-#include "protocol/imagesummary.h"
+#include "image/imagesummary.h"
 
 #include <gelf.h>
 #include <libelf.h>

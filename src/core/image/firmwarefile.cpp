@@ -1,10 +1,10 @@
 #include "image/firmwarefile.h"
 
 #include "image/elfimage.h"
+#include "image/hexfile.h"
+#include "image/imagesummary.h"
 #include "image/memoryimage.h"
 #include "image/srecord.h"
-#include "protocol/hexfile.h"
-#include "protocol/imagesummary.h"
 #include "shared/openforreading.h"
 #include "shared/runtimeerror.h"
 

@@ -1,6 +1,6 @@
 #include "image/memoryimage.h"
 
-#include "protocol/intelhex.h"
+#include "image/intelhex.h"
 #include "shared/runtimeerror.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "image/srecord.h"
 
-#include "protocol/imagesummary.h"
+#include "image/imagesummary.h"
 
 #include <QList>
 

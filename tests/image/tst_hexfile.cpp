@@ -1,5 +1,5 @@
+#include "image/hexfile.h"
 #include "protocol/commands.h"
-#include "protocol/hexfile.h"
 #include "shared/runtimeerror.h"
 #include "support/hexrecords.h"
 

@@ -1,4 +1,4 @@
-#include "protocol/intelhex.h"
+#include "image/intelhex.h"
 
 namespace IntelHex {
 

@@ -1,7 +1,7 @@
-#include "protocol/hexfile.h"
+#include "image/hexfile.h"
 
+#include "image/intelhex.h"
 #include "protocol/commands.h"
-#include "protocol/intelhex.h"
 #include "shared/openforreading.h"
 #include "shared/runtimeerror.h"
 

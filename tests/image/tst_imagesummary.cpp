@@ -1,5 +1,5 @@
-#include "protocol/crc32.h"
-#include "protocol/imagesummary.h"
+#include "image/crc32.h"
+#include "image/imagesummary.h"
 #include "shared/runtimeerror.h"
 #include "support/hexrecords.h"
 

@@ -1,8 +1,8 @@
-#include "protocol/imagesummary.h"
+#include "image/imagesummary.h"
 
+#include "image/crc32.h"
+#include "image/intelhex.h"
 #include "image/memoryimage.h"
-#include "protocol/crc32.h"
-#include "protocol/intelhex.h"
 #include "shared/runtimeerror.h"
 
 namespace {

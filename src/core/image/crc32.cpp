@@ -1,4 +1,4 @@
-#include "protocol/crc32.h"
+#include "image/crc32.h"
 
 #include <array>
 
