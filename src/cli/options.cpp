@@ -19,7 +19,8 @@ namespace {
 
 constexpr int HighestAddress = 247;      // the last one Modbus gives to a device
 constexpr int HighestPortNumber = 32767; // the engine keeps port numbers in 16 bits
-constexpr int MostProbeAttempts = 127;   // a scan probes one address each time, from 1
+constexpr int MostProbeAttempts =
+    JobTiming::ProbeAttempts; // a scan probes one address each time, from 1
 constexpr int MinimumStoreTimeoutMs = 100;
 constexpr int MaximumStoreTimeoutMs = 600000;
 
@@ -62,19 +63,23 @@ void describeOptions(QCommandLineParser &parser)
         {option("install"),
          QStringLiteral("Tell the board to start its firmware: after the download, or alone.")},
         {option("reply-timeout"),
-         QStringLiteral("How long to wait for the reply to a line (default 10000)."),
+         QStringLiteral("How long to wait for the reply to a line (default %1).")
+             .arg(JobTiming::UnattendedReplyTimeoutMs),
          QStringLiteral("MS")},
         {option("retries"),
          QStringLiteral("Send a line again when its reply did not come, up to N times (default "
                         "0)."),
          QStringLiteral("N")},
         {option("probe-attempts"),
-         QStringLiteral("Probe a board up to N times, 200 ms apart, before it counts as missing; "
-                        "a scan tries the addresses 1 to N (default 127, as the window)."),
+         QStringLiteral("Probe a board up to N times, %1 ms apart, before it counts as missing; "
+                        "a scan tries the addresses 1 to N (default %2, as the window).")
+             .arg(JobTiming::ProbeEveryMs)
+             .arg(JobTiming::ProbeAttempts),
          QStringLiteral("N")},
         {option("pace"),
-         QStringLiteral("poll: replies are taken by the 20 ms poll, as in the window (the "
-                        "default); reply: the next line goes out as soon as a reply is in."),
+         QStringLiteral("poll: replies are taken by the %1 ms poll, as in the window (the "
+                        "default); reply: the next line goes out as soon as a reply is in.")
+             .arg(JobTiming::PollEveryMs),
          QStringLiteral("poll|reply")},
         {option("gap"),
          QStringLiteral("With --pace reply: at least this long between a reply and the next "

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/jobpolicy.h"
 #include "record/recordstore.h"
 #include "record/storeaddress.h"
 
@@ -28,12 +29,12 @@ struct CliOptions {
     bool query = false;                         // print the board's version reply
     QString newAddress;                         // --set-address, 1 to 247 in decimal; empty: none
     bool install = false;
-    int replyTimeoutMs = 10000;
+    int replyTimeoutMs = JobTiming::UnattendedReplyTimeoutMs;
     int retries = 0;
-    int probeAttempts = 127; // probes, 200 ms apart, before a board counts as missing
-    bool replyPace = false;  // --pace reply: the next line as soon as a reply is in
-    int gapMs = 0;           // --gap: at least this long between a reply and the next line
-    QString tracePath;       // "-": standard error; empty: no trace; never the HEX file
+    int probeAttempts = JobTiming::ProbeAttempts; // before a board counts as missing
+    bool replyPace = false; // --pace reply: the next line as soon as a reply is in
+    int gapMs = 0;          // --gap: at least this long between a reply and the next line
+    QString tracePath;      // "-": standard error; empty: no trace; never the HEX file
     bool json = false;
     bool watch = false;  // a station: flash each board as it comes, until a signal
     int settleMs = 1000; // --watch: a port that appeared is left alone so long first

@@ -3,6 +3,7 @@
 #include "cli/portrun.h"
 #include "cli/portwatch.h"
 #include "cli/report.h"
+#include "engine/jobpolicy.h"
 
 namespace {
 
@@ -10,7 +11,6 @@ constexpr int LookMs = 250; // how often the ports present are looked at
 // Probes in a row, each unanswered for the whole reply timeout (and one more
 // for each resend --retries allows): the board has left.
 constexpr int LeaveProbes = 3;
-constexpr int ScanAttempts = 127;
 
 } // namespace
 
@@ -92,7 +92,7 @@ void Station::advance(Port &port, bool present)
         // The first board of the port's list, or a scan: whoever answers is flashed.
         if (!port.probe)
             probe(port, port.plan.addresses.first(),
-                  port.plan.addresses.first().isEmpty() ? ScanAttempts : 1);
+                  port.plan.addresses.first().isEmpty() ? JobTiming::ProbeAttempts : 1);
         return;
     case Step::AwaitingLeave:
         if (!port.probe)

@@ -131,7 +131,6 @@ private slots:
     void eventsTellTheJob_data();
     void eventsTellTheJob();
     void theResultDescribesTheJob();
-    void theWindowNeverResends();
 };
 
 void TestJobEvents::eventsTellTheJob_data()
@@ -241,18 +240,6 @@ void TestJobEvents::theResultDescribesTheJob()
     QCOMPARE(job.resends, 1);
     QCOMPARE(job.versionReply, QByteArray("VER=2.0\r\n"));
     QCOMPARE(job.reply, QByteArray("DOWNLOAD\r\n"));
-}
-
-// The window waits out a stall: a notice that counts on, nothing
-// sent again, and a late answer carries on.
-void TestJobEvents::theWindowNeverResends()
-{
-    TestEngine t;
-    EventLog log(t.engine);
-    play(t, {"open", "load", "overdue", "overdue", "overdue", "r:OK"});
-    QCOMPARE(t.port->writes.size(), 2);
-    QCOMPARE(log.events,
-             (QStringList{"pass d 3", "sent d1", "unanswered d1 x1", "ack d1", "sent d2"}));
 }
 
 QTEST_GUILESS_MAIN(TestJobEvents)

@@ -6,9 +6,11 @@
 #include "shared/runtimeerror.h"
 
 Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
-    : QObject(parent), m_port(std::move(port)), m_probeTimer(new Timer(200, this)),
-      m_pollTimer(new Timer(20, this, Timer::Accuracy::OnTime)),
-      m_replyWatchTimer(new Timer(3000, this)), m_commandWatchTimer(new Timer(3000, this)),
+    : QObject(parent), m_port(std::move(port)),
+      m_probeTimer(new Timer(JobTiming::ProbeEveryMs, this)),
+      m_pollTimer(new Timer(JobTiming::PollEveryMs, this, Timer::Accuracy::OnTime)),
+      m_replyWatchTimer(new Timer(JobTiming::ReplyTimeoutMs, this)),
+      m_commandWatchTimer(new Timer(JobTiming::ReplyTimeoutMs, this)),
       m_replyGapTimer(new Timer(0, this)), m_portName(QStringLiteral("COM3")),
       m_newAddress(QStringLiteral("10")), m_status(QStringLiteral("No info")),
       m_progressText(QStringLiteral("NO FILE")), m_barColour(Colour::Blue),

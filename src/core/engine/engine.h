@@ -2,6 +2,7 @@
 
 #include "engine/enginestate.h"
 #include "engine/jobevents.h"
+#include "engine/jobpolicy.h"
 #include "engine/pollschedule.h"
 #include "engine/replywatch.h"
 #include "engine/verifyledger.h"

@@ -16,39 +16,6 @@ enum class Pass { Download, Verify };
 // The commands that are not lines: "?", "Set Addr" and "Install ".
 enum class DeviceCommand { Query, NewAddress, Install };
 
-// How the engine treats what the window leaves to the operator. The
-// defaults are the window's: a line that goes unanswered is noticed and
-// waited on, never sent again, and every reply may bring the next line.
-struct JobPolicy {
-    int replyTimeoutMs = 3000; // a line, "Set Addr" or "?" unanswered so long is overdue
-    int installReplyMs = 300;  // "Install " may get no answer: the firmware starts at once
-    int retries = 0;           // an overdue line goes out again so many times
-    // Once the retries are spent, the job ends (a script) instead of waiting on.
-    bool endWhenUnanswered = false;
-    // Replies move the download only while a job runs: a late reply after
-    // the job or to a command sends no line and starts no pass.
-    bool linesOnlyInJob = false;
-    // "VER=" unasked in the middle of a job means the board restarted (a
-    // reset, a dip in its supply): the job ends there, and nothing more goes
-    // out. The window goes on with the next line instead, as it always has.
-    bool restartEndsJob = false;
-    // Probes before the probe gives up: one each 200 ms, each to the next
-    // address when scanning. The window's is 127.
-    int probeAttempts = 127;
-
-    // What a face that runs unattended wants: resend, give up, stop cleanly.
-    static JobPolicy unattended(int replyTimeoutMs, int retries)
-    {
-        JobPolicy policy;
-        policy.replyTimeoutMs = replyTimeoutMs;
-        policy.retries = retries;
-        policy.endWhenUnanswered = true;
-        policy.linesOnlyInJob = true;
-        policy.restartEndsJob = true;
-        return policy;
-    }
-};
-
 // A download job as it ended: from the file's first line to the verify
 // pass's end, or to whatever stopped it.
 struct JobResult {

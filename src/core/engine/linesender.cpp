@@ -26,10 +26,8 @@ void Engine::sendNextLine()
         state.lineIndex = 0;
 }
 
-// The window sends nothing again: a lost line and a lost reply look the same
-// from here, and the board may only be busy. Saying so, and how long it has
-// been, lets the operator decide. An unattended face sends the line again as
-// often as its policy allows, then gives up.
+// The line's answer is overdue: say how long it has been, and do what the
+// policy says.
 void Engine::replyOverdue()
 {
     // Answers were owed together, and not all came: the one held stands.
@@ -48,17 +46,21 @@ void Engine::replyOverdue()
                   .arg(m_replyWatch.lastLineWasAnsweredOk()
                            ? QStringLiteral(": the board answered OK, not DOWNLOAD")
                            : QString()));
-    m_replyWatchTimer->start(ReplyWatch::NoticeEveryMs);
-    if (!m_replyWatch.firstNotice())
+    m_replyWatchTimer->start(JobTiming::StallNoticeEveryMs);
+    switch (m_policy.whenOverdue(m_replyWatch.firstNotice(), m_replyWatch.sendings())) {
+    case JobPolicy::Overdue::NoticeAgain:
         return;
-    if (m_replyWatch.sendings() <= m_policy.retries) {
+    case JobPolicy::Overdue::Resend:
         resendLine();
         return;
-    }
-    emit lineUnanswered(currentPass(), m_replyWatch.line(), m_replyWatch.sendings());
-    if (m_policy.endWhenUnanswered) {
+    case JobPolicy::Overdue::SayUnanswered:
+        emit lineUnanswered(currentPass(), m_replyWatch.line(), m_replyWatch.sendings());
+        return;
+    case JobPolicy::Overdue::GiveUp:
+        emit lineUnanswered(currentPass(), m_replyWatch.line(), m_replyWatch.sendings());
         m_replyWatchTimer->setEnabled(false);
         endJob(JobResult::Outcome::Unanswered, currentPass());
+        return;
     }
 }
 

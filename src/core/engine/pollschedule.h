@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/jobpolicy.h"
 #include "engine/msclock.h"
 
 #include <QtGlobal>
@@ -17,8 +18,8 @@
 // given here and adds the ticks slept through to its blink counter.
 class PollSchedule {
 public:
-    static constexpr int PollMs = 20;
-    static constexpr int TicksPerBlink = 10;
+    static constexpr int PollMs = JobTiming::PollEveryMs;
+    static constexpr int TicksPerBlink = JobTiming::TicksPerBlink;
 
     explicit PollSchedule(MsClock nowMs = {}); // empty: the monotonic clock
     void setClock(MsClock nowMs);

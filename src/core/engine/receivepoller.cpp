@@ -6,14 +6,6 @@
 
 #include <QScopeGuard>
 
-namespace {
-
-// A plain reply without its CR LF is taken once the line has been quiet for
-// this long: a few character times, as near as a timer gets.
-constexpr int QuietLineMs = 2;
-
-} // namespace
-
 // m_pollTimer's tick, when the poll's schedule (pollschedule.h) has it: awake
 // every 20 ms, asleep until the lamp's next blink while nothing comes. The
 // lamp blinks, replies are taken and a lost device is seen on the same 20 ms
@@ -94,7 +86,7 @@ void Engine::bytesArrived()
     if (m_pace != Pace::Reply)
         return;
     const bool whole = m_rtu || m_port->peekWaiting().endsWith("\r\n");
-    const int wait = whole ? m_replyGapMs : qMax(m_replyGapMs, QuietLineMs);
+    const int wait = whole ? m_replyGapMs : qMax(m_replyGapMs, JobTiming::QuietLineMs);
     if (wait > 0) {
         m_replyGapTimer->start(wait); // counted from the last byte in
         return;

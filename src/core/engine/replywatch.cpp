@@ -67,6 +67,6 @@ QByteArray ReplyWatch::takeHeld()
 int ReplyWatch::overdue(int timeoutMs)
 {
     ++m_noticeCount;
-    m_unansweredMs += m_noticeCount == 1 ? timeoutMs : NoticeEveryMs;
+    m_unansweredMs += m_noticeCount == 1 ? timeoutMs : JobTiming::StallNoticeEveryMs;
     return m_unansweredMs;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/jobpolicy.h"
 #include "engine/msclock.h"
 
 #include <QByteArray>
@@ -48,14 +49,12 @@ public:
     QByteArray takeHeld();
 
     // The wait ran out with nothing held: how long the line has now gone
-    // unanswered, counting on from the timeout in steps of NoticeEveryMs.
+    // unanswered, counting on from the timeout in steps of JobTiming::StallNoticeEveryMs.
     int overdue(int timeoutMs);
     bool firstNotice() const { return m_unansweredMs > 0 && m_noticeCount == 1; }
     // "OK" to the last line of a pass: the watch runs on, and says so.
     void lastLineAnsweredOk() { m_lastLineAnsweredOk = true; }
     bool lastLineWasAnsweredOk() const { return m_lastLineAnsweredOk; }
-
-    static constexpr int NoticeEveryMs = 1000;
 
 private:
     MsClock m_nowMs;
