@@ -34,16 +34,16 @@ double median(QList<double> values)
     return values[values.size() / 2];
 }
 
-std::optional<JobTiming> largest(const QList<JobTiming> &jobs)
+std::optional<TimedJob> largest(const QList<TimedJob> &jobs)
 {
     const auto most = std::max_element(
         jobs.begin(), jobs.end(), [](const auto &a, const auto &b) { return a.lines < b.lines; });
     return most == jobs.end() ? std::nullopt : std::optional(*most);
 }
 
-std::optional<JobTiming> withLines(const QList<JobTiming> &jobs, int lines)
+std::optional<TimedJob> withLines(const QList<TimedJob> &jobs, int lines)
 {
-    for (const JobTiming &job : jobs) {
+    for (const TimedJob &job : jobs) {
         if (job.lines == lines)
             return job;
     }
@@ -51,10 +51,10 @@ std::optional<JobTiming> withLines(const QList<JobTiming> &jobs, int lines)
 }
 
 // The worst of a figure over several timings.
-template <typename Figure> double worst(const QList<JobTiming> &jobs, Figure figure)
+template <typename Figure> double worst(const QList<TimedJob> &jobs, Figure figure)
 {
     double result = 0;
-    for (const JobTiming &job : jobs)
+    for (const TimedJob &job : jobs)
         result = std::max(result, figure(job));
     return result;
 }
@@ -62,7 +62,7 @@ template <typename Figure> double worst(const QList<JobTiming> &jobs, Figure fig
 QList<QStringList> jobRows(const Figures &figures)
 {
     QList<QStringList> rows;
-    for (const JobTiming &job : figures.jobs) {
+    for (const TimedJob &job : figures.jobs) {
         rows << QStringList{
             job.face,
             job.pace,
@@ -176,11 +176,11 @@ QString otherFigures(const Figures &figures)
 
 } // namespace
 
-QList<JobTiming> jobsOf(const QList<JobTiming> &jobs, const QString &face, const QString &pace,
-                        bool wirePacing)
+QList<TimedJob> jobsOf(const QList<TimedJob> &jobs, const QString &face, const QString &pace,
+                       bool wirePacing)
 {
-    QList<JobTiming> found;
-    for (const JobTiming &job : jobs) {
+    QList<TimedJob> found;
+    for (const TimedJob &job : jobs) {
         if (job.face == face && job.pace == pace && job.wirePacing == wirePacing)
             found << job;
     }
@@ -190,10 +190,10 @@ QList<JobTiming> jobsOf(const QList<JobTiming> &jobs, const QString &face, const
 QList<Target> targetsOf(const Figures &figures)
 {
     QList<Target> targets;
-    const QList<JobTiming> bare = jobsOf(figures.jobs, "bare loop", "poll", false);
+    const QList<TimedJob> bare = jobsOf(figures.jobs, "bare loop", "poll", false);
     for (const QString &face : {QStringLiteral("window"), QStringLiteral("cli")}) {
         // The poll pace against the bare loop, a frame at a time, on the same files.
-        for (const JobTiming &loop : bare) {
+        for (const TimedJob &loop : bare) {
             if (const auto poll = withLines(jobsOf(figures.jobs, face, "poll", false), loop.lines))
                 targets << Target{QStringLiteral("%1, poll pace, %2 lines: ms a frame, against "
                                                  "the bare loop's")
@@ -202,20 +202,20 @@ QList<Target> targetsOf(const Figures &figures)
                                   poll->msPerFrame(), loop.msPerFrame() * PollFloorRatioLimit,
                                   "ms"};
         }
-        const QList<JobTiming> wired = jobsOf(figures.jobs, face, "reply", true);
+        const QList<TimedJob> wired = jobsOf(figures.jobs, face, "reply", true);
         if (!wired.isEmpty())
             targets << Target{face + ", reply pace on the wire: worst × wire floor",
-                              worst(wired, [](const JobTiming &job) { return job.floorRatio(); }),
+                              worst(wired, [](const TimedJob &job) { return job.floorRatio(); }),
                               WireRatioLimit, "×"};
-        const QList<JobTiming> atOnce = jobsOf(figures.jobs, face, "reply", false);
+        const QList<TimedJob> atOnce = jobsOf(figures.jobs, face, "reply", false);
         if (!atOnce.isEmpty())
             targets << Target{face + ", reply pace, board at once: worst ms a frame",
-                              worst(atOnce, [](const JobTiming &job) { return job.msPerFrame(); }),
+                              worst(atOnce, [](const TimedJob &job) { return job.msPerFrame(); }),
                               ReplyMsPerFrameLimit, "ms"};
         // At the poll pace a face waits as the bare loop does: what it spends
         // besides is its own, a frame at a time, on the same file and board.
         for (const bool wirePacing : {false, true}) {
-            for (const JobTiming &loop : jobsOf(figures.jobs, "bare loop", "poll", wirePacing)) {
+            for (const TimedJob &loop : jobsOf(figures.jobs, "bare loop", "poll", wirePacing)) {
                 const auto poll =
                     withLines(jobsOf(figures.jobs, face, "poll", wirePacing), loop.lines);
                 if (!poll)
@@ -233,14 +233,14 @@ QList<Target> targetsOf(const Figures &figures)
                                   .arg(face)
                                   .arg(job->lines),
                               job->cpuPer1000Frames(), CpuPer1000FramesLimit, "s"};
-        QList<JobTiming> all = jobsOf(figures.jobs, face, "poll", false);
+        QList<TimedJob> all = jobsOf(figures.jobs, face, "poll", false);
         all += jobsOf(figures.jobs, face, "reply", false);
         all += jobsOf(figures.jobs, face, "reply", true);
         if (const auto job = largest(all)) {
             const int lines = job->lines;
             targets << Target{QStringLiteral("%1, peak RSS of a %2-line job").arg(face).arg(lines),
                               worst(all,
-                                    [lines](const JobTiming &each) {
+                                    [lines](const TimedJob &each) {
                                         return each.lines == lines ? each.peakRssMiB : 0;
                                     }),
                               PeakRssLimitMiB, "MiB"};
@@ -303,7 +303,7 @@ QString drawPlot(const Figures &figures, const QString &pngPath)
 {
     struct Series {
         QString title;
-        QList<JobTiming> jobs;
+        QList<TimedJob> jobs;
         bool floor;
     };
     const QList<Series> series{
@@ -329,7 +329,7 @@ QString drawPlot(const Figures &figures, const QString &pngPath)
         QFile data(folder.filePath(QStringLiteral("series%1.dat").arg(i)));
         if (!data.open(QIODevice::WriteOnly))
             return QStringLiteral("cannot write %1").arg(data.fileName());
-        for (const JobTiming &job : series[i].jobs)
+        for (const TimedJob &job : series[i].jobs)
             data.write(QStringLiteral("%1 %2\n")
                            .arg(job.lines)
                            .arg(series[i].floor ? job.floorSeconds : job.seconds)

@@ -4,7 +4,7 @@
 #include <QString>
 
 // One download and verify, timed.
-struct JobTiming {
+struct TimedJob {
     QString face;            // "window", "cli" or "bare loop"
     QString pace;            // "poll" or "reply"
     bool wirePacing = false; // the simulator held each reply for the wire's time
@@ -43,7 +43,7 @@ struct Target {
 struct Figures {
     QString command; // how the run was started
     QString machine;
-    QList<JobTiming> jobs;
+    QList<TimedJob> jobs;
     QList<PortsTiming> portRuns; // reply pace, boards on the wire
     double idleCpuPercentPoll = 0;
     double idleCpuPercentReply = 0;
@@ -58,8 +58,8 @@ struct Figures {
 };
 
 // The timings that match, in the order they were taken.
-QList<JobTiming> jobsOf(const QList<JobTiming> &jobs, const QString &face, const QString &pace,
-                        bool wirePacing);
+QList<TimedJob> jobsOf(const QList<TimedJob> &jobs, const QString &face, const QString &pace,
+                       bool wirePacing);
 
 // The targets the figures are held to, each worked out from the same run.
 QList<Target> targetsOf(const Figures &figures);

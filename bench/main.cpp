@@ -4,6 +4,7 @@
 
 #include "childrun.h"
 #include "e2e/simulatedboard.h"
+#include "engine/jobpolicy.h"
 #include "figures.h"
 #include "firmware.h"
 #include "roles.h"
@@ -29,7 +30,7 @@
 namespace {
 
 const QString Port = QStringLiteral("COM9"); // the tests use COM3
-constexpr double PollMs = 20;
+constexpr double PollMs = JobTiming::PollEveryMs;
 constexpr double ShortJobSeconds = 15;
 constexpr int RunsOfAShortJob = 3;
 constexpr int PollLatenessRounds = 200; // 4 s
@@ -79,10 +80,10 @@ public:
 
 private:
     QString firmwareFile(int lines);
-    std::optional<JobTiming> job(const QString &face, const QString &pace, bool wirePacing,
-                                 int lines);
-    std::optional<JobTiming> timeOnce(const QString &face, const QString &pace, bool wirePacing,
-                                      int lines);
+    std::optional<TimedJob> job(const QString &face, const QString &pace, bool wirePacing,
+                                int lines);
+    std::optional<TimedJob> timeOnce(const QString &face, const QString &pace, bool wirePacing,
+                                     int lines);
     std::optional<PortsTiming> timePorts(int ports, int boardsPerPort);
     double idleCpuPercent(const QString &pace);
     bool measurePollLateness(Figures &figures);
@@ -108,12 +109,12 @@ QString Bench::firmwareFile(int lines)
 
 // A job of a few seconds is thrown off by a hiccup of the machine: it is
 // timed three times and the middle one kept.
-std::optional<JobTiming> Bench::job(const QString &face, const QString &pace, bool wirePacing,
-                                    int lines)
+std::optional<TimedJob> Bench::job(const QString &face, const QString &pace, bool wirePacing,
+                                   int lines)
 {
-    QList<JobTiming> timings;
+    QList<TimedJob> timings;
     for (int run = 0; run < RunsOfAShortJob; ++run) {
-        const std::optional<JobTiming> timing = timeOnce(face, pace, wirePacing, lines);
+        const std::optional<TimedJob> timing = timeOnce(face, pace, wirePacing, lines);
         if (!timing)
             return std::nullopt;
         timings << *timing;
@@ -121,8 +122,8 @@ std::optional<JobTiming> Bench::job(const QString &face, const QString &pace, bo
             break;
     }
     std::sort(timings.begin(), timings.end(),
-              [](const JobTiming &a, const JobTiming &b) { return a.seconds < b.seconds; });
-    const JobTiming &kept = timings[timings.size() / 2];
+              [](const TimedJob &a, const TimedJob &b) { return a.seconds < b.seconds; });
+    const TimedJob &kept = timings[timings.size() / 2];
     say(QStringLiteral("%1, %2 pace, board %3, %4 lines: %5 s, %6 frames%7")
             .arg(face, pace, wirePacing ? "on a 115200 wire" : "at once")
             .arg(lines)
@@ -133,8 +134,8 @@ std::optional<JobTiming> Bench::job(const QString &face, const QString &pace, bo
     return kept;
 }
 
-std::optional<JobTiming> Bench::timeOnce(const QString &face, const QString &pace, bool wirePacing,
-                                         int lines)
+std::optional<TimedJob> Bench::timeOnce(const QString &face, const QString &pace, bool wirePacing,
+                                        int lines)
 {
     QStringList boardOptions{QStringLiteral("--quiet")};
     if (wirePacing)
@@ -145,7 +146,7 @@ std::optional<JobTiming> Bench::timeOnce(const QString &face, const QString &pac
         return std::nullopt;
     }
     const QString file = firmwareFile(lines);
-    JobTiming timing{face, pace, wirePacing, lines};
+    TimedJob timing{face, pace, wirePacing, lines};
     if (face == QStringLiteral("cli")) {
         const ChildRun run =
             runChild(QStringLiteral(BOOTLINE_CLI),
@@ -260,7 +261,7 @@ Figures Bench::run()
 {
     Figures figures;
     const auto add = [&](const QString &face, const QString &pace, bool wirePacing, int lines) {
-        if (const std::optional<JobTiming> timing = job(face, pace, wirePacing, lines))
+        if (const std::optional<TimedJob> timing = job(face, pace, wirePacing, lines))
             figures.jobs << *timing;
         else
             say(QStringLiteral("%1, %2 pace, %3 lines: the job failed").arg(face, pace).arg(lines));

@@ -1,6 +1,7 @@
 #include "roles.h"
 
 #include "childrun.h"
+#include "engine/jobpolicy.h"
 #include "engine/timer.h"
 #include "fakes/testwindow.h"
 #include "image/hexfile.h"
@@ -165,7 +166,7 @@ int runPollLateness(int rounds)
         if (::read(pipeEnds[0], &byte, 1) != 1)
             std::perror("bootline-bench: reading the reply pipe");
     });
-    constexpr int PollMs = 20;
+    constexpr int PollMs = JobTiming::PollEveryMs;
     Timer poll(PollMs, nullptr, Timer::Accuracy::OnTime);
     poll.setSingleShot(true);
     QElapsedTimer sinceStart;

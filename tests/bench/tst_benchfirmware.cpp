@@ -79,12 +79,12 @@ void TestBenchFirmware::targetsAreMetAtTheirLimit()
 void TestBenchFirmware::replyPaceIsHeldToTheWireFloorOnlyOnTheWire()
 {
     Figures figures;
-    figures.jobs << JobTiming{"cli", "reply", true, 100, 200, 1.2, 0.1, 20, 1.0}
-                 << JobTiming{"cli", "reply", false, 100, 200, 0.2, 0.1, 20, 0}
-                 << JobTiming{"cli", "poll", false, 100, 200, 4.1, 0.1, 20, 4.0}
-                 << JobTiming{"cli", "poll", true, 100, 200, 4.1, 0.05, 20, 4.0}
-                 << JobTiming{"bare loop", "poll", false, 100, 200, 4.2, 0.08, 20, 4.0}
-                 << JobTiming{"bare loop", "poll", true, 100, 200, 4.2, 0.04, 20, 4.0};
+    figures.jobs << TimedJob{"cli", "reply", true, 100, 200, 1.2, 0.1, 20, 1.0}
+                 << TimedJob{"cli", "reply", false, 100, 200, 0.2, 0.1, 20, 0}
+                 << TimedJob{"cli", "poll", false, 100, 200, 4.1, 0.1, 20, 4.0}
+                 << TimedJob{"cli", "poll", true, 100, 200, 4.1, 0.05, 20, 4.0}
+                 << TimedJob{"bare loop", "poll", false, 100, 200, 4.2, 0.08, 20, 4.0}
+                 << TimedJob{"bare loop", "poll", true, 100, 200, 4.2, 0.04, 20, 4.0};
     QStringList verdicts;
     for (const Target &target : targetsOf(figures)) {
         if (target.what.startsWith("cli") && !target.what.contains("ports"))
