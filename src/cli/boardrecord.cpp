@@ -1,43 +1,48 @@
 #include "cli/boardrecord.h"
 
-#include <QSysInfo>
+#include "engine/jobfailure.h"
+#include "record/recordofjob.h"
 
 namespace {
 
-QString resultName(const BoardResult &result)
+JobSite siteOf(const BoardResult &result, const RunInfo &run)
 {
-    if (result.exitCode == Done)
-        return QStringLiteral("done");
-    if (result.untried)
-        return QStringLiteral("not tried");
-    return isStopBySignal(result.exitCode) ? QStringLiteral("interrupted")
-                                           : QStringLiteral("failed");
+    return {.jobId = result.jobId,
+            .face = QStringLiteral("cli"),
+            .port = result.port,
+            .board = result.board,
+            .pace = run.pace,
+            .started = result.startedAt,
+            .ended = result.endedAt,
+            .seconds = result.seconds};
+}
+
+// The job as the engine told it, with the run's file: a board given up on,
+// or one that failed before its download, still names the file it was to get.
+JobResult jobOf(const BoardResult &result, const RunInfo &run)
+{
+    JobResult job;
+    job.file = run.file;
+    job.sha256 = run.sha256;
+    job.lines = qint16(run.fileLines); // images keep to HexFile::MaxEntries
+    job.linesSent = result.linesSent;
+    job.resends = result.resends;
+    job.versionReply = result.versionReply;
+    return job;
 }
 
 } // namespace
 
+JobRecord boardStartedRecord(const BoardResult &result, const RunInfo &run)
+{
+    return startedRecord(siteOf(result, run), jobOf(result, run));
+}
+
 JobRecord boardRecord(const BoardResult &result, const RunInfo &run)
 {
-    JobRecord record;
-    record.jobId = result.jobId;
-    record.started = result.startedAt;
-    record.ended = result.endedAt;
-    record.seconds = result.seconds;
-    record.face = QStringLiteral("cli");
-    record.host = QSysInfo::machineHostName();
-    record.port = result.port;
-    record.board = result.board;
-    record.version = QString::fromLatin1(result.versionReply);
-    record.file = run.file;
-    record.sha256 = QString::fromLatin1(run.sha256);
-    record.fileLines = run.fileLines;
-    record.lines = result.linesSent;
-    record.pace = run.pace;
-    record.resends = result.resends;
-    record.result = resultName(result);
-    record.exitCode = result.exitCode;
-    if (result.exitCode != Done)
-        record.error = result.failure;
-    record.reply = QString::fromLatin1(result.reply.trimmed());
-    return record;
+    // A board given up on never reached the engine: that word is this face's own.
+    const QString word = result.untried ? QStringLiteral("not tried") : resultWord(result.exitCode);
+    return endedRecord(siteOf(result, run), jobOf(result, run),
+                       {.result = word, .exitCode = result.exitCode, .error = result.failure},
+                       result.reply);
 }

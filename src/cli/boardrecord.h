@@ -6,3 +6,5 @@
 
 // A board's job as the store and the JSON board event keep it.
 JobRecord boardRecord(const BoardResult &result, const RunInfo &run);
+// Its "started" record, as the job begins.
+JobRecord boardStartedRecord(const BoardResult &result, const RunInfo &run);

@@ -21,13 +21,8 @@ RecordWriter &Recorder::writerFor(const QString &port)
 
 void Recorder::jobStarted(const BoardResult &result)
 {
-    JobRecord record = boardRecord(result, m_run);
-    record.result = QStringLiteral("started");
-    record.exitCode = 0;
-    record.error.clear();
-    record.ended = QDateTime();
     // Its end is reported, and its end record is what counts.
-    writerFor(result.port).keep(record, [](const KeepOutcome &) {});
+    writerFor(result.port).keep(boardStartedRecord(result, m_run), [](const KeepOutcome &) {});
 }
 
 void Recorder::keep(const BoardResult &result, std::function<void(const BoardResult &)> then)

@@ -4,7 +4,6 @@
 #include "engine/jobfailure.h"
 #include "window/messagebox.h"
 
-#include <QSysInfo>
 #include <QUuid>
 
 JobRecorder::JobRecorder(Engine &engine, const StoreAddress &store, int timeoutMs,
@@ -28,43 +27,27 @@ void JobRecorder::jobStarted()
 {
     if (!m_clock.isValid())
         return; // over already: its end record says it all
-    JobRecord record = recordOf(m_engine.jobSoFar());
-    record.result = QStringLiteral("started");
-    record.ended = QDateTime();
-    m_writer.keep(record, [](const KeepOutcome &) {}); // its end record is the one reported
+    // Its end record is the one reported.
+    m_writer.keep(startedRecord(site(), m_engine.jobSoFar()), [](const KeepOutcome &) {});
 }
 
-JobRecord JobRecorder::recordOf(const JobResult &job) const
+JobSite JobRecorder::site() const
 {
-    JobRecord record;
-    record.jobId = m_jobId;
-    record.started = m_started;
-    record.ended = QDateTime::currentDateTimeUtc();
-    record.seconds = m_clock.isValid() ? m_clock.elapsed() / 1000.0 : 0;
-    record.face = QStringLiteral("window");
-    record.host = QSysInfo::machineHostName();
-    record.port = m_engine.portName();
-    record.board = m_engine.address().isEmpty() ? QStringLiteral("scan") : m_engine.address();
-    record.version = QString::fromLatin1(job.versionReply.trimmed());
-    record.file = job.file;
-    record.sha256 = QString::fromLatin1(job.sha256);
-    record.fileLines = job.lines;
-    record.lines = job.linesSent;
-    record.pace =
-        m_engine.pace() == Engine::Pace::Reply ? QStringLiteral("reply") : QStringLiteral("poll");
-    record.resends = job.resends;
-    return record;
+    return {.jobId = m_jobId,
+            .face = QStringLiteral("window"),
+            .port = m_engine.portName(),
+            .board = m_engine.address(),
+            .pace = m_engine.pace() == Engine::Pace::Reply ? QStringLiteral("reply")
+                                                           : QStringLiteral("poll"),
+            .started = m_started,
+            .ended = QDateTime::currentDateTimeUtc(),
+            .seconds = m_clock.isValid() ? m_clock.elapsed() / 1000.0 : 0};
 }
 
 void JobRecorder::jobEnded(const JobResult &job)
 {
-    JobRecord record = recordOf(job);
-    const JobVerdict verdict = jobVerdict(job, m_engine.rtu(), m_engine.address());
-    record.result = verdict.result;
-    record.exitCode = verdict.exitCode;
-    record.error = verdict.error;
-    if (!record.error.isEmpty())
-        record.reply = QString::fromLatin1(job.reply.trimmed());
+    const JobRecord record =
+        endedRecord(site(), job, jobVerdict(job, m_engine.rtu(), m_engine.address()), job.reply);
     m_clock.invalidate();
     m_writer.keep(record, [this](const KeepOutcome &kept) {
         if (!kept.stored)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/jobevents.h"
+#include "record/recordofjob.h"
 #include "record/recordwriter.h"
 
 #include <QDateTime>
@@ -20,7 +21,7 @@ public:
 
 private:
     void jobStarted();
-    JobRecord recordOf(const JobResult &job) const;
+    JobSite site() const; // the running job's, ending now
     void jobEnded(const JobResult &job);
 
     Engine &m_engine;

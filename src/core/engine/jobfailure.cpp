@@ -43,31 +43,38 @@ QString lineName(Pass pass, qint16 line, qint16 lines)
         .arg(lines);
 }
 
+QString resultWord(ExitCode code)
+{
+    if (code == Done)
+        return QStringLiteral("done");
+    return isStopBySignal(code) ? QStringLiteral("interrupted") : QStringLiteral("failed");
+}
+
 JobVerdict jobVerdict(const JobResult &job, bool rtu, const QString &address)
 {
     const QString where = lineName(job.pass, job.line, job.lines);
-    const QString failed = QStringLiteral("failed");
-    const QString interrupted = QStringLiteral("interrupted");
+    const auto verdict = [](ExitCode code, const QString &error) {
+        return JobVerdict{resultWord(code), code, error};
+    };
     switch (job.outcome) {
     case JobResult::Outcome::Verified:
-        return {QStringLiteral("done"), Done, {}};
+        return verdict(Done, {});
     case JobResult::Outcome::NotVerified:
-        return {failed, NoReply, notVerifiedFailure(job.verifiedInStep, job.lines)};
+        return verdict(NoReply, notVerifiedFailure(job.verifiedInStep, job.lines));
     case JobResult::Outcome::ExtraReply:
-        return {failed, ExtraReplies, extraReplyFailure(rtu, address)};
+        return verdict(ExtraReplies, extraReplyFailure(rtu, address));
     case JobResult::Outcome::Restarted:
-        return {failed, BoardRestarted, restartFailure(rtu, address, job.pass, job.line)};
+        return verdict(BoardRestarted, restartFailure(rtu, address, job.pass, job.line));
     case JobResult::Outcome::Refused:
-        return {failed, BoardRefused, QStringLiteral("the board refused %1").arg(where)};
+        return verdict(BoardRefused, QStringLiteral("the board refused %1").arg(where));
     case JobResult::Outcome::Unanswered:
-        return {failed, NoReply, QStringLiteral("no reply to %1").arg(where)};
+        return verdict(NoReply, QStringLiteral("no reply to %1").arg(where));
     case JobResult::Outcome::DeviceLost:
-        return {failed, PortFailed, QStringLiteral("the port was lost at %1").arg(where)};
-    case JobResult::Outcome::Stopped:
-        return {interrupted, Interrupted, QStringLiteral("the port was closed at %1").arg(where)};
+        return verdict(PortFailed, QStringLiteral("the port was lost at %1").arg(where));
+    case JobResult::Outcome::Stopped: // as Ctrl-C ends bootline-cli
+        return verdict(Interrupted, QStringLiteral("the port was closed at %1").arg(where));
     case JobResult::Outcome::Replaced:
-        return {interrupted, Interrupted,
-                QStringLiteral("another file was loaded at %1").arg(where)};
+        return verdict(Interrupted, QStringLiteral("another file was loaded at %1").arg(where));
     }
-    return {failed, NoReply, {}};
+    return verdict(NoReply, {});
 }

@@ -16,6 +16,12 @@ struct JobVerdict {
 // address: the address box's text; rtu: 1 when frames carry it.
 JobVerdict jobVerdict(const JobResult &job, bool rtu, const QString &address);
 
+// The result word of an exit code: "done", "interrupted" for a stop (a
+// signal, or the window's port closed or file replaced), else "failed".
+// jobVerdict takes its words from here, and so does bootline-cli for the
+// ends of its own, so the two faces cannot word one end differently.
+QString resultWord(ExitCode code);
+
 // "line 12 of 40", or "verify line 12 of 40".
 QString lineName(Pass pass, qint16 line, qint16 lines);
 
