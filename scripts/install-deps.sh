@@ -9,6 +9,8 @@ packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core
 packages+=(libelf-dev pkg-config)
 # Packing and checking the .deb (make package, make check).
 packages+=(dpkg-dev desktop-file-utils lintian)
+# Compiler cache: CI clones anew each run, so its builds reuse objects from earlier ones.
+packages+=(ccache)
 # The plot of make bench.
 packages+=(gnuplot-nox)
 # The record store's Qt SQL drivers, and the server its PostgreSQL test starts.
