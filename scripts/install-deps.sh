@@ -11,6 +11,8 @@ packages+=(libelf-dev pkg-config)
 packages+=(dpkg-dev desktop-file-utils lintian)
 # Compiler cache: CI clones anew each run, so its builds reuse objects from earlier ones.
 packages+=(ccache)
+# The clang-tidy cache of make check (scripts/tidy-cache.py).
+packages+=(python3)
 # The plot of make bench.
 packages+=(gnuplot-nox)
 # The record store's Qt SQL drivers, and the server its PostgreSQL test starts.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/testpaths.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
@@ -16,7 +18,7 @@ struct Cli {
     explicit Cli(const QStringList &arguments, int ms = 30000)
     {
         QProcess process;
-        process.start(QStringLiteral(BOOTLINE_CLI), arguments);
+        process.start(TestPaths::cli(), arguments);
         if (!process.waitForFinished(ms)) {
             process.kill();
             process.waitForFinished();

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "support/testpaths.h"
+
 #include <QFile>
 #include <QString>
 
 // The example HEX files.
 inline QString exampleFile(const QString &name)
 {
-    return QStringLiteral(BOOTLINE_SOURCE_DIR "/examples/") + name;
+    return TestPaths::exampleFile(name);
 }
 
 inline int linesIn(const QString &file)

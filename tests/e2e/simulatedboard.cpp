@@ -1,4 +1,5 @@
 #include "e2e/simulatedboard.h"
+#include "support/testpaths.h"
 
 #include <QTest>
 
@@ -7,8 +8,7 @@
 SimulatedBoard::SimulatedBoard(const QStringList &options, int com)
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(QStringLiteral(BOOTLINE_SIMULATOR),
-                    QStringList{"--com", QString::number(com)} + options);
+    m_process.start(TestPaths::simulator(), QStringList{"--com", QString::number(com)} + options);
     m_ready =
         QTest::qWaitFor([this] { return output().contains(" ready on ") || hasExited(); }, 5000) &&
         !hasExited();

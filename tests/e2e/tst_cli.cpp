@@ -2,6 +2,7 @@
 #include "e2e/openwindow.h"
 #include "e2e/simulatedboard.h"
 #include "support/hexrecords.h"
+#include "support/testpaths.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -285,7 +286,7 @@ void TestCli::ctrlCWhileARecordIsKeptStopsTheRun()
         QSqlQuery hold(db);
         QVERIFY(hold.exec("BEGIN EXCLUSIVE"));
         QProcess cli;
-        cli.start(QStringLiteral(BOOTLINE_CLI),
+        cli.start(TestPaths::cli(),
                   {"--json", "-a", "1-3", "--pace", "reply", "--log", store, blink});
         QVERIFY(QTest::qWaitFor([&] { return sim.output().contains("image verified"); }, 10000));
         ::kill(pid_t(cli.processId()), SIGINT);
@@ -606,7 +607,7 @@ void TestCli::ctrlCClosesThePort()
     SimulatedBoard sim({"--latency", "20"});
     QVERIFY(sim.isReady());
     QProcess cli;
-    cli.start(QStringLiteral(BOOTLINE_CLI), {"-a", "1", blink});
+    cli.start(TestPaths::cli(), {"-a", "1", blink});
     QVERIFY(
         QTest::qWaitFor([&] { return cli.readAllStandardOutput().contains("download"); }, 5000));
     ::kill(pid_t(cli.processId()), signalNumber);

@@ -1,5 +1,6 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
+#include "support/testpaths.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -23,8 +24,8 @@ void TestClosedStreams::aWholeJobWithTheStreamsClosed()
     QVERIFY(board.isReady());
     QProcess cli;
     // The shell closes them, then becomes bootline-cli with them closed.
-    cli.start("/bin/sh", {"-c", "exec \"$0\" \"$@\" <&- >&- 2>&-", QStringLiteral(BOOTLINE_CLI),
-                          "-a", "1", exampleFile("blink.hex")});
+    cli.start("/bin/sh", {"-c", "exec \"$0\" \"$@\" <&- >&- 2>&-", TestPaths::cli(), "-a", "1",
+                          exampleFile("blink.hex")});
     QVERIFY(cli.waitForFinished(60000));
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
     QCOMPARE(cli.exitCode(), 0);

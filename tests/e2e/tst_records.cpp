@@ -2,6 +2,7 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
 #include "support/hungserver.h"
+#include "support/testpaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -141,8 +142,7 @@ void TestRecords::ctrlCLeavesARecordOfEveryBoard()
     QVERIFY(first.isReady() && second.isReady());
     const QString store = path("stopped/history.sqlite");
     QProcess cli;
-    cli.start(QStringLiteral(BOOTLINE_CLI),
-              {"--json", "-p", "COM3,COM4", "-a", "1-3", "--log", store, blink});
+    cli.start(TestPaths::cli(), {"--json", "-p", "COM3,COM4", "-a", "1-3", "--log", store, blink});
     QVERIFY(QTest::qWaitFor([&] { return first.output().contains("image verified"); }, 20000));
     ::kill(pid_t(cli.processId()), SIGINT);
     QVERIFY(cli.waitForFinished(15000));
@@ -167,7 +167,7 @@ void TestRecords::aKilledJobIsUnfinished()
     QVERIFY(sim.isReady());
     const QString store = path("killed/history.sqlite");
     QProcess cli;
-    cli.start(QStringLiteral(BOOTLINE_CLI), {"--json", "-a", "1", "--log", store, blink});
+    cli.start(TestPaths::cli(), {"--json", "-a", "1", "--log", store, blink});
     QVERIFY(QTest::qWaitFor(
         [&] {
             cli.waitForReadyRead(50);

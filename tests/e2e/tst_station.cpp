@@ -1,6 +1,7 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
 #include "support/hexrecords.h"
+#include "support/testpaths.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -41,7 +42,7 @@ struct Station {
 
     explicit Station(const QStringList &arguments)
     {
-        process.start(QStringLiteral(BOOTLINE_CLI), QStringList{"--watch", "--json"} + arguments);
+        process.start(TestPaths::cli(), QStringList{"--watch", "--json"} + arguments);
     }
     ~Station()
     {

@@ -5,6 +5,7 @@
 #include "support/hexrecords.h"
 #include "support/memorybytes.h"
 #include "support/testfiles.h"
+#include "support/testpaths.h"
 
 #include <QCryptographicHash>
 #include <QTest>
@@ -28,7 +29,7 @@ private slots:
 
 QString example(const QString &name)
 {
-    return QStringLiteral(BOOTLINE_SOURCE_DIR "/examples/") + name;
+    return TestPaths::exampleFile(name);
 }
 
 QByteArray contentOf(const QString &path)

@@ -9,6 +9,7 @@
 #include "e2e/simulatedboard.h"
 #include "fakes/testwindow.h"
 #include "support/outcomenames.h"
+#include "support/testpaths.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -27,7 +28,7 @@
 
 namespace {
 
-const QString Blink = QStringLiteral(BOOTLINE_SOURCE_DIR "/examples/blink.hex");
+const QString Blink = TestPaths::exampleFile(QStringLiteral("blink.hex"));
 constexpr int FileLines = 43;              // in blink.hex
 constexpr int LinesPerJob = 2 * FileLines; // downloaded and verified
 constexpr int JobsPerOpen = 10;      // then the port is closed and opened again, probe and all
@@ -455,7 +456,7 @@ private:
         }
         arguments << Blink;
         ++jobs;
-        m_cli.start(QStringLiteral(BOOTLINE_CLI), arguments);
+        m_cli.start(TestPaths::cli(), arguments);
         m_jobRunning = true;
         m_sinceStart.start();
     }

@@ -1,3 +1,4 @@
+#include "support/testpaths.h"
 #include "window/helpversion.h"
 
 #include <QCoreApplication>
@@ -44,7 +45,7 @@ void TestCommandLine::printsAndExits()
     for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         environment.remove(QString::fromLatin1(display));
     bootline.setProcessEnvironment(environment);
-    bootline.start(QStringLiteral(BOOTLINE_WINDOW), arguments);
+    bootline.start(TestPaths::window(), arguments);
     QVERIFY(bootline.waitForFinished(30000)); // a window would never finish
     QCOMPARE(bootline.exitStatus(), QProcess::NormalExit);
     QCOMPARE(bootline.exitCode(), 0);
