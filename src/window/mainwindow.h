@@ -65,25 +65,25 @@ private:
     // Controls, by container, in creation order. Each carries its name as its object name.
     QGroupBox *portGroup;
     QLabel *portLabel;
-    QLineEdit *portBox; // the port name
+    QLineEdit *portBox;
     Lamp *linkLamp;
     QPushButton *openPortButton;
     QPushButton *closePortButton;
-    QLabel *statusLabel;         // the status line
-    QPushButton *downloadButton; // open file and download
-    QPushButton *installButton;  // install
-    QPushButton *queryButton;    // query
+    QLabel *statusLabel;
+    QPushButton *downloadButton; // "Open File and  Download"
+    QPushButton *installButton;
+    QPushButton *queryButton; // "?": asks the board for its version
     QGroupBox *rtuGroup;
     QCheckBox *rtuCheckBox; // Modbus RTU framing
     QLabel *addressLabel;
-    QLineEdit *addressBox;         // the board's address; empty means scan
-    QLineEdit *newAddressBox;      // the new address
+    QLineEdit *addressBox; // the board's address; empty means scan
+    QLineEdit *newAddressBox;
     QPushButton *setAddressButton; // set address, or next in scan mode
     QGroupBox *statusGroup;
     ProgressBar *progressBar;
     QLabel *answerLabel;
-    QLineEdit *answerBox;    // the board's answer
-    QPushButton *sendButton; // send the next line; below the visible area
+    QLineEdit *answerBox;
+    QPushButton *sendButton; // the next line; below the visible area
 
     std::unique_ptr<FileDialog> m_fileDialog;
     std::unique_ptr<MessageBox> m_messageBox;
