@@ -6,8 +6,12 @@ BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 BENCH_DIR ?= build-bench
 FUZZ_SECONDS ?= 60
-# One compile or test a core: more only swaps memory for nothing.
+# One compile a core: more only swaps memory for nothing.
 JOBS ?= $(shell nproc)
+# The end-to-end tests spend their minute waiting on real timers and the
+# simulator (a few seconds of CPU among them all), so they run side by side
+# instead of two at a time behind each other.
+TEST_JOBS ?= 8
 
 .PHONY: run test unit check build deps clean soak package check-package sanitize fuzz-replay \
         fuzz tidy bench
@@ -16,7 +20,7 @@ run: build
 	scripts/run.sh $(BUILD_DIR)
 
 test: build
-	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS)
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(TEST_JOBS)
 
 # The loop while changing code: the unit tests alone (CTest label unit),
 # built and run in about a minute after a small change. `make test` before a
@@ -42,7 +46,7 @@ sanitize: deps
 	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen \
 	    ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
 	    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	    ctest --output-on-failure --parallel $(JOBS)
+	    ctest --output-on-failure --parallel $(TEST_JOBS)
 
 # The fuzz targets over their seed corpus (fast), or for FUZZ_SECONDS each, keeping new finds.
 fuzz-replay: deps
