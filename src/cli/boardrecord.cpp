@@ -7,7 +7,13 @@ namespace {
 
 JobSite siteOf(const BoardResult &result, const RunInfo &run)
 {
+    RecordTags tags = run.tags;
+    tags.insert(result.tags); // the board's own answer wins
     return {.jobId = result.jobId,
+            .runId = run.runId,
+            .attempt = result.attempt,
+            .tags = tags,
+            .trace = result.trace,
             .face = QStringLiteral("cli"),
             .port = result.port,
             .board = result.board,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "record/jobrecord.h"
 #include "shared/exitcode.h"
 
 #include <QByteArray>
@@ -25,6 +26,9 @@ struct BoardResult {
     bool untried = false;      // the job was never begun: its port had failed, or a signal came
     bool dryRun = false;       // --dry-run: it ended after the probe, with nothing sent
     QString notRecorded;       // why its record is not in the store, and where it went instead
+    RecordTags tags;           // this board's own, beside the run's: the operator's answers
+    QString trace;             // the job's own trace file; empty: none
+    int attempt = 1;           // the board's first job of the run, or a rerun's count
 };
 
 // A run's exit code: the first failure's, in the order the results are given;

@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSet>
+#include <QUuid>
 
 #include <cstdio>
 #include <memory>
@@ -218,10 +219,12 @@ int main(int argc, char *argv[])
     }
     const QStringList ports = portNames(options);
     QList<QByteArray> image;
-    RunInfo runInfo{QFileInfo(options.file).absoluteFilePath(),
-                    {},
-                    0,
-                    options.replyPace ? QStringLiteral("reply") : QStringLiteral("poll")};
+    RunInfo runInfo{.runId = QUuid::createUuid().toString(QUuid::WithoutBraces),
+                    .tags = {},
+                    .file = QFileInfo(options.file).absoluteFilePath(),
+                    .sha256 = {},
+                    .fileLines = 0,
+                    .pace = options.replyPace ? QStringLiteral("reply") : QStringLiteral("poll")};
     if (!options.file.isEmpty()) {
         QString error;
         std::optional<FirmwareFile::Image> read = readImage(options, &error);

@@ -3,6 +3,7 @@
 #include "cli/boardresult.h"
 #include "cli/options.h"
 #include "engine/jobevents.h"
+#include "record/jobrecord.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,6 +11,8 @@
 
 // What a run is about, the same for each of its boards.
 struct RunInfo {
+    QString runId;     // a UUID, on every event and record of the run
+    RecordTags tags;   // --tag and the settings' tag. lines: every board's
     QString file;      // the absolute path; empty: no download
     QByteArray sha256; // of the file's bytes, in hex
     int fileLines = 0; // its entries, each a line sent in each pass

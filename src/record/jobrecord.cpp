@@ -2,6 +2,11 @@
 
 #include "record/recordcolumns.h"
 
+QString recordIdOf(const QString &jobId, bool startedRecord)
+{
+    return jobId + (startedRecord ? QStringLiteral("/started") : QStringLiteral("/ended"));
+}
+
 QString recordTimeText(const QDateTime &when)
 {
     return when.isValid() ? when.toUTC().toString(Qt::ISODateWithMs) : QString();

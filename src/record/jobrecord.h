@@ -2,11 +2,21 @@
 
 #include <QDateTime>
 #include <QJsonObject>
+#include <QMap>
 #include <QString>
+
+// Words about a job from outside: who flashed it, for which order, the
+// board's serial number. Keys are letters, digits, '_', '-' and '.'.
+using RecordTags = QMap<QString, QString>;
 
 // One board job as it ended: what went where, when, and how.
 struct JobRecord {
-    QString jobId;     // a UUID, the same on a job's "started" record and on its end
+    QString recordId; // unique to this record: its job id and "/started" or "/ended"
+    QString jobId;    // a UUID, the same on a job's "started" record and on its end
+    QString runId;    // a UUID, the same on every job of one run of the program
+    int attempt = 1;  // 1: the board's first job of its run; each rerun of it adds one
+    RecordTags tags;
+    QString trace;     // the job's own trace file; empty: none
     QDateTime started; // UTC
     QDateTime ended;   // UTC
     double seconds = 0;
@@ -28,6 +38,9 @@ struct JobRecord {
 
     bool operator==(const JobRecord &) const = default;
 };
+
+// A record's id: the job's, and which of its two records this is.
+QString recordIdOf(const QString &jobId, bool startedRecord);
 
 // The body of bootline-cli's board event (docs/json.md), and a line of the
 // file of records that could not be stored.

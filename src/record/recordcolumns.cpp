@@ -1,5 +1,7 @@
 #include "record/recordcolumns.h"
 
+#include <QCryptographicHash>
+#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
@@ -20,6 +22,34 @@ RecordColumn::Kind kindOf(QDateTime JobRecord::*)
 {
     return RecordColumn::Kind::Time;
 }
+RecordColumn::Kind kindOf(RecordTags JobRecord::*)
+{
+    return RecordColumn::Kind::Tags;
+}
+
+QJsonObject tagsJson(const RecordTags &tags)
+{
+    QJsonObject json;
+    for (auto tag = tags.begin(); tag != tags.end(); ++tag)
+        json.insert(tag.key(), tag.value());
+    return json;
+}
+
+// From a store's text or a JSON line's object; values that are not text are
+// no tags of ours.
+RecordTags tagsFrom(const QVariant &value)
+{
+    const QVariantMap map =
+        value.typeId() == QMetaType::QVariantMap
+            ? value.toMap()
+            : QJsonDocument::fromJson(value.toString().toUtf8()).object().toVariantMap();
+    RecordTags tags;
+    for (auto entry = map.begin(); entry != map.end(); ++entry) {
+        if (entry.value().typeId() == QMetaType::QString)
+            tags.insert(entry.key(), entry.value().toString());
+    }
+    return tags;
+}
 
 // SQLite keeps times as ISO text in UTC, which sorts as time does;
 // PostgreSQL as timestamptz, read back in the same text.
@@ -34,6 +64,7 @@ RecordColumn field(const char *name, const char *jsonKey, Value JobRecord::*memb
     column.jsonOnlyWhenSet = jsonOnlyWhenSet;
     switch (column.kind) {
     case RecordColumn::Kind::Text:
+    case RecordColumn::Kind::Tags:
         column.sqliteType = column.postgresType = QStringLiteral("TEXT NOT NULL");
         break;
     case RecordColumn::Kind::Integer:
@@ -48,15 +79,34 @@ RecordColumn field(const char *name, const char *jsonKey, Value JobRecord::*memb
         column.postgresType = QStringLiteral("TIMESTAMPTZ");
         break;
     }
-    column.get = [member](const JobRecord &record) { return QVariant::fromValue(record.*member); };
+    column.get = [member](const JobRecord &record) {
+        if constexpr (std::is_same_v<Value, RecordTags>)
+            return QVariant(QString::fromUtf8(
+                QJsonDocument(tagsJson(record.*member)).toJson(QJsonDocument::Compact)));
+        else
+            return QVariant::fromValue(record.*member);
+    };
     column.set = [member](JobRecord &record, const QVariant &value) {
-        if constexpr (std::is_same_v<Value, QDateTime>)
+        if constexpr (std::is_same_v<Value, RecordTags>)
+            record.*member = tagsFrom(value);
+        else if constexpr (std::is_same_v<Value, QDateTime>)
             record.*member = value.isNull() || value.toString().isEmpty()
                                  ? QDateTime()
                                  : QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
         else
             record.*member = value.value<Value>();
     };
+    return column;
+}
+
+// A column the store's second schema brought.
+template <typename Value>
+RecordColumn addedField(const char *name, const char *jsonKey, Value JobRecord::*member,
+                        const char *before, bool jsonOnlyWhenSet = false)
+{
+    RecordColumn column = field(name, jsonKey, member, jsonOnlyWhenSet);
+    column.since = 2;
+    column.before = QString::fromLatin1(before);
     return column;
 }
 
@@ -84,6 +134,12 @@ const QList<RecordColumn> &recordColumns()
         field("error", "error", &JobRecord::error, true),
         field("reply", "reply", &JobRecord::reply, true),
         field("job_id", "job_id", &JobRecord::jobId),
+        addedField("run_id", "run", &JobRecord::runId, "''"),
+        addedField("attempt", "attempt", &JobRecord::attempt, "1"),
+        addedField("tags", "tags", &JobRecord::tags, "'{}'"),
+        addedField("trace", "trace", &JobRecord::trace, "''", true),
+        // Rows of older stores have no id of their own: their row number serves.
+        addedField("record_id", "record_id", &JobRecord::recordId, "'row-' || %1"),
     };
     return columns;
 }
@@ -96,6 +152,7 @@ QVariant RecordColumn::sqlValue(const JobRecord &record) const
         return value.toDateTime().isValid() ? QVariant(recordTimeText(value.toDateTime()))
                                             : QVariant(QMetaType::fromType<QString>());
     case Kind::Text:
+    case Kind::Tags:
         // A null QString is bound as NULL, which the text columns refuse.
         return value.toString().isNull() ? QVariant(QStringLiteral("")) : value;
     case Kind::Integer:
@@ -117,6 +174,8 @@ QJsonValue RecordColumn::jsonValue(const JobRecord &record) const
         return value.toInt();
     case Kind::Real:
         return value.toDouble();
+    case Kind::Tags:
+        return QJsonDocument::fromJson(value.toString().toUtf8()).object();
     }
     return {};
 }
@@ -133,9 +192,25 @@ std::optional<JobRecord> recordFromJson(const QJsonObject &json)
             continue;
         const bool number =
             column.kind == RecordColumn::Kind::Integer || column.kind == RecordColumn::Kind::Real;
-        if (number ? !value.isDouble() : !value.isString())
+        const bool fits = column.kind == RecordColumn::Kind::Tags ? value.isObject()
+                          : number                                ? value.isDouble()
+                                                                  : value.isString();
+        if (!fits)
             return std::nullopt;
         column.set(record, value.toVariant());
+    }
+    // Lines kept before records had ids of their own: one made from the
+    // job, or else from the line itself, the same each time it is read.
+    if (record.recordId.isEmpty()) {
+        record.recordId =
+            record.jobId.isEmpty()
+                ? QStringLiteral("line-") +
+                      QString::fromLatin1(QCryptographicHash::hash(
+                                              QJsonDocument(json).toJson(QJsonDocument::Compact),
+                                              QCryptographicHash::Sha256)
+                                              .toHex()
+                                              .left(32))
+                : recordIdOf(record.jobId, record.result == QStringLiteral("started"));
     }
     return record;
 }

@@ -14,7 +14,7 @@
 // in the JSON of a record. The stores' tables, their statements and the JSON
 // are all made from recordColumns(), so a new field is one line there.
 struct RecordColumn {
-    enum class Kind { Text, Integer, Real, Time };
+    enum class Kind { Text, Integer, Real, Time, Tags };
 
     QString name; // the column
     QString sqliteType;
@@ -22,6 +22,10 @@ struct RecordColumn {
     QString jsonKey;
     Kind kind = Kind::Text;
     bool jsonOnlyWhenSet = false; // error and reply: left out when empty
+    // The store's schema version that brought the column, and its value in
+    // the rows made before (SQL; %1 stands for the row's id).
+    int since = 1;
+    QString before = QStringLiteral("''");
     std::function<QVariant(const JobRecord &)> get;
     // From a statement's result, or from JSON read back.
     std::function<void(JobRecord &, const QVariant &)> set;
@@ -29,6 +33,7 @@ struct RecordColumn {
     // As bound into a statement: a time as UTC ISO text, NULL when invalid;
     // a text never NULL.
     QVariant sqlValue(const JobRecord &record) const;
+    // Tags as JSON: an object with a text for each key.
     QJsonValue jsonValue(const JobRecord &record) const;
 };
 

@@ -8,6 +8,10 @@ JobRecord recordOf(const JobSite &site, const JobResult &job)
 {
     JobRecord record;
     record.jobId = site.jobId;
+    record.runId = site.runId;
+    record.attempt = site.attempt;
+    record.tags = site.tags;
+    record.trace = site.trace;
     record.started = site.started;
     record.ended = site.ended;
     record.seconds = site.seconds;
@@ -32,6 +36,7 @@ JobRecord startedRecord(const JobSite &site, const JobResult &job)
 {
     JobRecord record = recordOf(site, job);
     record.result = QStringLiteral("started");
+    record.recordId = recordIdOf(site.jobId, true);
     record.ended = QDateTime();
     return record;
 }
@@ -41,6 +46,7 @@ JobRecord endedRecord(const JobSite &site, const JobResult &job, const JobVerdic
 {
     JobRecord record = recordOf(site, job);
     record.result = verdict.result;
+    record.recordId = recordIdOf(site.jobId, false);
     record.exitCode = verdict.exitCode;
     // A job done has nothing to explain, whatever the board said last.
     if (verdict.exitCode != Done) {

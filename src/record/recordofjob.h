@@ -12,6 +12,10 @@
 // JobResult does not say.
 struct JobSite {
     QString jobId; // a UUID, the same on the job's "started" record and on its end
+    QString runId; // a UUID, the same on every job of the run
+    int attempt = 1;
+    RecordTags tags;
+    QString trace; // the job's trace file; empty: none
     QString face;  // "cli" or "window"
     QString port;
     QString board; // the address as the operator gave it; empty: a scan

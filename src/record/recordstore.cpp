@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QUrl>
+#include <QUuid>
 #include <QVariant>
 
 #include <algorithm>
@@ -23,11 +24,26 @@ const QStringList OldColumns{"id",     "started",    "ended", "seconds", "face",
                              "host",   "port",       "board", "version", "file",
                              "sha256", "file_lines", "lines", "pace",    "resends",
                              "result", "exit_code",  "error", "reply"};
-const QString JobIdColumn = QStringLiteral("job_id");
 
 bool isSqlite(StoreAddress::Kind kind)
 {
     return kind == StoreAddress::Kind::Sqlite;
+}
+
+QString versionStatement(StoreAddress::Kind kind)
+{
+    return isSqlite(kind)
+               ? QStringLiteral("PRAGMA user_version = %1").arg(RecordStore::SchemaVersion)
+               : QStringLiteral("INSERT INTO bootline_schema (version) VALUES (%1)")
+                     .arg(RecordStore::SchemaVersion);
+}
+
+// The indexes of the second schema: a record is in once, and a run's jobs
+// are found quickly.
+QStringList secondSchemaIndexes()
+{
+    return {QStringLiteral("CREATE UNIQUE INDEX %1_by_record ON %1 (record_id)").arg(Table),
+            QStringLiteral("CREATE INDEX %1_by_run ON %1 (run_id)").arg(Table)};
 }
 
 QStringList createStatements(StoreAddress::Kind kind)
@@ -41,33 +57,51 @@ QStringList createStatements(StoreAddress::Kind kind)
         QStringLiteral("CREATE INDEX %1_by_start ON %1 (started)").arg(Table),
         // Keeps the look for a later record of the same job quick.
         QStringLiteral("CREATE INDEX %1_by_job ON %1 (job_id)").arg(Table)};
-    if (isSqlite(kind)) {
-        statements << QStringLiteral("PRAGMA user_version = %1").arg(RecordStore::SchemaVersion);
-    } else {
-        statements << QStringLiteral("CREATE TABLE bootline_schema (version INTEGER NOT NULL)")
-                   << QStringLiteral("INSERT INTO bootline_schema (version) VALUES (%1)")
-                          .arg(RecordStore::SchemaVersion);
-    }
-    return statements;
+    statements << secondSchemaIndexes();
+    if (!isSqlite(kind))
+        statements << QStringLiteral("CREATE TABLE bootline_schema (version INTEGER NOT NULL)");
+    return statements << versionStatement(kind);
 }
 
-// The old table's records, in their order, with no job id.
+// The first schema's table, given the columns the second brought.
+QStringList secondSchemaStatements(StoreAddress::Kind kind)
+{
+    QStringList statements;
+    for (const RecordColumn &column : recordColumns()) {
+        if (column.since < 2)
+            continue;
+        const QString type = isSqlite(kind) ? column.sqliteType : column.postgresType;
+        const bool perRow = column.before.contains(QStringLiteral("%1"));
+        statements << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3 DEFAULT %4")
+                          .arg(Table, column.name, type,
+                               perRow ? QStringLiteral("''") : column.before);
+        if (perRow)
+            statements << QStringLiteral("UPDATE %1 SET %2 = %3")
+                              .arg(Table, column.name, column.before.arg(QStringLiteral("id")));
+    }
+    return statements << secondSchemaIndexes() << versionStatement(kind);
+}
+
+// The old table's records, in their order, each column it lacks as the
+// rows before it had it.
 QString copyOldStatement()
 {
     QStringList columns;
+    QStringList values;
     for (const RecordColumn &column : recordColumns()) {
-        if (column.name != JobIdColumn)
-            columns << column.name;
+        columns << column.name;
+        values << (OldColumns.contains(column.name) ? column.name
+                                                    : column.before.arg(QStringLiteral("id")));
     }
-    const QString names = columns.join(u',');
-    return QStringLiteral("INSERT INTO %1 (%2,%3) SELECT %2,'' FROM %4 ORDER BY id")
-        .arg(Table, names, JobIdColumn, OldTable);
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY id")
+        .arg(Table, columns.join(u','), values.join(u','), OldTable);
 }
 
-QString selectedColumn(StoreAddress::Kind kind, const RecordColumn &column, bool hasJobId)
+// A column as read from a store of the given schema version.
+QString selectedColumn(StoreAddress::Kind kind, const RecordColumn &column, int version)
 {
-    if (column.name == JobIdColumn && !hasJobId)
-        return QStringLiteral("''");
+    if (column.since > version)
+        return column.before.arg(QStringLiteral("r.id"));
     if (column.kind != RecordColumn::Kind::Time || isSqlite(kind))
         return QStringLiteral("r.") + column.name;
     return QStringLiteral("to_char(r.%1 AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
@@ -97,6 +131,16 @@ QString conninfoValue(QString value)
 {
     value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
     return u'\'' + value + u'\'';
+}
+
+bool hasTags(const JobRecord &record, const RecordTags &tags)
+{
+    for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
+        const auto given = record.tags.constFind(tag.key());
+        if (given == record.tags.constEnd() || *given != tag.value())
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -384,7 +428,9 @@ bool RecordStore::upgrade(QString *error)
     if (!schema || tooNew(*schema, what, error))
         return rollBack({}); // the error says why already
     QStringList statements;
-    if (schema->version < SchemaVersion) {
+    if (schema->version == 1 && schema->hasTable) {
+        statements = secondSchemaStatements(m_address.kind);
+    } else if (schema->version < SchemaVersion) {
         statements = createStatements(m_address.kind);
         if (schema->hasOldTable)
             statements << copyOldStatement() << QStringLiteral("DROP TABLE %1").arg(OldTable);
@@ -419,10 +465,16 @@ bool RecordStore::write(const JobRecord &record, QString *error)
     const QString placeholders = QStringList(names.size(), QStringLiteral("?")).join(u',');
     // A statement that cannot be prepared (PostgreSQL's statement timeout
     // on a held table) would run unprepared, and fail on its "?" instead.
-    const bool prepared = query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                            .arg(Table, names.join(u','), placeholders));
+    const bool prepared =
+        query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT "
+                                     "DO NOTHING")
+                          .arg(Table, names.join(u','), placeholders));
+    JobRecord identified = record;
+    // A record made by hand, with no id: a new one, never taken for another.
+    if (identified.recordId.isEmpty())
+        identified.recordId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     for (const RecordColumn &column : recordColumns())
-        query.addBindValue(column.sqlValue(record));
+        query.addBindValue(column.sqlValue(identified));
     if (!prepared || !query.exec()) {
         *error = failure(QStringLiteral("write to"), errorText(query.lastError()));
         m_ready = false; // a lost connection is opened afresh next time
@@ -466,6 +518,7 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
     if (!schema || tooNew(*schema, QStringLiteral("read"), error))
         return std::nullopt;
     const bool current = schema->hasTable;
+    const int version = current ? schema->version : 0;
     if (!current && !schema->hasOldTable) {
         *error = failure(QStringLiteral("read"),
                          isSqlite(m_address.kind)
@@ -480,7 +533,7 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
 
     QStringList selected;
     for (const RecordColumn &column : recordColumns())
-        selected << selectedColumn(m_address.kind, column, current);
+        selected << selectedColumn(m_address.kind, column, version);
     const QString table = current ? Table : OldTable;
     QStringList conditions;
     QVariantList values;
@@ -496,9 +549,25 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
         conditions << QStringLiteral("r.started >= ?");
         values << recordTimeText(filter.since);
     }
-    if (!filter.port.isEmpty()) {
-        conditions << QStringLiteral("r.port = ?");
-        values << filter.port;
+    if (filter.until.isValid()) {
+        conditions << QStringLiteral("r.started < ?");
+        values << recordTimeText(filter.until);
+    }
+    const std::pair<QString, QString> exact[] = {{QStringLiteral("port"), filter.port},
+                                                 {QStringLiteral("board"), filter.board},
+                                                 {QStringLiteral("run_id"), filter.runId}};
+    for (const auto &[column, value] : exact) {
+        if (value.isEmpty())
+            continue;
+        // A store of a schema before run ids has no run to match.
+        conditions << (column == QStringLiteral("run_id") && version < 2
+                           ? QStringLiteral("'' = ?")
+                           : QStringLiteral("r.%1 = ?").arg(column));
+        values << value;
+    }
+    if (!filter.sha256Prefix.isEmpty()) {
+        conditions << QStringLiteral("substr(r.sha256, 1, %1) = ?").arg(filter.sha256Prefix.size());
+        values << filter.sha256Prefix.toLower();
     }
     if (filter.failedOnly) {
         conditions << QStringLiteral("r.result <> ?");
@@ -508,6 +577,9 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
     if (!conditions.isEmpty())
         sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY r.started DESC NULLS LAST, r.id DESC");
+    // Tags are picked out below, so the limit is too when there are any.
+    if (filter.limit > 0 && filter.tags.isEmpty())
+        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
 
     QSqlQuery query(QSqlDatabase::database(name, false));
     query.setForwardOnly(true);
@@ -519,11 +591,12 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
         return std::nullopt;
     }
     QList<JobRecord> records;
-    while (query.next()) {
+    while (query.next() && (filter.limit <= 0 || records.size() < filter.limit)) {
         JobRecord record;
         for (qsizetype i = 0; i < recordColumns().size(); ++i)
             recordColumns().at(i).set(record, query.value(int(i)));
-        records.append(record);
+        if (hasTags(record, filter.tags))
+            records.append(record);
     }
     // A damaged page ends the rows early: never a short list as if whole.
     if (query.lastError().isValid()) {

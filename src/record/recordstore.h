@@ -11,8 +11,14 @@
 // Which records to read back.
 struct HistoryFilter {
     QDateTime since;         // invalid: from the first
+    QDateTime until;         // invalid: to the last; else jobs begun before it
     QString port;            // empty: every port
+    QString board;           // empty: every board; else as recorded: "5", "scan"
+    QString sha256Prefix;    // empty: every file; else the first hex digits of its SHA-256
+    QString runId;           // empty: every run
+    RecordTags tags;         // each of them, with that very value
     bool failedOnly = false; // every result but "done": unfinished jobs too
+    int limit = 0;           // the newest so many; 0: all
 };
 
 // The records of board jobs in one store (table bootline_jobs), over Qt SQL
@@ -30,7 +36,7 @@ struct HistoryFilter {
 // SQL connections are.
 class RecordStore {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     // timeoutMs bounds every wait: for a busy SQLite file, to connect to a
     // PostgreSQL server and for each statement there.
@@ -41,7 +47,8 @@ public:
 
     const StoreAddress &address() const { return m_address; }
 
-    // With the address none, writes nothing and succeeds.
+    // Adds the record once: one whose id the store holds already is left
+    // out, and that is success. With the address none, writes nothing.
     bool write(const JobRecord &record, QString *error);
     // From now on, waits no longer than this (at least 2 s to connect to
     // PostgreSQL, libpq's least): for a record whose time is running out.

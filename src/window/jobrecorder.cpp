@@ -8,7 +8,8 @@
 
 JobRecorder::JobRecorder(Engine &engine, const StoreAddress &store, int timeoutMs,
                          MessageBox &messages)
-    : m_engine(engine), m_writer(store, timeoutMs), m_messages(messages)
+    : m_engine(engine), m_writer(store, timeoutMs), m_messages(messages),
+      m_runId(QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
     connect(&engine, &Engine::passStarted, this, [this](Pass pass) {
         if (pass != Pass::Download)
@@ -34,6 +35,10 @@ void JobRecorder::jobStarted()
 JobSite JobRecorder::site() const
 {
     return {.jobId = m_jobId,
+            .runId = m_runId,
+            .attempt = 1,
+            .tags = m_tags,
+            .trace = {},
             .face = QStringLiteral("window"),
             .port = m_engine.portName(),
             .board = m_engine.address(),

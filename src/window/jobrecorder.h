@@ -27,6 +27,8 @@ private:
     Engine &m_engine;
     RecordWriter m_writer;
     MessageBox &m_messages;
+    const QString m_runId; // one for each time the window is opened
+    RecordTags m_tags;
     QString m_jobId;     // the running job's, on its "started" record and its end record
     QDateTime m_started; // UTC, when the job's first line went out
     QElapsedTimer m_clock;

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QTest>
 
+#include <functional>
+
 // The cases every kind of store must pass alike.
 
 Q_DECLARE_METATYPE(HistoryFilter)
@@ -39,8 +41,14 @@ inline QList<JobRecord> roundTripRecords()
     refused.error = "the board refused line 12; it's O'Brien's bench'); DROP TABLE jobs; --";
     refused.reply = "ERROR \"checksum\" ü";
     refused.jobId = "6f1c2d9e-5b7a-4c3e-9d21-0a8b7c6e5f43";
+    refused.recordId = refused.jobId + "/ended";
+    refused.runId = "0b9d6a4e-1c2f-4a8b-b3d5-7e6f5a4c3b21";
+    refused.attempt = 2;
+    refused.tags = {{"operator", "ana"}, {"serial", "SN-0042 \"x\"; DROP"}};
+    refused.trace = "/var/lib/bench/traces/a b.trace";
 
     JobRecord untried;
+    untried.recordId = "untried-7";
     untried.face = "cli";
     untried.port = "COM3";
     untried.board = "7";
@@ -48,7 +56,9 @@ inline QList<JobRecord> roundTripRecords()
     untried.exitCode = 3;
     untried.error = "port COM3 could not be opened for board 6";
 
-    return {refused, sampleRecord(), untried};
+    JobRecord done = sampleRecord();
+    done.recordId = "done-1";
+    return {refused, done, untried};
 }
 
 inline QByteArray jsonLine(const JobRecord &record)
@@ -103,16 +113,28 @@ inline JobRecord boardAt(const QString &board, const QString &port, const QStrin
 // For the filter cases: written out of time order; 3 after 2 at the same time.
 inline QList<JobRecord> filterRecords()
 {
-    return {boardAt("1", "COM3", "done", "2026-12-01T10:00:00.000Z"),
-            boardAt("4", "COM3", "done", "2026-12-07T12:00:00.000Z"),
-            boardAt("2", "/dev/ttyUSB0", "failed", "2026-12-05T09:00:00.250Z"),
-            boardAt("3", "COM3", "interrupted", "2026-12-05T09:00:00.250Z"),
-            boardAt("5", "/dev/ttyUSB0", "not tried", "")};
+    QList<JobRecord> records{boardAt("1", "COM3", "done", "2026-12-01T10:00:00.000Z"),
+                             boardAt("4", "COM3", "done", "2026-12-07T12:00:00.000Z"),
+                             boardAt("2", "/dev/ttyUSB0", "failed", "2026-12-05T09:00:00.250Z"),
+                             boardAt("3", "COM3", "interrupted", "2026-12-05T09:00:00.250Z"),
+                             boardAt("5", "/dev/ttyUSB0", "not tried", "")};
+    // Boards 2 and 3 were one run, for one order, of another file.
+    for (JobRecord *record : {&records[2], &records[3]}) {
+        record->runId = "run-b";
+        record->sha256 = "0a1b" + record->sha256.mid(4);
+        record->tags = {{"order", "WO-1182"}, {"serial", "SN-" + record->board}};
+    }
+    records[1].tags = {{"order", "WO-1183"}};
+    return records;
 }
 
 inline HistoryFilter filterOf(const QString &since, const QString &port, bool failedOnly)
 {
-    return {QDateTime::fromString(since, Qt::ISODateWithMs), port, failedOnly};
+    HistoryFilter filter;
+    filter.since = QDateTime::fromString(since, Qt::ISODateWithMs);
+    filter.port = port;
+    filter.failedOnly = failedOnly;
+    return filter;
 }
 
 // Columns filter and boards: the boards it reads of filterRecords(), in order.
@@ -136,6 +158,36 @@ inline void addFilterRows()
     QTest::newRow("all three") << filterOf("2026-12-02T00:00:00Z", "COM3", true)
                                << QStringList{"3"};
     QTest::newRow("a port never used") << filterOf("", "COM30", false) << QStringList{};
+
+    // The rest, one at a time.
+    auto with = [](const std::function<void(HistoryFilter &)> &set) {
+        HistoryFilter filter;
+        set(filter);
+        return filter;
+    };
+    QTest::newRow("until a time: begun before it") << with([](HistoryFilter &f) {
+        f.until = QDateTime::fromString("2026-12-05T09:00:00.250Z", Qt::ISODateWithMs);
+    }) << QStringList{"1"};
+    QTest::newRow("one board") << with([](HistoryFilter &f) { f.board = "3"; }) << QStringList{"3"};
+    QTest::newRow("one run") << with([](HistoryFilter &f) { f.runId = "run-b"; })
+                             << QStringList{"3", "2"};
+    QTest::newRow("a hash's first digits, any case")
+        << with([](HistoryFilter &f) { f.sha256Prefix = "0A1B"; }) << QStringList{"3", "2"};
+    QTest::newRow("a tag") << with([](HistoryFilter &f) {
+        f.tags = {{"order", "WO-1182"}};
+    }) << QStringList{"3", "2"};
+    QTest::newRow("two tags, both must match") << with([](HistoryFilter &f) {
+        f.tags = {{"order", "WO-1182"}, {"serial", "SN-2"}};
+    }) << QStringList{"2"};
+    QTest::newRow("a tag's value is matched whole") << with([](HistoryFilter &f) {
+        f.tags = {{"order", "WO-118"}};
+    }) << QStringList{};
+    QTest::newRow("the newest two")
+        << with([](HistoryFilter &f) { f.limit = 2; }) << QStringList{"4", "3"};
+    QTest::newRow("the newest of a tag") << with([](HistoryFilter &f) {
+        f.limit = 1;
+        f.tags = {{"order", "WO-1182"}};
+    }) << QStringList{"3"};
 }
 
 // Reads the filter row's records from a store that holds filterRecords().
@@ -244,41 +296,63 @@ inline QString execOn(const StoreAddress &address, const QStringList &statements
     return OwnConnection(address).exec(statements);
 }
 
-// Today's first stores, as its code made them (table jobs, no version),
-// with two records.
-inline QStringList oldStoreStatements(StoreAddress::Kind kind)
+// The stores of earlier Bootlines, as their code made them, with two
+// records: the first (table jobs, no version) and the second (no runs, tags,
+// traces or record ids).
+inline QStringList oldStoreStatements(StoreAddress::Kind kind, int version)
 {
     const bool sqlite = kind == StoreAddress::Kind::Sqlite;
     const QString time = sqlite ? QStringLiteral("TEXT") : QStringLiteral("TIMESTAMPTZ");
     const QString text = QStringLiteral("TEXT NOT NULL");
     const QString number = QStringLiteral("INTEGER NOT NULL");
+    const QString table = version == 0 ? "jobs" : "bootline_jobs";
     const QString create =
-        QStringLiteral("CREATE TABLE IF NOT EXISTS jobs ("
+        QStringLiteral("CREATE TABLE %6 ("
                        "id %1, started %2, ended %2, seconds %3, face %4, host %4, port %4, "
                        "board %4, version %4, file %4, sha256 %4, file_lines %5, lines %5, "
-                       "pace %4, resends %5, result %4, exit_code %5, error %4, reply %4)")
+                       "pace %4, resends %5, result %4, exit_code %5, error %4, reply %4%7)")
             .arg(sqlite ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
                         : QStringLiteral("BIGSERIAL PRIMARY KEY"),
                  time,
                  sqlite ? QStringLiteral("REAL NOT NULL")
                         : QStringLiteral("DOUBLE PRECISION NOT NULL"),
-                 text, number);
+                 text, number, table, version == 0 ? "" : ", job_id TEXT NOT NULL");
     const QString row =
-        "INSERT INTO jobs (started, ended, seconds, face, host, port, board, version, file, "
-        "sha256, file_lines, lines, pace, resends, result, exit_code, error, reply) VALUES "
+        QString("INSERT INTO %1 (started, ended, seconds, face, host, port, board, version, file, "
+                "sha256, file_lines, lines, pace, resends, result, exit_code, error, reply%2) "
+                "VALUES ")
+            .arg(table, version == 0 ? "" : ", job_id") +
         "('2026-11-30T08:0%1:00.000Z', '2026-11-30T08:0%1:02.000Z', 2, 'cli', 'bench1', "
-        "'COM3', '%1', 'VER=0.9', '/fw/old.hex', '', 10, 20, 'poll', 0, '%2', %3, '%4', '')";
-    return {create, "CREATE INDEX IF NOT EXISTS jobs_by_start ON jobs (started)",
-            row.arg("1", "done", "0", ""), row.arg("2", "failed", "4", "no reply to line 7")};
+        "'COM3', '%1', 'VER=0.9', '/fw/old.hex', '', 10, 20, 'poll', 0, '%2', %3, '%4', ''" +
+        (version == 0 ? ")" : ", 'job-%1')");
+    QStringList statements{create, QString("CREATE INDEX %1_by_start ON %1 (started)").arg(table),
+                           row.arg("1", "done", "0", ""),
+                           row.arg("2", "failed", "4", "no reply to line 7")};
+    if (version == 1)
+        statements << (sqlite ? QStringList{"PRAGMA user_version = 1"}
+                              : QStringList{"CREATE TABLE bootline_schema (version INTEGER)",
+                                            "INSERT INTO bootline_schema VALUES (1)"});
+    return statements;
 }
 
-// A store of today's code is brought up to date: by a write on SQLite, by
-// createSchema() alone on PostgreSQL, which reads it as it is till then.
-// Its records stay, with no job id, and its old table goes.
+inline void addOldStoreRows()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QStringList>("jobIds"); // of its two records, as read back
+    QTest::newRow("first") << 0 << QStringList{"", ""};
+    QTest::newRow("second") << 1 << QStringList{"job-2", "job-1"};
+}
+
+// A store of an earlier Bootline is brought up to date: by a write on
+// SQLite, by createSchema() alone on PostgreSQL, which reads it as it is till
+// then. Its records stay, each with an id of its own, and a first table goes.
 inline void checkOldStoreBroughtUp(const StoreAddress &address)
 {
+    QFETCH(int, version);
+    QFETCH(QStringList, jobIds);
+
     const bool sqlite = address.kind == StoreAddress::Kind::Sqlite;
-    QCOMPARE(execOn(address, oldStoreStatements(address.kind)), QString());
+    QCOMPARE(execOn(address, oldStoreStatements(address.kind, version)), QString());
     RecordStore store(address);
     QString error;
     if (!sqlite) {
@@ -289,12 +363,25 @@ inline void checkOldStoreBroughtUp(const StoreAddress &address)
                  qPrintable(error));
         QVERIFY2(store.createSchema(&error), qPrintable(error));
     }
-    QVERIFY2(store.write(sampleRecord(), &error), qPrintable(error));
+    JobRecord added = sampleRecord();
+    added.recordId = "new-1";
+    added.tags = {{"serial", "SN-9"}};
+    // Twice: the second is the same record, left out.
+    QVERIFY2(store.write(added, &error) && store.write(added, &error), qPrintable(error));
     const auto read = store.read({}, &error);
     QVERIFY2(read, qPrintable(error));
     QStringList records;
     for (const JobRecord &record : *read)
-        records << record.board + u':' + record.error + u':' + record.jobId;
-    QCOMPARE(records, (QStringList{"5::", "2:no reply to line 7:", "1::"}));
-    QVERIFY(!execOn(address, {"SELECT 1 FROM jobs"}).isEmpty());
+        records << QStringList{record.board,
+                               record.error,
+                               record.jobId,
+                               record.recordId,
+                               QString::number(record.attempt),
+                               record.tags.value("serial", "-")}
+                       .join(u':');
+    QCOMPARE(records,
+             (QStringList{"5:::new-1:1:SN-9", "2:no reply to line 7:" + jobIds[0] + ":row-2:1:-",
+                          "1::" + jobIds[1] + ":row-1:1:-"}));
+    if (version == 0)
+        QVERIFY(!execOn(address, {"SELECT 1 FROM jobs"}).isEmpty());
 }

@@ -21,6 +21,7 @@ private slots:
     void filters();
     void manyProcessesAtOnce();
     void unfinishedJobs();
+    void oldStoreBroughtUp_data();
     void oldStoreBroughtUp();
     void rolesAndRights_data();
     void rolesAndRights();
@@ -85,10 +86,16 @@ void TestPostgresStore::unfinishedJobs()
     checkUnfinishedJobs(parsed(m_server.url("unfinished")));
 }
 
+void TestPostgresStore::oldStoreBroughtUp_data()
+{
+    addOldStoreRows();
+}
+
 void TestPostgresStore::oldStoreBroughtUp()
 {
-    QCOMPARE(m_server.createDatabase("old"), QString());
-    checkOldStoreBroughtUp(parsed(m_server.url("old")));
+    const QString database = QString("old_") + QTest::currentDataTag();
+    QCOMPARE(m_server.createDatabase(database), QString());
+    checkOldStoreBroughtUp(parsed(m_server.url(database)));
 }
 
 void TestPostgresStore::rolesAndRights_data()
@@ -111,7 +118,7 @@ void TestPostgresStore::rolesAndRights_data()
     QTest::newRow("even the owner's write makes no table")
         << ""
         << "empty" << false << "it has no table bootline_jobs yet: run bootline-cli";
-    const QString newer = "schema version 3, newer than this Bootline knows (1): update Bootline";
+    const QString newer = "schema version 3, newer than this Bootline knows (2): update Bootline";
     QTest::newRow("a newer schema is not read") << ""
                                                 << "newer" << true << newer;
     QTest::newRow("nor written") << ""

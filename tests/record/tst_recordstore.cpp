@@ -46,6 +46,7 @@ private slots:
     void manyProcessesAtOnce();
     void firstWriteWhileAnotherReads();
     void unfinishedJobs();
+    void oldStoreBroughtUp_data();
     void oldStoreBroughtUp();
     void storeFaults_data();
     void storeFaults();
@@ -90,6 +91,7 @@ void TestRecordStore::jsonKeys_data()
 
     QTest::newRow("done") << QString() << QString() << QStringList();
     QTest::newRow("failed") << "no reply to line 7" << QString() << QStringList{"error"};
+    QTest::newRow("traced") << QString() << QString() << QStringList{"trace"};
     QTest::newRow("refused") << "the board refused line 7"
                              << "ERROR 3" << QStringList{"error", "reply"};
 }
@@ -103,10 +105,13 @@ void TestRecordStore::jsonKeys()
     JobRecord record = sampleRecord();
     record.error = error;
     record.reply = reply;
+    if (extra.contains("trace"))
+        record.trace = "/traces/1.trace";
     const QJsonObject json = toJson(record);
-    QStringList expected{"board",   "port",    "result",     "exit", "lines", "resends",
-                         "seconds", "started", "ended",      "face", "host",  "version",
-                         "file",    "sha256",  "file_lines", "pace", "job_id"};
+    QStringList expected{"board",   "port",    "result",     "exit", "lines",  "resends",
+                         "seconds", "started", "ended",      "face", "host",   "version",
+                         "file",    "sha256",  "file_lines", "pace", "job_id", "run",
+                         "attempt", "tags",    "record_id"};
     expected += extra;
     expected.sort();
     QCOMPARE(json.keys(), expected);
@@ -447,9 +452,14 @@ void TestRecordStore::unfinishedJobs()
     checkUnfinishedJobs(parsed(freshPath("unfinished")));
 }
 
+void TestRecordStore::oldStoreBroughtUp_data()
+{
+    addOldStoreRows();
+}
+
 void TestRecordStore::oldStoreBroughtUp()
 {
-    const QString path = freshPath("old");
+    const QString path = freshPath(QString("old-") + QTest::currentDataTag());
     QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
     checkOldStoreBroughtUp(parsed(path));
 }
@@ -469,13 +479,15 @@ void TestRecordStore::storeFaults_data()
     QStringList names;
     for (const RecordColumn &column : recordColumns())
         names << column.name;
-    const QString twice =
-        QString("INSERT INTO bootline_jobs (%1) SELECT %1 FROM bootline_jobs").arg(names.join(','));
+    names.removeOne("record_id"); // each copy an id of its own
+    const QString twice = QString("INSERT INTO bootline_jobs (%1,record_id) SELECT "
+                                  "%1,hex(randomblob(16)) FROM bootline_jobs")
+                              .arg(names.join(','));
     const QString noTable = "holds no table of job records";
     QTest::newRow("missing file") << 0 << QStringList() << "it does not exist";
     QTest::newRow("damaged file") << 3 << QStringList(13, twice) << "malformed"; // 24576
     QTest::newRow("newer schema") << 3 << QStringList{"PRAGMA user_version = 3"}
-                                  << "schema version 3, newer than this Bootline knows (1)";
+                                  << "schema version 3, newer than this Bootline knows (2)";
     QTest::newRow("no table") << 0 << QStringList{"CREATE TABLE notes (line TEXT)"} << noTable;
     QTest::newRow("another's jobs table")
         << 0 << QStringList{"CREATE TABLE jobs (id INTEGER, name TEXT)"} << noTable;
@@ -577,7 +589,13 @@ void TestRecordStore::unrecordedFileStaysWhole()
     QVERIFY(appendUnrecorded(path, record));
     const UnrecordedFile kept = readUnrecorded(path);
     QCOMPARE(kept.damagedLines, damaged);
-    QCOMPARE(kept.records, (QList<JobRecord>{sampleRecord(), record}));
+    // Lines with no id of their own get one from their job, else from themselves.
+    QList<JobRecord> read = kept.records;
+    QCOMPARE(read.value(1).recordId, QString("the next one/ended"));
+    QVERIFY(read.value(0).recordId.startsWith("line-"));
+    for (JobRecord &each : read)
+        each.recordId.clear();
+    QCOMPARE(read, (QList<JobRecord>{sampleRecord(), record}));
 }
 
 QTEST_GUILESS_MAIN(TestRecordStore)
