@@ -92,6 +92,12 @@ void describeOptions(QCommandLineParser &parser)
                         "never when it is the HEX file."),
          QStringLiteral("FILE")},
         {option("json"), QStringLiteral("Progress and results as JSON lines on standard output.")},
+        {option("tag"),
+         QStringLiteral("KEY=VALUE, repeatable: put this tag (operator, order, lot...) on every "
+                        "board's record, as tag.KEY=VALUE lines in the settings file do (this "
+                        "wins); with --history, only the records that carry it. KEY holds "
+                        "letters, digits, _, - and ."),
+         QStringLiteral("KEY=VALUE")},
         {option("config"),
          QStringLiteral("Read pace, gap, retries, reply-timeout and probe-attempts from this "
                         "settings file instead of the window's (~/.config/bootline/"
