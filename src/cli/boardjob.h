@@ -27,6 +27,8 @@ public:
     BoardJob(Engine &engine, const CliOptions &options, const QString &port, const QString &address,
              const QList<QByteArray> &image, Report &report);
 
+    // The operator's answers for this board, on its records; before start().
+    void setTags(const RecordTags &tags) { m_result.tags = tags; }
     void start();
     void interrupt(ExitCode code = Interrupted); // a signal: close the port and end
 

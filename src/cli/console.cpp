@@ -3,6 +3,7 @@
 #include "shared/readable.h"
 
 #include <algorithm>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
@@ -72,6 +73,8 @@ void Console::show(int port, const QString &text, const QString &state)
         return;
     m_live[port] = live;
     m_state[port] = state;
+    if (m_holding)
+        return;
     if (!hasSeveralPorts()) {
         if (live.isEmpty())
             return eraseLive();
@@ -91,7 +94,7 @@ void Console::write(int port, std::FILE *stream, const QString &text)
         return;
     }
     eraseLive();
-    print(stream, line + u'\n');
+    emitLine(stream, line);
     if (hasSeveralPorts())
         drawLive();
 }
@@ -99,14 +102,43 @@ void Console::write(int port, std::FILE *stream, const QString &text)
 void Console::release(int port)
 {
     for (const auto &[stream, line] : std::as_const(m_held[port]))
-        print(stream, line + u'\n');
+        emitLine(stream, line);
     m_held[port].clear();
 }
 
 void Console::runEnded()
 {
+    hold(false);
     m_live.fill(QString());
     eraseLive();
+}
+
+void Console::hold(bool on)
+{
+    if (on == m_holding)
+        return;
+    if (on) {
+        eraseLive();
+        m_holding = true;
+        return;
+    }
+    m_holding = false;
+    for (const auto &[stream, line] : std::exchange(m_heldForQuestion, {}))
+        print(stream, line + u'\n');
+    if (hasSeveralPorts())
+        return drawLive();
+    if (m_terminal && !m_live.isEmpty() && !m_live.first().isEmpty()) {
+        print(m_liveStream, QStringLiteral("\r%1   ").arg(m_live.first()));
+        m_liveShown = true;
+    }
+}
+
+void Console::emitLine(std::FILE *stream, const QString &line)
+{
+    if (m_holding)
+        m_heldForQuestion.append({stream, line});
+    else
+        print(stream, line + u'\n');
 }
 
 void Console::eraseLive()
@@ -124,6 +156,8 @@ void Console::eraseLive()
 
 void Console::drawLive()
 {
+    if (m_holding)
+        return;
     if (std::all_of(m_live.begin(), m_live.end(),
                     [](const QString &live) { return live.isEmpty(); }))
         return;

@@ -40,8 +40,12 @@ public:
     void release(int port);
     // The live lines go, before the run's last words.
     void runEnded();
+    // A question waits on the terminal (--ask): nothing is drawn or written
+    // over it; what comes meanwhile follows once it is answered.
+    void hold(bool on);
 
 private:
+    void emitLine(std::FILE *stream, const QString &line);
     void eraseLive();
     void drawLive();
     QStringList liveBlock(int rows) const;
@@ -55,4 +59,6 @@ private:
     int m_liveLines = 0; // in the block drawn
     std::function<int()> m_rows;
     std::FILE *m_liveStream = stdout;
+    bool m_holding = false;
+    QList<std::pair<std::FILE *, QString>> m_heldForQuestion;
 };

@@ -28,6 +28,26 @@ QString boardsWanted(const QStringList &addresses)
                                        addresses.join(QStringLiteral(", ")));
 }
 
+// The operator's serial number for the board, where --ask or --tag gave one:
+// it tells the boards of a station apart.
+QString withSerial(const QString &board, const BoardResult &result)
+{
+    const QString serial = result.tags.value(QStringLiteral("serial"));
+    return serial.isEmpty() ? board : QStringLiteral("%1 (serial %2)").arg(board, serial);
+}
+
+// The summary's last line: the run's id, which a rerun of its failed boards needs.
+QString runLine(const QString &runId, qsizetype boards, qsizetype failed, bool rerunnable)
+{
+    if (failed == 0)
+        return QStringLiteral("Run %1: %2 of %2 boards done.").arg(runId).arg(boards);
+    const QString line =
+        QStringLiteral("Run %1: %2 of %3 boards failed").arg(runId).arg(failed).arg(boards);
+    if (!rerunnable)
+        return line + u'.';
+    return line + QStringLiteral(": run them again with bootline-cli --rerun-failed %1").arg(runId);
+}
+
 QString portNames(const QList<PortPlan> &plans)
 {
     QStringList names;
@@ -136,7 +156,7 @@ void HumanReport::jobEnded(const BoardResult &result)
 {
     m_console.show(m_slot, QString());
     m_passClock.invalidate();
-    const QString board = boardName(result.board);
+    const QString board = withSerial(boardName(result.board), result);
     if (result.exitCode == Done && result.dryRun) {
         writeLine(stdout,
                   QStringLiteral("%1: dry run done: the board answered, nothing sent (%2 s)")
@@ -249,9 +269,13 @@ void HumanRunReport::allFinished(const QList<BoardResult> &results, ExitCode exi
             if (!why.isEmpty())
                 m_console.write(
                     Console::RunLine, stdout,
-                    QStringLiteral("  board %1 on %2: %3").arg(result.board, result.port, why));
+                    QStringLiteral("  %1 on %2: %3")
+                        .arg(withSerial(QStringLiteral("board ") + result.board, result),
+                             result.port, why));
         }
     }
+    m_console.write(Console::RunLine, stdout,
+                    runLine(m_runId, results.size(), failed, m_rerunnable));
 }
 
 void HumanRunReport::watchStarted(const QList<PortPlan> &plans)

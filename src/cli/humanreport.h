@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 // For a person: progress as a live line on a terminal, otherwise a line at
@@ -45,7 +46,12 @@ private:
 class HumanRunReport : public RunReport {
 public:
     // severalPorts: lines name their port.
-    HumanRunReport(bool terminal, bool severalPorts) : m_console(terminal, severalPorts) {}
+    // runId: the summary names it; rerunnable: its records are kept, so
+    // the summary can say how to run the failed boards again.
+    HumanRunReport(bool terminal, bool severalPorts, QString runId, bool rerunnable)
+        : m_console(terminal, severalPorts), m_runId(std::move(runId)), m_rerunnable(rerunnable)
+    {
+    }
 
     Report &addPort(const QString &port) override;
     // With two boards or more, or several ports: how many failed, port by
@@ -53,8 +59,12 @@ public:
     void allFinished(const QList<BoardResult> &results, ExitCode exitCode) override;
     void watchStarted(const QList<PortPlan> &plans) override;
     void noPortPresent(const QList<PortPlan> &plans) override;
+    // Nothing is drawn over the question.
+    void questionWaiting(bool waiting) override { m_console.hold(waiting); }
 
 private:
     Console m_console;
+    QString m_runId;
+    bool m_rerunnable;
     std::vector<std::unique_ptr<HumanReport>> m_reports;
 };

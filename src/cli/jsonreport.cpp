@@ -24,9 +24,10 @@ void printJson(const QJsonObject &event)
     std::fflush(stdout);
 }
 
-QJsonObject doneEvent(const QString &port, int boards, const QJsonArray &failed, ExitCode exitCode)
+QJsonObject doneEvent(const QString &runId, const QString &port, int boards,
+                      const QJsonArray &failed, ExitCode exitCode)
 {
-    return {{"event", "done"},  {"schema", JsonSchema}, {"port", port},
+    return {{"event", "done"},  {"schema", JsonSchema}, {"run", runId},         {"port", port},
             {"boards", boards}, {"failed", failed},     {"exit", int(exitCode)}};
 }
 
@@ -37,6 +38,7 @@ QJsonObject doneEvent(const QString &port, int boards, const QJsonArray &failed,
 void JsonReport::printEvent(const char *event, QJsonObject fields) const
 {
     fields.insert("event", QLatin1String(event));
+    fields.insert("run", m_run.runId);
     fields.insert("port", m_port);
     if (!fields.contains("board"))
         fields.insert("board", m_board);
@@ -139,27 +141,30 @@ void JsonRunReport::allFinished(const QList<BoardResult> &results, ExitCode exit
                                  {"failed", failedOnPort},
                                  {"exit", int(firstFailure(onPort))}});
     }
-    QJsonObject done = doneEvent(m_ports.join(u','), int(results.size()), failed, exitCode);
+    QJsonObject done =
+        doneEvent(m_run.runId, m_ports.join(u','), int(results.size()), failed, exitCode);
     done.insert("ports", ports);
     printJson(done);
 }
 
-void JsonRunReport::endedEarly(const QStringList &ports, ExitCode exitCode, const QString &error)
+void JsonRunReport::endedEarly(const QString &runId, const QStringList &ports, ExitCode exitCode,
+                               const QString &error)
 {
-    QJsonObject done = doneEvent(ports.join(u','), 0, {}, exitCode);
+    QJsonObject done = doneEvent(runId, ports.join(u','), 0, {}, exitCode);
     done.insert("error", error);
     printJson(done);
 }
 
 // The station's own watch events: "port" names every port it watches, as
 // the done event does, and "ports" lists them.
-void JsonRunReport::printWatch(const char *state, const QList<PortPlan> &plans)
+void JsonRunReport::printWatch(const char *state, const QList<PortPlan> &plans) const
 {
     QStringList names;
     for (const PortPlan &plan : plans)
         names << plan.port;
     printJson({{"event", "watch"},
                {"state", QLatin1String(state)},
+               {"run", m_run.runId},
                {"port", names.join(u',')},
                {"board", QString()},
                {"ports", QJsonArray::fromStringList(names)}});

@@ -11,7 +11,8 @@
 #include <vector>
 
 // For a script: one JSON object per line on standard output, each with an
-// "event" and the "port" and "board" it is about (docs/json.md).
+// "event", the "run" it belongs to, and the "port" and "board" it is about
+// (docs/json.md).
 class JsonReport : public Report {
 public:
     // namesPort: the words on standard error name the port, as one of several.
@@ -57,10 +58,11 @@ public:
     void noPortPresent(const QList<PortPlan> &plans) override;
 
     // A run that ends before any board: a usage error or a refused file.
-    static void endedEarly(const QStringList &ports, ExitCode exitCode, const QString &error);
+    static void endedEarly(const QString &runId, const QStringList &ports, ExitCode exitCode,
+                           const QString &error);
 
 private:
-    static void printWatch(const char *state, const QList<PortPlan> &plans);
+    void printWatch(const char *state, const QList<PortPlan> &plans) const;
 
     RunInfo m_run;
     bool m_severalPorts;

@@ -1,6 +1,7 @@
 #include "cli/humanreport.h"
 #include "cli/imageinfo.h"
 #include "cli/jsonreport.h"
+#include "cli/operatorquestions.h"
 #include "cli/options.h"
 #include "cli/recorder.h"
 #include "cli/session.h"
@@ -24,6 +25,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include "shared/signalwatcher.h"
@@ -139,16 +141,17 @@ std::optional<FirmwareFile::Image> readImage(const CliOptions &options, QString 
 
 // Says why the run ends before any board, for a person and, with --json, in
 // the last event.
-int endEarly(const QStringList &ports, bool json, ExitCode exitCode, const QString &error)
+int endEarly(const QString &runId, const QStringList &ports, bool json, ExitCode exitCode,
+             const QString &error)
 {
     printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
     if (json)
-        JsonRunReport::endedEarly(ports, exitCode, error);
+        JsonRunReport::endedEarly(runId, ports, exitCode, error);
     return exitCode;
 }
 
 // --info: the file's summary, or why the file is refused (exit 2, as a run would end).
-int printInfo(const CliOptions &options)
+int printInfo(const QString &runId, const CliOptions &options)
 {
     QString error;
     std::optional<FirmwareFile::Image> image = readImage(options, &error);
@@ -168,7 +171,7 @@ int printInfo(const CliOptions &options)
             error = refusal.description();
         }
     }
-    return endEarly({}, options.json, FileRefused, error);
+    return endEarly(runId, {}, options.json, FileRefused, error);
 }
 
 QStringList portNames(const CliOptions &options)
@@ -191,9 +194,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("bootline-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BOOTLINE_VERSION));
 
+    // Every event of the run names it, from the first.
+    const QString runId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const auto parsed = parseCliOptions(app.arguments());
     if (const QString *error = std::get_if<QString>(&parsed))
-        return endEarly({}, app.arguments().contains(QStringLiteral("--json")), BadUsage,
+        return endEarly(runId, {}, app.arguments().contains(QStringLiteral("--json")), BadUsage,
                         *error + QStringLiteral(" (see --help)"));
     const CliOptions &options = std::get<CliOptions>(parsed);
     for (const QString &warning : options.warnings)
@@ -213,14 +218,19 @@ int main(int argc, char *argv[])
     case CliOptions::Request::CreateStore:
         return createStore(options);
     case CliOptions::Request::Info:
-        return printInfo(options);
+        return printInfo(runId, options);
     case CliOptions::Request::Run:
         break;
     }
     const QStringList ports = portNames(options);
+    if (!options.ask.isEmpty() && !OperatorQuestions::inputIsTerminal())
+        return endEarly(runId, ports, options.json, BadUsage,
+                        QStringLiteral("--ask reads the operator's answers from a terminal, and "
+                                       "standard input is not one: run bootline-cli from a "
+                                       "terminal, or give the value with --tag"));
     QList<QByteArray> image;
-    RunInfo runInfo{.runId = QUuid::createUuid().toString(QUuid::WithoutBraces),
-                    .tags = {},
+    RunInfo runInfo{.runId = runId,
+                    .tags = options.tags,
                     .file = QFileInfo(options.file).absoluteFilePath(),
                     .sha256 = {},
                     .fileLines = 0,
@@ -229,7 +239,7 @@ int main(int argc, char *argv[])
         QString error;
         std::optional<FirmwareFile::Image> read = readImage(options, &error);
         if (!read)
-            return endEarly(ports, options.json, FileRefused, error);
+            return endEarly(runId, ports, options.json, FileRefused, error);
         image = std::move(read->entries);
         runInfo.sha256 = read->sha256;
         runInfo.fileLines = int(image.size());
@@ -240,7 +250,7 @@ int main(int argc, char *argv[])
         trace = std::make_unique<Trace>();
         QString error;
         if (!trace->open(options.tracePath, &error))
-            return endEarly(ports, options.json, BadUsage, error);
+            return endEarly(runId, ports, options.json, BadUsage, error);
     }
     // A station's one pattern may stand for many ports.
     const bool severalPorts = ports.size() > 1 || options.watch;
@@ -250,18 +260,46 @@ int main(int argc, char *argv[])
     if (options.json)
         report = std::make_unique<JsonRunReport>(runInfo, severalPorts);
     else
-        report = std::make_unique<HumanRunReport>(stdoutIsTerminal(), severalPorts);
+        report = std::make_unique<HumanRunReport>(stdoutIsTerminal(), severalPorts, runId,
+                                                  !options.dryRun &&
+                                                      options.log.kind != StoreAddress::Kind::None);
 
     // A dry run changes no board, so it leaves nothing in the history either.
     Recorder recorder(options.dryRun
                           ? std::get<StoreAddress>(parseStoreAddress(QStringLiteral("none")))
                           : options.log,
                       options.storeTimeoutMs, runInfo);
+    std::unique_ptr<OperatorQuestions> questions;
+#ifdef Q_OS_UNIX // elsewhere --ask is refused above
+    if (!options.ask.isEmpty()) {
+        questions = std::make_unique<OperatorQuestions>(options.ask, STDIN_FILENO, stderr);
+        QObject::connect(questions.get(), &OperatorQuestions::waitingChanged, questions.get(),
+                         [&report](bool waiting) { report->questionWaiting(waiting); });
+    }
+#endif
     std::unique_ptr<Run> run;
     if (options.watch)
-        run = std::make_unique<Station>(options, image, *report, recorder, trace.get());
+        run = std::make_unique<Station>(options, image, *report, recorder, trace.get(),
+                                        questions.get());
     else
-        run = std::make_unique<Session>(options, image, *report, recorder, trace.get());
+        run = std::make_unique<Session>(options, image, *report, recorder, trace.get(),
+                                        questions.get());
+#ifdef Q_OS_UNIX
+    if (questions) {
+        // No one is left to answer: the run ends as when the terminal hangs up.
+        QObject::connect(questions.get(), &OperatorQuestions::inputClosed, run.get(),
+                         [&run, said = false](const QString &question) mutable {
+                             if (std::exchange(said, true))
+                                 return;
+                             printTo(stderr,
+                                     QStringLiteral("bootline-cli: standard input was closed while "
+                                                    "\"%1\" waited for its answer: the run stops, "
+                                                    "as on a hang-up\n")
+                                         .arg(visibleText(question)));
+                             run->interrupt(SIGHUP);
+                         });
+    }
+#endif
     QObject::connect(run.get(), &Run::finished, &app, &QCoreApplication::exit);
 #ifdef Q_OS_UNIX
     std::signal(SIGPIPE, SIG_IGN); // a reader of our output going away must not kill us mid-job

@@ -3,6 +3,7 @@
 #include "cli/portwatch.h"
 #include "image/firmwarefile.h"
 #include "record/historytext.h"
+#include "record/tagtext.h"
 #include "shared/numberranges.h"
 #include "shared/settingsfile.h"
 
@@ -98,6 +99,12 @@ void describeOptions(QCommandLineParser &parser)
                         "wins); with --history, only the records that carry it. KEY holds "
                         "letters, digits, _, - and ."),
          QStringLiteral("KEY=VALUE")},
+        {option("ask"),
+         QStringLiteral("KEY, repeatable: before each board's job, ask the operator on the "
+                        "terminal for this tag (a serial number, say: typed, or scanned with "
+                        "Enter), as \"COM21 board 1: serial? \"; an empty answer records none. "
+                        "Standard input must be a terminal."),
+         QStringLiteral("KEY")},
         {option("config"),
          QStringLiteral("Read pace, gap, retries, reply-timeout and probe-attempts from this "
                         "settings file instead of the window's (~/.config/bootline/"
@@ -457,6 +464,34 @@ std::variant<QList<PortPlan>, QString> portPlans(const QString &text,
     return plans;
 }
 
+// The run's tags: the settings' tag. lines, then --tag, which wins per key;
+// and the keys --ask asks for.
+QString readTags(const QCommandLineParser &parser, const QSettings *settings, CliOptions &options)
+{
+    if (settings) {
+        QStringList refusals;
+        options.tags = settingsTags(*settings, &refusals);
+        if (!refusals.isEmpty())
+            return refusals.first();
+    }
+    for (const QString &text : parser.values(option("tag"))) {
+        const auto tag = parseTag(text);
+        if (!tag)
+            return QStringLiteral("--tag takes KEY=VALUE with KEY of letters, digits, _, - and "
+                                  "., not \"%1\"")
+                .arg(text);
+        options.tags.insert(tag->first, tag->second);
+    }
+    for (const QString &key : parser.values(option("ask"))) {
+        if (!isTagKey(key))
+            return QStringLiteral("--ask takes a KEY of letters, digits, _, - and ., not \"%1\"")
+                .arg(key);
+        if (!options.ask.contains(key))
+            options.ask << key;
+    }
+    return {};
+}
+
 // A dry run stops where the first line would go out: whatever would change the
 // board has no place in it, and there is no board to see without the probe.
 QString checkDryRun(const CliOptions &options)
@@ -496,6 +531,10 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         options.request = CliOptions::Request::ListPorts;
     if (options.request != CliOptions::Request::Run)
         return options;
+    if (parser.isSet(option("ask")) &&
+        (parser.isSet(option("history")) || parser.isSet(option("create-store")) ||
+         parser.isSet(option("info"))))
+        return QStringLiteral("--ask is for a run that flashes boards");
     if (parser.isSet(option("history")))
         return historyOptions(parser, options);
     if (parser.isSet(option("create-store")))
@@ -548,7 +587,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
           readWholeNumber(sources, "probe-attempts", 1, MostProbeAttempts, options.probeAttempts),
           readWholeNumber(sources, "gap", 0, 60000, options.gapMs),
           readWholeNumber(Sources(parser, nullptr), "settle", 0, 600000, options.settleMs),
-          readStoreOptions(sources, options)}) {
+          readStoreOptions(sources, options),
+          readTags(parser, settings ? &*settings : nullptr, options)}) {
         if (!error.isEmpty())
             return error;
     }

@@ -42,6 +42,8 @@ struct CliOptions {
     int storeTimeoutMs = DefaultStoreTimeoutMs; // a record not kept by then goes to the fallback
     HistoryFilter history;                      // --history: which records
     QStringList warnings; // said before anything is done, such as a password in --log
+    RecordTags tags;      // --tag over the settings' tag. lines: on every board's record
+    QStringList ask;      // --ask: tag keys the operator answers before each board's job
 };
 
 // The options, or what is wrong with them in words for the user.

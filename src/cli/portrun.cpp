@@ -1,6 +1,7 @@
 #include "cli/portrun.h"
 
 #include "cli/boardjob.h"
+#include "cli/operatorquestions.h"
 #include "cli/recorder.h"
 #include "cli/report.h"
 #include "cli/trace.h"
@@ -8,10 +9,12 @@
 
 #include <QUuid>
 
+#include <utility>
+
 PortRun::PortRun(const CliOptions &options, PortPlan plan, const QList<QByteArray> &image,
-                 Report &report, Recorder &recorder, Trace *trace)
+                 Report &report, Recorder &recorder, Trace *trace, OperatorQuestions *questions)
     : m_options(options), m_plan(std::move(plan)), m_image(image), m_report(report),
-      m_recorder(recorder), m_trace(trace)
+      m_recorder(recorder), m_trace(trace), m_questions(questions)
 {
 }
 
@@ -29,6 +32,10 @@ void PortRun::interrupt(int signalNumber)
     m_stoppedBy = exitCodeForSignal(signalNumber);
     if (m_job)
         m_job->interrupt(m_stoppedBy);
+    if (m_question != 0) { // the board waiting for its answers is not begun
+        m_questions->withdraw(std::exchange(m_question, 0));
+        QMetaObject::invokeMethod(this, &PortRun::next, Qt::QueuedConnection);
+    }
 }
 
 void PortRun::next()
@@ -41,15 +48,32 @@ void PortRun::next()
         m_jobsOver = true;
         return endIfAllKept();
     }
+    if (m_questions && !m_answers)
+        return askOperator();
     m_engine = std::make_unique<Engine>();
     if (m_trace)
         m_trace->follow(*m_engine, m_plan.port);
     m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_plan.port,
                                        m_plan.addresses[m_begun++], m_image, m_report);
+    m_job->setTags(m_answers.value_or(RecordTags()));
+    m_answers.reset();
     connect(m_job.get(), &BoardJob::started, this,
             [this](const BoardResult &result) { m_recorder.jobStarted(result); });
     connect(m_job.get(), &BoardJob::finished, this, &PortRun::boardFinished);
     m_job->start();
+}
+
+// The operator's answers for the board come before its job; the other ports
+// go on meanwhile.
+void PortRun::askOperator()
+{
+    const QString &address = m_plan.addresses[m_begun];
+    m_question = m_questions->ask(m_plan.port, address.isEmpty() ? QStringLiteral("scan") : address,
+                                  [this](const RecordTags &answers) {
+                                      m_question = 0;
+                                      m_answers = answers;
+                                      next();
+                                  });
 }
 
 // The job's end is told at once; the next board begins while its record is

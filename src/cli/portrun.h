@@ -7,9 +7,11 @@
 #include <QList>
 #include <QObject>
 #include <memory>
+#include <optional>
 
 class BoardJob;
 class Engine;
+class OperatorQuestions;
 class Recorder;
 class Report;
 class Trace;
@@ -20,8 +22,10 @@ class PortRun : public QObject {
     Q_OBJECT
 public:
     // image: the HEX file's lines, read once: every board gets the same.
+    // questions: --ask's, put to the operator before each board's job.
     PortRun(const CliOptions &options, PortPlan plan, const QList<QByteArray> &image,
-            Report &report, Recorder &recorder, Trace *trace);
+            Report &report, Recorder &recorder, Trace *trace,
+            OperatorQuestions *questions = nullptr);
     ~PortRun() override;
 
     void start();
@@ -37,6 +41,7 @@ signals:
 
 private:
     void next();
+    void askOperator();
     void boardFinished(const BoardResult &result);
     void keepRecord(const BoardResult &result);
     void endIfAllKept();
@@ -55,4 +60,7 @@ private:
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<BoardJob> m_job;
     ExitCode m_stoppedBy = Done;
+    OperatorQuestions *m_questions;
+    int m_question = 0;                  // the board's questions, while they wait
+    std::optional<RecordTags> m_answers; // the next board's, once given
 };

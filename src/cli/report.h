@@ -61,4 +61,6 @@ public:
     // begins to wait for one, that none is there.
     virtual void watchStarted(const QList<PortPlan> &plans) = 0;
     virtual void noPortPresent(const QList<PortPlan> &plans) = 0;
+    // --ask: a question waits on the terminal (true), or none any more.
+    virtual void questionWaiting(bool /*waiting*/) {}
 };

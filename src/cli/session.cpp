@@ -4,13 +4,13 @@
 #include "cli/report.h"
 
 Session::Session(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
-                 Recorder &recorder, Trace *trace)
+                 Recorder &recorder, Trace *trace, OperatorQuestions *questions)
     : m_report(report)
 {
     for (int index = 0; index < options.ports.size(); ++index) {
         m_ports.push_back(std::make_unique<PortRun>(options, options.ports[index], image,
                                                     report.addPort(options.ports[index].port),
-                                                    recorder, trace));
+                                                    recorder, trace, questions));
         connect(m_ports.back().get(), &PortRun::finished, this, &Session::portFinished);
     }
 }

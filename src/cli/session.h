@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class OperatorQuestions;
 class PortRun;
 class Recorder;
 class RunReport;
@@ -22,8 +23,9 @@ class Session : public Run {
     Q_OBJECT
 public:
     // image: the HEX file's lines, read once: every board gets the same.
+    // questions: --ask's, put to the operator before each board's job.
     Session(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
-            Recorder &recorder, Trace *trace);
+            Recorder &recorder, Trace *trace, OperatorQuestions *questions = nullptr);
     ~Session() override;
 
     void start() override;

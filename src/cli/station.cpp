@@ -15,8 +15,9 @@ constexpr int LeaveProbes = 3;
 } // namespace
 
 Station::Station(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
-                 Recorder &recorder, Trace *trace)
-    : m_options(options), m_image(image), m_report(report), m_recorder(recorder), m_trace(trace)
+                 Recorder &recorder, Trace *trace, OperatorQuestions *questions)
+    : m_options(options), m_image(image), m_report(report), m_recorder(recorder), m_trace(trace),
+      m_questions(questions)
 {
     m_look.setInterval(LookMs);
     connect(&m_look, &QTimer::timeout, this, &Station::look);
@@ -144,8 +145,8 @@ void Station::flash(Port &port)
     PortPlan plan = port.plan;
     if (plan.addresses.first().isEmpty())
         plan.addresses = {port.boardAddress};
-    port.job =
-        std::make_unique<PortRun>(m_options, plan, m_image, *port.report, m_recorder, m_trace);
+    port.job = std::make_unique<PortRun>(m_options, plan, m_image, *port.report, m_recorder,
+                                         m_trace, m_questions);
     connect(port.job.get(), &PortRun::finished, this, [this, &port] { flashed(port); });
     port.job->start();
 }

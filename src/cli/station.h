@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class OperatorQuestions;
 class PortRun;
 class Recorder;
 class Report;
@@ -29,8 +30,9 @@ class Trace;
 class Station : public Run {
     Q_OBJECT
 public:
+    // questions: --ask's, put to the operator before each board's job.
     Station(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
-            Recorder &recorder, Trace *trace);
+            Recorder &recorder, Trace *trace, OperatorQuestions *questions = nullptr);
     ~Station() override;
 
     void start() override;
@@ -62,6 +64,7 @@ private:
     RunReport &m_report;
     Recorder &m_recorder;
     Trace *m_trace;
+    OperatorQuestions *m_questions;
     std::vector<std::unique_ptr<Port>> m_ports; // each path once, in the order first seen
     QList<BoardResult> m_results;
     QTimer m_look;
