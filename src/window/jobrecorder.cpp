@@ -6,10 +6,12 @@
 
 #include <QUuid>
 
+#include <utility>
+
 JobRecorder::JobRecorder(Engine &engine, const StoreAddress &store, int timeoutMs,
-                         MessageBox &messages)
+                         MessageBox &messages, RecordTags tags)
     : m_engine(engine), m_writer(store, timeoutMs), m_messages(messages),
-      m_runId(QUuid::createUuid().toString(QUuid::WithoutBraces))
+      m_runId(QUuid::createUuid().toString(QUuid::WithoutBraces)), m_tags(std::move(tags))
 {
     connect(&engine, &Engine::passStarted, this, [this](Pass pass) {
         if (pass != Pass::Download)

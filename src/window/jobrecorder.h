@@ -17,7 +17,9 @@ class MessageBox;
 class JobRecorder : public QObject {
     Q_OBJECT
 public:
-    JobRecorder(Engine &engine, const StoreAddress &store, int timeoutMs, MessageBox &messages);
+    // tags: the settings' tag. lines, on every record.
+    JobRecorder(Engine &engine, const StoreAddress &store, int timeoutMs, MessageBox &messages,
+                RecordTags tags = {});
 
 private:
     void jobStarted();

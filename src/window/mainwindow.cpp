@@ -172,9 +172,9 @@ void MainWindow::dropEvent(QDropEvent *event)
         Qt::QueuedConnection);
 }
 
-void MainWindow::keepRecords(const StoreAddress &store, int timeoutMs)
+void MainWindow::keepRecords(const StoreAddress &store, int timeoutMs, const RecordTags &tags)
 {
-    m_recorder = std::make_unique<JobRecorder>(*m_engine, store, timeoutMs, *m_messageBox);
+    m_recorder = std::make_unique<JobRecorder>(*m_engine, store, timeoutMs, *m_messageBox, tags);
 }
 
 void MainWindow::swapPortButtons()

@@ -36,8 +36,8 @@ public:
 
     Engine &engine() const { return *m_engine; }
 
-    // From now on, a record of every download goes to the store.
-    void keepRecords(const StoreAddress &store, int timeoutMs);
+    // From now on, a record of every download goes to the store, with these tags.
+    void keepRecords(const StoreAddress &store, int timeoutMs, const RecordTags &tags = {});
 
     // Open Port and the port box trade their enabled state with Close Port.
     void swapPortButtons();

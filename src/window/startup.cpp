@@ -2,6 +2,8 @@
 
 #include "engine/engine.h"
 #include "record/storeaddress.h"
+#include "record/tagtext.h"
+#include "shared/readable.h"
 #include "shared/settingsfile.h"
 #include "window/messagebox.h"
 #include "window/pacechoice.h"
@@ -81,12 +83,19 @@ std::unique_ptr<MainWindow> showMainWindow()
     if (!ignored.isEmpty())
         used << whatIsUsed(choice);
     const StoreAddress store = storeChoice(settings, ignored, used);
+    QStringList tagRefusals;
+    const RecordTags tags = settingsTags(settings, &tagRefusals);
+    if (!tagRefusals.isEmpty()) {
+        ignored << tagRefusals;
+        used << QStringLiteral("The records go without those tags.");
+    }
     auto window = std::make_unique<MainWindow>();
     window->engine().setPace(choice.pace, choice.gapMs);
-    window->keepRecords(store, storeTimeoutChoice(settings, ignored));
+    window->keepRecords(store, storeTimeoutChoice(settings, ignored), tags);
     window->show();
     if (!ignored.isEmpty()) {
-        std::fprintf(stderr, "bootline: %s %s\n", qPrintable(ignored.join(u' ')),
+        // The file's values, tags among them, may hold what a terminal would obey.
+        std::fprintf(stderr, "bootline: %s %s\n", qPrintable(visibleText(ignored.join(u' '))),
                      qPrintable(used.join(u' ')));
         const QString text = ignored.join(u'\n') + QStringLiteral("\n\n") + used.join(u' ');
         // Once the window is up, over it: a box before it would stand alone.

@@ -246,11 +246,15 @@ void TestDownload::everyDownloadIsRecorded_data()
 {
     QTest::addColumn<QByteArray>("replyToLine2");
     QTest::addColumn<bool>("storeWritable");
-    QTest::addColumn<QString>("record"); // result, exit code, error
-    QTest::newRow("verified") << QByteArray("OK") << true << "done 0 ";
+    QTest::addColumn<QString>("record");   // result, exit code, error
+    QTest::addColumn<QStringList>("tags"); // the settings' tag. lines, as KEY=VALUE
+    QTest::newRow("verified") << QByteArray("OK") << true << "done 0 " << QStringList{};
     QTest::newRow("refused") << QByteArray("ERROR") << true
-                             << "failed 5 the board refused line 2 of 4";
-    QTest::newRow("verified, the store in the way") << QByteArray("OK") << false << "done 0 ";
+                             << "failed 5 the board refused line 2 of 4" << QStringList{};
+    QTest::newRow("verified, the store in the way")
+        << QByteArray("OK") << false << "done 0 " << QStringList{};
+    QTest::newRow("verified, with the settings' tags")
+        << QByteArray("OK") << true << "done 0 " << QStringList{"operator=ana", "order=WO-1182"};
 }
 
 // Each download the window runs leaves a record of the same form as the
@@ -260,13 +264,17 @@ void TestDownload::everyDownloadIsRecorded()
     QFETCH(QByteArray, replyToLine2);
     QFETCH(bool, storeWritable);
     QFETCH(QString, record);
+    QFETCH(QStringList, tags);
+    RecordTags given;
+    for (const QString &tag : tags)
+        given.insert(tag.section(u'=', 0, 0), tag.section(u'=', 1));
     QTemporaryDir dir;
     const QString storePath = dir.filePath("records/history.sqlite");
     if (!storeWritable)
         QVERIFY(QDir().mkpath(storePath)); // a folder where the file would be
     const StoreAddress store = std::get<StoreAddress>(parseStoreAddress(storePath));
     TestWindow t;
-    t.window.keepRecords(store, DefaultStoreTimeoutMs);
+    t.window.keepRecords(store, DefaultStoreTimeoutMs, given);
     t.box("addressBox")->setText("7");
     const auto answer = [&](const QByteArray &reply) {
         t.port->incoming = rtuFrame(7, "B" + reply);
@@ -321,6 +329,7 @@ void TestDownload::everyDownloadIsRecorded()
         QCOMPARE(kept.version, QStringLiteral("VER=2.03"));
         QCOMPARE(kept.file, QDir(dir.path()).filePath("firmware.hex"));
         QCOMPARE(kept.fileLines, 4);
+        QCOMPARE(kept.tags, given);
         QVERIFY(kept.started.isValid() && kept.started <= kept.ended);
     }
 }
