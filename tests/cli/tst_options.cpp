@@ -29,6 +29,8 @@ private slots:
     void badSettingsAreRefusedByName();
     void recordStore_data();
     void recordStore();
+    void runTagsAndQuestions_data();
+    void runTagsAndQuestions();
 
 private:
     QTemporaryDir m_config; // the window's settings folder, for each test its own file
@@ -446,6 +448,71 @@ void TestCliOptions::recordStore()
         QCOMPARE(std::get<CliOptions>(result).log.describe(), m_config.path() + store);
     else
         QCOMPARE(std::get<CliOptions>(result).log.describe(), store);
+}
+
+void TestCliOptions::runTagsAndQuestions_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected"); // "tags | asked keys", or "refused: " and what it says
+    QTest::newRow("none") << QByteArray() << QStringList{} << " | ";
+    QTest::newRow("--tag, repeated")
+        << QByteArray() << QStringList{"--tag", "operator=ana", "--tag", "order=WO-1182"}
+        << "operator=ana order=WO-1182 | ";
+    QTest::newRow("a value holding = and blanks")
+        << QByteArray() << QStringList{"--tag", "note=line 3=left"} << "note=line 3=left | ";
+    QTest::newRow("from the settings") << QByteArray("tag.operator=ana\ntag.line=3\n")
+                                       << QStringList{} << "line=3 operator=ana | ";
+    QTest::newRow("the command line wins per key")
+        << QByteArray("tag.operator=ana\ntag.line=3\n") << QStringList{"--tag", "operator=bo"}
+        << "line=3 operator=bo | ";
+    QTest::newRow("asked in order, each once")
+        << QByteArray() << QStringList{"--ask", "serial", "--ask", "lot", "--ask", "serial"}
+        << " | serial lot";
+    const QString tagRule = "refused: --tag takes KEY=VALUE with KEY of letters, digits, _, - and "
+                            "., not \"%1\"";
+    for (const char *bad : {"operator", "operator=", "=ana", "the operator=ana", "op/x=1"})
+        QTest::addRow("--tag %s", bad)
+            << QByteArray() << QStringList{"--tag", bad} << tagRule.arg(bad);
+    QTest::newRow("--ask a bad key")
+        << QByteArray() << QStringList{"--ask", "serial no"} << "refused: --ask takes a KEY";
+    QTest::newRow("--ask a tag") << QByteArray() << QStringList{"--ask", "serial=1"}
+                                 << "refused: --ask takes a KEY";
+    QTest::newRow("an empty tag in the settings")
+        << QByteArray("tag.operator=\n") << QStringList{} << "refused: FILE: tag.operator=: a tag";
+    QTest::newRow("a bad settings tag, though --tag gives the key")
+        << QByteArray("tag.operator=\n") << QStringList{"--tag", "operator=bo"}
+        << "refused: FILE: tag.operator=: a tag";
+}
+
+void TestCliOptions::runTagsAndQuestions()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    const QString path = settings.isEmpty() ? QString() : settingsFile(settings);
+    const auto result =
+        parseCliOptions(QStringList{"bootline-cli"} + arguments + QStringList{"x.hex"});
+    if (const QString *error = std::get_if<QString>(&result)) {
+        const QString says = expected.mid(9).replace(QStringLiteral("FILE"), path);
+        QCOMPARE(error->left(says.size()), says);
+        return;
+    }
+    const CliOptions options = std::get<CliOptions>(result);
+    QStringList tags;
+    for (auto tag = options.tags.cbegin(); tag != options.tags.cend(); ++tag)
+        tags << tag.key() + u'=' + tag.value();
+    QCOMPARE(tags.join(u' ') + QStringLiteral(" | ") + options.ask.join(u' '), expected);
+    // The other requests ask no one.
+    for (const char *request : {"--history", "--info", "--create-store"}) {
+        if (options.ask.isEmpty())
+            break;
+        const auto refused =
+            parseCliOptions(QStringList{"bootline-cli", request, "--ask", "serial", "x.hex"});
+        QVERIFY(std::holds_alternative<QString>(refused));
+        QVERIFY2(std::get<QString>(refused).startsWith("--ask is for a run"),
+                 qPrintable(std::get<QString>(refused)));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestCliOptions)
