@@ -14,6 +14,8 @@ class TestConsole : public QObject {
 private slots:
     void liveBlockFitsTheTerminal_data();
     void liveBlockFitsTheTerminal();
+    void nothingIsDrawnOverAQuestion_data();
+    void nothingIsDrawnOverAQuestion();
 };
 
 void TestConsole::liveBlockFitsTheTerminal_data()
@@ -67,6 +69,42 @@ void TestConsole::liveBlockFitsTheTerminal()
     const QString block = blocks.last();
     QCOMPARE(int(block.count(u'\n')), drawn);
     QCOMPARE(block.split(u'\n', Qt::SkipEmptyParts).value(drawn - 1), last);
+}
+
+void TestConsole::nothingIsDrawnOverAQuestion_data()
+{
+    QTest::addColumn<bool>("severalPorts");
+    QTest::addColumn<QString>("after"); // written once the question is answered
+    QTest::newRow("one port") << false << "board 1: done\n\rverify 5/43   ";
+    QTest::newRow("several ports") << true << "COM2 board 1: done\nCOM1: verify 5/43\n\n"; // COM2 idle
+}
+
+// While the operator is asked (on the same terminal), the lines and the live
+// lines of the other ports wait; then they come, in their order.
+void TestConsole::nothingIsDrawnOverAQuestion()
+{
+    QFETCH(bool, severalPorts);
+    QFETCH(QString, after);
+    std::FILE *screen = std::tmpfile();
+    QVERIFY(screen);
+    Console console(true, severalPorts);
+    console.setScreen([] { return 24; }, screen);
+    console.addPort();
+    if (severalPorts)
+        console.addPort();
+    console.show(0, severalPorts ? "COM1: download 40/43" : "download 40/43");
+    console.hold(true);
+    const long asked = std::ftell(screen);
+    console.show(0, severalPorts ? "COM1: verify 5/43" : "verify 5/43");
+    console.write(severalPorts ? 1 : 0, screen,
+                  severalPorts ? "COM2 board 1: done" : "board 1: done");
+    QCOMPARE(std::ftell(screen), asked);
+    console.hold(false);
+    std::fseek(screen, asked, SEEK_SET);
+    QFile written;
+    QVERIFY(written.open(screen, QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(written.readAll()), after);
+    std::fclose(screen);
 }
 
 QTEST_GUILESS_MAIN(TestConsole)
