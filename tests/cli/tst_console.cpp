@@ -76,7 +76,8 @@ void TestConsole::nothingIsDrawnOverAQuestion_data()
     QTest::addColumn<bool>("severalPorts");
     QTest::addColumn<QString>("after"); // written once the question is answered
     QTest::newRow("one port") << false << "board 1: done\n\rverify 5/43   ";
-    QTest::newRow("several ports") << true << "COM2 board 1: done\nCOM1: verify 5/43\n\n"; // COM2 idle
+    QTest::newRow("several ports")
+        << true << "COM2 board 1: done\nCOM1: verify 5/43\n\n"; // COM2 idle
 }
 
 // While the operator is asked (on the same terminal), the lines and the live
