@@ -1,6 +1,7 @@
 #include "window/startup.h"
 
 #include "engine/engine.h"
+#include "image/firmwarepin.h"
 #include "record/storeaddress.h"
 #include "shared/settingsfile.h"
 #include "window/messagebox.h"
@@ -83,6 +84,7 @@ std::unique_ptr<MainWindow> showMainWindow()
     const StoreAddress store = storeChoice(settings, ignored, used);
     auto window = std::make_unique<MainWindow>();
     window->engine().setPace(choice.pace, choice.gapMs);
+    window->engine().setFirmwarePin(firmwarePinSetting(settings));
     window->keepRecords(store, storeTimeoutChoice(settings, ignored));
     window->show();
     if (!ignored.isEmpty()) {
