@@ -3,10 +3,12 @@
 #include "cli/jsonreport.h"
 #include "cli/options.h"
 #include "cli/recorder.h"
+#include "cli/rerunfailed.h"
 #include "cli/session.h"
 #include "cli/station.h"
 #include "cli/trace.h"
 #include "image/firmwarefile.h"
+#include "image/firmwarepin.h"
 #include "link/portlist.h"
 #include "record/historytext.h"
 #include "record/jobrecord.h"
@@ -195,7 +197,7 @@ int main(int argc, char *argv[])
     if (const QString *error = std::get_if<QString>(&parsed))
         return endEarly({}, app.arguments().contains(QStringLiteral("--json")), BadUsage,
                         *error + QStringLiteral(" (see --help)"));
-    const CliOptions &options = std::get<CliOptions>(parsed);
+    CliOptions options = std::get<CliOptions>(parsed); // a rerun fills in its boards
     for (const QString &warning : options.warnings)
         printTo(stderr, QStringLiteral("bootline-cli: warning: %1\n").arg(warning));
     switch (options.request) {
@@ -217,9 +219,21 @@ int main(int argc, char *argv[])
     case CliOptions::Request::Run:
         break;
     }
+    QByteArray runSha256; // --rerun-failed: the file the run flashed
+    if (!options.rerunOf.isEmpty()) {
+        if (const std::optional<EarlyEnd> end = takeRerunFromStore(options, &runSha256)) {
+            if (end->exitCode == Done && !options.json) {
+                printTo(stdout, visibleText(end->text) + u'\n');
+                return Done;
+            }
+            return endEarly({}, options.json, end->exitCode, end->text);
+        }
+    }
     const QStringList ports = portNames(options);
     QList<QByteArray> image;
-    RunInfo runInfo{.runId = QUuid::createUuid().toString(QUuid::WithoutBraces),
+    RunInfo runInfo{.runId = options.rerunOf.isEmpty()
+                                 ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                 : options.rerunOf,
                     .tags = {},
                     .file = QFileInfo(options.file).absoluteFilePath(),
                     .sha256 = {},
@@ -230,6 +244,11 @@ int main(int argc, char *argv[])
         std::optional<FirmwareFile::Image> read = readImage(options, &error);
         if (!read)
             return endEarly(ports, options.json, FileRefused, error);
+        for (const QString &refusal : {pinRefusal(options.pin, options.file, read->sha256),
+                                       rerunFileRefusal(options, runSha256, read->sha256)}) {
+            if (!refusal.isEmpty())
+                return endEarly(ports, options.json, FileRefused, refusal);
+        }
         image = std::move(read->entries);
         runInfo.sha256 = read->sha256;
         runInfo.fileLines = int(image.size());

@@ -135,6 +135,20 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("DATE")},
         {option("failed"), QStringLiteral("With --history: only the jobs that did not end done.")},
         {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
+        {option("expect-sha256"),
+         QStringLiteral("Refuse any FILE whose SHA-256 is not HEX (64 hex digits), before a port "
+                        "is opened: only the released firmware goes out. Also expect-sha256= "
+                        "in the settings file; this wins."),
+         QStringLiteral("HEX")},
+        {option("rerun-failed"),
+         QStringLiteral("Run again the boards of run ID (the run id of --history) whose last "
+                        "job did not end done, each on its port and address, under the same "
+                        "run id; with the run's file, or FILE. The run's records say which "
+                        "boards: no -p, -a, --watch, --dry-run or --set-address."),
+         QStringLiteral("ID")},
+        {option("file-changed"),
+         QStringLiteral("With --rerun-failed: FILE differs from the file the run flashed, and "
+                        "that is meant.")},
         {option("info"),
          QStringLiteral("Print what FILE holds, without opening a port, and exit: records, data "
                         "bytes, the address ranges filled, the start address, its SHA-256 and "
@@ -478,7 +492,47 @@ QString checkDryRun(const CliOptions &options)
     return {};
 }
 
+// The pinned firmware, and --rerun-failed: the run's records say which boards,
+// so nothing here may name them.
+QString readPinAndRerun(const QCommandLineParser &parser, const Sources &sources,
+                        CliOptions &options)
+{
+    if (const Given pin = sources.given("expect-sha256"); pin.isSet()) {
+        const std::optional<QByteArray> sha256 = parseSha256(pin.text.trimmed());
+        if (!sha256)
+            return sources.refusal("expect-sha256", pin, sha256Rule());
+        options.pin.sha256 = *sha256;
+        options.pin.askedBy =
+            pin.inSettings ? sources.settingsFile() : QStringLiteral("--expect-sha256");
+    }
+    options.fileChanged = parser.isSet(option("file-changed"));
+    if (!parser.isSet(option("rerun-failed")))
+        return options.fileChanged ? QStringLiteral("--file-changed is for --rerun-failed")
+                                   : QString();
+    options.rerunOf = parser.value(option("rerun-failed")).trimmed();
+    if (options.rerunOf.isEmpty())
+        return QStringLiteral("--rerun-failed needs the id of a run, as --history shows it");
+    for (const char *name : {"port", "address", "watch", "dry-run", "set-address"}) {
+        if (parser.isSet(option(name)))
+            return QStringLiteral("--rerun-failed runs the boards of run %1 that were not done, "
+                                  "and the run's records say which boards: leave out --%2")
+                .arg(options.rerunOf, option(name));
+    }
+    options.ports.clear(); // filled from the records
+    return {};
+}
+
 } // namespace
+
+int CliOptions::attemptOf(const QString &port, const QString &address) const
+{
+    return attempts.value(boardKey(port, address), 1);
+}
+
+QString boardKey(const QString &port, const QString &address)
+{
+    return port + u'\n' + (address.isEmpty() ? QStringLiteral("scan") : address);
+}
 
 std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
 {
@@ -548,7 +602,7 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
           readWholeNumber(sources, "probe-attempts", 1, MostProbeAttempts, options.probeAttempts),
           readWholeNumber(sources, "gap", 0, 60000, options.gapMs),
           readWholeNumber(Sources(parser, nullptr), "settle", 0, 600000, options.settleMs),
-          readStoreOptions(sources, options)}) {
+          readStoreOptions(sources, options), readPinAndRerun(parser, sources, options)}) {
         if (!error.isEmpty())
             return error;
     }
@@ -583,7 +637,7 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     if (const QString error = checkDryRun(options); !error.isEmpty())
         return error;
     if (options.file.isEmpty() && !options.query && options.newAddress.isEmpty() &&
-        !options.install)
+        !options.install && options.rerunOf.isEmpty())
         return QStringLiteral("nothing to do: give a firmware file, --query, --set-address "
                               "or --install");
     return options;

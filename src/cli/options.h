@@ -1,9 +1,11 @@
 #pragma once
 
 #include "engine/jobpolicy.h"
+#include "image/firmwarepin.h"
 #include "record/recordstore.h"
 #include "record/storeaddress.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -42,7 +44,16 @@ struct CliOptions {
     int storeTimeoutMs = DefaultStoreTimeoutMs; // a record not kept by then goes to the fallback
     HistoryFilter history;                      // --history: which records
     QStringList warnings; // said before anything is done, such as a password in --log
+
+    FirmwarePin pin;             // --expect-sha256, else the settings' expect-sha256=
+    QString rerunOf;             // --rerun-failed: the run whose boards not done go again
+    bool fileChanged = false;    // --file-changed: the rerun's file may differ from the run's
+    QMap<QString, int> attempts; // a rerun's boards, by boardKey(); any other board's is 1
+    int attemptOf(const QString &port, const QString &address) const;
 };
+
+// A board of a run: its port and its address as recorded ("scan" for an empty one).
+QString boardKey(const QString &port, const QString &address);
 
 // The options, or what is wrong with them in words for the user.
 std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments);

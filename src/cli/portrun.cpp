@@ -95,6 +95,7 @@ void PortRun::giveUpTheRest(ExitCode exitCode, const QString &why)
         result.port = m_plan.port;
         const QString &address = m_plan.addresses[board];
         result.board = address.isEmpty() ? QStringLiteral("scan") : address;
+        result.attempt = m_options.attemptOf(m_plan.port, address);
         result.exitCode = exitCode;
         result.failure = why;
         result.untried = true;
