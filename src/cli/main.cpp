@@ -221,6 +221,7 @@ int main(int argc, char *argv[])
     }
     QByteArray runSha256; // --rerun-failed: the file the run flashed
     if (!options.rerunOf.isEmpty()) {
+        tellUnrecorded(options.log); // their boards may look unfinished, and go again
         if (const std::optional<EarlyEnd> end = takeRerunFromStore(options, &runSha256)) {
             if (end->exitCode == Done && !options.json) {
                 printTo(stdout, visibleText(end->text) + u'\n');
