@@ -29,10 +29,6 @@ private slots:
     void badSettingsAreRefusedByName();
     void recordStore_data();
     void recordStore();
-    void firmwarePin_data();
-    void firmwarePin();
-    void rerunTakesNoBoards_data();
-    void rerunTakesNoBoards();
 
 private:
     QTemporaryDir m_config; // the window's settings folder, for each test its own file
@@ -313,6 +309,13 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
         << QStringList{"--create-store", "--log", "postgresql://db/x", "x.hex"} << "leave out";
     QTest::newRow("create-store with no store")
         << QStringList{"--create-store", "--log", "none"} << "give --log";
+    // The run's records say which boards go again: these would name others.
+    for (const QStringList &boards : QList<QStringList>{
+             {"-p", "COM3"}, {"-a", "3"}, {"--watch"}, {"--dry-run"}, {"--set-address", "3"}})
+        QTest::addRow("rerun with %s", qPrintable(boards.first()))
+            << QStringList{"--rerun-failed", "run-7"} + boards << "the run's records say";
+    QTest::newRow("file-changed alone")
+        << QStringList{"--file-changed", "x.hex"} << "--file-changed is for --rerun-failed";
 }
 
 void TestCliOptions::refusesWhatCannotBeDone()
@@ -450,90 +453,6 @@ void TestCliOptions::recordStore()
         QCOMPARE(std::get<CliOptions>(result).log.describe(), m_config.path() + store);
     else
         QCOMPARE(std::get<CliOptions>(result).log.describe(), store);
-}
-
-const QString releasedHash =
-    QStringLiteral("a2c740ec8ba661d9f717647ad4c717f4025493faaafbee2dfffdca32ff5e412a");
-
-void TestCliOptions::firmwarePin_data()
-{
-    QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("expected"); // who asks, the hash; or what the refusal says
-    const QString other = QString(64, u'b');
-    QTest::newRow("none") << QByteArray() << QStringList{} << " ";
-    QTest::newRow("upper case is the same hash")
-        << QByteArray() << QStringList{"--expect-sha256", releasedHash.toUpper()}
-        << "--expect-sha256 " + releasedHash;
-    QTest::newRow("from the settings, named by its file")
-        << ("expect-sha256=" + releasedHash.toLatin1()) << QStringList{}
-        << "SETTINGS " + releasedHash;
-    QTest::newRow("the command line wins")
-        << ("expect-sha256=" + other.toLatin1()) << QStringList{"--expect-sha256", releasedHash}
-        << "--expect-sha256 " + releasedHash;
-    QTest::newRow("63 digits") << QByteArray()
-                               << QStringList{"--expect-sha256", releasedHash.chopped(1)}
-                               << "--expect-sha256 takes a SHA-256 of 64 hex digits";
-    QTest::newRow("not hex") << QByteArray()
-                             << QStringList{"--expect-sha256", releasedHash.chopped(1) + u'g'}
-                             << "--expect-sha256 takes";
-    QTest::newRow("a bad setting, named with its file")
-        << QByteArray("expect-sha256=a2c740\n") << QStringList{}
-        << "SETTINGS: expect-sha256=a2c740: expect-sha256 takes a SHA-256";
-}
-
-void TestCliOptions::firmwarePin()
-{
-    QFETCH(QByteArray, settings);
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, expected);
-    const QString path = settingsFile(settings);
-    expected.replace(QStringLiteral("SETTINGS"), path);
-    const auto result =
-        parseCliOptions(QStringList{"bootline-cli"} + arguments + QStringList{"x.hex"});
-    if (const QString *error = std::get_if<QString>(&result)) {
-        QVERIFY2(error->startsWith(expected), qPrintable(*error));
-        return;
-    }
-    const FirmwarePin &pin = std::get<CliOptions>(result).pin;
-    QCOMPARE(pin.askedBy + u' ' + QString::fromLatin1(pin.sha256), expected);
-}
-
-void TestCliOptions::rerunTakesNoBoards_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("-p") << QStringList{"-p", "COM3"} << "leave out --port";
-    QTest::newRow("-a") << QStringList{"-a", "3"} << "leave out --address";
-    QTest::newRow("--set-address")
-        << QStringList{"--set-address", "3"} << "leave out --set-address";
-    QTest::newRow("--watch") << QStringList{"--watch"} << "leave out --watch";
-    QTest::newRow("--dry-run") << QStringList{"--dry-run"} << "leave out --dry-run";
-    QTest::newRow("the run's id left empty")
-        << QStringList{"--rerun-failed", " "} << "needs the id of a run";
-    QTest::newRow("--file-changed alone")
-        << QStringList{"x.hex", "--file-changed"} << "--file-changed is for --rerun-failed";
-}
-
-// The run's records say which boards go again: an option that names boards
-// would run others, or the wrong ones.
-void TestCliOptions::rerunTakesNoBoards()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, says);
-    if (!arguments.contains("--rerun-failed") && !arguments.contains("x.hex"))
-        arguments << "--rerun-failed"
-                  << "run-7";
-    const auto result = parseCliOptions(QStringList{"bootline-cli"} + arguments);
-    const QString *error = std::get_if<QString>(&result);
-    QVERIFY(error);
-    QVERIFY2(error->contains(says), qPrintable(*error));
-
-    // Without them, neither a file nor a port is asked for: both come from the records.
-    const CliOptions rerun = parsed({"--rerun-failed", "run-7", "--file-changed"});
-    QCOMPARE(rerun.rerunOf, QStringLiteral("run-7"));
-    QVERIFY(rerun.ports.isEmpty());
-    QVERIFY(rerun.fileChanged);
 }
 
 QTEST_APPLESS_MAIN(TestCliOptions)

@@ -14,7 +14,6 @@ class TestRerun : public QObject {
 private slots:
     void initTestCase();
     void theFailedBoardsGoAgain();
-    void aChangedFileIsTakenOnlyWhenSaidSo();
     void aPinnedFileIsCheckedBeforeAnyPort_data();
     void aPinnedFileIsCheckedBeforeAnyPort();
 
@@ -57,88 +56,64 @@ QStringList boardEvents(const Cli &cli, QString *runId = nullptr)
     return boards;
 }
 
-// Four boards, two fail; the rerun flashes those two alone, under the same
-// run, as their second attempt; a second rerun finds nothing left to do.
+// Four boards, two fail. The run's file is edited since: refused, with both
+// hashes and before any port, unless --file-changed says so; then those two
+// boards alone get it, under the same run, as their second attempt; a second
+// rerun finds nothing left to do.
 void TestRerun::theFailedBoardsGoAgain()
-{
-    QString runId;
-    {
-        SimulatedBoard failing({"--address", "1-4", "--miswrite-at", "2,4", "--quiet"});
-        QVERIFY(failing.isReady());
-        const Cli first({"-a", "1-4", "--pace", "reply", "--json", "--log", store(),
-                         "--expect-sha256", QString::fromLatin1(sha256Of(blink)), blink});
-        QVERIFY2(first.exitCode == 5, qPrintable(first.all()));
-        QCOMPARE(boardEvents(first, &runId),
-                 (QStringList{"1 done attempt 1", "2 failed attempt 1", "3 done attempt 1",
-                              "4 failed attempt 1"}));
-    }
-    SimulatedBoard passing({"--address", "1-4", "--quiet"});
-    QVERIFY(passing.isReady());
-    const Cli rerun({"--rerun-failed", runId, "--pace", "reply", "--json", "--log", store()});
-    QVERIFY2(rerun.exitCode == 0, qPrintable(rerun.all()));
-    QString rerunId;
-    QCOMPARE(boardEvents(rerun, &rerunId), (QStringList{"2 done attempt 2", "4 done attempt 2"}));
-    QCOMPARE(rerunId, runId);
-
-    const Cli again({"--rerun-failed", runId, "--log", store()});
-    QVERIFY2(again.exitCode == 0, qPrintable(again.all()));
-    QVERIFY2(again.out.contains(QStringLiteral("Every board of run %1 is done (4)").arg(runId)),
-             qPrintable(again.all()));
-    QVERIFY(passing.stop());
-    for (const char *summary : {"address 1: lines received 0,", "address 2: lines received 43,",
-                                "address 3: lines received 0,", "address 4: lines received 43,"})
-        QVERIFY2(passing.output().contains(QLatin1String(summary)), qPrintable(passing.output()));
-
-    // Every try is in the store under the one run.
-    const Cli history({"--history", "--json", "--log", store()});
-    QStringList tries;
-    for (const QJsonObject &record : jsonLines(history.out)) {
-        if (record["run"].toString() == runId)
-            tries << QStringLiteral("%1#%2")
-                         .arg(record["board"].toString())
-                         .arg(record["attempt"].toInt());
-    }
-    QCOMPARE(tries, (QStringList{"4#2", "2#2", "4#1", "3#1", "2#1", "1#1"}));
-
-    const Cli unknown({"--rerun-failed", "no-such-run", "--log", store()});
-    QCOMPARE(unknown.exitCode, 1);
-    QVERIFY2(unknown.err.contains("no record of run no-such-run in"), qPrintable(unknown.err));
-}
-
-// The run's file edited since: refused with both hashes before any port,
-// unless --file-changed says that is meant; then the boards get the new one.
-void TestRerun::aChangedFileIsTakenOnlyWhenSaidSo()
 {
     const QString firmware = path("firmware.hex");
     QVERIFY(QFile::copy(blink, firmware));
     QString runId;
     {
-        SimulatedBoard failing({"--address", "1,2", "--miswrite-at", "2", "--quiet"});
+        SimulatedBoard failing({"--address", "1-4", "--miswrite-at", "2,4", "--quiet"});
         QVERIFY(failing.isReady());
-        const Cli first({"-a", "1,2", "--pace", "reply", "--json", "--log", store(), firmware});
+        const Cli first({"-a", "1-4", "--pace", "reply", "--json", "--log", store(), firmware});
         QVERIFY2(first.exitCode == 5, qPrintable(first.all()));
-        boardEvents(first, &runId);
+        QCOMPARE(boardEvents(first, &runId),
+                 (QStringList{"1 done attempt 1", "2 failed attempt 1", "3 done attempt 1",
+                              "4 failed attempt 1"}));
     }
-    QVERIFY(QFile::remove(firmware));
-    QVERIFY(QFile::copy(exampleFile("firmware.hex"), firmware));
-
-    const Cli refused({"--rerun-failed", runId, "--log", store()}); // no board is there yet
+    QFile edited(firmware);
+    QVERIFY(edited.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(edited.write(":020000040000FA\r\n:0400000001020304F2\r\n:00000001FF\r\n") > 0);
+    edited.close();
+    const Cli refused({"--rerun-failed", runId, "--log", store()}); // no board is there now
     QCOMPARE(refused.exitCode, 2);
     for (const QByteArray &hash : {sha256Of(blink), sha256Of(firmware)})
         QVERIFY2(refused.err.contains(QString::fromLatin1(hash)), qPrintable(refused.err));
-    QVERIFY2(refused.err.contains("--file-changed"), qPrintable(refused.err));
 
-    SimulatedBoard passing({"--address", "1,2", "--quiet"});
+    SimulatedBoard passing({"--address", "1-4", "--quiet"});
     QVERIFY(passing.isReady());
-    const Cli taken(
+    const Cli rerun(
         {"--rerun-failed", runId, "--file-changed", "--pace", "reply", "--json", "--log", store()});
-    QVERIFY2(taken.exitCode == 0, qPrintable(taken.all()));
-    const QList<QJsonObject> events = jsonLines(taken.out);
-    QCOMPARE(boardEvents(taken), QStringList{"2 done attempt 2"});
-    for (const QJsonObject &event : events) {
-        if (event["event"].toString() == QStringLiteral("board"))
-            QCOMPARE(event["sha256"].toString().toLatin1(), sha256Of(firmware));
-    }
+    QVERIFY2(rerun.exitCode == 0, qPrintable(rerun.all()));
+    QString rerunId;
+    QCOMPARE(boardEvents(rerun, &rerunId), (QStringList{"2 done attempt 2", "4 done attempt 2"}));
+    QCOMPARE(rerunId, runId);
+    const Cli again({"--rerun-failed", runId, "--log", store()});
+    QVERIFY2(again.exitCode == 0 && again.out.contains("is done (4): nothing to run again"),
+             qPrintable(again.all()));
+    QVERIFY(passing.stop());
+    for (const char *summary : {"address 1: lines received 0,", "address 2: lines received 3,",
+                                "address 3: lines received 0,", "address 4: lines received 3,"})
+        QVERIFY2(passing.output().contains(QLatin1String(summary)), qPrintable(passing.output()));
+
+    // Every try is in the store under the one run, each with the file it got.
+    QStringList tries;
+    for (const QJsonObject &record : jsonLines(Cli({"--history", "--json", "--log", store()}).out))
+        tries << QStringLiteral("%1#%2 %3")
+                     .arg(record["board"].toString())
+                     .arg(record["attempt"].toInt())
+                     .arg(record["sha256"].toString().left(6));
+    const QString was = QString::fromLatin1(sha256Of(blink).left(6));
+    const QString now = QString::fromLatin1(sha256Of(firmware).left(6));
+    QCOMPARE(tries, (QStringList{"4#2 " + now, "2#2 " + now, "4#1 " + was, "3#1 " + was,
+                                 "2#1 " + was, "1#1 " + was}));
+
+    const Cli unknown({"--rerun-failed", "no-such-run", "--log", store()});
+    QVERIFY2(unknown.exitCode == 1 && unknown.err.contains("no record of run no-such-run in"),
+             qPrintable(unknown.err));
 }
 
 void TestRerun::aPinnedFileIsCheckedBeforeAnyPort_data()

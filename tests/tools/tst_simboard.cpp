@@ -1124,8 +1124,6 @@ void TestSimBoard::chosenBoardsMiswrite_data()
         << QList<quint8>{2, 3} << 0 << QStringList{"OK OK", "ERROR OK", "ERROR OK"};
     QTest::newRow("board 3, at --miswrite's line")
         << QList<quint8>{3} << 2 << QStringList{"OK OK", "OK OK", "OK ERROR"};
-    QTest::newRow("none chosen: the first board, as before")
-        << QList<quint8>{} << 2 << QStringList{"OK ERROR", "OK OK", "OK OK"};
 }
 
 // A bus where chosen boards fail their verify and the others pass.

@@ -13,7 +13,6 @@ class TestFirmwarePin : public QObject {
 private slots:
     void onlyThePinnedFileGoes_data();
     void onlyThePinnedFileGoes();
-    void aRefusedFileLeavesTheJobAsItWas();
 };
 
 const QByteArray released = ":020000040000FA\r\n:0400000001020304F2\r\n:00000001FF\r\n";
@@ -83,24 +82,6 @@ void TestFirmwarePin::onlyThePinnedFileGoes()
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown.first().text, box);
     QCOMPARE(t.port->writes.size(), probeWrites);
-}
-
-// The operator picks the wrong file during a job: the job goes on as it was.
-void TestFirmwarePin::aRefusedFileLeavesTheJobAsItWas()
-{
-    QTemporaryDir dir;
-    TestWindow t;
-    t.engine.setFirmwarePin(pinOf(dir, "expect-sha256=" + sha256Of(released)));
-    openWithPlainBoard(t);
-    t.dialog->choice = writeFile(dir, "firmware.hex", released);
-    t.button("downloadButton")->click();
-    const QList<QByteArray> sent = t.port->writes;
-    t.dialog->choice = writeFile(dir, "other.hex", other);
-    t.button("downloadButton")->click();
-    QCOMPARE(t.messages->shown.size(), 1);
-    QCOMPARE(t.port->writes, sent);
-    QCOMPARE(t.progress()->text(), QStringLiteral("DOWNLOAD"));
-    QCOMPARE(t.engine.jobSoFar().sha256, sha256Of(released));
 }
 
 QTEST_MAIN(TestFirmwarePin)
