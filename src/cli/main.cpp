@@ -223,11 +223,14 @@ int main(int argc, char *argv[])
     if (!options.rerunOf.isEmpty()) {
         tellUnrecorded(options.log); // their boards may look unfinished, and go again
         if (const std::optional<EarlyEnd> end = takeRerunFromStore(options, &runSha256)) {
-            if (end->exitCode == Done && !options.json) {
-                printTo(stdout, visibleText(end->text) + u'\n');
-                return Done;
-            }
-            return endEarly({}, options.json, end->exitCode, end->text);
+            if (end->exitCode != Done)
+                return endEarly({}, options.json, end->exitCode, end->text);
+            printTo(options.json ? stderr : stdout, visibleText(end->text) + u'\n');
+            RunInfo run;
+            run.runId = options.rerunOf;
+            if (options.json) // a run of no board, and no error
+                JsonRunReport(run, false).allFinished({}, Done);
+            return Done;
         }
     }
     const QStringList ports = portNames(options);
