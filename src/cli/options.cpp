@@ -373,7 +373,8 @@ QString readUntil(const QCommandLineParser &parser, HistoryFilter &filter)
         return QStringLiteral("--until takes a day such as 2026-12-08, or a time such as "
                               "2026-12-08T09:30 (UTC), not \"%1\"")
             .arg(text);
-    const bool wholeDay = QDate::fromString(text.trimmed(), Qt::ISODate).isValid();
+    // A day alone, as parseSince reads it: QDate would take the date of a time too.
+    const bool wholeDay = text.trimmed().size() == 10;
     filter.until = wholeDay ? until->addDays(1) : *until;
     return {};
 }
