@@ -379,16 +379,15 @@ QString readUntil(const QCommandLineParser &parser, HistoryFilter &filter)
     return {};
 }
 
-// --board: as the records keep it, "scan", "0" or an address in decimal.
+// --board: "scan", "0" or an address, matched as the records keep it (the
+// window keeps its box's text: "05" is not "5" there).
 QString readBoard(const QCommandLineParser &parser, HistoryFilter &filter)
 {
     const QString text = parser.value(option("board")).trimmed();
     bool ok = false;
     const int address = text.toInt(&ok);
-    if (text == QStringLiteral("scan"))
+    if (text == QStringLiteral("scan") || (ok && address >= 0 && address <= HighestAddress))
         filter.board = text;
-    else if (ok && address >= 0 && address <= HighestAddress)
-        filter.board = QString::number(address);
     else
         return QStringLiteral("--board takes an address from 0 to %1 or scan, not \"%2\"")
             .arg(HighestAddress)
@@ -435,7 +434,7 @@ QString readHistoryFilters(const QCommandLineParser &parser, HistoryFilter &filt
     for (const auto &[name, read] : readers) {
         if (!parser.isSet(option(name)))
             continue;
-        if (const QString error = read(parser, filter); !error.isEmpty())
+        if (QString error = read(parser, filter); !error.isEmpty())
             return error;
     }
     if (parser.isSet(option("run"))) {

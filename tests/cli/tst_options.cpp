@@ -326,8 +326,6 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
                              << "--limit takes a whole number from 1 to 10000000";
     QTest::newRow("a tag without a value")
         << QStringList{"--history", "--tag", "lot="} << "--tag takes KEY=VALUE";
-    QTest::newRow("a tag key with a blank")
-        << QStringList{"--history", "--tag", "l ot=1"} << "--tag takes KEY=VALUE";
     QTest::newRow("one tag, two values")
         << QStringList{"--history", "--tag", "lot=1", "--tag", "lot=2"} << "two values";
     QTest::newRow("an empty run") << QStringList{"--history", "--run", ""} << "--run takes";
@@ -491,12 +489,9 @@ void TestCliOptions::historyFilters_data()
     QTest::newRow("until a time leaves it out")
         << QStringList{"--until", "2026-12-08 09:30"}
         << "until=2026-12-08T09:30:00.000Z board= sha256= run= tags= limit=0";
-    QTest::newRow("until a time elsewhere")
-        << QStringList{"--until", "2026-12-08T09:30+01:00"}
-        << "until=2026-12-08T08:30:00.000Z board= sha256= run= tags= limit=0";
     QTest::newRow("a board as recorded, a prefix in either case")
-        << QStringList{"--board", "007", "--sha256", "A2C7"}
-        << "until= board=7 sha256=a2c7 run= tags= limit=0";
+        << QStringList{"--board", " 05 ", "--sha256", "A2C7"}
+        << "until= board=05 sha256=a2c7 run= tags= limit=0";
     QTest::newRow("scan, the whole hash")
         << QStringList{"--board", "scan", "--sha256", QString(64, u'F')}
         << "until= board=scan sha256=" + QString(64, u'f') + " run= tags= limit=0";

@@ -136,10 +136,6 @@ void TestHistorySummary::boardsAreToldApart_data()
                             job("R", port, "scan", 1, "failed", Day1.addSecs(60), 1),
                             job("R", port, "scan", 2, "done", Day1.addSecs(120), 1)}
         << "2 2 0 1";
-    QTest::newRow("failed again on the rerun")
-        << QList<JobRecord>{job("R", port, "5", 1, "failed", Day1, 1),
-                            job("R", port, "5", 2, "failed", Day1.addSecs(60), 1)}
-        << "1 0 1 0";
     QTest::newRow("done, then a rerun that failed: failed")
         << QList<JobRecord>{job("R", port, "5", 1, "done", Day1, 1),
                             job("R", port, "5", 2, "interrupted", Day1.addSecs(60), 1)}
@@ -150,10 +146,6 @@ void TestHistorySummary::boardsAreToldApart_data()
         << "2 1 1 1";
     QTest::newRow("a rerun with no first job begins a board")
         << QList<JobRecord>{job("R", port, "5", 3, "done", Day1, 1)} << "1 1 0 1";
-    QTest::newRow("another address is another board")
-        << QList<JobRecord>{job("R", port, "5", 1, "failed", Day1, 1),
-                            job("R", port, "6", 2, "done", Day1.addSecs(60), 1)}
-        << "2 1 1 1";
     QTest::newRow("nothing read") << QList<JobRecord>{} << "0 0 0 0";
 }
 
