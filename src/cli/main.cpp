@@ -10,6 +10,8 @@
 #include "image/firmwarefile.h"
 #include "image/firmwarepin.h"
 #include "link/portlist.h"
+#include "record/historycsv.h"
+#include "record/historysummary.h"
 #include "record/historytext.h"
 #include "record/jobrecord.h"
 #include "record/recordkeeper.h"
@@ -97,6 +99,23 @@ int printHistory(const CliOptions &options)
     if (!records) {
         printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
         return NotRecorded;
+    }
+    if (options.summary) {
+        const HistorySummary summary = summarizeHistory(*records, options.summaryBy);
+        printTo(stdout,
+                options.json
+                    ? QString::fromUtf8(
+                          QJsonDocument(summaryJson(summary)).toJson(QJsonDocument::Compact)) +
+                          u'\n'
+                    : summaryTable(summary));
+        return Done;
+    }
+    if (options.csv) {
+        const HistoryCsv csv(*records);
+        printTo(stdout, csv.header());
+        for (const JobRecord &record : *records)
+            printTo(stdout, csv.line(record));
+        return Done;
     }
     for (const JobRecord &record : *records) {
         if (options.json)

@@ -2,7 +2,9 @@
 
 #include "cli/portwatch.h"
 #include "image/firmwarefile.h"
+#include "record/historysummary.h"
 #include "record/historytext.h"
+#include "record/tagtext.h"
 #include "shared/numberranges.h"
 #include "shared/settingsfile.h"
 
@@ -134,6 +136,38 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("With --history: records from this day (YYYY-MM-DD, UTC) or time on."),
          QStringLiteral("DATE")},
         {option("failed"), QStringLiteral("With --history: only the jobs that did not end done.")},
+        {option("until"),
+         QStringLiteral("With --history: jobs begun before this time, or up to the end of this "
+                        "day (UTC)."),
+         QStringLiteral("DATE")},
+        {option("board"),
+         QStringLiteral("With --history: one address's jobs, as recorded (5, scan, 0)."),
+         QStringLiteral("ADDRESS")},
+        {option("sha256"),
+         QStringLiteral("With --history: the jobs of the file whose SHA-256 begins so (1-64 hex "
+                        "digits)."),
+         QStringLiteral("PREFIX")},
+        {option("run"), QStringLiteral("With --history: one run's jobs, by its id."),
+         QStringLiteral("ID")},
+        {option("limit"),
+         QStringLiteral("With --history: the newest N jobs only, for the list, --csv and "
+                        "--summary alike."),
+         QStringLiteral("N")},
+        {option("csv"),
+         QStringLiteral("With --history: every field as CSV, a tag.KEY column for each tag. A "
+                        "text that begins with =, +, -, @, TAB or CR gets a leading ' so that no "
+                        "spreadsheet runs it as a formula.")},
+        {option("summary"),
+         QStringLiteral("With --history: boards, done, failed, first-pass yield and the median "
+                        "and 95th-percentile seconds of the jobs read (one JSON object with "
+                        "--json). A board is one run's jobs on one port and address: a job of "
+                        "attempt 1 begins one, a rerun joins it; it is done when its last job "
+                        "is, first pass when its first is. Times are of the jobs tried that "
+                        "ended.")},
+        {option("by"),
+         QStringLiteral("With --summary: a line each day (UTC, of a board's first job), port, "
+                        "file (its name) or value of tag KEY, and a total."),
+         QStringLiteral("day|port|file|tag.KEY")},
         {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
         {option("expect-sha256"),
          QStringLiteral("Refuse any FILE whose SHA-256 is not HEX (64 hex digits), before a port "
@@ -342,6 +376,112 @@ QString readStoreOptions(const QCommandLineParser &parser, CliOptions &options)
     return readStoreOptions(Sources(parser, settings ? &*settings : nullptr), options);
 }
 
+constexpr int MostHistoryJobs = 10000000;
+
+// --until: a day takes in the whole of it; a time is the first left out.
+QString readUntil(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    const QString text = parser.value(option("until"));
+    const std::optional<QDateTime> until = parseSince(text);
+    if (!until)
+        return QStringLiteral("--until takes a day such as 2026-12-08, or a time such as "
+                              "2026-12-08T09:30 (UTC), not \"%1\"")
+            .arg(text);
+    // A day alone, as parseSince reads it: QDate would take the date of a time too.
+    const bool wholeDay = text.trimmed().size() == 10;
+    filter.until = wholeDay ? until->addDays(1) : *until;
+    return {};
+}
+
+// --board: "scan", "0" or an address, matched as the records keep it (the
+// window keeps its box's text: "05" is not "5" there).
+QString readBoard(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    const QString text = parser.value(option("board")).trimmed();
+    bool ok = false;
+    const int address = text.toInt(&ok);
+    if (text == QStringLiteral("scan") || (ok && address >= 0 && address <= HighestAddress))
+        filter.board = text;
+    else
+        return QStringLiteral("--board takes an address from 0 to %1 or scan, not \"%2\"")
+            .arg(HighestAddress)
+            .arg(parser.value(option("board")));
+    return {};
+}
+
+QString readShaPrefix(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    static const QRegularExpression hexDigits(QStringLiteral("^[0-9A-Fa-f]{1,64}$"));
+    const QString text = parser.value(option("sha256"));
+    if (!hexDigits.match(text).hasMatch())
+        return QStringLiteral("--sha256 takes the first 1 to 64 hex digits of a file's SHA-256, "
+                              "not \"%1\"")
+            .arg(text);
+    filter.sha256Prefix = text.toLower();
+    return {};
+}
+
+// Each --tag must match; one key with two values never could.
+QString readTagFilter(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    for (const QString &text : parser.values(option("tag"))) {
+        const auto tag = parseTag(text);
+        if (!tag)
+            return QStringLiteral("--tag takes KEY=VALUE, KEY of letters, digits, _, - and . and "
+                                  "VALUE not empty, not \"%1\"")
+                .arg(text);
+        if (filter.tags.contains(tag->first) && filter.tags.value(tag->first) != tag->second)
+            return QStringLiteral("--tag gives %1 two values: a record has one").arg(tag->first);
+        filter.tags.insert(tag->first, tag->second);
+    }
+    return {};
+}
+
+// The filters of --history beyond -p, --since and --failed.
+QString readHistoryFilters(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    const std::pair<const char *, QString (*)(const QCommandLineParser &, HistoryFilter &)>
+        readers[] = {{"until", readUntil},
+                     {"board", readBoard},
+                     {"sha256", readShaPrefix},
+                     {"tag", readTagFilter}};
+    for (const auto &[name, read] : readers) {
+        if (!parser.isSet(option(name)))
+            continue;
+        if (QString error = read(parser, filter); !error.isEmpty())
+            return error;
+    }
+    if (parser.isSet(option("run"))) {
+        filter.runId = parser.value(option("run")).trimmed();
+        if (filter.runId.isEmpty())
+            return QStringLiteral("--run takes the id of a run, as the records show it");
+    }
+    if (parser.isSet(option("limit")))
+        return readWholeNumber(Sources(parser, nullptr), "limit", 1, MostHistoryJobs, filter.limit);
+    return {};
+}
+
+// --csv, --summary and --by: one form at a time.
+QString readHistoryForm(const QCommandLineParser &parser, CliOptions &options)
+{
+    options.csv = parser.isSet(option("csv"));
+    options.summary = parser.isSet(option("summary"));
+    if (options.csv && options.json)
+        return QStringLiteral("--csv and --json are two forms of the records: give one");
+    if (options.csv && options.summary)
+        return QStringLiteral("--summary prints a table, not CSV: leave out --csv");
+    if (!parser.isSet(option("by")))
+        return {};
+    if (!options.summary)
+        return QStringLiteral("--by is for --summary");
+    options.summaryBy = parser.value(option("by"));
+    if (!isSummaryGrouping(options.summaryBy))
+        return QStringLiteral("--by takes day, port, file or tag.KEY (KEY of letters, digits, "
+                              "_, - and .), not \"%1\"")
+            .arg(options.summaryBy);
+    return {};
+}
+
 // --history: the store to read, and which of its records.
 std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parser,
                                                  CliOptions options)
@@ -362,6 +502,11 @@ std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parse
                                   "2026-12-08T09:30 (UTC), not \"%1\"")
                 .arg(parser.value(option("since")));
         options.history.since = *since;
+    }
+    for (const QString &error :
+         {readHistoryFilters(parser, options.history), readHistoryForm(parser, options)}) {
+        if (!error.isEmpty())
+            return error;
     }
     return options;
 }
@@ -630,7 +775,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     }
     if (parser.isSet(option("settle")) && !options.watch)
         return QStringLiteral("--settle is for --watch");
-    for (const char *name : {"since", "failed"}) {
+    for (const char *name :
+         {"since", "failed", "until", "board", "sha256", "run", "limit", "csv", "summary", "by"}) {
         if (parser.isSet(option(name)))
             return QStringLiteral("--%1 is for --history").arg(option(name));
     }

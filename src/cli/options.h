@@ -43,6 +43,10 @@ struct CliOptions {
     StoreAddress log;    // where each board's record goes, and --history reads
     int storeTimeoutMs = DefaultStoreTimeoutMs; // a record not kept by then goes to the fallback
     HistoryFilter history;                      // --history: which records
+    // --history: a form other than a line a record
+    bool csv = false;     // every field, as CSV for a spreadsheet
+    bool summary = false; // boards, first-pass yield and job times
+    QString summaryBy;    // --by: day, port, file or tag.KEY; empty: one group
     QStringList warnings; // said before anything is done, such as a password in --log
 
     FirmwarePin pin;             // --expect-sha256, else the settings' expect-sha256=

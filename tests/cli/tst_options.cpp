@@ -29,6 +29,8 @@ private slots:
     void badSettingsAreRefusedByName();
     void recordStore_data();
     void recordStore();
+    void historyFilters_data();
+    void historyFilters();
 
 private:
     QTemporaryDir m_config; // the window's settings folder, for each test its own file
@@ -316,6 +318,34 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
             << QStringList{"--rerun-failed", "run-7"} + boards << "the run's records say";
     QTest::newRow("file-changed alone")
         << QStringList{"--file-changed", "x.hex"} << "--file-changed is for --rerun-failed";
+    QTest::newRow("until without history")
+        << QStringList{"--until", "2026-12-08", "x.hex"} << "--until is for --history";
+    QTest::newRow("summary without history")
+        << QStringList{"--summary", "x.hex"} << "--summary is for --history";
+    QTest::newRow("a bad until") << QStringList{"--history", "--until", "2026-13-01"}
+                                 << "--until takes a day";
+    QTest::newRow("board 248") << QStringList{"--history", "--board", "248"} << "--board takes";
+    QTest::newRow("a sha256 that is no hex")
+        << QStringList{"--history", "--sha256", "a2c7g"} << "--sha256 takes";
+    QTest::newRow("a sha256 too long")
+        << QStringList{"--history", "--sha256", QString(65, u'a')} << "--sha256 takes";
+    QTest::newRow("limit 0") << QStringList{"--history", "--limit", "0"}
+                             << "--limit takes a whole number from 1 to 10000000";
+    QTest::newRow("a tag without a value")
+        << QStringList{"--history", "--tag", "lot="} << "--tag takes KEY=VALUE";
+    QTest::newRow("one tag, two values")
+        << QStringList{"--history", "--tag", "lot=1", "--tag", "lot=2"} << "two values";
+    QTest::newRow("an empty run") << QStringList{"--history", "--run", ""} << "--run takes";
+    QTest::newRow("csv and json") << QStringList{"--history", "--csv", "--json"} << "give one";
+    QTest::newRow("summary as csv")
+        << QStringList{"--history", "--summary", "--csv"} << "leave out --csv";
+    QTest::newRow("by without summary")
+        << QStringList{"--history", "--by", "port"} << "--by is for --summary";
+    QTest::newRow("by what is not a grouping")
+        << QStringList{"--history", "--summary", "--by", "week"}
+        << "--by takes day, port, file or tag.KEY";
+    QTest::newRow("by a tag that is not a key")
+        << QStringList{"--history", "--summary", "--by", "tag."} << "--by takes";
 }
 
 void TestCliOptions::refusesWhatCannotBeDone()
@@ -453,6 +483,51 @@ void TestCliOptions::recordStore()
         QCOMPARE(std::get<CliOptions>(result).log.describe(), m_config.path() + store);
     else
         QCOMPARE(std::get<CliOptions>(result).log.describe(), store);
+}
+
+void TestCliOptions::historyFilters_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("filter"); // as described below
+    QTest::newRow("none") << QStringList{} << "until= board= sha256= run= tags= limit=0";
+    QTest::newRow("until a day takes the whole day")
+        << QStringList{"--until", "2026-12-08"}
+        << "until=2026-12-09T00:00:00.000Z board= sha256= run= tags= limit=0";
+    QTest::newRow("until a time leaves it out")
+        << QStringList{"--until", "2026-12-08 09:30"}
+        << "until=2026-12-08T09:30:00.000Z board= sha256= run= tags= limit=0";
+    QTest::newRow("a board as recorded, a prefix in either case")
+        << QStringList{"--board", " 05 ", "--sha256", "A2C7"}
+        << "until= board=05 sha256=a2c7 run= tags= limit=0";
+    QTest::newRow("scan, the whole hash")
+        << QStringList{"--board", "scan", "--sha256", QString(64, u'F')}
+        << "until= board=scan sha256=" + QString(64, u'f') + " run= tags= limit=0";
+    QTest::newRow("tags, a run, the newest 10 million")
+        << QStringList{"--tag", "order=A-17", "--tag",   "lot.no=L=2",
+                       "--run", "a1b2",       "--limit", "10000000"}
+        << "until= board= sha256= run=a1b2 tags=lot.no:L=2,order:A-17 limit=10000000";
+}
+
+void TestCliOptions::historyFilters()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, filter);
+    const CliOptions options = parsed(QStringList{"--history", "--log", "none"} + arguments);
+    const HistoryFilter &history = options.history;
+    QStringList tags;
+    for (auto tag = history.tags.begin(); tag != history.tags.end(); ++tag)
+        tags << tag.key() + u':' + tag.value();
+    QCOMPARE(QStringLiteral("until=%1 board=%2 sha256=%3 run=%4 tags=%5 limit=%6")
+                 .arg(recordTimeText(history.until), history.board, history.sha256Prefix,
+                      history.runId, tags.join(u','))
+                 .arg(history.limit),
+             filter);
+    // The forms come along with any filter.
+    const CliOptions summary =
+        parsed(QStringList{"--history", "--summary", "--json", "--by", "tag.lot"} + arguments);
+    QVERIFY(summary.summary && summary.json && !summary.csv);
+    QCOMPARE(summary.summaryBy, QStringLiteral("tag.lot"));
+    QVERIFY(parsed(QStringList{"--history", "--csv"} + arguments).csv);
 }
 
 QTEST_APPLESS_MAIN(TestCliOptions)
