@@ -178,7 +178,8 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("Run again the boards of run ID (the run id of --history) whose last "
                         "job did not end done, each on its port and address, under the same "
                         "run id; with the run's file, or FILE. The run's records say which "
-                        "boards: no -p, -a, --watch, --dry-run or --set-address."),
+                        "boards: no -p, -a, --watch, --dry-run or --set-address. Give --plain, "
+                        "--install and the like again, as the run had them."),
          QStringLiteral("ID")},
         {option("file-changed"),
          QStringLiteral("With --rerun-failed: FILE differs from the file the run flashed, and "
