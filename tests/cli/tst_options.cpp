@@ -31,6 +31,8 @@ private slots:
     void recordStore();
     void historyFilters_data();
     void historyFilters();
+    void tracesKeptByDefault_data();
+    void tracesKeptByDefault();
 
 private:
     QTemporaryDir m_config; // the window's settings folder, for each test its own file
@@ -339,6 +341,18 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
         << "--by takes day, port, file or tag.KEY";
     QTest::newRow("by a tag that is not a key")
         << QStringList{"--history", "--summary", "--by", "tag."} << "--by takes";
+    QTest::newRow("import with a file")
+        << QStringList{"--import-unrecorded", "x.hex"} << "leave out x.hex";
+    QTest::newRow("import with a port")
+        << QStringList{"--import-unrecorded", "-p", "COM4"} << "leave out --port";
+    QTest::newRow("import with no store")
+        << QStringList{"--import-unrecorded", "--log", "none"} << "give --log";
+    QTest::newRow("keep traces without a folder")
+        << QStringList{"--keep-traces", "all", "x.hex"} << "give --trace-dir";
+    QTest::newRow("keep traces of a kind unknown")
+        << QStringList{"--trace-dir", "t", "--keep-traces", "done", "x.hex"} << "failed or all";
+    QTest::newRow("one trace and a trace each")
+        << QStringList{"--trace", "t.trace", "--trace-dir", "t", "x.hex"} << "give one of them";
 }
 
 void TestCliOptions::refusesWhatCannotBeDone()
@@ -349,6 +363,28 @@ void TestCliOptions::refusesWhatCannotBeDone()
     const QString *error = std::get_if<QString>(&result);
     QVERIFY(error);
     QVERIFY2(error->contains(says), qPrintable(*error));
+}
+
+void TestCliOptions::tracesKeptByDefault_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("keepDone");
+    QTest::newRow("a run keeps them all") << QStringList{"--trace-dir", "t", "x.hex"} << true;
+    QTest::newRow("a station keeps the failed ones")
+        << QStringList{"--watch", "--trace-dir", "t", "x.hex"} << false;
+    QTest::newRow("a station asked to keep all")
+        << QStringList{"--watch", "--trace-dir", "t", "--keep-traces", "all", "x.hex"} << true;
+    QTest::newRow("a run asked to keep the failed ones")
+        << QStringList{"--trace-dir", "t", "--keep-traces", "failed", "x.hex"} << false;
+}
+
+void TestCliOptions::tracesKeptByDefault()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, keepDone);
+    const CliOptions options = parsed(arguments);
+    QCOMPARE(options.traceDir, QStringLiteral("t"));
+    QCOMPARE(options.keepDoneTraces, keepDone);
 }
 
 void TestCliOptions::settingsFileUnderTheCommandLine_data()
