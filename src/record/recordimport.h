@@ -8,7 +8,7 @@
 // What moving the records of a fallback file into the store did. Line
 // numbers count from 1, as an editor shows them.
 struct ImportOutcome {
-    bool nothingWaited = false; // the file is missing, or holds no line
+    bool nothingWaited = false; // the file is missing, or holds no line but blank ones
     qsizetype added = 0;        // records the store took now
     qsizetype alreadyStored = 0;
     QList<qsizetype> notRecords; // lines left in the file: damaged, cut short, not JSON
@@ -27,10 +27,12 @@ struct ImportOutcome {
     }
 };
 
-// Moves the records of the fallback file at path into the store, under the
-// lock appendUnrecorded() takes, so that a run appending at the same moment
-// loses no line. The file is rewritten in place (an appender that opened it
-// before still writes where the next import reads) and keeps only the lines
-// that are not a record and the records the store did not take. When no
-// record went in, the file is left as it was, byte for byte.
+// Moves the records of the fallback file at path into the store. The file
+// is read, and later rewritten, under the lock appendUnrecorded() takes, so
+// that a run appending meanwhile loses no line; the lock is not held while
+// the store takes the records. The file is rewritten in place (an appender
+// that opened it before still writes where the next import reads) and keeps
+// only the lines that are not a record, the records the store did not take,
+// and the lines appended since it was read. When no record went in, the
+// file is left as it was, byte for byte.
 ImportOutcome importUnrecorded(RecordStore &store, const QString &path);
