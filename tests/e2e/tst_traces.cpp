@@ -98,7 +98,7 @@ void TestTraces::onlyTheFailedBoardLeavesATrace()
 
 // Records kept beside the store while it was away: the first run that
 // stores again says so once, with the command that moves them; once moved,
-// nothing is said.
+// nothing is said, and the line that is no record stays, named.
 void TestTraces::waitingRecordsAreToldOnceUntilImported()
 {
     SimulatedBoard sim({"--quiet"});
@@ -125,10 +125,19 @@ void TestTraces::waitingRecordsAreToldOnceUntilImported()
     QCOMPARE(first.exitCode, 0);
     QCOMPARE(first.err.count(notice), 1);
 
+    QFile damaged(fallback);
+    QVERIFY(damaged.open(QIODevice::Append));
+    damaged.write("not a record\n");
+    damaged.close();
     const Cli import({"--import-unrecorded", "--log", store});
-    QCOMPARE(import.exitCode, 0);
+    QCOMPARE(import.exitCode, 7);
     QVERIFY2(import.out.startsWith("3 records added to the store"), qPrintable(import.all()));
-    QCOMPARE(QFileInfo(fallback).size(), 0);
+    QCOMPARE(import.err,
+             QStringLiteral("bootline-cli: line 4 of %1 is not a record: left in the file\n")
+                 .arg(fallback));
+    QVERIFY(damaged.open(QIODevice::ReadOnly));
+    QCOMPARE(damaged.readAll(), "not a record\n");
+    damaged.close();
 
     const Cli after({"-a", "1", "--query", "--log", store});
     QCOMPARE(after.exitCode, 0);
