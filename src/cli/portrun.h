@@ -37,7 +37,7 @@ signals:
 
 private:
     void next();
-    void boardFinished(const BoardResult &result);
+    void boardFinished(const BoardResult &ended);
     void keepRecord(const BoardResult &result);
     void endIfAllKept();
     void giveUpTheRest(ExitCode exitCode, const QString &why);
