@@ -1,6 +1,5 @@
 #include "concurrentwriters.h"
 #include "postgresserver.h"
-#include "record/recordimport.h"
 #include "record/recordkeeper.h"
 #include "storecases.h"
 
@@ -28,7 +27,6 @@ private slots:
     void rolesAndRights();
     void boundedWaits_data();
     void boundedWaits();
-    void importMovesEachRecordOnce();
     void cleanupTestCase();
 
 private:
@@ -209,28 +207,6 @@ void TestPostgresStore::boundedWaits()
 }
 
 // The stores' connections go before the server.
-// Its fallback file is beside the default SQLite file: moved from there,
-// twice, each record goes in once.
-void TestPostgresStore::importMovesEachRecordOnce()
-{
-    QCOMPARE(m_server.createDatabase("imported"), QString());
-    const StoreAddress address = parsed(m_server.url("imported"));
-    makeSchema(address);
-    const QString fallback = unrecordedFile(address);
-    QCOMPARE(fallback, m_data.filePath("bootline/unrecorded.jsonl"));
-    QFile::remove(fallback);
-    RecordStore store(address);
-    for (const qsizetype expected : {0, 3}) {
-        for (const JobRecord &record : roundTripRecords())
-            QVERIFY(appendUnrecorded(fallback, record));
-        const ImportOutcome outcome = importUnrecorded(store, fallback);
-        QVERIFY2(outcome.emptied(), qPrintable(outcome.storeError + outcome.fileError));
-        QCOMPARE(outcome.alreadyStored, expected);
-        QCOMPARE(outcome.added, 3 - expected);
-        QCOMPARE(QFileInfo(fallback).size(), 0);
-    }
-}
-
 void TestPostgresStore::cleanupTestCase()
 {
     m_filterStore.reset();
