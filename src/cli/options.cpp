@@ -538,11 +538,12 @@ std::variant<CliOptions, QString> importOptions(const QCommandLineParser &parser
     if (!parser.positionalArguments().isEmpty())
         return refusal.arg(parser.positionalArguments().first());
     for (const char *name :
-         {"port",    "address",       "plain",     "query",          "set-address",
-          "install", "reply-timeout", "retries",   "probe-attempts", "pace",
-          "gap",     "trace",         "trace-dir", "keep-traces",    "json",
-          "tag",     "watch",         "settle",    "history",        "create-store",
-          "since",   "failed",        "info",      "base",           "dry-run"}) {
+         {"port",          "address",      "plain",          "query",  "set-address", "install",
+          "reply-timeout", "retries",      "probe-attempts", "pace",   "gap",         "trace",
+          "trace-dir",     "keep-traces",  "json",           "tag",    "watch",       "settle",
+          "history",       "create-store", "since",          "failed", "until",       "board",
+          "sha256",        "run",          "limit",          "csv",    "summary",     "by",
+          "info",          "base",         "dry-run"}) {
         if (parser.isSet(option(name)))
             return refusal.arg(QStringLiteral("--") + option(name));
     }
