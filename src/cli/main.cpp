@@ -7,6 +7,7 @@
 #include "cli/session.h"
 #include "cli/station.h"
 #include "cli/trace.h"
+#include "cli/tracefolder.h"
 #include "image/firmwarefile.h"
 #include "image/firmwarepin.h"
 #include "link/portlist.h"
@@ -14,6 +15,7 @@
 #include "record/historysummary.h"
 #include "record/historytext.h"
 #include "record/jobrecord.h"
+#include "record/recordimport.h"
 #include "record/recordkeeper.h"
 #include "shared/readable.h"
 #include "shared/runtimeerror.h"
@@ -22,7 +24,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSet>
 #include <QUuid>
 
 #include <cstdio>
@@ -70,13 +71,7 @@ void tellUnrecorded(const StoreAddress &store)
         return;
     const QString path = unrecordedFile(store);
     const UnrecordedFile waiting = readUnrecorded(path);
-    QSet<QString> jobs;
-    qsizetype records = 0;
-    for (const JobRecord &record : waiting.records) {
-        if (record.jobId.isEmpty() || !jobs.contains(record.jobId))
-            ++records;
-        jobs.insert(record.jobId);
-    }
+    const qsizetype records = waitingRecords(waiting.records);
     if (records > 0)
         printTo(stderr, QStringLiteral("bootline-cli: %1 in %2: not in the store yet\n")
                             .arg(records == 1 ? QStringLiteral("1 record waits")
@@ -138,6 +133,52 @@ int createStore(const CliOptions &options)
         return NotRecorded;
     }
     printTo(stdout, QStringLiteral("The record store %1 is ready.\n").arg(options.log.describe()));
+    return Done;
+}
+
+QString recordCount(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count);
+}
+
+// --import-unrecorded: the records that wait beside the store moved into
+// it; each line that stays is named, so that someone can look at it.
+int importWaiting(const CliOptions &options)
+{
+    RecordStore store(options.log, options.storeTimeoutMs);
+    const QString path = unrecordedFile(options.log);
+    const QString file = visibleText(path);
+    const ImportOutcome outcome = importUnrecorded(store, path);
+    if (outcome.nothingWaited) {
+        printTo(stdout, QStringLiteral("Nothing waits in %1.\n").arg(file));
+        return Done;
+    }
+    if (outcome.added + outcome.alreadyStored > 0)
+        printTo(stdout, QStringLiteral("%1 added to the store %2 from %3; %4 already in the "
+                                       "store.\n")
+                            .arg(recordCount(outcome.added), visibleText(options.log.describe()),
+                                 file, recordCount(outcome.alreadyStored)));
+    for (const qsizetype line : outcome.notRecords)
+        printTo(stderr, QStringLiteral("bootline-cli: line %1 of %2 is not a record: left in the "
+                                       "file\n")
+                            .arg(line)
+                            .arg(file));
+    if (!outcome.storeError.isEmpty()) {
+        const QString lines = outcome.storeStoppedAt == outcome.lastLine
+                                  ? QStringLiteral("line %1").arg(outcome.lastLine)
+                                  : QStringLiteral("lines %1 to %2")
+                                        .arg(outcome.storeStoppedAt)
+                                        .arg(outcome.lastLine);
+        printTo(stderr, QStringLiteral("bootline-cli: %1\nbootline-cli: %2 of %3 left in the "
+                                       "file: the store did not take them; import again once it "
+                                       "takes records\n")
+                            .arg(visibleText(outcome.storeError), lines, file));
+    }
+    if (!outcome.fileError.isEmpty())
+        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(outcome.fileError)));
+    if (!outcome.emptied())
+        return NotRecorded;
+    printTo(stdout, QStringLiteral("Nothing is left in %1.\n").arg(file));
     return Done;
 }
 
@@ -233,6 +274,8 @@ int main(int argc, char *argv[])
         return printHistory(options);
     case CliOptions::Request::CreateStore:
         return createStore(options);
+    case CliOptions::Request::ImportUnrecorded:
+        return importWaiting(options);
     case CliOptions::Request::Info:
         return printInfo(options);
     case CliOptions::Request::Run:
@@ -282,6 +325,10 @@ int main(int argc, char *argv[])
         trace = std::make_unique<Trace>();
         QString error;
         if (!trace->open(options.tracePath, &error))
+            return endEarly(ports, options.json, BadUsage, error);
+    }
+    if (!options.traceDir.isEmpty()) {
+        if (const QString error = prepareTraceFolder(options.traceDir); !error.isEmpty())
             return endEarly(ports, options.json, BadUsage, error);
     }
     // A station's one pattern may stand for many ports.

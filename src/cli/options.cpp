@@ -93,6 +93,16 @@ void describeOptions(QCommandLineParser &parser)
                         "existing FILE is replaced only when it is empty or such a trace, and "
                         "never when it is the HEX file."),
          QStringLiteral("FILE")},
+        {option("trace-dir"),
+         QStringLiteral("Write a trace of each board job to a file of its own in DIR (made when "
+                        "missing), named by the job's start (UTC), port and board, such as "
+                        "20261208T190007.123Z_COM21_board-1.trace; a name taken gets -2, -3. "
+                        "The board's record names its trace file."),
+         QStringLiteral("DIR")},
+        {option("keep-traces"),
+         QStringLiteral("With --trace-dir: failed removes the trace of a job that ended done, "
+                        "all keeps every trace (default failed with --watch, all otherwise)."),
+         QStringLiteral("failed|all")},
         {option("json"), QStringLiteral("Progress and results as JSON lines on standard output.")},
         {option("tag"),
          QStringLiteral("KEY=VALUE, repeatable: put this tag (operator, order, lot...) on every "
@@ -129,6 +139,10 @@ void describeOptions(QCommandLineParser &parser)
         {option("create-store"),
          QStringLiteral("Make the tables of the PostgreSQL store --log names, or bring them up "
                         "to date, and exit; run it once, as a role that may create tables.")},
+        {option("import-unrecorded"),
+         QStringLiteral("Move the records that wait in unrecorded.jsonl beside the store --log "
+                        "names into that store, and exit; lines that are not a record, and "
+                        "records the store does not take, stay in the file (exit code 7).")},
         {option("history"),
          QStringLiteral("Print the records of the store --log names, newest first (JSON lines "
                         "with --json), and exit; -p NAME shows one port's.")},
@@ -528,6 +542,57 @@ std::variant<CliOptions, QString> createStoreOptions(const QCommandLineParser &p
     return options;
 }
 
+// --import-unrecorded: the records that wait beside the store moved into it,
+// and nothing else.
+std::variant<CliOptions, QString> importOptions(const QCommandLineParser &parser,
+                                                CliOptions options)
+{
+    options.request = CliOptions::Request::ImportUnrecorded;
+    const QString refusal = QStringLiteral("--import-unrecorded moves the records that wait into "
+                                           "the store and does nothing else: leave out %1");
+    if (!parser.positionalArguments().isEmpty())
+        return refusal.arg(parser.positionalArguments().first());
+    for (const char *name :
+         {"port",          "address",      "plain",          "query",  "set-address", "install",
+          "reply-timeout", "retries",      "probe-attempts", "pace",   "gap",         "trace",
+          "trace-dir",     "keep-traces",  "json",           "tag",    "watch",       "settle",
+          "history",       "create-store", "since",          "failed", "until",       "board",
+          "sha256",        "run",          "limit",          "csv",    "summary",     "by",
+          "info",          "base",         "dry-run"}) {
+        if (parser.isSet(option(name)))
+            return refusal.arg(QStringLiteral("--") + option(name));
+    }
+    if (const QString error = readStoreOptions(parser, options); !error.isEmpty())
+        return error;
+    if (options.log.kind == StoreAddress::Kind::None)
+        return QStringLiteral("--import-unrecorded needs a store to move the records into, and "
+                              "--log none keeps none: give --log");
+    return options;
+}
+
+// --trace-dir and --keep-traces: a trace of each board job, and which stay.
+QString readTraceFolder(const QCommandLineParser &parser, CliOptions &options)
+{
+    options.traceDir = parser.value(option("trace-dir"));
+    options.keepDoneTraces = !options.watch; // a station runs all day
+    const bool keepGiven = parser.isSet(option("keep-traces"));
+    if (parser.isSet(option("trace-dir")) && options.traceDir.isEmpty())
+        return QStringLiteral("--trace-dir takes a folder, not an empty name");
+    if (!options.traceDir.isEmpty() && !options.tracePath.isEmpty())
+        return QStringLiteral("--trace writes every job to one file and --trace-dir each job to "
+                              "a file of its own: give one of them");
+    if (keepGiven && options.traceDir.isEmpty())
+        return QStringLiteral("--keep-traces says which traces of --trace-dir stay: give "
+                              "--trace-dir");
+    if (!keepGiven)
+        return {};
+    const QString keep = parser.value(option("keep-traces"));
+    if (keep != QStringLiteral("failed") && keep != QStringLiteral("all"))
+        return QStringLiteral("--keep-traces takes failed or all, not \"%1\"").arg(keep);
+    options.keepDoneTraces = keep == QStringLiteral("all");
+    return {};
+}
+
 // --base: a raw binary file's address.
 QString readBase(const QCommandLineParser &parser, CliOptions &options)
 {
@@ -696,6 +761,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         options.request = CliOptions::Request::ListPorts;
     if (options.request != CliOptions::Request::Run)
         return options;
+    if (parser.isSet(option("import-unrecorded")))
+        return importOptions(parser, options);
     if (parser.isSet(option("history")))
         return historyOptions(parser, options);
     if (parser.isSet(option("create-store")))
@@ -735,6 +802,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     options.watch = parser.isSet(option("watch"));
     options.tracePath = parser.value(option("trace"));
     if (const QString error = checkTracePath(options.tracePath, options.file); !error.isEmpty())
+        return error;
+    if (const QString error = readTraceFolder(parser, options); !error.isEmpty())
         return error;
     std::optional<QSettings> settings;
     if (const QString error = openSettings(parser, settings); !error.isEmpty())

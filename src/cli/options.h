@@ -19,7 +19,16 @@ struct PortPlan {
 
 // What the command line asks bootline-cli to do.
 struct CliOptions {
-    enum class Request { Run, Help, Version, ListPorts, History, Info, CreateStore };
+    enum class Request {
+        Run,
+        Help,
+        Version,
+        ListPorts,
+        History,
+        Info,
+        CreateStore,
+        ImportUnrecorded
+    };
     Request request = Request::Run;
 
     QString file;                // a firmware file to download and verify, or --info's; empty: none
@@ -48,6 +57,9 @@ struct CliOptions {
     bool summary = false; // boards, first-pass yield and job times
     QString summaryBy;    // --by: day, port, file or tag.KEY; empty: one group
     QStringList warnings; // said before anything is done, such as a password in --log
+    // --trace-dir: a trace file of each board job there; empty: none.
+    QString traceDir;
+    bool keepDoneTraces = true; // --keep-traces all; failed: a job that ended done leaves none
 
     FirmwarePin pin;             // --expect-sha256, else the settings' expect-sha256=
     QString rerunOf;             // --rerun-failed: the run whose boards not done go again

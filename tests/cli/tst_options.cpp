@@ -31,6 +31,7 @@ private slots:
     void recordStore();
     void historyFilters_data();
     void historyFilters();
+    void tracesKeptByDefault();
 
 private:
     QTemporaryDir m_config; // the window's settings folder, for each test its own file
@@ -346,6 +347,16 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
         << "--by takes day, port, file or tag.KEY";
     QTest::newRow("by a tag that is not a key")
         << QStringList{"--history", "--summary", "--by", "tag."} << "--by takes";
+    QTest::newRow("import with a file")
+        << QStringList{"--import-unrecorded", "x.hex"} << "leave out x.hex";
+    QTest::newRow("import with no store")
+        << QStringList{"--import-unrecorded", "--log", "none"} << "give --log";
+    QTest::newRow("keep traces without a folder")
+        << QStringList{"--keep-traces", "all", "x.hex"} << "give --trace-dir";
+    QTest::newRow("keep traces of a kind unknown")
+        << QStringList{"--trace-dir", "t", "--keep-traces", "done", "x.hex"} << "failed or all";
+    QTest::newRow("one trace and a trace each")
+        << QStringList{"--trace", "t.trace", "--trace-dir", "t", "x.hex"} << "give one of them";
 }
 
 void TestCliOptions::refusesWhatCannotBeDone()
@@ -356,6 +367,15 @@ void TestCliOptions::refusesWhatCannotBeDone()
     const QString *error = std::get_if<QString>(&result);
     QVERIFY(error);
     QVERIFY2(error->contains(says), qPrintable(*error));
+}
+
+// A station runs all day: unless asked, it keeps the traces of failed jobs alone.
+void TestCliOptions::tracesKeptByDefault()
+{
+    QVERIFY(parsed({"--trace-dir", "t", "x.hex"}).keepDoneTraces);
+    QVERIFY(!parsed({"--watch", "--trace-dir", "t", "x.hex"}).keepDoneTraces);
+    QVERIFY(
+        parsed({"--watch", "--trace-dir", "t", "--keep-traces", "all", "x.hex"}).keepDoneTraces);
 }
 
 void TestCliOptions::settingsFileUnderTheCommandLine_data()
