@@ -14,6 +14,7 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &por
     m_result.jobId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_result.port = port;
     m_result.board = address.isEmpty() ? QStringLiteral("scan") : address;
+    m_result.attempt = options.attemptOf(port, address);
     m_engine.setPortName(port);
     m_engine.setAddress(address);
     m_engine.setRtu(!options.plain);

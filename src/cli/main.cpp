@@ -4,13 +4,19 @@
 #include "cli/operatorquestions.h"
 #include "cli/options.h"
 #include "cli/recorder.h"
+#include "cli/rerunfailed.h"
 #include "cli/session.h"
 #include "cli/station.h"
 #include "cli/trace.h"
+#include "cli/tracefolder.h"
 #include "image/firmwarefile.h"
+#include "image/firmwarepin.h"
 #include "link/portlist.h"
+#include "record/historycsv.h"
+#include "record/historysummary.h"
 #include "record/historytext.h"
 #include "record/jobrecord.h"
+#include "record/recordimport.h"
 #include "record/recordkeeper.h"
 #include "shared/readable.h"
 #include "shared/runtimeerror.h"
@@ -19,7 +25,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSet>
 #include <QUuid>
 
 #include <cstdio>
@@ -68,13 +73,7 @@ void tellUnrecorded(const StoreAddress &store)
         return;
     const QString path = unrecordedFile(store);
     const UnrecordedFile waiting = readUnrecorded(path);
-    QSet<QString> jobs;
-    qsizetype records = 0;
-    for (const JobRecord &record : waiting.records) {
-        if (record.jobId.isEmpty() || !jobs.contains(record.jobId))
-            ++records;
-        jobs.insert(record.jobId);
-    }
+    const qsizetype records = waitingRecords(waiting.records);
     if (records > 0)
         printTo(stderr, QStringLiteral("bootline-cli: %1 in %2: not in the store yet\n")
                             .arg(records == 1 ? QStringLiteral("1 record waits")
@@ -98,6 +97,23 @@ int printHistory(const CliOptions &options)
         printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
         return NotRecorded;
     }
+    if (options.summary) {
+        const HistorySummary summary = summarizeHistory(*records, options.summaryBy);
+        printTo(stdout,
+                options.json
+                    ? QString::fromUtf8(
+                          QJsonDocument(summaryJson(summary)).toJson(QJsonDocument::Compact)) +
+                          u'\n'
+                    : summaryTable(summary));
+        return Done;
+    }
+    if (options.csv) {
+        const HistoryCsv csv(*records);
+        printTo(stdout, csv.header());
+        for (const JobRecord &record : *records)
+            printTo(stdout, csv.line(record));
+        return Done;
+    }
     for (const JobRecord &record : *records) {
         if (options.json)
             printTo(stdout, QString::fromUtf8(
@@ -119,6 +135,52 @@ int createStore(const CliOptions &options)
         return NotRecorded;
     }
     printTo(stdout, QStringLiteral("The record store %1 is ready.\n").arg(options.log.describe()));
+    return Done;
+}
+
+QString recordCount(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count);
+}
+
+// --import-unrecorded: the records that wait beside the store moved into
+// it; each line that stays is named, so that someone can look at it.
+int importWaiting(const CliOptions &options)
+{
+    RecordStore store(options.log, options.storeTimeoutMs);
+    const QString path = unrecordedFile(options.log);
+    const QString file = visibleText(path);
+    const ImportOutcome outcome = importUnrecorded(store, path);
+    if (outcome.nothingWaited) {
+        printTo(stdout, QStringLiteral("Nothing waits in %1.\n").arg(file));
+        return Done;
+    }
+    if (outcome.added + outcome.alreadyStored > 0)
+        printTo(stdout, QStringLiteral("%1 added to the store %2 from %3; %4 already in the "
+                                       "store.\n")
+                            .arg(recordCount(outcome.added), visibleText(options.log.describe()),
+                                 file, recordCount(outcome.alreadyStored)));
+    for (const qsizetype line : outcome.notRecords)
+        printTo(stderr, QStringLiteral("bootline-cli: line %1 of %2 is not a record: left in the "
+                                       "file\n")
+                            .arg(line)
+                            .arg(file));
+    if (!outcome.storeError.isEmpty()) {
+        const QString lines = outcome.storeStoppedAt == outcome.lastLine
+                                  ? QStringLiteral("line %1").arg(outcome.lastLine)
+                                  : QStringLiteral("lines %1 to %2")
+                                        .arg(outcome.storeStoppedAt)
+                                        .arg(outcome.lastLine);
+        printTo(stderr, QStringLiteral("bootline-cli: %1\nbootline-cli: %2 of %3 left in the "
+                                       "file: the store did not take them; import again once it "
+                                       "takes records\n")
+                            .arg(visibleText(outcome.storeError), lines, file));
+    }
+    if (!outcome.fileError.isEmpty())
+        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(outcome.fileError)));
+    if (!outcome.emptied())
+        return NotRecorded;
+    printTo(stdout, QStringLiteral("Nothing is left in %1.\n").arg(file));
     return Done;
 }
 
@@ -194,13 +256,15 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("bootline-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BOOTLINE_VERSION));
 
-    // Every event of the run names it, from the first.
-    const QString runId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // Every event of the run names it, from the first; a rerun goes on with its run's.
+    QString runId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const auto parsed = parseCliOptions(app.arguments());
     if (const QString *error = std::get_if<QString>(&parsed))
         return endEarly(runId, {}, app.arguments().contains(QStringLiteral("--json")), BadUsage,
                         *error + QStringLiteral(" (see --help)"));
-    const CliOptions &options = std::get<CliOptions>(parsed);
+    CliOptions options = std::get<CliOptions>(parsed); // a rerun fills in its boards
+    if (!options.rerunOf.isEmpty())
+        runId = options.rerunOf;
     for (const QString &warning : options.warnings)
         printTo(stderr, QStringLiteral("bootline-cli: warning: %1\n").arg(warning));
     switch (options.request) {
@@ -217,10 +281,26 @@ int main(int argc, char *argv[])
         return printHistory(options);
     case CliOptions::Request::CreateStore:
         return createStore(options);
+    case CliOptions::Request::ImportUnrecorded:
+        return importWaiting(options);
     case CliOptions::Request::Info:
         return printInfo(runId, options);
     case CliOptions::Request::Run:
         break;
+    }
+    QByteArray runSha256; // --rerun-failed: the file the run flashed
+    if (!options.rerunOf.isEmpty()) {
+        tellUnrecorded(options.log); // their boards may look unfinished, and go again
+        if (const std::optional<EarlyEnd> end = takeRerunFromStore(options, &runSha256)) {
+            if (end->exitCode != Done)
+                return endEarly(runId, {}, options.json, end->exitCode, end->text);
+            printTo(options.json ? stderr : stdout, visibleText(end->text) + u'\n');
+            RunInfo run;
+            run.runId = options.rerunOf;
+            if (options.json) // a run of no board, and no error
+                JsonRunReport(run, false).allFinished({}, Done);
+            return Done;
+        }
     }
     const QStringList ports = portNames(options);
     if (!options.ask.isEmpty() && !OperatorQuestions::inputIsTerminal())
@@ -240,6 +320,11 @@ int main(int argc, char *argv[])
         std::optional<FirmwareFile::Image> read = readImage(options, &error);
         if (!read)
             return endEarly(runId, ports, options.json, FileRefused, error);
+        for (const QString &refusal : {pinRefusal(options.pin, options.file, read->sha256),
+                                       rerunFileRefusal(options, runSha256, read->sha256)}) {
+            if (!refusal.isEmpty())
+                return endEarly(runId, ports, options.json, FileRefused, refusal);
+        }
         image = std::move(read->entries);
         runInfo.sha256 = read->sha256;
         runInfo.fileLines = int(image.size());
@@ -250,6 +335,10 @@ int main(int argc, char *argv[])
         trace = std::make_unique<Trace>();
         QString error;
         if (!trace->open(options.tracePath, &error))
+            return endEarly(runId, ports, options.json, BadUsage, error);
+    }
+    if (!options.traceDir.isEmpty()) {
+        if (const QString error = prepareTraceFolder(options.traceDir); !error.isEmpty())
             return endEarly(runId, ports, options.json, BadUsage, error);
     }
     // A station's one pattern may stand for many ports.

@@ -2,6 +2,7 @@
 
 #include "cli/portwatch.h"
 #include "image/firmwarefile.h"
+#include "record/historysummary.h"
 #include "record/historytext.h"
 #include "record/tagtext.h"
 #include "shared/numberranges.h"
@@ -92,6 +93,16 @@ void describeOptions(QCommandLineParser &parser)
                         "existing FILE is replaced only when it is empty or such a trace, and "
                         "never when it is the HEX file."),
          QStringLiteral("FILE")},
+        {option("trace-dir"),
+         QStringLiteral("Write a trace of each board job to a file of its own in DIR (made when "
+                        "missing), named by the job's start (UTC), port and board, such as "
+                        "20261208T190007.123Z_COM21_board-1.trace; a name taken gets -2, -3. "
+                        "The board's record names its trace file."),
+         QStringLiteral("DIR")},
+        {option("keep-traces"),
+         QStringLiteral("With --trace-dir: failed removes the trace of a job that ended done, "
+                        "all keeps every trace (default failed with --watch, all otherwise)."),
+         QStringLiteral("failed|all")},
         {option("json"), QStringLiteral("Progress and results as JSON lines on standard output.")},
         {option("tag"),
          QStringLiteral("KEY=VALUE, repeatable: put this tag (operator, order, lot...) on every "
@@ -134,6 +145,10 @@ void describeOptions(QCommandLineParser &parser)
         {option("create-store"),
          QStringLiteral("Make the tables of the PostgreSQL store --log names, or bring them up "
                         "to date, and exit; run it once, as a role that may create tables.")},
+        {option("import-unrecorded"),
+         QStringLiteral("Move the records that wait in unrecorded.jsonl beside the store --log "
+                        "names into that store, and exit; lines that are not a record, and "
+                        "records the store does not take, stay in the file (exit code 7).")},
         {option("history"),
          QStringLiteral("Print the records of the store --log names, newest first (JSON lines "
                         "with --json), and exit; -p NAME shows one port's.")},
@@ -141,7 +156,54 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("With --history: records from this day (YYYY-MM-DD, UTC) or time on."),
          QStringLiteral("DATE")},
         {option("failed"), QStringLiteral("With --history: only the jobs that did not end done.")},
+        {option("until"),
+         QStringLiteral("With --history: jobs begun before this time, or up to the end of this "
+                        "day (UTC)."),
+         QStringLiteral("DATE")},
+        {option("board"),
+         QStringLiteral("With --history: one address's jobs, as recorded (5, scan, 0)."),
+         QStringLiteral("ADDRESS")},
+        {option("sha256"),
+         QStringLiteral("With --history: the jobs of the file whose SHA-256 begins so (1-64 hex "
+                        "digits)."),
+         QStringLiteral("PREFIX")},
+        {option("run"), QStringLiteral("With --history: one run's jobs, by its id."),
+         QStringLiteral("ID")},
+        {option("limit"),
+         QStringLiteral("With --history: the newest N jobs only, for the list, --csv and "
+                        "--summary alike."),
+         QStringLiteral("N")},
+        {option("csv"),
+         QStringLiteral("With --history: every field as CSV, a tag.KEY column for each tag. A "
+                        "text that begins with =, +, -, @, TAB or CR gets a leading ' so that no "
+                        "spreadsheet runs it as a formula.")},
+        {option("summary"),
+         QStringLiteral("With --history: boards, done, failed, first-pass yield and the median "
+                        "and 95th-percentile seconds of the jobs read (one JSON object with "
+                        "--json). A board is one run's jobs on one port and address: a job of "
+                        "attempt 1 begins one, a rerun joins it; it is done when its last job "
+                        "is, first pass when its first is. Times are of the jobs tried that "
+                        "ended.")},
+        {option("by"),
+         QStringLiteral("With --summary: a line each day (UTC, of a board's first job), port, "
+                        "file (its name) or value of tag KEY, and a total."),
+         QStringLiteral("day|port|file|tag.KEY")},
         {option("list-ports"), QStringLiteral("List the serial ports present, and exit.")},
+        {option("expect-sha256"),
+         QStringLiteral("Refuse any FILE whose SHA-256 is not HEX (64 hex digits), before a port "
+                        "is opened: only the released firmware goes out. Also expect-sha256= "
+                        "in the settings file; this wins."),
+         QStringLiteral("HEX")},
+        {option("rerun-failed"),
+         QStringLiteral("Run again the boards of run ID (the run id of --history) whose last "
+                        "job did not end done, each on its port and address, under the same "
+                        "run id; with the run's file, or FILE. The run's records say which "
+                        "boards: no -p, -a, --watch, --dry-run or --set-address. Give --plain, "
+                        "--install and the like again, as the run had them."),
+         QStringLiteral("ID")},
+        {option("file-changed"),
+         QStringLiteral("With --rerun-failed: FILE differs from the file the run flashed, and "
+                        "that is meant.")},
         {option("info"),
          QStringLiteral("Print what FILE holds, without opening a port, and exit: records, data "
                         "bytes, the address ranges filled, the start address, its SHA-256 and "
@@ -335,6 +397,112 @@ QString readStoreOptions(const QCommandLineParser &parser, CliOptions &options)
     return readStoreOptions(Sources(parser, settings ? &*settings : nullptr), options);
 }
 
+constexpr int MostHistoryJobs = 10000000;
+
+// --until: a day takes in the whole of it; a time is the first left out.
+QString readUntil(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    const QString text = parser.value(option("until"));
+    const std::optional<QDateTime> until = parseSince(text);
+    if (!until)
+        return QStringLiteral("--until takes a day such as 2026-12-08, or a time such as "
+                              "2026-12-08T09:30 (UTC), not \"%1\"")
+            .arg(text);
+    // A day alone, as parseSince reads it: QDate would take the date of a time too.
+    const bool wholeDay = text.trimmed().size() == 10;
+    filter.until = wholeDay ? until->addDays(1) : *until;
+    return {};
+}
+
+// --board: "scan", "0" or an address, matched as the records keep it (the
+// window keeps its box's text: "05" is not "5" there).
+QString readBoard(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    const QString text = parser.value(option("board")).trimmed();
+    bool ok = false;
+    const int address = text.toInt(&ok);
+    if (text == QStringLiteral("scan") || (ok && address >= 0 && address <= HighestAddress))
+        filter.board = text;
+    else
+        return QStringLiteral("--board takes an address from 0 to %1 or scan, not \"%2\"")
+            .arg(HighestAddress)
+            .arg(parser.value(option("board")));
+    return {};
+}
+
+QString readShaPrefix(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    static const QRegularExpression hexDigits(QStringLiteral("^[0-9A-Fa-f]{1,64}$"));
+    const QString text = parser.value(option("sha256"));
+    if (!hexDigits.match(text).hasMatch())
+        return QStringLiteral("--sha256 takes the first 1 to 64 hex digits of a file's SHA-256, "
+                              "not \"%1\"")
+            .arg(text);
+    filter.sha256Prefix = text.toLower();
+    return {};
+}
+
+// Each --tag must match; one key with two values never could.
+QString readTagFilter(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    for (const QString &text : parser.values(option("tag"))) {
+        const auto tag = parseTag(text);
+        if (!tag)
+            return QStringLiteral("--tag takes KEY=VALUE, KEY of letters, digits, _, - and . and "
+                                  "VALUE not empty, not \"%1\"")
+                .arg(text);
+        if (filter.tags.contains(tag->first) && filter.tags.value(tag->first) != tag->second)
+            return QStringLiteral("--tag gives %1 two values: a record has one").arg(tag->first);
+        filter.tags.insert(tag->first, tag->second);
+    }
+    return {};
+}
+
+// The filters of --history beyond -p, --since and --failed.
+QString readHistoryFilters(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    const std::pair<const char *, QString (*)(const QCommandLineParser &, HistoryFilter &)>
+        readers[] = {{"until", readUntil},
+                     {"board", readBoard},
+                     {"sha256", readShaPrefix},
+                     {"tag", readTagFilter}};
+    for (const auto &[name, read] : readers) {
+        if (!parser.isSet(option(name)))
+            continue;
+        if (QString error = read(parser, filter); !error.isEmpty())
+            return error;
+    }
+    if (parser.isSet(option("run"))) {
+        filter.runId = parser.value(option("run")).trimmed();
+        if (filter.runId.isEmpty())
+            return QStringLiteral("--run takes the id of a run, as the records show it");
+    }
+    if (parser.isSet(option("limit")))
+        return readWholeNumber(Sources(parser, nullptr), "limit", 1, MostHistoryJobs, filter.limit);
+    return {};
+}
+
+// --csv, --summary and --by: one form at a time.
+QString readHistoryForm(const QCommandLineParser &parser, CliOptions &options)
+{
+    options.csv = parser.isSet(option("csv"));
+    options.summary = parser.isSet(option("summary"));
+    if (options.csv && options.json)
+        return QStringLiteral("--csv and --json are two forms of the records: give one");
+    if (options.csv && options.summary)
+        return QStringLiteral("--summary prints a table, not CSV: leave out --csv");
+    if (!parser.isSet(option("by")))
+        return {};
+    if (!options.summary)
+        return QStringLiteral("--by is for --summary");
+    options.summaryBy = parser.value(option("by"));
+    if (!isSummaryGrouping(options.summaryBy))
+        return QStringLiteral("--by takes day, port, file or tag.KEY (KEY of letters, digits, "
+                              "_, - and .), not \"%1\"")
+            .arg(options.summaryBy);
+    return {};
+}
+
 // --history: the store to read, and which of its records.
 std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parser,
                                                  CliOptions options)
@@ -356,6 +524,11 @@ std::variant<CliOptions, QString> historyOptions(const QCommandLineParser &parse
                 .arg(parser.value(option("since")));
         options.history.since = *since;
     }
+    for (const QString &error :
+         {readHistoryFilters(parser, options.history), readHistoryForm(parser, options)}) {
+        if (!error.isEmpty())
+            return error;
+    }
     return options;
 }
 
@@ -373,6 +546,57 @@ std::variant<CliOptions, QString> createStoreOptions(const QCommandLineParser &p
     if (options.log.kind == StoreAddress::Kind::None)
         return QStringLiteral("--create-store needs the store: give --log");
     return options;
+}
+
+// --import-unrecorded: the records that wait beside the store moved into it,
+// and nothing else.
+std::variant<CliOptions, QString> importOptions(const QCommandLineParser &parser,
+                                                CliOptions options)
+{
+    options.request = CliOptions::Request::ImportUnrecorded;
+    const QString refusal = QStringLiteral("--import-unrecorded moves the records that wait into "
+                                           "the store and does nothing else: leave out %1");
+    if (!parser.positionalArguments().isEmpty())
+        return refusal.arg(parser.positionalArguments().first());
+    for (const char *name :
+         {"port",          "address",      "plain",          "query",  "set-address", "install",
+          "reply-timeout", "retries",      "probe-attempts", "pace",   "gap",         "trace",
+          "trace-dir",     "keep-traces",  "json",           "tag",    "watch",       "settle",
+          "history",       "create-store", "since",          "failed", "until",       "board",
+          "sha256",        "run",          "limit",          "csv",    "summary",     "by",
+          "info",          "base",         "dry-run"}) {
+        if (parser.isSet(option(name)))
+            return refusal.arg(QStringLiteral("--") + option(name));
+    }
+    if (const QString error = readStoreOptions(parser, options); !error.isEmpty())
+        return error;
+    if (options.log.kind == StoreAddress::Kind::None)
+        return QStringLiteral("--import-unrecorded needs a store to move the records into, and "
+                              "--log none keeps none: give --log");
+    return options;
+}
+
+// --trace-dir and --keep-traces: a trace of each board job, and which stay.
+QString readTraceFolder(const QCommandLineParser &parser, CliOptions &options)
+{
+    options.traceDir = parser.value(option("trace-dir"));
+    options.keepDoneTraces = !options.watch; // a station runs all day
+    const bool keepGiven = parser.isSet(option("keep-traces"));
+    if (parser.isSet(option("trace-dir")) && options.traceDir.isEmpty())
+        return QStringLiteral("--trace-dir takes a folder, not an empty name");
+    if (!options.traceDir.isEmpty() && !options.tracePath.isEmpty())
+        return QStringLiteral("--trace writes every job to one file and --trace-dir each job to "
+                              "a file of its own: give one of them");
+    if (keepGiven && options.traceDir.isEmpty())
+        return QStringLiteral("--keep-traces says which traces of --trace-dir stay: give "
+                              "--trace-dir");
+    if (!keepGiven)
+        return {};
+    const QString keep = parser.value(option("keep-traces"));
+    if (keep != QStringLiteral("failed") && keep != QStringLiteral("all"))
+        return QStringLiteral("--keep-traces takes failed or all, not \"%1\"").arg(keep);
+    options.keepDoneTraces = keep == QStringLiteral("all");
+    return {};
 }
 
 // --base: a raw binary file's address.
@@ -513,7 +737,47 @@ QString checkDryRun(const CliOptions &options)
     return {};
 }
 
+// The pinned firmware, and --rerun-failed: the run's records say which boards,
+// so nothing here may name them.
+QString readPinAndRerun(const QCommandLineParser &parser, const Sources &sources,
+                        CliOptions &options)
+{
+    if (const Given pin = sources.given("expect-sha256"); pin.isSet()) {
+        const std::optional<QByteArray> sha256 = parseSha256(pin.text.trimmed());
+        if (!sha256)
+            return sources.refusal("expect-sha256", pin, sha256Rule());
+        options.pin.sha256 = *sha256;
+        options.pin.askedBy =
+            pin.inSettings ? sources.settingsFile() : QStringLiteral("--expect-sha256");
+    }
+    options.fileChanged = parser.isSet(option("file-changed"));
+    if (!parser.isSet(option("rerun-failed")))
+        return options.fileChanged ? QStringLiteral("--file-changed is for --rerun-failed")
+                                   : QString();
+    options.rerunOf = parser.value(option("rerun-failed")).trimmed();
+    if (options.rerunOf.isEmpty())
+        return QStringLiteral("--rerun-failed needs the id of a run, as --history shows it");
+    for (const char *name : {"port", "address", "watch", "dry-run", "set-address"}) {
+        if (parser.isSet(option(name)))
+            return QStringLiteral("--rerun-failed runs the boards of run %1 that were not done, "
+                                  "and the run's records say which boards: leave out --%2")
+                .arg(options.rerunOf, option(name));
+    }
+    options.ports.clear(); // filled from the records
+    return {};
+}
+
 } // namespace
+
+int CliOptions::attemptOf(const QString &port, const QString &address) const
+{
+    return attempts.value(boardKey(port, address), 1);
+}
+
+QString boardKey(const QString &port, const QString &address)
+{
+    return port + u'\n' + (address.isEmpty() ? QStringLiteral("scan") : address);
+}
 
 std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
 {
@@ -533,8 +797,10 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
         return options;
     if (parser.isSet(option("ask")) &&
         (parser.isSet(option("history")) || parser.isSet(option("create-store")) ||
-         parser.isSet(option("info"))))
+         parser.isSet(option("info")) || parser.isSet(option("import-unrecorded"))))
         return QStringLiteral("--ask is for a run that flashes boards");
+    if (parser.isSet(option("import-unrecorded")))
+        return importOptions(parser, options);
     if (parser.isSet(option("history")))
         return historyOptions(parser, options);
     if (parser.isSet(option("create-store")))
@@ -575,6 +841,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     options.tracePath = parser.value(option("trace"));
     if (const QString error = checkTracePath(options.tracePath, options.file); !error.isEmpty())
         return error;
+    if (const QString error = readTraceFolder(parser, options); !error.isEmpty())
+        return error;
     std::optional<QSettings> settings;
     if (const QString error = openSettings(parser, settings); !error.isEmpty())
         return error;
@@ -587,7 +855,7 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
           readWholeNumber(sources, "probe-attempts", 1, MostProbeAttempts, options.probeAttempts),
           readWholeNumber(sources, "gap", 0, 60000, options.gapMs),
           readWholeNumber(Sources(parser, nullptr), "settle", 0, 600000, options.settleMs),
-          readStoreOptions(sources, options),
+          readStoreOptions(sources, options), readPinAndRerun(parser, sources, options),
           readTags(parser, settings ? &*settings : nullptr, options)}) {
         if (!error.isEmpty())
             return error;
@@ -616,14 +884,15 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
     }
     if (parser.isSet(option("settle")) && !options.watch)
         return QStringLiteral("--settle is for --watch");
-    for (const char *name : {"since", "failed"}) {
+    for (const char *name :
+         {"since", "failed", "until", "board", "sha256", "run", "limit", "csv", "summary", "by"}) {
         if (parser.isSet(option(name)))
             return QStringLiteral("--%1 is for --history").arg(option(name));
     }
     if (const QString error = checkDryRun(options); !error.isEmpty())
         return error;
     if (options.file.isEmpty() && !options.query && options.newAddress.isEmpty() &&
-        !options.install)
+        !options.install && options.rerunOf.isEmpty())
         return QStringLiteral("nothing to do: give a firmware file, --query, --set-address "
                               "or --install");
     return options;

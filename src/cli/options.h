@@ -1,9 +1,11 @@
 #pragma once
 
 #include "engine/jobpolicy.h"
+#include "image/firmwarepin.h"
 #include "record/recordstore.h"
 #include "record/storeaddress.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -17,7 +19,16 @@ struct PortPlan {
 
 // What the command line asks bootline-cli to do.
 struct CliOptions {
-    enum class Request { Run, Help, Version, ListPorts, History, Info, CreateStore };
+    enum class Request {
+        Run,
+        Help,
+        Version,
+        ListPorts,
+        History,
+        Info,
+        CreateStore,
+        ImportUnrecorded
+    };
     Request request = Request::Run;
 
     QString file;                // a firmware file to download and verify, or --info's; empty: none
@@ -41,10 +52,26 @@ struct CliOptions {
     StoreAddress log;    // where each board's record goes, and --history reads
     int storeTimeoutMs = DefaultStoreTimeoutMs; // a record not kept by then goes to the fallback
     HistoryFilter history;                      // --history: which records
+    // --history: a form other than a line a record
+    bool csv = false;     // every field, as CSV for a spreadsheet
+    bool summary = false; // boards, first-pass yield and job times
+    QString summaryBy;    // --by: day, port, file or tag.KEY; empty: one group
     QStringList warnings; // said before anything is done, such as a password in --log
     RecordTags tags;      // --tag over the settings' tag. lines: on every board's record
     QStringList ask;      // --ask: tag keys the operator answers before each board's job
+    // --trace-dir: a trace file of each board job there; empty: none.
+    QString traceDir;
+    bool keepDoneTraces = true; // --keep-traces all; failed: a job that ended done leaves none
+
+    FirmwarePin pin;             // --expect-sha256, else the settings' expect-sha256=
+    QString rerunOf;             // --rerun-failed: the run whose boards not done go again
+    bool fileChanged = false;    // --file-changed: the rerun's file may differ from the run's
+    QMap<QString, int> attempts; // a rerun's boards, by boardKey(); any other board's is 1
+    int attemptOf(const QString &port, const QString &address) const;
 };
+
+// A board of a run: its port and its address as recorded ("scan" for an empty one).
+QString boardKey(const QString &port, const QString &address);
 
 // The options, or what is wrong with them in words for the user.
 std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments);

@@ -5,10 +5,14 @@
 #include "cli/recorder.h"
 #include "cli/report.h"
 #include "cli/trace.h"
+#include "cli/tracefolder.h"
 #include "engine/engine.h"
+#include "shared/readable.h"
 
+#include <QFile>
 #include <QUuid>
 
+#include <cstdio>
 #include <utility>
 
 PortRun::PortRun(const CliOptions &options, PortPlan plan, const QList<QByteArray> &image,
@@ -58,7 +62,7 @@ void PortRun::next()
     m_job->setTags(m_answers.value_or(RecordTags()));
     m_answers.reset();
     connect(m_job.get(), &BoardJob::started, this,
-            [this](const BoardResult &result) { m_recorder.jobStarted(result); });
+            [this](const BoardResult &result) { m_recorder.jobStarted(openTrace(result)); });
     connect(m_job.get(), &BoardJob::finished, this, &PortRun::boardFinished);
     m_job->start();
 }
@@ -78,8 +82,9 @@ void PortRun::askOperator()
 
 // The job's end is told at once; the next board begins while its record is
 // kept, which may take as long as the store's timeout.
-void PortRun::boardFinished(const BoardResult &result)
+void PortRun::boardFinished(const BoardResult &ended)
 {
+    const BoardResult result = closeTrace(ended);
     m_report.jobEnded(result);
     keepRecord(result);
     if (result.portUnopened)
@@ -119,6 +124,7 @@ void PortRun::giveUpTheRest(ExitCode exitCode, const QString &why)
         result.port = m_plan.port;
         const QString &address = m_plan.addresses[board];
         result.board = address.isEmpty() ? QStringLiteral("scan") : address;
+        result.attempt = m_options.attemptOf(m_plan.port, address);
         result.exitCode = exitCode;
         result.failure = why;
         result.untried = true;
@@ -127,4 +133,54 @@ void PortRun::giveUpTheRest(ExitCode exitCode, const QString &why)
         keepRecord(result);
     }
     m_begun = m_plan.addresses.size();
+}
+
+namespace {
+
+void warn(const QString &text)
+{
+    std::fputs(QStringLiteral("bootline-cli: %1\n").arg(text).toLocal8Bit().constData(), stderr);
+}
+
+} // namespace
+
+// --trace-dir: the job's own trace, named by its start, before its port is
+// opened; its path goes in the job's records. A trace that cannot be made
+// is said, and the job goes on without it.
+BoardResult PortRun::openTrace(BoardResult result)
+{
+    if (m_options.traceDir.isEmpty())
+        return result;
+    QString error;
+    m_jobTrace =
+        openJobTrace(m_options.traceDir, traceFileName(result.startedAt, result.port, result.board),
+                     &m_jobTracePath, &error);
+    if (!m_jobTrace) {
+        warn(QStringLiteral("no trace of board %1 on %2: %3 cannot be made: %4. The job goes on "
+                            "without it.")
+                 .arg(result.board, result.port, visibleText(m_jobTracePath), error));
+        m_jobTracePath.clear();
+        return result;
+    }
+    m_jobTrace->follow(*m_engine, result.port);
+    result.trace = m_jobTracePath;
+    return result;
+}
+
+// With --keep-traces failed, a job that ended done leaves no trace, and its
+// end record names none.
+BoardResult PortRun::closeTrace(BoardResult result)
+{
+    if (m_jobTracePath.isEmpty())
+        return result;
+    m_jobTrace->finish();
+    const QString path = std::exchange(m_jobTracePath, QString());
+    if (!m_options.keepDoneTraces && result.exitCode == Done) {
+        if (QFile::remove(path))
+            return result;
+        warn(QStringLiteral("the trace %1 of a job that ended done could not be removed")
+                 .arg(visibleText(path)));
+    }
+    result.trace = path;
+    return result;
 }

@@ -42,10 +42,12 @@ signals:
 private:
     void next();
     void askOperator();
-    void boardFinished(const BoardResult &result);
+    void boardFinished(const BoardResult &ended);
     void keepRecord(const BoardResult &result);
     void endIfAllKept();
     void giveUpTheRest(ExitCode exitCode, const QString &why);
+    BoardResult openTrace(BoardResult result);
+    BoardResult closeTrace(BoardResult result);
 
     const CliOptions &m_options;
     const PortPlan m_plan;
@@ -57,6 +59,10 @@ private:
     qsizetype m_begun = 0;       // boards of the plan begun or given up on
     int m_recordsOnTheirWay = 0; // records asked for, not yet kept or given up on
     bool m_jobsOver = false;
+    // --trace-dir: the job's own trace, kept until its engine is gone, as
+    // the engine's signals write to it.
+    std::unique_ptr<Trace> m_jobTrace;
+    QString m_jobTracePath;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<BoardJob> m_job;
     ExitCode m_stoppedBy = Done;

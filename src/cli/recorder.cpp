@@ -1,7 +1,10 @@
 #include "cli/recorder.h"
 
 #include "cli/boardrecord.h"
+#include "record/recordkeeper.h"
+#include "shared/readable.h"
 
+#include <cstdio>
 #include <utility>
 
 Recorder::Recorder(const StoreAddress &address, int timeoutMs, RunInfo run)
@@ -22,17 +25,41 @@ RecordWriter &Recorder::writerFor(const QString &port)
 void Recorder::jobStarted(const BoardResult &result)
 {
     // Its end is reported, and its end record is what counts.
-    writerFor(result.port).keep(boardStartedRecord(result, m_run), [](const KeepOutcome &) {});
+    writerFor(result.port)
+        .keep(boardStartedRecord(result, m_run),
+              [this](const KeepOutcome &outcome) { tellWaitingOnce(outcome); });
 }
 
 void Recorder::keep(const BoardResult &result, std::function<void(const BoardResult &)> then)
 {
     writerFor(result.port)
         .keep(boardRecord(result, m_run),
-              [result, then = std::move(then)](const KeepOutcome &outcome) {
+              [this, result, then = std::move(then)](const KeepOutcome &outcome) {
+                  tellWaitingOnce(outcome);
                   BoardResult kept = result;
                   if (!outcome.stored)
                       kept.notRecorded = outcome.message;
                   then(kept);
               });
+}
+
+// Once the store takes records again, whoever runs the line learns that
+// older ones still wait beside it, and how to move them there. Said once a
+// run; nothing is moved without being asked.
+void Recorder::tellWaitingOnce(const KeepOutcome &outcome)
+{
+    if (m_waitingTold || !outcome.stored || m_address.kind == StoreAddress::Kind::None)
+        return;
+    m_waitingTold = true;
+    const QString path = unrecordedFile(m_address);
+    const qsizetype waiting = waitingRecords(readUnrecorded(path).records);
+    if (waiting == 0)
+        return;
+    const QString text =
+        QStringLiteral("bootline-cli: %1 in %2: not in the store yet; bootline-cli "
+                       "--import-unrecorded --log %3 moves them there\n")
+            .arg(waiting == 1 ? QStringLiteral("1 record waits")
+                              : QStringLiteral("%1 records wait").arg(waiting),
+                 visibleText(path), visibleText(m_address.describe()));
+    std::fputs(text.toLocal8Bit().constData(), stderr);
 }

@@ -30,9 +30,11 @@ public:
 
 private:
     RecordWriter &writerFor(const QString &port);
+    void tellWaitingOnce(const KeepOutcome &outcome);
 
     StoreAddress m_address;
     int m_timeoutMs;
     RunInfo m_run;
     QHash<QString, std::shared_ptr<RecordWriter>> m_writers;
+    bool m_waitingTold = false; // the records in the fallback file looked at
 };

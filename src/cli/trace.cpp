@@ -44,6 +44,25 @@ bool Trace::open(const QString &path, QString *error)
     return true;
 }
 
+bool Trace::openNew(const QString &path, QString *error)
+{
+    m_clock.start();
+    m_failed = false;
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        *error = m_file.errorString();
+        return false;
+    }
+    writeFirstLine();
+    return true;
+}
+
+void Trace::finish()
+{
+    m_file.close();
+    m_failed = true; // the engine may still say something before it goes
+}
+
 void Trace::writeFirstLine()
 {
     QString version = QCoreApplication::applicationVersion();

@@ -24,6 +24,11 @@ public:
     // "-" is standard error. False, with the reason in error, when the file
     // cannot be written or is not ours to replace.
     bool open(const QString &path, QString *error);
+    // A file that is not there yet, and never one that is: false, with the
+    // reason in error, when path is taken or cannot be made.
+    bool openNew(const QString &path, QString *error);
+    // No more lines: the file is closed, and what comes later is dropped.
+    void finish();
 
     // Before any port is followed: lines name the port they are about.
     void nameThePorts() { m_namesPorts = true; }

@@ -40,6 +40,9 @@ QString historyLine(const JobRecord &record)
         hash.leftJustified(HashLength)};
     if (!record.version.isEmpty())
         fields << visibleText(record.version);
+    // Which board it was, from its label: what a line manager looks for first.
+    if (const QString serial = record.tags.value(QStringLiteral("serial")); !serial.isEmpty())
+        fields << QStringLiteral("serial ") + visibleText(serial);
     QString line = fields.join(QStringLiteral("  ")).trimmed();
     if (record.result != QStringLiteral("done") && !unfinished) {
         line += QStringLiteral(" exit %1").arg(record.exitCode);

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <cstdio>
 
@@ -58,15 +59,31 @@ UnrecordedFile readUnrecorded(const QString &path)
     for (const QByteArray &line : file.readAll().split('\n')) {
         if (line.trimmed().isEmpty())
             continue;
-        const QJsonDocument json = QJsonDocument::fromJson(line);
-        const std::optional<JobRecord> record =
-            json.isObject() ? recordFromJson(json.object()) : std::nullopt;
+        const std::optional<JobRecord> record = unrecordedLine(line);
         if (record)
             kept.records << *record;
         else
             ++kept.damagedLines;
     }
     return kept;
+}
+
+std::optional<JobRecord> unrecordedLine(const QByteArray &line)
+{
+    const QJsonDocument json = QJsonDocument::fromJson(line);
+    return json.isObject() ? recordFromJson(json.object()) : std::nullopt;
+}
+
+qsizetype waitingRecords(const QList<JobRecord> &records)
+{
+    QSet<QString> jobs;
+    qsizetype count = 0;
+    for (const JobRecord &record : records) {
+        if (record.jobId.isEmpty() || !jobs.contains(record.jobId))
+            ++count;
+        jobs.insert(record.jobId);
+    }
+    return count;
 }
 
 QString unrecordedFile(const StoreAddress &address)

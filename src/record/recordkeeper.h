@@ -3,8 +3,11 @@
 #include "record/jobrecord.h"
 #include "record/recordstore.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 // How a record was kept.
 struct KeepOutcome {
@@ -39,3 +42,11 @@ struct UnrecordedFile {
     int damagedLines = 0;
 };
 UnrecordedFile readUnrecorded(const QString &path);
+
+// One line of such a file as a record; none when it is not one (damaged,
+// cut short, not JSON).
+std::optional<JobRecord> unrecordedLine(const QByteArray &line);
+
+// How many records wait: a job's "started" record and its end count once,
+// as the job they tell of.
+qsizetype waitingRecords(const QList<JobRecord> &records);

@@ -452,8 +452,10 @@ bool RecordStore::createSchema(QString *error)
     return m_ready;
 }
 
-bool RecordStore::write(const JobRecord &record, QString *error)
+bool RecordStore::write(const JobRecord &record, QString *error, bool *added)
 {
+    if (added)
+        *added = false;
     if (m_address.kind == StoreAddress::Kind::None)
         return true;
     if (!prepare(error))
@@ -480,6 +482,9 @@ bool RecordStore::write(const JobRecord &record, QString *error)
         m_ready = false; // a lost connection is opened afresh next time
         return false;
     }
+    // ON CONFLICT DO NOTHING: no row when the id was there already.
+    if (added)
+        *added = query.numRowsAffected() > 0;
     return true;
 }
 

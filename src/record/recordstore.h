@@ -49,7 +49,8 @@ public:
 
     // Adds the record once: one whose id the store holds already is left
     // out, and that is success. With the address none, writes nothing.
-    bool write(const JobRecord &record, QString *error);
+    // added, when given: whether this write put the record in.
+    bool write(const JobRecord &record, QString *error, bool *added = nullptr);
     // From now on, waits no longer than this (at least 2 s to connect to
     // PostgreSQL, libpq's least): for a record whose time is running out.
     void limitWaits(int timeoutMs);

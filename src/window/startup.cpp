@@ -1,6 +1,7 @@
 #include "window/startup.h"
 
 #include "engine/engine.h"
+#include "image/firmwarepin.h"
 #include "record/storeaddress.h"
 #include "record/tagtext.h"
 #include "shared/readable.h"
@@ -91,6 +92,7 @@ std::unique_ptr<MainWindow> showMainWindow()
     }
     auto window = std::make_unique<MainWindow>();
     window->engine().setPace(choice.pace, choice.gapMs);
+    window->engine().setFirmwarePin(firmwarePinSetting(settings));
     window->keepRecords(store, storeTimeoutChoice(settings, ignored), tags);
     window->show();
     if (!ignored.isEmpty()) {

@@ -31,6 +31,9 @@ private slots:
     void recordStore();
     void runTagsAndQuestions_data();
     void runTagsAndQuestions();
+    void historyFilters_data();
+    void historyFilters();
+    void tracesKeptByDefault();
 
 private:
     QTemporaryDir m_config; // the window's settings folder, for each test its own file
@@ -311,6 +314,51 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
         << QStringList{"--create-store", "--log", "postgresql://db/x", "x.hex"} << "leave out";
     QTest::newRow("create-store with no store")
         << QStringList{"--create-store", "--log", "none"} << "give --log";
+    // The run's records say which boards go again: these would name others.
+    for (const QStringList &boards : QList<QStringList>{
+             {"-p", "COM3"}, {"-a", "3"}, {"--watch"}, {"--dry-run"}, {"--set-address", "3"}})
+        QTest::addRow("rerun with %s", qPrintable(boards.first()))
+            << QStringList{"--rerun-failed", "run-7"} + boards << "the run's records say";
+    QTest::newRow("file-changed alone")
+        << QStringList{"--file-changed", "x.hex"} << "--file-changed is for --rerun-failed";
+    QTest::newRow("until without history")
+        << QStringList{"--until", "2026-12-08", "x.hex"} << "--until is for --history";
+    QTest::newRow("summary without history")
+        << QStringList{"--summary", "x.hex"} << "--summary is for --history";
+    QTest::newRow("a bad until") << QStringList{"--history", "--until", "2026-13-01"}
+                                 << "--until takes a day";
+    QTest::newRow("board 248") << QStringList{"--history", "--board", "248"} << "--board takes";
+    QTest::newRow("a sha256 that is no hex")
+        << QStringList{"--history", "--sha256", "a2c7g"} << "--sha256 takes";
+    QTest::newRow("a sha256 too long")
+        << QStringList{"--history", "--sha256", QString(65, u'a')} << "--sha256 takes";
+    QTest::newRow("limit 0") << QStringList{"--history", "--limit", "0"}
+                             << "--limit takes a whole number from 1 to 10000000";
+    QTest::newRow("a tag without a value")
+        << QStringList{"--history", "--tag", "lot="} << "--tag takes KEY=VALUE";
+    QTest::newRow("one tag, two values")
+        << QStringList{"--history", "--tag", "lot=1", "--tag", "lot=2"} << "two values";
+    QTest::newRow("an empty run") << QStringList{"--history", "--run", ""} << "--run takes";
+    QTest::newRow("csv and json") << QStringList{"--history", "--csv", "--json"} << "give one";
+    QTest::newRow("summary as csv")
+        << QStringList{"--history", "--summary", "--csv"} << "leave out --csv";
+    QTest::newRow("by without summary")
+        << QStringList{"--history", "--by", "port"} << "--by is for --summary";
+    QTest::newRow("by what is not a grouping")
+        << QStringList{"--history", "--summary", "--by", "week"}
+        << "--by takes day, port, file or tag.KEY";
+    QTest::newRow("by a tag that is not a key")
+        << QStringList{"--history", "--summary", "--by", "tag."} << "--by takes";
+    QTest::newRow("import with a file")
+        << QStringList{"--import-unrecorded", "x.hex"} << "leave out x.hex";
+    QTest::newRow("import with no store")
+        << QStringList{"--import-unrecorded", "--log", "none"} << "give --log";
+    QTest::newRow("keep traces without a folder")
+        << QStringList{"--keep-traces", "all", "x.hex"} << "give --trace-dir";
+    QTest::newRow("keep traces of a kind unknown")
+        << QStringList{"--trace-dir", "t", "--keep-traces", "done", "x.hex"} << "failed or all";
+    QTest::newRow("one trace and a trace each")
+        << QStringList{"--trace", "t.trace", "--trace-dir", "t", "x.hex"} << "give one of them";
 }
 
 void TestCliOptions::refusesWhatCannotBeDone()
@@ -321,6 +369,15 @@ void TestCliOptions::refusesWhatCannotBeDone()
     const QString *error = std::get_if<QString>(&result);
     QVERIFY(error);
     QVERIFY2(error->contains(says), qPrintable(*error));
+}
+
+// A station runs all day: unless asked, it keeps the traces of failed jobs alone.
+void TestCliOptions::tracesKeptByDefault()
+{
+    QVERIFY(parsed({"--trace-dir", "t", "x.hex"}).keepDoneTraces);
+    QVERIFY(!parsed({"--watch", "--trace-dir", "t", "x.hex"}).keepDoneTraces);
+    QVERIFY(
+        parsed({"--watch", "--trace-dir", "t", "--keep-traces", "all", "x.hex"}).keepDoneTraces);
 }
 
 void TestCliOptions::settingsFileUnderTheCommandLine_data()
@@ -513,6 +570,51 @@ void TestCliOptions::runTagsAndQuestions()
         QVERIFY2(std::get<QString>(refused).startsWith("--ask is for a run"),
                  qPrintable(std::get<QString>(refused)));
     }
+}
+
+void TestCliOptions::historyFilters_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("filter"); // as described below
+    QTest::newRow("none") << QStringList{} << "until= board= sha256= run= tags= limit=0";
+    QTest::newRow("until a day takes the whole day")
+        << QStringList{"--until", "2026-12-08"}
+        << "until=2026-12-09T00:00:00.000Z board= sha256= run= tags= limit=0";
+    QTest::newRow("until a time leaves it out")
+        << QStringList{"--until", "2026-12-08 09:30"}
+        << "until=2026-12-08T09:30:00.000Z board= sha256= run= tags= limit=0";
+    QTest::newRow("a board as recorded, a prefix in either case")
+        << QStringList{"--board", " 05 ", "--sha256", "A2C7"}
+        << "until= board=05 sha256=a2c7 run= tags= limit=0";
+    QTest::newRow("scan, the whole hash")
+        << QStringList{"--board", "scan", "--sha256", QString(64, u'F')}
+        << "until= board=scan sha256=" + QString(64, u'f') + " run= tags= limit=0";
+    QTest::newRow("tags, a run, the newest 10 million")
+        << QStringList{"--tag", "order=A-17", "--tag",   "lot.no=L=2",
+                       "--run", "a1b2",       "--limit", "10000000"}
+        << "until= board= sha256= run=a1b2 tags=lot.no:L=2,order:A-17 limit=10000000";
+}
+
+void TestCliOptions::historyFilters()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, filter);
+    const CliOptions options = parsed(QStringList{"--history", "--log", "none"} + arguments);
+    const HistoryFilter &history = options.history;
+    QStringList tags;
+    for (auto tag = history.tags.begin(); tag != history.tags.end(); ++tag)
+        tags << tag.key() + u':' + tag.value();
+    QCOMPARE(QStringLiteral("until=%1 board=%2 sha256=%3 run=%4 tags=%5 limit=%6")
+                 .arg(recordTimeText(history.until), history.board, history.sha256Prefix,
+                      history.runId, tags.join(u','))
+                 .arg(history.limit),
+             filter);
+    // The forms come along with any filter.
+    const CliOptions summary =
+        parsed(QStringList{"--history", "--summary", "--json", "--by", "tag.lot"} + arguments);
+    QVERIFY(summary.summary && summary.json && !summary.csv);
+    QCOMPARE(summary.summaryBy, QStringLiteral("tag.lot"));
+    QVERIFY(parsed(QStringList{"--history", "--csv"} + arguments).csv);
 }
 
 QTEST_APPLESS_MAIN(TestCliOptions)

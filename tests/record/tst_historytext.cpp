@@ -62,10 +62,12 @@ void TestHistoryText::lines_data()
     hostile.board = "9\x7f";
     hostile.file = "/fw/a\u009b2Jü\u202e.hex";
     hostile.error = "line 7\r\nOK";
+    hostile.tags = {{"serial", "SN-1\x1b[1A"}, {"operator", "ana"}};
     QTest::newRow("control characters shown, not obeyed")
         << hostile
         << "2026-12-08 04:12:56  failed       COM3\\x09      board 9\\x7F  a\\x9B2Jü\\u202E.hex  "
-           "a2c740ec8ba6  \\x1B[2J\\x1B[H\\x1B[32mALL BOARDS PASSED exit 4: line 7\\x0D\\x0AOK";
+           "a2c740ec8ba6  \\x1B[2J\\x1B[H\\x1B[32mALL BOARDS PASSED  serial SN-1\\x1B[1A exit 4: "
+           "line 7\\x0D\\x0AOK";
 }
 
 void TestHistoryText::lines()

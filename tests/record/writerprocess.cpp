@@ -4,8 +4,9 @@
 // was stored; else 1, with why on standard error.
 // bootline-record-writer --read ADDRESS: prints how many records the store
 // holds; exit 1 with why when it cannot be read.
-// bootline-record-writer --unrecorded FILE: appends a record to a file of
-// records not stored; exit 1 when it is not in.
+// bootline-record-writer --unrecorded FILE [COUNT]: appends a record (or
+// COUNT records of jobs of their own, one at a time) to a file of records
+// not stored; exit 1 when one is not in.
 
 #include "record/recordkeeper.h"
 #include "samplerecord.h"
@@ -19,8 +20,17 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.value(1) == "--unrecorded")
-        return appendUnrecorded(arguments.value(2), sampleRecord()) ? 0 : 1;
+    if (arguments.value(1) == "--unrecorded") {
+        JobRecord record = sampleRecord();
+        const int count = arguments.size() > 3 ? arguments.at(3).toInt() : 1;
+        for (int job = 1; job <= count; ++job) {
+            if (count > 1)
+                record.jobId = QStringLiteral("appended-%1").arg(job);
+            if (!appendUnrecorded(arguments.value(2), record))
+                return 1;
+        }
+        return 0;
+    }
     if (arguments.value(1) == "--read") {
         RecordStore store(std::get<StoreAddress>(parseStoreAddress(arguments.value(2))));
         QString error;

@@ -179,6 +179,8 @@ private slots:
     void twinOnTheWire();
     void boardFaults_data();
     void boardFaults();
+    void chosenBoardsMiswrite_data();
+    void chosenBoardsMiswrite();
     void aliasClaim_data();
     void aliasClaim();
     void aliasLeftAloneOnceSomeoneElsesLink();
@@ -1111,6 +1113,41 @@ void TestSimBoard::boardFaults()
     QCOMPARE(foundResults, results);
     if (faults.restartAtLine > 0)
         QCOMPARE(bus.summary().last(), QStringLiteral("bootline-sim: faults applied: restart 1"));
+}
+
+void TestSimBoard::chosenBoardsMiswrite_data()
+{
+    QTest::addColumn<QList<quint8>>("miswriting");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QStringList>("verified"); // each board's replies to verify lines 1 and 2
+    QTest::newRow("boards 2 and 3, line 1 without --miswrite")
+        << QList<quint8>{2, 3} << 0 << QStringList{"OK OK", "ERROR OK", "ERROR OK"};
+    QTest::newRow("board 3, at --miswrite's line")
+        << QList<quint8>{3} << 2 << QStringList{"OK OK", "OK OK", "OK ERROR"};
+}
+
+// A bus where chosen boards fail their verify and the others pass.
+void TestSimBoard::chosenBoardsMiswrite()
+{
+    QFETCH(QList<quint8>, miswriting);
+    QFETCH(int, line);
+    QFETCH(QStringList, verified);
+    BoardFaults faults;
+    faults.miswrittenLine = line;
+    faults.miswritingBoards = miswriting;
+    Bus bus({1, 2, 3}, "VER=1.0 SIM", ReplyStyle(), 1, Board::CommandReplies::Named, faults);
+    QStringList found;
+    for (const quint8 address : {1, 2, 3}) {
+        const auto reply = [&](const QByteArray &command) {
+            const QByteArray frame = onWire(bus.take(frameFor(address, command)).chunks);
+            return QString::fromLatin1(frame.mid(2, frame.size() - 4));
+        };
+        for (const QByteArray &command : {bLine1, bLine2, bEof})
+            reply(command);
+        const QString first = reply(vLine1); // in this order, as the host sends them
+        found << first + u' ' + reply(vLine2);
+    }
+    QCOMPARE(found, verified);
 }
 
 void TestSimBoard::aliasClaim_data()

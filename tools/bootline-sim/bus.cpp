@@ -41,7 +41,12 @@ Bus::Bus(const QList<quint8> &addresses, const QByteArray &versionText, const Re
 {
     for (const quint8 address : addresses)
         m_boards.append(Board(address, versionText, commandReplies));
-    m_boards.first().setMiswrittenLine(faults.miswrittenLine);
+    if (faults.miswritingBoards.isEmpty())
+        m_boards.first().setMiswrittenLine(faults.miswrittenLine);
+    for (Board &board : m_boards) {
+        if (faults.miswritingBoards.contains(board.address()))
+            board.setMiswrittenLine(faults.miswrittenLine > 0 ? faults.miswrittenLine : 1);
+    }
     if (faults.twinGapMs) {
         m_twin.emplace(addresses.first(), versionText, commandReplies);
         m_twin->setMiswrittenLine(faults.twinMiswrittenLine);

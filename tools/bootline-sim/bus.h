@@ -24,6 +24,9 @@ struct BoardFaults {
     // lines() counts) restarts as it comes: it answers with its version
     // text, unasked, instead. 0: never.
     int restartAtLine = 0;
+    // The boards that miswrite instead of the first: miswrittenLine, or line 1
+    // when it is 0. Empty: the first board alone, as miswrittenLine says.
+    QList<quint8> miswritingBoards = {};
 };
 
 // The boards sharing one line and the replies they put on it: hands each

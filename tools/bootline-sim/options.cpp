@@ -9,8 +9,10 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -145,6 +147,24 @@ void boardFaults(const QCommandLineParser &parser, BoardFaults &faults)
     faults.twinMiswrittenLine = wholeNumber(parser, QStringLiteral("twin-miswrite"), 1, 1000000);
 }
 
+// --miswrite-at: boards of the bus, so that the test gets the fault it asked for.
+QList<quint8> miswritingBoards(const QCommandLineParser &parser, const QList<quint8> &onTheBus)
+{
+    const QString name = QStringLiteral("miswrite-at");
+    if (!parser.isSet(name))
+        return {};
+    const QString text = parser.value(name);
+    const std::optional<QList<quint8>> parsed = Bus::parseAddresses(text);
+    const bool allOnTheBus =
+        parsed && std::all_of(parsed->begin(), parsed->end(),
+                              [&onTheBus](quint8 address) { return onTheBus.contains(address); });
+    if (!allOnTheBus)
+        refuse(QStringLiteral("--miswrite-at takes addresses of boards on the bus (--address), "
+                              "such as 2 or 2,4; not \"%1\"")
+                   .arg(text));
+    return *parsed;
+}
+
 } // namespace
 
 Options parseOptions(const QCoreApplication &app)
@@ -239,6 +259,10 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("The first board answers the n-th download line of each pass as if all "
                         "went well but keeps it spoilt, so the verify of that line gets ERROR."),
          QStringLiteral("n")},
+        {QStringLiteral("miswrite-at"),
+         QStringLiteral("The boards at these addresses miswrite instead of the first: the "
+                        "--miswrite line of each pass, or line 1."),
+         QStringLiteral("addresses")},
         {QStringLiteral("twin-miswrite"), QStringLiteral("The same as --miswrite, for the twin."),
          QStringLiteral("n")},
         {QStringLiteral("restart-at-line"),
@@ -309,6 +333,7 @@ Options parseOptions(const QCoreApplication &app)
     replies.strayText = strayText(parser);
     replies.strayBehind = parser.isSet(QStringLiteral("stray-behind"));
     boardFaults(parser, options.boardFaults);
+    options.boardFaults.miswritingBoards = miswritingBoards(parser, options.addresses);
     if (replies.framing == Framing::Plain && parser.isSet(QStringLiteral("bad-crc")))
         printError(QStringLiteral("--bad-crc has no checksum to spoil with --plain; ignored"));
     return options;

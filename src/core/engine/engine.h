@@ -6,6 +6,7 @@
 #include "engine/pollschedule.h"
 #include "engine/replywatch.h"
 #include "engine/verifyledger.h"
+#include "image/firmwarepin.h"
 #include "link/serialport.h"
 #include "protocol/replykeyword.h"
 
@@ -17,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class Timer;
 
@@ -78,6 +80,8 @@ public:
     Pace pace() const { return m_pace; }
     // Resends, timeouts and when a job ends: the window's unless set.
     void setPolicy(const JobPolicy &policy);
+    // loadHexFile refuses any file but the pinned one; a broken pin, every file.
+    void setFirmwarePin(FirmwarePin pin) { m_pin = std::move(pin); }
     // The download of lines read already (hexloader.cpp): loadHexFile's
     // steps once the file is read, for a face that reads it once for many boards.
     void startDownload(const QList<QByteArray> &entries);
@@ -262,6 +266,7 @@ private:
     QElapsedTimer m_passClock;
     PollSchedule m_pollSchedule; // when m_pollTimer ticks: awake, or asleep until the blink
     Pace m_pace = Pace::Poll;
+    FirmwarePin m_pin;
     int m_replyGapMs = 0;
 
     QString m_status;

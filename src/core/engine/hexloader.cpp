@@ -21,6 +21,10 @@ void Engine::loadHexFile(const QString &fileName, std::optional<quint32> base)
                 QStringLiteral("%1 is empty: there is nothing to download.").arg(fileName));
             return;
         }
+        if (const QString refusal = pinRefusal(m_pin, fileName, image.sha256); !refusal.isEmpty()) {
+            emit message(refusal + u'.');
+            return;
+        }
         startDownload(image.entries);
         m_job.file = QFileInfo(fileName).absoluteFilePath();
         m_job.sha256 = image.sha256;

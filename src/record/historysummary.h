@@ -1,0 +1,51 @@
+#pragma once
+
+#include "record/jobrecord.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// bootline-cli --history --summary: boards, yield and job times from the
+// records read, in groups.
+//
+// A board is the jobs of one run on one port and address: a job of attempt 1
+// begins a new one (a station flashes many boards there in one run), a rerun
+// (attempt 2, 3, ...) belongs to the latest board of its run, port and
+// address. A board is done when its last job is; its first pass when its
+// first job is. The job times are those of the jobs that were tried and ended.
+
+// One row of the summary.
+struct SummaryRow {
+    QString group;
+    int boards = 0;
+    int done = 0;
+    int failed = 0;    // unfinished and not tried ones too
+    int firstPass = 0; // done by their first job
+    std::optional<double> medianSeconds;
+    std::optional<double> p95Seconds;
+
+    std::optional<double> firstPassYield() const; // none without boards
+};
+
+struct HistorySummary {
+    QString by;               // as --by gave it; empty: one group, "all"
+    QList<SummaryRow> groups; // sorted by name
+    SummaryRow total;
+};
+
+// day, port, file, or tag.KEY with KEY a tag key.
+bool isSummaryGrouping(const QString &by);
+
+// From records in any order; the jobs of a board are taken oldest first.
+HistorySummary summarizeHistory(const QList<JobRecord> &records, const QString &by);
+
+// Columns GROUP BOARDS DONE FAILED FIRST-PASS MEDIAN-S P95-S, a line each
+// group, and a "total" line after two groups or more.
+QString summaryTable(const HistorySummary &summary);
+
+// {"by", "groups": [...], "total"}: "by" null without --by; times and the
+// yield null when there is nothing to take them from.
+QJsonObject summaryJson(const HistorySummary &summary);
