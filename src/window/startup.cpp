@@ -90,9 +90,15 @@ std::unique_ptr<MainWindow> showMainWindow()
         ignored << tagRefusals;
         used << QStringLiteral("The records go without those tags.");
     }
+    const FirmwarePin pin = firmwarePinSetting(settings);
+    // Said at once, not first when a file is picked: the line stands still till it is mended.
+    if (!pin.broken.isEmpty()) {
+        ignored << pin.broken;
+        used << QStringLiteral("The window refuses every file until then.");
+    }
     auto window = std::make_unique<MainWindow>();
     window->engine().setPace(choice.pace, choice.gapMs);
-    window->engine().setFirmwarePin(firmwarePinSetting(settings));
+    window->engine().setFirmwarePin(pin);
     window->keepRecords(store, storeTimeoutChoice(settings, ignored), tags);
     window->show();
     if (!ignored.isEmpty()) {

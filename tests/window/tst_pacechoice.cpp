@@ -97,6 +97,9 @@ void TestPaceChoice::theWindowOpensWhateverTheSettingsSay_data()
     QTest::newRow("a store it cannot use: records go to the default one")
         << QByteArray("log=mysql://db/line\n") << poll
         << QStringList{"log=mysql://db/line", "The records go to", "history.sqlite"};
+    QTest::newRow("a pin that cannot be read is said at once")
+        << QByteArray("expect-sha256=f009ca67\n") << poll
+        << QStringList{"expect-sha256=f009ca67", "refuses every file"};
 }
 
 // The window as Bootline starts it, with a settings file of its own.
