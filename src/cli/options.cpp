@@ -442,20 +442,29 @@ QString readShaPrefix(const QCommandLineParser &parser, HistoryFilter &filter)
     return {};
 }
 
-// Each --tag must match; one key with two values never could.
-QString readTagFilter(const QCommandLineParser &parser, HistoryFilter &filter)
+// The --tag options over the tags there already (the settings'), which they
+// win over; one key given two values here is a slip, and is refused.
+QString readCommandLineTags(const QCommandLineParser &parser, RecordTags &tags)
 {
+    RecordTags given;
     for (const QString &text : parser.values(option("tag"))) {
         const auto tag = parseTag(text);
         if (!tag)
             return QStringLiteral("--tag takes KEY=VALUE, KEY of letters, digits, _, - and . and "
                                   "VALUE not empty, not \"%1\"")
                 .arg(text);
-        if (filter.tags.contains(tag->first) && filter.tags.value(tag->first) != tag->second)
+        if (given.contains(tag->first) && given.value(tag->first) != tag->second)
             return QStringLiteral("--tag gives %1 two values: a record has one").arg(tag->first);
-        filter.tags.insert(tag->first, tag->second);
+        given.insert(tag->first, tag->second);
     }
+    tags.insert(given);
     return {};
+}
+
+// Each --tag must match.
+QString readTagFilter(const QCommandLineParser &parser, HistoryFilter &filter)
+{
+    return readCommandLineTags(parser, filter.tags);
 }
 
 // The filters of --history beyond -p, --since and --failed.
@@ -698,14 +707,8 @@ QString readTags(const QCommandLineParser &parser, const QSettings *settings, Cl
         if (!refusals.isEmpty())
             return refusals.first();
     }
-    for (const QString &text : parser.values(option("tag"))) {
-        const auto tag = parseTag(text);
-        if (!tag)
-            return QStringLiteral("--tag takes KEY=VALUE with KEY of letters, digits, _, - and "
-                                  "., not \"%1\"")
-                .arg(text);
-        options.tags.insert(tag->first, tag->second);
-    }
+    if (const QString error = readCommandLineTags(parser, options.tags); !error.isEmpty())
+        return error;
     for (const QString &key : parser.values(option("ask"))) {
         if (!isTagKey(key))
             return QStringLiteral("--ask takes a KEY of letters, digits, _, - and ., not \"%1\"")

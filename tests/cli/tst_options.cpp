@@ -526,11 +526,14 @@ void TestCliOptions::runTagsAndQuestions_data()
     QTest::newRow("asked in order, each once")
         << QByteArray() << QStringList{"--ask", "serial", "--ask", "lot", "--ask", "serial"}
         << " | serial lot";
-    const QString tagRule = "refused: --tag takes KEY=VALUE with KEY of letters, digits, _, - and "
-                            "., not \"%1\"";
+    const QString tagRule = "refused: --tag takes KEY=VALUE, KEY of letters, digits, _, - and . "
+                            "and VALUE not empty, not \"%1\"";
     for (const char *bad : {"operator", "operator=", "=ana", "the operator=ana", "op/x=1"})
         QTest::addRow("--tag %s", bad)
             << QByteArray() << QStringList{"--tag", bad} << tagRule.arg(bad);
+    QTest::newRow("one key given two values")
+        << QByteArray() << QStringList{"--tag", "order=A", "--tag", "order=B"}
+        << "refused: --tag gives order two values";
     QTest::newRow("--ask a bad key")
         << QByteArray() << QStringList{"--ask", "serial no"} << "refused: --ask takes a KEY";
     QTest::newRow("--ask a tag") << QByteArray() << QStringList{"--ask", "serial=1"}
