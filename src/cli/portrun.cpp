@@ -8,6 +8,7 @@
 #include "cli/tracefolder.h"
 #include "engine/engine.h"
 #include "shared/readable.h"
+#include "shared/standardstreams.h"
 
 #include <QFile>
 #include <QUuid>
@@ -139,7 +140,7 @@ namespace {
 
 void warn(const QString &text)
 {
-    std::fputs(QStringLiteral("bootline-cli: %1\n").arg(text).toLocal8Bit().constData(), stderr);
+    printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(text));
 }
 
 } // namespace

@@ -1,10 +1,8 @@
 #include "cli/recorder.h"
 
 #include "cli/boardrecord.h"
-#include "record/recordkeeper.h"
-#include "shared/readable.h"
+#include "cli/storerequests.h"
 
-#include <cstdio>
 #include <utility>
 
 Recorder::Recorder(const StoreAddress &address, int timeoutMs, RunInfo run)
@@ -51,15 +49,5 @@ void Recorder::tellWaitingOnce(const KeepOutcome &outcome)
     if (m_waitingTold || !outcome.stored || m_address.kind == StoreAddress::Kind::None)
         return;
     m_waitingTold = true;
-    const QString path = unrecordedFile(m_address);
-    const qsizetype waiting = waitingRecords(readUnrecorded(path).records);
-    if (waiting == 0)
-        return;
-    const QString text =
-        QStringLiteral("bootline-cli: %1 in %2: not in the store yet; bootline-cli "
-                       "--import-unrecorded --log %3 moves them there\n")
-            .arg(waiting == 1 ? QStringLiteral("1 record waits")
-                              : QStringLiteral("%1 records wait").arg(waiting),
-                 visibleText(path), visibleText(m_address.describe()));
-    std::fputs(text.toLocal8Bit().constData(), stderr);
+    tellUnrecorded(m_address);
 }

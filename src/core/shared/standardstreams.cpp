@@ -23,3 +23,8 @@ void guardStandardStreams()
     }
 #endif
 }
+
+void printTo(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}

@@ -1,0 +1,139 @@
+#include "cli/storerequests.h"
+
+#include "record/historycsv.h"
+#include "record/historysummary.h"
+#include "record/historytext.h"
+#include "record/jobrecord.h"
+#include "record/recordimport.h"
+#include "record/recordkeeper.h"
+#include "record/recordstore.h"
+#include "shared/exitcode.h"
+#include "shared/readable.h"
+#include "shared/standardstreams.h"
+
+#include <QJsonDocument>
+
+#include <cstdio>
+
+// Records that the store could not take wait in the file beside it: a job's
+// started and end lines are told once, as the job they are.
+void tellUnrecorded(const StoreAddress &store)
+{
+    if (store.kind == StoreAddress::Kind::None)
+        return;
+    const QString path = unrecordedFile(store);
+    const UnrecordedFile waiting = readUnrecorded(path);
+    const qsizetype records = waitingRecords(waiting.records);
+    if (records > 0)
+        printTo(stderr, QStringLiteral("bootline-cli: %1 in %2: not in the store yet; "
+                                       "bootline-cli --import-unrecorded --log %3 moves them "
+                                       "there\n")
+                            .arg(records == 1 ? QStringLiteral("1 record waits")
+                                              : QStringLiteral("%1 records wait").arg(records),
+                                 visibleText(path), visibleText(store.describe())));
+    if (waiting.damagedLines > 0)
+        printTo(stderr, QStringLiteral("bootline-cli: warning: %1 damaged line(s) of %2 skipped\n")
+                            .arg(waiting.damagedLines)
+                            .arg(visibleText(path)));
+}
+
+// The records of the store, newest first. Reading changes nothing in the
+// store; a store that is missing, damaged or cannot be read whole fails.
+int printHistory(const CliOptions &options)
+{
+    tellUnrecorded(options.log);
+    RecordStore store(options.log, options.storeTimeoutMs);
+    QString error;
+    const std::optional<QList<JobRecord>> records = store.read(options.history, &error);
+    if (!records) {
+        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
+        return NotRecorded;
+    }
+    if (options.summary) {
+        const HistorySummary summary = summarizeHistory(*records, options.summaryBy);
+        printTo(stdout,
+                options.json
+                    ? QString::fromUtf8(
+                          QJsonDocument(summaryJson(summary)).toJson(QJsonDocument::Compact)) +
+                          u'\n'
+                    : summaryTable(summary));
+        return Done;
+    }
+    if (options.csv) {
+        const HistoryCsv csv(*records);
+        printTo(stdout, csv.header());
+        for (const JobRecord &record : *records)
+            printTo(stdout, csv.line(record));
+        return Done;
+    }
+    for (const JobRecord &record : *records) {
+        if (options.json)
+            printTo(stdout, QString::fromUtf8(
+                                QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact)) +
+                                u'\n');
+        else
+            printTo(stdout, historyLine(record) + u'\n');
+    }
+    return Done;
+}
+
+int createStore(const CliOptions &options)
+{
+    RecordStore store(options.log, options.storeTimeoutMs);
+    QString error;
+    if (!store.createSchema(&error)) {
+        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
+        return NotRecorded;
+    }
+    printTo(stdout, QStringLiteral("The record store %1 is ready.\n").arg(options.log.describe()));
+    return Done;
+}
+
+namespace {
+
+QString recordCount(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count);
+}
+
+} // namespace
+
+// Each line that stays is named, so that someone can look at it.
+int importWaiting(const CliOptions &options)
+{
+    RecordStore store(options.log, options.storeTimeoutMs);
+    const QString path = unrecordedFile(options.log);
+    const QString file = visibleText(path);
+    const ImportOutcome outcome = importUnrecorded(store, path);
+    if (outcome.nothingWaited) {
+        printTo(stdout, QStringLiteral("Nothing waits in %1.\n").arg(file));
+        return Done;
+    }
+    if (outcome.added + outcome.alreadyStored > 0)
+        printTo(stdout, QStringLiteral("%1 added to the store %2 from %3; %4 already in the "
+                                       "store.\n")
+                            .arg(recordCount(outcome.added), visibleText(options.log.describe()),
+                                 file, recordCount(outcome.alreadyStored)));
+    for (const qsizetype line : outcome.notRecords)
+        printTo(stderr, QStringLiteral("bootline-cli: line %1 of %2 is not a record: left in the "
+                                       "file\n")
+                            .arg(line)
+                            .arg(file));
+    if (!outcome.storeError.isEmpty()) {
+        const QString lines = outcome.storeStoppedAt == outcome.lastLine
+                                  ? QStringLiteral("line %1").arg(outcome.lastLine)
+                                  : QStringLiteral("lines %1 to %2")
+                                        .arg(outcome.storeStoppedAt)
+                                        .arg(outcome.lastLine);
+        printTo(stderr, QStringLiteral("bootline-cli: %1\nbootline-cli: %2 of %3 left in the "
+                                       "file: the store did not take them; import again once it "
+                                       "takes records\n")
+                            .arg(visibleText(outcome.storeError), lines, file));
+    }
+    if (!outcome.fileError.isEmpty())
+        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(outcome.fileError)));
+    if (!outcome.emptied())
+        return NotRecorded;
+    printTo(stdout, QStringLiteral("Nothing is left in %1.\n").arg(file));
+    return Done;
+}
