@@ -1,6 +1,7 @@
 #include "cli/rerunfailed.h"
 
 #include "cli/rerunplan.h"
+#include "record/recordkeeper.h"
 #include "record/recordstore.h"
 
 std::optional<EarlyEnd> takeRerunFromStore(CliOptions &options, QByteArray *runSha256)
@@ -9,14 +10,16 @@ std::optional<EarlyEnd> takeRerunFromStore(CliOptions &options, QByteArray *runS
     HistoryFilter filter;
     filter.runId = options.rerunOf;
     QString error;
-    const std::optional<QList<JobRecord>> records = store.read(filter, &error);
-    if (!records)
+    const std::optional<QList<JobRecord>> stored = store.read(filter, &error);
+    if (!stored)
         return EarlyEnd{NotRecorded, error};
-    if (records->isEmpty())
+    const QList<JobRecord> records = withWaitingRecords(
+        *stored, readUnrecorded(unrecordedFile(options.log)).records, options.rerunOf);
+    if (records.isEmpty())
         return EarlyEnd{BadUsage, QStringLiteral("no record of run %1 in %2: check the run id "
                                                  "(--history shows each record's) and --log")
                                       .arg(options.rerunOf, options.log.describe())};
-    const RerunPlan plan = planRerun(*records);
+    const RerunPlan plan = planRerun(records);
     if (plan.ports.isEmpty())
         return EarlyEnd{Done, QStringLiteral("Every board of run %1 is done (%2): nothing to run "
                                              "again.")

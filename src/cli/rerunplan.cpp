@@ -1,5 +1,7 @@
 #include "cli/rerunplan.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <iterator>
 
@@ -63,4 +65,24 @@ RerunPlan planRerun(QList<JobRecord> records)
             plan.ports << portPlan;
     }
     return plan;
+}
+
+QList<JobRecord> withWaitingRecords(QList<JobRecord> stored, const QList<JobRecord> &waiting,
+                                    const QString &runId)
+{
+    QHash<QString, qsizetype> placeOfJob;
+    for (qsizetype place = 0; place < stored.size(); ++place)
+        placeOfJob.insert(stored[place].jobId, place);
+    for (const JobRecord &record : waiting) {
+        if (record.runId != runId || record.jobId.isEmpty())
+            continue;
+        const auto place = placeOfJob.constFind(record.jobId);
+        if (place == placeOfJob.constEnd()) {
+            placeOfJob.insert(record.jobId, stored.size());
+            stored.append(record);
+        } else if (stored[*place].result == QStringLiteral("started")) {
+            stored[*place] = record; // its end, or the same start again
+        }
+    }
+    return stored;
 }

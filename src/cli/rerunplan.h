@@ -20,3 +20,9 @@ struct RerunPlan {
 
 // records: every job of one run (one record a job), in any order.
 RerunPlan planRerun(QList<JobRecord> records);
+
+// The run's jobs as the store has them, with what waits beside it (the
+// fallback file's lines, each job's "started" and end): a job whose end is
+// only there is judged by it, and a job the store never saw is not left out.
+QList<JobRecord> withWaitingRecords(QList<JobRecord> stored, const QList<JobRecord> &waiting,
+                                    const QString &runId);

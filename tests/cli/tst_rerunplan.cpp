@@ -11,6 +11,7 @@ private slots:
     void boardsNotDone_data();
     void boardsNotDone();
     void theRunsNewestFile();
+    void recordsWaitingBesideTheStoreCount();
 };
 
 // "PORT BOARD ATTEMPT RESULT", one job each, in the order they began.
@@ -102,6 +103,25 @@ void TestRerunPlan::theRunsNewestFile()
     QCOMPARE(plan.file, QStringLiteral("/lab/v2.hex"));
     QCOMPARE(plan.sha256, QByteArray("22bb"));
     QCOMPARE(planRerun(jobs({"COM3 1 1 failed"})).file, QString());
+}
+
+// The store was away for part of the run: board 2's end and board 3's whole
+// job are only in the fallback file, and another run's line is none of ours.
+void TestRerunPlan::recordsWaitingBesideTheStoreCount()
+{
+    QList<JobRecord> stored = jobs({"COM3 1 1 done", "COM3 2 1 started"});
+    QList<JobRecord> waiting =
+        jobs({"COM3 2 1 done", "COM3 3 1 started", "COM3 3 1 failed", "COM3 4 1 failed"});
+    stored[0].jobId = waiting[3].jobId = "job-2";
+    stored[1].jobId = "job-1";
+    waiting[2].jobId = waiting[1].jobId = "job-3";
+    waiting[0].jobId = "job-4";
+    for (JobRecord *record : {&stored[0], &stored[1], &waiting[1], &waiting[2], &waiting[3]})
+        record->runId = "run";
+    waiting[0].runId = "another run";
+    const RerunPlan plan = planRerun(withWaitingRecords(stored, waiting, "run"));
+    QCOMPARE(described(plan), QStringList{"COM3: 3#2"});
+    QCOMPARE(plan.boardsDone, 2);
 }
 
 QTEST_GUILESS_MAIN(TestRerunPlan)
