@@ -707,7 +707,7 @@ QString readTags(const QCommandLineParser &parser, const QSettings *settings, Cl
         if (!refusals.isEmpty())
             return refusals.first();
     }
-    if (const QString error = readCommandLineTags(parser, options.tags); !error.isEmpty())
+    if (QString error = readCommandLineTags(parser, options.tags); !error.isEmpty())
         return error;
     for (const QString &key : parser.values(option("ask"))) {
         if (!isTagKey(key))
