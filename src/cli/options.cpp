@@ -117,9 +117,10 @@ void describeOptions(QCommandLineParser &parser)
                         "Standard input must be a terminal."),
          QStringLiteral("KEY")},
         {option("config"),
-         QStringLiteral("Read pace, gap, retries, reply-timeout and probe-attempts from this "
-                        "settings file instead of the window's (~/.config/bootline/"
-                        "bootline.conf); options given here win."),
+         QStringLiteral("Read pace, gap, retries, reply-timeout, probe-attempts, log, "
+                        "store-timeout, expect-sha256 and tag.KEY lines from this settings file "
+                        "instead of the window's (~/.config/bootline/bootline.conf); options "
+                        "given here win."),
          QStringLiteral("FILE")},
         {option("watch"),
          QStringLiteral("A station: run until Ctrl-C, and flash each board that comes on a "
