@@ -51,6 +51,18 @@ struct TestWindow : WindowUnderTest {
 
     TestWindow() : TestWindow(new FakeSerialPort) {}
 
+    // The port open and board 7 found, without RTU framing: ready for a file.
+    void openWithPlainBoard()
+    {
+        rtu()->setChecked(false);
+        box("addressBox")->setText("7");
+        engine.openPort();
+        inside.probeTick();
+        port->incoming = "VER=2.03\r\n";
+        inside.receivePollTick();
+        inside.receivePollTick();
+    }
+
 private:
     explicit TestWindow(FakeSerialPort *fake)
         : WindowUnderTest(std::unique_ptr<SerialPort>(fake)), port(fake)

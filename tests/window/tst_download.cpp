@@ -43,18 +43,6 @@ QByteArray boardReply(const QByteArray &command)
     return command.contains("00000001FF") ? "DOWNLOAD" : "OK";
 }
 
-// The port open and board 7 found, without RTU framing: ready for a file.
-void openWithPlainBoard(TestWindow &t)
-{
-    t.rtu()->setChecked(false);
-    t.box("addressBox")->setText("7");
-    t.engine.openPort();
-    t.inside.probeTick();
-    t.port->incoming = "VER=2.03\r\n";
-    t.inside.receivePollTick();
-    t.inside.receivePollTick();
-}
-
 void TestDownload::wholeJob_data()
 {
     QTest::addColumn<bool>("rtu");
@@ -158,7 +146,7 @@ void TestDownload::droppedFile()
     QFETCH(QStringList, urls);
     QFETCH(bool, loaded);
     TestWindow t;
-    openWithPlainBoard(t);
+    t.openWithPlainBoard();
     QCOMPARE(t.label("statusLabel")->text(), QStringLiteral("READY"));
     const qsizetype writesBefore = t.port->writes.size();
     const QString textBefore = t.progress()->text();
@@ -222,7 +210,7 @@ void TestDownload::otherFormatsGoAsIntelHexRecords()
     QFETCH(std::optional<quint32>, base);
     QFETCH(bool, asked);
     TestWindow t;
-    openWithPlainBoard(t);
+    t.openWithPlainBoard();
     const qsizetype writesBefore = t.port->writes.size();
 
     QTemporaryDir dir;

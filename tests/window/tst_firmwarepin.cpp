@@ -23,18 +23,6 @@ QByteArray sha256Of(const QByteArray &content)
     return QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
 }
 
-// The port open and board 7 found, without RTU framing: ready for a file.
-void openWithPlainBoard(TestWindow &t)
-{
-    t.rtu()->setChecked(false);
-    t.box("addressBox")->setText("7");
-    t.engine.openPort();
-    t.inside.probeTick();
-    t.port->incoming = "VER=2.03\r\n";
-    t.inside.receivePollTick();
-    t.inside.receivePollTick();
-}
-
 // The pin as startup.cpp reads it from this settings text.
 FirmwarePin pinOf(const QTemporaryDir &dir, const QByteArray &settings)
 {
@@ -68,7 +56,7 @@ void TestFirmwarePin::onlyThePinnedFileGoes()
     QTemporaryDir dir;
     TestWindow t;
     t.engine.setFirmwarePin(pinOf(dir, settings));
-    openWithPlainBoard(t);
+    t.openWithPlainBoard();
     const qsizetype probeWrites = t.port->writes.size();
     t.dialog->choice = writeFile(dir, "firmware.hex", released);
     t.button("downloadButton")->click();
