@@ -12,6 +12,8 @@ private slots:
     void nextResumesTheScan();
     void queryAndInstall();
     void closedPortSendsNothingButTheRestHappens();
+    void okToInstallAfterAJob_data();
+    void okToInstallAfterAJob();
 };
 
 void TestDeviceCommands::setAddrSendsTheLowByte_data()
@@ -125,6 +127,47 @@ void TestDeviceCommands::closedPortSendsNothingButTheRestHappens()
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.reports.shown[0].text, QStringLiteral("COM3 Not connect !"));
+}
+
+// A board that answers "OK" to "Install " (bootline-sim --ok-to-commands):
+// the window sends the next line from where the line index stands, however
+// the job before ended. Only while the last line's "DOWNLOAD" is awaited
+// does an "OK" send nothing, for line 1 would start a new image.
+void TestDeviceCommands::okToInstallAfterAJob_data()
+{
+    QTest::addColumn<QList<QByteArray>>("replies"); // to the job's lines, before "Install "
+    QTest::addColumn<QByteArray>("sentOnOk");       // after "BOOTg"; empty: nothing
+    QTest::addColumn<QString>("barText");
+
+    using R = QList<QByteArray>;
+    QTest::newRow("after END: line 1 again") << R{"OK", "OK", "DOWNLOAD", "OK", "OK", "DOWNLOAD"}
+                                             << QByteArray("BOOT:01\r\n") << "DOWNLOAD";
+    QTest::newRow("after ERROR at line 2: line 3")
+        << R{"OK", "ERROR 7"} << QByteArray("BOOT:00000001FF\r\n") << "DOWNLOAD";
+    QTest::newRow("after ERROR at verify line 2: line 3, download form")
+        << R{"OK", "OK", "DOWNLOAD", "OK", "ERROR 7"} << QByteArray("BOOT:00000001FF\r\n")
+        << "DOWNLOAD";
+    QTest::newRow("while the last line's DOWNLOAD is awaited: nothing")
+        << R{"OK", "OK"} << QByteArray() << "DOWNLOAD";
+}
+
+void TestDeviceCommands::okToInstallAfterAJob()
+{
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(QByteArray, sentOnOk);
+    QFETCH(QString, barText);
+    TestEngine t;
+    t.engine.setRtu(false);
+    t.engine.openPort();
+    t.engine.startDownload({":01", ":02", ":00000001FF"});
+    for (const QByteArray &reply : replies)
+        t.receive(reply + "\r\n");
+    t.engine.installFirmware();
+    QCOMPARE(t.port->writes.last(), QByteArray("BOOTg\r\n"));
+    t.port->writes.clear();
+    t.receive("OK\r\n");
+    QCOMPARE(t.port->written(), sentOnOk);
+    QCOMPARE(t.engine.progressText(), barText);
 }
 
 QTEST_GUILESS_MAIN(TestDeviceCommands)

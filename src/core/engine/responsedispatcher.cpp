@@ -24,14 +24,15 @@ void Engine::actOnReply()
     std::optional<JobResult::Outcome> jobEnd;
     if (lineAnswer && (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format))
         jobEnd = JobResult::Outcome::Refused;
-    const bool passThroughUnended = keyword == ReplyKeyword::Ok && lastLineOfPassAwaited();
+    const bool lastLineAwaited = lastLineOfPassAwaited(); // before the answer stops the wait
+    const bool passThroughUnended = keyword == ReplyKeyword::Ok && lastLineAwaited;
     if (keyword != ReplyKeyword::None && !passThroughUnended)
         m_replyWatchTimer->setEnabled(false); // the board has answered
     switch (keyword) {
     case ReplyKeyword::Version:
         m_probeTimer->setEnabled(false);
         setStatus(QStringLiteral("READY"));
-        if (state.downloadRequested && state.downloading && !lastLineOfPassAwaited())
+        if (state.downloadRequested && state.downloading && !lastLineAwaited)
             sendNextLineOnReply();
         break;
     case ReplyKeyword::Error:
@@ -110,10 +111,13 @@ void Engine::reportLineAnswer(ReplyKeyword keyword, Pass pass)
 
 // The last line of the pass went out and its "DOWNLOAD" is awaited. "OK"
 // then would start the pass again from line 1, which the board takes for a
-// new image: it is not an answer, so nothing goes out on it.
+// new image: it is not an answer, so nothing goes out on it. Once that line
+// is answered (the job ended, in END or ERROR) nothing is awaited, and an
+// "OK" to a command sends the next line as after any other answer.
 bool Engine::lastLineOfPassAwaited() const
 {
-    return state.lineCount > 0 && state.lineIndex == 0 && m_replyWatch.line() == state.lineCount;
+    return m_replyWatchTimer->isEnabled() && state.lineCount > 0 && state.lineIndex == 0 &&
+           m_replyWatch.line() == state.lineCount;
 }
 
 void Engine::sendNextLineOnReply()
