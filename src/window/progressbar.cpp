@@ -1,5 +1,6 @@
 #include "window/progressbar.h"
 
+#include "window/colors.h"
 #include "window/progressaccessible.h"
 
 #include <QAccessible>
@@ -119,7 +120,7 @@ void ProgressBar::paintEvent(QPaintEvent *event)
     // over the fill is drawn in a colour that stands out from it. A strip
     // repaint covers the letters' part that changes colour, edge to edge.
     painter.setClipRect(QRect(QPoint(filled.right() + 1, 0), rect().bottomRight()));
-    painter.setPen(Qt::black);
+    painter.setPen(textColorOn(palette().color(QPalette::Base)));
     painter.drawStaticText(textAt, m_laidOutText);
     if (filled.isEmpty())
         return;
@@ -128,8 +129,10 @@ void ProgressBar::paintEvent(QPaintEvent *event)
     painter.drawStaticText(textAt, m_laidOutText);
 }
 
-QColor ProgressBar::textColorOn(const QColor &fill)
+QColor ProgressBar::textColorOn(const QColor &under)
 {
-    const double luminance = 0.299 * fill.redF() + 0.587 * fill.greenF() + 0.114 * fill.blueF();
-    return luminance < 0.5 ? Qt::white : Qt::black;
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    return Colour::contrastRatio(white, under) > Colour::contrastRatio(black, under) ? white
+                                                                                     : black;
 }

@@ -10,8 +10,9 @@
 #include <optional>
 
 // A progress bar filled in its bar colour up to position / maximum, with a
-// text drawn centred over it: black over the empty part, and in a colour that
-// stands out from the fill over the fill.
+// text drawn centred over it, black or white, whichever reads better on
+// what lies under each part of it: black on the empty part and on light
+// fills, white on dark ones.
 class ProgressBar : public QWidget {
     Q_OBJECT
 public:
@@ -30,9 +31,9 @@ public:
     int maximum() const { return m_maximum; }
     void setMaximum(int maximum);
 
-    // The letters' colour where they lie over the fill: white on a dark
-    // fill, black on a light one.
-    static QColor textColorOn(const QColor &fill);
+    // The letters' colour over the colour under them: black or white,
+    // whichever has the higher contrast with it.
+    static QColor textColorOn(const QColor &under);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

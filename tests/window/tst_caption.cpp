@@ -12,6 +12,10 @@ class TestCaption : public QObject {
 private slots:
     void lettersStandOutFromTheFill_data();
     void lettersStandOutFromTheFill();
+    void contrastIsReckonedAsWcagDoes_data();
+    void contrastIsReckonedAsWcagDoes();
+    void captionReadsOnEveryFill_data();
+    void captionReadsOnEveryFill();
 };
 
 // The colours a strip of the bar holds, inside its border.
@@ -32,7 +36,7 @@ void TestCaption::lettersStandOutFromTheFill_data()
     QTest::newRow("navy") << Colour::Navy << QColor(Qt::white);
     QTest::newRow("dark blue") << Colour::DarkBlue << QColor(Qt::white);
     QTest::newRow("blue") << Colour::Blue << QColor(Qt::white);
-    QTest::newRow("red") << Colour::Red << QColor(Qt::white);
+    QTest::newRow("red") << Colour::Red << QColor(Qt::black);
     QTest::newRow("green") << Colour::Green << QColor(Qt::black);
     QTest::newRow("grey") << Colour::Grey << QColor(Qt::black);
 }
@@ -71,6 +75,58 @@ void TestCaption::lettersStandOutFromTheFill()
         coloursIn(bar->grab().toImage().convertToFormat(QImage::Format_RGB32), 1, bar->width() - 2);
     QCOMPARE(full.contains(QColor(Qt::black).rgb()), onFill == Qt::black);
     QVERIFY(full.contains(onFill.rgb()));
+}
+
+void TestCaption::contrastIsReckonedAsWcagDoes_data()
+{
+    QTest::addColumn<QColor>("one");
+    QTest::addColumn<QColor>("other");
+    QTest::addColumn<double>("ratio");
+    QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
+    QTest::newRow("either way round") << QColor(Qt::white) << QColor(Qt::black) << 21.0;
+    QTest::newRow("a colour on itself") << QColor(Qt::red) << QColor(Qt::red) << 1.0;
+    QTest::newRow("red on white") << QColor(Qt::red) << QColor(Qt::white) << 3.998;
+    QTest::newRow("blue on white") << QColor(Qt::blue) << QColor(Qt::white) << 8.592;
+    // Just short of 4.5: the grey that fails where a plain luma threshold would pass it.
+    QTest::newRow("#777777 on white") << QColor(0x77, 0x77, 0x77) << QColor(Qt::white) << 4.478;
+}
+
+void TestCaption::contrastIsReckonedAsWcagDoes()
+{
+    QFETCH(QColor, one);
+    QFETCH(QColor, other);
+    QFETCH(double, ratio);
+    QVERIFY2(qAbs(Colour::contrastRatio(one, other) - ratio) < 0.001,
+             qPrintable(QString::number(Colour::contrastRatio(one, other))));
+}
+
+// Over every colour the bar is filled with, and over its empty part, the
+// caption has the higher contrast of black and white, and reads (4.5:1)
+// wherever one of them can.
+void TestCaption::captionReadsOnEveryFill_data()
+{
+    QTest::addColumn<QColor>("under");
+    QTest::addColumn<QColor>("caption");
+    QTest::newRow("empty part") << QColor(Qt::white) << QColor(Qt::black);
+    QTest::newRow("NO FILE, blue") << Colour::toQColor(Colour::Blue) << QColor(Qt::white);
+    QTest::newRow("port open, navy") << Colour::toQColor(Colour::Navy) << QColor(Qt::white);
+    QTest::newRow("dark blue") << Colour::toQColor(Colour::DarkBlue) << QColor(Qt::white);
+    QTest::newRow("ERROR, red") << Colour::toQColor(Colour::Red) << QColor(Qt::black);
+    QTest::newRow("END, green") << Colour::toQColor(Colour::Green) << QColor(Qt::black);
+    QTest::newRow("grey") << Colour::toQColor(Colour::Grey) << QColor(Qt::black);
+}
+
+void TestCaption::captionReadsOnEveryFill()
+{
+    QFETCH(QColor, under);
+    QFETCH(QColor, caption);
+    const QColor chosen = ProgressBar::textColorOn(under);
+    QCOMPARE(chosen, caption);
+    const double ratio = Colour::contrastRatio(chosen, under);
+    const double best =
+        qMax(Colour::contrastRatio(Qt::black, under), Colour::contrastRatio(Qt::white, under));
+    QCOMPARE(ratio, best);
+    QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("%1:1").arg(ratio)));
 }
 
 QTEST_MAIN(TestCaption)
