@@ -58,7 +58,23 @@ void JobRecorder::jobEnded(const JobResult &job)
     m_clock.invalidate();
     m_writer.keep(record, [this](const KeepOutcome &kept) {
         if (!kept.stored)
-            m_messages.plain(QStringLiteral("The record of this download is not in the store.\n%1")
-                                 .arg(kept.message));
+            recordNotStored(kept.message);
     });
+}
+
+// A box after every job would hold up the next one, for a store that stays
+// in the way: the box comes once, the tooltip keeps count.
+void JobRecorder::recordNotStored(const QString &why)
+{
+    ++m_notStored;
+    emit notStoredNotice(
+        QStringLiteral("Records not in the store since the window opened: %1, the last at %2.\n%3")
+            .arg(m_notStored)
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")), why));
+    if (m_notStored > 1)
+        return;
+    m_messages.plain(QStringLiteral("The record of this download is not in the store.\n%1\n"
+                                    "Records the store does not take later on are counted in the "
+                                    "Answer box's tooltip, without this box.")
+                         .arg(why));
 }

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTextDocument>
 
 MainWindow::MainWindow(OutsideComponents components, QWidget *parent)
     : QWidget(parent), m_engine(new Engine(std::move(components.serialPort), this)),
@@ -175,6 +176,11 @@ void MainWindow::dropEvent(QDropEvent *event)
 void MainWindow::keepRecords(const StoreAddress &store, int timeoutMs, const RecordTags &tags)
 {
     m_recorder = std::make_unique<JobRecorder>(*m_engine, store, timeoutMs, *m_messageBox, tags);
+    // Plain text made safe for the tooltip: a path may hold '<'.
+    connect(m_recorder.get(), &JobRecorder::notStoredNotice, answerBox,
+            [this](const QString &notice) {
+                answerBox->setToolTip(Qt::convertFromPlainText(notice, Qt::WhiteSpaceNormal));
+            });
 }
 
 void MainWindow::swapPortButtons()

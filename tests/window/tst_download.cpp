@@ -30,6 +30,7 @@ private slots:
     void otherFormatsGoAsIntelHexRecords();
     void everyDownloadIsRecorded_data();
     void everyDownloadIsRecorded();
+    void aStoreInTheWayIsSaidOnceInABox();
 };
 
 const QList<QByteArray> firmware{":020000040000FA", ":10010000214601360121470136007EFE09D2190140",
@@ -320,6 +321,44 @@ void TestDownload::everyDownloadIsRecorded()
         QCOMPARE(kept.tags, given);
         QVERIFY(kept.started.isValid() && kept.started <= kept.ended);
     }
+}
+
+// A store that stays in the way gets one box in a run, not one after every
+// job; each record it did not take is still counted in the answer box's tooltip.
+void TestDownload::aStoreInTheWayIsSaidOnceInABox()
+{
+    QTemporaryDir dir;
+    const QString storePath = dir.filePath("records/history.sqlite");
+    QVERIFY(QDir().mkpath(storePath)); // a folder where the file would be
+    TestWindow t;
+    t.window.keepRecords(std::get<StoreAddress>(parseStoreAddress(storePath)),
+                         DefaultStoreTimeoutMs);
+    t.rtu()->setChecked(false);
+    t.engine.openPort();
+    t.dialog->choice = writeFile(dir, "firmware.hex", firmware.join("\r\n") + "\r\n");
+    const auto downloadToTheEnd = [&] {
+        t.button("downloadButton")->click();
+        for (int guard = 0; guard < 20 && t.progress()->text() != "END"; ++guard) {
+            t.port->incoming = boardReply(t.port->writes.last().mid(4).trimmed()) + "\r\n";
+            t.inside.receivePollTick();
+        }
+        QCOMPARE(t.progress()->text(), QStringLiteral("END"));
+    };
+    QLineEdit *answerBox = t.box("answerBox");
+
+    downloadToTheEnd();
+    QTRY_COMPARE(t.messages->shown.size(), 1);
+    QVERIFY2(t.messages->shown[0].text.contains("not in the store") &&
+                 t.messages->shown[0].text.contains("tooltip"),
+             qPrintable(t.messages->shown[0].text));
+    QVERIFY2(answerBox->toolTip().contains("since the window opened: 1,"),
+             qPrintable(answerBox->toolTip()));
+
+    downloadToTheEnd();
+    QTRY_VERIFY2(answerBox->toolTip().contains("since the window opened: 2,"),
+                 qPrintable(answerBox->toolTip()));
+    QVERIFY(answerBox->toolTip().contains("unrecorded.jsonl")); // where the record went
+    QCOMPARE(t.messages->shown.size(), 1);
 }
 
 QTEST_MAIN(TestDownload)
