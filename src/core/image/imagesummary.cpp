@@ -33,6 +33,17 @@ void checkLength(const QByteArray &data, int wanted, int record, const QString &
                          .arg(wanted));
 }
 
+// A gap as erased flash: 0xFF bytes, fed in blocks, for a gap may be large.
+quint32 crc32OfErased(quint64 length, quint32 previous)
+{
+    static const QByteArray erased(64 * 1024, char(0xFF));
+    quint32 crc = previous;
+    for (; length > 0; length -= qMin(length, quint64(erased.size())))
+        crc = crc32(QByteArrayView(erased).first(qsizetype(qMin(length, quint64(erased.size())))),
+                    crc);
+    return crc;
+}
+
 } // namespace
 
 QString addressText(quint32 address)
@@ -98,8 +109,12 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
                          .arg(overlap->first)
                          .arg(overlap->second)
                          .arg(addressText(quint32(overlap->address))));
+    quint32 filled = 0;
+    quint64 next = pieces.isEmpty() ? 0 : pieces.first().start;
     for (const MemoryPiece &piece : std::as_const(pieces)) {
         summary.crc32 = crc32(piece.bytes, summary.crc32);
+        filled = crc32(piece.bytes, crc32OfErased(piece.start - next, filled));
+        next = piece.end();
         if (!summary.ranges.isEmpty() && summary.ranges.last().last + quint64(1) == piece.start) {
             summary.ranges.last().last = quint32(piece.end() - 1);
             summary.ranges.last().bytes += piece.bytes.size();
@@ -108,5 +123,7 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
                 {quint32(piece.start), quint32(piece.end() - 1), qint64(piece.bytes.size())});
         }
     }
+    if (summary.ranges.size() > 1)
+        summary.crc32FilledFF = filled;
     return summary;
 }
