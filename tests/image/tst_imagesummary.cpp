@@ -12,6 +12,8 @@ private slots:
     void crc32MatchesZlib();
     void mapsTheData_data();
     void mapsTheData();
+    void fillsTheGapsAsErasedFlash_data();
+    void fillsTheGapsAsErasedFlash();
     void refuses_data();
     void refuses();
 };
@@ -122,6 +124,33 @@ void TestImageSummary::mapsTheData()
     }
     QCOMPARE(seenStart, start);
     QCOMPARE(summary.crc32, crc32(inAddressOrder));
+}
+
+// The filled CRCs from Python: zlib.crc32 of the span, 0xFF where no data is.
+void TestImageSummary::fillsTheGapsAsErasedFlash_data()
+{
+    QTest::addColumn<Entries>("entries");
+    QTest::addColumn<QString>("filled"); // empty: no gap, no filled CRC
+
+    const QByteArray a = bytesOf('A', 16), b = bytesOf('a', 16), c = bytesOf('0', 8);
+    QTest::newRow("no gap") << Entries{data(0x100, a), data(0x110, b), EndOfFileRecord}
+                            << QString();
+    QTest::newRow("16-byte gap") << Entries{data(0x100, a), data(0x120, b), EndOfFileRecord}
+                                 << "0x58491A96";
+    QTest::newRow("one-byte gap, records out of order")
+        << Entries{data(0x111, b), data(0x100, a), EndOfFileRecord} << "0x27C3AA10";
+    QTest::newRow("gap across 64 KiB blocks, larger than one fill block")
+        << Entries{linearBase(0x0800), data(0xFFF0, a), linearBase(0x0802), data(0, c),
+                   EndOfFileRecord}
+        << "0x131B9F4F";
+}
+
+void TestImageSummary::fillsTheGapsAsErasedFlash()
+{
+    QFETCH(Entries, entries);
+    QFETCH(QString, filled);
+    const ImageSummary summary = summarizeImage(entries, "test.hex");
+    QCOMPARE(summary.crc32FilledFF ? addressText(*summary.crc32FilledFF) : QString(), filled);
 }
 
 void TestImageSummary::refuses_data()
