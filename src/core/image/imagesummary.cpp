@@ -36,7 +36,7 @@ void checkLength(const QByteArray &data, int wanted, int record, const QString &
 // A gap as erased flash: 0xFF bytes, fed in blocks, for a gap may be large.
 quint32 crc32OfErased(quint64 length, quint32 previous)
 {
-    static const QByteArray erased(64 * 1024, char(0xFF));
+    static const QByteArray erased(qsizetype(64) * 1024, char(0xFF));
     quint32 crc = previous;
     for (; length > 0; length -= qMin(length, quint64(erased.size())))
         crc = crc32(QByteArrayView(erased).first(qsizetype(qMin(length, quint64(erased.size())))),
