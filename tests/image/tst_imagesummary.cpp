@@ -10,6 +10,8 @@ class TestImageSummary : public QObject {
 private slots:
     void crc32MatchesZlib_data();
     void crc32MatchesZlib();
+    void crc32OfARunMatchesTheBytes_data();
+    void crc32OfARunMatchesTheBytes();
     void mapsTheData_data();
     void mapsTheData();
     void fillsTheGapsAsErasedFlash_data();
@@ -38,6 +40,27 @@ void TestImageSummary::crc32MatchesZlib()
     // In pieces, as the summary feeds it record by record.
     for (qsizetype split = 0; split <= bytes.size(); ++split)
         QCOMPARE(crc32(bytes.mid(split), crc32(bytes.left(split))), crc);
+}
+
+void TestImageSummary::crc32OfARunMatchesTheBytes_data()
+{
+    QTest::addColumn<quint8>("byte");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<quint32>("previous");
+    QTest::newRow("none") << quint8(0xFF) << 0 << 0x12345678u;
+    QTest::newRow("one erased byte") << quint8(0xFF) << 1 << 0u;
+    QTest::newRow("odd run after data") << quint8(0xFF) << 4097 << crc32("data");
+    QTest::newRow("zeros, a power of two") << quint8(0) << 65536 << 0xCBF43926u;
+    QTest::newRow("another byte, one short of a power") << quint8(0x5A) << 1023 << 0u;
+}
+
+void TestImageSummary::crc32OfARunMatchesTheBytes()
+{
+    QFETCH(quint8, byte);
+    QFETCH(int, count);
+    QFETCH(quint32, previous);
+    QCOMPARE(crc32OfRepeatedByte(byte, quint64(count), previous),
+             crc32(QByteArray(count, char(byte)), previous));
 }
 
 // Data bytes that tell one record from another.

@@ -33,17 +33,6 @@ void checkLength(const QByteArray &data, int wanted, int record, const QString &
                          .arg(wanted));
 }
 
-// A gap as erased flash: 0xFF bytes, fed in blocks, for a gap may be large.
-quint32 crc32OfErased(quint64 length, quint32 previous)
-{
-    static const QByteArray erased(qsizetype(64) * 1024, char(0xFF));
-    quint32 crc = previous;
-    for (; length > 0; length -= qMin(length, quint64(erased.size())))
-        crc = crc32(QByteArrayView(erased).first(qsizetype(qMin(length, quint64(erased.size())))),
-                    crc);
-    return crc;
-}
-
 } // namespace
 
 QString addressText(quint32 address)
@@ -113,7 +102,8 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
     quint64 next = pieces.isEmpty() ? 0 : pieces.first().start;
     for (const MemoryPiece &piece : std::as_const(pieces)) {
         summary.crc32 = crc32(piece.bytes, summary.crc32);
-        filled = crc32(piece.bytes, crc32OfErased(piece.start - next, filled));
+        // A gap as erased flash holds it.
+        filled = crc32(piece.bytes, crc32OfRepeatedByte(0xFF, piece.start - next, filled));
         next = piece.end();
         if (!summary.ranges.isEmpty() && summary.ranges.last().last + quint64(1) == piece.start) {
             summary.ranges.last().last = quint32(piece.end() - 1);
