@@ -91,8 +91,7 @@ int printInfo(const QString &runId, const CliOptions &options)
     std::optional<FirmwareFile::Image> image = readImage(options, &error);
     if (image) {
         try {
-            const ImageInfo info{options.file, *image,
-                                 summarizeImage(image->entries, options.file)};
+            const ImageInfo info = readImageInfo(options.file, *image);
             if (options.json)
                 printTo(stdout,
                         QString::fromUtf8(

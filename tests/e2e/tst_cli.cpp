@@ -633,20 +633,61 @@ void TestCli::infoOfTheExampleFirmware_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("format");
-    QTest::addColumn<int>("records"); // as they go to the board
-    QTest::addColumn<bool>("givesStart");
+    QTest::addColumn<int>("records");       // as they go to the board
+    QTest::addColumn<QStringList>("lines"); // the format's own, as readelf and the file tell them
     QTest::addColumn<QString>("sha256");
-    QTest::newRow("Intel HEX")
-        << "firmware.hex" << QStringList{} << "Intel HEX" << 1204 << true
-        << "f009ca678680d06d67229f7bdcc6ac95c59ce31d03a8e80e006560f64db98165";
-    QTest::newRow("S-record") << "firmware.srec" << QStringList{} << "Motorola S-record" << 1204
-                              << true
-                              << "cccdc11972273e31d34608ca6b680a6ef0a09ce9116210e80f9f08b96c60c3cf";
-    QTest::newRow("ELF") << "firmware.elf" << QStringList{} << "ELF" << 1204 << true
-                         << "116b9179c560a5261bf9dc32898579c102186d4ee4597746ac070e44e7953281";
-    QTest::newRow("binary") << "firmware.bin" << QStringList{"--base", "0x0800C000"} << "raw binary"
-                            << 1203 << false
-                            << "1504be681ef790dc708109d8736dc861dd031fd83b4cce711777c84a670f5fc5";
+    QTest::addColumn<QJsonObject>("json"); // beside what all formats give
+    QTest::newRow("Intel HEX") << "firmware.hex" << QStringList{} << "Intel HEX" << 1204
+                               << QStringList{"Records:       1204 (Intel HEX, sent as they stand)",
+                                              "Start address: 0x0800C0C1 (linear)"}
+                               << "f009ca678680d06d67229f7bdcc6ac95c59ce31d03a8e80e006560f64db98165"
+                               << QJsonObject{{"file_records", 1204},
+                                              {"start_address", "0x0800C0C1"}};
+    QTest::newRow("S-record")
+        << "firmware.srec" << QStringList{} << "Motorola S-record" << 1204
+        << QStringList{"Header (S0):   \"firmware.srec\"",
+                       "Data records:  687, S3 (32-bit addresses)",
+                       "Count record:  none (no S5 or S6)",
+                       "Records:       1204 to the board (Intel HEX, converted from 689 S-records)",
+                       "Start address: 0x0800C0C1 (S7 record)"}
+        << "cccdc11972273e31d34608ca6b680a6ef0a09ce9116210e80f9f08b96c60c3cf"
+        << QJsonObject{{"file_records", 689},
+                       {"start_address", "0x0800C0C1"},
+                       {"srecord", QJsonObject{{"header", "firmware.srec"},
+                                               {"data_records", 687},
+                                               {"data_types", QJsonArray{"S3"}},
+                                               {"count_record", QJsonValue()},
+                                               {"end_record", "S7"}}}};
+    QTest::newRow("ELF")
+        << "firmware.elf" << QStringList{} << "ELF" << 1204
+        << QStringList{"ELF:           32-bit, little-endian, Intel 80386, executable",
+                       "Segment 1:     load 0x0800C000, runs at 0x20000000, 19200 bytes sent, "
+                       "1024 not sent",
+                       "Not sent:      1024 bytes in all (zero-filled at start-up: .bss, heap, "
+                       "stack)",
+                       "Records:       1204 to the board (Intel HEX, converted from 1 loadable "
+                       "segment)",
+                       "Entry point:   0x0800C0C1"}
+        << "116b9179c560a5261bf9dc32898579c102186d4ee4597746ac070e44e7953281"
+        << QJsonObject{{"start_address", "0x0800C0C1"},
+                       {"elf", QJsonObject{{"class", "ELF32"},
+                                           {"byte_order", "little-endian"},
+                                           {"machine", "Intel 80386"},
+                                           {"machine_number", 3},
+                                           {"type", "executable"},
+                                           {"entry_point", "0x0800C0C1"},
+                                           {"load_segments",
+                                            QJsonArray{QJsonObject{{"segment", 1},
+                                                                   {"load_address", "0x0800C000"},
+                                                                   {"run_address", "0x20000000"},
+                                                                   {"bytes_sent", 19200},
+                                                                   {"bytes_not_sent", 1024}}}},
+                                           {"bytes_not_sent", 1024}}}};
+    QTest::newRow("binary")
+        << "firmware.bin" << QStringList{"--base", "0x0800C000"} << "raw binary" << 1203
+        << QStringList{"Records:       1203 to the board (Intel HEX, converted from 19200 bytes)",
+                       "Start address: none given"}
+        << "1504be681ef790dc708109d8736dc861dd031fd83b4cce711777c84a670f5fc5" << QJsonObject{};
 }
 
 void TestCli::infoOfTheExampleFirmware()
@@ -655,27 +696,28 @@ void TestCli::infoOfTheExampleFirmware()
     QFETCH(QStringList, options);
     QFETCH(QString, format);
     QFETCH(int, records);
-    QFETCH(bool, givesStart);
+    QFETCH(QStringList, lines);
     QFETCH(QString, sha256);
+    QFETCH(QJsonObject, json);
     const QString firmware = exampleFile(file);
     const QString formatLine =
         format == "Intel HEX" ? format : format + ", sent as Intel HEX records";
     const Cli text(QStringList{"--info", firmware} + options);
     QVERIFY2(text.exitCode == 0, qPrintable(text.all()));
-    for (const QString &line : QStringList{
-             "Format:        " + formatLine, "Records:       " + QString::number(records),
-             "Data bytes:    19200", "Ranges:        0x0800C000-0x08010AFF  19200 bytes",
-             givesStart ? "Start address: 0x0800C0C1 (linear)" : "Start address: none given",
-             "SHA-256:       " + sha256, "CRC-32:        0xE0969D76"})
+    for (const QString &line :
+         lines + QStringList{"Format:        " + formatLine, "Data bytes:    19200",
+                             "Ranges:        0x0800C000-0x08010AFF  19200 bytes",
+                             "SHA-256:       " + sha256,
+                             "CRC-32:        0xE0969D76 (data bytes only, gaps skipped)"})
         QVERIFY2(text.out.contains(line + u'\n'), qPrintable(text.out));
     QVERIFY(text.err.isEmpty());
 
-    const Cli json(QStringList{"--info", "--json", firmware} + options);
-    QVERIFY2(json.exitCode == 0, qPrintable(json.all()));
+    const Cli jsonRun(QStringList{"--info", "--json", firmware} + options);
+    QVERIFY2(jsonRun.exitCode == 0, qPrintable(jsonRun.all()));
     QJsonParseError error;
-    const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
-    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(json.out));
-    QCOMPARE(json.out.count(u'\n'), 1); // one object, one line
+    const QJsonObject info = QJsonDocument::fromJson(jsonRun.out.toUtf8(), &error).object();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(jsonRun.out));
+    QCOMPARE(jsonRun.out.count(u'\n'), 1); // one object, one line
     QJsonObject expected{
         {"format", format},
         {"file", firmware},
@@ -685,8 +727,8 @@ void TestCli::infoOfTheExampleFirmware()
          QJsonArray{QJsonObject{{"start", "0x0800C000"}, {"end", "0x08010AFF"}, {"bytes", 19200}}}},
         {"sha256", sha256},
         {"crc32", "0xE0969D76"}};
-    if (givesStart)
-        expected.insert("start_address", "0x0800C0C1");
+    for (auto field = json.begin(); field != json.end(); ++field)
+        expected.insert(field.key(), field.value());
     QCOMPARE(info, expected);
 }
 
@@ -703,16 +745,18 @@ void TestCli::infoOfAWrittenFile_data()
         << QList<QByteArray>{hexRecord(2, 0, QByteArray::fromHex("1000")), hexRecord(0, 0, eight),
                              hexRecord(0, 0x20, eight), segmentStart, EndOfFileRecord}
         << QStringList{} << 0
-        << QStringList{"Records:       5", "Data bytes:    16",
+        << QStringList{"Records:       5 (Intel HEX, sent as they stand)", "Data bytes:    16",
                        "Ranges:        0x00010000-0x00010007  8 bytes",
                        "               0x00010020-0x00010027  8 bytes",
                        "Start address: 0x000FFFF0 (segment, CS:IP F000:FFF0)",
-                       // zlib.crc32(b"ABCDEFGH" * 2)
-                       "CRC-32:        0xCCD3083A"};
+                       // zlib.crc32(b"ABCDEFGH" * 2), then over the span with 0xFF in the gap
+                       "CRC-32:        0xCCD3083A (data bytes only, gaps skipped)",
+                       "               0x76774349 (0x00010000-0x00010027, gaps filled with 0xFF "
+                       "as in erased flash)"};
     QTest::newRow("no data, no start address")
         << QList<QByteArray>{EndOfFileRecord} << QStringList{} << 0
         << QStringList{"Ranges:        none", "Start address: none given",
-                       "CRC-32:        0x00000000"};
+                       "CRC-32:        0x00000000 (data bytes only, gaps skipped)"};
     const QList<QByteArray> overlapping{hexRecord(4, 0, QByteArray::fromHex("0800")),
                                         hexRecord(0, 0x10, eight), hexRecord(0, 0x14, eight),
                                         EndOfFileRecord};

@@ -10,8 +10,12 @@ class TestImageSummary : public QObject {
 private slots:
     void crc32MatchesZlib_data();
     void crc32MatchesZlib();
+    void crc32OfARunMatchesTheBytes_data();
+    void crc32OfARunMatchesTheBytes();
     void mapsTheData_data();
     void mapsTheData();
+    void fillsTheGapsAsErasedFlash_data();
+    void fillsTheGapsAsErasedFlash();
     void refuses_data();
     void refuses();
 };
@@ -36,6 +40,27 @@ void TestImageSummary::crc32MatchesZlib()
     // In pieces, as the summary feeds it record by record.
     for (qsizetype split = 0; split <= bytes.size(); ++split)
         QCOMPARE(crc32(bytes.mid(split), crc32(bytes.left(split))), crc);
+}
+
+void TestImageSummary::crc32OfARunMatchesTheBytes_data()
+{
+    QTest::addColumn<quint8>("byte");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<quint32>("previous");
+    QTest::newRow("none") << quint8(0xFF) << 0 << 0x12345678u;
+    QTest::newRow("one erased byte") << quint8(0xFF) << 1 << 0u;
+    QTest::newRow("odd run after data") << quint8(0xFF) << 4097 << crc32("data");
+    QTest::newRow("zeros, a power of two") << quint8(0) << 65536 << 0xCBF43926u;
+    QTest::newRow("another byte, one short of a power") << quint8(0x5A) << 1023 << 0u;
+}
+
+void TestImageSummary::crc32OfARunMatchesTheBytes()
+{
+    QFETCH(quint8, byte);
+    QFETCH(int, count);
+    QFETCH(quint32, previous);
+    QCOMPARE(crc32OfRepeatedByte(byte, quint64(count), previous),
+             crc32(QByteArray(count, char(byte)), previous));
 }
 
 // Data bytes that tell one record from another.
@@ -122,6 +147,33 @@ void TestImageSummary::mapsTheData()
     }
     QCOMPARE(seenStart, start);
     QCOMPARE(summary.crc32, crc32(inAddressOrder));
+}
+
+// The filled CRCs from Python: zlib.crc32 of the span, 0xFF where no data is.
+void TestImageSummary::fillsTheGapsAsErasedFlash_data()
+{
+    QTest::addColumn<Entries>("entries");
+    QTest::addColumn<QString>("filled"); // empty: no gap, no filled CRC
+
+    const QByteArray a = bytesOf('A', 16), b = bytesOf('a', 16), c = bytesOf('0', 8);
+    QTest::newRow("no gap") << Entries{data(0x100, a), data(0x110, b), EndOfFileRecord}
+                            << QString();
+    QTest::newRow("16-byte gap") << Entries{data(0x100, a), data(0x120, b), EndOfFileRecord}
+                                 << "0x58491A96";
+    QTest::newRow("one-byte gap, records out of order")
+        << Entries{data(0x111, b), data(0x100, a), EndOfFileRecord} << "0x27C3AA10";
+    QTest::newRow("gap across 64 KiB blocks, larger than one fill block")
+        << Entries{linearBase(0x0800), data(0xFFF0, a), linearBase(0x0802), data(0, c),
+                   EndOfFileRecord}
+        << "0x131B9F4F";
+}
+
+void TestImageSummary::fillsTheGapsAsErasedFlash()
+{
+    QFETCH(Entries, entries);
+    QFETCH(QString, filled);
+    const ImageSummary summary = summarizeImage(entries, "test.hex");
+    QCOMPARE(summary.crc32FilledFF ? addressText(*summary.crc32FilledFF) : QString(), filled);
 }
 
 void TestImageSummary::refuses_data()

@@ -7,3 +7,8 @@
 // initial value and final XOR 0xFFFFFFFF. A checksum over several pieces is
 // the same as over the pieces joined: pass each result on as `previous`.
 quint32 crc32(QByteArrayView bytes, quint32 previous = 0);
+
+// The same as crc32() over count copies of one byte, without making them:
+// a gap of erased flash may span gigabytes. Takes about 64 steps of 32x32
+// bits however long the run.
+quint32 crc32OfRepeatedByte(quint8 byte, quint64 count, quint32 previous = 0);

@@ -98,8 +98,13 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
                          .arg(overlap->first)
                          .arg(overlap->second)
                          .arg(addressText(quint32(overlap->address))));
+    quint32 filled = 0;
+    quint64 next = pieces.isEmpty() ? 0 : pieces.first().start;
     for (const MemoryPiece &piece : std::as_const(pieces)) {
         summary.crc32 = crc32(piece.bytes, summary.crc32);
+        // A gap as erased flash holds it.
+        filled = crc32(piece.bytes, crc32OfRepeatedByte(0xFF, piece.start - next, filled));
+        next = piece.end();
         if (!summary.ranges.isEmpty() && summary.ranges.last().last + quint64(1) == piece.start) {
             summary.ranges.last().last = quint32(piece.end() - 1);
             summary.ranges.last().bytes += piece.bytes.size();
@@ -108,5 +113,7 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
                 {quint32(piece.start), quint32(piece.end() - 1), qint64(piece.bytes.size())});
         }
     }
+    if (summary.ranges.size() > 1)
+        summary.crc32FilledFF = filled;
     return summary;
 }

@@ -33,6 +33,11 @@ struct ImageSummary {
     QList<Range> ranges; // in address order, each as long as the data runs on without a gap
     std::optional<StartAddress> start;
     quint32 crc32 = 0;
+
+    // Only where the data has gaps: the CRC-32 of every address from the
+    // first range's start to the last range's end, each gap as 0xFF bytes,
+    // what a board's flash holds there after an erase.
+    std::optional<quint32> crc32FilledFF;
 };
 
 // Raises an InvalidFileFormat error naming the file and the records (counted
