@@ -3,6 +3,7 @@
 #include "image/elfimage.h"
 #include "image/hexfile.h"
 #include "image/imagesummary.h"
+#include "image/intelhex.h"
 #include "image/memoryimage.h"
 #include "image/srecord.h"
 #include "shared/openforreading.h"
@@ -37,8 +38,10 @@ bool isTextByte(quint8 byte)
 // A text's first two signs (past a UTF-8 byte-order mark and blanks) tell
 // Intel HEX from S-records. Bytes that are no text are no HEX or S-record
 // file, whatever a colon or an "S" among them may look like.
-Content contentOf(const QByteArray &head)
+Content contentOf(QByteArray head)
 {
+    if (head.endsWith('\x1A')) // a DOS end-of-file byte; the readers drop it at the end
+        head.chop(1);
     if (head.startsWith("\x7f"
                         "ELF"))
         return Content::Elf;
@@ -195,6 +198,10 @@ Image read(const QString &path, std::optional<quint32> base)
     const Format format = checkedFormat(contentOf(file.peek(HeadSize)), base.has_value(), path);
     if (format == Format::IntelHex) {
         HexFile::Image hex = HexFile::readImage(file, path);
+        // The board would take such a file, write nothing and call it done.
+        if (!hex.entries.isEmpty() &&
+            std::none_of(hex.entries.cbegin(), hex.entries.cend(), IntelHex::holdsDataBytes))
+            refuseEmptyImage(path);
         return Image{format, std::move(hex.entries), std::move(hex.sha256)};
     }
     const QByteArray content = readWhole(file, path);
