@@ -317,7 +317,8 @@ void TestCli::exitCodes_data()
     QTest::addColumn<QString>("says");
     const QString nul = write("nul.hex", QByteArray(64, '\0'));
     // A record the host takes (good syntax) and the board does not (a type it does not know).
-    const QString unknownType = write("type6.hex", ":0100000600F9\r\n:00000001FF\r\n");
+    const QString unknownType =
+        write("type6.hex", ":0100000041BE\r\n:0100000600F9\r\n:00000001FF\r\n");
     QTest::newRow("bad usage") << QStringList{} << QStringList{"--fast", blink} << 1 << "fast";
     QTest::newRow("file refused") << QStringList{} << QStringList{nul} << 2 << "NUL byte";
     QTest::newRow("no such port") << QStringList{} << QStringList{"-p", "/dev/no-such-port", blink}
