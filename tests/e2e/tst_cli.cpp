@@ -644,7 +644,7 @@ void TestCli::infoOfTheExampleFirmware_data()
                               << true
                               << "cccdc11972273e31d34608ca6b680a6ef0a09ce9116210e80f9f08b96c60c3cf";
     QTest::newRow("ELF") << "firmware.elf" << QStringList{} << "ELF" << 1204 << true
-                         << "116b9179c560a5261bf9dc32898579c102186d4ee4597746ac070e44e7953281";
+                         << "4db72ba0dd1b627d4571245b7bf8fe837998a3a222c5f5fe91df0c39465af174";
     QTest::newRow("binary") << "firmware.bin" << QStringList{"--base", "0x0800C000"} << "raw binary"
                             << 1203 << false
                             << "1504be681ef790dc708109d8736dc861dd031fd83b4cce711777c84a670f5fc5";
@@ -710,10 +710,8 @@ void TestCli::infoOfAWrittenFile_data()
                        "Start address: 0x000FFFF0 (segment, CS:IP F000:FFF0)",
                        // zlib.crc32(b"ABCDEFGH" * 2)
                        "CRC-32:        0xCCD3083A"};
-    QTest::newRow("no data, no start address")
-        << QList<QByteArray>{EndOfFileRecord} << QStringList{} << 0
-        << QStringList{"Ranges:        none", "Start address: none given",
-                       "CRC-32:        0x00000000"};
+    QTest::newRow("no data") << QList<QByteArray>{EndOfFileRecord} << QStringList{} << 2
+                             << QStringList{"info.hex: it holds no data bytes"};
     const QList<QByteArray> overlapping{hexRecord(4, 0, QByteArray::fromHex("0800")),
                                         hexRecord(0, 0x10, eight), hexRecord(0, 0x14, eight),
                                         EndOfFileRecord};
