@@ -105,14 +105,15 @@ Format checkedFormat(Content content, bool baseGiven, const QString &path)
 {
     const std::optional<Format> format = formatFor(content, baseGiven, path);
     if (!format)
-        throw RuntimeError(RuntimeError::InvalidFileFormat,
-                           QStringLiteral("Invalid file format: %1 is no Intel HEX, S-record or "
-                                          "ELF file. If it is a raw binary image, give the "
-                                          "address it loads at (for example --base 0x08000000).")
-                               .arg(path));
+        throw RuntimeError(
+            RuntimeError::InvalidFileFormat,
+            QStringLiteral("Invalid file format: %1: it is no Intel HEX, S-record or "
+                           "ELF file. If it is a raw binary image, give the "
+                           "address it loads at (for example --base 0x08000000).")
+                .arg(path));
     if (baseGiven && *format != Format::Binary)
         throw RuntimeError(RuntimeError::InvalidFileFormat,
-                           QStringLiteral("Invalid file format: %1 is in the %2 format, which "
+                           QStringLiteral("Invalid file format: %1: it is in the %2 format, which "
                                           "says where its data goes: a base address is only "
                                           "for a raw binary image. Leave out --base.")
                                .arg(path, formatName(*format)));
@@ -123,7 +124,7 @@ QByteArray readWhole(QFile &file, const QString &path)
 {
     if (file.size() > LargestImageFile)
         throw RuntimeError(RuntimeError::Overflow,
-                           QStringLiteral("Overflow: %1 is larger than %2 MiB, too large for a "
+                           QStringLiteral("Overflow: %1: it is larger than %2 MiB, too large for a "
                                           "firmware image. Choose the image itself.")
                                .arg(path)
                                .arg(LargestImageFile / 1024 / 1024));
@@ -165,7 +166,7 @@ QList<QByteArray> converted(Format format, const QByteArray &content, std::optio
     QList<QByteArray> records = hexRecordsOf(image);
     if (records.size() > HexFile::MaxEntries)
         throw RuntimeError(RuntimeError::SubscriptOutOfRange,
-                           QStringLiteral("Subscript out of range: %1 makes %2 Intel HEX "
+                           QStringLiteral("Subscript out of range: %1: it makes %2 Intel HEX "
                                           "records, more than %3, the most that can be "
                                           "downloaded.")
                                .arg(path)

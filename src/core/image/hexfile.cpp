@@ -66,15 +66,16 @@ public:
         if (m_inEntry)
             finishEntry(true);
         if (m_endOfFileLine == 0 && !m_entries.isEmpty())
-            throw RuntimeError(RuntimeError::InvalidFileFormat,
-                               QStringLiteral("Invalid file format: %1 has no end-of-file record "
-                                              "(:00000001FF) at its end, so it may be cut short "
-                                              "and the board would never finish the download. "
-                                              "Choose the whole Intel HEX file.")
-                                   .arg(m_name));
+            throw RuntimeError(
+                RuntimeError::InvalidFileFormat,
+                QStringLiteral("Invalid file format: %1: it has no end-of-file record "
+                               "(:00000001FF) at its end, so it may be cut short "
+                               "and the board would never finish the download. "
+                               "Choose the whole Intel HEX file.")
+                    .arg(m_name));
         if (m_entries.isEmpty() && m_firstBlank)
             throw RuntimeError(RuntimeError::InvalidFileFormat,
-                               QStringLiteral("Invalid file format: %1 holds blank lines only. "
+                               QStringLiteral("Invalid file format: %1: it holds blank lines only. "
                                               "Choose an Intel HEX file.")
                                    .arg(m_name));
         return std::move(m_entries);
@@ -161,7 +162,7 @@ private:
         if (m_entries.size() == MaxEntries)
             throw RuntimeError(
                 RuntimeError::SubscriptOutOfRange,
-                QStringLiteral("Subscript out of range: %1 holds more than %2 lines, "
+                QStringLiteral("Subscript out of range: %1: it holds more than %2 lines, "
                                "the most that can be downloaded.")
                     .arg(m_name)
                     .arg(MaxEntries));
