@@ -16,6 +16,9 @@ objcopy -I binary -O ihex --change-addresses 0x08000000 "$work/image.bin" "$work
 objcopy -I binary -O srec --srec-forceS3 --change-addresses 0x08000000 "$work/image.bin" \
     "$work/image.srec"
 echo 'SECTIONS { .text 0x08000000 : { *(.data) } /DISCARD/ : { *(*) } }' >"$work/image.ld"
-(cd "$work" && ld -m elf_i386 --oformat elf32-i386 -n -s --build-id=none \
-    --no-warn-rwx-segments -e 0x08000001 -T image.ld -b binary -o image.elf image.bin)
+# An ARM file: the loader takes ELF files for microcontrollers only.
+(cd "$work" &&
+    arm-none-eabi-objcopy -I binary -O elf32-littlearm -B arm image.bin image.o &&
+    arm-none-eabi-ld -n -s --build-id=none --no-warn-rwx-segments -e 0x08000001 \
+        -T image.ld -o image.elf image.o)
 "$build/bin/bootline-conversion-time" "$work"/image.{hex,srec,elf,bin}

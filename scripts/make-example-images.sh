@@ -21,11 +21,13 @@ SECTIONS
     /DISCARD/ : { *(*) }
 }
 EOF
-# Debian's ld links for x86 only; an i386 file holds the addresses as well as
-# an ARM one would. No symbols and no build id, so the file comes out the same
-# each time.
-(cd "$work" && ld -m elf_i386 --oformat elf32-i386 -n -s --build-id=none \
-    --no-warn-rwx-segments -e 0x0800C0C1 -T firmware.ld -b binary -o firmware.elf firmware.bin)
+# An ARM file, as the loader takes ELF files for microcontrollers only (the
+# gcc-arm-none-eabi package's ld). No symbols and no build id, so the file
+# comes out the same each time.
+(cd "$work" &&
+    arm-none-eabi-objcopy -I binary -O elf32-littlearm -B arm firmware.bin firmware.o &&
+    arm-none-eabi-ld -n -s --build-id=none --no-warn-rwx-segments -e 0x0800C0C1 \
+        -T firmware.ld -o firmware.elf firmware.o)
 cp "$work/firmware.elf" examples/firmware.elf
 cp "$work/firmware.bin" examples/firmware.bin
 (cd examples && objcopy -I ihex -O srec --srec-forceS3 --srec-len=28 firmware.hex firmware.srec)

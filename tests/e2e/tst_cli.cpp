@@ -317,7 +317,8 @@ void TestCli::exitCodes_data()
     QTest::addColumn<QString>("says");
     const QString nul = write("nul.hex", QByteArray(64, '\0'));
     // A record the host takes (good syntax) and the board does not (a type it does not know).
-    const QString unknownType = write("type6.hex", ":0100000600F9\r\n:00000001FF\r\n");
+    const QString unknownType =
+        write("type6.hex", ":0100000041BE\r\n:0100000600F9\r\n:00000001FF\r\n");
     QTest::newRow("bad usage") << QStringList{} << QStringList{"--fast", blink} << 1 << "fast";
     QTest::newRow("file refused") << QStringList{} << QStringList{nul} << 2 << "NUL byte";
     QTest::newRow("no such port") << QStringList{} << QStringList{"-p", "/dev/no-such-port", blink}
@@ -660,7 +661,7 @@ void TestCli::infoOfTheExampleFirmware_data()
                                                {"end_record", "S7"}}}};
     QTest::newRow("ELF")
         << "firmware.elf" << QStringList{} << "ELF" << 1204
-        << QStringList{"ELF:           32-bit, little-endian, Intel 80386, executable",
+        << QStringList{"ELF:           32-bit, little-endian, ARM, executable",
                        "Segment 1:     load 0x0800C000, runs at 0x20000000, 19200 bytes sent, "
                        "1024 not sent",
                        "Not sent:      1024 bytes in all (zero-filled at start-up: .bss, heap, "
@@ -668,12 +669,12 @@ void TestCli::infoOfTheExampleFirmware_data()
                        "Records:       1204 to the board (Intel HEX, converted from 1 loadable "
                        "segment)",
                        "Entry point:   0x0800C0C1"}
-        << "116b9179c560a5261bf9dc32898579c102186d4ee4597746ac070e44e7953281"
+        << "4db72ba0dd1b627d4571245b7bf8fe837998a3a222c5f5fe91df0c39465af174"
         << QJsonObject{{"start_address", "0x0800C0C1"},
                        {"elf", QJsonObject{{"class", "ELF32"},
                                            {"byte_order", "little-endian"},
-                                           {"machine", "Intel 80386"},
-                                           {"machine_number", 3},
+                                           {"machine", "ARM"},
+                                           {"machine_number", 40},
                                            {"type", "executable"},
                                            {"entry_point", "0x0800C0C1"},
                                            {"load_segments",

@@ -122,21 +122,13 @@ HexContent contentOf(const QList<QByteArray> &records)
     return content;
 }
 
-// Every case in the four kinds of file: 32- and 64-bit, either byte order.
-template <typename Row>
-void inEveryKind(const char *name, const ElfFile &file, Row row, bool narrowToo = true)
+// Every case in either byte order; the loader takes 32-bit files only.
+template <typename Row> void inEveryKind(const char *name, const ElfFile &file, Row row)
 {
-    for (const bool wide : {false, true}) {
-        if (!wide && !narrowToo)
-            continue;
-        for (const bool bigEndian : {false, true}) {
-            ElfFile kind = file;
-            kind.wide = wide;
-            kind.bigEndian = bigEndian;
-            row(QTest::addRow("%s, %d-bit %s", name, wide ? 64 : 32,
-                              bigEndian ? "big-endian" : "little-endian"),
-                kind);
-        }
+    for (const bool bigEndian : {false, true}) {
+        ElfFile kind = file;
+        kind.bigEndian = bigEndian;
+        row(QTest::addRow("%s, %s", name, bigEndian ? "big-endian" : "little-endian"), kind);
     }
 }
 
@@ -203,15 +195,21 @@ void TestElfImage::refuses_data()
     QTest::addColumn<QString>("says");
 
     const QByteArray a = bytesOf(1, 64), b = bytesOf(2, 32);
-    const auto add = [](const char *name, const ElfFile &file, const QString &says,
-                        bool narrowToo = true) {
-        inEveryKind(
-            name, file, [&](QTestData &row, const ElfFile &kind) { row << writeElf(kind) << says; },
-            narrowToo);
+    const auto add = [](const char *name, const ElfFile &file, const QString &says) {
+        inEveryKind(name, file,
+                    [&](QTestData &row, const ElfFile &kind) { row << writeElf(kind) << says; });
     };
-    add("past 4 GiB",
-        {.segments = {{.paddr = 0x08000000, .bytes = b}, {.paddr = 0x100000000, .bytes = b}}},
-        "segment 2 reaches past the address 0xFFFFFFFF", false);
+    const ElfSegment flash{.paddr = 0x08000000, .bytes = a};
+    add("64-bit", {.wide = true, .segments = {flash}}, "built for 64-bit");
+    add("for a PC", {.segments = {flash}, .machine = EM_386},
+        "endian x86, not for a 32-bit microcontroller");
+    add("a machine without a name", {.segments = {flash}, .machine = 0x7777},
+        "machine 30583, not for a 32-bit microcontroller");
+    add("a program for an operating system",
+        {.segments = {{.type = PT_INTERP, .bytes = "/lib/ld-linux.so.3"}, flash}},
+        "ARM program for an operating system");
+    add("a shared library", {.segments = {flash}, .type = ET_DYN}, "shared library");
+    add("a core dump", {.segments = {flash}, .type = ET_CORE}, "core dump");
     add("one byte past 0xFFFFFFFF", {.segments = {{.paddr = 0xFFFFFFC0, .bytes = a + 'x'}}},
         "segment 1 reaches past the address 0xFFFFFFFF");
     add("overlapping segments",
@@ -231,13 +229,10 @@ void TestElfImage::refuses_data()
     add("a segment wholly past the end of the file",
         {.segments = {{.paddr = 0x08000000, .offset = 0x10000, .filesz = 1}}},
         "segment 1 lies past the end of the file");
-    add("no program headers", {}, "there is no loadable segment with data in it");
+    add("no program headers", {}, "it holds no data bytes");
     add("no loadable segment with bytes",
         {.segments = {{.type = PT_NOTE, .bytes = a}, {.paddr = 0x20000000, .memsz = 0x100}}},
-        "there is no loadable segment with data in it");
-    add("an entry point past 32 bits",
-        {.entry = 0x100000000, .segments = {{.paddr = 0x08000000, .bytes = a}}},
-        "the entry point 0x100000000 lies past the address 0xFFFFFFFF", false);
+        "it holds no data bytes");
 
     const QByteArray elf = writeElf({.segments = {{.paddr = 0x08000000, .bytes = a}}});
     QTest::newRow("empty") << QByteArray() << "not an ELF file libelf can read: the file is empty";
@@ -274,8 +269,7 @@ void TestElfImage::roundTripsThroughHexRecords()
 {
     QRandomGenerator random(21);
     for (int round = 0; round < 200; ++round) {
-        ElfFile file{.wide = random.bounded(2) == 1,
-                     .bigEndian = random.bounded(2) == 1,
+        ElfFile file{.bigEndian = random.bounded(2) == 1,
                      .entry = random.bounded(2) == 1 ? random.generate() : 0};
         ByteMap wanted;
         const int count = random.bounded(1, 6);

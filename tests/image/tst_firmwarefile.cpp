@@ -55,6 +55,8 @@ void TestFirmwareFile::formatFromContent_data()
     QTest::newRow("Intel HEX after a byte-order mark")
         << "image.img"
         << "\xEF\xBB\xBF" + hex << false << "Intel HEX" << false;
+    QTest::newRow("Intel HEX with a DOS end-of-file byte, no binary")
+        << "image.img" << hex + "\x1A" << false << "Intel HEX" << false;
     QTest::newRow("Intel HEX in UTF-16: its reader says why not")
         << "image.hex" << QByteArray("\xFF\xFE:\0001\0", 6) << false << "NUL byte" << false;
     QTest::newRow("binary that begins with a colon, at a base")

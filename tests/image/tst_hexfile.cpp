@@ -287,7 +287,7 @@ void TestHexFile::refusesWhatIsNoHexFile()
             QVERIFY2(error.description().contains(problem), qPrintable(error.description()));
             if (line > 0)
                 QVERIFY2(
-                    error.description().contains(QStringLiteral("test.hex, line %1 ").arg(line)),
+                    error.description().contains(QStringLiteral("test.hex: line %1 ").arg(line)),
                     qPrintable(error.description()));
         }
     }

@@ -112,12 +112,12 @@ void TestSRecord::refuses_data()
                   sRecord(9, 0, {})})
         << "lines 1 and 3 both write the address 0x00000013";
     QTest::newRow("cut short at a line end: no end record")
-        << lines({good, sRecord(1, 0x20, "x")}) << "no end record (S7, S8 or S9) at its end";
+        << lines({good, sRecord(1, 0x20, "x")}) << "-execution-start-address=ADDRESS";
     QTest::newRow("a record after the end record")
         << lines({good, sRecord(9, 0, {}), sRecord(1, 0x20, "x")})
         << "line 3 comes after the end record on line 2";
     QTest::newRow("a header alone")
-        << lines({sRecord(0, 0, "hdr"), sRecord(9, 0, {})}) << "there is no data record in it";
+        << lines({sRecord(0, 0, "hdr"), sRecord(9, 0, {})}) << "it holds no data bytes";
 }
 
 void TestSRecord::refuses()

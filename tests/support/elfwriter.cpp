@@ -39,8 +39,8 @@ QByteArray writeElf(const ElfFile &file)
     if (!gelf_getehdr(elf, &header))
         fail("gelf_getehdr");
     header.e_ident[EI_DATA] = file.bigEndian ? ELFDATA2MSB : ELFDATA2LSB;
-    header.e_type = ET_EXEC;
-    header.e_machine = file.wide ? EM_AARCH64 : EM_ARM;
+    header.e_type = file.type;
+    header.e_machine = file.machine.value_or(file.wide ? EM_AARCH64 : EM_ARM);
     header.e_version = EV_CURRENT;
     header.e_entry = file.entry;
 

@@ -25,6 +25,8 @@ struct ElfFile {
     bool bigEndian = false;
     quint64 entry = 0;
     QList<ElfSegment> segments{};
+    quint16 type = ET_EXEC;
+    std::optional<quint16> machine{}; // ARM, or AArch64 when wide
 };
 
 // The file's bytes; a file libelf refuses to write ends the run.

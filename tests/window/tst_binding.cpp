@@ -241,7 +241,7 @@ void TestBinding::clickRunsItsProcedure_data()
     QTest::newRow("?") << "queryButton" << Sent{"BOOTi\r\n"} << true;
     QTest::newRow("Install") << "installButton" << Sent{"BOOTg\r\n"} << true;
     QTest::newRow("Open File and Download")
-        << "downloadButton" << Sent{"BOOT" + EndOfFileRecord + "\r\n"} << true;
+        << "downloadButton" << Sent{"BOOT" + dataRecord(0x0100, 1) + "\r\n"} << true;
 }
 
 void TestBinding::clickRunsItsProcedure()
@@ -252,7 +252,8 @@ void TestBinding::clickRunsItsProcedure()
     TestWindow t;
     t.rtu()->setChecked(false);
     t.box("addressBox")->setText("0"); // no probe to get in the way
-    t.dialog->choice = writeFile(m_dir, "one.hex", EndOfFileRecord);
+    t.dialog->choice =
+        writeFile(m_dir, "two.hex", dataRecord(0x0100, 1) + "\r\n" + EndOfFileRecord + "\r\n");
     if (button != "openPortButton")
         t.engine.openPort();
     t.button(qPrintable(button))->click();
@@ -275,11 +276,12 @@ void TestBinding::openFileShowsTheDialogThenLoads()
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("Cancel"));
     QVERIFY(!t.button("sendButton")->isEnabled());
 
-    t.dialog->choice = writeFile(m_dir, "one.hex", EndOfFileRecord);
+    t.dialog->choice =
+        writeFile(m_dir, "two.hex", dataRecord(0x0100, 1) + "\r\n" + EndOfFileRecord + "\r\n");
     t.button("downloadButton")->click();
     QCOMPARE(t.messages->shown.size(), 2); // loaded, but the port is closed: nothing went out
     QVERIFY(t.messages->shown[1].text.contains("nothing was sent"));
-    QCOMPARE(t.inside.state.lineCount, qint16(1));
+    QCOMPARE(t.inside.state.lineCount, qint16(2));
     QVERIFY(t.button("sendButton")->isEnabled());
 }
 

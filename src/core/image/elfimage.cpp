@@ -39,6 +39,92 @@ void checkHeaderTable(Elf *elf, const GElf_Ehdr &header, quint64 fileSize, const
         refuseImage(name, QStringLiteral("the program headers lie past the end of the file"));
 }
 
+// The machines of the microcontrollers a serial loader serves, all 32-bit:
+// ARM (Cortex-M), RISC-V, AVR, MSP430 and Xtensa (ESP32). A file for any
+// other machine is a program for a host or a larger processor, which no
+// board here runs.
+struct Machine {
+    quint16 number;
+    const char *name;
+    bool embedded;
+};
+constexpr Machine Machines[] = {
+    {EM_ARM, "ARM", true},
+    {EM_RISCV, "RISC-V", true},
+    {EM_AVR, "AVR", true},
+    {EM_MSP430, "MSP430", true},
+    {EM_XTENSA, "Xtensa", true},
+    {EM_386, "x86", false},
+    {EM_X86_64, "x86-64", false},
+    {EM_AARCH64, "AArch64", false},
+    {EM_PPC, "PowerPC", false},
+    {EM_PPC64, "PowerPC 64", false},
+    {EM_MIPS, "MIPS", false},
+    {EM_S390, "S/390", false},
+    {EM_SPARC, "SPARC", false},
+    {EM_SPARCV9, "SPARC V9", false},
+    {EM_LOONGARCH, "LoongArch", false},
+};
+
+const Machine *machineOf(quint16 number)
+{
+    for (const Machine &machine : Machines) {
+        if (machine.number == number)
+            return &machine;
+    }
+    return nullptr;
+}
+
+// "32-bit little-endian ARM": what the header says the file is built for.
+QString kindOf(const GElf_Ehdr &header)
+{
+    const Machine *machine = machineOf(header.e_machine);
+    return QStringLiteral("%1-bit %2-endian %3")
+        .arg(header.e_ident[EI_CLASS] == ELFCLASS64 ? 64 : 32)
+        .arg(header.e_ident[EI_DATA] == ELFDATA2MSB ? QStringLiteral("big")
+                                                    : QStringLiteral("little"))
+        .arg(machine ? QString::fromLatin1(machine->name)
+                     : QStringLiteral("machine %1").arg(header.e_machine));
+}
+
+// Only a linked program for a 32-bit microcontroller is firmware; anything
+// else would be cut into records that no board can run.
+void checkIsFirmware(Elf *elf, const GElf_Ehdr &header, size_t segments, const QString &name)
+{
+    const Machine *machine = machineOf(header.e_machine);
+    if (header.e_ident[EI_CLASS] != ELFCLASS32 || !machine || !machine->embedded)
+        refuseImage(name, QStringLiteral("it is built for %1, not for a 32-bit "
+                                         "microcontroller (ARM, RISC-V, AVR, MSP430 or Xtensa)")
+                              .arg(kindOf(header)));
+    switch (header.e_type) {
+    case ET_EXEC:
+        break;
+    case ET_REL:
+        refuseImage(name, QStringLiteral("it is a %1 object file, not a linked program: link "
+                                         "it first")
+                              .arg(kindOf(header)));
+    case ET_DYN:
+        refuseImage(name, QStringLiteral("it is a %1 shared library or position-independent "
+                                         "program, not firmware linked to fixed addresses")
+                              .arg(kindOf(header)));
+    case ET_CORE:
+        refuseImage(name,
+                    QStringLiteral("it is a %1 core dump, not a program").arg(kindOf(header)));
+    default:
+        refuseImage(name, QStringLiteral("it is a %1 file of ELF type %2, not an executable "
+                                         "program")
+                              .arg(kindOf(header))
+                              .arg(header.e_type));
+    }
+    for (size_t index = 0; index < segments; ++index) {
+        GElf_Phdr program;
+        if (gelf_getphdr(elf, int(index), &program) && program.p_type == PT_INTERP)
+            refuseImage(name, QStringLiteral("it is a %1 program for an operating system (it "
+                                             "asks for a program interpreter), not firmware")
+                                  .arg(kindOf(header)));
+    }
+}
+
 } // namespace
 
 MemoryImage readElfImage(const QByteArray &content, const QString &name)
@@ -66,6 +152,7 @@ MemoryImage readElfImage(const QByteArray &content, const QString &name)
     size_t count = 0;
     if (elf_getphdrnum(elf.get(), &count) != 0)
         refuseUnreadable(name, libelfError());
+    checkIsFirmware(elf.get(), header, count, name);
 
     MemoryImage image;
     for (size_t index = 0; index < count; ++index) {
@@ -91,7 +178,7 @@ MemoryImage readElfImage(const QByteArray &content, const QString &name)
                              segment});
     }
     if (image.pieces.isEmpty())
-        refuseImage(name, QStringLiteral("there is no loadable segment with data in it"));
+        refuseEmptyImage(name);
     if (const auto overlap = sortAndFindOverlap(image.pieces))
         refuseImage(name, QStringLiteral("segments %1 and %2 both write the address %3")
                               .arg(overlap->first)

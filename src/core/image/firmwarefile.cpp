@@ -3,6 +3,7 @@
 #include "image/elfimage.h"
 #include "image/hexfile.h"
 #include "image/imagesummary.h"
+#include "image/intelhex.h"
 #include "image/memoryimage.h"
 #include "image/srecord.h"
 #include "shared/openforreading.h"
@@ -37,8 +38,10 @@ bool isTextByte(quint8 byte)
 // A text's first two signs (past a UTF-8 byte-order mark and blanks) tell
 // Intel HEX from S-records. Bytes that are no text are no HEX or S-record
 // file, whatever a colon or an "S" among them may look like.
-Content contentOf(const QByteArray &head)
+Content contentOf(QByteArray head)
 {
+    if (head.endsWith('\x1A')) // a DOS end-of-file byte; the readers drop it at the end
+        head.chop(1);
     if (head.startsWith("\x7f"
                         "ELF"))
         return Content::Elf;
@@ -102,14 +105,15 @@ Format checkedFormat(Content content, bool baseGiven, const QString &path)
 {
     const std::optional<Format> format = formatFor(content, baseGiven, path);
     if (!format)
-        throw RuntimeError(RuntimeError::InvalidFileFormat,
-                           QStringLiteral("Invalid file format: %1 is no Intel HEX, S-record or "
-                                          "ELF file. If it is a raw binary image, give the "
-                                          "address it loads at (for example --base 0x08000000).")
-                               .arg(path));
+        throw RuntimeError(
+            RuntimeError::InvalidFileFormat,
+            QStringLiteral("Invalid file format: %1: it is no Intel HEX, S-record or "
+                           "ELF file. If it is a raw binary image, give the "
+                           "address it loads at (for example --base 0x08000000).")
+                .arg(path));
     if (baseGiven && *format != Format::Binary)
         throw RuntimeError(RuntimeError::InvalidFileFormat,
-                           QStringLiteral("Invalid file format: %1 is in the %2 format, which "
+                           QStringLiteral("Invalid file format: %1: it is in the %2 format, which "
                                           "says where its data goes: a base address is only "
                                           "for a raw binary image. Leave out --base.")
                                .arg(path, formatName(*format)));
@@ -120,7 +124,7 @@ QByteArray readWhole(QFile &file, const QString &path)
 {
     if (file.size() > LargestImageFile)
         throw RuntimeError(RuntimeError::Overflow,
-                           QStringLiteral("Overflow: %1 is larger than %2 MiB, too large for a "
+                           QStringLiteral("Overflow: %1: it is larger than %2 MiB, too large for a "
                                           "firmware image. Choose the image itself.")
                                .arg(path)
                                .arg(LargestImageFile / 1024 / 1024));
@@ -162,7 +166,7 @@ QList<QByteArray> converted(Format format, const QByteArray &content, std::optio
     QList<QByteArray> records = hexRecordsOf(image);
     if (records.size() > HexFile::MaxEntries)
         throw RuntimeError(RuntimeError::SubscriptOutOfRange,
-                           QStringLiteral("Subscript out of range: %1 makes %2 Intel HEX "
+                           QStringLiteral("Subscript out of range: %1: it makes %2 Intel HEX "
                                           "records, more than %3, the most that can be "
                                           "downloaded.")
                                .arg(path)
@@ -195,6 +199,10 @@ Image read(const QString &path, std::optional<quint32> base)
     const Format format = checkedFormat(contentOf(file.peek(HeadSize)), base.has_value(), path);
     if (format == Format::IntelHex) {
         HexFile::Image hex = HexFile::readImage(file, path);
+        // The board would take such a file, write nothing and call it done.
+        if (!hex.entries.isEmpty() &&
+            std::none_of(hex.entries.cbegin(), hex.entries.cend(), IntelHex::holdsDataBytes))
+            refuseEmptyImage(path);
         return Image{format, std::move(hex.entries), std::move(hex.sha256)};
     }
     const QByteArray content = readWhole(file, path);

@@ -27,8 +27,8 @@ struct Image {
 
 // Reads and converts the file. base is where a raw binary image goes; it is
 // required for one, and refused for a file of any other format. An empty
-// file gives no entries. Raises an error that names the file when it cannot
-// be read, is refused by its format's reader, would lose data in the
+// file gives no entries; a file of records but no data bytes is refused. Raises an error that names
+// the file when it cannot be read, is refused by its format's reader, would lose data in the
 // conversion, or makes more than HexFile::MaxEntries records.
 Image read(const QString &path, std::optional<quint32> base = std::nullopt);
 

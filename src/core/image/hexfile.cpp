@@ -1,5 +1,6 @@
 #include "image/hexfile.h"
 
+#include "image/imagesummary.h"
 #include "image/intelhex.h"
 #include "protocol/commands.h"
 #include "shared/openforreading.h"
@@ -58,18 +59,23 @@ public:
             m_lookingForByteOrderMark = false;
             split(m_heldAtStart.constData(), m_heldAtStart.size());
         }
+        // A DOS end-of-file byte as the very last byte is no part of the
+        // text: no editor shows it.
+        if (m_inEntry && m_current.endsWith('\x1A'))
+            m_current.chop(1);
         if (m_inEntry)
             finishEntry(true);
         if (m_endOfFileLine == 0 && !m_entries.isEmpty())
-            throw RuntimeError(RuntimeError::InvalidFileFormat,
-                               QStringLiteral("Invalid file format: %1 has no end-of-file record "
-                                              "(:00000001FF) at its end, so it may be cut short "
-                                              "and the board would never finish the download. "
-                                              "Choose the whole Intel HEX file.")
-                                   .arg(m_name));
+            throw RuntimeError(
+                RuntimeError::InvalidFileFormat,
+                QStringLiteral("Invalid file format: %1: it has no end-of-file record "
+                               "(:00000001FF) at its end, so it may be cut short "
+                               "and the board would never finish the download. "
+                               "Choose the whole Intel HEX file.")
+                    .arg(m_name));
         if (m_entries.isEmpty() && m_firstBlank)
             throw RuntimeError(RuntimeError::InvalidFileFormat,
-                               QStringLiteral("Invalid file format: %1 holds blank lines only. "
+                               QStringLiteral("Invalid file format: %1: it holds blank lines only. "
                                               "Choose an Intel HEX file.")
                                    .arg(m_name));
         return std::move(m_entries);
@@ -116,10 +122,10 @@ private:
         if (m_current.size() + size > Command::LongestLineEntry)
             throw RuntimeError(
                 RuntimeError::Overflow,
-                QStringLiteral("Overflow: line %1 of %2 is longer than %3 characters "
+                QStringLiteral("Overflow: %1: line %2 is longer than %3 characters "
                                "and cannot be sent as one frame. Is this a HEX file?")
-                    .arg(m_line)
                     .arg(m_name)
+                    .arg(m_line)
                     .arg(Command::LongestLineEntry));
         m_current.append(data, size);
     }
@@ -156,16 +162,38 @@ private:
         if (m_entries.size() == MaxEntries)
             throw RuntimeError(
                 RuntimeError::SubscriptOutOfRange,
-                QStringLiteral("Subscript out of range: %1 holds more than %2 lines, "
+                QStringLiteral("Subscript out of range: %1: it holds more than %2 lines, "
                                "the most that can be downloaded.")
                     .arg(m_name)
                     .arg(MaxEntries));
         const QString problem = IntelHex::recordProblem(entry);
         if (!problem.isEmpty())
             refuse(m_line, problem);
+        checkStartAddress(entry);
         if (IntelHex::isEndOfFileRecord(entry))
             m_endOfFileLine = m_line;
         m_entries.append(std::move(entry));
+    }
+
+    // The same start record twice is one start; two addresses leave the
+    // board guessing which runs.
+    void checkStartAddress(const QByteArray &record)
+    {
+        const std::optional<quint32> start = IntelHex::startAddressOf(record);
+        if (!start)
+            return;
+        if (!m_start) {
+            m_start = StartRecord{m_line, *start};
+            return;
+        }
+        if (m_start->address != *start)
+            refuse(m_line,
+                   QStringLiteral("gives the start address %1 where line %2 gives %3: "
+                                  "which one the firmware starts at is unclear")
+                       .arg(addressText(*start))
+                       .arg(m_start->line)
+                       .arg(addressText(m_start->address)),
+                   QStringLiteral("Keep one start record and load the file again."));
     }
 
     [[noreturn]] void refuse(qsizetype line, const QString &problem,
@@ -173,14 +201,20 @@ private:
                                  "Choose an Intel HEX file, saved as plain text.")) const
     {
         throw RuntimeError(RuntimeError::InvalidFileFormat,
-                           QStringLiteral("Invalid file format: %1, line %2 %3. %4")
+                           QStringLiteral("Invalid file format: %1: line %2 %3. %4")
                                .arg(m_name)
                                .arg(line)
                                .arg(problem, whatToDo));
     }
 
+    struct StartRecord {
+        qsizetype line;
+        quint32 address;
+    };
+
     QString m_name;
     QList<QByteArray> m_entries;
+    std::optional<StartRecord> m_start;
     QByteArray m_current;
     QByteArray m_heldAtStart;
     qsizetype m_line = 1;

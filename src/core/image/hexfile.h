@@ -12,13 +12,15 @@ class QIODevice;
 // front is skipped. Every entry is a good Intel HEX record (blanks after it
 // allowed), and the last is the end-of-file record, on whose answer the board
 // ends the download; blank lines after it are dropped, as nothing there is
-// sent. An empty file, or one of the mark alone, gives no entries. Failures
+// sent, and so is a DOS end-of-file byte (0x1A) as the very last byte. An
+// empty file, or one of the mark alone, gives no entries. Failures
 // raise an error that names the file, and the line where there is one: a file
 // that cannot be reached, opened or read, more than MaxEntries entries, an
 // entry too long to send, a NUL byte (no plain text), a bad record, a blank
 // line or an empty entry beside a comma before the end-of-file record (the
 // board would not answer it), a record after that record, no end-of-file
-// record at all, or blank lines only.
+// record at all, blank lines only, or two start records (03 or 05) that give
+// different start addresses.
 namespace HexFile {
 
 inline constexpr int MaxEntries = 9000;

@@ -10,9 +10,9 @@ namespace {
 [[noreturn]] void refuse(const QString &name, const QString &what)
 {
     throw RuntimeError(RuntimeError::InvalidFileFormat,
-                       QStringLiteral("Invalid file format: %1 of %2. Correct the file, or "
+                       QStringLiteral("Invalid file format: %1: %2. Correct the file, or "
                                       "choose another Intel HEX file.")
-                           .arg(what, name));
+                           .arg(name, what));
 }
 
 quint32 bigEndian(const QByteArray &data)
@@ -88,7 +88,7 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
             refuse(name, QStringLiteral("record %1 has the type %2, which is none of the Intel "
                                         "HEX record types 00 to 05")
                              .arg(record)
-                             .arg(type, 2, 16, QChar(u'0')));
+                             .arg(QString::number(type, 16).toUpper().rightJustified(2, u'0')));
         }
     }
 

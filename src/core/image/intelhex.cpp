@@ -47,7 +47,7 @@ QByteArray record(RecordType type, quint16 address, const QByteArray &data)
 QString recordProblem(const QByteArray &line)
 {
     if (!line.startsWith(':'))
-        return QStringLiteral("does not start with \":\"");
+        return QStringLiteral("does not start with \":\" but with %1").arg(shown(line[0]));
     qsizetype end = line.size();
     while (end > 1 && (line[end - 1] == ' ' || line[end - 1] == '\t'))
         --end;
@@ -90,6 +90,38 @@ QString recordProblem(const QByteArray &line)
 bool isEndOfFileRecord(const QByteArray &goodRecord)
 {
     return goodRecord.mid(TypeDigitsAt, 2).toInt(nullptr, 16) == EndOfFile;
+}
+
+} // namespace IntelHex
+
+namespace IntelHex {
+
+namespace {
+
+QByteArray bytesOf(const QByteArray &goodRecord)
+{
+    return QByteArray::fromHex(goodRecord.mid(1).trimmed());
+}
+
+} // namespace
+
+bool holdsDataBytes(const QByteArray &goodRecord)
+{
+    const QByteArray bytes = bytesOf(goodRecord);
+    return bytes[3] == Data && bytes[0] != 0;
+}
+
+std::optional<quint32> startAddressOf(const QByteArray &goodRecord)
+{
+    const QByteArray bytes = bytesOf(goodRecord);
+    if (bytes[0] != 4 || (bytes[3] != StartSegmentAddress && bytes[3] != StartLinearAddress))
+        return std::nullopt;
+    quint32 value = 0;
+    for (int at = 4; at < 8; ++at)
+        value = (value << 8) | quint8(bytes[at]);
+    if (bytes[3] == StartSegmentAddress)
+        return (value >> 16) * 16 + (value & 0xFFFF);
+    return value;
 }
 
 } // namespace IntelHex

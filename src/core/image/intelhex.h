@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Intel HEX records: ":", then in hex digits of either case a byte count,
 // a two-byte address, a record type, that many data bytes and a checksum
 // that brings the sum of all the bytes to 0 modulo 256. The end-of-file record
@@ -29,5 +31,13 @@ QString recordProblem(const QByteArray &line);
 // Whether a good record is the end-of-file record (type 01), on which the
 // board takes the image as whole.
 bool isEndOfFileRecord(const QByteArray &goodRecord);
+
+// Whether a good record is a data record (type 00) with at least one byte.
+bool holdsDataBytes(const QByteArray &goodRecord);
+
+// The start address a good start record gives: CS * 16 + IP for a start
+// segment address (type 03), the address of a start linear address (type 05).
+// Nothing for any other record, or one of the wrong length.
+std::optional<quint32> startAddressOf(const QByteArray &goodRecord);
 
 } // namespace IntelHex

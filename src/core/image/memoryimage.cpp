@@ -62,6 +62,11 @@ void refuseImage(const QString &name, const QString &what)
                            .arg(name, what));
 }
 
+void refuseEmptyImage(const QString &name)
+{
+    refuseImage(name, QStringLiteral("it holds no data bytes, so there is nothing to download"));
+}
+
 QList<QByteArray> hexRecordsOf(const MemoryImage &image)
 {
     QList<QByteArray> records;

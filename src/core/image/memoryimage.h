@@ -40,6 +40,9 @@ std::optional<Overlap> sortAndFindOverlap(QList<MemoryPiece> &pieces);
 // ...", "segments 1 and 2 both write ...").
 [[noreturn]] void refuseImage(const QString &name, const QString &what);
 
+// Refuses a file that holds no data bytes, in one set of words for every format.
+[[noreturn]] void refuseEmptyImage(const QString &name);
+
 // The Intel HEX records that put an image in place, in address order: data
 // records of 16 bytes (shorter where a run of data ends or a 64 KiB block
 // does), an extended linear address record (04) wherever the upper 16 bits of

@@ -37,7 +37,7 @@ public:
         const QByteArray record = text.trimmed();
         if (record.isEmpty())
             return;
-        if (m_endLine != 0)
+        if (m_endLine != 0 && !isEndRecord(record))
             refuse(line, QStringLiteral("comes after the end record on line %1: the file ends "
                                         "there")
                              .arg(m_endLine));
@@ -74,12 +74,16 @@ public:
 
     MemoryImage image()
     {
-        // Without it a file cut short at a line end would go as a part.
-        if (m_endLine == 0)
-            refuseImage(m_name, QStringLiteral("there is no end record (S7, S8 or S9) at its "
-                                               "end, so it may be cut short"));
+        // Without one a file cut short at a line end would go as a part. A
+        // count record last vouches for every data record, so it ends a file
+        // as well; srec_cat writes no start address unless told to.
+        if (m_endLine == 0 && !m_endsWithCount)
+            refuseImage(m_name, QStringLiteral("there is neither an end record (S7, S8 or S9) "
+                                               "nor a count record (S5 or S6) at its end, so it "
+                                               "may be cut short; srec_cat adds an end record "
+                                               "with -execution-start-address=ADDRESS"));
         if (m_image.pieces.isEmpty())
-            refuseImage(m_name, QStringLiteral("there is no data record in it"));
+            refuseEmptyImage(m_name);
         if (const std::optional<Overlap> overlap = sortAndFindOverlap(m_image.pieces))
             refuseImage(m_name, QStringLiteral("lines %1 and %2 both write the address %3")
                                     .arg(overlap->first)
@@ -89,8 +93,14 @@ public:
     }
 
 private:
+    static bool isEndRecord(const QByteArray &record)
+    {
+        return record.size() >= 2 && record[0] == 'S' && record[1] >= '7' && record[1] <= '9';
+    }
+
     void take(int type, quint32 address, const QByteArray &data, int line)
     {
+        m_endsWithCount = type == 5 || type == 6;
         switch (type) {
         case 1:
         case 2:
@@ -112,8 +122,18 @@ private:
         case 7:
         case 8:
         case 9:
-            m_image.start = address;
-            m_endLine = line;
+            // The same end record twice does no harm; two start addresses do.
+            if (m_endLine != 0 && address != m_image.start)
+                refuse(line, QStringLiteral("gives the start address %1 where the end record "
+                                            "on line %2 gives %3: which one the firmware "
+                                            "starts at is unclear")
+                                 .arg(addressText(address))
+                                 .arg(m_endLine)
+                                 .arg(addressText(*m_image.start)));
+            if (m_endLine == 0) {
+                m_image.start = address;
+                m_endLine = line;
+            }
             break;
         default: // S0, the header
             break;
@@ -134,6 +154,7 @@ private:
     MemoryImage m_image;
     quint64 m_dataRecords = 0;
     int m_endLine = 0; // the S7, S8 or S9 record's; none yet
+    bool m_endsWithCount = false;
 };
 
 } // namespace
@@ -142,6 +163,8 @@ MemoryImage readSRecords(const QByteArray &content, const QString &name)
 {
     SRecordReader reader(name);
     QByteArray text = content;
+    if (text.endsWith('\x1A')) // a DOS end-of-file byte, no part of the text
+        text.chop(1);
     text.replace("\r\n", "\n").replace('\r', '\n');
     int line = 0;
     for (const QByteArray &record : text.split('\n'))
