@@ -754,10 +754,8 @@ void TestCli::infoOfAWrittenFile_data()
                        "CRC-32:        0xCCD3083A (data bytes only, gaps skipped)",
                        "               0x76774349 (0x00010000-0x00010027, gaps filled with 0xFF "
                        "as in erased flash)"};
-    QTest::newRow("no data, no start address")
-        << QList<QByteArray>{EndOfFileRecord} << QStringList{} << 0
-        << QStringList{"Ranges:        none", "Start address: none given",
-                       "CRC-32:        0x00000000 (data bytes only, gaps skipped)"};
+    QTest::newRow("no data") << QList<QByteArray>{EndOfFileRecord} << QStringList{} << 2
+                             << QStringList{"info.hex: it holds no data bytes"};
     const QList<QByteArray> overlapping{hexRecord(4, 0, QByteArray::fromHex("0800")),
                                         hexRecord(0, 0x10, eight), hexRecord(0, 0x14, eight),
                                         EndOfFileRecord};
