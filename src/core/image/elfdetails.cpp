@@ -1,59 +1,19 @@
 #include "image/elfdetails.h"
 
+#include "image/elffile.h"
 #include "image/memoryimage.h"
 
 #include <gelf.h>
 #include <libelf.h>
 
-#include <memory>
 
 namespace {
-
-struct ElfEnd {
-    void operator()(Elf *elf) const { elf_end(elf); }
-};
-using ElfHandle = std::unique_ptr<Elf, ElfEnd>;
 
 [[noreturn]] void refuseUnreadable(const QString &name)
 {
     const char *why = elf_errmsg(elf_errno());
     refuseImage(name, QStringLiteral("not an ELF file libelf can read: %1")
                           .arg(why ? QString::fromUtf8(why) : QStringLiteral("no reason given")));
-}
-
-// The names binutils' readelf gives, shortened; the number for the rest.
-QString machineName(int machine)
-{
-    switch (machine) {
-    case EM_NONE:
-        return QStringLiteral("none");
-    case EM_68K:
-        return QStringLiteral("Motorola 68000");
-    case EM_386:
-        return QStringLiteral("Intel 80386");
-    case EM_MIPS:
-        return QStringLiteral("MIPS");
-    case EM_PPC:
-        return QStringLiteral("PowerPC");
-    case EM_ARM:
-        return QStringLiteral("ARM");
-    case EM_SH:
-        return QStringLiteral("SuperH");
-    case EM_X86_64:
-        return QStringLiteral("x86-64");
-    case EM_XTENSA:
-        return QStringLiteral("Xtensa");
-    case EM_MSP430:
-        return QStringLiteral("TI MSP430");
-    case EM_AVR:
-        return QStringLiteral("Atmel AVR");
-    case EM_AARCH64:
-        return QStringLiteral("AArch64");
-    case EM_RISCV:
-        return QStringLiteral("RISC-V");
-    default:
-        return QStringLiteral("machine %1").arg(machine);
-    }
 }
 
 QString typeName(int type)
@@ -103,7 +63,7 @@ ElfDetails readElfDetails(const QByteArray &content, const QString &name)
     details.bits = header.e_ident[EI_CLASS] == ELFCLASS64 ? 64 : 32;
     details.bigEndian = header.e_ident[EI_DATA] == ELFDATA2MSB;
     details.machineNumber = header.e_machine;
-    details.machine = machineName(header.e_machine);
+    details.machine = elfMachineName(header.e_machine);
     details.type = typeName(header.e_type);
     details.entryPoint = header.e_entry;
     for (size_t index = 0; index < count; ++index) {

@@ -1,18 +1,13 @@
 #include "image/elfimage.h"
 
+#include "image/elffile.h"
 #include "image/imagesummary.h"
 
 #include <gelf.h>
 #include <libelf.h>
 
-#include <memory>
 
 namespace {
-
-struct ElfEnd {
-    void operator()(Elf *elf) const { elf_end(elf); }
-};
-using ElfHandle = std::unique_ptr<Elf, ElfEnd>;
 
 [[noreturn]] void refuseUnreadable(const QString &name, const QString &why)
 {
@@ -39,60 +34,21 @@ void checkHeaderTable(Elf *elf, const GElf_Ehdr &header, quint64 fileSize, const
         refuseImage(name, QStringLiteral("the program headers lie past the end of the file"));
 }
 
-// The machines of the microcontrollers a serial loader serves, all 32-bit:
-// ARM (Cortex-M), RISC-V, AVR, MSP430 and Xtensa (ESP32). A file for any
-// other machine is a program for a host or a larger processor, which no
-// board here runs.
-struct Machine {
-    quint16 number;
-    const char *name;
-    bool embedded;
-};
-constexpr Machine Machines[] = {
-    {EM_ARM, "ARM", true},
-    {EM_RISCV, "RISC-V", true},
-    {EM_AVR, "AVR", true},
-    {EM_MSP430, "MSP430", true},
-    {EM_XTENSA, "Xtensa", true},
-    {EM_386, "x86", false},
-    {EM_X86_64, "x86-64", false},
-    {EM_AARCH64, "AArch64", false},
-    {EM_PPC, "PowerPC", false},
-    {EM_PPC64, "PowerPC 64", false},
-    {EM_MIPS, "MIPS", false},
-    {EM_S390, "S/390", false},
-    {EM_SPARC, "SPARC", false},
-    {EM_SPARCV9, "SPARC V9", false},
-    {EM_LOONGARCH, "LoongArch", false},
-};
-
-const Machine *machineOf(quint16 number)
-{
-    for (const Machine &machine : Machines) {
-        if (machine.number == number)
-            return &machine;
-    }
-    return nullptr;
-}
-
 // "32-bit little-endian ARM": what the header says the file is built for.
 QString kindOf(const GElf_Ehdr &header)
 {
-    const Machine *machine = machineOf(header.e_machine);
     return QStringLiteral("%1-bit %2-endian %3")
         .arg(header.e_ident[EI_CLASS] == ELFCLASS64 ? 64 : 32)
         .arg(header.e_ident[EI_DATA] == ELFDATA2MSB ? QStringLiteral("big")
                                                     : QStringLiteral("little"))
-        .arg(machine ? QString::fromLatin1(machine->name)
-                     : QStringLiteral("machine %1").arg(header.e_machine));
+        .arg(elfMachineName(header.e_machine));
 }
 
 // Only a linked program for a 32-bit microcontroller is firmware; anything
 // else would be cut into records that no board can run.
 void checkIsFirmware(Elf *elf, const GElf_Ehdr &header, size_t segments, const QString &name)
 {
-    const Machine *machine = machineOf(header.e_machine);
-    if (header.e_ident[EI_CLASS] != ELFCLASS32 || !machine || !machine->embedded)
+    if (header.e_ident[EI_CLASS] != ELFCLASS32 || !isMicrocontrollerMachine(header.e_machine))
         refuseImage(name, QStringLiteral("it is built for %1, not for a 32-bit "
                                          "microcontroller (ARM, RISC-V, AVR, MSP430 or Xtensa)")
                               .arg(kindOf(header)));
