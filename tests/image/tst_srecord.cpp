@@ -1,6 +1,7 @@
 #include "image/srecord.h"
 #include "shared/runtimeerror.h"
 #include "support/memorybytes.h"
+#include "support/srecordlines.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -15,23 +16,6 @@ private slots:
     void roundTripsThroughIntelHex();
 };
 
-// The address bytes of S0 to S9.
-constexpr int AddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
-
-// One line: count, address, data and the ones' complement checksum.
-QByteArray sRecord(int type, quint32 address, const QByteArray &data)
-{
-    QByteArray bytes(1, char(AddressBytes[type] + data.size() + 1));
-    for (int shift = (AddressBytes[type] - 1) * 8; shift >= 0; shift -= 8)
-        bytes.append(char(address >> shift));
-    bytes.append(data);
-    quint8 sum = 0;
-    for (const char byte : std::as_const(bytes))
-        sum = quint8(sum + quint8(byte));
-    bytes.append(char(~sum));
-    return 'S' + QByteArray::number(type) + bytes.toHex().toUpper();
-}
-
 QByteArray lines(const QList<QByteArray> &records, const QByteArray &end = "\n")
 {
     return records.join(end) + end;
@@ -42,25 +26,25 @@ void TestSRecord::reads_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<MemoryImage>("image");
 
-    const QByteArray header = sRecord(0, 0, "firmware");
+    const QByteArray header = sRecordLine(0, 0, "firmware");
     QTest::newRow("S1, header, count and S9")
-        << lines({header, sRecord(1, 0x1000, "ABCD"), sRecord(1, 0x1004, "EF"), sRecord(5, 2, {}),
-                  sRecord(9, 0x1000, {})})
+        << lines({header, sRecordLine(1, 0x1000, "ABCD"), sRecordLine(1, 0x1004, "EF"),
+                  sRecordLine(5, 2, {}), sRecordLine(9, 0x1000, {})})
         << MemoryImage{{{0x1000, "ABCD", 2}, {0x1004, "EF", 3}}, 0x1000};
     QTest::newRow("S2 and S8, CR LF")
-        << lines({sRecord(2, 0x123456, "xy"), sRecord(8, 0x123456, {})}, "\r\n")
+        << lines({sRecordLine(2, 0x123456, "xy"), sRecordLine(8, 0x123456, {})}, "\r\n")
         << MemoryImage{{{0x123456, "xy", 1}}, 0x123456};
     QTest::newRow("S3, S6 count and S7, CR only, blank lines and trailing blanks")
-        << lines({sRecord(3, 0x08000000, "abc") + "  ", "", sRecord(6, 1, {}),
-                  sRecord(7, 0x080000C1, {})},
+        << lines({sRecordLine(3, 0x08000000, "abc") + "  ", "", sRecordLine(6, 1, {}),
+                  sRecordLine(7, 0x080000C1, {})},
                  "\r")
         << MemoryImage{{{0x08000000, "abc", 1}}, 0x080000C1};
     QTest::newRow("out of address order, lower-case digits, start 0")
-        << lines({sRecord(1, 0x20, "B").toLower().replace('s', 'S'), sRecord(1, 0x10, "A"),
-                  sRecord(9, 0, {})})
+        << lines({sRecordLine(1, 0x20, "B").toLower().replace('s', 'S'), sRecordLine(1, 0x10, "A"),
+                  sRecordLine(9, 0, {})})
         << MemoryImage{{{0x10, "A", 2}, {0x20, "B", 1}}, 0};
     QTest::newRow("the last byte of the address space")
-        << lines({sRecord(3, 0xFFFFFFFE, "zz"), sRecord(7, 0, {})})
+        << lines({sRecordLine(3, 0xFFFFFFFE, "zz"), sRecordLine(7, 0, {})})
         << MemoryImage{{{0xFFFFFFFE, "zz", 1}}, 0};
 }
 
@@ -80,7 +64,7 @@ void TestSRecord::refuses_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("says");
 
-    const QByteArray good = sRecord(1, 0x10, "ABCD");
+    const QByteArray good = sRecordLine(1, 0x10, "ABCD");
     QByteArray badChecksum = good;
     badChecksum.back() = badChecksum.back() == '0' ? '1' : '0';
     QByteArray oneByteChanged = good;
@@ -99,25 +83,25 @@ void TestSRecord::refuses_data()
                       .rightJustified(2, '0') +
                   good.mid(4)})
         << "line 1 has the byte count";
-    QTest::newRow("S4") << lines({sRecord(4, 0, "ab")}) << "line 1 is an S4 record";
+    QTest::newRow("S4") << lines({sRecordLine(4, 0, "ab")}) << "line 1 is an S4 record";
     QTest::newRow("address cut short")
         << lines({good, QByteArray("S304000000FB")}) << "line 2 is too short for the address";
-    QTest::newRow("past 4 GiB") << lines({sRecord(3, 0xFFFFFFFE, "abc")})
+    QTest::newRow("past 4 GiB") << lines({sRecordLine(3, 0xFFFFFFFE, "abc")})
                                 << "line 1 writes past the address 0xFFFFFFFF";
     QTest::newRow("a line missing before the count")
-        << lines({good, sRecord(1, 0x20, "x"), sRecord(5, 3, {})})
+        << lines({good, sRecordLine(1, 0x20, "x"), sRecordLine(5, 3, {})})
         << "line 3 counts 3 data records where 2 come before it";
     QTest::newRow("two lines on one address")
-        << lines({sRecord(1, 0x10, "AAAA"), sRecord(1, 0x40, "B"), sRecord(1, 0x13, "CC"),
-                  sRecord(9, 0, {})})
+        << lines({sRecordLine(1, 0x10, "AAAA"), sRecordLine(1, 0x40, "B"),
+                  sRecordLine(1, 0x13, "CC"), sRecordLine(9, 0, {})})
         << "lines 1 and 3 both write the address 0x00000013";
     QTest::newRow("cut short at a line end: no end record")
-        << lines({good, sRecord(1, 0x20, "x")}) << "-execution-start-address=ADDRESS";
+        << lines({good, sRecordLine(1, 0x20, "x")}) << "-execution-start-address=ADDRESS";
     QTest::newRow("a record after the end record")
-        << lines({good, sRecord(9, 0, {}), sRecord(1, 0x20, "x")})
+        << lines({good, sRecordLine(9, 0, {}), sRecordLine(1, 0x20, "x")})
         << "line 3 comes after the end record on line 2";
     QTest::newRow("a header alone")
-        << lines({sRecord(0, 0, "hdr"), sRecord(9, 0, {})}) << "it holds no data bytes";
+        << lines({sRecordLine(0, 0, "hdr"), sRecordLine(9, 0, {})}) << "it holds no data bytes";
 }
 
 void TestSRecord::refuses()
@@ -141,7 +125,7 @@ void TestSRecord::roundTripsThroughIntelHex()
     QRandomGenerator random(21);
     for (int round = 0; round < 200; ++round) {
         const int type = 1 + round % 3;
-        const quint64 top = quint64(1) << (8 * AddressBytes[type]);
+        const quint64 top = quint64(1) << (8 * SRecordAddressBytes[type]);
         MemoryImage image;
         quint64 next = random.bounded(quint64(0x30000)) % top;
         for (int piece = 0; piece < 1 + round % 5; ++piece) {
@@ -159,10 +143,10 @@ void TestSRecord::roundTripsThroughIntelHex()
         QList<QByteArray> file;
         for (const MemoryPiece &piece : std::as_const(image.pieces)) {
             for (qsizetype at = 0; at < piece.bytes.size(); at += perLine)
-                file << sRecord(type, quint32(piece.start + quint64(at)),
-                                piece.bytes.mid(at, perLine));
+                file << sRecordLine(type, quint32(piece.start + quint64(at)),
+                                    piece.bytes.mid(at, perLine));
         }
-        file << sRecord(10 - type, *image.start, {});
+        file << sRecordLine(10 - type, *image.start, {});
         const QList<QByteArray> records = hexRecordsOf(readSRecords(lines(file), "random.srec"));
         QCOMPARE(memoryBytesOf(records), memoryBytesOf(image));
         for (const QByteArray &record : records)

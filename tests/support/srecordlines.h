@@ -2,12 +2,15 @@
 
 #include <QByteArray>
 
+// The address bytes of S0 to S9.
+constexpr int SRecordAddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
 // One S-record line: count, address, data and the ones' complement checksum.
 inline QByteArray sRecordLine(int type, quint32 address, const QByteArray &data)
 {
-    static constexpr int AddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
-    QByteArray bytes(1, char(AddressBytes[type] + data.size() + 1));
-    for (int shift = (AddressBytes[type] - 1) * 8; shift >= 0; shift -= 8)
+    const int addressBytes = SRecordAddressBytes[type];
+    QByteArray bytes(1, char(addressBytes + data.size() + 1));
+    for (int shift = (addressBytes - 1) * 8; shift >= 0; shift -= 8)
         bytes.append(char(address >> shift));
     bytes.append(data);
     quint8 sum = 0;
