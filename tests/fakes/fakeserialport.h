@@ -4,6 +4,7 @@
 #include "shared/runtimeerror.h"
 
 #include <QList>
+#include <optional>
 
 // An in-memory serial line: the test puts the board's bytes in `incoming` and
 // reads what the window sent from `writes`.
@@ -13,6 +14,8 @@ public:
     QByteArray incoming;
     qint16 portNumber = 0;
     QString devicePath;
+    std::optional<NetworkAddress> networkAddress;
+    LineOptions lineOptions;
     bool refuseOpen = false;
     bool failWrites = false;
     bool lost = false;
@@ -27,12 +30,21 @@ public:
                                QStringLiteral("Invalid port number"));
         portNumber = number;
         devicePath.clear();
+        networkAddress.reset();
     }
     void setDevicePath(const QString &path) override
     {
         devicePath = path;
         portNumber = 0;
+        networkAddress.reset();
     }
+    void setNetworkAddress(const NetworkAddress &address) override
+    {
+        networkAddress = address;
+        devicePath.clear();
+        portNumber = 0;
+    }
+    void setLineOptions(const LineOptions &options) override { lineOptions = options; }
     void setOpen(bool open) override
     {
         if (open && refuseOpen)

@@ -2,7 +2,7 @@
 
 #include "engine/panelcolours.h"
 #include "engine/timer.h"
-#include "link/qtserialport.h"
+#include "link/anyport.h"
 #include "shared/runtimeerror.h"
 
 Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
@@ -18,7 +18,7 @@ Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
       m_addressButtonCaption(QStringLiteral("Set Addr"))
 {
     if (!m_port)
-        m_port = std::make_unique<QtSerialPort>();
+        m_port = std::make_unique<AnyPort>();
     m_probeTimer->setObjectName(QStringLiteral("ProbeTimer"));
     m_pollTimer->setObjectName(QStringLiteral("PollTimer"));
     m_replyWatchTimer->setObjectName(QStringLiteral("ReplyWatch"));

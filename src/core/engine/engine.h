@@ -49,7 +49,8 @@ public:
     void run(const std::function<void()> &action);
 
     // ---- What the operator gives ----
-    QString portName() const { return m_portName; } // "COM<n>" or a device path
+    // "COM<n>", a device path, or socket://HOST:PORT or rfc2217://HOST:PORT.
+    QString portName() const { return m_portName; }
     void setPortName(const QString &name) { m_portName = name; }
     QString address() const { return m_address; } // the board's; empty: scan
     void setAddress(const QString &address) { m_address = address; }
@@ -57,6 +58,8 @@ public:
     void setNewAddress(const QString &address) { m_newAddress = address; }
     bool rtu() const { return m_rtu; } // Modbus RTU framing on
     void setRtu(bool on) { m_rtu = on; }
+    // Low latency, RS-485 and the modem line sequences, from the next open on.
+    void setLineOptions(const LineOptions &options) { m_port->setLineOptions(options); }
 
     // ---- The operator's actions, one per button ----
     void openPort();     // "Open Port" (portcontrol.cpp)

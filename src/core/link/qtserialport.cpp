@@ -148,6 +148,13 @@ void QtSerialPort::setDevicePath(const QString &path)
     m_devicePath = path;
 }
 
+void QtSerialPort::setNetworkAddress(const NetworkAddress &address)
+{
+    throw RuntimeError(RuntimeError::PortNotAvailable,
+                       QStringLiteral("Port %1 is on the network, not on this machine")
+                           .arg(address.hostAndPort()));
+}
+
 void QtSerialPort::setOpen(bool open)
 {
     m_received.clear();

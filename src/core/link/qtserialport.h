@@ -16,6 +16,8 @@ public:
 
     void setPortNumber(qint16 portNumber) override;
     void setDevicePath(const QString &path) override;
+    void setNetworkAddress(const NetworkAddress &address) override; // refused: not a local port
+    void setLineOptions(const LineOptions &options) override { m_lineOptions = options; }
     void setOpen(bool open) override;
     bool isOpen() const override { return m_port.isOpen(); }
     bool isLost() const override;
@@ -39,6 +41,7 @@ private:
     QString m_resolvedDevice; // the device that name leads to, locked while open
     QString m_devicePath;     // given as it stands; empty: by port number
     qint16 m_portNumber = 0;
+    LineOptions m_lineOptions;
     bool m_lost = false;
     mutable QElapsedTimer m_sinceLookedForDevice;
     std::function<void()> m_arrival;

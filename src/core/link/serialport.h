@@ -1,12 +1,16 @@
 #pragma once
 
+#include "link/lineoptions.h"
+#include "link/networkaddress.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
 
 // The serial line to the board: 115200 baud, 8 data bits, no parity, 1 stop
-// bit, chosen by a port number or a device path. Reception is polled; nothing
+// bit, chosen by a port number, a device path or a serial device server's
+// network address. Reception is polled; nothing
 // here waits. Refusals (a bad number, a port that cannot be opened) raise a
 // RuntimeError that says why.
 class SerialPort {
@@ -15,6 +19,9 @@ public:
 
     virtual void setPortNumber(qint16 portNumber) = 0;
     virtual void setDevicePath(const QString &path) = 0; // such as /dev/ttyUSB0
+    virtual void setNetworkAddress(const NetworkAddress &address) = 0;
+    // Applied from the next open on; what a port cannot do fails that open.
+    virtual void setLineOptions(const LineOptions &options) = 0;
     virtual void setOpen(bool open) = 0;
     virtual bool isOpen() const = 0;
     // True once an open port has failed for good: the device went away.

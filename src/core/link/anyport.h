@@ -1,0 +1,31 @@
+#pragma once
+
+#include "link/networkport.h"
+#include "link/qtserialport.h"
+#include "link/serialport.h"
+
+// The real port, of whichever kind its name chose: a local serial device, or
+// a serial device server on the network. The engine never knows which.
+class AnyPort : public SerialPort {
+public:
+    void setPortNumber(qint16 portNumber) override;
+    void setDevicePath(const QString &path) override;
+    void setNetworkAddress(const NetworkAddress &address) override;
+    void setLineOptions(const LineOptions &options) override;
+    void setOpen(bool open) override;
+    bool isOpen() const override { return m_chosen->isOpen(); }
+    bool isLost() const override { return m_chosen->isLost(); }
+    qint16 charactersWaiting() override { return m_chosen->charactersWaiting(); }
+    QByteArray readWaiting() override { return m_chosen->readWaiting(); }
+    QByteArray peekWaiting() override { return m_chosen->peekWaiting(); }
+    void setArrivalHandler(std::function<void()> handler) override;
+    void setArrivalWatched(bool watched) override;
+    void write(const QByteArray &bytes) override { m_chosen->write(bytes); }
+
+private:
+    void choose(SerialPort &port);
+
+    QtSerialPort m_local;
+    NetworkPort m_network;
+    SerialPort *m_chosen = &m_local;
+};
