@@ -1,0 +1,89 @@
+#include "link/linesequence.h"
+
+#include <QStringList>
+
+namespace {
+
+// Boot pin held while reset is let go, so the board starts in its loader.
+const QString IntoLoader = QStringLiteral("-dtr,rts,wait:100,-rts,wait:50");
+// Reset pulsed with the boot pin let go, so the board starts its firmware.
+const QString IntoFirmware = QStringLiteral("-rts,dtr,wait:100,-dtr,wait:50");
+
+} // namespace
+
+std::variant<LineSequence, QString> lineSequenceOfText(const QString &text, SequenceUse use)
+{
+    QString steps = text.trimmed();
+    if (steps == QStringLiteral("reset"))
+        steps = use == SequenceUse::AfterOpen ? IntoLoader : IntoFirmware;
+    LineSequence sequence;
+    for (const QString &item : steps.split(u',')) {
+        const QString step = item.trimmed();
+        if (step == QStringLiteral("dtr"))
+            sequence.append({LineStep::Action::SetDtr});
+        else if (step == QStringLiteral("-dtr"))
+            sequence.append({LineStep::Action::ClearDtr});
+        else if (step == QStringLiteral("rts"))
+            sequence.append({LineStep::Action::SetRts});
+        else if (step == QStringLiteral("-rts"))
+            sequence.append({LineStep::Action::ClearRts});
+        else if (step.startsWith(QStringLiteral("wait:"))) {
+            bool ok = false;
+            const int ms = step.mid(5).toInt(&ok);
+            if (!ok || ms < 0 || ms > LongestLineWaitMs)
+                return QStringLiteral("\"%1\": a wait is wait:MS, MS a whole number from 0 to %2")
+                    .arg(step)
+                    .arg(LongestLineWaitMs);
+            sequence.append({LineStep::Action::Wait, ms});
+        } else {
+            return QStringLiteral("\"%1\" is no step: give dtr, -dtr, rts, -rts and wait:MS "
+                                  "separated by commas, or reset")
+                .arg(step);
+        }
+    }
+    return sequence;
+}
+
+QString lineSequenceText(const LineSequence &sequence)
+{
+    QStringList steps;
+    for (const LineStep &step : sequence) {
+        switch (step.action) {
+        case LineStep::Action::SetDtr:
+            steps << QStringLiteral("dtr");
+            break;
+        case LineStep::Action::ClearDtr:
+            steps << QStringLiteral("-dtr");
+            break;
+        case LineStep::Action::SetRts:
+            steps << QStringLiteral("rts");
+            break;
+        case LineStep::Action::ClearRts:
+            steps << QStringLiteral("-rts");
+            break;
+        case LineStep::Action::Wait:
+            steps << QStringLiteral("wait:%1").arg(step.waitMs);
+            break;
+        }
+    }
+    return steps.join(u',');
+}
+
+void runLineSequence(const LineSequence &sequence, ModemLines &lines)
+{
+    for (const LineStep &step : sequence) {
+        switch (step.action) {
+        case LineStep::Action::SetDtr:
+        case LineStep::Action::ClearDtr:
+            lines.setDtr(step.action == LineStep::Action::SetDtr);
+            break;
+        case LineStep::Action::SetRts:
+        case LineStep::Action::ClearRts:
+            lines.setRts(step.action == LineStep::Action::SetRts);
+            break;
+        case LineStep::Action::Wait:
+            lines.wait(step.waitMs);
+            break;
+        }
+    }
+}
