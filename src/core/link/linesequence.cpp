@@ -4,18 +4,17 @@
 
 namespace {
 
-// Boot pin held while reset is let go, so the board starts in its loader.
-const QString IntoLoader = QStringLiteral("-dtr,rts,wait:100,-rts,wait:50");
-// Reset pulsed with the boot pin let go, so the board starts its firmware.
-const QString IntoFirmware = QStringLiteral("-rts,dtr,wait:100,-dtr,wait:50");
+// RTS held for 100 ms (reset, on the usual wiring) with DTR (the boot pin)
+// let go, then 50 ms for the board to start.
+const QString ResetPulse = QStringLiteral("-dtr,rts,wait:100,-rts,wait:50");
 
 } // namespace
 
-std::variant<LineSequence, QString> lineSequenceOfText(const QString &text, SequenceUse use)
+std::variant<LineSequence, QString> lineSequenceOfText(const QString &text)
 {
     QString steps = text.trimmed();
     if (steps == QStringLiteral("reset"))
-        steps = use == SequenceUse::AfterOpen ? IntoLoader : IntoFirmware;
+        steps = ResetPulse;
     LineSequence sequence;
     for (const QString &item : steps.split(u',')) {
         const QString step = item.trimmed();

@@ -19,10 +19,10 @@ public:
 constexpr int LongestLineWaitMs = 10000;
 
 // "dtr,-rts,wait:100": comma-separated steps, dtr / rts set the line, -dtr /
-// -rts clear it, wait:MS waits; "reset" stands for the usual sequence that
-// puts a board into its loader (as the first) or restarts it (as the last).
-enum class SequenceUse { AfterOpen, BeforeClose };
-std::variant<LineSequence, QString> lineSequenceOfText(const QString &text, SequenceUse use);
+// -rts clear it, wait:MS waits; "reset" stands for the usual reset pulse,
+// -dtr,rts,wait:100,-rts,wait:50, which starts the board anew: in its loader
+// before a job, in its new firmware after one.
+std::variant<LineSequence, QString> lineSequenceOfText(const QString &text);
 
 // The steps in order, as the text above would write them.
 QString lineSequenceText(const LineSequence &sequence);
