@@ -57,6 +57,11 @@ public:
                    ? QStringLiteral("Invalid argument")
                    : QString();
     }
+    QString readModemLines(QSerialPort &) override
+    {
+        return m_driver.contains(QStringLiteral("lines-refused")) ? QStringLiteral("No lines")
+                                                                  : QString();
+    }
     QString setDtr(QSerialPort &, bool on) override { return line(QStringLiteral("dtr"), on); }
     QString setRts(QSerialPort &, bool on) override { return line(QStringLiteral("rts"), on); }
     void wait(int ms) override { m_clockMs += ms; }
@@ -135,6 +140,9 @@ void TestPortLineSetup::openAndClose_data()
         << QStringList{"ask latency @0", "latency 1 @0", "rs485 110 3,7 @0", "rs485 001 9,0 @0",
                        "latency 0 @0"}
         << "cannot drive its RTS line: its driver refused it (Inappropriate ioctl for device)";
+    QTest::newRow("no modem lines for the after sequence: found out on open")
+        << lineOptions(false, {}, {}, "reset") << "lines-refused" << QStringList{}
+        << "cannot drive its modem lines: its driver refused it (No lines)";
 }
 
 void TestPortLineSetup::openAndClose()

@@ -20,6 +20,13 @@ public:
     std::variant<Rs485Setting, QString> rs485(QSerialPort &port) override;
     QString setRs485(QSerialPort &port, const Rs485Setting &setting) override;
 
+    QString readModemLines(QSerialPort &port) override
+    {
+        port.clearError();
+        port.pinoutSignals();
+        return port.error() == QSerialPort::NoError ? QString() : port.errorString();
+    }
+
     QString setDtr(QSerialPort &port, bool on) override
     {
         return port.setDataTerminalReady(on) ? QString() : port.errorString();

@@ -34,6 +34,8 @@ public:
     virtual std::variant<Rs485Setting, QString> rs485(QSerialPort &port) = 0;
     virtual QString setRs485(QSerialPort &port, const Rs485Setting &setting) = 0; // empty: done
 
+    // Reads DTR and RTS, changing nothing: whether the driver has modem lines.
+    virtual QString readModemLines(QSerialPort &port) = 0;  // empty: it has
     virtual QString setDtr(QSerialPort &port, bool on) = 0; // empty: done
     virtual QString setRts(QSerialPort &port, bool on) = 0;
     // Holds the program up: a sequence's wait.

@@ -39,8 +39,20 @@ public:
     {
     }
 
-    void setDtr(bool on) override { check(QStringLiteral("DTR"), m_driver.setDtr(m_port, on)); }
-    void setRts(bool on) override { check(QStringLiteral("RTS"), m_driver.setRts(m_port, on)); }
+    // The after sequence cannot fail the job that has ended: a port that
+    // could not run it is found out on open instead.
+    void checkLines() const
+    {
+        check(QStringLiteral("modem lines"), m_driver.readModemLines(m_port));
+    }
+    void setDtr(bool on) override
+    {
+        check(QStringLiteral("DTR line"), m_driver.setDtr(m_port, on));
+    }
+    void setRts(bool on) override
+    {
+        check(QStringLiteral("RTS line"), m_driver.setRts(m_port, on));
+    }
     void wait(int ms) override { m_driver.wait(ms); }
 
 private:
@@ -49,7 +61,7 @@ private:
         if (refusal.isEmpty())
             return;
         throw RuntimeError(RuntimeError::PortNotAvailable,
-                           QStringLiteral("Port %1 cannot drive its %2 line: its driver refused "
+                           QStringLiteral("Port %1 cannot drive its %2: its driver refused "
                                           "it (%3). Leave out --before and --after (before= "
                                           "and after= in the settings file) for a port without "
                                           "modem lines, such as a pseudo-terminal")
@@ -273,6 +285,8 @@ void QtSerialPort::applyLineOptions()
             m_rs485Before = std::get<Rs485Setting>(before);
         }
         DriverModemLines lines(*m_driver, m_port, name());
+        if (!m_lineOptions.beforeClose.isEmpty())
+            lines.checkLines();
         runLineSequence(m_lineOptions.afterOpen, lines);
     } catch (const RuntimeError &) {
         restoreLineSettings();
