@@ -4,7 +4,7 @@
 #include "engine/engine.h"
 
 PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool plain,
-                             int replyTimeoutMs, int attempts)
+                             int replyTimeoutMs, int attempts, const LineOptions &lineOptions)
     : m_engine(std::make_unique<Engine>()), m_address(address), m_attempts(attempts)
 {
     m_engine->setPortName(port);
@@ -13,6 +13,13 @@ PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool p
     // late answers would reach the job after us. We ask once, and wait.
     m_engine->setAddress(address.isEmpty() ? address : QStringLiteral("0"));
     m_engine->setRtu(!plain);
+    // The port as the job has it, but the modem lines left alone: a reset
+    // at each look would keep a board in its loader, answering, so that it
+    // never seemed to leave. Each job runs the sequences on its own open.
+    LineOptions quiet = lineOptions;
+    quiet.afterOpen.clear();
+    quiet.beforeClose.clear();
+    m_engine->setLineOptions(quiet);
     JobPolicy policy = JobPolicy::unattended(replyTimeoutMs, 0);
     policy.probeAttempts = attempts;
     m_engine->setPolicy(policy);
