@@ -648,8 +648,6 @@ void TestCliOptions::lineOptions_data()
         << QByteArray() << QStringList{"--rs485", "--rs485-delays", "0,1001"}
         << "--rs485-delays takes the milliseconds before and after sending, BEFORE,AFTER, each "
            "a whole number from 0 to 1000, not \"0,1001\"";
-    QTest::newRow("RS-485 in the file as a number")
-        << QByteArray("rs485=1\n") << QStringList{} << ": rs485=1: rs485 takes yes or no";
     QTest::newRow("a bad value in the file") << QByteArray("low-latency=off\n") << QStringList{}
                                              << ": low-latency=off: low-latency takes yes or no";
 }

@@ -29,38 +29,29 @@ public:
     std::optional<bool> lowLatency(QSerialPort &) override
     {
         log(QStringLiteral("ask latency"));
-        if (m_driver.contains(QStringLiteral("latency-on")))
-            return true;
-        return m_driver.contains(QStringLiteral("latency-off")) ? std::optional(false)
-                                                                : std::nullopt;
+        return does("latency-on") || does("latency-off") ? std::optional(does("latency-on"))
+                                                         : std::nullopt;
     }
     bool setLowLatency(QSerialPort &, bool on) override
     {
         log(QStringLiteral("latency %1").arg(on));
-        return !m_driver.contains(QStringLiteral("latency-refused"));
+        return !does("latency-refused");
     }
     std::variant<Rs485Setting, QString> rs485(QSerialPort &) override
     {
-        if (m_driver.contains(QStringLiteral("no-rs485")))
+        if (does("no-rs485"))
             return QStringLiteral("Inappropriate ioctl for device");
         return Rs485Setting{false, false, true, 9, 0}; // as another program left it
     }
     QString setRs485(QSerialPort &, const Rs485Setting &mode) override
     {
-        log(QStringLiteral("rs485 %1%2%3 %4,%5")
-                .arg(mode.enabled)
-                .arg(mode.rtsOnSend)
-                .arg(mode.rtsAfterSend)
-                .arg(mode.delayBeforeSendMs)
-                .arg(mode.delayAfterSendMs));
-        return m_driver.contains(QStringLiteral("rs485-refused"))
-                   ? QStringLiteral("Invalid argument")
-                   : QString();
+        log(QString::asprintf("rs485 %d%d%d %d,%d", mode.enabled, mode.rtsOnSend, mode.rtsAfterSend,
+                              mode.delayBeforeSendMs, mode.delayAfterSendMs));
+        return does("rs485-refused") ? QStringLiteral("Invalid argument") : QString();
     }
     QString readModemLines(QSerialPort &) override
     {
-        return m_driver.contains(QStringLiteral("lines-refused")) ? QStringLiteral("No lines")
-                                                                  : QString();
+        return does("lines-refused") ? QStringLiteral("No lines") : QString();
     }
     QString setDtr(QSerialPort &, bool on) override { return line(QStringLiteral("dtr"), on); }
     QString setRts(QSerialPort &, bool on) override { return line(QStringLiteral("rts"), on); }
@@ -70,9 +61,10 @@ public:
     bool linesRefused = false;
 
 private:
+    bool does(const char *word) const { return m_driver.contains(QLatin1String(word)); }
     QString line(const QString &name, bool on)
     {
-        if (linesRefused || m_driver.contains(QStringLiteral("lines-refused")))
+        if (linesRefused || does("lines-refused"))
             return QStringLiteral("Inappropriate ioctl for device");
         log(QStringLiteral("%1 %2").arg(name).arg(on));
         return {};
