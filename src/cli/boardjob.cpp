@@ -24,6 +24,7 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &por
     policy.probeAttempts = options.probeAttempts;
     m_engine.setPolicy(policy);
     m_engine.setPace(options.replyPace ? Engine::Pace::Reply : Engine::Pace::Poll, options.gapMs);
+    m_engine.setLineOptions(options.lineOptions);
     connect(&engine, &Engine::boardFound, this, &BoardJob::onBoardFound);
     connect(&engine, &Engine::probeSent, this, [this](const QString &board, int attempt) {
         m_report.probing(board, attempt, m_options.probeAttempts);

@@ -2,6 +2,7 @@
 
 #include "cli/portwatch.h"
 #include "image/firmwarefile.h"
+#include "link/lineoptionstext.h"
 #include "link/networkaddress.h"
 #include "record/historysummary.h"
 #include "record/historytext.h"
@@ -90,6 +91,31 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("With --pace reply: at least this long between a reply and the next "
                         "line (default 0)."),
          QStringLiteral("MS")},
+        {option("no-low-latency"),
+         QStringLiteral("Leave a USB adapter's latency timer as it is (16 ms on most) instead of "
+                        "asking its driver for low latency (1 ms). Ports without the setting are "
+                        "left as they are either way.")},
+        {option("rs485"),
+         QStringLiteral("Put the port in the kernel's RS-485 mode, for a built-in RS-485 UART: the "
+                        "driver raises RTS to turn the transmitter on while it sends. A port "
+                        "without the mode fails to open; a USB RS-485 adapter switches by itself "
+                        "and needs none of it.")},
+        {option("rs485-delays"),
+         QStringLiteral("With --rs485: RTS goes up BEFORE ms before sending and down AFTER ms "
+                        "after it, each 0 to 1000 (default 0,0). Refused without --rs485."),
+         QStringLiteral("BEFORE,AFTER")},
+        {option("before"),
+         QStringLiteral("Drive the adapter's modem lines once the port is open, before the first "
+                        "question to the board: dtr, -dtr, rts, -rts and wait:MS (0 to 10000) "
+                        "separated by commas, such as -dtr,rts,wait:100,-rts. reset stands for "
+                        "-dtr,rts,wait:100,-rts,wait:50, a pulse on RTS for the board's reset "
+                        "pin with DTR, its boot pin, let go. A port that cannot drive its lines "
+                        "fails to open."),
+         QStringLiteral("SEQ")},
+        {option("after"),
+         QStringLiteral("The same, once the job has ended, done or not, before the port closes: "
+                        "reset starts the new firmware."),
+         QStringLiteral("SEQ")},
         {option("trace"),
          QStringLiteral("Write every frame out and every chunk in to FILE (- for standard "
                         "error). A trace file begins with a line \"# bootline-cli trace\"; an "
@@ -121,7 +147,8 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("KEY")},
         {option("config"),
          QStringLiteral("Read pace, gap, retries, reply-timeout, probe-attempts, log, "
-                        "store-timeout, expect-sha256 and tag.KEY lines from this settings file "
+                        "store-timeout, expect-sha256, tag.KEY, low-latency, rs485, "
+                        "rs485-delays, before and after lines from this settings file "
                         "instead of the window's (~/.config/bootline/bootline.conf); options "
                         "given here win."),
          QStringLiteral("FILE")},
@@ -757,6 +784,37 @@ QString checkDryRun(const CliOptions &options)
     return {};
 }
 
+// Low latency, RS-485 and the modem line sequences: the command line's,
+// else the settings file's. --no-low-latency and --rs485 are switches, for
+// low-latency=no and rs485=yes in the file.
+QString readLineOptions(const QCommandLineParser &parser, const QSettings *settings,
+                        CliOptions &options)
+{
+    LineOptionsReader reader;
+    for (const QString &key : LineOptionsReader::keys()) {
+        QString given;
+        if (key == QStringLiteral("low-latency"))
+            given = parser.isSet(option("no-low-latency")) ? QStringLiteral("no") : QString();
+        else if (key == QStringLiteral("rs485"))
+            given = parser.isSet(key) ? QStringLiteral("yes") : QString();
+        else if (parser.isSet(key))
+            given = parser.value(key);
+        if (!given.isNull()) {
+            if (const QString rule = reader.read(key, given); !rule.isEmpty())
+                return QStringLiteral("--%1 takes %2, not \"%3\"").arg(key, rule, given);
+        } else if (settings && settings->contains(key)) {
+            const QString text = settingText(*settings, key);
+            if (const QString rule = reader.read(key, text); !rule.isEmpty())
+                return QStringLiteral("%1: %2=%3: %2 takes %4")
+                    .arg(settings->fileName(), key, text, rule);
+        }
+    }
+    if (QString unused = reader.unusedDelays(); !unused.isEmpty())
+        return unused;
+    options.lineOptions = reader.options();
+    return {};
+}
+
 // The pinned firmware, and --rerun-failed: the run's records say which boards,
 // so nothing here may name them.
 QString readPinAndRerun(const QCommandLineParser &parser, const Sources &sources,
@@ -876,7 +934,8 @@ std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
           readWholeNumber(sources, "gap", 0, 60000, options.gapMs),
           readWholeNumber(Sources(parser, nullptr), "settle", 0, 600000, options.settleMs),
           readStoreOptions(sources, options), readPinAndRerun(parser, sources, options),
-          readTags(parser, settings ? &*settings : nullptr, options)}) {
+          readTags(parser, settings ? &*settings : nullptr, options),
+          readLineOptions(parser, settings ? &*settings : nullptr, options)}) {
         if (!error.isEmpty())
             return error;
     }

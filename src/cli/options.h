@@ -2,6 +2,7 @@
 
 #include "engine/jobpolicy.h"
 #include "image/firmwarepin.h"
+#include "link/lineoptions.h"
 #include "record/recordstore.h"
 #include "record/storeaddress.h"
 
@@ -67,6 +68,8 @@ struct CliOptions {
     QString rerunOf;             // --rerun-failed: the run whose boards not done go again
     bool fileChanged = false;    // --file-changed: the rerun's file may differ from the run's
     QMap<QString, int> attempts; // a rerun's boards, by boardKey(); any other board's is 1
+    // Low latency, RS-485 and the modem line sequences of every local port's job.
+    LineOptions lineOptions;
     int attemptOf(const QString &port, const QString &address) const;
 };
 

@@ -4,7 +4,7 @@
 #include "engine/engine.h"
 
 PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool plain,
-                             int replyTimeoutMs, int attempts)
+                             int replyTimeoutMs, int attempts, const LineOptions &lineOptions)
     : m_engine(std::make_unique<Engine>()), m_address(address), m_attempts(attempts)
 {
     m_engine->setPortName(port);
@@ -13,6 +13,12 @@ PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool p
     // late answers would reach the job after us. We ask once, and wait.
     m_engine->setAddress(address.isEmpty() ? address : QStringLiteral("0"));
     m_engine->setRtu(!plain);
+    // The port as the job has it, sequences too: a board that enters its
+    // loader only after a reset answers no look without one, and a flashed
+    // board that runs its firmware would seem to have left, and be found, and
+    // flashed, again at the next reset. So each look resets the board, and
+    // lets it go into its firmware again.
+    m_engine->setLineOptions(lineOptions);
     JobPolicy policy = JobPolicy::unattended(replyTimeoutMs, 0);
     policy.probeAttempts = attempts;
     m_engine->setPolicy(policy);

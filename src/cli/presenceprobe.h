@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/lineoptions.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -24,9 +26,9 @@ public:
 
     // address: the address box text, empty to scan (attempts probes, 200 ms
     // apart). At an address: attempts questions one after the other, each
-    // waiting replyTimeoutMs for the board's answer.
+    // waiting replyTimeoutMs for the board's answer. lineOptions: the jobs'.
     PresenceProbe(const QString &port, const QString &address, bool plain, int replyTimeoutMs,
-                  int attempts);
+                  int attempts, const LineOptions &lineOptions);
     ~PresenceProbe() override;
 
     void start();

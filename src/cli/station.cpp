@@ -106,8 +106,9 @@ void Station::advance(Port &port, bool present)
 
 void Station::probe(Port &port, const QString &address, int attempts)
 {
-    port.probe = std::make_unique<PresenceProbe>(port.plan.port, address, m_options.plain,
-                                                 m_options.replyTimeoutMs, attempts);
+    port.probe =
+        std::make_unique<PresenceProbe>(port.plan.port, address, m_options.plain,
+                                        m_options.replyTimeoutMs, attempts, m_options.lineOptions);
     connect(port.probe.get(), &PresenceProbe::finished, this,
             [this, &port](PresenceProbe::Outcome outcome, const QString &found) {
                 probed(port, outcome, found);

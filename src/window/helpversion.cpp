@@ -1,5 +1,6 @@
 #include "window/helpversion.h"
 
+#include "window/linechoice.h"
 #include "window/pacechoice.h"
 
 #include <QCommandLineParser>
@@ -18,6 +19,7 @@ QString helpOrVersionText(const QStringList &arguments)
         QStringLiteral("Loads firmware (Intel HEX, S-record, ELF or raw binary) into a board "
                        "over a serial line."));
     parser.addOptions(paceOptions());
+    parser.addOptions(lineChoiceOptions());
     parser.addOption(help);
     parser.addOption(version);
     parser.parse(arguments);

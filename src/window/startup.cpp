@@ -6,6 +6,7 @@
 #include "record/tagtext.h"
 #include "shared/readable.h"
 #include "shared/settingsfile.h"
+#include "window/linechoice.h"
 #include "window/messagebox.h"
 #include "window/pacechoice.h"
 
@@ -90,6 +91,11 @@ std::unique_ptr<MainWindow> showMainWindow()
         ignored << tagRefusals;
         used << QStringLiteral("The records go without those tags.");
     }
+    const LineChoice lines = lineChoice(QApplication::arguments(), settings);
+    if (!lines.ignored.isEmpty()) {
+        ignored << lines.ignored;
+        used << QStringLiteral("The port opens without them.");
+    }
     const FirmwarePin pin = firmwarePinSetting(settings);
     // Said at once, not first when a file is picked: the line stands still till it is mended.
     if (!pin.broken.isEmpty()) {
@@ -99,6 +105,7 @@ std::unique_ptr<MainWindow> showMainWindow()
     auto window = std::make_unique<MainWindow>();
     window->engine().setPace(choice.pace, choice.gapMs);
     window->engine().setFirmwarePin(pin);
+    window->engine().setLineOptions(lines.options);
     window->keepRecords(store, storeTimeoutChoice(settings, ignored), tags);
     window->show();
     if (!ignored.isEmpty()) {

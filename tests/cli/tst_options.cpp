@@ -1,4 +1,5 @@
 #include "cli/options.h"
+#include "link/linesequence.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,6 +35,8 @@ private slots:
     void historyFilters_data();
     void historyFilters();
     void tracesKeptByDefault();
+    void lineOptions_data();
+    void lineOptions();
 
 private:
     QTemporaryDir m_config; // the window's settings folder, for each test its own file
@@ -630,6 +633,60 @@ void TestCliOptions::historyFilters()
     QVERIFY(summary.summary && summary.json && !summary.csv);
     QCOMPARE(summary.summaryBy, QStringLiteral("tag.lot"));
     QVERIFY(parsed(QStringList{"--history", "--csv"} + arguments).csv);
+}
+
+void TestCliOptions::lineOptions_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected"); // latency rs485 before after, or what a refusal says
+    QTest::newRow("defaults") << QByteArray() << QStringList{} << "low - - -";
+    QTest::newRow("all on the command line")
+        << QByteArray()
+        << QStringList{"--no-low-latency", "--rs485", "--rs485-delays", "2,5",
+                       "--before",         "reset",   "--after",        "dtr,wait:5,-dtr"}
+        << "timer 2,5 -dtr,rts,wait:100,-rts,wait:50 dtr,wait:5,-dtr";
+    QTest::newRow("all in the file")
+        << QByteArray("low-latency=no\nrs485=yes\nrs485-delays=2,5\nbefore=reset\nafter=rts\n")
+        << QStringList{} << "timer 2,5 -dtr,rts,wait:100,-rts,wait:50 rts";
+    QTest::newRow("the command line wins, the file's bad value unread")
+        << QByteArray("rs485=yes\nbefore=jump\n") << QStringList{"--before", "dtr"}
+        << "low 0,0 dtr -";
+    QTest::newRow("delays without RS-485")
+        << QByteArray() << QStringList{"--rs485-delays", "2,5"} << "turn it on with --rs485";
+    QTest::newRow("a bad sequence") << QByteArray() << QStringList{"--after", "dtr,jump"}
+                                    << "--after takes a line sequence (\"jump\" is no step";
+    QTest::newRow("a delay out of range")
+        << QByteArray() << QStringList{"--rs485", "--rs485-delays", "0,1001"}
+        << "--rs485-delays takes the milliseconds before and after sending, BEFORE,AFTER, each "
+           "a whole number from 0 to 1000, not \"0,1001\"";
+    QTest::newRow("a bad value in the file") << QByteArray("low-latency=off\n") << QStringList{}
+                                             << ": low-latency=off: low-latency takes yes or no";
+}
+
+void TestCliOptions::lineOptions()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    settingsFile(settings);
+    const auto result =
+        parseCliOptions(QStringList{"bootline-cli"} + arguments + QStringList{"x.hex"});
+    if (const QString *error = std::get_if<QString>(&result)) {
+        QVERIFY2(error->contains(expected), qPrintable(*error));
+        return;
+    }
+    const LineOptions line = std::get<CliOptions>(result).lineOptions;
+    const auto orDash = [](const QString &text) { return text.isEmpty() ? "-" : text; };
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4")
+                 .arg(line.lowLatency ? "low" : "timer",
+                      line.rs485 ? QStringLiteral("%1,%2")
+                                       .arg(line.rs485->delayBeforeSendMs)
+                                       .arg(line.rs485->delayAfterSendMs)
+                                 : "-",
+                      orDash(lineSequenceText(line.afterOpen)),
+                      orDash(lineSequenceText(line.beforeClose))),
+             expected);
 }
 
 QTEST_APPLESS_MAIN(TestCliOptions)

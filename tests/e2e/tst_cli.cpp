@@ -102,6 +102,8 @@ void TestCli::downloadAndVerify()
     QVERIFY2(cli.out.contains(QRegularExpression("board \\d+: done \\(86 lines sent")),
              qPrintable(cli.out));
     QVERIFY(!cli.out.contains(u'\r')); // not a terminal: no redrawn line
+    // Low latency is asked for by default; the pty's refusal goes unsaid.
+    QVERIFY2(!cli.all().contains("latency", Qt::CaseInsensitive), qPrintable(cli.all()));
     QVERIFY(cli.out.contains("verify 100% (43/43)"));
     QVERIFY(sim.stop());
     QVERIFY(sim.output().contains("lines received 43, lines verified 43, mismatches 0"));
@@ -328,6 +330,16 @@ void TestCli::exitCodes_data()
     QTest::newRow("no such port, a bus of boards")
         << QStringList{} << QStringList{"-p", "/dev/no-such-port", "-a", "1-4", blink} << 3
         << "cannot open the port /dev/no-such-port";
+    // A pty has neither the RS-485 mode nor modem lines: said, and the port not used.
+    QTest::newRow("RS-485 on a pty")
+        << QStringList{} << QStringList{"-a", "1", "--rs485", blink} << 3
+        << "has no RS-485 mode: its driver refused it (Inappropriate ioctl for device)";
+    QTest::newRow("a reset pulse on a pty")
+        << QStringList{} << QStringList{"-a", "1", "--before", "reset", blink} << 3
+        << "cannot drive its DTR line: its driver refused it (Inappropriate ioctl for device)";
+    QTest::newRow("a reset pulse after the job, on a pty: found out before it")
+        << QStringList{} << QStringList{"-a", "1", "--after", "reset", blink} << 3
+        << "cannot drive its modem lines: its driver refused it";
     QTest::newRow("no board") << QStringList{}
                               << QStringList{"-a", "5", "--probe-attempts", "3", blink} << 4
                               << "no board answered the probe at address 5 (3 tries)";

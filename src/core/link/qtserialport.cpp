@@ -1,5 +1,6 @@
 #include "link/qtserialport.h"
 
+#include "link/linesequence.h"
 #include "link/portname.h"
 #include "shared/runtimeerror.h"
 
@@ -30,9 +31,52 @@ QSocketNotifier *readNotifierOf(QSerialPort &port)
     return nullptr;
 }
 
+// A sequence's steps on the port's modem lines; a refusal fails the open.
+class DriverModemLines : public ModemLines {
+public:
+    DriverModemLines(PortDriver &driver, QSerialPort &port, QString portName)
+        : m_driver(driver), m_port(port), m_portName(std::move(portName))
+    {
+    }
+
+    // The after sequence cannot fail the job that has ended: a port that
+    // could not run it is found out on open instead.
+    void checkLines() const
+    {
+        check(QStringLiteral("modem lines"), m_driver.readModemLines(m_port));
+    }
+    void setDtr(bool on) override
+    {
+        check(QStringLiteral("DTR line"), m_driver.setDtr(m_port, on));
+    }
+    void setRts(bool on) override
+    {
+        check(QStringLiteral("RTS line"), m_driver.setRts(m_port, on));
+    }
+    void wait(int ms) override { m_driver.wait(ms); }
+
+private:
+    void check(const QString &line, const QString &refusal) const
+    {
+        if (refusal.isEmpty())
+            return;
+        throw RuntimeError(RuntimeError::PortNotAvailable,
+                           QStringLiteral("Port %1 cannot drive its %2: its driver refused "
+                                          "it (%3). Leave out --before and --after (before= "
+                                          "and after= in the settings file) for a port without "
+                                          "modem lines, such as a pseudo-terminal")
+                               .arg(m_portName, line, refusal));
+    }
+
+    PortDriver &m_driver;
+    QSerialPort &m_port;
+    QString m_portName;
+};
+
 } // namespace
 
-QtSerialPort::QtSerialPort()
+QtSerialPort::QtSerialPort(std::unique_ptr<PortDriver> driver)
+    : m_driver(driver ? std::move(driver) : systemPortDriver())
 {
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { closeWhenBroken(error); });
@@ -40,6 +84,14 @@ QtSerialPort::QtSerialPort()
         if (m_arrival)
             m_arrival();
     });
+}
+
+// The kernel keeps a port's RS-485 mode and latency past its close: what we
+// changed is put back, also when the program ends with the port open.
+QtSerialPort::~QtSerialPort()
+{
+    if (m_port.isOpen())
+        closeWithLineOptions();
 }
 
 void QtSerialPort::setArrivalHandler(std::function<void()> handler)
@@ -102,9 +154,12 @@ bool QtSerialPort::hungUp() const
 #endif
 }
 
+// The device is gone, and what it had been set to with it.
 void QtSerialPort::closeLost()
 {
     m_lost = true;
+    m_lowLatencyTurnedOn = false;
+    m_rs485Before.reset();
     m_port.close();
     m_received.clear();
 }
@@ -159,7 +214,8 @@ void QtSerialPort::setOpen(bool open)
 {
     m_received.clear();
     if (!open) {
-        m_port.close();
+        if (m_port.isOpen())
+            closeWithLineOptions();
         return;
     }
     m_device = m_devicePath.isEmpty() ? deviceForPortNumber(m_portNumber) : m_devicePath;
@@ -191,8 +247,76 @@ void QtSerialPort::setOpen(bool open)
                            QStringLiteral("Port %1 cannot be opened: %2%3")
                                .arg(name(), m_port.errorString(), hint));
     }
+    applyLineOptions();
     m_readNotifier = readNotifierOf(m_port);
     applyArrivalWatch();
+}
+
+// Low latency where the driver offers it (a refusal is no error: most
+// built-in UARTs and every pty have none), then RS-485, then the sequence.
+// What the port cannot do closes it again, put back as it was.
+void QtSerialPort::applyLineOptions()
+{
+    if (m_lineOptions.lowLatency && m_driver->lowLatency(m_port) == false)
+        m_lowLatencyTurnedOn = m_driver->setLowLatency(m_port, true);
+    try {
+        if (m_lineOptions.rs485) {
+            const auto before = m_driver->rs485(m_port);
+            if (const QString *refusal = std::get_if<QString>(&before))
+                throw RuntimeError(
+                    RuntimeError::PortNotAvailable,
+                    QStringLiteral("Port %1 has no RS-485 mode: its driver refused it (%2). Leave "
+                                   "out --rs485 (rs485= in the settings file) for a USB adapter "
+                                   "that switches by itself")
+                        .arg(name(), *refusal));
+            Rs485Setting wanted = std::get<Rs485Setting>(before);
+            wanted.enabled = true;
+            wanted.rtsOnSend = true;
+            wanted.rtsAfterSend = false;
+            wanted.delayBeforeSendMs = m_lineOptions.rs485->delayBeforeSendMs;
+            wanted.delayAfterSendMs = m_lineOptions.rs485->delayAfterSendMs;
+            if (const QString refusal = m_driver->setRs485(m_port, wanted); !refusal.isEmpty())
+                throw RuntimeError(RuntimeError::PortNotAvailable,
+                                   QStringLiteral("Port %1 refused the RS-485 mode asked for: %2 "
+                                                  "(delays of %3 and %4 ms)")
+                                       .arg(name(), refusal)
+                                       .arg(wanted.delayBeforeSendMs)
+                                       .arg(wanted.delayAfterSendMs));
+            m_rs485Before = std::get<Rs485Setting>(before);
+        }
+        DriverModemLines lines(*m_driver, m_port, name());
+        if (!m_lineOptions.beforeClose.isEmpty())
+            lines.checkLines();
+        runLineSequence(m_lineOptions.afterOpen, lines);
+    } catch (const RuntimeError &) {
+        restoreLineSettings();
+        m_port.close();
+        throw;
+    }
+    // What came while the board started anew answers no question of ours.
+    if (!m_lineOptions.afterOpen.isEmpty())
+        m_port.clear(QSerialPort::Input);
+}
+
+void QtSerialPort::restoreLineSettings()
+{
+    if (m_rs485Before)
+        m_driver->setRs485(m_port, *std::exchange(m_rs485Before, std::nullopt));
+    if (std::exchange(m_lowLatencyTurnedOn, false))
+        m_driver->setLowLatency(m_port, false);
+}
+
+// The job has ended, done or not: the sequence cannot keep the port open,
+// and a refusal there has nobody left to tell.
+void QtSerialPort::closeWithLineOptions()
+{
+    try {
+        DriverModemLines lines(*m_driver, m_port, name());
+        runLineSequence(m_lineOptions.beforeClose, lines);
+    } catch (const RuntimeError &) {
+    }
+    restoreLineSettings();
+    m_port.close();
 }
 
 QString QtSerialPort::name() const

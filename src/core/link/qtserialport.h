@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/portdriver.h"
 #include "link/serialport.h"
 
 #include <QElapsedTimer>
@@ -7,12 +8,17 @@
 #include <QSerialPort>
 #include <QSocketNotifier>
 
+#include <memory>
+#include <optional>
+
 // The serial line on a real device through Qt Serial Port.
 class QtSerialPort : public SerialPort {
 public:
     static constexpr qint64 ReceiveBufferSize = 1024;
 
-    QtSerialPort();
+    // driver: the system calls of the line options; empty: this system's.
+    explicit QtSerialPort(std::unique_ptr<PortDriver> driver = {});
+    ~QtSerialPort() override;
 
     void setPortNumber(qint16 portNumber) override;
     void setDevicePath(const QString &path) override;
@@ -35,6 +41,9 @@ private:
     void readUnwatched();
     bool hungUp() const;
     QString name() const; // for messages
+    void applyLineOptions();
+    void restoreLineSettings();
+    void closeWithLineOptions();
 
     QSerialPort m_port;
     QString m_device;         // what is open, by the name it was given or its alias
@@ -42,6 +51,10 @@ private:
     QString m_devicePath;     // given as it stands; empty: by port number
     qint16 m_portNumber = 0;
     LineOptions m_lineOptions;
+    std::unique_ptr<PortDriver> m_driver;
+    // What the open port had before we changed it, to be put back on close.
+    bool m_lowLatencyTurnedOn = false;
+    std::optional<Rs485Setting> m_rs485Before;
     bool m_lost = false;
     mutable QElapsedTimer m_sinceLookedForDevice;
     std::function<void()> m_arrival;
