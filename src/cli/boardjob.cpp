@@ -66,10 +66,18 @@ void BoardJob::start()
     m_portOpened = m_engine.portError().isEmpty();
     m_step = Step::Probe;
     m_result.portUnopened = !m_portOpened;
-    if (!m_portOpened)
-        return fail(PortFailed, QStringLiteral("cannot open the port %1: %2. Check --port; "
-                                               "--list-ports shows the ports present.")
-                                    .arg(m_result.port, m_engine.portError()));
+    if (!m_portOpened) {
+        // A local port that is not there may be misnamed; a port that
+        // refused a setting, or a server, says what to do itself.
+        const bool notThere = !isNetworkPortName(m_result.port) &&
+                              m_engine.portError().contains(QStringLiteral("cannot be opened"));
+        return fail(PortFailed,
+                    QStringLiteral("cannot open the port %1: %2.%3")
+                        .arg(m_result.port, m_engine.portError(),
+                             notThere ? QStringLiteral(" Check --port; --list-ports shows the "
+                                                       "ports present.")
+                                      : QString()));
+    }
     if (m_engine.address() == QStringLiteral("0")) // opened without a probe
         probed();
 }
