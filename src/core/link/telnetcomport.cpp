@@ -1,5 +1,7 @@
 #include "link/telnetcomport.h"
 
+#include <cstddef> // libtelnet.h uses size_t without it
+
 #include <libtelnet.h>
 
 #include <utility>
@@ -22,13 +24,17 @@ constexpr quint8 NoParity = 1;
 constexpr quint8 OneStopBit = 1;
 
 // Binary both ways, so that CR and 0xFF pass as they are; no go-aheads; the
-// COM port option offered. Whatever else the server asks for is refused.
-const telnet_telopt_t Options[] = {
-    {TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO},
-    {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
-    {TelnetComPort::ComPortOption, TELNET_WILL, TELNET_DONT},
-    {-1, 0, 0},
-};
+// COM port option ours only. Whatever else the server asks for is refused.
+bool weWant(quint8 option)
+{
+    return option == TELNET_TELOPT_BINARY || option == TELNET_TELOPT_SGA ||
+           option == TelnetComPort::ComPortOption;
+}
+
+bool weWantOfServer(quint8 option)
+{
+    return option == TELNET_TELOPT_BINARY || option == TELNET_TELOPT_SGA;
+}
 
 QByteArray bigEndian(quint32 value)
 {
@@ -61,7 +67,12 @@ QString settingText(quint8 command, quint32 value)
 
 } // namespace
 
-TelnetComPort::TelnetComPort() : m_telnet(telnet_init(Options, &TelnetComPort::onEvent, 0, this)) {}
+// Proxy mode: libtelnet's own negotiation keeps quiet when the server
+// refuses an offer, and that refusal is what tells a fixed line apart.
+TelnetComPort::TelnetComPort()
+    : m_telnet(telnet_init(nullptr, &TelnetComPort::onEvent, TELNET_FLAG_PROXY, this))
+{
+}
 
 TelnetComPort::~TelnetComPort()
 {
@@ -76,11 +87,46 @@ void TelnetComPort::onEvent(telnet_t *, telnet_event_t *event, void *self)
 
 void TelnetComPort::start()
 {
-    telnet_negotiate(m_telnet, TELNET_WILL, TELNET_TELOPT_BINARY);
-    telnet_negotiate(m_telnet, TELNET_DO, TELNET_TELOPT_BINARY);
-    telnet_negotiate(m_telnet, TELNET_WILL, TELNET_TELOPT_SGA);
-    telnet_negotiate(m_telnet, TELNET_DO, TELNET_TELOPT_SGA);
-    telnet_negotiate(m_telnet, TELNET_WILL, ComPortOption);
+    ask(TELNET_WILL, TELNET_TELOPT_BINARY);
+    ask(TELNET_DO, TELNET_TELOPT_BINARY);
+    ask(TELNET_WILL, TELNET_TELOPT_SGA);
+    ask(TELNET_DO, TELNET_TELOPT_SGA);
+    ask(TELNET_WILL, ComPortOption);
+}
+
+void TelnetComPort::ask(unsigned char command, quint8 option)
+{
+    (command == TELNET_WILL ? m_ours : m_theirs)[option] = OptionState::Asked;
+    telnet_negotiate(m_telnet, command, option);
+}
+
+// An answer to our own offer is taken quietly; a request is answered, yes to
+// what we want, no to the rest; a yes already given is not given again, so
+// that the two sides never echo each other.
+void TelnetComPort::takeRequest(unsigned char request, quint8 option)
+{
+    const bool aboutUs = request == TELNET_DO || request == TELNET_DONT;
+    const bool yes = request == TELNET_DO || request == TELNET_WILL;
+    OptionState &state = (aboutUs ? m_ours : m_theirs)[option];
+    const bool wanted = aboutUs ? weWant(option) : weWantOfServer(option);
+    const unsigned char agree = aboutUs ? TELNET_WILL : TELNET_DO;
+    const unsigned char refuse = aboutUs ? TELNET_WONT : TELNET_DONT;
+    if (yes && wanted) {
+        if (state == OptionState::Off)
+            telnet_negotiate(m_telnet, agree, option);
+        state = OptionState::On;
+    } else if (yes) {
+        telnet_negotiate(m_telnet, refuse, option);
+    } else {
+        if (state == OptionState::On)
+            telnet_negotiate(m_telnet, refuse, option);
+        state = OptionState::Off;
+    }
+    if (aboutUs && option == ComPortOption && m_comPortAnswer == ComPortAnswer::Awaited) {
+        m_comPortAnswer = yes ? ComPortAnswer::Agreed : ComPortAnswer::Refused;
+        if (yes)
+            askForLine();
+    }
 }
 
 QByteArray TelnetComPort::receive(const QByteArray &bytes)
@@ -114,15 +160,17 @@ void TelnetComPort::takeEvent(const telnet_event_t &event)
     case TELNET_EV_SEND:
         m_toSend.append(event.data.buffer, qsizetype(event.data.size));
         break;
+    case TELNET_EV_WILL:
+        takeRequest(TELNET_WILL, event.neg.telopt);
+        break;
+    case TELNET_EV_WONT:
+        takeRequest(TELNET_WONT, event.neg.telopt);
+        break;
     case TELNET_EV_DO:
-        if (event.neg.telopt == ComPortOption && m_comPortAnswer == ComPortAnswer::Awaited) {
-            m_comPortAnswer = ComPortAnswer::Agreed;
-            askForLine();
-        }
+        takeRequest(TELNET_DO, event.neg.telopt);
         break;
     case TELNET_EV_DONT:
-        if (event.neg.telopt == ComPortOption)
-            m_comPortAnswer = ComPortAnswer::Refused;
+        takeRequest(TELNET_DONT, event.neg.telopt);
         break;
     case TELNET_EV_SUBNEGOTIATION:
         if (event.sub.telopt == ComPortOption)
