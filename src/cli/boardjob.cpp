@@ -3,6 +3,7 @@
 #include "cli/report.h"
 #include "engine/engine.h"
 #include "engine/jobfailure.h"
+#include "link/networkaddress.h"
 #include "protocol/commands.h"
 
 #include <QUuid>
@@ -45,9 +46,8 @@ BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &por
     connect(&engine, &Engine::commandUnanswered, this, &BoardJob::onCommandUnanswered);
     connect(&engine, &Engine::deviceLost, this, [this] {
         m_portOpened = false; // closed already
-        fail(PortFailed, QStringLiteral("the port %1 was lost: the device went away. Check the "
-                                        "cable or adapter, and run again.")
-                             .arg(m_result.port));
+        fail(PortFailed, QStringLiteral("the port %1 was lost: %2, and run again.")
+                             .arg(m_result.port, whyPortWasLost(m_result.port)));
     });
     connect(&engine, &Engine::errorReported, this, [this](int, const QString &description) {
         fail(m_step == Step::Download && m_result.linesSent == 0 ? FileRefused : PortFailed,

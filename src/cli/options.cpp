@@ -2,6 +2,7 @@
 
 #include "cli/portwatch.h"
 #include "image/firmwarefile.h"
+#include "link/networkaddress.h"
 #include "record/historysummary.h"
 #include "record/historytext.h"
 #include "record/tagtext.h"
@@ -47,8 +48,10 @@ void describeOptions(QCommandLineParser &parser)
                                  QStringLiteral("[FILE]"));
     parser.addOptions({
         {{QStringLiteral("p"), option("port")},
-         QStringLiteral("COM<n>, n in digits from 1 (an alias on Linux), or a device path that "
-                        "begins with /, such as /dev/ttyUSB0. Default COM3. Several ports, "
+         QStringLiteral("COM<n>, n in digits from 1 (an alias on Linux), a device path that "
+                        "begins with /, such as /dev/ttyUSB0, or a serial device server as "
+                        "socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (Telnet COM port "
+                        "control). Default COM3. Several ports, "
                         "comma-separated, run at once; PORT@LIST gives a port its own "
                         "addresses, such as /dev/ttyUSB0@1-4,/dev/ttyUSB1@1,3."),
          QStringLiteral("PORTS")},
@@ -279,21 +282,28 @@ QString readWholeNumber(const Sources &sources, const char *name, int lowest, in
     return {};
 }
 
-// COM<n> in digits, or a device path. The window reads any name as COM and a
-// number from its fourth character ("ACM3" and "usb3" are COM3 there, "COM3.5"
-// is COM4): a script that meant another device must not flash that one.
+// COM<n> in digits, a device path or a network port. The window reads any
+// other name as COM and a number from its fourth character ("ACM3" and "usb3"
+// are COM3 there, "COM3.5" is COM4): a script that meant another device must
+// not flash that one.
 QString checkPortName(const QString &name)
 {
     static const QRegularExpression comDigits(QStringLiteral("^COM([0-9]+)$"));
     if (name.startsWith(u'/'))
         return {};
+    if (isNetworkPortName(name)) {
+        const auto address = networkAddressOfName(name);
+        const QString *refusal = std::get_if<QString>(&address);
+        return refusal ? QStringLiteral("--port %1").arg(*refusal) : QString();
+    }
     const QRegularExpressionMatch match = comDigits.match(name);
     bool ok = false;
     const int number = match.hasMatch() ? match.captured(1).toInt(&ok) : 0;
     if (ok && number >= 1 && number <= HighestPortNumber)
         return {};
-    return QStringLiteral("--port takes COM<n> with n in digits from 1 to %1, such as COM3, or a "
-                          "device path that begins with /, such as /dev/ttyUSB0; not \"%2\"")
+    return QStringLiteral("--port takes COM<n> with n in digits from 1 to %1, such as COM3, a "
+                          "device path that begins with /, such as /dev/ttyUSB0, or "
+                          "socket://HOST:PORT or rfc2217://HOST:PORT; not \"%2\"")
         .arg(HighestPortNumber)
         .arg(name);
 }
@@ -639,7 +649,8 @@ std::variant<CliOptions, QString> infoOptions(const QCommandLineParser &parser, 
 
 bool beginsPort(const QString &text)
 {
-    return text.startsWith(u'/') || text.startsWith(QStringLiteral("COM"));
+    return text.startsWith(u'/') || text.startsWith(QStringLiteral("COM")) ||
+           isNetworkPortName(text);
 }
 
 // Where a port's own address list begins, at its "@"; -1: none. A name that
@@ -647,10 +658,15 @@ bool beginsPort(const QString &text)
 // otherwise the list follows the last "@", as a device name may hold one.
 qsizetype addressListAt(const QString &item)
 {
+    const qsizetype at = item.lastIndexOf(u'@');
+    // A network port's list never holds a ':'; an "@" before HOST:PORT is a
+    // user's, which the name check refuses without showing it.
+    if (isNetworkPortName(item))
+        return at >= 0 && !item.mid(at).contains(u':') ? at : -1;
     const QFileInfo whole(item);
     if (whole.exists() || whole.isSymLink())
         return -1;
-    return item.lastIndexOf(u'@');
+    return at;
 }
 
 // The ports of "-p A,B@1-4,C@2,5": an item that is not a port name goes on the

@@ -1,5 +1,6 @@
 #include "cli/portwatch.h"
 
+#include "link/networkaddress.h"
 #include "link/portname.h"
 
 #include <QDir>
@@ -15,9 +16,13 @@
 
 namespace {
 
-// Where the name leads: the device itself, links followed; empty when it is not there.
+// Where the name leads: the device itself, links followed; empty when it is
+// not there. A network port is its own name: whether its server is there
+// shows when it is opened.
 QString deviceOf(const QString &name)
 {
+    if (isNetworkPortName(name))
+        return name;
     if (isDevicePath(name))
         return QFileInfo(name).canonicalFilePath();
     const std::optional<qint16> number = portNumberOfName(name);
@@ -113,7 +118,8 @@ bool isPortPresent(const QString &name)
 
 bool isPortPattern(const QString &name)
 {
-    return name.contains(u'*') || name.contains(u'?') || name.contains(u'[');
+    return !isNetworkPortName(name) &&
+           (name.contains(u'*') || name.contains(u'?') || name.contains(u'['));
 }
 
 QList<PortPlan> portsPresent(const QList<PortPlan> &plans)
@@ -122,7 +128,8 @@ QList<PortPlan> portsPresent(const QList<PortPlan> &plans)
     QStringList devices;
     const auto add = [&](const QString &name, const QStringList &addresses) {
         const QString device = deviceOf(name);
-        if (device.isEmpty() || devices.contains(device) || !isSerialDevice(device))
+        if (device.isEmpty() || devices.contains(device) ||
+            !(isNetworkPortName(name) || isSerialDevice(device)))
             return;
         devices.append(device);
         present.append({name, addresses});

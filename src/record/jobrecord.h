@@ -22,7 +22,8 @@ struct JobRecord {
     double seconds = 0;
     QString face;      // "cli" or "window"
     QString host;      // QSysInfo::machineHostName()
-    QString port;      // COM3 or /dev/ttyUSB0, as given
+    QString port;      // COM3, /dev/ttyUSB0 or rfc2217://host:4001, as given
+    QString portKind;  // how the port was reached: "local", "socket" or "rfc2217"
     QString board;     // the address as the operator gave it: "5", "scan", "0"
     QString version;   // the board's answer to the probe, trimmed
     QString file;      // absolute path; empty when nothing was downloaded

@@ -99,13 +99,13 @@ RecordColumn field(const char *name, const char *jsonKey, Value JobRecord::*memb
     return column;
 }
 
-// A column the store's second schema brought.
+// A column a later schema brought, and its value in the rows before it.
 template <typename Value>
-RecordColumn addedField(const char *name, const char *jsonKey, Value JobRecord::*member,
+RecordColumn addedField(int since, const char *name, const char *jsonKey, Value JobRecord::*member,
                         const char *before, bool jsonOnlyWhenSet = false)
 {
     RecordColumn column = field(name, jsonKey, member, jsonOnlyWhenSet);
-    column.since = 2;
+    column.since = since;
     column.before = QString::fromLatin1(before);
     return column;
 }
@@ -134,12 +134,14 @@ const QList<RecordColumn> &recordColumns()
         field("error", "error", &JobRecord::error, true),
         field("reply", "reply", &JobRecord::reply, true),
         field("job_id", "job_id", &JobRecord::jobId),
-        addedField("run_id", "run", &JobRecord::runId, "''"),
-        addedField("attempt", "attempt", &JobRecord::attempt, "1"),
-        addedField("tags", "tags", &JobRecord::tags, "'{}'"),
-        addedField("trace", "trace", &JobRecord::trace, "''", true),
+        addedField(2, "run_id", "run", &JobRecord::runId, "''"),
+        addedField(2, "attempt", "attempt", &JobRecord::attempt, "1"),
+        addedField(2, "tags", "tags", &JobRecord::tags, "'{}'"),
+        addedField(2, "trace", "trace", &JobRecord::trace, "''", true),
         // Rows of older stores have no id of their own: their row number serves.
-        addedField("record_id", "record_id", &JobRecord::recordId, "'row-' || %1"),
+        addedField(2, "record_id", "record_id", &JobRecord::recordId, "'row-' || %1"),
+        // Older Bootlines opened local ports only.
+        addedField(3, "port_kind", "port_kind", &JobRecord::portKind, "'local'"),
     };
     return columns;
 }

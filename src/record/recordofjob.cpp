@@ -1,5 +1,7 @@
 #include "record/recordofjob.h"
 
+#include "link/networkaddress.h"
+
 #include <QSysInfo>
 
 namespace {
@@ -18,6 +20,7 @@ JobRecord recordOf(const JobSite &site, const JobResult &job)
     record.face = site.face;
     record.host = QSysInfo::machineHostName();
     record.port = site.port;
+    record.portKind = portReachName(portReachOfName(site.port));
     record.board = site.board.isEmpty() ? QStringLiteral("scan") : site.board;
     // The probe's answer comes with its line's end, no part of the version.
     record.version = QString::fromLatin1(job.versionReply.trimmed());

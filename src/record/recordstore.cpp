@@ -63,12 +63,13 @@ QStringList createStatements(StoreAddress::Kind kind)
     return statements << versionStatement(kind);
 }
 
-// The first schema's table, given the columns the second brought.
-QStringList secondSchemaStatements(StoreAddress::Kind kind)
+// A table of an earlier schema version, given the columns that came since,
+// each as the rows before it had it.
+QStringList addedColumnStatements(StoreAddress::Kind kind, int version)
 {
     QStringList statements;
     for (const RecordColumn &column : recordColumns()) {
-        if (column.since < 2)
+        if (column.since <= version)
             continue;
         const QString type = isSqlite(kind) ? column.sqliteType : column.postgresType;
         const bool perRow = column.before.contains(QStringLiteral("%1"));
@@ -79,7 +80,9 @@ QStringList secondSchemaStatements(StoreAddress::Kind kind)
             statements << QStringLiteral("UPDATE %1 SET %2 = %3")
                               .arg(Table, column.name, column.before.arg(QStringLiteral("id")));
     }
-    return statements << secondSchemaIndexes() << versionStatement(kind);
+    if (version < 2)
+        statements << secondSchemaIndexes();
+    return statements << versionStatement(kind);
 }
 
 // The old table's records, in their order, each column it lacks as the
@@ -428,8 +431,8 @@ bool RecordStore::upgrade(QString *error)
     if (!schema || tooNew(*schema, what, error))
         return rollBack({}); // the error says why already
     QStringList statements;
-    if (schema->version == 1 && schema->hasTable) {
-        statements = secondSchemaStatements(m_address.kind);
+    if (schema->version >= 1 && schema->hasTable) {
+        statements = addedColumnStatements(m_address.kind, schema->version);
     } else if (schema->version < SchemaVersion) {
         statements = createStatements(m_address.kind);
         if (schema->hasOldTable)

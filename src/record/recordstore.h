@@ -36,7 +36,7 @@ struct HistoryFilter {
 // SQL connections are.
 class RecordStore {
 public:
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
     // timeoutMs bounds every wait: for a busy SQLite file, to connect to a
     // PostgreSQL server and for each statement there.

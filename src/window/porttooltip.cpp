@@ -11,8 +11,10 @@ QString presentPortsTooltip()
     const QList<PresentPort> ports = presentPorts();
     if (ports.isEmpty())
         return QStringLiteral("No serial port found. Plug in the adapter, then type COM<n> or a "
-                              "device path such as /dev/ttyUSB0.");
-    QStringList lines{QStringLiteral("COM<n> or a device path. Serial ports present:")};
+                              "device path such as /dev/ttyUSB0; or a device server's port as "
+                              "socket://HOST:PORT or rfc2217://HOST:PORT.");
+    QStringList lines{QStringLiteral("COM<n>, a device path, or socket://HOST:PORT or "
+                                     "rfc2217://HOST:PORT. Serial ports present:")};
     for (const PresentPort &port : ports)
         lines << describePort(port);
     return lines.join(u'\n');

@@ -12,6 +12,8 @@ private slots:
     void portNamesThatDoNotOpen();
     void devicePathsOpenAsTheyStand_data();
     void devicePathsOpenAsTheyStand();
+    void networkPortsOpenByAddress_data();
+    void networkPortsOpenByAddress();
     void addressBoxDecidesProbeAndScan_data();
     void addressBoxDecidesProbeAndScan();
     void probeSendsTheQueryEveryTick();
@@ -65,6 +67,9 @@ void TestPortControl::portNamesThatDoNotOpen_data()
     QTest::newRow("COMX") << "COMX" << false;
     QTest::newRow("COM99999") << "COM99999" << false;
     QTest::newRow("COM0") << "COM0" << false;
+    QTest::newRow("an unknown scheme") << "telnet://bench:23" << false;
+    QTest::newRow("a network port without its port") << "socket://bench" << false;
+    QTest::newRow("a server that does not answer") << "rfc2217://bench:4001" << true;
     QTest::newRow("busy or missing port") << "COM3" << true;
 }
 
@@ -118,6 +123,37 @@ void TestPortControl::devicePathsOpenAsTheyStand()
     QVERIFY(t.port->isOpen());
     QCOMPARE(t.port->devicePath, name);
     QCOMPARE(t.port->portNumber, qint16(0));
+    QVERIFY(t.reports.shown.isEmpty());
+}
+
+void TestPortControl::networkPortsOpenByAddress_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("rfc2217");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("tcpPort");
+    QTest::newRow("raw") << "socket://10.0.0.5:4001" << false << "10.0.0.5" << 4001;
+    QTest::newRow("telnet") << "rfc2217://bench-7.lan:2217" << true << "bench-7.lan" << 2217;
+    QTest::newRow("IPv6, scheme in capitals") << "RFC2217://[fe80::1]:7" << true << "fe80::1" << 7;
+}
+
+// Where the serial port is on a device server, the engine hands its address
+// on, and the rest of the job does not change.
+void TestPortControl::networkPortsOpenByAddress()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, rfc2217);
+    QFETCH(QString, host);
+    QFETCH(int, tcpPort);
+    TestEngine t;
+    t.engine.setPortName(name);
+    t.engine.openPort();
+    QVERIFY(t.port->isOpen());
+    QVERIFY(t.port->networkAddress);
+    QCOMPARE(t.port->networkAddress->protocol == NetworkAddress::Protocol::Rfc2217, rfc2217);
+    QCOMPARE(t.port->networkAddress->host, host);
+    QCOMPARE(t.port->networkAddress->port, quint16(tcpPort));
+    QVERIFY(t.timer("ProbeTimer")->isEnabled());
     QVERIFY(t.reports.shown.isEmpty());
 }
 

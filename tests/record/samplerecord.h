@@ -14,6 +14,7 @@ inline JobRecord sampleRecord()
     record.face = "cli";
     record.host = "bench3";
     record.port = "/dev/ttyUSB0";
+    record.portKind = "local";
     record.board = "5";
     record.version = "VER=1.0 SIM";
     record.file = "/work/examples/blink.hex";

@@ -383,11 +383,12 @@ inline void checkOldStoreBroughtUp(const StoreAddress &address)
                                record.jobId,
                                record.recordId,
                                QString::number(record.attempt),
-                               record.tags.value("serial", "-")}
+                               record.tags.value("serial", "-"),
+                               record.portKind}
                        .join(u':');
-    QCOMPARE(records,
-             (QStringList{"5:::new-1:1:SN-9", "2:no reply to line 7:" + jobIds[0] + ":row-2:1:-",
-                          "1::" + jobIds[1] + ":row-1:1:-"}));
+    QCOMPARE(records, (QStringList{"5:::new-1:1:SN-9:local",
+                                   "2:no reply to line 7:" + jobIds[0] + ":row-2:1:-:local",
+                                   "1::" + jobIds[1] + ":row-1:1:-:local"}));
     if (version == 0)
         QVERIFY(!execOn(address, {"SELECT 1 FROM jobs"}).isEmpty());
 }

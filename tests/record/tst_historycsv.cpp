@@ -58,7 +58,7 @@ void TestHistoryCsv::headerFollowsTheJsonWithTagsSpreadOut()
     QCOMPARE(rows.first().join(u','),
              QStringLiteral("board,port,result,exit,lines,resends,seconds,started,ended,face,host,"
                             "version,file,sha256,file_lines,pace,error,reply,job_id,run,attempt,"
-                            "tag.lot,tag.order,trace,record_id"));
+                            "tag.lot,tag.order,trace,record_id,port_kind"));
     const qsizetype lot = rows.first().indexOf("tag.lot");
     const qsizetype order = rows.first().indexOf("tag.order");
     QCOMPARE(rows[1][lot], QString());

@@ -118,7 +118,7 @@ void TestPostgresStore::rolesAndRights_data()
     QTest::newRow("even the owner's write makes no table")
         << ""
         << "empty" << false << "it has no table bootline_jobs yet: run bootline-cli";
-    const QString newer = "schema version 3, newer than this Bootline knows (2): update Bootline";
+    const QString newer = "schema version 4, newer than this Bootline knows (3): update Bootline";
     QTest::newRow("a newer schema is not read") << ""
                                                 << "newer" << true << newer;
     QTest::newRow("nor written") << ""
@@ -139,7 +139,7 @@ void TestPostgresStore::rolesAndRights()
         checkRoundTrip(parsed(m_server.url("rights")));
         QCOMPARE(m_server.createDatabase("newer"), QString());
         makeSchema(parsed(m_server.url("newer")));
-        QCOMPARE(execOn(parsed(m_server.url("newer")), {"UPDATE bootline_schema SET version = 3"}),
+        QCOMPARE(execOn(parsed(m_server.url("newer")), {"UPDATE bootline_schema SET version = 4"}),
                  QString());
     }
     QString url = m_server.url(database);

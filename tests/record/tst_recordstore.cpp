@@ -108,10 +108,10 @@ void TestRecordStore::jsonKeys()
     if (extra.contains("trace"))
         record.trace = "/traces/1.trace";
     const QJsonObject json = toJson(record);
-    QStringList expected{"board",   "port",    "result",     "exit", "lines",  "resends",
-                         "seconds", "started", "ended",      "face", "host",   "version",
-                         "file",    "sha256",  "file_lines", "pace", "job_id", "run",
-                         "attempt", "tags",    "record_id"};
+    QStringList expected{"board",   "port",    "result",     "exit",     "lines",  "resends",
+                         "seconds", "started", "ended",      "face",     "host",   "version",
+                         "file",    "sha256",  "file_lines", "pace",     "job_id", "run",
+                         "attempt", "tags",    "record_id",  "port_kind"};
     expected += extra;
     expected.sort();
     QCOMPARE(json.keys(), expected);
@@ -486,8 +486,8 @@ void TestRecordStore::storeFaults_data()
     const QString noTable = "holds no table of job records";
     QTest::newRow("missing file") << 0 << QStringList() << "it does not exist";
     QTest::newRow("damaged file") << 3 << QStringList(13, twice) << "malformed"; // 24576
-    QTest::newRow("newer schema") << 3 << QStringList{"PRAGMA user_version = 3"}
-                                  << "schema version 3, newer than this Bootline knows (2)";
+    QTest::newRow("newer schema") << 3 << QStringList{"PRAGMA user_version = 4"}
+                                  << "schema version 4, newer than this Bootline knows (3)";
     QTest::newRow("no table") << 0 << QStringList{"CREATE TABLE notes (line TEXT)"} << noTable;
     QTest::newRow("another's jobs table")
         << 0 << QStringList{"CREATE TABLE jobs (id INTEGER, name TEXT)"} << noTable;

@@ -65,7 +65,7 @@ void TestPortTooltip::tooltipListsAliasesMadeAfterTheWindowOpened()
     const QString shown = tooltipShownOver(t.box("portBox"));
     QCOMPARE(shown, presentPortsTooltip());
     QVERIFY2(shown.split(u'\n').contains(device + ", as COM7"), qPrintable(shown));
-    QVERIFY(shown.startsWith("COM<n> or a device path."));
+    QVERIFY(shown.startsWith("COM<n>, a device path, or socket://HOST:PORT or rfc2217://"));
 }
 
 void TestPortTooltip::devicePathOpensAsItStands_data()

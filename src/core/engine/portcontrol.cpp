@@ -92,9 +92,8 @@ void Engine::portLost()
     endJob(JobResult::Outcome::DeviceLost, pass);
     closePort();
     emit deviceLost();
-    emit message(QStringLiteral("The port %1 was lost: the device went away. "
-                                "Check the cable or adapter, then press Open Port.")
-                     .arg(m_portName));
+    emit message(QStringLiteral("The port %1 was lost: %2, then press Open Port.")
+                     .arg(m_portName, whyPortWasLost(m_portName)));
 }
 
 void Engine::swapPortButtons()

@@ -40,6 +40,14 @@ PortReach portReachOfName(const QString &portName)
     return PortReach::Local;
 }
 
+QString whyPortWasLost(const QString &portName)
+{
+    if (isNetworkPortName(portName))
+        return QStringLiteral("the server closed the connection. Check the device server and "
+                              "the network");
+    return QStringLiteral("the device went away. Check the cable or adapter");
+}
+
 bool isNetworkPortName(const QString &portName)
 {
     return schemePrefix().match(portName).hasMatch();
@@ -64,9 +72,9 @@ std::variant<NetworkAddress, QString> networkAddressOfName(const QString &portNa
             .arg(portName, scheme.captured(1));
     const QString rest = portName.mid(scheme.capturedLength());
     if (rest.contains(u'@'))
-        return QStringLiteral("%1: a network port takes no user or password; give "
-                              "%2://HOST:PORT")
-            .arg(portName, schemeName);
+        // Not shown: what stands before the "@" may be a password.
+        return QStringLiteral("A network port takes no user or password: give %1://HOST:PORT")
+            .arg(schemeName);
     // HOST:PORT, or [IPv6]:PORT; nothing after the port.
     static const QRegularExpression hostPort(
         QStringLiteral(R"(^(?:\[([0-9A-Fa-f:.]+)\]|([A-Za-z0-9.-]+)):([0-9]{1,5})/?$)"));

@@ -21,6 +21,10 @@ enum class PortReach { Local, Socket, Rfc2217 };
 QString portReachName(PortReach reach); // "local", "socket", "rfc2217"
 PortReach portReachOfName(const QString &portName);
 
+// Why an open port failed for good, and what to look at: "the device went
+// away. Check the cable or adapter", or the same of a device server.
+QString whyPortWasLost(const QString &portName);
+
 // Whether a name is meant as a network port: it begins with a scheme such as
 // "socket://" (any scheme, so that a misspelt one is refused, not taken for
 // COM and a number).

@@ -1,6 +1,7 @@
 #include "link/portlist.h"
 
 #include "link/portname.h"
+#include "shared/readable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +40,7 @@ QList<PresentPort> presentPorts()
         PresentPort port;
         port.device = info.systemLocation();
         port.description = info.description();
+        port.manufacturer = info.manufacturer();
         if (info.hasVendorIdentifier() && info.hasProductIdentifier())
             port.usbId = QStringLiteral("%1:%2")
                              .arg(info.vendorIdentifier(), 4, 16, QChar(u'0'))
@@ -53,7 +55,7 @@ QList<PresentPort> presentPorts()
             return canonical(present.device) == device;
         });
         if (port == ports.end()) {
-            ports.append({target, {}, {}, {}, {}});
+            ports.append({target, {}, {}, {}, {}, {}});
             port = ports.end() - 1;
         }
         port->aliases.append(alias);
@@ -63,13 +65,17 @@ QList<PresentPort> presentPorts()
 
 QString describePort(const PresentPort &port)
 {
-    QStringList parts{port.device};
-    if (!port.description.isEmpty())
-        parts << port.description;
+    QStringList parts{visibleText(port.device)};
+    QString product = port.description;
+    if (!port.manufacturer.isEmpty() && !product.contains(port.manufacturer))
+        product += (product.isEmpty() ? QStringLiteral("made by ") : QStringLiteral(" by ")) +
+                   port.manufacturer;
+    if (!product.isEmpty())
+        parts << visibleText(product);
     if (!port.usbId.isEmpty())
         parts << QStringLiteral("USB %1").arg(port.usbId);
     if (!port.serialNumber.isEmpty())
-        parts << QStringLiteral("serial number %1").arg(port.serialNumber);
+        parts << QStringLiteral("serial number %1").arg(visibleText(port.serialNumber));
     if (!port.aliases.isEmpty())
         parts << QStringLiteral("as %1").arg(port.aliases.join(QStringLiteral(", ")));
     return parts.join(QStringLiteral(", "));
