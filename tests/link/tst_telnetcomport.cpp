@@ -6,13 +6,10 @@
 class TestTelnetComPort : public QObject {
     Q_OBJECT
 private slots:
-    void offersBinaryAndTheComPortOption();
     void serverAnswersToTheOffer_data();
     void serverAnswersToTheOffer();
     void payloadAtAnyCut_data();
     void payloadAtAnyCut();
-    void outgoingBytesEscaped_data();
-    void outgoingBytesEscaped();
 };
 
 namespace {
@@ -39,15 +36,6 @@ const QByteArray AllConfirmed = settingAnswer(1, bytes({0, 1, 0xC2, 0})) +
                                 settingAnswer(4, bytes({1})) + settingAnswer(5, bytes({1}));
 
 } // namespace
-
-void TestTelnetComPort::offersBinaryAndTheComPortOption()
-{
-    TelnetComPort telnet;
-    telnet.start();
-    QCOMPARE(telnet.takeToSend(),
-             bytes({255, 251, 0, 255, 253, 0, 255, 251, 3, 255, 253, 3, 255, 251, 44}));
-    QCOMPARE(telnet.comPortAnswer(), TelnetComPort::ComPortAnswer::Awaited);
-}
 
 void TestTelnetComPort::serverAnswersToTheOffer_data()
 {
@@ -86,8 +74,9 @@ void TestTelnetComPort::serverAnswersToTheOffer()
     QFETCH(bool, confirmed);
     QFETCH(QString, refusedSetting);
     TelnetComPort telnet;
-    telnet.start();
-    telnet.takeToSend();
+    telnet.start(); // binary and no go-ahead both ways, the COM port option offered
+    QCOMPARE(telnet.takeToSend(),
+             bytes({255, 251, 0, 255, 253, 0, 255, 251, 3, 255, 253, 3, 255, 251, 44}));
     QCOMPARE(telnet.receive(fromServer), QByteArray());
     QCOMPARE(telnet.takeToSend(), answer);
     QCOMPARE(int(telnet.comPortAnswer()), comPort);
@@ -126,34 +115,11 @@ void TestTelnetComPort::payloadAtAnyCut()
                                                 .arg(cut)
                                                 .arg(QString::fromLatin1(got.toHex(' ')))));
     }
-    TelnetComPort telnet;
+    TelnetComPort byByte;
     QByteArray got;
     for (const char byte : fromServer)
-        got += telnet.receive(QByteArray(1, byte));
+        got += byByte.receive(QByteArray(1, byte));
     QCOMPARE(got, payload);
-}
-
-void TestTelnetComPort::outgoingBytesEscaped_data()
-{
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<int>("control"); // 0: none
-    QTest::addColumn<QByteArray>("sent");
-    QTest::newRow("0xFF doubled, CR as it is")
-        << bytes({1, 255, 13, 0, 255}) << 0 << bytes({1, 255, 255, 13, 0, 255, 255});
-    QTest::newRow("DTR on") << QByteArray() << 8 << bytes({255, 250, 44, 5, 8, 255, 240});
-    QTest::newRow("RTS off") << QByteArray() << 12 << bytes({255, 250, 44, 5, 12, 255, 240});
-}
-
-void TestTelnetComPort::outgoingBytesEscaped()
-{
-    QFETCH(QByteArray, payload);
-    QFETCH(int, control);
-    QFETCH(QByteArray, sent);
-    TelnetComPort telnet;
-    telnet.send(payload);
-    if (control != 0)
-        telnet.setControl(TelnetComPort::Control(control));
-    QCOMPARE(telnet.takeToSend(), sent);
 }
 
 QTEST_GUILESS_MAIN(TestTelnetComPort)

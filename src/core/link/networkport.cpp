@@ -46,10 +46,17 @@ NetworkPort::NetworkPort(int connectTimeoutMs) : m_connectTimeoutMs(connectTimeo
         if (takeIncoming() && m_open && m_arrivalWatched && m_arrival)
             m_arrival();
     });
+    // The server closed, reset or became unreachable; a wait of our own running
+    // out is no loss.
     QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_socket, [this] {
         if (m_open)
             loseConnection();
     });
+    QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_socket,
+                     [this](QAbstractSocket::SocketError error) {
+                         if (m_open && error != QAbstractSocket::SocketTimeoutError)
+                             loseConnection();
+                     });
 }
 
 NetworkPort::~NetworkPort()
@@ -178,10 +185,10 @@ void NetworkPort::agreeOnLine()
                (m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Agreed &&
                 m_telnet->lineSettingsConfirmed());
     };
-    while (!settled() && m_telnet->protocolError().isEmpty() &&
+    while (!settled() && m_telnet->protocolError().isEmpty() && !deadline.hasExpired() &&
            m_socket.state() == QAbstractSocket::ConnectedState &&
            m_socket.waitForReadyRead(int(qMax<qint64>(deadline.remainingTime(), 1))))
-        ;
+        ; // the answers are taken as they come, by readyRead
     if (!m_telnet->protocolError().isEmpty())
         failOpen(QStringLiteral("the server at %1 broke the Telnet protocol: %2")
                      .arg(where, m_telnet->protocolError()));
