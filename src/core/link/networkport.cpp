@@ -46,12 +46,8 @@ NetworkPort::NetworkPort(int connectTimeoutMs) : m_connectTimeoutMs(connectTimeo
         if (takeIncoming() && m_open && m_arrivalWatched && m_arrival)
             m_arrival();
     });
-    // The server closed, reset or became unreachable; a wait of our own running
-    // out is no loss.
-    QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_socket, [this] {
-        if (m_open)
-            loseConnection();
-    });
+    // The server closed (RemoteHostClosedError), reset or became unreachable;
+    // a wait of our own running out is no loss.
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_socket,
                      [this](QAbstractSocket::SocketError error) {
                          if (m_open && error != QAbstractSocket::SocketTimeoutError)
