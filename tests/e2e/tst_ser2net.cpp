@@ -130,7 +130,8 @@ void TestSer2Net::serverGoneMidJobIsALostPort()
     QVERIFY(cli.waitForFinished(10000));
     output += QString::fromUtf8(cli.readAll());
     QCOMPARE(cli.exitCode(), 3);
-    QVERIFY2(output.contains(server.rfc2217Url() + " was lost"), qPrintable(output));
+    QVERIFY2(output.contains(server.rfc2217Url() + " was lost: the server closed the connection"),
+             qPrintable(output));
 }
 
 void TestSer2Net::nobodyListeningFailsNamingTheAddress()
