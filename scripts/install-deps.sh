@@ -7,6 +7,8 @@ packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core
           clang libclang-rt-14-dev clang-tidy) # the fuzz targets and static checks of make check
 # ELF firmware files are read with libelf, which CMake finds through pkg-config.
 packages+=(libelf-dev pkg-config)
+# Telnet for serial device servers on rfc2217:// ports, and the ser2net their tests run.
+packages+=(libtelnet-dev ser2net)
 # Packing and checking the .deb (make package, make check).
 packages+=(dpkg-dev desktop-file-utils lintian)
 # Compiler cache: CI clones anew each run, so its builds reuse objects from earlier ones.
