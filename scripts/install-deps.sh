@@ -23,7 +23,7 @@ packages+=(libqt6sql6-sqlite libqt6sql6-psql postgresql)
 if ! command -v dpkg-query >/dev/null; then
     echo "Not a Debian system: make sure CMake 3.25+, a C++20 compiler, Qt 6.4+" \
          "(Widgets, Serial Port, SQL with its SQLite and PostgreSQL drivers, Test)," \
-         "libelf from elfutils with pkg-config, and PostgreSQL are installed." >&2
+         "libelf from elfutils and libtelnet with pkg-config, PostgreSQL and ser2net are installed." >&2
     exit 0
 fi
 
