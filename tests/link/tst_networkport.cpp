@@ -2,6 +2,7 @@
 #include "link/networkport.h"
 #include "shared/runtimeerror.h"
 #include "support/hungserver.h"
+#include "support/telnetbytes.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -29,24 +30,8 @@ private slots:
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (const int value : values)
-        result.append(char(value));
-    return result;
-}
-
-QByteArray comPortCommand(int command, const QByteArray &value)
-{
-    return bytes({255, 250, 44, command}) + value + bytes({255, 240});
-}
-
 // What a server that takes the COM port option says: yes, and each setting as asked.
-const QByteArray AgreedLine = bytes({255, 253, 44, 255, 253, 0, 255, 251, 0}) +
-                              comPortCommand(101, bytes({0, 1, 0xC2, 0})) +
-                              comPortCommand(102, bytes({8})) + comPortCommand(103, bytes({1})) +
-                              comPortCommand(104, bytes({1})) + comPortCommand(105, bytes({1}));
+const QByteArray AgreedLine = bytes({255, 253, 44, 255, 253, 0, 255, 251, 0}) + lineConfirmed();
 constexpr int TelnetOfferSize = 15;
 
 // In a thread of its own, as the port's open waits for the answers. It takes

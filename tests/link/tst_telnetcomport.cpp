@@ -1,4 +1,5 @@
 #include "link/telnetcomport.h"
+#include "support/telnetbytes.h"
 
 #include <QTest>
 
@@ -14,26 +15,11 @@ private slots:
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (const int value : values)
-        result.append(char(value));
-    return result;
-}
-
 const QByteArray DoComPort = bytes({255, 253, 44});
 const QByteArray LineSettings = bytes(
     {255, 250, 44, 1,   0,   1,   0xC2, 0,  255, 240, 255, 250, 44,  2,   8,  255, 240, 255, 250,
      44,  3,   1,  255, 240, 255, 250,  44, 4,   1,   255, 240, 255, 250, 44, 5,   1,   255, 240});
-// The server's yes to each setting, with the value it set.
-QByteArray settingAnswer(int command, const QByteArray &value)
-{
-    return bytes({255, 250, 44, command + 100}) + value + bytes({255, 240});
-}
-const QByteArray AllConfirmed = settingAnswer(1, bytes({0, 1, 0xC2, 0})) +
-                                settingAnswer(2, bytes({8})) + settingAnswer(3, bytes({1})) +
-                                settingAnswer(4, bytes({1})) + settingAnswer(5, bytes({1}));
+const QByteArray AllConfirmed = lineConfirmed();
 
 } // namespace
 
@@ -54,7 +40,7 @@ void TestTelnetComPort::serverAnswersToTheOffer_data()
     QTest::newRow("agrees and confirms")
         << DoComPort + AllConfirmed << LineSettings << int(A::Agreed) << true << "";
     QTest::newRow("sets another speed")
-        << DoComPort + settingAnswer(1, bytes({0, 0, 0x25, 0x80})) + AllConfirmed.mid(10)
+        << DoComPort + comPortCommand(101, bytes({0, 0, 0x25, 0x80})) + AllConfirmed.mid(10)
         << LineSettings << int(A::Agreed) << true << "9600 baud";
     QTest::newRow("refuses: a fixed line")
         << bytes({255, 254, 44}) << QByteArray() << int(A::Refused) << false << "";
@@ -98,7 +84,8 @@ void TestTelnetComPort::payloadAtAnyCut_data()
                bytes({255, 250, 44, 107, 0x30, 255, 240})
         << QByteArray("OK");
     QTest::newRow("the server's answers, no-ops and go-aheads")
-        << bytes({65, 255, 241}) + settingAnswer(5, bytes({8})) + bytes({255, 249, 255, 251, 0, 66})
+        << bytes({65, 255, 241}) + comPortCommand(105, bytes({8})) +
+               bytes({255, 249, 255, 251, 0, 66})
         << QByteArray("AB");
 }
 
