@@ -321,7 +321,7 @@ QString checkPortName(const QString &name)
     if (isNetworkPortName(name)) {
         const auto address = networkAddressOfName(name);
         const QString *refusal = std::get_if<QString>(&address);
-        return refusal ? QStringLiteral("--port %1").arg(*refusal) : QString();
+        return refusal ? QStringLiteral("--port: %1").arg(*refusal) : QString();
     }
     const QRegularExpressionMatch match = comDigits.match(name);
     bool ok = false;

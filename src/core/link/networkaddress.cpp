@@ -73,7 +73,7 @@ std::variant<NetworkAddress, QString> networkAddressOfName(const QString &portNa
     const QString rest = portName.mid(scheme.capturedLength());
     if (rest.contains(u'@'))
         // Not shown: what stands before the "@" may be a password.
-        return QStringLiteral("A network port takes no user or password: give %1://HOST:PORT")
+        return QStringLiteral("a network port takes no user or password: give %1://HOST:PORT")
             .arg(schemeName);
     // HOST:PORT, or [IPv6]:PORT; nothing after the port.
     static const QRegularExpression hostPort(
