@@ -1,6 +1,7 @@
 #include "e2e/clirun.h"
 #include "e2e/ser2netserver.h"
 #include "e2e/simulatedboard.h"
+#include "e2e/stationprocess.h"
 #include "support/testpaths.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@ private slots:
     void initTestCase();
     void wholeFirmwareThroughTheServer_data();
     void wholeFirmwareThroughTheServer();
+    void stationFlashesTheBoardBehindTheServerOnce();
     void serverGoneMidJobIsALostPort();
     void nobodyListeningFailsNamingTheAddress();
 
@@ -119,6 +121,33 @@ void TestSer2Net::wholeFirmwareThroughTheServer()
     }
     for (const QString &record : records)
         QCOMPARE(contentOf(record), expected);
+}
+
+// A station takes a network port as it is listed. Its looks and the job each
+// connect anew, as ser2net lets one client in at a time: the board is
+// flashed once, its record says how the port was reached, and it is not
+// taken for gone while it stays.
+void TestSer2Net::stationFlashesTheBoardBehindTheServerOnce()
+{
+    SimulatedBoard sim({"--quiet"});
+    QVERIFY(sim.isReady());
+    QVERIFY(QDir().mkpath(path("station")));
+    Ser2NetServer server(device(), path("station"));
+    QVERIFY(server.isReady());
+    const QString port = server.rfc2217Url();
+    StationProcess station({"-p", port, "-a", "1", "--settle", "100", "--pace", "reply",
+                            "--reply-timeout", "1000", TestPaths::exampleFile("blink.hex")});
+    QVERIFY(station.waitFor(1, "board", port, {}, 30000));
+    QVERIFY(station.waitFor(1, "watch", port, "awaiting leave"));
+    QTest::qWait(3000); // several looks, each of them answered
+    const QJsonObject done = station.interrupted();
+    QCOMPARE(done["boards"].toInt(), 1);
+    QCOMPARE(station.count("watch", port, "awaiting board"), 1);
+    const auto board =
+        std::find_if(station.events.begin(), station.events.end(),
+                     [](const QJsonObject &event) { return event["event"] == "board"; });
+    QCOMPARE((*board)["result"].toString(), QStringLiteral("done"));
+    QCOMPARE((*board)["port_kind"].toString(), QStringLiteral("rfc2217"));
 }
 
 // ser2net stopped while the board is being written: a lost port, as a

@@ -1,5 +1,6 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
+#include "e2e/stationprocess.h"
 #include "support/hexrecords.h"
 #include "support/testpaths.h"
 
@@ -35,51 +36,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-// A station at work, its JSON events read as they come.
-struct Station {
-    QProcess process;
-    QList<QJsonObject> events;
-
-    explicit Station(const QStringList &arguments)
-    {
-        process.start(TestPaths::cli(), QStringList{"--watch", "--json"} + arguments);
-    }
-    ~Station()
-    {
-        process.kill();
-        process.waitForFinished();
-    }
-
-    void read()
-    {
-        while (process.canReadLine())
-            events << QJsonDocument::fromJson(process.readLine()).object();
-    }
-    int count(const QString &event, const QString &port, const QString &state = {})
-    {
-        read();
-        return int(std::count_if(events.begin(), events.end(), [&](const QJsonObject &each) {
-            return each["event"] == event && each["port"] == port &&
-                   (state.isEmpty() || each["state"] == state);
-        }));
-    }
-    // Waits for the count of such events to reach n.
-    bool waitFor(int n, const QString &event, const QString &port, const QString &state = {},
-                 int waitMs = 10000)
-    {
-        return QTest::qWaitFor([&] { return count(event, port, state) >= n; }, waitMs);
-    }
-    // Ctrl-C: the station ends, and says how many boards it did.
-    QJsonObject interrupted()
-    {
-        ::kill(pid_t(process.processId()), SIGINT);
-        if (!process.waitForFinished(5000))
-            return {};
-        read();
-        return events.isEmpty() ? QJsonObject() : events.last();
-    }
-};
-
 void TestStation::initTestCase()
 {
     QVERIFY(m_dir.isValid());
@@ -92,9 +48,9 @@ void TestStation::flashesEachBoardOnceAsItComes()
     SimulatedBoard fixed({"--quiet"}, 3);
     QVERIFY(fixed.isReady());
     // A short reply timeout: a board that left is known to be gone within 1.5 s.
-    Station station({"-p", "COM3," + m_dir.filePath("config/bootline/ports/COM1*"), "-a", "1",
-                     "--settle", "100", "--pace", "reply", "--reply-timeout", "500",
-                     exampleFile("blink.hex")});
+    StationProcess station({"-p", "COM3," + m_dir.filePath("config/bootline/ports/COM1*"), "-a",
+                            "1", "--settle", "100", "--pace", "reply", "--reply-timeout", "500",
+                            exampleFile("blink.hex")});
     QVERIFY(station.waitFor(1, "board", "COM3"));
     // The board stays: it is asked whether it is still there, and left alone,
     // also while another program holds the port for a while.
@@ -170,9 +126,9 @@ void TestStation::slowBoardStaysFlashedOnce()
     QVERIFY(board.isReady());
     // The job's own probe asks each 200 ms until the board answers, and a slow
     // board answers each in turn before the first line: 4000 ms leaves it room.
-    Station station(QStringList{"-p", "COM20", "-a", "1", "--settle", "100", "--reply-timeout",
-                                "4000", "--pace", "reply", smallFile()} +
-                    options);
+    StationProcess station(QStringList{"-p", "COM20", "-a", "1", "--settle", "100",
+                                       "--reply-timeout", "4000", "--pace", "reply", smallFile()} +
+                           options);
     QVERIFY(station.waitFor(1, "board", "COM20", {}, 30000));
     QVERIFY(station.waitFor(1, "watch", "COM20", "awaiting leave"));
     QTest::qWait(4000); // many leave checks, each of them answered late
@@ -190,7 +146,7 @@ void TestStation::aReaderOnThePortIsNoNewsOfTheBoard()
 {
     SimulatedBoard board({"--quiet"}, 21);
     QVERIFY(board.isReady());
-    Station station(
+    StationProcess station(
         {"-p", "COM21", "-a", "1", "--settle", "100", "--reply-timeout", "300", smallFile()});
     QVERIFY(station.waitFor(1, "board", "COM21"));
     QVERIFY(station.waitFor(1, "watch", "COM21", "awaiting leave"));
@@ -221,7 +177,7 @@ void TestStation::saysWhatItWatchesAndThatNoneIsThere()
 {
     const QString pattern = m_dir.filePath("by-id/usb-*");
     const QString ports = "COM29," + pattern;
-    Station station({"-p", ports, "-a", "2", smallFile()});
+    StationProcess station({"-p", ports, "-a", "2", smallFile()});
     QVERIFY(station.waitFor(1, "watch", ports, "no port"));
     QTest::qWait(1000); // four looks
     QCOMPARE(station.count("watch", ports, "watching"), 1);
