@@ -217,6 +217,11 @@ void HumanReport::watching(Watch state)
         m_console.show(m_slot, QString());
         writeLine(stdout, prefix + QStringLiteral("port gone"));
         break;
+    case Watch::Unreachable:
+        m_console.show(m_slot, QString());
+        writeLine(stdout, prefix + QStringLiteral("the server takes no connection; trying again "
+                                                  "at each look"));
+        break;
     }
     m_console.release(m_slot);
 }

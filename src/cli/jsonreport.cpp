@@ -110,7 +110,8 @@ void JsonReport::sayOnStandardError(const QString &board, const QString &words) 
 
 void JsonReport::watching(Watch state)
 {
-    static const char *const names[] = {"appeared", "awaiting board", "awaiting leave", "gone"};
+    static const char *const names[] = {"appeared", "awaiting board", "awaiting leave", "gone",
+                                        "unreachable"};
     printEvent("watch", {{"state", QLatin1String(names[int(state)])}});
 }
 

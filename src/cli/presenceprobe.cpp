@@ -2,6 +2,7 @@
 
 #include "cli/portwatch.h"
 #include "engine/engine.h"
+#include "link/networkaddress.h"
 
 PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool plain,
                              int replyTimeoutMs, int attempts, const LineOptions &lineOptions)
@@ -77,6 +78,8 @@ void PresenceProbe::unansweredInTime()
 // one that is busy (another program has it open) tells nothing of the board.
 PresenceProbe::Outcome PresenceProbe::unopened() const
 {
+    if (isNetworkPortName(m_engine->portName()))
+        return Outcome::Unreachable;
     return isPortPresent(m_engine->portName()) ? Outcome::Busy : Outcome::PortMissing;
 }
 

@@ -22,6 +22,7 @@ public:
         // answer came (it may have read the answer): no news of the board.
         Busy,
         PortMissing, // its device is gone
+        Unreachable, // a network port's server took no connection
     };
 
     // address: the address box text, empty to scan (attempts probes, 200 ms

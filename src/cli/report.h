@@ -25,6 +25,7 @@ enum class Watch {
     AwaitingBoard, // probing until a board answers
     AwaitingLeave, // the board was done: it must leave before the next one
     Gone,          // the port went away
+    Unreachable,   // a network port's server took no connection: tried again at each look
 };
 
 // What bootline-cli tells its user as one port's boards go: for a person, or

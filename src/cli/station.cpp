@@ -5,6 +5,8 @@
 #include "cli/report.h"
 #include "engine/jobpolicy.h"
 
+#include <utility>
+
 namespace {
 
 constexpr int LookMs = 250; // how often the ports present are looked at
@@ -125,6 +127,14 @@ void Station::probed(Port &port, PresenceProbe::Outcome outcome, const QString &
         port.report->watching(Watch::Gone);
         return enter(port, Step::Absent);
     }
+    if (outcome == PresenceProbe::Outcome::Unreachable) {
+        if (!std::exchange(port.unreachableSaid, true))
+            port.report->watching(Watch::Unreachable);
+        return; // the same question at the next look
+    }
+    if (std::exchange(port.unreachableSaid, false)) // the server is back: where we were
+        port.report->watching(port.step == Step::AwaitingLeave ? Watch::AwaitingLeave
+                                                               : Watch::AwaitingBoard);
     if (outcome == PresenceProbe::Outcome::Busy)
         return; // no news of the board: the same question at the next look
     const bool answered = outcome == PresenceProbe::Outcome::Answered;

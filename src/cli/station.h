@@ -44,8 +44,9 @@ private:
         PortPlan plan;
         Report *report = nullptr;
         Step step = Step::Absent;
-        QElapsedTimer since;  // in this step
-        QString boardAddress; // where the last board answered
+        QElapsedTimer since;          // in this step
+        QString boardAddress;         // where the last board answered
+        bool unreachableSaid = false; // its server took no connection, and we said so
         std::unique_ptr<PresenceProbe> probe;
         std::unique_ptr<PortRun> job;
     };

@@ -20,6 +20,7 @@ private slots:
     void wholeFirmwareThroughTheServer_data();
     void wholeFirmwareThroughTheServer();
     void stationFlashesTheBoardBehindTheServerOnce();
+    void stationSaysOnceThatNoServerAnswers();
     void serverGoneMidJobIsALostPort();
     void nobodyListeningFailsNamingTheAddress();
 
@@ -148,6 +149,17 @@ void TestSer2Net::stationFlashesTheBoardBehindTheServerOnce()
                      [](const QJsonObject &event) { return event["event"] == "board"; });
     QCOMPARE((*board)["result"].toString(), QStringLiteral("done"));
     QCOMPARE((*board)["port_kind"].toString(), QStringLiteral("rfc2217"));
+}
+
+// Nobody listens yet: said once, not at each look, and tried again.
+void TestSer2Net::stationSaysOnceThatNoServerAnswers()
+{
+    const QString port = QStringLiteral("socket://127.0.0.1:%1").arg(freeLoopbackPort());
+    StationProcess station({"-p", port, "--settle", "0", TestPaths::exampleFile("blink.hex")});
+    QVERIFY(station.waitFor(1, "watch", port, "unreachable"));
+    QTest::qWait(1000); // four looks
+    QCOMPARE(station.count("watch", port, "unreachable"), 1);
+    QCOMPARE(station.interrupted()["boards"].toInt(), 0);
 }
 
 // ser2net stopped while the board is being written: a lost port, as a
