@@ -1,41 +1,24 @@
 #include "window/linechoice.h"
 
 #include "link/lineoptionstext.h"
-#include "shared/settingsfile.h"
+#include "window/givenvalue.h"
 
 #include <QCommandLineParser>
 #include <QSettings>
 
 namespace {
 
-// A value and where it was given, for the message; where empty: not given.
-struct Given {
-    QString text;
-    QString where;
-};
-
-Given fromSettings(const QSettings &settings, const QString &key)
-{
-    if (!settings.contains(key))
-        return {};
-    const QString text = settingText(settings, key);
-    return {text, QStringLiteral("%1=%2 in %3").arg(key, text, settings.fileName())};
-}
-
 // --no-low-latency and --rs485 stand for low-latency=no and rs485=yes.
-Given fromCommandLine(const QCommandLineParser &parser, const QString &key)
+GivenValue givenAsOption(const QCommandLineParser &parser, const QString &key)
 {
     if (key == QStringLiteral("low-latency"))
         return parser.isSet(QStringLiteral("no-low-latency"))
-                   ? Given{QStringLiteral("no"), QStringLiteral("--no-low-latency")}
-                   : Given{};
+                   ? GivenValue{QStringLiteral("no"), QStringLiteral("--no-low-latency")}
+                   : GivenValue{};
     if (key == QStringLiteral("rs485"))
-        return parser.isSet(key) ? Given{QStringLiteral("yes"), QStringLiteral("--rs485")}
-                                 : Given{};
-    if (!parser.isSet(key))
-        return {};
-    return {parser.value(key),
-            QStringLiteral("--%1 %2 on the command line").arg(key, parser.value(key))};
+        return parser.isSet(key) ? GivenValue{QStringLiteral("yes"), QStringLiteral("--rs485")}
+                                 : GivenValue{};
+    return givenOnCommandLine(parser, key);
 }
 
 } // namespace
@@ -71,8 +54,9 @@ LineChoice lineChoice(const QStringList &arguments, const QSettings &settings)
     LineChoice choice;
     for (const QString &key : LineOptionsReader::keys()) {
         // The settings file first, so that the command line overrides it.
-        for (const Given &given : {fromSettings(settings, key), fromCommandLine(parser, key)}) {
-            if (given.where.isEmpty())
+        for (const GivenValue &given :
+             {givenInSettings(settings, key), givenAsOption(parser, key)}) {
+            if (!given.isGiven())
                 continue;
             if (const QString rule = reader.read(key, given.text); !rule.isEmpty())
                 choice.ignored.append(

@@ -1,6 +1,6 @@
 #include "window/pacechoice.h"
 
-#include "shared/settingsfile.h"
+#include "window/givenvalue.h"
 
 #include <QCommandLineParser>
 #include <QSettings>
@@ -30,29 +30,6 @@ std::optional<int> gapOfText(const QString &text)
     if (!ok || gapMs < 0 || gapMs > HighestGapMs)
         return std::nullopt;
     return gapMs;
-}
-
-// One value, as the command line and the settings file give it: what it
-// reads as, if it does, and where it came from for a message.
-struct Given {
-    QString text;
-    QString where; // empty: not given
-};
-
-Given fromCommandLine(const QCommandLineParser &parser, const QString &key)
-{
-    if (!parser.isSet(key))
-        return {};
-    return {parser.value(key),
-            QStringLiteral("--%1 %2 on the command line").arg(key, parser.value(key))};
-}
-
-Given fromSettings(const QSettings &settings, const QString &key)
-{
-    if (!settings.contains(key))
-        return {};
-    const QString text = settingText(settings, key);
-    return {text, QStringLiteral("%1=%2 in %3").arg(key, text, settings.fileName())};
 }
 
 } // namespace
@@ -86,8 +63,9 @@ PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings)
                                               : QStringLiteral("it is not in INI form")));
     // The settings file first, so that the command line overrides it; a value
     // that is off is said and left out, so the one beneath it stays.
-    for (const Given &given : {fromSettings(settings, PaceKey), fromCommandLine(parser, PaceKey)}) {
-        if (given.where.isEmpty())
+    for (const GivenValue &given :
+         {givenInSettings(settings, PaceKey), givenOnCommandLine(parser, PaceKey)}) {
+        if (!given.isGiven())
             continue;
         if (const std::optional<Engine::Pace> pace = paceOfText(given.text))
             choice.pace = *pace;
@@ -95,8 +73,9 @@ PaceChoice paceChoice(const QStringList &arguments, const QSettings &settings)
             choice.ignored.append(
                 QStringLiteral("Ignored %1: pace takes poll or reply.").arg(given.where));
     }
-    for (const Given &given : {fromSettings(settings, GapKey), fromCommandLine(parser, GapKey)}) {
-        if (given.where.isEmpty())
+    for (const GivenValue &given :
+         {givenInSettings(settings, GapKey), givenOnCommandLine(parser, GapKey)}) {
+        if (!given.isGiven())
             continue;
         if (const std::optional<int> gapMs = gapOfText(given.text))
             choice.gapMs = *gapMs;

@@ -31,5 +31,7 @@ struct LineOptions {
     LineSequence afterOpen;   // before the first question to the board
     LineSequence beforeClose; // once the job has ended, done or not
 
+    bool drivesModemLines() const { return !afterOpen.isEmpty() || !beforeClose.isEmpty(); }
+
     bool operator==(const LineOptions &) const = default;
 };

@@ -129,9 +129,8 @@ void NetworkPort::refuseLineOptions() const
                            QStringLiteral("Port %1 cannot be opened: RS-485 mode is set on the "
                                           "device server, not from here")
                                .arg(url()));
-    const bool modemLines =
-        !m_lineOptions.afterOpen.isEmpty() || !m_lineOptions.beforeClose.isEmpty();
-    if (modemLines && m_address.protocol == NetworkAddress::Protocol::RawSocket)
+    if (m_lineOptions.drivesModemLines() &&
+        m_address.protocol == NetworkAddress::Protocol::RawSocket)
         throw RuntimeError(RuntimeError::PortNotAvailable,
                            QStringLiteral("Port %1 cannot be opened: a raw socket has no modem "
                                           "lines for the DTR/RTS sequences: use rfc2217://%2")
@@ -202,9 +201,8 @@ void NetworkPort::agreeOnLine()
     if (!m_telnet->lineSettingRefused().isEmpty())
         failOpen(QStringLiteral("the server at %1 set its line to %2, not 115200 8N1")
                      .arg(where, m_telnet->lineSettingRefused()));
-    const bool modemLines =
-        !m_lineOptions.afterOpen.isEmpty() || !m_lineOptions.beforeClose.isEmpty();
-    if (modemLines && m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Refused)
+    if (m_lineOptions.drivesModemLines() &&
+        m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Refused)
         failOpen(QStringLiteral("the server at %1 refuses the COM port control option, so the "
                                 "DTR/RTS sequences cannot run (turn it on there, or leave the "
                                 "sequences out)")
