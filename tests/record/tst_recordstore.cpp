@@ -517,8 +517,11 @@ void TestRecordStore::storeFaults()
     QCOMPARE(execOn(parsed(path), statements), QString());
     QFile file(path);
     if (tag == "damaged file") {
-        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() / 2));
-        QCOMPARE(file.write(QByteArray(4200, char(0xa5))), 4200);
+        // The middle half: whichever pages the table and its indexes have
+        // there, a read of every record meets some of them.
+        const qint64 damaged = file.size() / 2;
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() / 4));
+        QCOMPARE(file.write(QByteArray(damaged, char(0xa5))), damaged);
         file.close();
     }
     if (tag == "a file we may not write")
