@@ -146,6 +146,11 @@ const QList<RecordColumn> &recordColumns()
     return columns;
 }
 
+QString RecordColumn::beforeValue(const QString &rowId) const
+{
+    return before.contains(QStringLiteral("%1")) ? before.arg(rowId) : before;
+}
+
 QVariant RecordColumn::sqlValue(const JobRecord &record) const
 {
     QVariant value = get(record);

@@ -35,6 +35,8 @@ struct RecordColumn {
     QVariant sqlValue(const JobRecord &record) const;
     // Tags as JSON: an object with a text for each key.
     QJsonValue jsonValue(const JobRecord &record) const;
+    // Its value in a row made before it, the row's id named rowId.
+    QString beforeValue(const QString &rowId) const;
 };
 
 // In the order of the JSON of a record.

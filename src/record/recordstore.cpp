@@ -78,7 +78,7 @@ QStringList addedColumnStatements(StoreAddress::Kind kind, int version)
                                perRow ? QStringLiteral("''") : column.before);
         if (perRow)
             statements << QStringLiteral("UPDATE %1 SET %2 = %3")
-                              .arg(Table, column.name, column.before.arg(QStringLiteral("id")));
+                              .arg(Table, column.name, column.beforeValue(QStringLiteral("id")));
     }
     if (version < 2)
         statements << secondSchemaIndexes();
@@ -94,7 +94,7 @@ QString copyOldStatement()
     for (const RecordColumn &column : recordColumns()) {
         columns << column.name;
         values << (OldColumns.contains(column.name) ? column.name
-                                                    : column.before.arg(QStringLiteral("id")));
+                                                    : column.beforeValue(QStringLiteral("id")));
     }
     return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY id")
         .arg(Table, columns.join(u','), values.join(u','), OldTable);
@@ -104,7 +104,7 @@ QString copyOldStatement()
 QString selectedColumn(StoreAddress::Kind kind, const RecordColumn &column, int version)
 {
     if (column.since > version)
-        return column.before.arg(QStringLiteral("r.id"));
+        return column.beforeValue(QStringLiteral("r.id"));
     if (column.kind != RecordColumn::Kind::Time || isSqlite(kind))
         return QStringLiteral("r.") + column.name;
     return QStringLiteral("to_char(r.%1 AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
