@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/console.h"
-#include "cli/report.h"
+#include "line/report.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "cli/jsonreport.h"
 
-#include "cli/boardrecord.h"
+#include "line/boardrecord.h"
 #include "shared/readable.h"
 
 #include <QJsonDocument>

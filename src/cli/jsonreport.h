@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/report.h"
+#include "line/report.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 #include "cli/options.h"
 
-#include "cli/portwatch.h"
 #include "image/firmwarefile.h"
+#include "line/portwatch.h"
 #include "link/lineoptionstext.h"
 #include "link/networkaddress.h"
 #include "record/historysummary.h"
@@ -846,16 +846,6 @@ QString readPinAndRerun(const QCommandLineParser &parser, const Sources &sources
 }
 
 } // namespace
-
-int CliOptions::attemptOf(const QString &port, const QString &address) const
-{
-    return attempts.value(boardKey(port, address), 1);
-}
-
-QString boardKey(const QString &port, const QString &address)
-{
-    return port + u'\n' + (address.isEmpty() ? QStringLiteral("scan") : address);
-}
 
 std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments)
 {

@@ -1,5 +1,6 @@
 #include "cli/storerequests.h"
 
+#include "line/recorder.h"
 #include "record/historycsv.h"
 #include "record/historysummary.h"
 #include "record/historytext.h"
@@ -14,28 +15,6 @@
 #include <QJsonDocument>
 
 #include <cstdio>
-
-// Records that the store could not take wait in the file beside it: a job's
-// started and end lines are told once, as the job they are.
-void tellUnrecorded(const StoreAddress &store)
-{
-    if (store.kind == StoreAddress::Kind::None)
-        return;
-    const QString path = unrecordedFile(store);
-    const UnrecordedFile waiting = readUnrecorded(path);
-    const qsizetype records = waitingRecords(waiting.records);
-    if (records > 0)
-        printTo(stderr, QStringLiteral("bootline-cli: %1 in %2: not in the store yet; "
-                                       "bootline-cli --import-unrecorded --log %3 moves them "
-                                       "there\n")
-                            .arg(records == 1 ? QStringLiteral("1 record waits")
-                                              : QStringLiteral("%1 records wait").arg(records),
-                                 visibleText(path), visibleText(store.describe())));
-    if (waiting.damagedLines > 0)
-        printTo(stderr, QStringLiteral("bootline-cli: warning: %1 damaged line(s) of %2 skipped\n")
-                            .arg(waiting.damagedLines)
-                            .arg(visibleText(path)));
-}
 
 // The records of the store, newest first. Reading changes nothing in the
 // store; a store that is missing, damaged or cannot be read whole fails.

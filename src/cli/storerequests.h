@@ -12,7 +12,3 @@ int printHistory(const CliOptions &options);
 int createStore(const CliOptions &options);
 // --import-unrecorded: the records that wait beside the store, moved into it.
 int importWaiting(const CliOptions &options);
-
-// Says on standard error how many records wait beside the store, not in it
-// yet, and how many lines there are damaged.
-void tellUnrecorded(const StoreAddress &store);

@@ -1,4 +1,4 @@
-#include "cli/trace.h"
+#include "line/trace.h"
 
 #include "fakes/testengine.h"
 #include "support/testfiles.h"

@@ -1,9 +1,9 @@
-#include "cli/session.h"
+#include "line/session.h"
 
-#include "cli/portrun.h"
-#include "cli/report.h"
+#include "line/portrun.h"
+#include "line/report.h"
 
-Session::Session(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
+Session::Session(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
                  Recorder &recorder, Trace *trace, OperatorQuestions *questions)
     : m_report(report)
 {

@@ -1,5 +1,5 @@
-#include "cli/trace.h"
-#include "cli/tracefolder.h"
+#include "line/trace.h"
+#include "line/tracefolder.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/boardresult.h"
-#include "cli/report.h"
+#include "line/boardresult.h"
+#include "line/report.h"
 #include "record/jobrecord.h"
 
 // A board's job as the store and the JSON board event keep it.

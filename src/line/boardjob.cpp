@@ -1,14 +1,14 @@
-#include "cli/boardjob.h"
+#include "line/boardjob.h"
 
-#include "cli/report.h"
 #include "engine/engine.h"
 #include "engine/jobfailure.h"
+#include "line/report.h"
 #include "link/networkaddress.h"
 #include "protocol/commands.h"
 
 #include <QUuid>
 
-BoardJob::BoardJob(Engine &engine, const CliOptions &options, const QString &port,
+BoardJob::BoardJob(Engine &engine, const RunOptions &options, const QString &port,
                    const QString &address, const QList<QByteArray> &image, Report &report)
     : m_engine(engine), m_options(options), m_image(image), m_report(report)
 {

@@ -1,9 +1,35 @@
-#include "cli/recorder.h"
+#include "line/recorder.h"
 
-#include "cli/boardrecord.h"
-#include "cli/storerequests.h"
+#include "line/boardrecord.h"
+#include "record/recordkeeper.h"
+#include "shared/readable.h"
+#include "shared/standardstreams.h"
+
+#include <cstdio>
 
 #include <utility>
+
+// Records that the store could not take wait in the file beside it: a job's
+// started and end lines are told once, as the job they are.
+void tellUnrecorded(const StoreAddress &store)
+{
+    if (store.kind == StoreAddress::Kind::None)
+        return;
+    const QString path = unrecordedFile(store);
+    const UnrecordedFile waiting = readUnrecorded(path);
+    const qsizetype records = waitingRecords(waiting.records);
+    if (records > 0)
+        printTo(stderr, QStringLiteral("bootline-cli: %1 in %2: not in the store yet; "
+                                       "bootline-cli --import-unrecorded --log %3 moves them "
+                                       "there\n")
+                            .arg(records == 1 ? QStringLiteral("1 record waits")
+                                              : QStringLiteral("%1 records wait").arg(records),
+                                 visibleText(path), visibleText(store.describe())));
+    if (waiting.damagedLines > 0)
+        printTo(stderr, QStringLiteral("bootline-cli: warning: %1 damaged line(s) of %2 skipped\n")
+                            .arg(waiting.damagedLines)
+                            .arg(visibleText(path)));
+}
 
 Recorder::Recorder(const StoreAddress &address, int timeoutMs, RunInfo run)
     : m_address(address), m_timeoutMs(timeoutMs), m_run(std::move(run))

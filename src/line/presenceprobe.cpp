@@ -1,7 +1,7 @@
-#include "cli/presenceprobe.h"
+#include "line/presenceprobe.h"
 
-#include "cli/portwatch.h"
 #include "engine/engine.h"
+#include "line/portwatch.h"
 #include "link/networkaddress.h"
 
 PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool plain,

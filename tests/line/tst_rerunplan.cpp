@@ -1,4 +1,4 @@
-#include "cli/rerunplan.h"
+#include "line/rerunplan.h"
 
 #include <QTest>
 

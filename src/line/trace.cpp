@@ -1,4 +1,4 @@
-#include "cli/trace.h"
+#include "line/trace.h"
 
 #include "engine/engine.h"
 #include "shared/readable.h"

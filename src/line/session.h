@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/options.h"
-#include "cli/run.h"
+#include "line/run.h"
+#include "line/runoptions.h"
 
 #include <QByteArray>
 #include <QList>
@@ -24,7 +24,7 @@ class Session : public Run {
 public:
     // image: the HEX file's lines, read once: every board gets the same.
     // questions: --ask's, put to the operator before each board's job.
-    Session(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
+    Session(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
             Recorder &recorder, Trace *trace, OperatorQuestions *questions = nullptr);
     ~Session() override;
 

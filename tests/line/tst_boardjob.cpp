@@ -1,9 +1,9 @@
-#include "cli/boardjob.h"
-#include "cli/report.h"
 #include "engine/engine.h"
 #include "fakes/engineinside.h"
 #include "fakes/fakeserialport.h"
 #include "image/hexfile.h"
+#include "line/boardjob.h"
+#include "line/report.h"
 #include "link/rtuframe.h"
 #include "support/hexrecords.h"
 
@@ -46,7 +46,7 @@ struct Job {
     Engine engine{std::unique_ptr<SerialPort>(port)};
     EngineInside inside{engine};
     RecordedReport report;
-    CliOptions options;
+    RunOptions options;
     QList<QByteArray> image; // read from options.file at the start, as the run does once
     std::unique_ptr<BoardJob> job;
 

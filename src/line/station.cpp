@@ -1,9 +1,9 @@
-#include "cli/station.h"
+#include "line/station.h"
 
-#include "cli/portrun.h"
-#include "cli/portwatch.h"
-#include "cli/report.h"
 #include "engine/jobpolicy.h"
+#include "line/portrun.h"
+#include "line/portwatch.h"
+#include "line/report.h"
 
 #include <utility>
 
@@ -16,7 +16,7 @@ constexpr int LeaveProbes = 3;
 
 } // namespace
 
-Station::Station(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
+Station::Station(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
                  Recorder &recorder, Trace *trace, OperatorQuestions *questions)
     : m_options(options), m_image(image), m_report(report), m_recorder(recorder), m_trace(trace),
       m_questions(questions)

@@ -1,10 +1,10 @@
-#include "cli/rerunfailed.h"
+#include "line/rerunfailed.h"
 
-#include "cli/rerunplan.h"
+#include "line/rerunplan.h"
 #include "record/recordkeeper.h"
 #include "record/recordstore.h"
 
-std::optional<EarlyEnd> takeRerunFromStore(CliOptions &options, QByteArray *runSha256)
+std::optional<EarlyEnd> takeRerunFromStore(RunOptions &options, QByteArray *runSha256)
 {
     RecordStore store(options.log, options.storeTimeoutMs);
     HistoryFilter filter;
@@ -37,7 +37,7 @@ std::optional<EarlyEnd> takeRerunFromStore(CliOptions &options, QByteArray *runS
     return std::nullopt;
 }
 
-QString rerunFileRefusal(const CliOptions &options, const QByteArray &runSha256,
+QString rerunFileRefusal(const RunOptions &options, const QByteArray &runSha256,
                          const QByteArray &fileSha256)
 {
     if (options.fileChanged || runSha256.isEmpty() || runSha256 == fileSha256)

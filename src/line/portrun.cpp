@@ -1,12 +1,12 @@
-#include "cli/portrun.h"
+#include "line/portrun.h"
 
-#include "cli/boardjob.h"
-#include "cli/operatorquestions.h"
-#include "cli/recorder.h"
-#include "cli/report.h"
-#include "cli/trace.h"
-#include "cli/tracefolder.h"
 #include "engine/engine.h"
+#include "line/boardjob.h"
+#include "line/operatorquestions.h"
+#include "line/recorder.h"
+#include "line/report.h"
+#include "line/trace.h"
+#include "line/tracefolder.h"
 #include "shared/readable.h"
 #include "shared/standardstreams.h"
 
@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <utility>
 
-PortRun::PortRun(const CliOptions &options, PortPlan plan, const QList<QByteArray> &image,
+PortRun::PortRun(const RunOptions &options, PortPlan plan, const QList<QByteArray> &image,
                  Report &report, Recorder &recorder, Trace *trace, OperatorQuestions *questions)
     : m_options(options), m_plan(std::move(plan)), m_image(image), m_report(report),
       m_recorder(recorder), m_trace(trace), m_questions(questions)

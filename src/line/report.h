@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/boardresult.h"
-#include "cli/options.h"
 #include "engine/jobevents.h"
+#include "line/boardresult.h"
+#include "line/runoptions.h"
 #include "record/jobrecord.h"
 
 #include <QByteArray>

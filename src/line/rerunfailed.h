@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/options.h"
+#include "line/runoptions.h"
 #include "shared/exitcode.h"
 
 #include <QByteArray>
@@ -17,9 +17,9 @@ struct EarlyEnd {
 // options the boards still to do, their attempts and, unless one was given,
 // the run's file; runSha256 gets the hash the run flashed. Nothing when the
 // run goes on; else why not (Done: every board is done already).
-std::optional<EarlyEnd> takeRerunFromStore(CliOptions &options, QByteArray *runSha256);
+std::optional<EarlyEnd> takeRerunFromStore(RunOptions &options, QByteArray *runSha256);
 
 // A rerun's file against the run's: another one only with --file-changed.
 // Empty when it may go.
-QString rerunFileRefusal(const CliOptions &options, const QByteArray &runSha256,
+QString rerunFileRefusal(const RunOptions &options, const QByteArray &runSha256,
                          const QByteArray &fileSha256);

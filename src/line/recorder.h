@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/boardresult.h"
-#include "cli/report.h"
+#include "line/boardresult.h"
+#include "line/report.h"
 #include "record/recordwriter.h"
 
 #include <QHash>
@@ -38,3 +38,7 @@ private:
     QHash<QString, std::shared_ptr<RecordWriter>> m_writers;
     bool m_waitingTold = false; // the records in the fallback file looked at
 };
+
+// Says on standard error how many records wait beside the store, not in it
+// yet, and how many lines there are damaged.
+void tellUnrecorded(const StoreAddress &store);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/boardresult.h"
-#include "cli/options.h"
+#include "line/boardresult.h"
+#include "line/runoptions.h"
 
 #include <QByteArray>
 #include <QList>
@@ -23,7 +23,7 @@ class PortRun : public QObject {
 public:
     // image: the HEX file's lines, read once: every board gets the same.
     // questions: --ask's, put to the operator before each board's job.
-    PortRun(const CliOptions &options, PortPlan plan, const QList<QByteArray> &image,
+    PortRun(const RunOptions &options, PortPlan plan, const QList<QByteArray> &image,
             Report &report, Recorder &recorder, Trace *trace,
             OperatorQuestions *questions = nullptr);
     ~PortRun() override;
@@ -49,7 +49,7 @@ private:
     BoardResult openTrace(BoardResult result);
     BoardResult closeTrace(BoardResult result);
 
-    const CliOptions &m_options;
+    const RunOptions &m_options;
     const PortPlan m_plan;
     const QList<QByteArray> &m_image;
     Report &m_report;

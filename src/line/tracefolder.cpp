@@ -1,6 +1,6 @@
-#include "cli/tracefolder.h"
+#include "line/tracefolder.h"
 
-#include "cli/trace.h"
+#include "line/trace.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cli/boardresult.h"
-#include "cli/options.h"
-#include "cli/report.h"
 #include "engine/jobevents.h"
+#include "line/boardresult.h"
+#include "line/report.h"
+#include "line/runoptions.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -24,7 +24,7 @@ public:
     // port and address: as a PortPlan gives them, the address as the
     // address box text; image: the HEX file's lines, read once for all the
     // boards of a run.
-    BoardJob(Engine &engine, const CliOptions &options, const QString &port, const QString &address,
+    BoardJob(Engine &engine, const RunOptions &options, const QString &port, const QString &address,
              const QList<QByteArray> &image, Report &report);
 
     // The operator's answers for this board, on its records; before start().
@@ -56,7 +56,7 @@ private:
     void end(ExitCode code);
 
     Engine &m_engine;
-    const CliOptions &m_options;
+    const RunOptions &m_options;
     const QList<QByteArray> &m_image;
     Report &m_report;
     Step m_step = Step::Open;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cli/boardresult.h"
-#include "cli/options.h"
-#include "cli/presenceprobe.h"
-#include "cli/run.h"
+#include "line/boardresult.h"
+#include "line/presenceprobe.h"
+#include "line/run.h"
+#include "line/runoptions.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -31,7 +31,7 @@ class Station : public Run {
     Q_OBJECT
 public:
     // questions: --ask's, put to the operator before each board's job.
-    Station(const CliOptions &options, const QList<QByteArray> &image, RunReport &report,
+    Station(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
             Recorder &recorder, Trace *trace, OperatorQuestions *questions = nullptr);
     ~Station() override;
 
@@ -60,7 +60,7 @@ private:
     void enter(Port &port, Step step);
     void endIfIdle();
 
-    const CliOptions &m_options;
+    const RunOptions &m_options;
     const QList<QByteArray> &m_image;
     RunReport &m_report;
     Recorder &m_recorder;

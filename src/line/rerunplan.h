@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/options.h"
+#include "line/runoptions.h"
 #include "record/jobrecord.h"
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "cli/portwatch.h"
+#include "line/portwatch.h"
 
 #include "link/networkaddress.h"
 #include "link/portname.h"

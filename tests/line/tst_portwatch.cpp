@@ -1,4 +1,4 @@
-#include "cli/portwatch.h"
+#include "line/portwatch.h"
 
 #include <QDir>
 #include <QFile>

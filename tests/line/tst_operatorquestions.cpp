@@ -1,4 +1,4 @@
-#include "cli/operatorquestions.h"
+#include "line/operatorquestions.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "cli/boardrecord.h"
+#include "line/boardrecord.h"
 
 #include "engine/jobfailure.h"
 #include "record/recordofjob.h"
