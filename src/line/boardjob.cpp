@@ -25,6 +25,8 @@ BoardJob::BoardJob(Engine &engine, const RunOptions &options, const QString &por
     m_engine.setPolicy(policy);
     m_engine.setPace(options.replyPace ? Engine::Pace::Reply : Engine::Pace::Poll, options.gapMs);
     m_engine.setLineOptions(options.lineOptions);
+    connect(&engine, &Engine::portOpened, this, &BoardJob::onPortOpened);
+    connect(&engine, &Engine::portOpenFailed, this, &BoardJob::onPortOpenFailed);
     connect(&engine, &Engine::boardFound, this, &BoardJob::onBoardFound);
     connect(&engine, &Engine::probeSent, this, [this](const QString &board, int attempt) {
         m_report.probing(board, attempt, m_options.probeAttempts);
@@ -63,23 +65,33 @@ void BoardJob::start()
     emit started(m_result);
     m_report.boardStarted(m_result.board);
     m_engine.run([this] { m_engine.openPort(); });
-    m_portOpened = m_engine.portError().isEmpty();
+}
+
+void BoardJob::onPortOpened()
+{
+    if (m_step != Step::Open)
+        return;
+    m_portOpened = true;
     m_step = Step::Probe;
-    m_result.portUnopened = !m_portOpened;
-    if (!m_portOpened) {
-        // A local port that is not there may be misnamed; a port that
-        // refused a setting, or a server, says what to do itself.
-        const bool notThere = !isNetworkPortName(m_result.port) &&
-                              m_engine.portError().contains(QStringLiteral("cannot be opened"));
-        return fail(PortFailed,
-                    QStringLiteral("cannot open the port %1: %2.%3")
-                        .arg(m_result.port, m_engine.portError(),
-                             notThere ? QStringLiteral(" Check --port; --list-ports shows the "
-                                                       "ports present.")
-                                      : QString()));
-    }
     if (m_engine.address() == QStringLiteral("0")) // opened without a probe
         probed();
+}
+
+// A local port that is not there may be misnamed; a port that refused a
+// setting, or a server, says what to do itself.
+void BoardJob::onPortOpenFailed(const QString &why)
+{
+    if (m_step != Step::Open)
+        return;
+    m_result.portUnopened = true;
+    m_step = Step::Probe; // nothing to close
+    const bool notThere =
+        !isNetworkPortName(m_result.port) && why.contains(QStringLiteral("cannot be opened"));
+    fail(PortFailed, QStringLiteral("cannot open the port %1: %2.%3")
+                         .arg(m_result.port, why,
+                              notThere ? QStringLiteral(" Check --port; --list-ports shows the "
+                                                        "ports present.")
+                                       : QString()));
 }
 
 void BoardJob::interrupt(ExitCode code)
@@ -238,8 +250,9 @@ void BoardJob::fail(ExitCode code, const QString &failure, const QByteArray &rep
 
 void BoardJob::end(ExitCode code)
 {
+    const bool opening = m_step == Step::Open; // given up by Close Port
     m_step = Step::Ended;
-    if (m_portOpened)
+    if (m_portOpened || opening)
         m_engine.run([this] { m_engine.closePort(); });
     m_portOpened = false;
     m_result.exitCode = code;

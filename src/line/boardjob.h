@@ -40,6 +40,8 @@ signals:
 private:
     enum class Step { Open, Probe, Download, NewAddress, Install, Ended };
 
+    void onPortOpened();
+    void onPortOpenFailed(const QString &why);
     void probed();
     void downloaded();
     void addressed();

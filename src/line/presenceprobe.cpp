@@ -26,6 +26,8 @@ PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool p
     m_answerDue.setSingleShot(true);
     m_answerDue.setInterval(replyTimeoutMs);
     connect(&m_answerDue, &QTimer::timeout, this, &PresenceProbe::unansweredInTime);
+    connect(m_engine.get(), &Engine::portOpened, this, &PresenceProbe::opened);
+    connect(m_engine.get(), &Engine::portOpenFailed, this, [this] { end(unopened()); });
     connect(m_engine.get(), &Engine::boardFound, this,
             [this](const QString &found, const QByteArray &) {
                 end(Outcome::Answered, found.isEmpty() ? m_engine->address() : found);
@@ -47,8 +49,10 @@ PresenceProbe::~PresenceProbe() = default;
 void PresenceProbe::start()
 {
     m_engine->run([this] { m_engine->openPort(); });
-    if (!m_engine->portError().isEmpty())
-        return end(unopened());
+}
+
+void PresenceProbe::opened()
+{
     if (!m_address.isEmpty()) {
         m_engine->setAddress(m_address);
         ask();

@@ -39,6 +39,7 @@ signals:
     void finished(PresenceProbe::Outcome outcome, const QString &address);
 
 private:
+    void opened();
     void ask();
     void unansweredInTime();
     void end(Outcome outcome, const QString &address = {});

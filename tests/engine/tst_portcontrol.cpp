@@ -14,6 +14,8 @@ private slots:
     void devicePathsOpenAsTheyStand();
     void networkPortsOpenByAddress_data();
     void networkPortsOpenByAddress();
+    void portOpeningInTheBackground_data();
+    void portOpeningInTheBackground();
     void addressBoxDecidesProbeAndScan_data();
     void addressBoxDecidesProbeAndScan();
     void probeSendsTheQueryEveryTick();
@@ -155,6 +157,61 @@ void TestPortControl::networkPortsOpenByAddress()
     QCOMPARE(t.port->networkAddress->port, quint16(tcpPort));
     QVERIFY(t.timer("ProbeTimer")->isEnabled());
     QVERIFY(t.reports.shown.isEmpty());
+}
+
+void TestPortControl::portOpeningInTheBackground_data()
+{
+    QTest::addColumn<QString>("end"); // opened, failed, closed: how the open ends
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("open");
+    QTest::newRow("the server takes it") << "opened"
+                                         << "Ready" << true;
+    QTest::newRow("no answer from the server") << "failed"
+                                               << "Not present board" << false;
+    QTest::newRow("Close Port while it connects") << "closed"
+                                                  << "Closed" << false;
+}
+
+// A device server's open goes on without the window: Close Port stays
+// usable meanwhile, and the end is the one a local port's open has.
+void TestPortControl::portOpeningInTheBackground()
+{
+    QFETCH(QString, end);
+    QFETCH(QString, status);
+    QFETCH(bool, open);
+    TestEngine t;
+    t.port->opensInBackground = true;
+    t.engine.setPortName("socket://10.0.0.5:4001");
+    QStringList events;
+    QObject::connect(&t.engine, &Engine::portOpened, [&] { events << "opened"; });
+    QObject::connect(&t.engine, &Engine::portOpenFailed,
+                     [&](const QString &why) { events << "failed: " + why; });
+    t.engine.openPort();
+    QCOMPARE(t.engine.status(), QStringLiteral("Connecting"));
+    QCOMPARE(t.tagSwitches % 2, 1); // Close Port enabled
+    QVERIFY(!t.engine.lampShown());
+    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+
+    const QString why = "Port socket://10.0.0.5:4001 cannot be opened: no answer";
+    if (end == "closed")
+        t.engine.closePort();
+    else
+        t.port->endOpen(end == "opened" ? QString() : why);
+    QCOMPARE(t.engine.status(), status);
+    QCOMPARE(t.port->isOpen() || t.port->isOpening(), open);
+    QCOMPARE(t.engine.lampShown(), open);
+    QCOMPARE(t.timer("ProbeTimer")->isEnabled(), open);
+    QCOMPARE(t.tagSwitches % 2, int(open));
+    if (end == "failed") {
+        QCOMPARE(t.reports.shown.size(), 1);
+        QCOMPARE(t.reports.shown[0].text, "socket://10.0.0.5:4001 Not available! Use Serial "
+                                          "settings to setup your ports.");
+        QCOMPARE(t.engine.portError(), why);
+    } else {
+        QVERIFY(t.reports.shown.isEmpty());
+    }
+    QCOMPARE(events, end == "closed" ? QStringList()
+                                     : QStringList{end == "opened" ? end : "failed: " + why});
 }
 
 void TestPortControl::addressBoxDecidesProbeAndScan_data()

@@ -20,6 +20,7 @@ public:
     bool failWrites = false;
     bool lost = false;
     bool arrivalWatched = true;
+    bool opensInBackground = false; // as a device server does: endOpen() ends it
 
     QByteArray written() const { return writes.join(); }
 
@@ -50,10 +51,26 @@ public:
         if (open && refuseOpen)
             throw RuntimeError(RuntimeError::PortNotAvailable,
                                QStringLiteral("Port not available"));
-        m_open = open;
+        m_opening = open && opensInBackground;
+        m_open = open && !m_opening;
         lost = false;
     }
     bool isOpen() const override { return m_open; }
+    bool isOpening() const override { return m_opening; }
+    QString openingStep() const override { return QStringLiteral("Connecting"); }
+    QString openFailure() const override { return m_openFailure; }
+    void setOpenProgressHandler(std::function<void()> handler) override
+    {
+        m_openProgress = std::move(handler);
+    }
+    // The open in the background is over: open, or failed for that reason.
+    void endOpen(const QString &failure = {})
+    {
+        m_opening = false;
+        m_open = failure.isEmpty();
+        m_openFailure = failure;
+        m_openProgress();
+    }
     bool isLost() const override { return lost; }
     qint16 charactersWaiting() override { return qint16(incoming.size()); }
     QByteArray readWaiting() override { return std::exchange(incoming, {}); }
@@ -81,5 +98,8 @@ public:
 
 private:
     bool m_open = false;
+    bool m_opening = false;
+    QString m_openFailure;
+    std::function<void()> m_openProgress;
     std::function<void()> m_arrival;
 };

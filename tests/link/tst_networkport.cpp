@@ -26,6 +26,7 @@ private slots:
     void serverGoneIsALostPort();
     void openFailuresSayWhy_data();
     void openFailuresSayWhy();
+    void closeGivesUpAConnect();
 };
 
 namespace {
@@ -103,6 +104,18 @@ NetworkAddress local(NetworkAddress::Protocol protocol, quint16 port)
     return NetworkAddress{protocol, QStringLiteral("127.0.0.1"), port};
 }
 
+// The open, to its end: empty when the port opened, else why not.
+QString openFully(NetworkPort &port)
+{
+    try {
+        port.setOpen(true);
+    } catch (const RuntimeError &error) {
+        return error.description();
+    }
+    (void)QTest::qWaitFor([&] { return !port.isOpening(); }, 5000);
+    return port.isOpen() ? QString() : port.openFailure();
+}
+
 QByteArray readFor(NetworkPort &port, qsizetype size)
 {
     QByteArray got;
@@ -152,7 +165,7 @@ void TestNetworkPort::cutRepliesArriveWhole()
     int arrivals = 0;
     port.setArrivalHandler([&] { ++arrivals; });
     port.setNetworkAddress(local(protocol, server.port()));
-    port.setOpen(true);
+    QCOMPARE(openFully(port), QString());
     QCOMPARE(readFor(port, payload.size()), payload);
     QVERIFY(arrivals > 0);
     port.write(payload);
@@ -172,7 +185,7 @@ void TestNetworkPort::modemLinesAsComPortCommands()
                                     {},
                                     {{LineStep::Action::SetDtr}, {LineStep::Action::ClearRts}},
                                     {{LineStep::Action::SetRts}, {LineStep::Action::Wait, 1}}});
-    port.setOpen(true);
+    QCOMPARE(openFully(port), QString());
     port.write("BOOTi\r\n");
     port.setOpen(false);
     const QByteArray expected = comPortCommand(5, bytes({1})) + comPortCommand(5, bytes({8})) +
@@ -199,7 +212,7 @@ void TestNetworkPort::serverGoneIsALostPort()
     NetworkPort port;
     port.setArrivalWatched(watched);
     port.setNetworkAddress(local(protocol, server.port()));
-    port.setOpen(true);
+    QCOMPARE(openFully(port), QString());
     QVERIFY(QTest::qWaitFor([&] { return port.isLost(); }, 5000));
     QVERIFY(!port.isOpen());
     port.write("BOOTi\r\n"); // no error of its own: the lost port says it all
@@ -208,7 +221,7 @@ void TestNetworkPort::serverGoneIsALostPort()
 
 void TestNetworkPort::openFailuresSayWhy_data()
 {
-    QTest::addColumn<QString>("server"); // refusing, hung
+    QTest::addColumn<QString>("server"); // refusing, hung, dead
     QTest::addColumn<Protocol>("protocol");
     QTest::addColumn<LineOptions>("options");
     QTest::addColumn<QString>("why");
@@ -217,6 +230,10 @@ void TestNetworkPort::openFailuresSayWhy_data()
         << "refusing" << Protocol::Rfc2217 << plain
         << "Port rfc2217://127.0.0.1:PORT cannot be opened: connection refused by "
            "127.0.0.1:PORT (is ser2net running, and is the port right?)";
+    QTest::newRow("the connect never completes")
+        << "dead" << Protocol::RawSocket << plain
+        << "Port socket://127.0.0.1:PORT cannot be opened: no answer from 127.0.0.1:PORT within "
+           "0.3 s (is the server on, and is the address right?)";
     QTest::newRow("no Telnet there")
         << "hung" << Protocol::Rfc2217 << plain
         << "Port rfc2217://127.0.0.1:PORT cannot be opened: no Telnet answer from 127.0.0.1:PORT "
@@ -230,13 +247,16 @@ void TestNetworkPort::openFailuresSayWhy_data()
                                "on the device server, not from here";
 }
 
+// The port is closed again after each, never lost.
 void TestNetworkPort::openFailuresSayWhy()
 {
     QFETCH(QString, server);
     QFETCH(Protocol, protocol);
     QFETCH(LineOptions, options);
     QFETCH(QString, why);
-    HungServer hung;
+    HungServer hung(server == QStringLiteral("dead") ? HungServer::Connects::Never
+                                                     : HungServer::Connects::Taken);
+    QVERIFY(hung.port() != 0);
     quint16 portNumber = quint16(hung.port());
     if (server == QStringLiteral("refusing")) {
         QTcpServer gone;
@@ -246,14 +266,25 @@ void TestNetworkPort::openFailuresSayWhy()
     NetworkPort port(300);
     port.setNetworkAddress(local(protocol, portNumber));
     port.setLineOptions(options);
-    try {
-        port.setOpen(true);
-        QFAIL("opened");
-    } catch (const RuntimeError &error) {
-        QCOMPARE(error.number(), int(RuntimeError::PortNotAvailable));
-        QCOMPARE(error.description(), why.replace("PORT", QString::number(portNumber)));
-    }
-    QVERIFY(!port.isOpen() && !port.isLost());
+    QCOMPARE(openFully(port), why.replace("PORT", QString::number(portNumber)));
+    QVERIFY(!port.isOpen() && !port.isLost() && !port.isOpening());
+}
+
+// Closing gives a connect that hangs up at once, and nothing is told of it.
+void TestNetworkPort::closeGivesUpAConnect()
+{
+    HungServer dead(HungServer::Connects::Never);
+    NetworkPort port;
+    int told = 0;
+    port.setOpenProgressHandler([&] { ++told; });
+    port.setNetworkAddress(local(Protocol::RawSocket, quint16(dead.port())));
+    port.setOpen(true);
+    QVERIFY(port.isOpening());
+    QVERIFY(port.openingStep().startsWith("Connecting to socket://127.0.0.1:"));
+    port.setOpen(false);
+    QVERIFY(!port.isOpening() && !port.isOpen());
+    QCoreApplication::processEvents();
+    QCOMPARE(told, 0);
 }
 
 QTEST_GUILESS_MAIN(TestNetworkPort)

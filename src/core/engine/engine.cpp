@@ -27,6 +27,7 @@ Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
     m_commandWatchTimer->setSingleShot(true);
     m_replyGapTimer->setObjectName(QStringLiteral("ReplyGap"));
     m_replyGapTimer->setSingleShot(true);
+    m_port->setOpenProgressHandler([this] { run([this] { openProgressed(); }); });
     m_port->setArrivalHandler([this] {
         wakePoll();
         run([this] { bytesArrived(); });

@@ -62,7 +62,9 @@ public:
     void setLineOptions(const LineOptions &options) { m_port->setLineOptions(options); }
 
     // ---- The operator's actions, one per button ----
-    void openPort();     // "Open Port" (portcontrol.cpp)
+    // "Open Port" (portcontrol.cpp): a network port opens in the background,
+    // told by portOpened or portOpenFailed. Close Port gives such an open up.
+    void openPort();
     void closePort();    // "Close Port"
     void unload();       // the window closing: closes an open port
     void sendNextLine(); // "Send": the next line (linesender.cpp)
@@ -128,6 +130,8 @@ signals:
     void errorReported(int number, const QString &description);
 
     // ---- Job events: what happened, as it happens ----
+    void portOpened();
+    void portOpenFailed(const QString &why); // after the message, as portError() says
     void boardFound(const QString &address, const QByteArray &versionReply); // the probe's answer
     void probeSent(const QString &address, int attempt, int attempts);       // to this address
     void probeGaveUp(int probes);              // no answer to any probe
@@ -159,6 +163,11 @@ private:
     EngineState state;
 
     // ---- Run by the timers and the port ----
+    void choosePort();     // what the port name names (portcontrol.cpp)
+    void awaitOpen();      // the port opens in the background
+    void openProgressed(); // and its open has moved on
+    void finishOpening();
+    void openFailed(const std::exception &error);
     void probeTick(); // tick of m_probeTimer: "BOOTi" until the board answers (portcontrol.cpp)
     void portLost();  // the device went away: close as Close Port does, and say so
     void swapPortButtons();               // see portButtonsSwapped
@@ -254,6 +263,7 @@ private:
     QString m_newAddress;
     bool m_rtu = true;
     QString m_portError;
+    bool m_awaitingOpen = false; // the port opens in the background
     JobPolicy m_policy;
     ReplyWatch m_replyWatch;
     VerifyLedger m_verifyLedger;

@@ -11,54 +11,99 @@ void Engine::openPort()
 {
     state.scanning = m_address.isEmpty();
     try {
-        if (isDevicePath(m_portName)) {
-            m_port->setDevicePath(m_portName);
-        } else if (isNetworkPortName(m_portName)) {
-            const auto address = networkAddressOfName(m_portName);
-            if (const auto *refusal = std::get_if<QString>(&address))
-                throw RuntimeError(RuntimeError::TypeMismatch, *refusal);
-            m_port->setNetworkAddress(std::get<NetworkAddress>(address));
-        } else {
-            const std::optional<qint16> portNumber = portNumberOfName(m_portName);
-            if (!portNumber)
-                throw RuntimeError(RuntimeError::TypeMismatch,
-                                   QStringLiteral("Type mismatch: %1 is no port name: give "
-                                                  "COM and a number, a device path, or "
-                                                  "socket://HOST:PORT or rfc2217://HOST:PORT")
-                                       .arg(m_portName));
-            m_port->setPortNumber(*portNumber);
-        }
+        choosePort();
         m_port->setOpen(true);
-        m_portError.clear();
-        m_versionReply.clear();
-        setLampShown(true);
-        setPortBoxColour(Colour::Green);
-        state.downloadRequested = false;
-        state.probeCount = 1;
-        if (m_address != QStringLiteral("0")) // only a lone 0 keeps the probe off
-            m_probeTimer->setEnabled(true);
-        setAddressButtonCaption(state.scanning ? QStringLiteral("Next")
-                                               : QStringLiteral("Set Addr"));
-        state.downloading = false;
-        setStatus(QStringLiteral("Ready"));
-        setProgressPosition(0);
-        setBarColour(Colour::Navy);
-        swapPortButtons();
-        state.forgetReceived();
-        startPoll();
+        if (m_port->isOpening())
+            return awaitOpen();
+        finishOpening();
     } catch (const std::exception &error) {
-        m_portError = QString::fromUtf8(error.what());
-        if (const auto *runtimeError = dynamic_cast<const RuntimeError *>(&error))
-            m_portError = runtimeError->description();
-        emit message(m_portName +
-                     QStringLiteral(" Not available! Use Serial settings to setup your ports."));
-        setStatus(QStringLiteral("Not present board"));
-        m_probeTimer->setEnabled(false);
+        openFailed(error);
     }
+}
+
+void Engine::choosePort()
+{
+    if (isDevicePath(m_portName)) {
+        m_port->setDevicePath(m_portName);
+    } else if (isNetworkPortName(m_portName)) {
+        const auto address = networkAddressOfName(m_portName);
+        if (const auto *refusal = std::get_if<QString>(&address))
+            throw RuntimeError(RuntimeError::TypeMismatch, *refusal);
+        m_port->setNetworkAddress(std::get<NetworkAddress>(address));
+    } else {
+        const std::optional<qint16> portNumber = portNumberOfName(m_portName);
+        if (!portNumber)
+            throw RuntimeError(RuntimeError::TypeMismatch,
+                               QStringLiteral("Type mismatch: %1 is no port name: give "
+                                              "COM and a number, a device path, or "
+                                              "socket://HOST:PORT or rfc2217://HOST:PORT")
+                                   .arg(m_portName));
+        m_port->setPortNumber(*portNumber);
+    }
+}
+
+// A port that takes its time (a device server): the window goes on, the
+// status says what the open waits for, and Close Port gives it up.
+void Engine::awaitOpen()
+{
+    m_awaitingOpen = true;
+    setStatus(m_port->openingStep());
+    swapPortButtons();
+}
+
+void Engine::openProgressed()
+{
+    if (!m_awaitingOpen)
+        return;
+    if (m_port->isOpening())
+        return setStatus(m_port->openingStep());
+    m_awaitingOpen = false;
+    swapPortButtons(); // as they were before Open Port: its end sets them
+    try {
+        if (!m_port->isOpen())
+            throw RuntimeError(RuntimeError::PortNotAvailable, m_port->openFailure());
+        finishOpening();
+    } catch (const std::exception &error) {
+        openFailed(error);
+    }
+}
+
+void Engine::finishOpening()
+{
+    m_portError.clear();
+    m_versionReply.clear();
+    setLampShown(true);
+    setPortBoxColour(Colour::Green);
+    state.downloadRequested = false;
+    state.probeCount = 1;
+    if (m_address != QStringLiteral("0")) // only a lone 0 keeps the probe off
+        m_probeTimer->setEnabled(true);
+    setAddressButtonCaption(state.scanning ? QStringLiteral("Next") : QStringLiteral("Set Addr"));
+    state.downloading = false;
+    setStatus(QStringLiteral("Ready"));
+    setProgressPosition(0);
+    setBarColour(Colour::Navy);
+    swapPortButtons();
+    state.forgetReceived();
+    startPoll();
+    emit portOpened();
+}
+
+void Engine::openFailed(const std::exception &error)
+{
+    m_portError = QString::fromUtf8(error.what());
+    if (const auto *runtimeError = dynamic_cast<const RuntimeError *>(&error))
+        m_portError = runtimeError->description();
+    emit message(m_portName +
+                 QStringLiteral(" Not available! Use Serial settings to setup your ports."));
+    setStatus(QStringLiteral("Not present board"));
+    m_probeTimer->setEnabled(false);
+    emit portOpenFailed(m_portError);
 }
 
 void Engine::closePort()
 {
+    m_awaitingOpen = false; // an open under way is given up
     const Pass pass = currentPass();
     m_probeTimer->setEnabled(false);
     m_pollTimer->setEnabled(false);
@@ -82,7 +127,7 @@ void Engine::closePort()
 void Engine::unload()
 {
     endJob(JobResult::Outcome::Stopped, currentPass()); // the window closed in the middle of it
-    if (m_port->isOpen())
+    if (m_port->isOpen() || m_port->isOpening())
         m_port->setOpen(false);
 }
 

@@ -44,7 +44,7 @@ void AnyPort::setArrivalWatched(bool watched)
 // A port still open keeps its kind until it is closed.
 void AnyPort::choose(SerialPort &port)
 {
-    if (&port != m_chosen && m_chosen->isOpen())
+    if (&port != m_chosen && (m_chosen->isOpen() || m_chosen->isOpening()))
         m_chosen->setOpen(false);
     m_chosen = &port;
 }

@@ -4,6 +4,8 @@
 #include "link/qtserialport.h"
 #include "link/serialport.h"
 
+#include <utility>
+
 // The real port, of whichever kind its name chose: a local serial device, or
 // a serial device server on the network. The engine never knows which.
 class AnyPort : public SerialPort {
@@ -15,6 +17,13 @@ public:
     void setOpen(bool open) override;
     bool isOpen() const override { return m_chosen->isOpen(); }
     bool isLost() const override { return m_chosen->isLost(); }
+    bool isOpening() const override { return m_chosen->isOpening(); }
+    QString openingStep() const override { return m_chosen->openingStep(); }
+    QString openFailure() const override { return m_chosen->openFailure(); }
+    void setOpenProgressHandler(std::function<void()> handler) override
+    {
+        m_network.setOpenProgressHandler(std::move(handler));
+    }
     qint16 charactersWaiting() override { return m_chosen->charactersWaiting(); }
     QByteArray readWaiting() override { return m_chosen->readWaiting(); }
     QByteArray peekWaiting() override { return m_chosen->peekWaiting(); }

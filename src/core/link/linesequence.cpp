@@ -1,6 +1,9 @@
 #include "link/linesequence.h"
 
+#include "shared/runtimeerror.h"
+
 #include <QStringList>
+#include <utility>
 
 namespace {
 
@@ -68,21 +71,67 @@ QString lineSequenceText(const LineSequence &sequence)
     return steps.join(u',');
 }
 
+namespace {
+
+// A step that sets a line; false for a wait.
+bool setLine(const LineStep &step, ModemLines &lines)
+{
+    switch (step.action) {
+    case LineStep::Action::SetDtr:
+    case LineStep::Action::ClearDtr:
+        lines.setDtr(step.action == LineStep::Action::SetDtr);
+        return true;
+    case LineStep::Action::SetRts:
+    case LineStep::Action::ClearRts:
+        lines.setRts(step.action == LineStep::Action::SetRts);
+        return true;
+    case LineStep::Action::Wait:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
 void runLineSequence(const LineSequence &sequence, ModemLines &lines)
 {
     for (const LineStep &step : sequence) {
-        switch (step.action) {
-        case LineStep::Action::SetDtr:
-        case LineStep::Action::ClearDtr:
-            lines.setDtr(step.action == LineStep::Action::SetDtr);
-            break;
-        case LineStep::Action::SetRts:
-        case LineStep::Action::ClearRts:
-            lines.setRts(step.action == LineStep::Action::SetRts);
-            break;
-        case LineStep::Action::Wait:
+        if (!setLine(step, lines))
             lines.wait(step.waitMs);
-            break;
-        }
     }
+}
+
+TimedLineSequence::TimedLineSequence(LineSequence sequence, ModemLines &lines, Finished finished)
+    : m_sequence(std::move(sequence)), m_lines(lines), m_finished(std::move(finished))
+{
+    m_wait.setSingleShot(true);
+    m_wait.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_wait, &QTimer::timeout, [this] { resume(); });
+}
+
+void TimedLineSequence::start()
+{
+    m_next = 0;
+    m_running = true;
+    resume();
+}
+
+void TimedLineSequence::resume()
+{
+    if (!m_running)
+        return;
+    try {
+        while (m_next < m_sequence.size()) {
+            const LineStep &step = m_sequence[m_next++];
+            if (!setLine(step, m_lines)) {
+                m_wait.start(step.waitMs);
+                return;
+            }
+        }
+    } catch (const RuntimeError &refused) {
+        m_running = false;
+        return m_finished(refused.description());
+    }
+    m_running = false;
+    m_finished({});
 }

@@ -3,6 +3,8 @@
 #include "link/lineoptions.h"
 
 #include <QString>
+#include <QTimer>
+#include <functional>
 #include <variant>
 
 // The adapter's modem lines, as a sequence drives them.
@@ -27,4 +29,29 @@ std::variant<LineSequence, QString> lineSequenceOfText(const QString &text);
 // The steps in order, as the text above would write them.
 QString lineSequenceText(const LineSequence &sequence);
 
+// The steps in order, each wait holding the program up.
 void runLineSequence(const LineSequence &sequence, ModemLines &lines);
+
+// The steps in order, each wait a timer: the program goes on meanwhile.
+// finished hears an empty text once the last step is done, or why a step
+// was refused; it may delete the run.
+class TimedLineSequence {
+public:
+    using Finished = std::function<void(const QString &failure)>;
+
+    TimedLineSequence(LineSequence sequence, ModemLines &lines, Finished finished);
+
+    // Sets the lines up to the first wait; a sequence without one is over on return.
+    void start();
+    bool isRunning() const { return m_running; }
+    // The wait is over: the steps after it. Its timer calls it.
+    void resume();
+
+private:
+    LineSequence m_sequence;
+    ModemLines &m_lines;
+    Finished m_finished;
+    qsizetype m_next = 0;
+    bool m_running = false;
+    QTimer m_wait;
+};

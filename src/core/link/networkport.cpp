@@ -4,7 +4,6 @@
 #include "link/telnetcomport.h"
 #include "shared/runtimeerror.h"
 
-#include <QDeadlineTimer>
 #include <QThread>
 
 #include <utility>
@@ -43,21 +42,30 @@ QString seconds(int ms)
 NetworkPort::NetworkPort(int connectTimeoutMs) : m_connectTimeoutMs(connectTimeoutMs)
 {
     QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_socket, [this] {
-        if (takeIncoming() && m_open && m_arrivalWatched && m_arrival)
+        const bool payload = takeIncoming();
+        if (m_opening == Opening::AgreeingOnLine)
+            checkLineAgreement();
+        else if (payload && m_open && m_opening == Opening::No && m_arrivalWatched && m_arrival)
             m_arrival();
     });
-    // The server closed (RemoteHostClosedError), reset or became unreachable;
-    // a wait of our own running out is no loss.
+    QObject::connect(&m_socket, &QTcpSocket::connected, &m_socket, [this] { connected(); });
+    // The server refused, closed (RemoteHostClosedError), reset or became
+    // unreachable.
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_socket,
                      [this](QAbstractSocket::SocketError error) {
-                         if (m_open && error != QAbstractSocket::SocketTimeoutError)
+                         if (m_opening != Opening::No)
+                             connectFailed(error);
+                         else if (m_open)
                              loseConnection();
                      });
+    m_openDeadline.setSingleShot(true);
+    QObject::connect(&m_openDeadline, &QTimer::timeout, &m_socket, [this] { openTimedOut(); });
 }
 
 NetworkPort::~NetworkPort()
 {
     m_open = false; // closing now is no loss
+    m_opening = Opening::No;
     m_socket.abort();
 }
 
@@ -94,13 +102,57 @@ QString NetworkPort::url() const
            m_address.hostAndPort();
 }
 
+void NetworkPort::setOpenProgressHandler(std::function<void()> handler)
+{
+    m_openProgress = std::move(handler);
+}
+
+QString NetworkPort::openingStep() const
+{
+    switch (m_opening) {
+    case Opening::No:
+        break;
+    case Opening::Connecting:
+        return QStringLiteral("Connecting to %1").arg(url());
+    case Opening::AgreeingOnLine:
+        return QStringLiteral("Setting up %1").arg(url());
+    case Opening::RunningSequence:
+        return QStringLiteral("Modem lines of %1").arg(url());
+    }
+    return {};
+}
+
+// Told after the event at hand is over: whoever hears it may close us again.
+void NetworkPort::step(Opening opening)
+{
+    m_opening = opening;
+    if (m_inSetOpen)
+        return;
+    QMetaObject::invokeMethod(
+        &m_socket,
+        [this] {
+            if (m_openProgress)
+                m_openProgress();
+        },
+        Qt::QueuedConnection);
+}
+
+// During setOpen a failure is thrown, as a local port's is; later it is told.
 void NetworkPort::failOpen(const QString &why)
 {
+    m_openDeadline.stop();
+    m_openSequence.reset();
+    m_modemLines.reset();
+    m_open = false;
     m_socket.abort();
     m_telnet.reset();
     m_received.clear();
-    throw RuntimeError(RuntimeError::PortNotAvailable,
-                       QStringLiteral("Port %1 cannot be opened: %2").arg(url(), why));
+    m_openFailure = QStringLiteral("Port %1 cannot be opened: %2").arg(url(), why);
+    if (m_inSetOpen) {
+        m_opening = Opening::No;
+        throw RuntimeError(RuntimeError::PortNotAvailable, m_openFailure);
+    }
+    step(Opening::No);
 }
 
 void NetworkPort::setOpen(bool open)
@@ -109,16 +161,18 @@ void NetworkPort::setOpen(bool open)
         close();
         return;
     }
-    if (m_open)
+    if (m_open || m_opening != Opening::No)
         return;
     m_lost = false;
     m_received.clear();
+    m_openFailure.clear();
     refuseLineOptions();
-    connectToServer();
-    if (m_address.protocol == NetworkAddress::Protocol::Rfc2217)
-        agreeOnLine();
-    m_open = true;
-    runModemLines(m_lineOptions.afterOpen);
+    m_inSetOpen = true;
+    step(Opening::Connecting);
+    m_socket.abort();
+    m_openDeadline.start(m_connectTimeoutMs);
+    m_socket.connectToHost(m_address.host, m_address.port);
+    m_inSetOpen = false;
 }
 
 // Before anything is connected: what the server would have to do for us.
@@ -137,76 +191,117 @@ void NetworkPort::refuseLineOptions() const
                                .arg(url(), m_address.hostAndPort()));
 }
 
-void NetworkPort::connectToServer()
+void NetworkPort::connectFailed(QAbstractSocket::SocketError error)
 {
-    m_socket.abort();
-    m_socket.connectToHost(m_address.host, m_address.port);
-    if (!m_socket.waitForConnected(m_connectTimeoutMs)) {
-        const QString where = m_address.hostAndPort();
-        switch (m_socket.error()) {
-        case QAbstractSocket::ConnectionRefusedError:
-            failOpen(QStringLiteral("connection refused by %1 (is ser2net running, and is the "
-                                    "port right?)")
-                         .arg(where));
-        case QAbstractSocket::HostNotFoundError:
-            failOpen(
-                QStringLiteral("no host is named %1 (is the name right?)").arg(m_address.host));
-        case QAbstractSocket::SocketTimeoutError:
-            failOpen(QStringLiteral("no answer from %1 within %2 (is the server on, and is the "
-                                    "address right?)")
-                         .arg(where, seconds(m_connectTimeoutMs)));
-        default:
-            failOpen(QStringLiteral("%1 cannot be reached: %2 (is the network up, and is the "
-                                    "address right?)")
-                         .arg(where, m_socket.errorString()));
-        }
+    const QString where = m_address.hostAndPort();
+    if (m_opening != Opening::Connecting)
+        return failOpen(QStringLiteral("the server at %1 closed the connection (is another "
+                                       "program connected to that port?)")
+                            .arg(where));
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return failOpen(QStringLiteral("connection refused by %1 (is ser2net running, and is "
+                                       "the port right?)")
+                            .arg(where));
+    case QAbstractSocket::HostNotFoundError:
+        return failOpen(
+            QStringLiteral("no host is named %1 (is the name right?)").arg(m_address.host));
+    default:
+        return failOpen(QStringLiteral("%1 cannot be reached: %2 (is the network up, and is the "
+                                       "address right?)")
+                            .arg(where, m_socket.errorString()));
     }
-    // A reply frame is one small write on the server's side: sent at once.
-    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
-// The Telnet offers, then 115200 8N1 asked for and confirmed, within the
-// same time as the connection. A server that refuses the COM port option has
-// its line set up on its side; then no modem line can be driven from here.
-void NetworkPort::agreeOnLine()
+void NetworkPort::openTimedOut()
 {
+    const QString where = m_address.hostAndPort();
+    if (m_opening == Opening::Connecting)
+        return failOpen(QStringLiteral("no answer from %1 within %2 (is the server on, and is "
+                                       "the address right?)")
+                            .arg(where, seconds(m_connectTimeoutMs)));
+    if (m_opening != Opening::AgreeingOnLine)
+        return;
+    if (m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Awaited)
+        return failOpen(QStringLiteral("no Telnet answer from %1 within %2 (if it is a raw TCP "
+                                       "port, give socket://%1)")
+                            .arg(where, seconds(m_connectTimeoutMs)));
+    failOpen(QStringLiteral("the server at %1 did not confirm 115200 8N1 within %2")
+                 .arg(where, seconds(m_connectTimeoutMs)));
+}
+
+// A reply frame is one small write on the server's side: sent at once. On
+// rfc2217:// the Telnet offers go out, and 115200 8N1 is asked for.
+void NetworkPort::connected()
+{
+    if (m_opening != Opening::Connecting)
+        return;
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (m_address.protocol != NetworkAddress::Protocol::Rfc2217)
+        return startOpenSequence();
+    step(Opening::AgreeingOnLine);
     m_telnet = std::make_unique<TelnetComPort>();
     m_telnet->start();
     sendToServer(m_telnet->takeToSend());
+}
+
+// The server's answers so far, within the same time as the connection. A
+// server that refuses the COM port option has its line set up on its side;
+// then no modem line can be driven from here.
+void NetworkPort::checkLineAgreement()
+{
     const QString where = m_address.hostAndPort();
-    const QDeadlineTimer deadline(m_connectTimeoutMs);
-    const auto settled = [this] {
-        return m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Refused ||
-               (m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Agreed &&
-                m_telnet->lineSettingsConfirmed());
-    };
-    while (!settled() && m_telnet->protocolError().isEmpty() && !deadline.hasExpired() &&
-           m_socket.state() == QAbstractSocket::ConnectedState &&
-           m_socket.waitForReadyRead(int(qMax<qint64>(deadline.remainingTime(), 1))))
-        ; // the answers are taken as they come, by readyRead
     if (!m_telnet->protocolError().isEmpty())
-        failOpen(QStringLiteral("the server at %1 broke the Telnet protocol: %2")
-                     .arg(where, m_telnet->protocolError()));
-    if (m_socket.state() != QAbstractSocket::ConnectedState)
-        failOpen(QStringLiteral("the server at %1 closed the connection (is another program "
-                                "connected to that port?)")
-                     .arg(where));
-    if (m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Awaited)
-        failOpen(QStringLiteral("no Telnet answer from %1 within %2 (if it is a raw TCP port, "
-                                "give socket://%1)")
-                     .arg(where, seconds(m_connectTimeoutMs)));
-    if (!settled())
-        failOpen(QStringLiteral("the server at %1 did not confirm 115200 8N1 within %2")
-                     .arg(where, seconds(m_connectTimeoutMs)));
+        return failOpen(QStringLiteral("the server at %1 broke the Telnet protocol: %2")
+                            .arg(where, m_telnet->protocolError()));
+    const bool refused = m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Refused;
+    const bool agreed = m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Agreed &&
+                        m_telnet->lineSettingsConfirmed();
+    if (!refused && !agreed)
+        return;
     if (!m_telnet->lineSettingRefused().isEmpty())
-        failOpen(QStringLiteral("the server at %1 set its line to %2, not 115200 8N1")
-                     .arg(where, m_telnet->lineSettingRefused()));
-    if (m_lineOptions.drivesModemLines() &&
-        m_telnet->comPortAnswer() == TelnetComPort::ComPortAnswer::Refused)
-        failOpen(QStringLiteral("the server at %1 refuses the COM port control option, so the "
-                                "DTR/RTS sequences cannot run (turn it on there, or leave the "
-                                "sequences out)")
-                     .arg(where));
+        return failOpen(QStringLiteral("the server at %1 set its line to %2, not 115200 8N1")
+                            .arg(where, m_telnet->lineSettingRefused()));
+    if (m_lineOptions.drivesModemLines() && refused)
+        return failOpen(QStringLiteral("the server at %1 refuses the COM port control option, "
+                                       "so the DTR/RTS sequences cannot run (turn it on there, "
+                                       "or leave the sequences out)")
+                            .arg(where));
+    startOpenSequence();
+}
+
+// The open's own time ends with the connection; a sequence takes its own.
+void NetworkPort::startOpenSequence()
+{
+    m_openDeadline.stop();
+    m_open = true; // a server gone meanwhile is a lost port, not a failed open
+    if (m_lineOptions.afterOpen.isEmpty() || !m_telnet)
+        return opened();
+    step(Opening::RunningSequence);
+    m_modemLines = std::make_unique<TelnetModemLines>([this](TelnetComPort::Control control) {
+        m_telnet->setControl(control);
+        sendToServer(m_telnet->takeToSend());
+    });
+    m_openSequence = std::make_unique<TimedLineSequence>(
+        m_lineOptions.afterOpen, *m_modemLines, [this](const QString &) {
+            QMetaObject::invokeMethod(
+                &m_socket,
+                [this] {
+                    m_openSequence.reset();
+                    m_modemLines.reset();
+                    if (m_opening != Opening::RunningSequence)
+                        return;
+                    m_received.clear(); // sent while the board started anew: no answer of ours
+                    opened();
+                },
+                Qt::QueuedConnection);
+        });
+    m_openSequence->start();
+}
+
+void NetworkPort::opened()
+{
+    step(Opening::No);
 }
 
 void NetworkPort::runModemLines(const LineSequence &sequence)
@@ -220,17 +315,24 @@ void NetworkPort::runModemLines(const LineSequence &sequence)
     runLineSequence(sequence, lines);
 }
 
+// Nothing waits: what the server has not taken by now, it never would.
 void NetworkPort::close()
 {
+    m_openDeadline.stop();
+    m_openSequence.reset();
+    m_modemLines.reset();
+    if (m_opening != Opening::No) {
+        m_opening = Opening::No; // given up, unheard
+        m_open = false;
+    }
     if (m_open) {
         runModemLines(m_lineOptions.beforeClose);
         m_open = false;
         m_socket.flush();
-        if (m_socket.bytesToWrite() > 0)
-            m_socket.waitForBytesWritten(m_connectTimeoutMs);
         m_socket.disconnectFromHost();
+    } else {
+        m_socket.abort();
     }
-    m_socket.abort();
     m_telnet.reset();
     m_received.clear();
 }
@@ -268,6 +370,9 @@ void NetworkPort::sendToServer(const QByteArray &bytes)
 
 void NetworkPort::loseConnection()
 {
+    if (m_opening != Opening::No)
+        return failOpen(
+            QStringLiteral("the server at %1 closed the connection").arg(m_address.hostAndPort()));
     m_lost = true;
     m_open = false;
     m_socket.abort();

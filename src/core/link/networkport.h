@@ -1,8 +1,10 @@
 #pragma once
 
+#include "link/linesequence.h"
 #include "link/serialport.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 #include <memory>
 
 class TelnetComPort;
@@ -12,7 +14,7 @@ class TelnetComPort;
 // The server going away counts as a lost port, like a pulled adapter.
 class NetworkPort : public SerialPort {
 public:
-    // How long an open waits for the server to accept before it fails.
+    // How long an open waits for the server to accept and set the line up.
     static constexpr int ConnectTimeoutMs = 5000;
 
     // Tests give a shorter wait, for servers that never answer.
@@ -23,9 +25,15 @@ public:
     void setDevicePath(const QString &path) override; // refused: not a network name
     void setNetworkAddress(const NetworkAddress &address) override;
     void setLineOptions(const LineOptions &options) override { m_lineOptions = options; }
+    // Opening connects, agrees on the line and runs the open sequence
+    // without waiting: each step is told to the open's handler.
     void setOpen(bool open) override;
     bool isOpen() const override { return m_open; }
     bool isLost() const override { return m_lost; }
+    bool isOpening() const override { return m_opening != Opening::No; }
+    QString openingStep() const override;
+    QString openFailure() const override { return m_openFailure; }
+    void setOpenProgressHandler(std::function<void()> handler) override;
     qint16 charactersWaiting() override;
     QByteArray readWaiting() override;
     QByteArray peekWaiting() override;
@@ -34,16 +42,23 @@ public:
     void write(const QByteArray &bytes) override;
 
 private:
+    enum class Opening { No, Connecting, AgreeingOnLine, RunningSequence };
+
     void refuseLineOptions() const;
-    void connectToServer();
-    void agreeOnLine();
+    void connected();
+    void connectFailed(QAbstractSocket::SocketError error);
+    void checkLineAgreement();
+    void openTimedOut();
+    void startOpenSequence();
+    void opened();
+    void step(Opening opening); // and tell the open's handler
     void runModemLines(const LineSequence &sequence);
     void close();
     bool takeIncoming(); // true when payload came
     void sendToServer(const QByteArray &bytes);
     void loseConnection();
     QString url() const; // for messages
-    [[noreturn]] void failOpen(const QString &why);
+    void failOpen(const QString &why);
 
     QTcpSocket m_socket;
     std::unique_ptr<TelnetComPort> m_telnet; // rfc2217:// only, one per connection
@@ -52,6 +67,13 @@ private:
     int m_connectTimeoutMs;
     bool m_open = false;
     bool m_lost = false;
+    Opening m_opening = Opening::No;
+    bool m_inSetOpen = false; // a failure now is thrown, not told
+    QString m_openFailure;
+    QTimer m_openDeadline;
+    std::unique_ptr<ModemLines> m_modemLines;          // while the open sequence runs
+    std::unique_ptr<TimedLineSequence> m_openSequence; // likewise
+    std::function<void()> m_openProgress;
     std::function<void()> m_arrival;
     bool m_arrivalWatched = true;
     QByteArray m_received; // payload not yet taken

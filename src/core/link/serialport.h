@@ -24,6 +24,15 @@ public:
     virtual void setLineOptions(const LineOptions &options) = 0;
     virtual void setOpen(bool open) = 0;
     virtual bool isOpen() const = 0;
+    // A port that takes a while to open (a device server's connect and
+    // set-up, a reset sequence's waits) returns from setOpen(true) with
+    // isOpening() true, and calls the handler at each step of the open and
+    // once as it ends: open, or closed with openFailure() saying why.
+    // Closing meanwhile gives the open up, and the handler hears nothing.
+    virtual bool isOpening() const { return false; }
+    virtual QString openingStep() const { return {}; } // what the open waits for, in words
+    virtual QString openFailure() const { return {}; }
+    virtual void setOpenProgressHandler(std::function<void()> /*handler*/) {}
     // True once an open port has failed for good: the device went away.
     virtual bool isLost() const = 0;
 
