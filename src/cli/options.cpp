@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "link/porttarget.h"
+
 #include "image/firmwarefile.h"
 #include "line/portwatch.h"
 #include "link/lineoptionstext.h"
@@ -316,21 +318,20 @@ QString readWholeNumber(const Sources &sources, const char *name, int lowest, in
 QString checkPortName(const QString &name)
 {
     static const QRegularExpression comDigits(QStringLiteral("^COM([0-9]+)$"));
-    if (name.startsWith(u'/'))
+    const auto target = portTargetOfName(name);
+    if (const auto *known = std::get_if<PortTarget>(&target);
+        known && known->kind != PortTarget::Kind::Number)
         return {};
-    if (isNetworkPortName(name)) {
-        const auto address = networkAddressOfName(name);
-        const QString *refusal = std::get_if<QString>(&address);
-        return refusal ? QStringLiteral("--port: %1").arg(*refusal) : QString();
-    }
+    if (isNetworkPortName(name))
+        return QStringLiteral("--port: %1").arg(std::get<QString>(target));
     const QRegularExpressionMatch match = comDigits.match(name);
     bool ok = false;
     const int number = match.hasMatch() ? match.captured(1).toInt(&ok) : 0;
     if (ok && number >= 1 && number <= HighestPortNumber)
         return {};
-    return QStringLiteral("--port takes COM<n> with n in digits from 1 to %1, such as COM3, a "
-                          "device path that begins with /, such as /dev/ttyUSB0, or "
-                          "socket://HOST:PORT or rfc2217://HOST:PORT; not \"%2\"")
+    return QStringLiteral("--port takes %1, with n in digits from 1 to %2 and a path that begins "
+                          "with /; not \"%3\"")
+        .arg(portNameForms())
         .arg(HighestPortNumber)
         .arg(name);
 }

@@ -1,6 +1,7 @@
 #include "window/porttooltip.h"
 
 #include "link/portlist.h"
+#include "link/porttarget.h"
 
 #include <QHelpEvent>
 #include <QToolTip>
@@ -13,8 +14,7 @@ QString presentPortsTooltip()
         return QStringLiteral("No serial port found. Plug in the adapter, then type COM<n> or a "
                               "device path such as /dev/ttyUSB0; or a device server's port as "
                               "socket://HOST:PORT or rfc2217://HOST:PORT.");
-    QStringList lines{QStringLiteral("COM<n>, a device path, or socket://HOST:PORT or "
-                                     "rfc2217://HOST:PORT. Serial ports present:")};
+    QStringList lines{portNameForms() + QStringLiteral(". Serial ports present:")};
     for (const PresentPort &port : ports)
         lines << describePort(port);
     return lines.join(u'\n');

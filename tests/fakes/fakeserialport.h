@@ -24,26 +24,16 @@ public:
 
     QByteArray written() const { return writes.join(); }
 
-    void setPortNumber(qint16 number) override
+    void setTarget(const PortTarget &target) override
     {
-        if (number < 1)
+        if (target.kind == PortTarget::Kind::Number && target.number < 1)
             throw RuntimeError(RuntimeError::InvalidPortNumber,
                                QStringLiteral("Invalid port number"));
-        portNumber = number;
-        devicePath.clear();
+        portNumber = target.kind == PortTarget::Kind::Number ? target.number : qint16(0);
+        devicePath = target.kind == PortTarget::Kind::DevicePath ? target.devicePath : QString();
         networkAddress.reset();
-    }
-    void setDevicePath(const QString &path) override
-    {
-        devicePath = path;
-        portNumber = 0;
-        networkAddress.reset();
-    }
-    void setNetworkAddress(const NetworkAddress &address) override
-    {
-        networkAddress = address;
-        devicePath.clear();
-        portNumber = 0;
+        if (target.kind == PortTarget::Kind::Network)
+            networkAddress = target.network;
     }
     void setLineOptions(const LineOptions &options) override { lineOptions = options; }
     void setOpen(bool open) override

@@ -99,9 +99,10 @@ private:
     QByteArray m_received;
 };
 
-NetworkAddress local(NetworkAddress::Protocol protocol, quint16 port)
+PortTarget local(NetworkAddress::Protocol protocol, quint16 port)
 {
-    return NetworkAddress{protocol, QStringLiteral("127.0.0.1"), port};
+    return PortTarget{
+        PortTarget::Kind::Network, 0, {}, {protocol, QStringLiteral("127.0.0.1"), port}};
 }
 
 // The open, to its end: empty when the port opened, else why not.
@@ -164,7 +165,7 @@ void TestNetworkPort::cutRepliesArriveWhole()
     NetworkPort port;
     int arrivals = 0;
     port.setArrivalHandler([&] { ++arrivals; });
-    port.setNetworkAddress(local(protocol, server.port()));
+    port.setTarget(local(protocol, server.port()));
     QCOMPARE(openFully(port), QString());
     QCOMPARE(readFor(port, payload.size()), payload);
     QVERIFY(arrivals > 0);
@@ -180,7 +181,7 @@ void TestNetworkPort::modemLinesAsComPortCommands()
 {
     ServerThread server({AgreedLine, {}});
     NetworkPort port;
-    port.setNetworkAddress(local(Protocol::Rfc2217, server.port()));
+    port.setTarget(local(Protocol::Rfc2217, server.port()));
     port.setLineOptions(LineOptions{true,
                                     {},
                                     {{LineStep::Action::SetDtr}, {LineStep::Action::ClearRts}},
@@ -211,7 +212,7 @@ void TestNetworkPort::serverGoneIsALostPort()
         {protocol == Protocol::Rfc2217 ? AgreedLine : QByteArray(), {"last words"}, true});
     NetworkPort port;
     port.setArrivalWatched(watched);
-    port.setNetworkAddress(local(protocol, server.port()));
+    port.setTarget(local(protocol, server.port()));
     QCOMPARE(openFully(port), QString());
     QVERIFY(QTest::qWaitFor([&] { return port.isLost(); }, 5000));
     QVERIFY(!port.isOpen());
@@ -264,7 +265,7 @@ void TestNetworkPort::openFailuresSayWhy()
         portNumber = gone.serverPort();
     }
     NetworkPort port(300);
-    port.setNetworkAddress(local(protocol, portNumber));
+    port.setTarget(local(protocol, portNumber));
     port.setLineOptions(options);
     QCOMPARE(openFully(port), why.replace("PORT", QString::number(portNumber)));
     QVERIFY(!port.isOpen() && !port.isLost() && !port.isOpening());
@@ -277,7 +278,7 @@ void TestNetworkPort::closeGivesUpAConnect()
     NetworkPort port;
     int told = 0;
     port.setOpenProgressHandler([&] { ++told; });
-    port.setNetworkAddress(local(Protocol::RawSocket, quint16(dead.port())));
+    port.setTarget(local(Protocol::RawSocket, quint16(dead.port())));
     port.setOpen(true);
     QVERIFY(port.isOpening());
     QVERIFY(port.openingStep().startsWith("Connecting to socket://127.0.0.1:"));

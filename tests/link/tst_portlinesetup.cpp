@@ -150,7 +150,7 @@ void TestPortLineSetup::openAndClose()
     auto owned = std::make_unique<FakePortDriver>(driver, made);
     FakePortDriver &fake = *owned;
     QtSerialPort port(std::move(owned));
-    port.setDevicePath(device);
+    port.setTarget({PortTarget::Kind::DevicePath, 0, device, {}});
     port.setLineOptions(options);
     try {
         port.setOpen(true);

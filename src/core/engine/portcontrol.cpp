@@ -1,8 +1,7 @@
 #include "engine/engine.h"
 #include "engine/panelcolours.h"
 #include "engine/timer.h"
-#include "link/networkaddress.h"
-#include "link/portname.h"
+#include "link/porttarget.h"
 #include "protocol/commands.h"
 #include "shared/counter.h"
 #include "shared/runtimeerror.h"
@@ -23,23 +22,11 @@ void Engine::openPort()
 
 void Engine::choosePort()
 {
-    if (isDevicePath(m_portName)) {
-        m_port->setDevicePath(m_portName);
-    } else if (isNetworkPortName(m_portName)) {
-        const auto address = networkAddressOfName(m_portName);
-        if (const auto *refusal = std::get_if<QString>(&address))
-            throw RuntimeError(RuntimeError::TypeMismatch, *refusal);
-        m_port->setNetworkAddress(std::get<NetworkAddress>(address));
-    } else {
-        const std::optional<qint16> portNumber = portNumberOfName(m_portName);
-        if (!portNumber)
-            throw RuntimeError(RuntimeError::TypeMismatch,
-                               QStringLiteral("Type mismatch: %1 is no port name: give "
-                                              "COM and a number, a device path, or "
-                                              "socket://HOST:PORT or rfc2217://HOST:PORT")
-                                   .arg(m_portName));
-        m_port->setPortNumber(*portNumber);
-    }
+    const auto target = portTargetOfName(m_portName);
+    if (const auto *refusal = std::get_if<QString>(&target))
+        throw RuntimeError(RuntimeError::TypeMismatch,
+                           QStringLiteral("Type mismatch: ") + *refusal);
+    m_port->setTarget(std::get<PortTarget>(target));
 }
 
 // A port that takes its time (a device server): the window goes on, the

@@ -1,21 +1,12 @@
 #include "link/anyport.h"
 
-void AnyPort::setPortNumber(qint16 portNumber)
+void AnyPort::setTarget(const PortTarget &target)
 {
-    m_local.setPortNumber(portNumber);
-    choose(m_local);
-}
-
-void AnyPort::setDevicePath(const QString &path)
-{
-    m_local.setDevicePath(path);
-    choose(m_local);
-}
-
-void AnyPort::setNetworkAddress(const NetworkAddress &address)
-{
-    m_network.setNetworkAddress(address);
-    choose(m_network);
+    SerialPort &port = target.kind == PortTarget::Kind::Network
+                           ? static_cast<SerialPort &>(m_network)
+                           : static_cast<SerialPort &>(m_local);
+    port.setTarget(target);
+    choose(port);
 }
 
 void AnyPort::setLineOptions(const LineOptions &options)

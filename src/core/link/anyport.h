@@ -10,9 +10,7 @@
 // a serial device server on the network. The engine never knows which.
 class AnyPort : public SerialPort {
 public:
-    void setPortNumber(qint16 portNumber) override;
-    void setDevicePath(const QString &path) override;
-    void setNetworkAddress(const NetworkAddress &address) override;
+    void setTarget(const PortTarget &target) override;
     void setLineOptions(const LineOptions &options) override;
     void setOpen(bool open) override;
     bool isOpen() const override { return m_chosen->isOpen(); }

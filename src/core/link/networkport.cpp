@@ -69,25 +69,16 @@ NetworkPort::~NetworkPort()
     m_socket.abort();
 }
 
-void NetworkPort::setPortNumber(qint16 portNumber)
+void NetworkPort::setTarget(const PortTarget &target)
 {
-    throw RuntimeError(RuntimeError::PortNotAvailable,
-                       QStringLiteral("COM%1 is a local port: a network port is named "
-                                      "socket://HOST:PORT or rfc2217://HOST:PORT")
-                           .arg(portNumber));
-}
-
-void NetworkPort::setDevicePath(const QString &path)
-{
-    throw RuntimeError(RuntimeError::PortNotAvailable,
-                       QStringLiteral("%1 is a local device: a network port is named "
-                                      "socket://HOST:PORT or rfc2217://HOST:PORT")
-                           .arg(path));
-}
-
-void NetworkPort::setNetworkAddress(const NetworkAddress &address)
-{
-    m_address = address;
+    if (target.kind != PortTarget::Kind::Network)
+        throw RuntimeError(RuntimeError::PortNotAvailable,
+                           QStringLiteral("%1 is a local port: a network port is named "
+                                          "socket://HOST:PORT or rfc2217://HOST:PORT")
+                               .arg(target.kind == PortTarget::Kind::DevicePath
+                                        ? target.devicePath
+                                        : QStringLiteral("COM%1").arg(target.number)));
+    m_address = target.network;
 }
 
 void NetworkPort::setArrivalHandler(std::function<void()> handler)

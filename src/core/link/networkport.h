@@ -21,9 +21,7 @@ public:
     explicit NetworkPort(int connectTimeoutMs = ConnectTimeoutMs);
     ~NetworkPort() override;
 
-    void setPortNumber(qint16 portNumber) override;   // refused: not a network name
-    void setDevicePath(const QString &path) override; // refused: not a network name
-    void setNetworkAddress(const NetworkAddress &address) override;
+    void setTarget(const PortTarget &target) override; // a local port is refused
     void setLineOptions(const LineOptions &options) override { m_lineOptions = options; }
     // Opening connects, agrees on the line and runs the open sequence
     // without waiting: each step is told to the open's handler.

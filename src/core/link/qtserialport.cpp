@@ -4,6 +4,7 @@
 #include "link/portname.h"
 #include "shared/runtimeerror.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <utility>
@@ -20,6 +21,21 @@ namespace {
 // Whether the device is still there is asked of the file system at most this
 // often: each look is a system call, and the poll may come every 20 ms.
 constexpr qint64 LookForDeviceMs = 200;
+
+// Permission is refused for two reasons: the device's mode keeps us out, or
+// another program (another Bootline too) has the port open or locked.
+QString whyNoPermission(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0)
+        return QStringLiteral(" (another program has it open: close the port there, or give "
+                              "another one)");
+#else
+    Q_UNUSED(device)
+#endif
+    return QStringLiteral(" (you may not use it: on Linux, join the dialout group and log in "
+                          "again)");
+}
 
 // Qt keeps the notifier that reads the device as a child of the port.
 QSocketNotifier *readNotifierOf(QSerialPort &port)
@@ -188,26 +204,26 @@ bool QtSerialPort::isLost() const
     return m_lost;
 }
 
-void QtSerialPort::setPortNumber(qint16 portNumber)
+void QtSerialPort::setTarget(const PortTarget &target)
 {
-    if (portNumber < 1)
-        throw RuntimeError(
-            RuntimeError::InvalidPortNumber,
-            QStringLiteral("Invalid port number %1: port numbers start at 1.").arg(portNumber));
-    m_portNumber = portNumber;
-    m_devicePath.clear();
-}
-
-void QtSerialPort::setDevicePath(const QString &path)
-{
-    m_devicePath = path;
-}
-
-void QtSerialPort::setNetworkAddress(const NetworkAddress &address)
-{
+    switch (target.kind) {
+    case PortTarget::Kind::Number:
+        if (target.number < 1)
+            throw RuntimeError(RuntimeError::InvalidPortNumber,
+                               QStringLiteral("Invalid port number %1: port numbers start at 1.")
+                                   .arg(target.number));
+        m_portNumber = target.number;
+        m_devicePath.clear();
+        return;
+    case PortTarget::Kind::DevicePath:
+        m_devicePath = target.devicePath;
+        return;
+    case PortTarget::Kind::Network:
+        break;
+    }
     throw RuntimeError(RuntimeError::PortNotAvailable,
                        QStringLiteral("Port %1 is on the network, not on this machine")
-                           .arg(address.hostAndPort()));
+                           .arg(target.network.hostAndPort()));
 }
 
 void QtSerialPort::setOpen(bool open)
@@ -239,8 +255,7 @@ void QtSerialPort::setOpen(bool open)
     if (!m_port.open(QIODevice::ReadWrite)) {
         QString hint;
         if (m_port.error() == QSerialPort::PermissionError)
-            hint = QStringLiteral(" (it is busy, or you may not use it: on Linux, join the "
-                                  "dialout group and log in again)");
+            hint = whyNoPermission(m_resolvedDevice);
         else if (m_port.error() == QSerialPort::DeviceNotFoundError)
             hint = QStringLiteral(" (is the adapter plugged in?)");
         throw RuntimeError(RuntimeError::PortNotAvailable,

@@ -20,9 +20,7 @@ public:
     explicit QtSerialPort(std::unique_ptr<PortDriver> driver = {});
     ~QtSerialPort() override;
 
-    void setPortNumber(qint16 portNumber) override;
-    void setDevicePath(const QString &path) override;
-    void setNetworkAddress(const NetworkAddress &address) override; // refused: not a local port
+    void setTarget(const PortTarget &target) override; // a network port is refused
     void setLineOptions(const LineOptions &options) override { m_lineOptions = options; }
     void setOpen(bool open) override;
     bool isOpen() const override { return m_port.isOpen(); }

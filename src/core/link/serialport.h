@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/lineoptions.h"
-#include "link/networkaddress.h"
+#include "link/porttarget.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,9 +17,8 @@ class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
-    virtual void setPortNumber(qint16 portNumber) = 0;
-    virtual void setDevicePath(const QString &path) = 0; // such as /dev/ttyUSB0
-    virtual void setNetworkAddress(const NetworkAddress &address) = 0;
+    // The port the next open opens; one this kind of port cannot reach is refused.
+    virtual void setTarget(const PortTarget &target) = 0;
     // Applied from the next open on; what a port cannot do fails that open.
     virtual void setLineOptions(const LineOptions &options) = 0;
     virtual void setOpen(bool open) = 0;
