@@ -2,6 +2,7 @@
 #include "e2e/simulatedboard.h"
 #include "e2e/stationprocess.h"
 #include "support/hexrecords.h"
+#include "support/hungserver.h"
 #include "support/testpaths.h"
 
 #include <QFile>
@@ -30,6 +31,7 @@ private slots:
     void slowBoardStaysFlashedOnce();
     void aReaderOnThePortIsNoNewsOfTheBoard();
     void saysWhatItWatchesAndThatNoneIsThere();
+    void aDeadServerHoldsUpNoOtherFixture();
 
 private:
     QString smallFile(); // three lines: quick to flash on a slow board
@@ -186,6 +188,25 @@ void TestStation::saysWhatItWatchesAndThatNoneIsThere()
     QCOMPARE(first["state"].toString(), QStringLiteral("watching"));
     QCOMPARE(first["ports"].toArray(), (QJsonArray{"COM29", pattern}));
     QCOMPARE(station.interrupted()["boards"].toInt(), 0);
+}
+
+// A device server switched off (its connects hang for the whole 5 s) is
+// looked at on its own: the fixture beside it is flashed meanwhile.
+void TestStation::aDeadServerHoldsUpNoOtherFixture()
+{
+    HungServer dead(HungServer::Connects::Never);
+    QVERIFY(dead.port() != 0);
+    SimulatedBoard board({"--quiet"}, 22);
+    QVERIFY(board.isReady());
+    const QString server = QStringLiteral("socket://127.0.0.1:%1").arg(dead.port());
+    StationProcess station({"-p", "COM22," + server, "-a", "1", "--settle", "100",
+                            "--reply-timeout", "800", smallFile()});
+    QVERIFY(station.waitFor(1, "board", "COM22"));
+    QCOMPARE(station.count("watch", server, "unreachable"), 0); // its first connect still hangs
+    QVERIFY(station.waitFor(1, "watch", server, "unreachable"));
+    const QJsonObject done = station.interrupted();
+    QCOMPARE(done["boards"].toInt(), 1);
+    QCOMPARE(done["failed"].toArray().size(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestStation)

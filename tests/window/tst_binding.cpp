@@ -1,6 +1,7 @@
 #include "fakes/testwindow.h"
 #include "link/rtuframe.h"
 #include "support/hexrecords.h"
+#include "support/hungserver.h"
 #include "support/testfiles.h"
 #include "window/colors.h"
 
@@ -28,6 +29,7 @@ private slots:
     void jobGoesOnWhileTheFileDialogIsOpen();
     void messagesAndErrorsComeUpAsBoxes();
     void probeIsOffWhileNotConnectIsUp();
+    void aServerThatNeverAnswersLeavesTheWindowFree();
 
 private:
     QTemporaryDir m_dir;
@@ -348,6 +350,27 @@ void TestBinding::probeIsOffWhileNotConnectIsUp()
     QVERIFY(timerOffWhileShown);
     QCOMPARE(statusWhileShown, QStringLiteral("WAIT Connect:  128"));
     QCOMPARE(t.label("statusLabel")->text(), QStringLiteral("Not present board"));
+}
+
+// On the real port, a device server whose connect hangs: Open Port returns at
+// once, the status says what it waits for, typing goes on, and Close Port
+// gives the connect up.
+void TestBinding::aServerThatNeverAnswersLeavesTheWindowFree()
+{
+    HungServer dead(HungServer::Connects::Never);
+    QVERIFY(dead.port() != 0);
+    WindowUnderTest t({});
+    const QString server = QStringLiteral("socket://127.0.0.1:%1").arg(dead.port());
+    t.box("portBox")->setText(server);
+    QTest::mouseClick(t.button("openPortButton"), Qt::LeftButton);
+    QCOMPARE(t.label("statusLabel")->text(), "Connecting to " + server);
+    QTest::keyClicks(t.box("addressBox"), "12");
+    QCOMPARE(t.engine.address(), QStringLiteral("12"));
+    QVERIFY(t.button("closePortButton")->isEnabled());
+    QTest::mouseClick(t.button("closePortButton"), Qt::LeftButton);
+    QCOMPARE(t.label("statusLabel")->text(), QStringLiteral("Closed"));
+    QVERIFY(t.button("openPortButton")->isEnabled());
+    QVERIFY(t.messages->shown.isEmpty());
 }
 
 QTEST_MAIN(TestBinding)
