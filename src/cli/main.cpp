@@ -3,6 +3,7 @@
 #include "cli/jsonreport.h"
 #include "cli/options.h"
 #include "cli/storerequests.h"
+#include "cli/terminaldesk.h"
 #include "image/firmwarefile.h"
 #include "image/firmwarepin.h"
 #include "line/operatorquestions.h"
@@ -174,7 +175,7 @@ int main(int argc, char *argv[])
         }
     }
     const QStringList ports = portNames(options);
-    if (!options.ask.isEmpty() && !OperatorQuestions::inputIsTerminal())
+    if (!options.ask.isEmpty() && !TerminalDesk::inputIsTerminal())
         return endEarly(runId, ports, options.json, BadUsage,
                         QStringLiteral("--ask reads the operator's answers from a terminal, and "
                                        "standard input is not one: run bootline-cli from a "
@@ -229,10 +230,13 @@ int main(int argc, char *argv[])
                           ? std::get<StoreAddress>(parseStoreAddress(QStringLiteral("none")))
                           : options.log,
                       options.storeTimeoutMs, runInfo);
+    std::unique_ptr<TerminalDesk> desk;
     std::unique_ptr<OperatorQuestions> questions;
 #ifdef Q_OS_UNIX // elsewhere --ask is refused above
     if (!options.ask.isEmpty()) {
-        questions = std::make_unique<OperatorQuestions>(options.ask, STDIN_FILENO, stderr);
+        desk = std::make_unique<TerminalDesk>(STDIN_FILENO, stderr);
+        questions = std::make_unique<OperatorQuestions>(options.ask, *desk);
+        desk->serve(*questions);
         QObject::connect(questions.get(), &OperatorQuestions::waitingChanged, questions.get(),
                          [&report](bool waiting) { report->questionWaiting(waiting); });
     }

@@ -3,41 +3,11 @@
 #include "shared/readable.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <utility>
 
-#ifdef Q_OS_UNIX
-#include <termios.h>
-#include <unistd.h>
-#endif
-
-namespace {
-
-// Two line ends closer than this are one, typed by a machine.
-constexpr qint64 LineEndPairMs = 50;
-
-void print(std::FILE *stream, const QString &text)
+OperatorQuestions::OperatorQuestions(QStringList keys, OperatorDesk &desk)
+    : m_keys(std::move(keys)), m_desk(desk)
 {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
-} // namespace
-
-OperatorQuestions::OperatorQuestions(QStringList keys, int input, std::FILE *prompts)
-    : m_keys(std::move(keys)), m_input(input), m_prompts(prompts),
-      m_notifier(input, QSocketNotifier::Read)
-{
-    connect(&m_notifier, &QSocketNotifier::activated, this, &OperatorQuestions::readInput);
-}
-
-bool OperatorQuestions::inputIsTerminal()
-{
-#ifdef Q_OS_UNIX
-    return ::isatty(STDIN_FILENO) == 1;
-#else
-    return false;
-#endif
 }
 
 int OperatorQuestions::ask(const QString &port, const QString &board, Answered answered)
@@ -64,7 +34,7 @@ void OperatorQuestions::withdraw(int ticket)
     if (!onTheTerminal)
         return;
     m_prompted = false;
-    print(m_prompts, QStringLiteral("\n")); // the prompt's line ends unanswered
+    m_desk.leaveUnanswered();
     // A signal withdraws every board in turn: the next question, if any is
     // left, once they all have.
     if (!m_promptPending) {
@@ -94,47 +64,8 @@ void OperatorQuestions::promptNext()
         return;
     }
     emit waitingChanged(true);
-    // What was typed before the question is not its answer: a scanner's CR LF
-    // reads as two line ends, and the second would answer this one empty.
-#ifdef Q_OS_UNIX
-    ::tcflush(m_input, TCIFLUSH);
-#endif
-    m_line.clear();
-    print(m_prompts, visibleText(question()) + u' ');
+    m_desk.put(visibleText(question()));
     m_prompted = true;
-}
-
-void OperatorQuestions::readInput()
-{
-#ifdef Q_OS_UNIX
-    char bytes[4096];
-    const ssize_t count = ::read(m_input, bytes, sizeof bytes);
-    if (count < 0 && (errno == EINTR || errno == EAGAIN))
-        return;
-    if (count <= 0) // the terminal hung up (EIO), or Ctrl-D
-        return inputEnded();
-    for (ssize_t at = 0; at < count; ++at) {
-        const char byte = bytes[at];
-        const bool lineFeedOfCr = byte == '\n' && m_afterCr;
-        m_afterCr = byte == '\r';
-        if (lineFeedOfCr)
-            continue;
-        if (byte != '\r' && byte != '\n') {
-            m_line += byte;
-            continue;
-        }
-        const QString line = QString::fromUtf8(std::exchange(m_line, {})).trimmed();
-        // A scanner's LF after its CR and its text, if it came after the
-        // next question was put.
-        const bool secondLineEnd =
-            line.isEmpty() && m_lastAnswer.isValid() && m_lastAnswer.elapsed() < LineEndPairMs;
-        m_lastAnswer.invalidate();
-        if (!line.isEmpty())
-            m_lastAnswer.start();
-        if (!secondLineEnd)
-            take(line);
-    }
-#endif
 }
 
 // A line that no question waits for was typed before its board came: whose
@@ -143,9 +74,7 @@ void OperatorQuestions::take(const QString &line)
 {
     if (m_boards.isEmpty() || !m_prompted) {
         if (!line.isEmpty())
-            print(m_prompts,
-                  QStringLiteral("bootline-cli: no question was asked: \"%1\" is not taken\n")
-                      .arg(visibleText(line)));
+            m_desk.refuse(visibleText(line));
         return;
     }
     Board &board = m_boards.first();
@@ -163,14 +92,11 @@ void OperatorQuestions::take(const QString &line)
 
 void OperatorQuestions::inputEnded()
 {
-    if (!m_closed) {
-        m_closed = true;
-        m_notifier.setEnabled(false);
-    }
+    m_closed = true;
     if (m_boards.isEmpty())
         return;
     if (m_prompted)
-        print(m_prompts, QStringLiteral("\n"));
+        m_desk.leaveUnanswered();
     m_prompted = false;
     emit waitingChanged(false);
     emit inputClosed(question());

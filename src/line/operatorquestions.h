@@ -2,29 +2,37 @@
 
 #include "record/jobrecord.h"
 
-#include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
 
-#include <cstdio>
 #include <functional>
 
-// --ask: the operator's answers, typed or scanned on the terminal, one
-// question at a time over the whole run; each board's keys in turn, the
-// boards in the order they come. Input is read as the event loop sees it
-// arrive, so other ports' jobs go on while a question waits.
+// Where the questions are put to the operator and the answers come from: a
+// terminal, or a window. Texts come readable already.
+class OperatorDesk {
+public:
+    virtual ~OperatorDesk() = default;
+    // The question, awaiting its answer; what was typed before it is not one.
+    virtual void put(const QString &question) = 0;
+    // The question put last goes unanswered: it was withdrawn, or the input closed.
+    virtual void leaveUnanswered() = 0;
+    // A line came while no question waited: whose it is cannot be known.
+    virtual void refuse(const QString &line) = 0;
+};
+
+// The operator's answers, one question at a time over the whole run; each
+// board's keys in turn, the boards in the order they come. The desk hands
+// the lines in as they are typed, so other ports' jobs go on while a
+// question waits.
 class OperatorQuestions : public QObject {
     Q_OBJECT
 public:
     using Answered = std::function<void(const RecordTags &answers)>;
 
-    // keys: asked in this order; input: the terminal's descriptor, read line
-    // by line; prompts: where the questions go.
-    OperatorQuestions(QStringList keys, int input, std::FILE *prompts);
+    // keys: asked in this order, at the desk.
+    OperatorQuestions(QStringList keys, OperatorDesk &desk);
 
     // The board's questions, after those asked before; answered gets the
     // non-empty answers once all are in. The number returned withdraws them.
@@ -32,14 +40,16 @@ public:
     // The board will not begin: its questions go, asked or not.
     void withdraw(int ticket);
 
-    // Standard input is a terminal an operator can answer on.
-    static bool inputIsTerminal();
+    // From the desk: a line the operator typed (trimmed; empty: no answer), or
+    // the end of the input.
+    void take(const QString &line);
+    void inputEnded();
 
 signals:
-    // A question is on the terminal (true), or none is any more (false):
-    // nothing else may be drawn over it meanwhile.
+    // A question is put (true), or none is any more (false): nothing else
+    // may be drawn over it meanwhile.
     void waitingChanged(bool waiting);
-    // The input ended (the terminal closed) while this question waited.
+    // The input ended while this question waited.
     void inputClosed(const QString &question);
 
 private:
@@ -54,20 +64,12 @@ private:
 
     QString question() const; // the first board's, as the prompt says it
     void promptNext();
-    void readInput();
-    void take(const QString &line);
-    void inputEnded();
 
     const QStringList m_keys;
-    const int m_input;
-    std::FILE *m_prompts;
-    QSocketNotifier m_notifier;
-    QList<Board> m_boards; // the first one's question is on the terminal once prompted
+    OperatorDesk &m_desk;
+    QList<Board> m_boards; // the first one's question is put once prompted
     bool m_prompted = false;
     bool m_promptPending = false;
     bool m_closed = false;
     int m_lastTicket = 0;
-    QByteArray m_line;          // typed so far, before its line end
-    bool m_afterCr = false;     // a LF right after a CR ends no second line
-    QElapsedTimer m_lastAnswer; // since the last line that was not empty
 };

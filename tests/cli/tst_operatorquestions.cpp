@@ -1,3 +1,4 @@
+#include "cli/terminaldesk.h"
 #include "line/operatorquestions.h"
 
 #include <QCoreApplication>
@@ -50,6 +51,18 @@ QString TestOperatorQuestions::prompts()
     return QString::fromUtf8(file.readAll());
 }
 
+// The questions at a desk on the test's pipe, as bootline-cli puts them.
+struct AtTheTerminal {
+    TerminalDesk desk;
+    OperatorQuestions questions;
+
+    AtTheTerminal(const QStringList &keys, int input, std::FILE *prompts)
+        : desk(input, prompts), questions(keys, desk)
+    {
+        desk.serve(questions);
+    }
+};
+
 QString tagsText(const RecordTags &tags)
 {
     QStringList each;
@@ -76,7 +89,8 @@ void TestOperatorQuestions::answersGoToTheBoardAsked()
 {
     QFETCH(QByteArrayList, typed);
     QFETCH(QStringList, tags);
-    OperatorQuestions questions({"serial", "lot"}, m_pipe[0], m_prompts);
+    AtTheTerminal terminal({"serial", "lot"}, m_pipe[0], m_prompts);
+    OperatorQuestions &questions = terminal.questions;
     QStringList answered;
     questions.ask("COM1", "1", [&](const RecordTags &given) { answered << tagsText(given); });
     questions.ask("COM2", "scan", [&](const RecordTags &given) { answered << tagsText(given); });
@@ -92,7 +106,8 @@ void TestOperatorQuestions::answersGoToTheBoardAsked()
 
 void TestOperatorQuestions::aWithdrawnBoardGivesWayToTheNext()
 {
-    OperatorQuestions questions({"serial"}, m_pipe[0], m_prompts);
+    AtTheTerminal terminal({"serial"}, m_pipe[0], m_prompts);
+    OperatorQuestions &questions = terminal.questions;
     QSignalSpy waiting(&questions, &OperatorQuestions::waitingChanged);
     QStringList answered;
     const auto keep = [&](const RecordTags &tags) { answered << tagsText(tags); };
@@ -116,7 +131,8 @@ void TestOperatorQuestions::aWithdrawnBoardGivesWayToTheNext()
 
 void TestOperatorQuestions::endOfInputWhileAQuestionWaits()
 {
-    OperatorQuestions questions({"serial"}, m_pipe[0], m_prompts);
+    AtTheTerminal terminal({"serial"}, m_pipe[0], m_prompts);
+    OperatorQuestions &questions = terminal.questions;
     QSignalSpy closed(&questions, &OperatorQuestions::inputClosed);
     bool answered = false;
     questions.ask("COM1", "1", [&](const RecordTags &) { answered = true; });
