@@ -219,8 +219,9 @@ void HumanReport::watching(Watch state)
         break;
     case Watch::Unreachable:
         m_console.show(m_slot, QString());
-        writeLine(stdout, prefix + QStringLiteral("the server takes no connection; trying again "
-                                                  "at each look"));
+        writeLine(stdout, prefix + QStringLiteral("the server takes no connection (is it on, and "
+                                                  "is the address right?); trying again at each "
+                                                  "look"));
         break;
     }
     m_console.release(m_slot);
