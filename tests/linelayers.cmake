@@ -1,47 +1,24 @@
 # Keeps the production line free of any face: fails when a file under
 # src/line includes a Qt Gui or Qt Widgets header, a header of the window
-# (window/) or of the terminal face (cli/), or the terminal's own headers,
-# or when bootline_line links Qt Gui or Qt Widgets. Run by CTest with
-# `cmake -DINPUTS=<file> -P`; the inputs are written at configure time by
-# tests/CMakeLists.txt.
+# (window/) or of the terminal face (cli/), or the terminal's own termios.h,
+# or when bootline_line links either face or Qt Gui or Widgets. Run by CTest
+# with `cmake -DINPUTS=<file> -P`; the inputs are written at configure time
+# by tests/CMakeLists.txt.
 
 cmake_minimum_required(VERSION 3.25)
 include(${INPUTS})
+include(${CMAKE_CURRENT_LIST_DIR}/layerrules.cmake)
 
-set(forbidden termios.h)
-foreach(dir IN LISTS GUI_HEADER_DIRS)
-    file(GLOB names RELATIVE ${dir} ${dir}/*)
-    list(APPEND forbidden ${names})
-endforeach()
-if(NOT QWidget IN_LIST forbidden)
-    message(FATAL_ERROR "QWidget is missing from the Qt Widgets headers found in "
-                        "'${GUI_HEADER_DIRS}'")
-endif()
-
+gui_headers("${GUI_HEADER_DIRS}" forbidden)
+list(APPEND forbidden termios.h)
 file(GLOB sources ${LINE_DIR}/*)
 if(NOT sources)
     message(FATAL_ERROR "no source found under ${LINE_DIR}")
 endif()
-set(faults "")
-foreach(source IN LISTS sources)
-    file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include")
-    foreach(line IN LISTS includes)
-        if(line MATCHES "[<\"]([^>\"]+)[>\"]")
-            set(header ${CMAKE_MATCH_1})
-            if(header MATCHES "^(Qt(Gui|Widgets)|window|cli)/" OR header IN_LIST forbidden)
-                list(APPEND faults "${source} includes ${header}")
-            endif()
-        endif()
-    endforeach()
-endforeach()
-if(NOT LINE_LINKS)
-    message(FATAL_ERROR "bootline_line's link libraries were not given")
-endif()
-foreach(library IN LISTS LINE_LINKS)
-    if(library MATCHES "Qt[0-9]*::(Gui|Widgets)|bootline_(window|cli)")
-        list(APPEND faults "bootline_line links ${library}")
-    endif()
-endforeach()
+forbidden_includes("${sources}" "${forbidden}" "^(Qt(Gui|Widgets)|window|cli)/" faults)
+forbidden_links(bootline_line "${LINE_LINKS}" "Qt[0-9]*::(Gui|Widgets)|bootline_(window|cli)"
+                link_faults)
+list(APPEND faults ${link_faults})
 
 if(faults)
     list(JOIN faults "\n  " text)
