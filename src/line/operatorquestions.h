@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 
@@ -27,7 +28,9 @@ public:
     OperatorQuestions(QStringList keys, int input, std::FILE *prompts);
 
     // The board's questions, after those asked before; answered gets the
-    // non-empty answers once all are in. The number returned withdraws them.
+    // non-empty answers once all are in, on the questions' own thread. The
+    // number returned withdraws them. Both may be called from any thread:
+    // the terminal is only ever touched on ours.
     int ask(const QString &port, const QString &board, Answered answered);
     // The board will not begin: its questions go, asked or not.
     void withdraw(int ticket);
@@ -52,6 +55,8 @@ private:
         qsizetype key = 0; // the one being asked
     };
 
+    void askHere(int ticket, const QString &port, const QString &board, Answered answered);
+    void withdrawHere(int ticket);
     QString question() const; // the first board's, as the prompt says it
     void promptNext();
     void readInput();
@@ -66,7 +71,7 @@ private:
     bool m_prompted = false;
     bool m_promptPending = false;
     bool m_closed = false;
-    int m_lastTicket = 0;
+    std::atomic<int> m_lastTicket = 0;
     QByteArray m_line;          // typed so far, before its line end
     bool m_afterCr = false;     // a LF right after a CR ends no second line
     QElapsedTimer m_lastAnswer; // since the last line that was not empty
