@@ -1,4 +1,5 @@
 #include "fakes/fakeserialport.h"
+#include "line/operatorquestions.h"
 #include "line/recorder.h"
 #include "line/report.h"
 #include "line/session.h"
@@ -6,11 +7,14 @@
 
 #include <QCoreApplication>
 #include <QMutex>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +24,7 @@ struct EventLog {
     QMutex mutex;
     QStringList events;
     bool offTheMainThread = false; // a face's report was called from another thread
+    QSet<QThread *> engineThreads; // where the engines' ports were made
 
     void add(const QString &event)
     {
@@ -38,6 +43,17 @@ struct EventLog {
         return events;
     }
     qsizetype indexOf(const QString &event) { return all().indexOf(event); }
+    void portMade()
+    {
+        const QMutexLocker lock(&mutex);
+        engineThreads << QThread::currentThread();
+    }
+    // One thread each, neither the main one.
+    bool eachPortOnItsOwnThread(int ports)
+    {
+        const QMutexLocker lock(&mutex);
+        return engineThreads.size() == ports && !engineThreads.contains(qApp->thread());
+    }
 };
 
 struct PortReport : Report {
@@ -90,10 +106,11 @@ private slots:
     void aBlockedOpenHoldsUpNoOtherPort_data();
     void aBlockedOpenHoldsUpNoOtherPort();
     void goingMidRunWaitsForTheBlockedPort();
+    void answersComeBackOnThePortsThread();
 
 private:
     // COM3's open blocks; both boards answer, or neither does.
-    std::unique_ptr<Session> session(bool boardsAnswer);
+    std::unique_ptr<Session> session(bool boardsAnswer, OperatorQuestions *questions = nullptr);
 
     EventLog m_log;
     std::unique_ptr<LoggedRunReport> m_report;
@@ -102,10 +119,11 @@ private:
     QList<QByteArray> m_image;
 };
 
-std::unique_ptr<Session> TestSession::session(bool boardsAnswer)
+std::unique_ptr<Session> TestSession::session(bool boardsAnswer, OperatorQuestions *questions)
 {
     m_log.events.clear();
     m_log.offTheMainThread = false;
+    m_log.engineThreads.clear();
     m_report = std::make_unique<LoggedRunReport>(m_log);
     m_recorder = std::make_unique<Recorder>(
         std::get<StoreAddress>(parseStoreAddress(QStringLiteral("none"))), 1000, RunInfo());
@@ -115,8 +133,9 @@ std::unique_ptr<Session> TestSession::session(bool boardsAnswer)
                        {QStringLiteral("COM4"), {QStringLiteral("1")}}};
     EventLog *log = &m_log;
     return std::make_unique<Session>(
-        m_options, m_image, *m_report, *m_recorder, nullptr, nullptr,
+        m_options, m_image, *m_report, *m_recorder, nullptr, questions,
         [log, boardsAnswer](const QString &port) {
+            log->portMade();
             auto fake = std::make_unique<FakeSerialPort>();
             if (port == QStringLiteral("COM3")) {
                 fake->openDelayMs = BlockedOpenMs;
@@ -158,6 +177,7 @@ void TestSession::aBlockedOpenHoldsUpNoOtherPort()
              qPrintable(m_log.all().join(", ")));
     QCOMPARE(m_log.all().last(), QStringLiteral("all finished"));
     QVERIFY(!m_log.offTheMainThread);
+    QVERIFY(m_log.eachPortOnItsOwnThread(2));
     QCOMPARE(finished.first().first().toInt(), exitCode);
     QCOMPARE(int(m_report->exitCode), exitCode);
     QCOMPARE(m_report->results.size(), 2);
@@ -179,6 +199,34 @@ void TestSession::goingMidRunWaitsForTheBlockedPort()
     QVERIFY(atTheEnd.contains("COM3 opened"));
     QCoreApplication::processEvents();
     QCOMPARE(m_log.all(), atTheEnd);
+}
+
+// The operator's answers, given on the main thread, start each board's job
+// on its port's own thread.
+void TestSession::answersComeBackOnThePortsThread()
+{
+    int pipe[2] = {-1, -1};
+    QVERIFY(::pipe(pipe) == 0);
+    std::FILE *prompts = std::tmpfile();
+    QVERIFY(prompts);
+    {
+        OperatorQuestions questions({QStringLiteral("serial")}, pipe[0], prompts);
+        connect(&questions, &OperatorQuestions::waitingChanged, this, [pipe](bool waiting) {
+            if (waiting)
+                QVERIFY(::write(pipe[1], "A7\n", 3) == 3);
+        });
+        const std::unique_ptr<Session> run = session(true, &questions);
+        QSignalSpy finished(run.get(), &Run::finished);
+        run->start();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().first().toInt(), int(Done));
+        QVERIFY(m_log.eachPortOnItsOwnThread(2));
+        for (const BoardResult &result : m_report->results)
+            QCOMPARE(result.tags.value(QStringLiteral("serial")), QStringLiteral("A7"));
+    }
+    for (const int end : pipe)
+        ::close(end);
+    std::fclose(prompts);
 }
 
 QTEST_GUILESS_MAIN(TestSession)
