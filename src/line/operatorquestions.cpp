@@ -12,7 +12,28 @@ OperatorQuestions::OperatorQuestions(QStringList keys, OperatorDesk &desk)
 
 int OperatorQuestions::ask(const QString &port, const QString &board, Answered answered)
 {
-    m_boards.append({++m_lastTicket, port, board, std::move(answered), {}, 0});
+    const int ticket = ++m_lastTicket;
+    QMetaObject::invokeMethod(
+        this,
+        [this, ticket, port, board, answered = std::move(answered)]() mutable {
+            askHere(ticket, port, board, std::move(answered));
+        },
+        Qt::AutoConnection);
+    return ticket;
+}
+
+// Queued behind the asker's own ask: a board's questions are withdrawn only
+// once they are there.
+void OperatorQuestions::withdraw(int ticket)
+{
+    QMetaObject::invokeMethod(
+        this, [this, ticket] { withdrawHere(ticket); }, Qt::AutoConnection);
+}
+
+void OperatorQuestions::askHere(int ticket, const QString &port, const QString &board,
+                                Answered answered)
+{
+    m_boards.append({ticket, port, board, std::move(answered), {}, 0});
     if (m_closed) {
         // No answer can come: said once the asker has its number.
         QMetaObject::invokeMethod(
@@ -20,10 +41,9 @@ int OperatorQuestions::ask(const QString &port, const QString &board, Answered a
     } else if (m_boards.size() == 1) {
         promptNext();
     }
-    return m_lastTicket;
 }
 
-void OperatorQuestions::withdraw(int ticket)
+void OperatorQuestions::withdrawHere(int ticket)
 {
     const auto board = std::find_if(m_boards.begin(), m_boards.end(),
                                     [ticket](const Board &each) { return each.ticket == ticket; });

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 // Where the questions are put to the operator and the answers come from: a
@@ -35,7 +36,9 @@ public:
     OperatorQuestions(QStringList keys, OperatorDesk &desk);
 
     // The board's questions, after those asked before; answered gets the
-    // non-empty answers once all are in. The number returned withdraws them.
+    // non-empty answers once all are in, on the questions' own thread. The
+    // number returned withdraws them. Both may be called from any thread:
+    // the desk is only ever touched on ours.
     int ask(const QString &port, const QString &board, Answered answered);
     // The board will not begin: its questions go, asked or not.
     void withdraw(int ticket);
@@ -62,6 +65,8 @@ private:
         qsizetype key = 0; // the one being asked
     };
 
+    void askHere(int ticket, const QString &port, const QString &board, Answered answered);
+    void withdrawHere(int ticket);
     QString question() const; // the first board's, as the prompt says it
     void promptNext();
 
@@ -71,5 +76,5 @@ private:
     bool m_prompted = false;
     bool m_promptPending = false;
     bool m_closed = false;
-    int m_lastTicket = 0;
+    std::atomic<int> m_lastTicket = 0;
 };

@@ -5,6 +5,7 @@
 #include "line/operatorquestions.h"
 #include "line/recorder.h"
 #include "line/report.h"
+#include "line/returnaddress.h"
 #include "line/trace.h"
 #include "line/tracefolder.h"
 #include "shared/readable.h"
@@ -14,16 +15,23 @@
 #include <QUuid>
 
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 PortRun::PortRun(const RunOptions &options, PortPlan plan, const QList<QByteArray> &image,
-                 Report &report, Recorder &recorder, Trace *trace, OperatorQuestions *questions)
-    : m_options(options), m_plan(std::move(plan)), m_image(image), m_report(report),
-      m_recorder(recorder), m_trace(trace), m_questions(questions)
+                 Report &report, Recorder &recorder, Trace *trace, OperatorQuestions *questions,
+                 SerialPortMaker makePort, QObject *parent)
+    : QObject(parent), m_options(options), m_plan(std::move(plan)), m_image(image),
+      m_report(report), m_recorder(recorder), m_trace(trace), m_questions(questions),
+      m_makePort(std::move(makePort)), m_returnAddress(ReturnAddress::of(this))
 {
 }
 
-PortRun::~PortRun() = default;
+// Answers still on their way find no one.
+PortRun::~PortRun()
+{
+    m_returnAddress->close();
+}
 
 void PortRun::start()
 {
@@ -55,7 +63,7 @@ void PortRun::next()
     }
     if (m_questions && !m_answers)
         return askOperator();
-    m_engine = std::make_unique<Engine>();
+    m_engine = std::make_unique<Engine>(makeSerialPort(m_makePort, m_plan.port));
     if (m_trace)
         m_trace->follow(*m_engine, m_plan.port);
     m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_plan.port,
@@ -69,16 +77,26 @@ void PortRun::next()
 }
 
 // The operator's answers for the board come before its job; the other ports
-// go on meanwhile.
+// go on meanwhile. Answers that come after the question was withdrawn are
+// not this board's any more.
 void PortRun::askOperator()
 {
     const QString &address = m_plan.addresses[m_begun];
-    m_question = m_questions->ask(m_plan.port, address.isEmpty() ? QStringLiteral("scan") : address,
-                                  [this](const RecordTags &answers) {
-                                      m_question = 0;
-                                      m_answers = answers;
-                                      next();
-                                  });
+    auto answered = [this](int ticket, const RecordTags &answers) {
+        if (m_question != ticket)
+            return;
+        m_question = 0;
+        m_answers = answers;
+        next();
+    };
+    // Known once ask() returns, and read on this thread only, after that.
+    auto ticket = std::make_shared<int>(0);
+    m_question = m_questions->ask(
+        m_plan.port, address.isEmpty() ? QStringLiteral("scan") : address,
+        [returnAddress = m_returnAddress, answered, ticket](const RecordTags &answers) {
+            returnAddress->post([answered, ticket, answers] { answered(*ticket, answers); });
+        });
+    *ticket = m_question;
 }
 
 // The job's end is told at once; the next board begins while its record is
@@ -101,12 +119,15 @@ void PortRun::keepRecord(const BoardResult &result)
     const qsizetype place = m_results.size();
     m_results.append(result);
     ++m_recordsOnTheirWay;
-    m_recorder.keep(result, [this, place](const BoardResult &kept) {
-        m_results[place] = kept;
-        m_report.recorded(kept);
-        --m_recordsOnTheirWay;
-        endIfAllKept();
-    });
+    m_recorder.keep(result,
+                    [this, place, returnAddress = m_returnAddress](const BoardResult &kept) {
+                        returnAddress->post([this, place, kept] {
+                            m_results[place] = kept;
+                            m_report.recorded(kept);
+                            --m_recordsOnTheirWay;
+                            endIfAllKept();
+                        });
+                    });
 }
 
 void PortRun::endIfAllKept()

@@ -2,6 +2,7 @@
 
 #include "line/boardresult.h"
 #include "line/runoptions.h"
+#include "line/serialportmaker.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,18 +15,22 @@ class Engine;
 class OperatorQuestions;
 class Recorder;
 class Report;
+class ReturnAddress;
 class Trace;
 
 // The boards on one port's bus, one after the other, each on an engine of
-// its own.
+// its own. Runs on the port's own thread; the recorder and the questions
+// answer it there.
 class PortRun : public QObject {
     Q_OBJECT
 public:
     // image: the HEX file's lines, read once: every board gets the same.
     // questions: --ask's, put to the operator before each board's job.
+    // makePort: the engines' serial ports.
     PortRun(const RunOptions &options, PortPlan plan, const QList<QByteArray> &image,
             Report &report, Recorder &recorder, Trace *trace,
-            OperatorQuestions *questions = nullptr);
+            OperatorQuestions *questions = nullptr, SerialPortMaker makePort = {},
+            QObject *parent = nullptr);
     ~PortRun() override;
 
     void start();
@@ -67,6 +72,8 @@ private:
     std::unique_ptr<BoardJob> m_job;
     ExitCode m_stoppedBy = Done;
     OperatorQuestions *m_questions;
-    int m_question = 0;                  // the board's questions, while they wait
-    std::optional<RecordTags> m_answers; // the next board's, once given
+    SerialPortMaker m_makePort;
+    std::shared_ptr<ReturnAddress> m_returnAddress; // for the recorder's and the questions' answers
+    int m_question = 0;                             // the board's questions, while they wait
+    std::optional<RecordTags> m_answers;            // the next board's, once given
 };

@@ -5,8 +5,10 @@
 #include "link/networkaddress.h"
 
 PresenceProbe::PresenceProbe(const QString &port, const QString &address, bool plain,
-                             int replyTimeoutMs, int attempts, const LineOptions &lineOptions)
-    : m_engine(std::make_unique<Engine>()), m_address(address), m_attempts(attempts)
+                             int replyTimeoutMs, int attempts, const LineOptions &lineOptions,
+                             std::unique_ptr<SerialPort> serialPort)
+    : m_engine(std::make_unique<Engine>(std::move(serialPort))), m_address(address),
+      m_attempts(attempts)
 {
     m_engine->setPortName(port);
     // At an address, a lone 0 opens the port with the engine's own probe off

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/lineoptions.h"
+#include "link/serialport.h"
 
 #include <QObject>
 #include <QString>
@@ -28,8 +29,10 @@ public:
     // address: the address box text, empty to scan (attempts probes, 200 ms
     // apart). At an address: attempts questions one after the other, each
     // waiting replyTimeoutMs for the board's answer. lineOptions: the jobs'.
+    // serialPort: empty, the real one.
     PresenceProbe(const QString &port, const QString &address, bool plain, int replyTimeoutMs,
-                  int attempts, const LineOptions &lineOptions);
+                  int attempts, const LineOptions &lineOptions,
+                  std::unique_ptr<SerialPort> serialPort = {});
     ~PresenceProbe() override;
 
     void start();

@@ -46,15 +46,30 @@ RecordWriter &Recorder::writerFor(const QString &port)
     return *writer;
 }
 
+// From another thread, queued behind that thread's earlier records: each
+// port's come in the order it asked.
 void Recorder::jobStarted(const BoardResult &result)
 {
-    // Its end is reported, and its end record is what counts.
-    writerFor(result.port)
-        .keep(boardStartedRecord(result, m_run),
-              [this](const KeepOutcome &outcome) { tellWaitingOnce(outcome); });
+    QMetaObject::invokeMethod(
+        &m_home,
+        [this, result] {
+            // Its end is reported, and its end record is what counts.
+            writerFor(result.port)
+                .keep(boardStartedRecord(result, m_run),
+                      [this](const KeepOutcome &outcome) { tellWaitingOnce(outcome); });
+        },
+        Qt::AutoConnection);
 }
 
 void Recorder::keep(const BoardResult &result, std::function<void(const BoardResult &)> then)
+{
+    QMetaObject::invokeMethod(
+        &m_home,
+        [this, result, then = std::move(then)]() mutable { keepHere(result, std::move(then)); },
+        Qt::AutoConnection);
+}
+
+void Recorder::keepHere(const BoardResult &result, std::function<void(const BoardResult &)> then)
 {
     writerFor(result.port)
         .keep(boardRecord(result, m_run),

@@ -5,6 +5,7 @@
 #include "record/recordwriter.h"
 
 #include <QHash>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -12,7 +13,9 @@
 
 // Keeps the record of every board job of a run, in the store --log names:
 // each port's records on a writer of its own, so that a slow store holds up
-// no port, and one port's records never wait behind another's.
+// no port, and one port's records never wait behind another's. Called from
+// any port's thread: the writers are made and used on the thread the
+// recorder was made on, and the results are handed on there.
 class Recorder {
 public:
     Recorder(const StoreAddress &address, int timeoutMs, RunInfo run);
@@ -29,6 +32,7 @@ public:
     void keep(const BoardResult &result, std::function<void(const BoardResult &)> then);
 
 private:
+    void keepHere(const BoardResult &result, std::function<void(const BoardResult &)> then);
     RecordWriter &writerFor(const QString &port);
     void tellWaitingOnce(const KeepOutcome &outcome);
 
@@ -37,6 +41,7 @@ private:
     RunInfo m_run;
     QHash<QString, std::shared_ptr<RecordWriter>> m_writers;
     bool m_waitingTold = false; // the records in the fallback file looked at
+    QObject m_home;             // on the recorder's own thread
 };
 
 // Says on standard error how many records wait beside the store, not in it

@@ -1,44 +1,78 @@
 #include "line/session.h"
 
 #include "line/portrun.h"
+#include "line/portthread.h"
 #include "line/report.h"
+#include "line/reportrelay.h"
+
+Session::Port::Port(const QString &name, Report &face)
+    : report(std::make_unique<ReportRelay>(face)), thread(std::make_unique<PortThread>(name))
+{
+}
+
+Session::Port::~Port() = default;
 
 Session::Session(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
-                 Recorder &recorder, Trace *trace, OperatorQuestions *questions)
-    : m_report(report)
+                 Recorder &recorder, Trace *trace, OperatorQuestions *questions,
+                 SerialPortMaker makePort)
+    : m_options(options), m_image(image), m_report(report), m_recorder(recorder), m_trace(trace),
+      m_questions(questions), m_makePort(std::move(makePort))
 {
-    for (int index = 0; index < options.ports.size(); ++index) {
-        m_ports.push_back(std::make_unique<PortRun>(options, options.ports[index], image,
-                                                    report.addPort(options.ports[index].port),
-                                                    recorder, trace, questions));
-        connect(m_ports.back().get(), &PortRun::finished, this, &Session::portFinished);
+    for (const PortPlan &plan : options.ports) {
+        m_ports.push_back(std::make_unique<Port>(plan.port, report.addPort(plan.port)));
+        m_ports.back()->plan = plan;
     }
 }
 
-Session::~Session() = default;
+// The ports' threads end, and are joined, before anything they use goes.
+Session::~Session()
+{
+    m_ports.clear();
+}
 
 void Session::start()
 {
     m_running = int(m_ports.size());
-    for (const auto &port : m_ports)
-        port->start();
+    for (const auto &each : m_ports) {
+        Port &port = *each;
+        port.thread->start();
+        port.thread->post([this, &port] {
+            port.run = new PortRun(m_options, port.plan, m_image, *port.report, m_recorder, m_trace,
+                                   m_questions, m_makePort, port.thread->home());
+            connect(port.run, &PortRun::finished, port.run, [this, &port] {
+                // Ours to read only here, on the port's thread: a copy goes.
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, &port, results = port.run->results()] { portFinished(port, results); },
+                    Qt::QueuedConnection);
+            });
+            port.run->start();
+        });
+    }
 }
 
 void Session::interrupt(int signalNumber)
 {
-    for (const auto &port : m_ports)
-        port->interrupt(signalNumber);
+    for (const auto &each : m_ports) {
+        Port &port = *each;
+        port.thread->post([&port, signalNumber] {
+            if (port.run)
+                port.run->interrupt(signalNumber);
+        });
+    }
 }
 
-void Session::portFinished()
+// Queued behind the port's reports: the face has had them all by now.
+void Session::portFinished(Port &port, const QList<BoardResult> &results)
 {
+    port.results = results;
     if (--m_running > 0)
         return;
-    QList<BoardResult> results;
-    for (const auto &port : m_ports)
-        results += port->results();
+    QList<BoardResult> inPortOrder;
+    for (const auto &each : m_ports)
+        inPortOrder += each->results;
     // A board not tried for a signal fails the run, as a board at work would.
-    const ExitCode exitCode = firstFailure(results);
-    m_report.allFinished(results, exitCode);
+    const ExitCode exitCode = firstFailure(inPortOrder);
+    m_report.allFinished(inPortOrder, exitCode);
     emit finished(exitCode);
 }

@@ -2,8 +2,10 @@
 
 #include "engine/jobpolicy.h"
 #include "line/portrun.h"
+#include "line/portthread.h"
 #include "line/portwatch.h"
 #include "line/report.h"
+#include "line/reportrelay.h"
 
 #include <utility>
 
@@ -16,16 +18,30 @@ constexpr int LeaveProbes = 3;
 
 } // namespace
 
+Station::Port::Port(const PortPlan &plan, Report &face)
+    : plan(plan), report(&face), relay(std::make_unique<ReportRelay>(face)),
+      thread(std::make_unique<PortThread>(plan.port))
+{
+    thread->start();
+}
+
+Station::Port::~Port() = default;
+
 Station::Station(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
-                 Recorder &recorder, Trace *trace, OperatorQuestions *questions)
+                 Recorder &recorder, Trace *trace, OperatorQuestions *questions,
+                 SerialPortMaker makePort)
     : m_options(options), m_image(image), m_report(report), m_recorder(recorder), m_trace(trace),
-      m_questions(questions)
+      m_questions(questions), m_makePort(std::move(makePort))
 {
     m_look.setInterval(LookMs);
     connect(&m_look, &QTimer::timeout, this, &Station::look);
 }
 
-Station::~Station() = default;
+// The ports' threads end, and are joined, before anything they use goes.
+Station::~Station()
+{
+    m_ports.clear();
+}
 
 void Station::start()
 {
@@ -38,10 +54,14 @@ void Station::interrupt(int signalNumber)
 {
     m_stopping = true;
     m_look.stop();
-    for (const auto &port : m_ports) {
-        port->probe.reset();
-        if (port->job)
-            port->job->interrupt(signalNumber);
+    for (const auto &each : m_ports) {
+        Port &port = *each;
+        stopProbing(port);
+        if (port.flashing)
+            port.thread->post([&port, signalNumber] {
+                if (port.job) // it may be over already, and its end on its way here
+                    port.job->interrupt(signalNumber);
+            });
     }
     endIfIdle();
 }
@@ -58,10 +78,7 @@ void Station::look()
         });
         if (known)
             continue;
-        auto port = std::make_unique<Port>();
-        port->plan = plan;
-        port->report = &m_report.addPort(plan.port);
-        m_ports.push_back(std::move(port));
+        m_ports.push_back(std::make_unique<Port>(plan, m_report.addPort(plan.port)));
     }
     for (const auto &port : m_ports) {
         const bool there =
@@ -74,7 +91,7 @@ void Station::look()
 void Station::advance(Port &port, bool present)
 {
     if (!present && port.step != Step::Absent && port.step != Step::Flashing) {
-        port.probe.reset();
+        stopProbing(port);
         port.report->watching(Watch::Gone);
         return enter(port, Step::Absent);
     }
@@ -93,12 +110,12 @@ void Station::advance(Port &port, bool present)
         return;
     case Step::AwaitingBoard:
         // The first board of the port's list, or a scan: whoever answers is flashed.
-        if (!port.probe)
+        if (!port.probing)
             probe(port, port.plan.addresses.first(),
                   port.plan.addresses.first().isEmpty() ? JobTiming::ProbeAttempts : 1);
         return;
     case Step::AwaitingLeave:
-        if (!port.probe)
+        if (!port.probing)
             probe(port, port.boardAddress, LeaveProbes + m_options.retries);
         return;
     case Step::Flashing:
@@ -108,19 +125,40 @@ void Station::advance(Port &port, bool present)
 
 void Station::probe(Port &port, const QString &address, int attempts)
 {
-    port.probe =
-        std::make_unique<PresenceProbe>(port.plan.port, address, m_options.plain,
-                                        m_options.replyTimeoutMs, attempts, m_options.lineOptions);
-    connect(port.probe.get(), &PresenceProbe::finished, this,
-            [this, &port](PresenceProbe::Outcome outcome, const QString &found) {
-                probed(port, outcome, found);
+    port.probing = true;
+    const int number = ++port.probes;
+    port.thread->post([this, &port, address, attempts, number] {
+        port.probe = new PresenceProbe(port.plan.port, address, m_options.plain,
+                                       m_options.replyTimeoutMs, attempts, m_options.lineOptions,
+                                       makeSerialPort(m_makePort, port.plan.port));
+        port.probe->setParent(port.thread->home());
+        connect(
+            port.probe, &PresenceProbe::finished, port.probe,
+            [this, &port, number](PresenceProbe::Outcome outcome, const QString &found) {
+                std::exchange(port.probe, nullptr)->deleteLater(); // it is the one telling us
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, &port, number, outcome, found] { probed(port, number, outcome, found); },
+                    Qt::QueuedConnection);
             });
-    port.probe->start();
+        port.probe->start();
+    });
 }
 
-void Station::probed(Port &port, PresenceProbe::Outcome outcome, const QString &address)
+// The probe at work goes, and what it may still tell is not listened to.
+void Station::stopProbing(Port &port)
 {
-    port.probe.release()->deleteLater(); // it is the one telling us
+    if (!std::exchange(port.probing, false))
+        return;
+    ++port.probes;
+    port.thread->post([&port] { delete std::exchange(port.probe, nullptr); });
+}
+
+void Station::probed(Port &port, int probe, PresenceProbe::Outcome outcome, const QString &address)
+{
+    if (probe != port.probes || !port.probing)
+        return; // stopped since
+    port.probing = false;
     if (m_stopping)
         return;
     if (outcome == PresenceProbe::Outcome::PortMissing) {
@@ -156,18 +194,27 @@ void Station::flash(Port &port)
     PortPlan plan = port.plan;
     if (plan.addresses.first().isEmpty())
         plan.addresses = {port.boardAddress};
-    port.job = std::make_unique<PortRun>(m_options, plan, m_image, *port.report, m_recorder,
-                                         m_trace, m_questions);
-    connect(port.job.get(), &PortRun::finished, this, [this, &port] { flashed(port); });
-    port.job->start();
+    port.flashing = true;
+    port.thread->post([this, &port, plan] {
+        port.job = new PortRun(m_options, plan, m_image, *port.relay, m_recorder, m_trace,
+                               m_questions, m_makePort, port.thread->home());
+        connect(port.job, &PortRun::finished, port.job, [this, &port] {
+            // The job is still on the stack: it goes once it has returned.
+            PortRun *job = std::exchange(port.job, nullptr);
+            job->deleteLater();
+            QMetaObject::invokeMethod(
+                this, [this, &port, results = job->results()] { flashed(port, results); },
+                Qt::QueuedConnection);
+        });
+        port.job->start();
+    });
 }
 
-void Station::flashed(Port &port)
+// Queued behind the job's reports: the face has had them all by now.
+void Station::flashed(Port &port, const QList<BoardResult> &results)
 {
-    const QList<BoardResult> results = port.job->results();
+    port.flashing = false;
     m_results += results;
-    // The job is still on the stack: it goes once it has returned.
-    port.job.release()->deleteLater();
     if (m_stopping)
         return endIfIdle();
     // Where the board answers now: a scan found it, or it took a new address.
@@ -187,7 +234,7 @@ void Station::enter(Port &port, Step step)
 void Station::endIfIdle()
 {
     const bool busy = std::any_of(m_ports.begin(), m_ports.end(),
-                                  [](const auto &port) { return port->job != nullptr; });
+                                  [](const auto &port) { return port->flashing; });
     if (busy || m_ended)
         return;
     m_ended = true;

@@ -59,6 +59,7 @@ bool Trace::openNew(const QString &path, QString *error)
 
 void Trace::finish()
 {
+    const QMutexLocker lock(&m_mutex);
     m_file.close();
     m_failed = true; // the engine may still say something before it goes
 }
@@ -68,6 +69,7 @@ void Trace::writeFirstLine()
     QString version = QCoreApplication::applicationVersion();
     if (!version.isEmpty())
         version.prepend(u' ');
+    const QMutexLocker lock(&m_mutex);
     write(QStringLiteral("%1%2, started %3\n")
               .arg(firstLineMark(), version,
                    QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
@@ -106,6 +108,8 @@ void Trace::follow(Engine &engine, const QString &port)
 
 void Trace::writeChunk(const QString &direction, const QByteArray &bytes)
 {
+    // The time is read under the lock too, so that lines stay in time order.
+    const QMutexLocker lock(&m_mutex);
     const QString line = QStringLiteral("%1 %2 %3  %4\n")
                              .arg(m_clock.elapsed(), 7)
                              .arg(direction)

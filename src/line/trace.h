@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMutex>
 #include <QString>
 
 #include <cstdio>
@@ -13,6 +14,7 @@ class Engine;
 // the bytes as text. A trace file's
 // first line says whose trace it is; a file that does not begin with it is
 // never replaced, so a mistyped --trace cannot wipe out the firmware.
+// Engines on several ports' threads may write to the one trace at once.
 class Trace {
 public:
     // A failed write is told once, to warnings; the job goes on without the trace.
@@ -40,6 +42,7 @@ private:
     void writeChunk(const QString &direction, const QByteArray &bytes);
     bool mayReplace(const QString &path, QString *error);
 
+    QMutex m_mutex; // a line at a time, whichever port's thread writes it
     QFile m_file;
     QElapsedTimer m_clock;
     std::FILE *m_warnings;

@@ -4,6 +4,8 @@
 #include "shared/runtimeerror.h"
 
 #include <QList>
+#include <QThread>
+#include <functional>
 #include <optional>
 
 // An in-memory serial line: the test puts the board's bytes in `incoming` and
@@ -21,6 +23,12 @@ public:
     bool lost = false;
     bool arrivalWatched = true;
     bool opensInBackground = false; // as a device server does: endOpen() ends it
+    // An open that holds the calling thread so long, as a wedged adapter's
+    // kernel call does.
+    int openDelayMs = 0;
+    std::function<void()> openReturned; // on the opening thread, as the open returns
+    // The board on the line: its answer to each write, taken in at the next read.
+    std::function<QByteArray(const QByteArray &written)> board;
 
     QByteArray written() const { return writes.join(); }
 
@@ -38,6 +46,10 @@ public:
     void setLineOptions(const LineOptions &options) override { lineOptions = options; }
     void setOpen(bool open) override
     {
+        if (open && openDelayMs > 0)
+            QThread::msleep(openDelayMs);
+        if (open && openReturned)
+            openReturned();
         if (open && refuseOpen)
             throw RuntimeError(RuntimeError::PortNotAvailable,
                                QStringLiteral("Port not available"));
@@ -84,6 +96,8 @@ public:
         if (failWrites)
             throw RuntimeError(RuntimeError::DeviceIoError, QStringLiteral("Device I/O error"));
         writes.append(bytes);
+        if (board)
+            incoming += board(bytes);
     }
 
 private:
