@@ -12,9 +12,7 @@
 #include <QTest>
 
 #include <csignal>
-#include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -201,32 +199,35 @@ void TestSession::goingMidRunWaitsForTheBlockedPort()
     QCOMPARE(m_log.all(), atTheEnd);
 }
 
+// A desk where each question is answered as soon as it is put, as a scanner would.
+class ScannerDesk : public OperatorDesk {
+public:
+    OperatorQuestions *questions = nullptr;
+
+    void put(const QString &) override
+    {
+        QMetaObject::invokeMethod(
+            questions, [this] { questions->take(QStringLiteral("A7")); }, Qt::QueuedConnection);
+    }
+    void leaveUnanswered() override {}
+    void refuse(const QString &) override {}
+};
+
 // The operator's answers, given on the main thread, start each board's job
 // on its port's own thread.
 void TestSession::answersComeBackOnThePortsThread()
 {
-    int pipe[2] = {-1, -1};
-    QVERIFY(::pipe(pipe) == 0);
-    std::FILE *prompts = std::tmpfile();
-    QVERIFY(prompts);
-    {
-        OperatorQuestions questions({QStringLiteral("serial")}, pipe[0], prompts);
-        connect(&questions, &OperatorQuestions::waitingChanged, this, [pipe](bool waiting) {
-            if (waiting)
-                QVERIFY(::write(pipe[1], "A7\n", 3) == 3);
-        });
-        const std::unique_ptr<Session> run = session(true, &questions);
-        QSignalSpy finished(run.get(), &Run::finished);
-        run->start();
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(finished.first().first().toInt(), int(Done));
-        QVERIFY(m_log.eachPortOnItsOwnThread(2));
-        for (const BoardResult &result : m_report->results)
-            QCOMPARE(result.tags.value(QStringLiteral("serial")), QStringLiteral("A7"));
-    }
-    for (const int end : pipe)
-        ::close(end);
-    std::fclose(prompts);
+    ScannerDesk desk;
+    OperatorQuestions questions({QStringLiteral("serial")}, desk);
+    desk.questions = &questions;
+    const std::unique_ptr<Session> run = session(true, &questions);
+    QSignalSpy finished(run.get(), &Run::finished);
+    run->start();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().first().toInt(), int(Done));
+    QVERIFY(m_log.eachPortOnItsOwnThread(2));
+    for (const BoardResult &result : m_report->results)
+        QCOMPARE(result.tags.value(QStringLiteral("serial")), QStringLiteral("A7"));
 }
 
 QTEST_GUILESS_MAIN(TestSession)
