@@ -61,9 +61,9 @@ public:
     bool isOpening() const override { return m_opening; }
     QString openingStep() const override { return QStringLiteral("Connecting"); }
     QString openFailure() const override { return m_openFailure; }
-    void setOpenProgressHandler(std::function<void()> handler) override
+    void setOpenProgressHandler(const std::function<void()> &handler) override
     {
-        m_openProgress = std::move(handler);
+        m_openProgress = handler;
     }
     // The open in the background is over: open, or failed for that reason.
     void endOpen(const QString &failure = {})

@@ -18,9 +18,9 @@ public:
     bool isOpening() const override { return m_chosen->isOpening(); }
     QString openingStep() const override { return m_chosen->openingStep(); }
     QString openFailure() const override { return m_chosen->openFailure(); }
-    void setOpenProgressHandler(std::function<void()> handler) override
+    void setOpenProgressHandler(const std::function<void()> &handler) override
     {
-        m_network.setOpenProgressHandler(std::move(handler));
+        m_network.setOpenProgressHandler(handler);
     }
     qint16 charactersWaiting() override { return m_chosen->charactersWaiting(); }
     QByteArray readWaiting() override { return m_chosen->readWaiting(); }

@@ -93,9 +93,9 @@ QString NetworkPort::url() const
            m_address.hostAndPort();
 }
 
-void NetworkPort::setOpenProgressHandler(std::function<void()> handler)
+void NetworkPort::setOpenProgressHandler(const std::function<void()> &handler)
 {
-    m_openProgress = std::move(handler);
+    m_openProgress = handler;
 }
 
 QString NetworkPort::openingStep() const

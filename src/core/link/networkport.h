@@ -31,7 +31,7 @@ public:
     bool isOpening() const override { return m_opening != Opening::No; }
     QString openingStep() const override;
     QString openFailure() const override { return m_openFailure; }
-    void setOpenProgressHandler(std::function<void()> handler) override;
+    void setOpenProgressHandler(const std::function<void()> &handler) override;
     qint16 charactersWaiting() override;
     QByteArray readWaiting() override;
     QByteArray peekWaiting() override;

@@ -31,7 +31,7 @@ public:
     virtual bool isOpening() const { return false; }
     virtual QString openingStep() const { return {}; } // what the open waits for, in words
     virtual QString openFailure() const { return {}; }
-    virtual void setOpenProgressHandler(std::function<void()> /*handler*/) {}
+    virtual void setOpenProgressHandler(const std::function<void()> & /*handler*/) {}
     // True once an open port has failed for good: the device went away.
     virtual bool isLost() const = 0;
 
