@@ -188,6 +188,10 @@ void TestNetworkPort::modemLinesAsComPortCommands()
                                     {{LineStep::Action::SetRts}, {LineStep::Action::Wait, 1}}});
     QCOMPARE(openFully(port), QString());
     port.write("BOOTi\r\n");
+    port.setOpen(false); // its sequence goes on on a timer: an open now waits for it
+    port.setOpen(true);
+    QVERIFY(port.openingStep().startsWith("Finishing the close of rfc2217://127.0.0.1:"));
+    QVERIFY(QTest::qWaitFor([&] { return !port.openingStep().startsWith("Finishing"); }, 5000));
     port.setOpen(false);
     const QByteArray expected = comPortCommand(5, bytes({1})) + comPortCommand(5, bytes({8})) +
                                 comPortCommand(5, bytes({12})) + "BOOTi\r\n" +

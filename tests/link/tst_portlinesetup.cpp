@@ -17,6 +17,7 @@ class TestPortLineSetup : public QObject {
 private slots:
     void openAndClose_data();
     void openAndClose();
+    void sequencesRunOnTimers();
 };
 
 namespace {
@@ -56,6 +57,11 @@ public:
     QString setDtr(QSerialPort &, bool on) override { return line(QStringLiteral("dtr"), on); }
     QString setRts(QSerialPort &, bool on) override { return line(QStringLiteral("rts"), on); }
     void wait(int ms) override { m_clockMs += ms; }
+    int waitTimerMs(int ms) override
+    {
+        m_clockMs += ms;
+        return 0;
+    }
 
     void log(const QString &call) { m_calls << call + QStringLiteral(" @%1").arg(m_clockMs); }
     bool linesRefused = false;
@@ -83,6 +89,17 @@ LineOptions lineOptions(bool lowLatency, std::optional<Rs485Mode> rs485, const Q
     };
     return {lowLatency, rs485, sequence(before), sequence(after)};
 }
+
+struct Pty {
+    Pty() : board(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC))
+    {
+        if (board >= 0 && ::grantpt(board) == 0 && ::unlockpt(board) == 0)
+            device = QFile::decodeName(::ptsname(board));
+    }
+    ~Pty() { ::close(board); }
+    int board;
+    QString device; // empty: none could be made
+};
 
 } // namespace
 
@@ -143,9 +160,9 @@ void TestPortLineSetup::openAndClose()
     QFETCH(QString, driver);
     QFETCH(QStringList, calls);
     QFETCH(QString, refusal);
-    const int board = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    QVERIFY(board >= 0 && ::grantpt(board) == 0 && ::unlockpt(board) == 0);
-    const QString device = QFile::decodeName(::ptsname(board));
+    auto pty = std::make_unique<Pty>();
+    const QString device = pty->device;
+    QVERIFY(!device.isEmpty());
     QStringList made;
     auto owned = std::make_unique<FakePortDriver>(driver, made);
     FakePortDriver &fake = *owned;
@@ -154,6 +171,8 @@ void TestPortLineSetup::openAndClose()
     port.setLineOptions(options);
     try {
         port.setOpen(true);
+        QTRY_VERIFY(!port.isOpening()); // the waits are timers of no length here
+        QVERIFY(port.isOpen());
         fake.log(QStringLiteral("open"));
         fake.linesRefused = driver.contains("close-refuses-lines");
         port.setOpen(false);
@@ -163,9 +182,47 @@ void TestPortLineSetup::openAndClose()
         QVERIFY2(!refusal.isEmpty() && error.description().contains(refusal),
                  qPrintable(error.description()));
     }
-    ::close(board);
+    pty.reset();
     QVERIFY(!port.isOpen());
-    QCOMPARE(made, calls);
+    QTRY_COMPARE(made, calls);
+}
+
+// Each wait a timer: the open and the close return at once, an open while
+// the last close's sequence runs waits for it, closing gives an open up
+// unheard, and a port that goes away first finishes its close sequence.
+void TestPortLineSetup::sequencesRunOnTimers()
+{
+    const Pty pty;
+    QVERIFY(!pty.device.isEmpty());
+    QStringList made;
+    auto port = std::make_unique<QtSerialPort>(std::make_unique<FakePortDriver>("", made));
+    int told = 0;
+    port->setOpenProgressHandler([&] { ++told; });
+    port->setTarget({PortTarget::Kind::DevicePath, 0, pty.device, {}});
+    port->setLineOptions(lineOptions(false, {}, "dtr,wait:100,-dtr", "rts,wait:200,-rts"));
+    port->setOpen(true);
+    QVERIFY(port->isOpening() && port->isOpen());
+    QCOMPARE(port->openingStep(), "Modem lines of " + pty.device);
+    QCOMPARE(made, QStringList{"dtr 1 @0"});
+    QTRY_VERIFY(!port->isOpening());
+    QCOMPARE(told, 1);
+    port->setOpen(false);
+    QVERIFY(!port->isOpen());
+    port->setOpen(true);
+    QCOMPARE(port->openingStep(), "Finishing the close of " + pty.device);
+    QTRY_VERIFY(!port->isOpening());
+    QCOMPARE(told, 2);
+    QVERIFY(port->isOpen() && port->openFailure().isEmpty());
+    const QStringList opened{"dtr 1 @0",   "dtr 0 @100", "rts 1 @100",
+                             "rts 0 @300", "dtr 1 @300", "dtr 0 @400"};
+    QCOMPARE(made, opened);
+    port->setOpen(false);
+    port->setOpen(true);
+    port->setOpen(false); // before the close's sequence is over
+    port.reset();
+    QCOMPARE(told, 2);
+    const QStringList closed{"rts 1 @400", "rts 0 @600"};
+    QCOMPARE(made, opened + closed);
 }
 
 QTEST_GUILESS_MAIN(TestPortLineSetup)

@@ -20,6 +20,7 @@ public:
     QString openFailure() const override { return m_chosen->openFailure(); }
     void setOpenProgressHandler(const std::function<void()> &handler) override
     {
+        m_local.setOpenProgressHandler(handler);
         m_network.setOpenProgressHandler(handler);
     }
     qint16 charactersWaiting() override { return m_chosen->charactersWaiting(); }

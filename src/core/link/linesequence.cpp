@@ -93,14 +93,6 @@ bool setLine(const LineStep &step, ModemLines &lines)
 
 } // namespace
 
-void runLineSequence(const LineSequence &sequence, ModemLines &lines)
-{
-    for (const LineStep &step : sequence) {
-        if (!setLine(step, lines))
-            lines.wait(step.waitMs);
-    }
-}
-
 TimedLineSequence::TimedLineSequence(LineSequence sequence, ModemLines &lines, Finished finished)
     : m_sequence(std::move(sequence)), m_lines(lines), m_finished(std::move(finished))
 {
@@ -109,29 +101,51 @@ TimedLineSequence::TimedLineSequence(LineSequence sequence, ModemLines &lines, F
     QObject::connect(&m_wait, &QTimer::timeout, [this] { resume(); });
 }
 
-void TimedLineSequence::start()
+bool TimedLineSequence::start()
 {
     m_next = 0;
-    m_running = true;
-    resume();
+    return runToNextWait();
 }
 
+bool TimedLineSequence::runToNextWait()
+{
+    while (m_next < m_sequence.size()) {
+        const LineStep &step = m_sequence[m_next++];
+        if (!setLine(step, m_lines)) {
+            m_wait.start(m_lines.waitTimerMs(step.waitMs));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Told on the next turn of the event loop, so that the one who hears it may
+// delete us; the timer being gone with us, nothing is told then.
 void TimedLineSequence::resume()
 {
-    if (!m_running)
-        return;
+    QString failure;
     try {
-        while (m_next < m_sequence.size()) {
-            const LineStep &step = m_sequence[m_next++];
-            if (!setLine(step, m_lines)) {
-                m_wait.start(step.waitMs);
-                return;
-            }
-        }
+        if (!runToNextWait())
+            return;
     } catch (const RuntimeError &refused) {
-        m_running = false;
-        return m_finished(refused.description());
+        failure = refused.description();
     }
-    m_running = false;
-    m_finished({});
+    QTimer::singleShot(0, &m_wait, [this, failure] {
+        const Finished finished = m_finished; // we may be gone once it returns
+        finished(failure);
+    });
+}
+
+void TimedLineSequence::finishNow()
+{
+    if (!m_wait.isActive())
+        return;
+    const int left = m_wait.remainingTime();
+    m_wait.stop();
+    m_lines.wait(qMax(left, 0));
+    while (m_next < m_sequence.size()) {
+        const LineStep &step = m_sequence[m_next++];
+        if (!setLine(step, m_lines))
+            m_lines.wait(step.waitMs);
+    }
 }

@@ -14,10 +14,13 @@ public:
     // Each raises a RuntimeError that names the port when the driver refuses.
     virtual void setDtr(bool on) = 0;
     virtual void setRts(bool on) = 0;
+    // Holds the program up for a wait of ms.
     virtual void wait(int ms) = 0;
+    // How long a timed wait of ms runs its timer: a fake clock passes it at once.
+    virtual int waitTimerMs(int ms) { return ms; }
 };
 
-// The longest wait a step may ask for: a sequence holds its port's program up.
+// The longest wait a step may ask for.
 constexpr int LongestLineWaitMs = 10000;
 
 // "dtr,-rts,wait:100": comma-separated steps, dtr / rts set the line, -dtr /
@@ -29,29 +32,29 @@ std::variant<LineSequence, QString> lineSequenceOfText(const QString &text);
 // The steps in order, as the text above would write them.
 QString lineSequenceText(const LineSequence &sequence);
 
-// The steps in order, each wait holding the program up.
-void runLineSequence(const LineSequence &sequence, ModemLines &lines);
-
 // The steps in order, each wait a timer: the program goes on meanwhile.
-// finished hears an empty text once the last step is done, or why a step
-// was refused; it may delete the run.
+// finished hears, from the event loop, an empty text once the last step is
+// done, or why a step after a wait was refused; it may delete the run.
 class TimedLineSequence {
 public:
     using Finished = std::function<void(const QString &failure)>;
 
     TimedLineSequence(LineSequence sequence, ModemLines &lines, Finished finished);
 
-    // Sets the lines up to the first wait; a sequence without one is over on return.
-    void start();
-    bool isRunning() const { return m_running; }
-    // The wait is over: the steps after it. Its timer calls it.
-    void resume();
+    // Sets the lines up to the first wait, throwing the refusal of one of
+    // them. True: there was no wait, and the sequence is over.
+    bool start();
+    // The steps left, at once, each wait holding the program up: for a port
+    // that goes away in the middle of its sequence.
+    void finishNow();
 
 private:
+    void resume();        // the wait is over: the steps after it
+    bool runToNextWait(); // true: no wait left
+
     LineSequence m_sequence;
     ModemLines &m_lines;
     Finished m_finished;
     qsizetype m_next = 0;
-    bool m_running = false;
     QTimer m_wait;
 };

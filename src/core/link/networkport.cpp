@@ -10,8 +10,7 @@
 
 namespace {
 
-// DTR and RTS as COM port control commands; a wait holds the program up, as
-// on a local port.
+// DTR and RTS as COM port control commands.
 class TelnetModemLines : public ModemLines {
 public:
     explicit TelnetModemLines(std::function<void(TelnetComPort::Control)> send)
@@ -53,7 +52,9 @@ NetworkPort::NetworkPort(int connectTimeoutMs) : m_connectTimeoutMs(connectTimeo
     // unreachable.
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_socket,
                      [this](QAbstractSocket::SocketError error) {
-                         if (m_opening != Opening::No)
+                         if (m_closeSequence)
+                             endClose(); // nobody is left to hear the rest
+                         else if (m_opening != Opening::No)
                              connectFailed(error);
                          else if (m_open)
                              loseConnection();
@@ -62,10 +63,16 @@ NetworkPort::NetworkPort(int connectTimeoutMs) : m_connectTimeoutMs(connectTimeo
     QObject::connect(&m_openDeadline, &QTimer::timeout, &m_socket, [this] { openTimedOut(); });
 }
 
+// A close sequence under way is finished first, or the board is left in
+// the middle of it.
 NetworkPort::~NetworkPort()
 {
     m_open = false; // closing now is no loss
     m_opening = Opening::No;
+    if (m_closeSequence) {
+        m_closeSequence->finishNow();
+        m_socket.flush();
+    }
     m_socket.abort();
 }
 
@@ -109,6 +116,8 @@ QString NetworkPort::openingStep() const
         return QStringLiteral("Setting up %1").arg(url());
     case Opening::RunningSequence:
         return QStringLiteral("Modem lines of %1").arg(url());
+    case Opening::FinishingClose:
+        return QStringLiteral("Finishing the close of %1").arg(url());
     }
     return {};
 }
@@ -135,17 +144,17 @@ void NetworkPort::failOpen(const QString &why)
     m_openSequence.reset();
     m_modemLines.reset();
     m_open = false;
+    m_opening = Opening::No;
     m_socket.abort();
     m_telnet.reset();
     m_received.clear();
     m_openFailure = QStringLiteral("Port %1 cannot be opened: %2").arg(url(), why);
-    if (m_inSetOpen) {
-        m_opening = Opening::No;
+    if (m_inSetOpen)
         throw RuntimeError(RuntimeError::PortNotAvailable, m_openFailure);
-    }
     step(Opening::No);
 }
 
+// Opened while the last close's sequence runs, the open begins as it ends.
 void NetworkPort::setOpen(bool open)
 {
     if (!open) {
@@ -154,32 +163,38 @@ void NetworkPort::setOpen(bool open)
     }
     if (m_open || m_opening != Opening::No)
         return;
+    m_openFailure.clear();
+    m_inSetOpen = true;
+    if (m_closeSequence)
+        step(Opening::FinishingClose);
+    else
+        connectToServer();
+    m_inSetOpen = false;
+}
+
+void NetworkPort::connectToServer()
+{
     m_lost = false;
     m_received.clear();
-    m_openFailure.clear();
-    refuseLineOptions();
-    m_inSetOpen = true;
+    if (const QString refusal = refusedLineOptions(); !refusal.isEmpty())
+        return failOpen(refusal);
     step(Opening::Connecting);
     m_socket.abort();
     m_openDeadline.start(m_connectTimeoutMs);
     m_socket.connectToHost(m_address.host, m_address.port);
-    m_inSetOpen = false;
 }
 
 // Before anything is connected: what the server would have to do for us.
-void NetworkPort::refuseLineOptions() const
+QString NetworkPort::refusedLineOptions() const
 {
     if (m_lineOptions.rs485)
-        throw RuntimeError(RuntimeError::PortNotAvailable,
-                           QStringLiteral("Port %1 cannot be opened: RS-485 mode is set on the "
-                                          "device server, not from here")
-                               .arg(url()));
+        return QStringLiteral("RS-485 mode is set on the device server, not from here");
     if (m_lineOptions.drivesModemLines() &&
         m_address.protocol == NetworkAddress::Protocol::RawSocket)
-        throw RuntimeError(RuntimeError::PortNotAvailable,
-                           QStringLiteral("Port %1 cannot be opened: a raw socket has no modem "
-                                          "lines for the DTR/RTS sequences: use rfc2217://%2")
-                               .arg(url(), m_address.hostAndPort()));
+        return QStringLiteral("a raw socket has no modem lines for the DTR/RTS sequences: use "
+                              "rfc2217://%1")
+            .arg(m_address.hostAndPort());
+    return {};
 }
 
 void NetworkPort::connectFailed(QAbstractSocket::SocketError error)
@@ -269,25 +284,16 @@ void NetworkPort::startOpenSequence()
     if (m_lineOptions.afterOpen.isEmpty() || !m_telnet)
         return opened();
     step(Opening::RunningSequence);
-    m_modemLines = std::make_unique<TelnetModemLines>([this](TelnetComPort::Control control) {
-        m_telnet->setControl(control);
-        sendToServer(m_telnet->takeToSend());
-    });
-    m_openSequence = std::make_unique<TimedLineSequence>(
-        m_lineOptions.afterOpen, *m_modemLines, [this](const QString &) {
-            QMetaObject::invokeMethod(
-                &m_socket,
-                [this] {
-                    m_openSequence.reset();
-                    m_modemLines.reset();
-                    if (m_opening != Opening::RunningSequence)
-                        return;
-                    m_received.clear(); // sent while the board started anew: no answer of ours
-                    opened();
-                },
-                Qt::QueuedConnection);
+    m_openSequence =
+        std::make_unique<TimedLineSequence>(m_lineOptions.afterOpen, modemLines(), [this](auto &) {
+            m_openSequence.reset();
+            m_received.clear(); // sent while the board started anew: no answer of ours
+            opened();
         });
-    m_openSequence->start();
+    if (m_openSequence->start()) {
+        m_openSequence.reset();
+        opened();
+    }
 }
 
 void NetworkPort::opened()
@@ -295,37 +301,52 @@ void NetworkPort::opened()
     step(Opening::No);
 }
 
-void NetworkPort::runModemLines(const LineSequence &sequence)
+ModemLines &NetworkPort::modemLines()
 {
-    if (sequence.isEmpty() || !m_telnet)
-        return;
-    TelnetModemLines lines([this](TelnetComPort::Control control) {
-        m_telnet->setControl(control);
-        sendToServer(m_telnet->takeToSend());
-    });
-    runLineSequence(sequence, lines);
+    if (!m_modemLines)
+        m_modemLines = std::make_unique<TelnetModemLines>([this](TelnetComPort::Control control) {
+            m_telnet->setControl(control);
+            sendToServer(m_telnet->takeToSend());
+        });
+    return *m_modemLines;
 }
 
-// Nothing waits: what the server has not taken by now, it never would.
+// An open under way is given up unheard. The close's sequence runs on its
+// timers; what the server has not taken by its end, it never would.
 void NetworkPort::close()
 {
     m_openDeadline.stop();
     m_openSequence.reset();
-    m_modemLines.reset();
-    if (m_opening != Opening::No) {
-        m_opening = Opening::No; // given up, unheard
-        m_open = false;
-    }
-    if (m_open) {
-        runModemLines(m_lineOptions.beforeClose);
-        m_open = false;
-        m_socket.flush();
-        m_socket.disconnectFromHost();
-    } else {
-        m_socket.abort();
-    }
-    m_telnet.reset();
+    const bool wasOpening = std::exchange(m_opening, Opening::No) != Opening::No;
+    if (m_closeSequence)
+        return; // the open that waited for it is given up; the close goes on
     m_received.clear();
+    if (wasOpening || !m_open) {
+        m_open = false;
+        m_socket.abort();
+        m_telnet.reset();
+        m_modemLines.reset();
+        return;
+    }
+    m_open = false;
+    if (!m_lineOptions.beforeClose.isEmpty() && m_telnet) {
+        m_closeSequence = std::make_unique<TimedLineSequence>(
+            m_lineOptions.beforeClose, modemLines(), [this](auto &) { endClose(); });
+        if (!m_closeSequence->start())
+            return;
+    }
+    endClose();
+}
+
+void NetworkPort::endClose()
+{
+    m_closeSequence.reset();
+    m_modemLines.reset();
+    m_socket.flush();
+    m_socket.disconnectFromHost();
+    m_telnet.reset();
+    if (m_opening == Opening::FinishingClose)
+        connectToServer();
 }
 
 // Everything the socket holds, through Telnet on rfc2217://; the server's

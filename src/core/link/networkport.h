@@ -40,9 +40,10 @@ public:
     void write(const QByteArray &bytes) override;
 
 private:
-    enum class Opening { No, Connecting, AgreeingOnLine, RunningSequence };
+    enum class Opening { No, FinishingClose, Connecting, AgreeingOnLine, RunningSequence };
 
-    void refuseLineOptions() const;
+    void connectToServer();
+    QString refusedLineOptions() const; // empty: none
     void connected();
     void connectFailed(QAbstractSocket::SocketError error);
     void checkLineAgreement();
@@ -50,8 +51,9 @@ private:
     void startOpenSequence();
     void opened();
     void step(Opening opening); // and tell the open's handler
-    void runModemLines(const LineSequence &sequence);
+    ModemLines &modemLines();
     void close();
+    void endClose();
     bool takeIncoming(); // true when payload came
     void sendToServer(const QByteArray &bytes);
     void loseConnection();
@@ -69,8 +71,9 @@ private:
     bool m_inSetOpen = false; // a failure now is thrown, not told
     QString m_openFailure;
     QTimer m_openDeadline;
-    std::unique_ptr<ModemLines> m_modemLines;          // while the open sequence runs
-    std::unique_ptr<TimedLineSequence> m_openSequence; // likewise
+    std::unique_ptr<ModemLines> m_modemLines; // while a sequence runs
+    std::unique_ptr<TimedLineSequence> m_openSequence;
+    std::unique_ptr<TimedLineSequence> m_closeSequence; // the port is closed, the line not yet
     std::function<void()> m_openProgress;
     std::function<void()> m_arrival;
     bool m_arrivalWatched = true;

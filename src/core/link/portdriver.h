@@ -38,8 +38,10 @@ public:
     virtual QString readModemLines(QSerialPort &port) = 0;  // empty: it has
     virtual QString setDtr(QSerialPort &port, bool on) = 0; // empty: done
     virtual QString setRts(QSerialPort &port, bool on) = 0;
-    // Holds the program up: a sequence's wait.
+    // Holds the program up: a sequence's wait where it cannot be a timer's.
     virtual void wait(int ms) = 0;
+    // How long a timer runs for a wait of ms: a fake clock passes it at once.
+    virtual int waitTimerMs(int ms) { return ms; }
 };
 
 // This system's: Linux's ioctls; elsewhere no low latency and no RS-485.

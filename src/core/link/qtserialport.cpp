@@ -70,6 +70,7 @@ public:
         check(QStringLiteral("RTS line"), m_driver.setRts(m_port, on));
     }
     void wait(int ms) override { m_driver.wait(ms); }
+    int waitTimerMs(int ms) override { return m_driver.waitTimerMs(ms); }
 
 private:
     void check(const QString &line, const QString &refusal) const
@@ -97,17 +98,27 @@ QtSerialPort::QtSerialPort(std::unique_ptr<PortDriver> driver)
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { closeWhenBroken(error); });
     QObject::connect(&m_port, &QSerialPort::readyRead, &m_port, [this] {
-        if (m_arrival)
+        if (m_arrival && m_sequence == Sequence::None)
             m_arrival();
     });
 }
 
 // The kernel keeps a port's RS-485 mode and latency past its close: what we
-// changed is put back, also when the program ends with the port open.
+// changed is put back, also when the program ends with the port open. A
+// close sequence under way is finished first, or the board is left in the
+// middle of it.
 QtSerialPort::~QtSerialPort()
 {
-    if (m_port.isOpen())
-        closeWithLineOptions();
+    m_openWhenClosed = false;
+    if (m_sequence != Sequence::Closing)
+        startClosing();
+    if (m_sequence == Sequence::Closing) {
+        try {
+            m_lineSequence->finishNow();
+        } catch (const RuntimeError &) {
+        }
+        endClosing();
+    }
 }
 
 void QtSerialPort::setArrivalHandler(std::function<void()> handler)
@@ -226,14 +237,47 @@ void QtSerialPort::setTarget(const PortTarget &target)
                            .arg(target.network.hostAndPort()));
 }
 
+bool QtSerialPort::isOpen() const
+{
+    return m_port.isOpen() && m_sequence != Sequence::Closing;
+}
+
+bool QtSerialPort::isOpening() const
+{
+    return m_sequence == Sequence::Opening || m_openWhenClosed;
+}
+
+QString QtSerialPort::openingStep() const
+{
+    if (m_openWhenClosed)
+        return QStringLiteral("Finishing the close of %1").arg(name());
+    if (m_sequence == Sequence::Opening)
+        return QStringLiteral("Modem lines of %1").arg(name());
+    return {};
+}
+
+void QtSerialPort::setOpenProgressHandler(const std::function<void()> &handler)
+{
+    m_openProgress = handler;
+}
+
+// Opened while the last close's sequence runs, the open begins as it ends.
 void QtSerialPort::setOpen(bool open)
 {
     m_received.clear();
-    if (!open) {
-        if (m_port.isOpen())
-            closeWithLineOptions();
+    if (!open)
+        return startClosing();
+    if (isOpen() || isOpening())
         return;
-    }
+    m_openFailure.clear();
+    if (m_sequence == Sequence::Closing)
+        m_openWhenClosed = true;
+    else
+        openDevice();
+}
+
+void QtSerialPort::openDevice()
+{
     m_device = m_devicePath.isEmpty() ? deviceForPortNumber(m_portNumber) : m_devicePath;
     m_lost = false;
     m_resolvedDevice = m_device;
@@ -263,8 +307,42 @@ void QtSerialPort::setOpen(bool open)
                                .arg(name(), m_port.errorString(), hint));
     }
     applyLineOptions();
+    if (m_sequence == Sequence::None)
+        finishOpening();
+}
+
+void QtSerialPort::finishOpening()
+{
+    // What came while the board started anew answers no question of ours.
+    if (!m_lineOptions.afterOpen.isEmpty())
+        m_port.clear(QSerialPort::Input);
     m_readNotifier = readNotifierOf(m_port);
     applyArrivalWatch();
+}
+
+// A wait of the open sequence is over, and the open with it: told to the
+// open's handler, as is a refusal of a step after it.
+void QtSerialPort::openSequenceEnded(const QString &failure)
+{
+    m_sequence = Sequence::None;
+    m_lineSequence.reset();
+    if (failure.isEmpty() && m_port.isOpen()) {
+        finishOpening();
+    } else {
+        m_openFailure = failure.isEmpty() ? QStringLiteral("Port %1 went away while its modem "
+                                                           "lines were set")
+                                                .arg(name())
+                                          : failure;
+        restoreLineSettings();
+        m_port.close();
+    }
+    tellOpenProgress();
+}
+
+void QtSerialPort::tellOpenProgress()
+{
+    if (m_openProgress)
+        m_openProgress();
 }
 
 // Low latency where the driver offers it (a refusal is no error: most
@@ -299,18 +377,35 @@ void QtSerialPort::applyLineOptions()
                                        .arg(wanted.delayAfterSendMs));
             m_rs485Before = std::get<Rs485Setting>(before);
         }
-        DriverModemLines lines(*m_driver, m_port, name());
+        auto lines = std::make_unique<DriverModemLines>(*m_driver, m_port, name());
         if (!m_lineOptions.beforeClose.isEmpty())
-            lines.checkLines();
-        runLineSequence(m_lineOptions.afterOpen, lines);
+            lines->checkLines();
+        m_modemLines = std::move(lines);
+        startSequence(Sequence::Opening, m_lineOptions.afterOpen);
     } catch (const RuntimeError &) {
+        m_lineSequence.reset();
+        m_modemLines.reset();
         restoreLineSettings();
         m_port.close();
         throw;
     }
-    // What came while the board started anew answers no question of ours.
-    if (!m_lineOptions.afterOpen.isEmpty())
-        m_port.clear(QSerialPort::Input);
+}
+
+// Sets the lines up to the first wait; the rest runs on a timer, and
+// m_sequence says which it is until it ends.
+void QtSerialPort::startSequence(Sequence which, const LineSequence &steps)
+{
+    m_lineSequence =
+        std::make_unique<TimedLineSequence>(steps, *m_modemLines, [this](const QString &failure) {
+            if (m_sequence == Sequence::Opening)
+                openSequenceEnded(failure);
+            else
+                endClosing();
+        });
+    if (m_lineSequence->start())
+        m_lineSequence.reset();
+    else
+        m_sequence = which;
 }
 
 void QtSerialPort::restoreLineSettings()
@@ -322,16 +417,40 @@ void QtSerialPort::restoreLineSettings()
 }
 
 // The job has ended, done or not: the sequence cannot keep the port open,
-// and a refusal there has nobody left to tell.
-void QtSerialPort::closeWithLineOptions()
+// and a refusal there has nobody left to tell. An open under way is given
+// up unheard, its sequence with it.
+void QtSerialPort::startClosing()
 {
+    m_openWhenClosed = false;
+    if (m_sequence == Sequence::Closing || !m_port.isOpen())
+        return;
+    if (std::exchange(m_sequence, Sequence::None) == Sequence::Opening)
+        return endClosing();
     try {
-        DriverModemLines lines(*m_driver, m_port, name());
-        runLineSequence(m_lineOptions.beforeClose, lines);
+        startSequence(Sequence::Closing, m_lineOptions.beforeClose);
     } catch (const RuntimeError &) {
+        m_sequence = Sequence::None;
     }
+    if (m_sequence == Sequence::None)
+        endClosing();
+}
+
+void QtSerialPort::endClosing()
+{
+    m_sequence = Sequence::None;
+    m_lineSequence.reset();
+    m_modemLines.reset();
     restoreLineSettings();
     m_port.close();
+    if (!std::exchange(m_openWhenClosed, false))
+        return;
+    try {
+        openDevice();
+    } catch (const RuntimeError &refused) {
+        m_openFailure = refused.description();
+    }
+    if (m_sequence == Sequence::None)
+        tellOpenProgress();
 }
 
 QString QtSerialPort::name() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/linesequence.h"
 #include "link/portdriver.h"
 #include "link/serialport.h"
 
@@ -22,8 +23,13 @@ public:
 
     void setTarget(const PortTarget &target) override; // a network port is refused
     void setLineOptions(const LineOptions &options) override { m_lineOptions = options; }
+    // A sequence's waits run on timers: the open and the close return at once.
     void setOpen(bool open) override;
-    bool isOpen() const override { return m_port.isOpen(); }
+    bool isOpen() const override;
+    bool isOpening() const override;
+    QString openingStep() const override;
+    QString openFailure() const override { return m_openFailure; }
+    void setOpenProgressHandler(const std::function<void()> &handler) override;
     bool isLost() const override;
     qint16 charactersWaiting() override;
     QByteArray readWaiting() override;
@@ -38,10 +44,18 @@ private:
     void closeLost();
     void readUnwatched();
     bool hungUp() const;
-    QString name() const; // for messages
+    QString name() const;                           // for messages
+    enum class Sequence { None, Opening, Closing }; // which one runs on its timers
+
+    void openDevice();
     void applyLineOptions();
+    void startSequence(Sequence which, const LineSequence &steps);
+    void openSequenceEnded(const QString &failure);
+    void finishOpening();
+    void tellOpenProgress();
     void restoreLineSettings();
-    void closeWithLineOptions();
+    void startClosing();
+    void endClosing();
 
     QSerialPort m_port;
     QString m_device;         // what is open, by the name it was given or its alias
@@ -54,6 +68,12 @@ private:
     bool m_lowLatencyTurnedOn = false;
     std::optional<Rs485Setting> m_rs485Before;
     bool m_lost = false;
+    std::unique_ptr<ModemLines> m_modemLines; // while the port is open
+    std::unique_ptr<TimedLineSequence> m_lineSequence;
+    Sequence m_sequence = Sequence::None;
+    bool m_openWhenClosed = false; // opened again while the close's sequence ran
+    QString m_openFailure;
+    std::function<void()> m_openProgress;
     mutable QElapsedTimer m_sinceLookedForDevice;
     std::function<void()> m_arrival;
     bool m_arrivalWatched = true;
