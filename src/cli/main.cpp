@@ -5,10 +5,10 @@
 #include "cli/storerequests.h"
 #include "cli/terminaldesk.h"
 #include "image/firmwarefile.h"
-#include "image/firmwarepin.h"
 #include "line/operatorquestions.h"
 #include "line/recorder.h"
 #include "line/rerunfailed.h"
+#include "line/runfirmware.h"
 #include "line/session.h"
 #include "line/station.h"
 #include "line/trace.h"
@@ -20,7 +20,6 @@
 #include "shared/standardstreams.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QUuid>
 
@@ -57,23 +56,6 @@ int listPorts()
     return Done;
 }
 
-// The file is read once, before any port is touched: a file the loader would
-// refuse is refused here, and every board of the run gets this same image even
-// if the file changes meanwhile. Nothing when refused, and the error says why.
-std::optional<FirmwareFile::Image> readImage(const CliOptions &options, QString *error)
-{
-    const QString &path = options.file;
-    try {
-        FirmwareFile::Image image = FirmwareFile::read(path, options.base);
-        if (!image.entries.isEmpty())
-            return image;
-        *error = QStringLiteral("%1 is empty: there is nothing to download.").arg(path);
-    } catch (const RuntimeError &refusal) {
-        *error = refusal.description();
-    }
-    return std::nullopt;
-}
-
 // Says why the run ends before any board, for a person and, with --json, in
 // the last event.
 int endEarly(const QString &runId, const QStringList &ports, bool json, ExitCode exitCode,
@@ -88,9 +70,9 @@ int endEarly(const QString &runId, const QStringList &ports, bool json, ExitCode
 // --info: the file's summary, or why the file is refused (exit 2, as a run would end).
 int printInfo(const QString &runId, const CliOptions &options)
 {
-    QString error;
-    std::optional<FirmwareFile::Image> image = readImage(options, &error);
-    if (image) {
+    auto read = readFirmware(options);
+    QString error = std::holds_alternative<QString>(read) ? std::get<QString>(read) : QString();
+    if (auto *image = std::get_if<FirmwareFile::Image>(&read)) {
         try {
             const ImageInfo info = readImageInfo(options.file, *image);
             if (options.json)
@@ -180,27 +162,11 @@ int main(int argc, char *argv[])
                         QStringLiteral("--ask reads the operator's answers from a terminal, and "
                                        "standard input is not one: run bootline-cli from a "
                                        "terminal, or give the value with --tag"));
-    QList<QByteArray> image;
-    RunInfo runInfo{.runId = runId,
-                    .tags = options.tags,
-                    .file = QFileInfo(options.file).absoluteFilePath(),
-                    .sha256 = {},
-                    .fileLines = 0,
-                    .pace = options.replyPace ? QStringLiteral("reply") : QStringLiteral("poll")};
-    if (!options.file.isEmpty()) {
-        QString error;
-        std::optional<FirmwareFile::Image> read = readImage(options, &error);
-        if (!read)
-            return endEarly(runId, ports, options.json, FileRefused, error);
-        for (const QString &refusal : {pinRefusal(options.pin, options.file, read->sha256),
-                                       rerunFileRefusal(options, runSha256, read->sha256)}) {
-            if (!refusal.isEmpty())
-                return endEarly(runId, ports, options.json, FileRefused, refusal);
-        }
-        image = std::move(read->entries);
-        runInfo.sha256 = read->sha256;
-        runInfo.fileLines = int(image.size());
-    }
+    auto read = readRunImage(options, runSha256);
+    if (const QString *refusal = std::get_if<QString>(&read))
+        return endEarly(runId, ports, options.json, FileRefused, *refusal);
+    const RunInfo runInfo = runInfoOf(options, runId, std::get<FirmwareFile::Image>(read));
+    const QList<QByteArray> image = std::move(std::get<FirmwareFile::Image>(read).entries);
 
     std::unique_ptr<Trace> trace;
     if (!options.tracePath.isEmpty()) {

@@ -14,6 +14,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -973,4 +974,24 @@ QString cliHelpText()
     QCommandLineParser parser;
     describeOptions(parser);
     return parser.helpText();
+}
+
+std::optional<GivenArguments> givenArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describeOptions(parser);
+    if (!parser.parse(arguments))
+        return std::nullopt;
+    const QHash<QString, QString> longNames{{option("p"), option("port")},
+                                            {option("a"), option("address")},
+                                            {option("h"), option("help")},
+                                            {option("?"), option("help")},
+                                            {option("v"), option("version")}};
+    GivenArguments given{{}, parser.positionalArguments()};
+    for (const QString &name : parser.optionNames()) {
+        const QString longName = longNames.value(name, name);
+        if (!given.options.contains(longName))
+            given.options.append(longName);
+    }
+    return given;
 }

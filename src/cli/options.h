@@ -40,3 +40,11 @@ struct CliOptions : RunOptions {
 std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments);
 
 QString cliHelpText();
+
+// What the arguments give, as the options read them: each option once by
+// its long name, and the files. Nothing when they do not parse.
+struct GivenArguments {
+    QStringList options;
+    QStringList files;
+};
+std::optional<GivenArguments> givenArguments(const QStringList &arguments);

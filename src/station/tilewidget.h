@@ -1,0 +1,37 @@
+#pragma once
+
+#include "station/tileboard.h"
+
+#include <QFrame>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// One fixture, readable from two metres: its port, a state word with an
+// icon on its colour, the bar and line counts, the board, the reason for a
+// failure and what to do, the job's time and the fixture's counts.
+class TileWidget : public QFrame {
+    Q_OBJECT
+public:
+    explicit TileWidget(const QString &port, QWidget *parent = nullptr);
+
+    void show(const FixtureTile &tile);
+
+signals:
+    void detailsAsked(); // the last job's record and trace
+
+private:
+    QLabel *m_port;
+    QLabel *m_adapter;
+    QLabel *m_icon;
+    QLabel *m_state;
+    QProgressBar *m_bar;
+    QLabel *m_board;
+    QLabel *m_reason;
+    QLabel *m_counts;
+    QPushButton *m_details;
+};
+
+// The tile's colours for a state: background, then text.
+QPair<QColor, QColor> stateColours(FixtureTile::State state);
