@@ -55,4 +55,5 @@ if [ "$status" -ne 124 ]; then
          "instead of running until closed." >&2
     exit 1
 fi
+/usr/bin/bootline-station --version
 echo "check-package: the package installs, runs and removes cleanly."

@@ -13,21 +13,23 @@
 int main(int argc, char *argv[])
 {
     guardStandardStreams();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("bootline-station"));
-    QApplication::setApplicationVersion(QStringLiteral(BOOTLINE_VERSION));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("bootline")));
-    QStringList arguments = app.arguments();
+    // Told without a window, so that they work where no display is.
+    QStringList arguments;
+    for (int argument = 0; argument < argc; ++argument)
+        arguments << QString::fromLocal8Bit(argv[argument]);
     const auto given = givenArguments(arguments);
     if (given && given->options.contains(QStringLiteral("help"))) {
         printTo(stdout, stationHelpText());
         return 0;
     }
     if (given && given->options.contains(QStringLiteral("version"))) {
-        printTo(stdout,
-                QStringLiteral("bootline-station %1\n").arg(QApplication::applicationVersion()));
+        printTo(stdout, QStringLiteral("bootline-station %1\n").arg(BOOTLINE_VERSION));
         return 0;
     }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("bootline-station"));
+    QApplication::setApplicationVersion(QStringLiteral(BOOTLINE_VERSION));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("bootline")));
     if (!namesFirmwareFile(arguments)) {
         QtFileDialog dialog(nullptr);
         dialog.setFilter(QStringLiteral("Firmware (*.hex *.ihex *.srec *.s19 *.s28 *.s37 *.elf "

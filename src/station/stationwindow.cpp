@@ -20,9 +20,14 @@
 #include <QUuid>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 constexpr int TileColumns = 3;
+// A tile is drawn anew at most this often: a download tells of every line,
+// hundreds a second over a station, and nobody reads faster than this.
+constexpr int RedrawMs = 100;
 
 // What the system calls the adapter a port leads to, when it is there now.
 QString adapterOf(const QString &port)
@@ -96,15 +101,18 @@ StationWindow::StationWindow(std::variant<CliOptions, QString> options, QWidget 
     resize(1000, 700);
 
     connect(&m_tiles, &TileBoard::tileAdded, this, &StationWindow::addTile);
-    connect(&m_tiles, &TileBoard::tileChanged, this, &StationWindow::showTile);
+    connect(&m_tiles, &TileBoard::tileChanged, this, &StationWindow::tileChanged);
     connect(&m_tiles, &TileBoard::tallyChanged, this, &StationWindow::showTally);
     connect(m_answer, &QLineEdit::returnPressed, this, &StationWindow::answer);
     connect(m_start, &QPushButton::clicked, this, &StationWindow::startStation);
     connect(m_stop, &QPushButton::clicked, this, &StationWindow::stopStation);
     connect(m_history, &QPushButton::clicked, this, &StationWindow::showHistory);
-    m_clock.setInterval(10000);
-    connect(&m_clock, &QTimer::timeout, this, &StationWindow::showTally);
+    m_clock.setInterval(1000);
+    connect(&m_clock, &QTimer::timeout, this, &StationWindow::tick);
     m_clock.start();
+    m_redraw.setSingleShot(true);
+    m_redraw.setInterval(RedrawMs);
+    connect(&m_redraw, &QTimer::timeout, this, &StationWindow::redraw);
 
     if (const QString *refusal = std::get_if<QString>(&options))
         say(*refusal);
@@ -113,6 +121,9 @@ StationWindow::StationWindow(std::variant<CliOptions, QString> options, QWidget 
     m_start->setEnabled(m_options.has_value());
     m_stop->setEnabled(false);
     m_history->setEnabled(m_options && m_options->log.kind != StoreAddress::Kind::None);
+    const bool asks = m_options && !m_options->ask.isEmpty();
+    m_question->setVisible(asks);
+    m_answer->setVisible(asks);
     if (m_options)
         showProduct(runInfoOf(*m_options, QString(), {}));
     showTally();
@@ -211,9 +222,32 @@ void StationWindow::addTile(int index)
     showTile(index);
 }
 
+void StationWindow::tileChanged(int index)
+{
+    m_changed.insert(index);
+    if (!m_redraw.isActive())
+        m_redraw.start();
+}
+
+void StationWindow::redraw()
+{
+    for (const int index : std::exchange(m_changed, {}))
+        showTile(index);
+}
+
 void StationWindow::showTile(int index)
 {
-    m_tileWidgets.at(index)->show(m_tiles.tile(index));
+    m_tileWidgets.at(index)->draw(m_tiles.tile(index));
+}
+
+// The jobs' times and the boards per hour move on with the clock.
+void StationWindow::tick()
+{
+    for (int index = 0; index < m_tileWidgets.size(); ++index) {
+        if (m_tiles.tile(index).atWork())
+            showTile(index);
+    }
+    showTally();
 }
 
 void StationWindow::showTally()

@@ -5,6 +5,7 @@
 #include "station/tileboard.h"
 
 #include <QList>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 
@@ -50,7 +51,10 @@ protected:
 private:
     void say(const QString &notice); // in the window, and in a box
     void addTile(int index);
+    void tileChanged(int index);
+    void redraw();
     void showTile(int index);
+    void tick();
     void showTally();
     void showProduct(const RunInfo &info);
     void runEnded();
@@ -75,5 +79,7 @@ private:
     QPushButton *m_start;
     QPushButton *m_stop;
     QPushButton *m_history;
-    QTimer m_clock; // boards per hour move on with the time
+    QTimer m_clock;
+    QSet<int> m_changed; // tiles to draw anew at the next redraw
+    QTimer m_redraw;
 };

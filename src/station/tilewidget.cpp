@@ -79,9 +79,10 @@ TileWidget::TileWidget(const QString &port, QWidget *parent)
     : QFrame(parent), m_port(label(this, QStringLiteral("Port"), 1.6, true)),
       m_adapter(label(this, QStringLiteral("Adapter of %1").arg(port))), m_icon(new QLabel(this)),
       m_state(label(this, QStringLiteral("State of %1").arg(port), 2.6, true)),
-      m_bar(new QProgressBar(this)), m_board(label(this, QStringLiteral("Board on %1").arg(port))),
+      m_bar(new QProgressBar(this)),
+      m_board(label(this, QStringLiteral("Board on %1").arg(port), 1.2)),
       m_reason(label(this, QStringLiteral("Reason on %1").arg(port), 1.2)),
-      m_counts(label(this, QStringLiteral("Counts of %1").arg(port))),
+      m_counts(label(this, QStringLiteral("Counts of %1").arg(port), 1.2)),
       m_details(new QPushButton(QStringLiteral("Details"), this))
 {
     setObjectName(QStringLiteral("Tile"));
@@ -110,19 +111,22 @@ TileWidget::TileWidget(const QString &port, QWidget *parent)
     layout->addWidget(m_details, 0, Qt::AlignLeft);
 }
 
-void TileWidget::show(const FixtureTile &tile)
+void TileWidget::draw(const FixtureTile &tile)
 {
     setVisible(tile.present);
-    const auto [background, text] = stateColours(tile.state);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, background);
-    colours.setColor(QPalette::WindowText, text);
-    setPalette(colours);
+    if (!m_shownState || *m_shownState != tile.state) {
+        m_shownState = tile.state;
+        const auto [background, text] = stateColours(tile.state);
+        QPalette colours = palette();
+        colours.setColor(QPalette::Window, background);
+        colours.setColor(QPalette::WindowText, text);
+        setPalette(colours);
+        const int iconSize = m_state->fontMetrics().height();
+        m_icon->setPixmap(style()->standardIcon(stateIcon(tile.state)).pixmap(iconSize, iconSize));
+        m_state->setText(stateWord(tile.state));
+    }
     m_adapter->setText(visibleText(tile.adapter));
     m_adapter->setVisible(!tile.adapter.isEmpty());
-    const int iconSize = m_state->fontMetrics().height();
-    m_icon->setPixmap(style()->standardIcon(stateIcon(tile.state)).pixmap(iconSize, iconSize));
-    m_state->setText(stateWord(tile.state));
     const bool passing = tile.state == FixtureTile::State::Downloading ||
                          tile.state == FixtureTile::State::Verifying;
     m_bar->setVisible(passing);
@@ -136,7 +140,10 @@ void TileWidget::show(const FixtureTile &tile)
         board << readable(tile.version);
     if (!tile.last.tags.isEmpty() && !tile.atWork())
         board << tagsText(tile.last.tags);
-    if (!tile.atWork() && tile.last.seconds > 0)
+    if (tile.atWork() && tile.jobStarted.isValid())
+        board << QStringLiteral("%1 s").arg(
+            tile.jobStarted.secsTo(QDateTime::currentDateTimeUtc()));
+    else if (tile.last.seconds > 0)
         board << QStringLiteral("%1 s").arg(tile.last.seconds, 0, 'f', 1);
     m_board->setText(board.join(QStringLiteral(" · ")));
     QString reason;

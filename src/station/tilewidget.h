@@ -4,6 +4,8 @@
 
 #include <QFrame>
 
+#include <optional>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -16,7 +18,7 @@ class TileWidget : public QFrame {
 public:
     explicit TileWidget(const QString &port, QWidget *parent = nullptr);
 
-    void show(const FixtureTile &tile);
+    void draw(const FixtureTile &tile);
 
 signals:
     void detailsAsked(); // the last job's record and trace
@@ -31,6 +33,7 @@ private:
     QLabel *m_reason;
     QLabel *m_counts;
     QPushButton *m_details;
+    std::optional<FixtureTile::State> m_shownState; // its colours and icon are set
 };
 
 // The tile's colours for a state: background, then text.
