@@ -10,7 +10,7 @@
 namespace {
 
 // A trace may be long: its end says how the job ended.
-constexpr qint64 ShownTraceBytes = 256 * 1024;
+constexpr qint64 ShownTraceBytes = qint64(256) * 1024;
 
 QString traceText(const QString &path)
 {
