@@ -5,6 +5,7 @@
 #include "record/historysummary.h"
 #include "record/historytext.h"
 #include "record/jobrecord.h"
+#include "record/recordcolumns.h"
 #include "record/recordimport.h"
 #include "record/recordkeeper.h"
 #include "record/recordstore.h"
@@ -13,47 +14,92 @@
 #include "shared/standardstreams.h"
 
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryFile>
 
 #include <cstdio>
 
 // The records of the store, newest first. Reading changes nothing in the
 // store; a store that is missing, damaged or cannot be read whole fails.
+namespace {
+
+QByteArray jsonLine(const JobRecord &record)
+{
+    return QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n';
+}
+
+// A CSV's header needs every tag key before the first line: the records go
+// to a spool file as they come, and are printed once the keys are known.
+bool printCsv(RecordStore &store, const HistoryFilter &filter, QString *error)
+{
+    QTemporaryFile spool;
+    if (!spool.open()) {
+        *error = QStringLiteral("no room for the list on its way (%1): %2")
+                     .arg(spool.fileTemplate(), spool.errorString());
+        return false;
+    }
+    QStringList tagKeys;
+    bool spooled = true;
+    const bool read = store.readEach(
+        filter,
+        [&](const JobRecord &record) {
+            addTagKeys(record, tagKeys);
+            spooled = spooled && spool.write(jsonLine(record)) >= 0;
+        },
+        error);
+    if (!spooled) {
+        *error = QStringLiteral("the list could not be kept on its way (%1): %2")
+                     .arg(spool.fileName(), spool.errorString());
+        return false;
+    }
+    const HistoryCsv csv(tagKeys);
+    printTo(stdout, csv.header());
+    spool.seek(0);
+    while (!spool.atEnd()) {
+        const auto record = recordFromJson(QJsonDocument::fromJson(spool.readLine()).object());
+        if (record)
+            printTo(stdout, csv.line(*record));
+    }
+    return read; // what was read before a break is printed, then the error
+}
+
+} // namespace
+
+// Lists are printed as the store hands the records over, so that a store of
+// millions of records takes no more memory than one.
 int printHistory(const CliOptions &options)
 {
     tellUnrecorded(options.log);
     RecordStore store(options.log, options.storeTimeoutMs);
     QString error;
-    const std::optional<QList<JobRecord>> records = store.read(options.history, &error);
-    if (!records) {
-        printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
-        return NotRecorded;
-    }
+    bool read = false;
     if (options.summary) {
-        const HistorySummary summary = summarizeHistory(*records, options.summaryBy);
-        printTo(stdout,
-                options.json
-                    ? QString::fromUtf8(
-                          QJsonDocument(summaryJson(summary)).toJson(QJsonDocument::Compact)) +
-                          u'\n'
-                    : summaryTable(summary));
+        const std::optional<QList<JobRecord>> records = store.read(options.history, &error);
+        read = records.has_value();
+        if (read) {
+            const HistorySummary summary = summarizeHistory(*records, options.summaryBy);
+            printTo(stdout,
+                    options.json
+                        ? QString::fromUtf8(
+                              QJsonDocument(summaryJson(summary)).toJson(QJsonDocument::Compact)) +
+                              u'\n'
+                        : summaryTable(summary));
+        }
+    } else if (options.csv) {
+        read = printCsv(store, options.history, &error);
+    } else {
+        read = store.readEach(
+            options.history,
+            [json = options.json](const JobRecord &record) {
+                printTo(stdout,
+                        json ? QString::fromUtf8(jsonLine(record)) : historyLine(record) + u'\n');
+            },
+            &error);
+    }
+    if (read)
         return Done;
-    }
-    if (options.csv) {
-        const HistoryCsv csv(*records);
-        printTo(stdout, csv.header());
-        for (const JobRecord &record : *records)
-            printTo(stdout, csv.line(record));
-        return Done;
-    }
-    for (const JobRecord &record : *records) {
-        if (options.json)
-            printTo(stdout, QString::fromUtf8(
-                                QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact)) +
-                                u'\n');
-        else
-            printTo(stdout, historyLine(record) + u'\n');
-    }
-    return Done;
+    printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(error)));
+    return NotRecorded;
 }
 
 int createStore(const CliOptions &options)

@@ -1,5 +1,7 @@
 #include "record/historycsv.h"
 
+#include <utility>
+
 #include "record/recordcolumns.h"
 #include "shared/readable.h"
 
@@ -49,14 +51,23 @@ QString numberField(const QJsonValue &value, RecordColumn::Kind kind)
 
 } // namespace
 
+void addTagKeys(const JobRecord &record, QStringList &keys)
+{
+    for (auto tag = record.tags.keyBegin(); tag != record.tags.keyEnd(); ++tag) {
+        if (!keys.contains(*tag))
+            keys.append(*tag);
+    }
+}
+
 HistoryCsv::HistoryCsv(const QList<JobRecord> &records)
 {
-    QSet<QString> keys;
-    for (const JobRecord &record : records) {
-        for (auto tag = record.tags.keyBegin(); tag != record.tags.keyEnd(); ++tag)
-            keys.insert(*tag);
-    }
-    m_tagKeys = QStringList(keys.begin(), keys.end());
+    for (const JobRecord &record : records)
+        addTagKeys(record, m_tagKeys);
+    m_tagKeys.sort();
+}
+
+HistoryCsv::HistoryCsv(QStringList tagKeys) : m_tagKeys(std::move(tagKeys))
+{
     m_tagKeys.sort();
 }
 

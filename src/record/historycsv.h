@@ -17,6 +17,8 @@
 class HistoryCsv {
 public:
     explicit HistoryCsv(const QList<JobRecord> &records);
+    // tagKeys: the columns tag.KEY, sorted here.
+    explicit HistoryCsv(QStringList tagKeys);
 
     QString header() const;
     QString line(const JobRecord &record) const;
@@ -24,6 +26,9 @@ public:
 private:
     QStringList m_tagKeys;
 };
+
+// The keys of the record's tags that keys lacks, added.
+void addTagKeys(const JobRecord &record, QStringList &keys);
 
 // The header and every record's line, in the order given.
 QString historyCsv(const QList<JobRecord> &records);

@@ -508,8 +508,18 @@ void RecordStore::limitWaits(int timeoutMs)
 
 std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, QString *error)
 {
+    QList<JobRecord> records;
+    if (!readEach(
+            filter, [&records](const JobRecord &record) { records.append(record); }, error))
+        return std::nullopt;
+    return records;
+}
+
+bool RecordStore::readEach(const HistoryFilter &filter,
+                           const std::function<void(const JobRecord &)> &each, QString *error)
+{
     if (m_address.kind == StoreAddress::Kind::None)
-        return QList<JobRecord>();
+        return true;
     const QString name = connectionName(Access::Read);
     // Not kept open: another process's write is not held up by a reader.
     struct Closer {
@@ -521,10 +531,10 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
         }
     } closer{name};
     if (!open(Access::Read, error))
-        return std::nullopt;
+        return false;
     const std::optional<Schema> schema = inspect(Access::Read, error);
     if (!schema || tooNew(*schema, QStringLiteral("read"), error))
-        return std::nullopt;
+        return false;
     const bool current = schema->hasTable;
     const int version = current ? schema->version : 0;
     if (!current && !schema->hasOldTable) {
@@ -536,7 +546,7 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
                                               "--create-store --log %2 as a role that may create "
                                               "tables")
                                    .arg(Table, m_address.describe()));
-        return std::nullopt;
+        return false;
     }
 
     QStringList selected;
@@ -596,20 +606,22 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
         query.addBindValue(value);
     if (!prepared || !query.exec()) {
         *error = failure(QStringLiteral("read"), errorText(query.lastError()));
-        return std::nullopt;
+        return false;
     }
-    QList<JobRecord> records;
-    while (query.next() && (filter.limit <= 0 || records.size() < filter.limit)) {
+    int handedOn = 0;
+    while ((filter.limit <= 0 || handedOn < filter.limit) && query.next()) {
         JobRecord record;
         for (qsizetype i = 0; i < recordColumns().size(); ++i)
             recordColumns().at(i).set(record, query.value(int(i)));
-        if (hasTags(record, filter.tags))
-            records.append(record);
+        if (hasTags(record, filter.tags)) {
+            each(record);
+            ++handedOn;
+        }
     }
     // A damaged page ends the rows early: never a short list as if whole.
     if (query.lastError().isValid()) {
         *error = failure(QStringLiteral("read"), errorText(query.lastError()));
-        return std::nullopt;
+        return false;
     }
-    return records;
+    return true;
 }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Which records to read back.
@@ -58,6 +59,12 @@ public:
     // no end came. With the address none, no records. No value when the
     // store cannot be read whole: missing, damaged, of a newer schema.
     std::optional<QList<JobRecord>> read(const HistoryFilter &filter, QString *error);
+    // The same records in the same order, each handed on as the store hands
+    // it over, none gathered: memory does not grow with the store. False when
+    // the store cannot be read, or breaks off part way: the records handed
+    // on so far stand, and the error says why.
+    bool readEach(const HistoryFilter &filter, const std::function<void(const JobRecord &)> &each,
+                  QString *error);
     // Makes the tables, or brings a store of an older schema up to date, in
     // one transaction; succeeds on a store already up to date.
     bool createSchema(QString *error);
