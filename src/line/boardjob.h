@@ -29,6 +29,9 @@ public:
 
     // The operator's answers for this board, on its records; before start().
     void setTags(const RecordTags &tags) { m_result.tags = tags; }
+    // The job the run's plan gave the board, so that its records stand over
+    // the plan's; before start().
+    void setJobId(const QString &jobId) { m_result.jobId = jobId; }
     void start();
     void interrupt(ExitCode code = Interrupted); // a signal: close the port and end
 

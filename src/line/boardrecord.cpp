@@ -44,6 +44,19 @@ JobRecord boardStartedRecord(const BoardResult &result, const RunInfo &run)
     return startedRecord(siteOf(result, run), jobOf(result, run));
 }
 
+JobRecord boardPlannedRecord(const BoardResult &result, const RunInfo &run)
+{
+    BoardResult planned = result;
+    planned.untried = true;
+    planned.exitCode = Interrupted;
+    planned.failure = QStringLiteral("never begun: the run ended before this board (the "
+                                     "program was killed, or the power cut); run it again with "
+                                     "--rerun-failed");
+    JobRecord record = boardRecord(planned, run);
+    record.recordId = plannedRecordIdOf(result.jobId);
+    return record;
+}
+
 JobRecord boardRecord(const BoardResult &result, const RunInfo &run)
 {
     // A board given up on never reached the engine: that word is this face's own.

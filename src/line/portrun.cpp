@@ -35,7 +35,33 @@ PortRun::~PortRun()
 
 void PortRun::start()
 {
+    planBoards();
     next();
+}
+
+// Each board of the plan gets its job now, and its place in the store: a
+// board that never begins (the program killed, the power cut) is known.
+void PortRun::planBoards()
+{
+    for (qsizetype board = 0; board < m_plan.addresses.size(); ++board) {
+        m_jobIds.append(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        m_recorder.jobPlanned(untriedBoard(board, Interrupted, {}));
+    }
+}
+
+BoardResult PortRun::untriedBoard(qsizetype board, ExitCode exitCode, const QString &why) const
+{
+    BoardResult result;
+    result.jobId = m_jobIds[board];
+    result.port = m_plan.port;
+    const QString &address = m_plan.addresses[board];
+    result.board = address.isEmpty() ? QStringLiteral("scan") : address;
+    result.attempt = m_options.attemptOf(m_plan.port, address);
+    result.exitCode = exitCode;
+    result.failure = why;
+    result.untried = true;
+    result.startedAt = result.endedAt = QDateTime::currentDateTimeUtc(); // given up on now
+    return result;
 }
 
 // Whatever the job is at, even between two boards, no board begins after
@@ -66,8 +92,9 @@ void PortRun::next()
     m_engine = std::make_unique<Engine>(makeSerialPort(m_makePort, m_plan.port));
     if (m_trace)
         m_trace->follow(*m_engine, m_plan.port);
-    m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_plan.port,
-                                       m_plan.addresses[m_begun++], m_image, m_report);
+    m_job = std::make_unique<BoardJob>(*m_engine, m_options, m_plan.port, m_plan.addresses[m_begun],
+                                       m_image, m_report);
+    m_job->setJobId(m_jobIds[m_begun++]);
     m_job->setTags(m_answers.value_or(RecordTags()));
     m_answers.reset();
     connect(m_job.get(), &BoardJob::started, this,
@@ -141,16 +168,7 @@ void PortRun::endIfAllKept()
 void PortRun::giveUpTheRest(ExitCode exitCode, const QString &why)
 {
     for (qsizetype board = m_begun; board < m_plan.addresses.size(); ++board) {
-        BoardResult result;
-        result.jobId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        result.port = m_plan.port;
-        const QString &address = m_plan.addresses[board];
-        result.board = address.isEmpty() ? QStringLiteral("scan") : address;
-        result.attempt = m_options.attemptOf(m_plan.port, address);
-        result.exitCode = exitCode;
-        result.failure = why;
-        result.untried = true;
-        result.startedAt = result.endedAt = QDateTime::currentDateTimeUtc(); // given up on now
+        const BoardResult result = untriedBoard(board, exitCode, why);
         m_report.jobEnded(result);
         keepRecord(result);
     }

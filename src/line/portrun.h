@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -45,6 +46,8 @@ signals:
     void finished();
 
 private:
+    void planBoards();
+    BoardResult untriedBoard(qsizetype board, ExitCode exitCode, const QString &why) const;
     void next();
     void askOperator();
     void boardFinished(const BoardResult &ended);
@@ -61,6 +64,7 @@ private:
     Recorder &m_recorder;
     Trace *m_trace;
     QList<BoardResult> m_results;
+    QStringList m_jobIds;        // each board's of the plan, in its order
     qsizetype m_begun = 0;       // boards of the plan begun or given up on
     int m_recordsOnTheirWay = 0; // records asked for, not yet kept or given up on
     bool m_jobsOver = false;

@@ -50,13 +50,22 @@ RecordWriter &Recorder::writerFor(const QString &port)
 // port's come in the order it asked.
 void Recorder::jobStarted(const BoardResult &result)
 {
+    keepUnanswered(result.port, boardStartedRecord(result, m_run));
+}
+
+void Recorder::jobPlanned(const BoardResult &result)
+{
+    keepUnanswered(result.port, boardPlannedRecord(result, m_run));
+}
+
+// A record that the job's end record will stand over: nobody waits for it.
+void Recorder::keepUnanswered(const QString &port, const JobRecord &record)
+{
     QMetaObject::invokeMethod(
         &m_home,
-        [this, result] {
-            // Its end is reported, and its end record is what counts.
-            writerFor(result.port)
-                .keep(boardStartedRecord(result, m_run),
-                      [this](const KeepOutcome &outcome) { tellWaitingOnce(outcome); });
+        [this, port, record] {
+            writerFor(port).keep(record,
+                                 [this](const KeepOutcome &outcome) { tellWaitingOnce(outcome); });
         },
         Qt::AutoConnection);
 }

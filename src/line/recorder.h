@@ -26,6 +26,8 @@ public:
     // A job has begun: its "started" record, which says so in the history if
     // the program never gets to the job's end (killed, or the power cut).
     void jobStarted(const BoardResult &result);
+    // The run means to flash this board: it is not tried until its job begins.
+    void jobPlanned(const BoardResult &result);
     // Keeps the board's record, then hands the result on, within the store's
     // timeout: when the store did not take the record, the result says so
     // and where it went instead.
@@ -33,6 +35,7 @@ public:
 
 private:
     void keepHere(const BoardResult &result, std::function<void(const BoardResult &)> then);
+    void keepUnanswered(const QString &port, const JobRecord &record);
     RecordWriter &writerFor(const QString &port);
     void tellWaitingOnce(const KeepOutcome &outcome);
 

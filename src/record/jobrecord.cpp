@@ -7,6 +7,11 @@ QString recordIdOf(const QString &jobId, bool startedRecord)
     return jobId + (startedRecord ? QStringLiteral("/started") : QStringLiteral("/ended"));
 }
 
+QString plannedRecordIdOf(const QString &jobId)
+{
+    return jobId + QStringLiteral("/planned");
+}
+
 QString recordTimeText(const QDateTime &when)
 {
     return when.isValid() ? when.toUTC().toString(Qt::ISODateWithMs) : QString();

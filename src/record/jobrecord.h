@@ -42,6 +42,10 @@ struct JobRecord {
 
 // A record's id: the job's, and which of its two records this is.
 QString recordIdOf(const QString &jobId, bool startedRecord);
+// A board's place in its run's plan, written as the run starts: it stands
+// for the board until the board's job begins, so that a board never begun
+// (the program killed, the power cut) is known as not tried.
+QString plannedRecordIdOf(const QString &jobId);
 
 // The body of bootline-cli's board event (docs/json.md), and a line of the
 // file of records that could not be stored.

@@ -555,9 +555,18 @@ bool RecordStore::readEach(const HistoryFilter &filter,
     const QString table = current ? Table : OldTable;
     QStringList conditions;
     QVariantList values;
-    if (current) {
-        // A "started" record stands for its job only while no end record of
-        // that job came, whichever was written first: an unfinished job.
+    if (current && version >= 2) {
+        // A job's end record stands over its "started" record, and that over
+        // the run's plan, whichever was written first: a plan alone is a
+        // board never begun, a start alone an unfinished job.
+        conditions << QStringLiteral(
+                          "((r.result <> 'started' AND r.record_id NOT LIKE '%/planned') OR "
+                          "r.job_id = '' OR NOT EXISTS (SELECT 1 FROM %1 AS later WHERE "
+                          "later.job_id = r.job_id AND ((later.result <> 'started' AND "
+                          "later.record_id NOT LIKE '%/planned') OR (later.result = 'started' "
+                          "AND r.record_id LIKE '%/planned'))))")
+                          .arg(table);
+    } else if (current) {
         conditions << QStringLiteral("(r.result <> 'started' OR r.job_id = '' OR NOT EXISTS "
                                      "(SELECT 1 FROM %1 AS ended WHERE ended.job_id = r.job_id "
                                      "AND ended.result <> 'started'))")

@@ -265,11 +265,13 @@ void TestCli::aRecordTheStoreCannotTakeIsKept()
     QFile kept(path("blocked/unrecorded.jsonl"));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     const QList<QJsonObject> records = jsonLines(QString::fromUtf8(kept.readAll()));
-    QCOMPARE(records.size(), 2); // the job's "started" line, then its end
-    QCOMPARE(records[0]["result"].toString(), QStringLiteral("started"));
-    QCOMPARE(records[1]["result"].toString(), QStringLiteral("done"));
-    QCOMPARE(records[1]["board"].toString(), QStringLiteral("1"));
-    QCOMPARE(records[1]["job_id"].toString(), records[0]["job_id"].toString());
+    QCOMPARE(records.size(), 3); // the board in the run's plan, the job's start, then its end
+    QCOMPARE(records[0]["result"].toString(), QStringLiteral("not tried"));
+    QCOMPARE(records[1]["result"].toString(), QStringLiteral("started"));
+    QCOMPARE(records[2]["result"].toString(), QStringLiteral("done"));
+    QCOMPARE(records[2]["board"].toString(), QStringLiteral("1"));
+    for (const QJsonObject &record : records)
+        QCOMPARE(record["job_id"].toString(), records[0]["job_id"].toString());
 }
 
 // Ctrl-C while the first board's record waits for a busy store: the next

@@ -245,11 +245,18 @@ inline void checkUnfinishedJobs(const StoreAddress &address)
     makeSchema(address);
     RecordStore store(address);
     QString error;
-    for (const QString jobAt : {"a:started:10", "b:started:11", "c:started:12", "a:done:10",
-                                "c:failed:12", ":started:09"}) {
+    // A run's plan stands for a board until its job begins: d never began,
+    // e was given up on (its plan and its end both "not tried").
+    for (const QString jobAt : {"a:planned:10", "a:started:10", "b:planned:11", "b:started:11",
+                                "c:started:12", "a:done:10", "c:failed:12", ":started:09",
+                                "d:planned:13", "e:planned:14", "e:not tried:14"}) {
         const QStringList part = jobAt.split(':');
-        JobRecord record = boardAt(part[0], "COM5", part[1], "2026-12-09T" + part[2] + ":00Z");
+        const bool planned = part[1] == "planned";
+        JobRecord record = boardAt(part[0], "COM5", planned ? "not tried" : part[1],
+                                   "2026-12-09T" + part[2] + ":00Z");
         record.jobId = part[0];
+        if (planned)
+            record.recordId = plannedRecordIdOf(part[0]);
         QVERIFY2(store.write(record, &error), qPrintable(error));
     }
     for (const bool failedOnly : {false, true}) {
@@ -258,8 +265,10 @@ inline void checkUnfinishedJobs(const StoreAddress &address)
         QStringList jobs;
         for (const JobRecord &record : *read)
             jobs << record.board + u':' + record.result;
-        QCOMPARE(jobs.join(' '), QString(failedOnly ? "c:failed b:started :started"
-                                                    : "c:failed b:started a:done :started"));
+        QCOMPARE(jobs.join(' '),
+                 QString(failedOnly
+                             ? "e:not tried d:not tried c:failed b:started :started"
+                             : "e:not tried d:not tried c:failed b:started a:done :started"));
     }
 }
 
