@@ -57,8 +57,11 @@ bool printCsv(RecordStore &store, const HistoryFilter &filter, QString *error)
     spool.seek(0);
     while (!spool.atEnd()) {
         const auto record = recordFromJson(QJsonDocument::fromJson(spool.readLine()).object());
-        if (record)
-            printTo(stdout, csv.line(*record));
+        if (!record) { // never one short line as if the list were whole
+            *error = QStringLiteral("a record in %1 did not read back").arg(spool.fileName());
+            return false;
+        }
+        printTo(stdout, csv.line(*record));
     }
     return read; // what was read before a break is printed, then the error
 }

@@ -40,26 +40,15 @@ QString adapterOf(const QString &port)
     return {};
 }
 
-QLabel *largeLabel(QWidget *parent, const QString &accessibleName, double scale)
-{
-    auto *made = new QLabel(parent);
-    made->setAccessibleName(accessibleName);
-    made->setTextFormat(Qt::PlainText);
-    made->setWordWrap(true);
-    QFont font = made->font();
-    font.setPointSizeF(font.pointSizeF() * scale);
-    made->setFont(font);
-    return made;
-}
-
 } // namespace
 
 StationWindow::StationWindow(std::variant<CliOptions, QString> options, QWidget *parent)
     : QWidget(parent), m_tiles(adapterOf),
-      m_product(largeLabel(this, QStringLiteral("Product"), 1.3)),
-      m_notice(largeLabel(this, QStringLiteral("Notice"), 1.2)), m_grid(new QGridLayout),
-      m_question(largeLabel(this, QStringLiteral("Question"), 1.4)), m_answer(new QLineEdit(this)),
-      m_tally(largeLabel(this, QStringLiteral("Station counts"), 1.6)),
+      m_product(stationLabel(this, QStringLiteral("Product"), 1.3)),
+      m_notice(stationLabel(this, QStringLiteral("Notice"), 1.2)), m_grid(new QGridLayout),
+      m_question(stationLabel(this, QStringLiteral("Question"), 1.4)),
+      m_answer(new QLineEdit(this)),
+      m_tally(stationLabel(this, QStringLiteral("Station counts"), 1.6)),
       m_start(new QPushButton(QStringLiteral("Start"), this)),
       m_stop(new QPushButton(QStringLiteral("Stop"), this)),
       m_history(new QPushButton(QStringLiteral("History"), this))

@@ -159,7 +159,8 @@ void TileBoard::ended(FixtureTile &tile, const BoardResult &result)
     emit tallyChanged();
 }
 
-// Boards stopped before their end are failed ones (interrupted), as recorded.
+// Every board stopped has been told as ended (interrupted); a tile still at
+// work had only begun to probe, and its board was never a job.
 void TileBoard::allFinished(const QList<BoardResult> & /*results*/, ExitCode /*exitCode*/)
 {
     for (const auto &each : m_tiles) {

@@ -10,19 +10,6 @@
 
 namespace {
 
-QLabel *label(QWidget *parent, const QString &accessibleName, double scale = 1.0, bool bold = false)
-{
-    auto *made = new QLabel(parent);
-    made->setAccessibleName(accessibleName);
-    made->setWordWrap(true);
-    made->setTextFormat(Qt::PlainText); // a board's words are shown, never obeyed
-    QFont font = made->font();
-    font.setPointSizeF(font.pointSizeF() * scale);
-    font.setBold(bold);
-    made->setFont(font);
-    return made;
-}
-
 QStyle::StandardPixmap stateIcon(FixtureTile::State state)
 {
     switch (state) {
@@ -54,6 +41,19 @@ QString tagsText(const RecordTags &tags)
 
 } // namespace
 
+QLabel *stationLabel(QWidget *parent, const QString &accessibleName, double scale, bool bold)
+{
+    auto *made = new QLabel(parent);
+    made->setAccessibleName(accessibleName);
+    made->setWordWrap(true);
+    made->setTextFormat(Qt::PlainText); // a board's words are shown, never obeyed
+    QFont font = made->font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    font.setBold(bold);
+    made->setFont(font);
+    return made;
+}
+
 QPair<QColor, QColor> stateColours(FixtureTile::State state)
 {
     switch (state) {
@@ -76,13 +76,14 @@ QPair<QColor, QColor> stateColours(FixtureTile::State state)
 }
 
 TileWidget::TileWidget(const QString &port, QWidget *parent)
-    : QFrame(parent), m_port(label(this, QStringLiteral("Port"), 1.6, true)),
-      m_adapter(label(this, QStringLiteral("Adapter of %1").arg(port))), m_icon(new QLabel(this)),
-      m_state(label(this, QStringLiteral("State of %1").arg(port), 2.6, true)),
+    : QFrame(parent), m_port(stationLabel(this, QStringLiteral("Port"), 1.6, true)),
+      m_adapter(stationLabel(this, QStringLiteral("Adapter of %1").arg(port))),
+      m_icon(new QLabel(this)),
+      m_state(stationLabel(this, QStringLiteral("State of %1").arg(port), 2.6, true)),
       m_bar(new QProgressBar(this)),
-      m_board(label(this, QStringLiteral("Board on %1").arg(port), 1.2)),
-      m_reason(label(this, QStringLiteral("Reason on %1").arg(port), 1.2)),
-      m_counts(label(this, QStringLiteral("Counts of %1").arg(port), 1.2)),
+      m_board(stationLabel(this, QStringLiteral("Board on %1").arg(port), 1.2)),
+      m_reason(stationLabel(this, QStringLiteral("Reason on %1").arg(port), 1.2)),
+      m_counts(stationLabel(this, QStringLiteral("Counts of %1").arg(port), 1.2)),
       m_details(new QPushButton(QStringLiteral("Details"), this))
 {
     setObjectName(QStringLiteral("Tile"));

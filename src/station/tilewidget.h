@@ -36,5 +36,10 @@ private:
     std::optional<FixtureTile::State> m_shownState; // its colours and icon are set
 };
 
+// A label in the station's type, scale times the usual size: plain text
+// (a board's words are shown, never obeyed), wrapped, named for a screen reader.
+QLabel *stationLabel(QWidget *parent, const QString &accessibleName, double scale = 1.0,
+                     bool bold = false);
+
 // The tile's colours for a state: background, then text.
 QPair<QColor, QColor> stateColours(FixtureTile::State state);
