@@ -209,6 +209,16 @@ void StationWindow::addTile(int index)
     m_tileWidgets.append(tile);
     connect(tile, &TileWidget::detailsAsked, this, [this, index] { showDetails(index); });
     showTile(index);
+    followTheTiles();
+}
+
+// Tab goes through the tiles in their order, then the question bar and the buttons.
+void StationWindow::followTheTiles()
+{
+    QList<QWidget *> order(m_tileWidgets.begin(), m_tileWidgets.end());
+    order << m_answer << m_start << m_stop << m_history;
+    for (qsizetype index = 1; index < order.size(); ++index)
+        QWidget::setTabOrder(order.at(index - 1), order.at(index));
 }
 
 void StationWindow::tileChanged(int index)
@@ -292,7 +302,7 @@ void StationWindow::answer()
     if (!m_run || !m_run->questions())
         return;
     const QString line = m_answer->text().trimmed();
-    m_answer->clear();
+    leaveUnanswered(); // answered: the bar waits for the next question, if one comes
     m_run->questions()->take(line);
 }
 

@@ -51,6 +51,7 @@ protected:
 private:
     void say(const QString &notice); // in the window, and in a box
     void addTile(int index);
+    void followTheTiles();
     void tileChanged(int index);
     void redraw();
     void showTile(int index);

@@ -76,7 +76,7 @@ QPair<QColor, QColor> stateColours(FixtureTile::State state)
 }
 
 TileWidget::TileWidget(const QString &port, QWidget *parent)
-    : QFrame(parent), m_port(stationLabel(this, QStringLiteral("Port"), 1.6, true)),
+    : QFrame(parent), m_port(stationLabel(this, QStringLiteral("Port %1").arg(port), 1.6, true)),
       m_adapter(stationLabel(this, QStringLiteral("Adapter of %1").arg(port))),
       m_icon(new QLabel(this)),
       m_state(stationLabel(this, QStringLiteral("State of %1").arg(port), 2.6, true)),
@@ -96,6 +96,7 @@ TileWidget::TileWidget(const QString &port, QWidget *parent)
     m_bar->setTextVisible(true);
     m_details->setAccessibleName(QStringLiteral("Details of %1").arg(port));
     m_details->setEnabled(false);
+    setFocusProxy(m_details); // the tab order goes from tile to tile
     connect(m_details, &QPushButton::clicked, this, &TileWidget::detailsAsked);
     auto *stateRow = new QHBoxLayout;
     stateRow->addWidget(m_icon);

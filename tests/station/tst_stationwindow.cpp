@@ -9,6 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,10 +25,14 @@ private slots:
     void badOptionsOpenItStopped_data();
     void badOptionsOpenItStopped();
     void controlsSitInTheirTiles();
+    void scannedSerialsAnswerTheTilesThatAsk();
+    void deadServerPulledAdapterAndSlowStore();
 
 private:
     std::variant<CliOptions, QString> options(const QStringList &given) const;
     static int tileOf(const StationWindow &window, const QString &port);
+    static const QLabel *labelNamed(const QWidget &window, const QString &name);
+    static QStringList recordedResults(const QString &store, const QString &port);
     QTemporaryDir m_dir;
 };
 
@@ -51,6 +58,28 @@ int TestStationWindow::tileOf(const StationWindow &window, const QString &port)
             return int(index);
     }
     return -1;
+}
+
+const QLabel *TestStationWindow::labelNamed(const QWidget &window, const QString &name)
+{
+    for (const QLabel *label : window.findChildren<QLabel *>()) {
+        if (label->accessibleName() == name)
+            return label;
+    }
+    return nullptr;
+}
+
+QStringList TestStationWindow::recordedResults(const QString &store, const QString &port)
+{
+    HistoryFilter onPort;
+    onPort.port = port;
+    QString error;
+    const auto records =
+        RecordStore(std::get<StoreAddress>(parseStoreAddress(store))).read(onPort, &error);
+    QStringList results;
+    for (const JobRecord &record : records.value_or(QList<JobRecord>()))
+        results << record.result;
+    return results;
 }
 
 // One passes, one fails with its reason; the good one swapped for the
@@ -111,13 +140,7 @@ void TestStationWindow::stopRecordsTheBoardsAtWork()
     QVERIFY(QTest::qWaitFor([&] { return !window.isRunning(); }, 5000));
     const FixtureTile &tile = window.tiles().tile(0);
     QCOMPARE(tile.last.exitCode, Interrupted);
-    RecordStore store(std::get<StoreAddress>(parseStoreAddress(m_dir.filePath("records.sqlite"))));
-    HistoryFilter job;
-    job.port = QStringLiteral("COM43");
-    QString error;
-    const auto records = store.read(job, &error);
-    QVERIFY2(records && !records->isEmpty(), qPrintable(error));
-    QCOMPARE(records->last().result, "interrupted");
+    QCOMPARE(recordedResults(m_dir.filePath("records.sqlite"), "COM43").last(), "interrupted");
 }
 
 void TestStationWindow::badOptionsOpenItStopped_data()
@@ -139,10 +162,8 @@ void TestStationWindow::badOptionsOpenItStopped()
     window.show();
     window.startStation();
     QVERIFY(!window.isRunning());
-    bool said = false;
-    for (const QLabel *label : window.findChildren<QLabel *>())
-        said = said || (label->accessibleName() == "Notice" && label->text().contains(notice));
-    QVERIFY(said);
+    QVERIFY2(labelNamed(window, "Notice")->text().contains(notice),
+             qPrintable(labelNamed(window, "Notice")->text()));
 }
 
 // At 100 % and 200 %: every label and button of a tile inside it, and the
@@ -171,6 +192,108 @@ void TestStationWindow::controlsSitInTheirTiles()
     }
     window.stopStation();
     QVERIFY(QTest::qWaitFor([&] { return !window.isRunning(); }, 5000));
+}
+
+// Two fixtures ask at once: one question at a time, each answer lands on
+// the board that asked, and the controls are named and tabbed tile by tile.
+void TestStationWindow::scannedSerialsAnswerTheTilesThatAsk()
+{
+    SimulatedBoard first({"--quiet"}, 46);
+    SimulatedBoard second({"--quiet"}, 47);
+    QVERIFY(first.isReady() && second.isReady());
+    StationWindow window(
+        options({"-p", "COM46,COM47", "--ask", "serial", exampleFile("blink.hex")}));
+    window.show();
+    const QLabel *question = labelNamed(window, "Question");
+    auto *answer = window.findChild<QLineEdit *>();
+    window.startStation();
+    for (int asked = 0; asked < 2; ++asked) {
+        QVERIFY(QTest::qWaitFor([&] { return answer->isEnabled(); }, 20000));
+        const QString port = question->text().contains("COM46") ? "COM46" : "COM47";
+        QVERIFY2(question->text().contains(port + " board 1: serial?"),
+                 qPrintable(question->text()));
+        QTest::keyClicks(answer, "SN-" + port);
+        QTest::keyClick(answer, Qt::Key_Return);
+        QVERIFY(QTest::qWaitFor([&] { return !question->text().contains(port); }, 5000));
+    }
+    for (const QString port : {"COM46", "COM47"}) {
+        const FixtureTile &tile = window.tiles().tile(tileOf(window, port));
+        QVERIFY(QTest::qWaitFor([&] { return tile.done == 1; }, 20000));
+        QCOMPARE(tile.last.tags.value("serial"), "SN-" + port);
+    }
+    QVERIFY(!answer->isEnabled());
+
+    QStringList names; // along the tab order from the first tile on
+    const QWidget *at = window.findChildren<TileWidget *>().first()->focusProxy();
+    for (int step = 0; step < 6; ++step, at = at->nextInFocusChain()) {
+        while (!(at->focusPolicy() & Qt::TabFocus))
+            at = at->nextInFocusChain();
+        names << at->accessibleName();
+    }
+    QCOMPARE(names, (QStringList{"Details of " + window.tiles().tile(0).port,
+                                 "Details of " + window.tiles().tile(1).port, "Answer", "Start",
+                                 "Stop", "History"}));
+    for (const QWidget *widget : window.findChildren<QWidget *>()) {
+        if (widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus))
+            QVERIFY2(!widget->accessibleName().isEmpty(), widget->metaObject()->className());
+    }
+    window.stopStation();
+    QVERIFY(QTest::qWaitFor([&] { return !window.isRunning(); }, 5000));
+}
+
+// A server that takes no connection, an adapter that comes, passes and is
+// pulled mid-job, and a store held by another writer: the tiles stay true.
+void TestStationWindow::deadServerPulledAdapterAndSlowStore()
+{
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const QString dead = QStringLiteral("socket://127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+    const QString adapter = m_dir.filePath("config/bootline/ports/COM48");
+    const QString store = m_dir.filePath("slow.sqlite");
+    StationWindow window(options({"-p", dead + ',' + m_dir.filePath("config/bootline/ports/COM48*"),
+                                  "--log", store, exampleFile("blink.hex")}));
+    window.show();
+    window.startStation();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const int index = tileOf(window, dead);
+            return index >= 0 &&
+                   window.tiles().tile(index).state == FixtureTile::State::Unreachable;
+        },
+        10000));
+
+    {
+        QSqlDatabase::addDatabase("QSQLITE", "holder").setDatabaseName(store);
+        QSqlDatabase holder = QSqlDatabase::database("holder");
+        QVERIFY(QSqlQuery(holder).exec("BEGIN EXCLUSIVE"));
+        SimulatedBoard board({"--quiet"}, 48);
+        QVERIFY(board.isReady());
+        QVERIFY(QTest::qWaitFor([&] { return tileOf(window, adapter) >= 0; }, 10000));
+        const FixtureTile &tile = window.tiles().tile(tileOf(window, adapter));
+        QVERIFY(QTest::qWaitFor([&] { return tile.done == 1; }, 20000));
+        QCOMPARE(stateWord(tile.state), "PASS");
+        QVERIFY(QSqlQuery(holder).exec("COMMIT"));
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase("holder");
+    QVERIFY(
+        QTest::qWaitFor([&] { return recordedResults(store, adapter).contains("done"); }, 10000));
+    const FixtureTile &tile = window.tiles().tile(tileOf(window, adapter));
+    QVERIFY(QTest::qWaitFor([&] { return !tile.present; }, 10000));
+
+    {
+        SimulatedBoard slow({"--quiet", "--latency", "30"}, 48);
+        QVERIFY(slow.isReady());
+        QVERIFY(
+            QTest::qWaitFor([&] { return tile.state == FixtureTile::State::Downloading; }, 20000));
+    }
+    QVERIFY(QTest::qWaitFor([&] { return tile.failed == 1 && !tile.present; }, 10000));
+    QVERIFY2(tile.last.failure.contains("lost"), qPrintable(tile.last.failure));
+    QCOMPARE(window.tiles().tally().done, 1);
+    window.stopStation();
+    QVERIFY(QTest::qWaitFor([&] { return !window.isRunning(); }, 5000));
+    QCOMPARE(recordedResults(store, adapter).count("done"), 1);
 }
 
 QTEST_MAIN(TestStationWindow)
