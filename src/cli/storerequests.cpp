@@ -77,16 +77,16 @@ int printHistory(const CliOptions &options)
     QString error;
     bool read = false;
     if (options.summary) {
-        const std::optional<QList<JobRecord>> records = store.read(options.history, &error);
-        read = records.has_value();
+        const std::optional<HistorySummary> summary =
+            store.summarize(options.history, options.summaryBy, &error);
+        read = summary.has_value();
         if (read) {
-            const HistorySummary summary = summarizeHistory(*records, options.summaryBy);
             printTo(stdout,
                     options.json
                         ? QString::fromUtf8(
-                              QJsonDocument(summaryJson(summary)).toJson(QJsonDocument::Compact)) +
+                              QJsonDocument(summaryJson(*summary)).toJson(QJsonDocument::Compact)) +
                               u'\n'
-                        : summaryTable(summary));
+                        : summaryTable(*summary));
         }
     } else if (options.csv) {
         read = printCsv(store, options.history, &error);

@@ -8,14 +8,8 @@
 
 #include <optional>
 
-// bootline-cli --history --summary: boards, yield and job times from the
-// records read, in groups.
-//
-// A board is the jobs of one run on one port and address: a job of attempt 1
-// begins a new one (a station flashes many boards there in one run), a rerun
-// (attempt 2, 3, ...) belongs to the latest board of its run, port and
-// address. A board is done when its last job is; its first pass when its
-// first job is. The job times are those of the jobs that were tried and ended.
+// bootline-cli --history --summary: boards, yield and job times, in groups.
+// The store computes them (RecordStore::summarize); this is their form.
 
 // One row of the summary.
 struct SummaryRow {
@@ -38,9 +32,6 @@ struct HistorySummary {
 
 // day, port, file, or tag.KEY with KEY a tag key.
 bool isSummaryGrouping(const QString &by);
-
-// From records in any order; the jobs of a board are taken oldest first.
-HistorySummary summarizeHistory(const QList<JobRecord> &records, const QString &by);
 
 // Columns GROUP BOARDS DONE FAILED FIRST-PASS MEDIAN-S P95-S, a line each
 // group, and a "total" line after two groups or more.

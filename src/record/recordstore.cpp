@@ -1,9 +1,12 @@
 #include "record/recordstore.h"
 
+#include "record/historyquery.h"
 #include "record/recordcolumns.h"
+#include "record/storeschema.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -16,112 +19,6 @@
 #include <atomic>
 
 namespace {
-
-const QString Table = QStringLiteral("bootline_jobs");
-// Before the schema had a version: user_version 0 and this table.
-const QString OldTable = QStringLiteral("jobs");
-const QStringList OldColumns{"id",     "started",    "ended", "seconds", "face",
-                             "host",   "port",       "board", "version", "file",
-                             "sha256", "file_lines", "lines", "pace",    "resends",
-                             "result", "exit_code",  "error", "reply"};
-
-bool isSqlite(StoreAddress::Kind kind)
-{
-    return kind == StoreAddress::Kind::Sqlite;
-}
-
-QString versionStatement(StoreAddress::Kind kind)
-{
-    return isSqlite(kind)
-               ? QStringLiteral("PRAGMA user_version = %1").arg(RecordStore::SchemaVersion)
-               : QStringLiteral("INSERT INTO bootline_schema (version) VALUES (%1)")
-                     .arg(RecordStore::SchemaVersion);
-}
-
-// The indexes of the second schema: a record is in once, and a run's jobs
-// are found quickly.
-QStringList secondSchemaIndexes()
-{
-    return {QStringLiteral("CREATE UNIQUE INDEX %1_by_record ON %1 (record_id)").arg(Table),
-            QStringLiteral("CREATE INDEX %1_by_run ON %1 (run_id)").arg(Table)};
-}
-
-QStringList createStatements(StoreAddress::Kind kind)
-{
-    QStringList columns{isSqlite(kind) ? QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")
-                                       : QStringLiteral("id BIGSERIAL PRIMARY KEY")};
-    for (const RecordColumn &column : recordColumns())
-        columns << column.name + u' ' + (isSqlite(kind) ? column.sqliteType : column.postgresType);
-    QStringList statements{
-        QStringLiteral("CREATE TABLE %1 (%2)").arg(Table, columns.join(QStringLiteral(", "))),
-        QStringLiteral("CREATE INDEX %1_by_start ON %1 (started)").arg(Table),
-        // Keeps the look for a later record of the same job quick.
-        QStringLiteral("CREATE INDEX %1_by_job ON %1 (job_id)").arg(Table)};
-    statements << secondSchemaIndexes();
-    if (!isSqlite(kind))
-        statements << QStringLiteral("CREATE TABLE bootline_schema (version INTEGER NOT NULL)");
-    return statements << versionStatement(kind);
-}
-
-// A table of an earlier schema version, given the columns that came since,
-// each as the rows before it had it.
-QStringList addedColumnStatements(StoreAddress::Kind kind, int version)
-{
-    QStringList statements;
-    for (const RecordColumn &column : recordColumns()) {
-        if (column.since <= version)
-            continue;
-        const QString type = isSqlite(kind) ? column.sqliteType : column.postgresType;
-        const bool perRow = column.before.contains(QStringLiteral("%1"));
-        statements << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3 DEFAULT %4")
-                          .arg(Table, column.name, type,
-                               perRow ? QStringLiteral("''") : column.before);
-        if (perRow)
-            statements << QStringLiteral("UPDATE %1 SET %2 = %3")
-                              .arg(Table, column.name, column.beforeValue(QStringLiteral("id")));
-    }
-    if (version < 2)
-        statements << secondSchemaIndexes();
-    return statements << versionStatement(kind);
-}
-
-// The old table's records, in their order, each column it lacks as the
-// rows before it had it.
-QString copyOldStatement()
-{
-    QStringList columns;
-    QStringList values;
-    for (const RecordColumn &column : recordColumns()) {
-        columns << column.name;
-        values << (OldColumns.contains(column.name) ? column.name
-                                                    : column.beforeValue(QStringLiteral("id")));
-    }
-    return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY id")
-        .arg(Table, columns.join(u','), values.join(u','), OldTable);
-}
-
-// A column as read from a store of the given schema version.
-QString selectedColumn(StoreAddress::Kind kind, const RecordColumn &column, int version)
-{
-    if (column.since > version)
-        return column.beforeValue(QStringLiteral("r.id"));
-    if (column.kind != RecordColumn::Kind::Time || isSqlite(kind))
-        return QStringLiteral("r.") + column.name;
-    return QStringLiteral("to_char(r.%1 AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
-        .arg(column.name);
-}
-
-QString driverFor(StoreAddress::Kind kind)
-{
-    return isSqlite(kind) ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
-}
-
-QString missingDriver(StoreAddress::Kind kind)
-{
-    return isSqlite(kind)
-               ? QStringLiteral("Qt's SQLite driver is missing: install libqt6sql6-sqlite")
-               : QStringLiteral("Qt's PostgreSQL driver is missing: install libqt6sql6-psql");
-}
 
 QString errorText(const QSqlError &error)
 {
@@ -136,27 +33,27 @@ QString conninfoValue(QString value)
     return u'\'' + value + u'\'';
 }
 
-bool hasTags(const JobRecord &record, const RecordTags &tags)
+// A row of the summary's statement.
+SummaryRow summaryRowOf(const QSqlQuery &row)
 {
-    for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
-        const auto given = record.tags.constFind(tag.key());
-        if (given == record.tags.constEnd() || *given != tag.value())
-            return false;
-    }
-    return true;
+    const auto seconds = [&row](int column) {
+        return row.isNull(column) ? std::nullopt : std::optional(row.value(column).toDouble());
+    };
+    const int boards = row.value(1).toInt();
+    const int done = row.value(2).toInt();
+    return {.group = row.value(0).toString(),
+            .boards = boards,
+            .done = done,
+            .failed = boards - done,
+            .firstPass = row.value(3).toInt(),
+            .medianSeconds = seconds(4),
+            .p95Seconds = seconds(5)};
 }
 
 } // namespace
 
-// What a store holds, as far as this program cares.
-struct RecordStore::Schema {
-    int version = 0;
-    bool hasTable = false;    // bootline_jobs
-    bool hasOldTable = false; // jobs, with exactly the columns it was made with
-};
-
 RecordStore::RecordStore(StoreAddress address, int timeoutMs)
-    : m_address(std::move(address)), m_timeoutMs(timeoutMs)
+    : m_address(std::move(address)), m_dialect(sqlDialect(m_address.kind)), m_timeoutMs(timeoutMs)
 {
     static std::atomic<int> stores = 0; // stores may be made on several threads
     m_connection = QStringLiteral("bootline-record-%1").arg(++stores);
@@ -186,9 +83,9 @@ QString RecordStore::failure(const QString &what, const QString &driverText) con
 
 bool RecordStore::open(Access access, QString *error)
 {
-    const QString driver = driverFor(m_address.kind);
+    const QString driver = m_dialect.driver;
     if (!QSqlDatabase::isDriverAvailable(driver)) {
-        *error = failure(QStringLiteral("open"), missingDriver(m_address.kind));
+        *error = failure(QStringLiteral("open"), m_dialect.missingDriver);
         return false;
     }
     const QString name = connectionName(access);
@@ -196,7 +93,7 @@ bool RecordStore::open(Access access, QString *error)
         QSqlDatabase::addDatabase(driver, name);
     QSqlDatabase db = QSqlDatabase::database(name, false);
 
-    if (isSqlite(m_address.kind)) {
+    if (m_dialect.isSqlite) {
         if (access == Access::Read)
             return openSqliteForRead(error);
         const QString folder = QFileInfo(m_address.path).absolutePath();
@@ -286,78 +183,26 @@ bool RecordStore::openSqliteForRead(QString *error)
     return false;
 }
 
-std::optional<RecordStore::Schema> RecordStore::inspect(Access access, QString *error)
+std::optional<StoreSchema> RecordStore::inspect(Access access, QString *error)
 {
-    const QString what =
-        access == Access::Read ? QStringLiteral("read") : QStringLiteral("write to");
     QSqlQuery query(QSqlDatabase::database(connectionName(access), false));
-    auto failed = [&] {
-        *error = failure(what, errorText(query.lastError()));
-        return std::nullopt;
-    };
-    Schema schema;
-    QStringList oldColumns;
-    if (isSqlite(m_address.kind)) {
-        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-            return failed();
-        schema.version = query.value(0).toInt();
-        if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
-            return failed();
-        QStringList tables;
-        while (query.next())
-            tables << query.value(0).toString();
-        if (query.lastError().isValid())
-            return failed();
-        schema.hasTable = tables.contains(Table);
-        if (tables.contains(OldTable)) {
-            if (!query.exec(
-                    QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(OldTable)))
-                return failed();
-            while (query.next())
-                oldColumns << query.value(0).toString();
-        }
-    } else {
-        // to_regclass and pg_attribute need no rights on the tables.
-        if (!query.exec(QStringLiteral("SELECT to_regclass('%1') IS NOT NULL, "
-                                       "to_regclass('bootline_schema') IS NOT NULL, "
-                                       "to_regclass('%2') IS NOT NULL")
-                            .arg(Table, OldTable)) ||
-            !query.next())
-            return failed();
-        schema.hasTable = query.value(0).toBool();
-        const bool hasVersion = query.value(1).toBool();
-        const bool hasOld = query.value(2).toBool();
-        if (hasVersion) {
-            if (!query.exec(
-                    QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM bootline_schema")) ||
-                !query.next())
-                return failed();
-            schema.version = query.value(0).toInt();
-        }
-        if (hasOld) {
-            if (!query.exec(QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = "
-                                           "'%1'::regclass AND attnum > 0 AND NOT attisdropped")
-                                .arg(OldTable)))
-                return failed();
-            while (query.next())
-                oldColumns << query.value(0).toString();
-        }
-    }
-    QStringList expected = OldColumns;
-    expected.sort();
-    oldColumns.sort();
-    schema.hasOldTable = oldColumns == expected;
+    QString driverText;
+    std::optional<StoreSchema> schema = inspectSchema(query, m_dialect, &driverText);
+    if (!schema)
+        *error =
+            failure(access == Access::Read ? QStringLiteral("read") : QStringLiteral("write to"),
+                    driverText);
     return schema;
 }
 
-bool RecordStore::tooNew(const Schema &schema, const QString &what, QString *error) const
+bool RecordStore::tooNew(const StoreSchema &schema, const QString &what, QString *error) const
 {
-    if (schema.version <= SchemaVersion)
+    if (schema.version <= StoreSchemaVersion)
         return false;
     *error = failure(what, QStringLiteral("it is of schema version %1, newer than this Bootline "
                                           "knows (%2): update Bootline")
                                .arg(schema.version)
-                               .arg(SchemaVersion));
+                               .arg(StoreSchemaVersion));
     return true;
 }
 
@@ -369,7 +214,7 @@ bool RecordStore::prepare(QString *error)
         return true;
     const QString name = connectionName(Access::Write);
     m_ready = open(Access::Write, error);
-    if (m_ready && isSqlite(m_address.kind)) {
+    if (m_ready && m_dialect.isSqlite) {
         // Readers and a writer at once, and writers queue instead of locking
         // out the readers. The mode stays with the file. SQLite does not wait
         // for a file that another connection is opening or switching at this
@@ -379,10 +224,13 @@ bool RecordStore::prepare(QString *error)
             .exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     }
     if (m_ready) {
-        const std::optional<Schema> schema = inspect(Access::Write, error);
+        const std::optional<StoreSchema> schema = inspect(Access::Write, error);
         m_ready = schema && !tooNew(*schema, QStringLiteral("write to"), error);
-        if (m_ready && schema->version < SchemaVersion) {
-            if (isSqlite(m_address.kind)) {
+        // A PostgreSQL store takes today's records from the version that
+        // brought their last column; later ones only add indexes.
+        const int takesRecords = m_dialect.isSqlite ? StoreSchemaVersion : WritableSchemaVersion;
+        if (m_ready && schema->version < takesRecords) {
+            if (m_dialect.isSqlite) {
                 m_ready = upgrade(error);
             } else {
                 // A bench's role may only add records: the schema is made
@@ -393,7 +241,7 @@ bool RecordStore::prepare(QString *error)
                                    "may create tables")
                         .arg(schema->hasOldTable
                                  ? QStringLiteral("its tables are of an older Bootline")
-                                 : QStringLiteral("it has no table %1 yet").arg(Table),
+                                 : QStringLiteral("it has no table %1 yet").arg(JobsTable),
                              m_address.describe()));
                 m_ready = false;
             }
@@ -412,8 +260,7 @@ bool RecordStore::upgrade(QString *error)
 {
     QSqlQuery query(QSqlDatabase::database(connectionName(Access::Write), false));
     const QString what = QStringLiteral("bring up to date");
-    const bool sqlite = isSqlite(m_address.kind);
-    if (!query.exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"))) {
+    if (!query.exec(m_dialect.beginWrite)) {
         *error = failure(what, errorText(query.lastError()));
         return false;
     }
@@ -423,21 +270,13 @@ bool RecordStore::upgrade(QString *error)
         query.exec(QStringLiteral("ROLLBACK"));
         return false;
     };
-    if (!sqlite &&
-        !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('%1'))").arg(Table)))
+    if (!m_dialect.upgradeLock.isEmpty() && !query.exec(m_dialect.upgradeLock))
         return rollBack(errorText(query.lastError()));
     // Looked at again inside the transaction: another writer may have done it.
-    const std::optional<Schema> schema = inspect(Access::Write, error);
+    const std::optional<StoreSchema> schema = inspect(Access::Write, error);
     if (!schema || tooNew(*schema, what, error))
         return rollBack({}); // the error says why already
-    QStringList statements;
-    if (schema->version >= 1 && schema->hasTable) {
-        statements = addedColumnStatements(m_address.kind, schema->version);
-    } else if (schema->version < SchemaVersion) {
-        statements = createStatements(m_address.kind);
-        if (schema->hasOldTable)
-            statements << copyOldStatement() << QStringLiteral("DROP TABLE %1").arg(OldTable);
-    }
+    const QStringList statements = upgradeStatements(*schema, m_dialect);
     for (const QString &statement : statements + QStringList{QStringLiteral("COMMIT")}) {
         if (!query.exec(statement))
             return rollBack(errorText(query.lastError()));
@@ -449,7 +288,7 @@ bool RecordStore::createSchema(QString *error)
 {
     if (m_address.kind == StoreAddress::Kind::None)
         return true;
-    if (isSqlite(m_address.kind))
+    if (m_dialect.isSqlite)
         return prepare(error);
     m_ready = open(Access::Write, error) && upgrade(error);
     return m_ready;
@@ -473,7 +312,7 @@ bool RecordStore::write(const JobRecord &record, QString *error, bool *added)
     const bool prepared =
         query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT "
                                      "DO NOTHING")
-                          .arg(Table, names.join(u','), placeholders));
+                          .arg(JobsTable, names.join(u','), placeholders));
     JobRecord identified = record;
     // A record made by hand, with no id: a new one, never taken for another.
     if (identified.recordId.isEmpty())
@@ -518,6 +357,48 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
 bool RecordStore::readEach(const HistoryFilter &filter,
                            const std::function<void(const JobRecord &)> &each, QString *error)
 {
+    return readRows([&filter](const SqlDialect &dialect,
+                              int version) { return historyQuery(filter, dialect, version); },
+                    [&each](const QSqlQuery &row) {
+                        JobRecord record;
+                        for (qsizetype i = 0; i < recordColumns().size(); ++i)
+                            recordColumns().at(i).set(record, row.value(int(i)));
+                        each(record);
+                    },
+                    error);
+}
+
+std::optional<HistorySummary> RecordStore::summarize(const HistoryFilter &filter, const QString &by,
+                                                     QString *error)
+{
+    const auto groupedBy = [&filter](const QString &grouping) {
+        return [&filter, grouping](const SqlDialect &dialect, int version) {
+            return summaryQuery(filter, grouping, dialect, version);
+        };
+    };
+    QMap<QString, SummaryRow> groups; // sorted by name
+    const auto addGroup = [&groups](const QSqlQuery &row) {
+        const SummaryRow group = summaryRowOf(row);
+        groups.insert(group.group, group);
+    };
+    if (!by.isEmpty() && !readRows(groupedBy(by), addGroup, error))
+        return std::nullopt;
+    // The whole, as one group: its times are not made of the groups' times.
+    SummaryRow all;
+    all.group = QStringLiteral("all");
+    if (!readRows(
+            groupedBy({}), [&all](const QSqlQuery &row) { all = summaryRowOf(row); }, error))
+        return std::nullopt;
+    HistorySummary summary{
+        .by = by, .groups = by.isEmpty() ? QList{all} : groups.values(), .total = all};
+    summary.total.group = QStringLiteral("total");
+    return summary;
+}
+
+bool RecordStore::readRows(
+    const std::function<BoundStatement(const SqlDialect &, int schemaVersion)> &statement,
+    const std::function<void(const QSqlQuery &row)> &each, QString *error)
+{
     if (m_address.kind == StoreAddress::Kind::None)
         return true;
     const QString name = connectionName(Access::Read);
@@ -532,101 +413,32 @@ bool RecordStore::readEach(const HistoryFilter &filter,
     } closer{name};
     if (!open(Access::Read, error))
         return false;
-    const std::optional<Schema> schema = inspect(Access::Read, error);
+    const std::optional<StoreSchema> schema = inspect(Access::Read, error);
     if (!schema || tooNew(*schema, QStringLiteral("read"), error))
         return false;
-    const bool current = schema->hasTable;
-    const int version = current ? schema->version : 0;
-    if (!current && !schema->hasOldTable) {
+    if (!schema->hasTable && !schema->hasOldTable) {
         *error = failure(QStringLiteral("read"),
-                         isSqlite(m_address.kind)
+                         m_dialect.isSqlite
                              ? QStringLiteral("it holds no table of job records: no job has been "
                                               "recorded there, or it is not a Bootline store")
                              : QStringLiteral("it has no table %1 yet: run bootline-cli "
                                               "--create-store --log %2 as a role that may create "
                                               "tables")
-                                   .arg(Table, m_address.describe()));
+                                   .arg(JobsTable, m_address.describe()));
         return false;
     }
-
-    QStringList selected;
-    for (const RecordColumn &column : recordColumns())
-        selected << selectedColumn(m_address.kind, column, version);
-    const QString table = current ? Table : OldTable;
-    QStringList conditions;
-    QVariantList values;
-    if (current && version >= 2) {
-        // A job's end record stands over its "started" record, and that over
-        // the run's plan, whichever was written first: a plan alone is a
-        // board never begun, a start alone an unfinished job.
-        conditions << QStringLiteral(
-                          "((r.result <> 'started' AND r.record_id NOT LIKE '%/planned') OR "
-                          "r.job_id = '' OR NOT EXISTS (SELECT 1 FROM %1 AS later WHERE "
-                          "later.job_id = r.job_id AND ((later.result <> 'started' AND "
-                          "later.record_id NOT LIKE '%/planned') OR (later.result = 'started' "
-                          "AND r.record_id LIKE '%/planned'))))")
-                          .arg(table);
-    } else if (current) {
-        conditions << QStringLiteral("(r.result <> 'started' OR r.job_id = '' OR NOT EXISTS "
-                                     "(SELECT 1 FROM %1 AS ended WHERE ended.job_id = r.job_id "
-                                     "AND ended.result <> 'started'))")
-                          .arg(table);
-    }
-    if (filter.since.isValid()) {
-        conditions << QStringLiteral("r.started >= ?");
-        values << recordTimeText(filter.since);
-    }
-    if (filter.until.isValid()) {
-        conditions << QStringLiteral("r.started < ?");
-        values << recordTimeText(filter.until);
-    }
-    const std::pair<QString, QString> exact[] = {{QStringLiteral("port"), filter.port},
-                                                 {QStringLiteral("board"), filter.board},
-                                                 {QStringLiteral("run_id"), filter.runId}};
-    for (const auto &[column, value] : exact) {
-        if (value.isEmpty())
-            continue;
-        // A store of a schema before run ids has no run to match.
-        conditions << (column == QStringLiteral("run_id") && version < 2
-                           ? QStringLiteral("'' = ?")
-                           : QStringLiteral("r.%1 = ?").arg(column));
-        values << value;
-    }
-    if (!filter.sha256Prefix.isEmpty()) {
-        conditions << QStringLiteral("substr(r.sha256, 1, %1) = ?").arg(filter.sha256Prefix.size());
-        values << filter.sha256Prefix.toLower();
-    }
-    if (filter.failedOnly) {
-        conditions << QStringLiteral("r.result <> ?");
-        values << QStringLiteral("done");
-    }
-    QString sql = QStringLiteral("SELECT %1 FROM %2 AS r").arg(selected.join(u','), table);
-    if (!conditions.isEmpty())
-        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY r.started DESC NULLS LAST, r.id DESC");
-    // Tags are picked out below, so the limit is too when there are any.
-    if (filter.limit > 0 && filter.tags.isEmpty())
-        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
-
+    const BoundStatement bound = statement(m_dialect, schema->hasTable ? schema->version : 0);
     QSqlQuery query(QSqlDatabase::database(name, false));
     query.setForwardOnly(true);
-    const bool prepared = query.prepare(sql);
-    for (const QVariant &value : values)
+    const bool prepared = query.prepare(bound.sql);
+    for (const QVariant &value : bound.values)
         query.addBindValue(value);
     if (!prepared || !query.exec()) {
         *error = failure(QStringLiteral("read"), errorText(query.lastError()));
         return false;
     }
-    int handedOn = 0;
-    while ((filter.limit <= 0 || handedOn < filter.limit) && query.next()) {
-        JobRecord record;
-        for (qsizetype i = 0; i < recordColumns().size(); ++i)
-            recordColumns().at(i).set(record, query.value(int(i)));
-        if (hasTags(record, filter.tags)) {
-            each(record);
-            ++handedOn;
-        }
-    }
+    while (query.next())
+        each(query);
     // A damaged page ends the rows early: never a short list as if whole.
     if (query.lastError().isValid()) {
         *error = failure(QStringLiteral("read"), errorText(query.lastError()));

@@ -1,13 +1,20 @@
 #pragma once
 
+#include "record/historysummary.h"
 #include "record/jobrecord.h"
 #include "record/storeaddress.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QString>
+
 #include <functional>
 #include <optional>
+
+class QSqlQuery;
+struct BoundStatement;
+struct SqlDialect;
+struct StoreSchema;
 
 // Which records to read back.
 struct HistoryFilter {
@@ -37,8 +44,6 @@ struct HistoryFilter {
 // SQL connections are.
 class RecordStore {
 public:
-    static constexpr int SchemaVersion = 3;
-
     // timeoutMs bounds every wait: for a busy SQLite file, to connect to a
     // PostgreSQL server and for each statement there.
     explicit RecordStore(StoreAddress address, int timeoutMs = DefaultStoreTimeoutMs);
@@ -65,24 +70,34 @@ public:
     // on so far stand, and the error says why.
     bool readEach(const HistoryFilter &filter, const std::function<void(const JobRecord &)> &each,
                   QString *error);
+    // The summary of the records read() would give, computed by the
+    // database; by as --by takes it, empty for one group. No value when
+    // the store cannot be read.
+    std::optional<HistorySummary> summarize(const HistoryFilter &filter, const QString &by,
+                                            QString *error);
     // Makes the tables, or brings a store of an older schema up to date, in
     // one transaction; succeeds on a store already up to date.
     bool createSchema(QString *error);
 
 private:
-    struct Schema;
     enum class Access { Read, Write };
 
     bool open(Access access, QString *error);
     bool openSqliteForRead(QString *error);
     bool prepare(QString *error);
     bool upgrade(QString *error);
-    std::optional<Schema> inspect(Access access, QString *error);
-    bool tooNew(const Schema &schema, const QString &what, QString *error) const;
+    std::optional<StoreSchema> inspect(Access access, QString *error);
+    bool tooNew(const StoreSchema &schema, const QString &what, QString *error) const;
     QString failure(const QString &what, const QString &driverText) const;
     QString connectionName(Access access) const;
+    // Runs the statement made for the store's schema on a connection that
+    // only reads, each row handed on as it comes.
+    bool
+    readRows(const std::function<BoundStatement(const SqlDialect &, int schemaVersion)> &statement,
+             const std::function<void(const QSqlQuery &row)> &each, QString *error);
 
     StoreAddress m_address;
+    const SqlDialect &m_dialect;
     int m_timeoutMs;
     QString m_connection; // the Qt SQL connections' name, unique to this store
     bool m_ready = false;

@@ -1,0 +1,160 @@
+#include "record/historyquery.h"
+
+#include "record/recordcolumns.h"
+#include "record/storeschema.h"
+
+#include <QStringList>
+
+namespace {
+
+const QString TagPrefix = QStringLiteral("tag.");
+
+// A column of the row r, or its value in rows made before it came.
+QString columnOf(const QString &name, int schemaVersion)
+{
+    for (const RecordColumn &column : recordColumns()) {
+        if (column.name == name)
+            return column.since > schemaVersion ? column.beforeValue(QStringLiteral("r.id"))
+                                                : QStringLiteral("r.") + name;
+    }
+    return QStringLiteral("r.") + name; // the row's own id
+}
+
+// FROM and WHERE of the records the filter asks for, one a job.
+BoundStatement chosenRecords(const HistoryFilter &filter, const SqlDialect &dialect,
+                             int schemaVersion)
+{
+    const QString table = schemaVersion == 0 ? OldJobsTable : JobsTable;
+    QStringList conditions;
+    BoundStatement from;
+    if (schemaVersion >= 2) {
+        // A job's end record stands over its "started" record, and that over
+        // the run's plan, whichever was written first: a plan alone is a
+        // board never begun, a start alone an unfinished job.
+        conditions << QStringLiteral(
+                          "((r.result <> 'started' AND r.record_id NOT LIKE '%/planned') OR "
+                          "r.job_id = '' OR NOT EXISTS (SELECT 1 FROM %1 AS later WHERE "
+                          "later.job_id = r.job_id AND ((later.result <> 'started' AND "
+                          "later.record_id NOT LIKE '%/planned') OR (later.result = 'started' "
+                          "AND r.record_id LIKE '%/planned'))))")
+                          .arg(table);
+    } else if (schemaVersion == 1) {
+        conditions << QStringLiteral("(r.result <> 'started' OR r.job_id = '' OR NOT EXISTS "
+                                     "(SELECT 1 FROM %1 AS ended WHERE ended.job_id = r.job_id "
+                                     "AND ended.result <> 'started'))")
+                          .arg(table);
+    }
+    if (filter.since.isValid()) {
+        conditions << QStringLiteral("r.started >= ?");
+        from.values << recordTimeText(filter.since);
+    }
+    if (filter.until.isValid()) {
+        conditions << QStringLiteral("r.started < ?");
+        from.values << recordTimeText(filter.until);
+    }
+    const std::pair<QString, QString> exact[] = {{QStringLiteral("port"), filter.port},
+                                                 {QStringLiteral("board"), filter.board},
+                                                 {QStringLiteral("run_id"), filter.runId}};
+    for (const auto &[column, value] : exact) {
+        if (value.isEmpty())
+            continue;
+        conditions << columnOf(column, schemaVersion) + QStringLiteral(" = ?");
+        from.values << value;
+    }
+    if (!filter.sha256Prefix.isEmpty()) {
+        conditions << QStringLiteral("substr(r.sha256, 1, %1) = ?").arg(filter.sha256Prefix.size());
+        from.values << filter.sha256Prefix.toLower();
+    }
+    for (auto tag = filter.tags.begin(); tag != filter.tags.end(); ++tag) {
+        conditions << dialect.tagValue(columnOf(QStringLiteral("tags"), schemaVersion)) +
+                          QStringLiteral(" = ?");
+        from.values << dialect.tagArgument(tag.key()) << tag.value();
+    }
+    if (filter.failedOnly) {
+        conditions << QStringLiteral("r.result <> ?");
+        from.values << QStringLiteral("done");
+    }
+    from.sql = QStringLiteral(" FROM %1 AS r").arg(table);
+    if (!conditions.isEmpty())
+        from.sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    return from;
+}
+
+// The group of a record, as --by names it.
+BoundStatement groupOf(const QString &by, const SqlDialect &dialect, int schemaVersion)
+{
+    if (by == QStringLiteral("day"))
+        return {QStringLiteral("CASE WHEN r.started IS NULL THEN '-' ELSE %1 END")
+                    .arg(dialect.dayOf(QStringLiteral("r.started"))),
+                {}};
+    if (by == QStringLiteral("port"))
+        return {QStringLiteral("r.port"), {}};
+    if (by == QStringLiteral("file"))
+        return {QStringLiteral("CASE WHEN r.file = '' THEN '(no file)' ELSE %1 END")
+                    .arg(dialect.fileNameOf(QStringLiteral("r.file"))),
+                {}};
+    if (by.startsWith(TagPrefix))
+        return {QStringLiteral("COALESCE(%1, '(none)')")
+                    .arg(dialect.tagValue(columnOf(QStringLiteral("tags"), schemaVersion))),
+                {dialect.tagArgument(by.mid(TagPrefix.size()))}};
+    return {QStringLiteral("'all'"), {}};
+}
+
+} // namespace
+
+BoundStatement historyQuery(const HistoryFilter &filter, const SqlDialect &dialect,
+                            int schemaVersion)
+{
+    QStringList selected;
+    for (const RecordColumn &column : recordColumns()) {
+        const QString value = columnOf(column.name, schemaVersion);
+        selected << (column.kind == RecordColumn::Kind::Time && column.since <= schemaVersion
+                         ? dialect.timeText(value)
+                         : value);
+    }
+    BoundStatement query = chosenRecords(filter, dialect, schemaVersion);
+    query.sql = QStringLiteral("SELECT ") + selected.join(u',') + query.sql +
+                QStringLiteral(" ORDER BY r.started DESC NULLS LAST, r.id DESC");
+    if (filter.limit > 0)
+        query.sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    return query;
+}
+
+BoundStatement summaryQuery(const HistoryFilter &filter, const QString &by,
+                            const SqlDialect &dialect, int schemaVersion)
+{
+    const BoundStatement group = groupOf(by, dialect, schemaVersion);
+    const BoundStatement from = chosenRecords(filter, dialect, schemaVersion);
+    // The jobs of a board in their order, as a list read newest first and
+    // then sorted by time would have them.
+    const QString sql =
+        QStringLiteral(
+            "WITH picked AS (SELECT r.id AS id, %1 AS run_id, r.port AS port, r.board AS board, "
+            "%2 AS attempt, r.result AS result, r.seconds AS seconds, r.started AS started, "
+            "r.ended AS ended, %3 AS grp%4), "
+            "ordered AS (SELECT picked.*, ROW_NUMBER() OVER (PARTITION BY run_id, port, board "
+            "ORDER BY COALESCE(started, ended) NULLS FIRST, started NULLS FIRST, id) AS nth "
+            "FROM picked), "
+            "numbered AS (SELECT ordered.*, SUM(CASE WHEN attempt <= 1 OR nth = 1 THEN 1 ELSE 0 "
+            "END) OVER (PARTITION BY run_id, port, board ORDER BY nth) AS board_no FROM ordered), "
+            "judged AS (SELECT numbered.*, FIRST_VALUE(grp) OVER per_board AS board_group, "
+            "FIRST_VALUE(result) OVER per_board AS first_result, LAST_VALUE(result) OVER "
+            "per_board AS last_result, ROW_NUMBER() OVER per_board AS in_board FROM numbered "
+            "WINDOW per_board AS (PARTITION BY run_id, port, board, board_no ORDER BY nth ROWS "
+            "BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING)), "
+            "boards AS (SELECT board_group AS grp, COUNT(*) AS boards, SUM(CASE WHEN last_result "
+            "= 'done' THEN 1 ELSE 0 END) AS done, SUM(CASE WHEN first_result = 'done' THEN 1 ELSE "
+            "0 END) AS first_pass FROM judged WHERE in_board = 1 GROUP BY board_group), "
+            "times AS (SELECT board_group AS grp, seconds, ROW_NUMBER() OVER (PARTITION BY "
+            "board_group ORDER BY seconds) AS place, COUNT(*) OVER (PARTITION BY board_group) AS "
+            "tried FROM judged WHERE ended IS NOT NULL AND result <> 'started' AND result <> 'not "
+            "tried'), "
+            "ranks AS (SELECT grp, MAX(CASE WHEN place = (50 * tried + 99) / 100 THEN seconds "
+            "END) AS median, MAX(CASE WHEN place = (95 * tried + 99) / 100 THEN seconds END) AS "
+            "p95 FROM times GROUP BY grp) "
+            "SELECT b.grp, b.boards, b.done, b.first_pass, m.median, m.p95 FROM boards AS b LEFT "
+            "JOIN ranks AS m ON m.grp = b.grp")
+            .arg(columnOf(QStringLiteral("run_id"), schemaVersion),
+                 columnOf(QStringLiteral("attempt"), schemaVersion), group.sql, from.sql);
+    return {sql, group.values + from.values};
+}
