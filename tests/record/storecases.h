@@ -401,3 +401,29 @@ inline void checkOldStoreBroughtUp(const StoreAddress &address)
     if (version == 0)
         QVERIFY(!execOn(address, {"SELECT 1 FROM jobs"}).isEmpty());
 }
+
+// A store of the third schema lacks only the filters' indexes: it takes
+// records as it is, and gets them by a write on SQLite, by createSchema()
+// on PostgreSQL.
+inline void checkIndexesAdded(const StoreAddress &address)
+{
+    const bool sqlite = address.kind == StoreAddress::Kind::Sqlite;
+    makeSchema(address);
+    JobRecord record = sampleRecord();
+    QString error;
+    QVERIFY2(RecordStore(address).write(record, &error), qPrintable(error));
+    QStringList indexes;
+    for (const char *column : {"port", "board", "result", "sha256"})
+        indexes << QStringLiteral("DROP INDEX bootline_jobs_by_%1").arg(column);
+    QCOMPARE(execOn(address, QStringList(indexes)
+                                 << (sqlite ? "PRAGMA user_version = 3"
+                                            : "UPDATE bootline_schema SET version = 3")),
+             QString());
+    RecordStore store(address);
+    record.recordId = "after-1";
+    QVERIFY2(store.write(record, &error), qPrintable(error));
+    if (!sqlite)
+        QVERIFY2(store.createSchema(&error), qPrintable(error));
+    QCOMPARE(store.read({}, &error)->size(), 2);
+    QCOMPARE(execOn(address, indexes), QString()); // each was there to drop
+}

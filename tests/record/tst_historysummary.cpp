@@ -1,11 +1,7 @@
-#include "record/historysummary.h"
-#include "samplerecord.h"
+#include "summarycases.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTest>
-
-#include <algorithm>
 
 class TestHistorySummary : public QObject {
     Q_OBJECT
@@ -17,82 +13,6 @@ private slots:
     void table();
     void json();
 };
-
-namespace {
-
-const QDateTime Day1 = QDateTime::fromString("2026-12-08T08:00:00Z", Qt::ISODate);
-const QDateTime Day2 = QDateTime::fromString("2026-12-09T23:30:00Z", Qt::ISODate);
-
-JobRecord job(const QString &run, const QString &port, const QString &board, int attempt,
-              const QString &result, const QDateTime &started, double seconds)
-{
-    JobRecord record = sampleRecord();
-    record.runId = run;
-    record.port = port;
-    record.board = board;
-    record.attempt = attempt;
-    record.result = result;
-    record.started = started;
-    record.seconds = seconds;
-    record.ended = result == "started" ? QDateTime() : started.addMSecs(qint64(seconds * 1000));
-    return record;
-}
-
-// As the store gives them: newest first, those without a time last.
-QList<JobRecord> asRead(QList<JobRecord> records)
-{
-    std::stable_sort(records.begin(), records.end(), [](const JobRecord &a, const JobRecord &b) {
-        return a.started.isValid() && (!b.started.isValid() || a.started > b.started);
-    });
-    return records;
-}
-
-// Two runs and a rerun on one bench, a station on another, and a run that
-// broke off: one unfinished job and one board never tried.
-QList<JobRecord> benchRecords()
-{
-    QList<JobRecord> records;
-    JobRecord first = job("A", "/dev/ttyUSB0", "5", 1, "failed", Day1, 2.0);
-    first.exitCode = 6;
-    JobRecord rerun = job("A", "/dev/ttyUSB0", "5", 2, "done", Day1.addSecs(600), 1.5);
-    JobRecord other = job("A", "/dev/ttyUSB0", "6", 1, "done", Day1.addSecs(60), 1.0);
-    for (JobRecord *record : {&first, &rerun, &other})
-        record->tags = {{"operator", "ann"}};
-    records << first << rerun << other;
-    // A station: one port and address, three boards in one run.
-    const double seconds[] = {3.0, 4.0, 2.5};
-    const char *results[] = {"done", "failed", "done"};
-    for (int board = 0; board < 3; ++board) {
-        JobRecord station =
-            job("B", "COM3", "scan", 1, results[board], Day2.addSecs(board * 120), seconds[board]);
-        station.file = "/srv/images/other.hex";
-        if (board < 2)
-            station.tags = {{"operator", "bob"}};
-        records << station;
-    }
-    records << job("C", "/dev/ttyUSB0", "7", 1, "started", Day2.addSecs(10), 0);
-    JobRecord untried = job("C", "/dev/ttyUSB0", "8", 1, "not tried", QDateTime(), 0);
-    untried.ended = QDateTime();
-    untried.file.clear();
-    records << untried;
-    return asRead(records);
-}
-
-QString describe(const SummaryRow &row)
-{
-    const auto number = [](std::optional<double> value) {
-        return value ? QString::number(*value) : QStringLiteral("-");
-    };
-    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-        .arg(row.group)
-        .arg(row.boards)
-        .arg(row.done)
-        .arg(row.failed)
-        .arg(row.firstPass)
-        .arg(number(row.medianSeconds), number(row.p95Seconds));
-}
-
-} // namespace
 
 void TestHistorySummary::groups_data()
 {
@@ -118,7 +38,7 @@ void TestHistorySummary::groups()
 {
     QFETCH(QString, by);
     QFETCH(QStringList, rows);
-    const HistorySummary summary = summarizeHistory(benchRecords(), by);
+    const HistorySummary summary = summaryOf(benchRecords(), by);
     QStringList seen;
     for (const SummaryRow &row : summary.groups)
         seen << describe(row);
@@ -153,7 +73,7 @@ void TestHistorySummary::boardsAreToldApart()
 {
     QFETCH(QList<JobRecord>, records);
     QFETCH(QString, counts);
-    const SummaryRow total = summarizeHistory(asRead(records), {}).total;
+    const SummaryRow total = summaryOf(records, {}).total;
     QCOMPARE(QStringLiteral("%1 %2 %3 %4")
                  .arg(total.boards)
                  .arg(total.done)
@@ -164,7 +84,7 @@ void TestHistorySummary::boardsAreToldApart()
 
 void TestHistorySummary::table()
 {
-    QCOMPARE(summaryTable(summarizeHistory(benchRecords(), "port")),
+    QCOMPARE(summaryTable(summaryOf(benchRecords(), "port")),
              QStringLiteral("GROUP         BOARDS  DONE  FAILED  FIRST-PASS  MEDIAN-S  P95-S\n"
                             "/dev/ttyUSB0       4     2       2       25.0%       1.5    2.0\n"
                             "COM3               3     2       1       66.7%       3.0    4.0\n"
@@ -172,18 +92,18 @@ void TestHistorySummary::table()
     // One group: no total. A name from outside is made visible and cut short.
     QList<JobRecord> records{job("R", "/dev/serial/by-id/\x1b[31m" + QString(60, u'x'), "5", 1,
                                  "not tried", QDateTime(), 0)};
-    const QStringList lines = summaryTable(summarizeHistory(records, "port")).split(u'\n');
+    const QStringList lines = summaryTable(summaryOf(records, "port")).split(u'\n');
     QCOMPARE(lines.size(), 3); // and the empty text after the last line's end
     QVERIFY2(lines[1].startsWith("/dev/serial/by-id/\\x1B[31mxxxxxxxxxxx...  "),
              qPrintable(lines[1]));
     QVERIFY2(lines[1].endsWith("0.0%         -      -"), qPrintable(lines[1]));
-    QCOMPARE(summaryTable(summarizeHistory({}, "day")),
+    QCOMPARE(summaryTable(summaryOf({}, "day")),
              QStringLiteral("GROUP  BOARDS  DONE  FAILED  FIRST-PASS  MEDIAN-S  P95-S\n"));
 }
 
 void TestHistorySummary::json()
 {
-    const QJsonObject json = summaryJson(summarizeHistory(benchRecords(), "day"));
+    const QJsonObject json = summaryJson(summaryOf(benchRecords(), "day"));
     QCOMPARE(json.value("by").toString(), QStringLiteral("day"));
     const QJsonArray groups = json.value("groups").toArray();
     QCOMPARE(groups.size(), 3);
@@ -195,12 +115,12 @@ void TestHistorySummary::json()
     QCOMPARE(total.value("median_seconds").toDouble(), 2.0);
     QCOMPARE(total.value("p95_seconds").toDouble(), 4.0);
     // Without --by, and over nothing at all.
-    const QJsonObject empty = summaryJson(summarizeHistory({}, {}));
+    const QJsonObject empty = summaryJson(summaryOf({}, {}));
     QVERIFY(empty.value("by").isNull());
     QCOMPARE(empty.value("groups").toArray().at(0).toObject().value("group").toString(),
              QStringLiteral("all"));
     QVERIFY(empty.value("total").toObject().value("first_pass_yield").isNull());
 }
 
-QTEST_APPLESS_MAIN(TestHistorySummary)
+QTEST_GUILESS_MAIN(TestHistorySummary)
 #include "tst_historysummary.moc"

@@ -2,6 +2,7 @@
 #include "postgresserver.h"
 #include "record/recordkeeper.h"
 #include "storecases.h"
+#include "summarycases.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +24,8 @@ private slots:
     void unfinishedJobs();
     void oldStoreBroughtUp_data();
     void oldStoreBroughtUp();
+    void indexesAdded();
+    void summariesAsOnSqlite();
     void rolesAndRights_data();
     void rolesAndRights();
     void boundedWaits_data();
@@ -98,6 +101,32 @@ void TestPostgresStore::oldStoreBroughtUp()
     checkOldStoreBroughtUp(parsed(m_server.url(database)));
 }
 
+void TestPostgresStore::indexesAdded()
+{
+    QCOMPARE(m_server.createDatabase("third_schema"), QString());
+    checkIndexesAdded(parsed(m_server.url("third_schema")));
+}
+
+// The same records give the same summary on both kinds of store.
+void TestPostgresStore::summariesAsOnSqlite()
+{
+    QCOMPARE(m_server.createDatabase("summaries"), QString());
+    const StoreAddress address = parsed(m_server.url("summaries"));
+    makeSchema(address);
+    RecordStore store(address);
+    writeEach(store, benchRecords());
+    for (const QString by : {"", "day", "port", "file", "tag.operator"}) {
+        QString error;
+        const std::optional<HistorySummary> summary = store.summarize({}, by, &error);
+        QVERIFY2(summary, qPrintable(error));
+        const HistorySummary expected = summaryOf(benchRecords(), by);
+        QCOMPARE(summary->groups.size(), expected.groups.size());
+        for (qsizetype index = 0; index < expected.groups.size(); ++index)
+            QCOMPARE(describe(summary->groups[index]), describe(expected.groups[index]));
+        QCOMPARE(describe(summary->total), describe(expected.total));
+    }
+}
+
 void TestPostgresStore::rolesAndRights_data()
 {
     QTest::addColumn<QString>("grants"); // to a new role; empty: as the owner
@@ -118,7 +147,7 @@ void TestPostgresStore::rolesAndRights_data()
     QTest::newRow("even the owner's write makes no table")
         << ""
         << "empty" << false << "it has no table bootline_jobs yet: run bootline-cli";
-    const QString newer = "schema version 4, newer than this Bootline knows (3): update Bootline";
+    const QString newer = "schema version 5, newer than this Bootline knows (4): update Bootline";
     QTest::newRow("a newer schema is not read") << ""
                                                 << "newer" << true << newer;
     QTest::newRow("nor written") << ""
@@ -139,7 +168,7 @@ void TestPostgresStore::rolesAndRights()
         checkRoundTrip(parsed(m_server.url("rights")));
         QCOMPARE(m_server.createDatabase("newer"), QString());
         makeSchema(parsed(m_server.url("newer")));
-        QCOMPARE(execOn(parsed(m_server.url("newer")), {"UPDATE bootline_schema SET version = 4"}),
+        QCOMPARE(execOn(parsed(m_server.url("newer")), {"UPDATE bootline_schema SET version = 5"}),
                  QString());
     }
     QString url = m_server.url(database);

@@ -48,6 +48,7 @@ private slots:
     void unfinishedJobs();
     void oldStoreBroughtUp_data();
     void oldStoreBroughtUp();
+    void indexesAdded();
     void storeFaults_data();
     void storeFaults();
     void unrecordedFileStaysWhole_data();
@@ -464,6 +465,11 @@ void TestRecordStore::oldStoreBroughtUp()
     checkOldStoreBroughtUp(parsed(path));
 }
 
+void TestRecordStore::indexesAdded()
+{
+    checkIndexesAdded(parsed(freshPath("third-schema")));
+}
+
 QByteArray contentsOf(const QString &path)
 {
     QFile file(path);
@@ -486,8 +492,8 @@ void TestRecordStore::storeFaults_data()
     const QString noTable = "holds no table of job records";
     QTest::newRow("missing file") << 0 << QStringList() << "it does not exist";
     QTest::newRow("damaged file") << 3 << QStringList(13, twice) << "malformed"; // 24576
-    QTest::newRow("newer schema") << 3 << QStringList{"PRAGMA user_version = 4"}
-                                  << "schema version 4, newer than this Bootline knows (3)";
+    QTest::newRow("newer schema") << 3 << QStringList{"PRAGMA user_version = 5"}
+                                  << "schema version 5, newer than this Bootline knows (4)";
     QTest::newRow("no table") << 0 << QStringList{"CREATE TABLE notes (line TEXT)"} << noTable;
     QTest::newRow("another's jobs table")
         << 0 << QStringList{"CREATE TABLE jobs (id INTEGER, name TEXT)"} << noTable;
