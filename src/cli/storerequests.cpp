@@ -133,8 +133,17 @@ int importWaiting(const CliOptions &options)
     const QString path = unrecordedFile(options.log);
     const QString file = visibleText(path);
     const ImportOutcome outcome = importUnrecorded(store, path);
+    // Another store's records stay for an import into that store.
+    const QString othersStay =
+        outcome.forOtherStores.isEmpty()
+            ? QString()
+            : QStringLiteral(" %1 there %2 for other stores: import with --log naming theirs.")
+                  .arg(recordCount(outcome.forOtherStores.size()),
+                       outcome.forOtherStores.size() == 1 ? QStringLiteral("waits")
+                                                          : QStringLiteral("wait"));
     if (outcome.nothingWaited) {
-        printTo(stdout, QStringLiteral("Nothing waits in %1.\n").arg(file));
+        printTo(stdout, QStringLiteral("Nothing waits in %1 for %2.%3\n")
+                            .arg(file, visibleText(options.log.describe()), othersStay));
         return Done;
     }
     if (outcome.added + outcome.alreadyStored > 0)
@@ -162,6 +171,7 @@ int importWaiting(const CliOptions &options)
         printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(visibleText(outcome.fileError)));
     if (!outcome.emptied())
         return NotRecorded;
-    printTo(stdout, QStringLiteral("Nothing is left in %1.\n").arg(file));
+    printTo(stdout, othersStay.isEmpty() ? QStringLiteral("Nothing is left in %1.\n").arg(file)
+                                         : othersStay.trimmed() + u'\n');
     return Done;
 }

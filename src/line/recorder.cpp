@@ -16,7 +16,7 @@ void tellUnrecorded(const StoreAddress &store)
     if (store.kind == StoreAddress::Kind::None)
         return;
     const QString path = unrecordedFile(store);
-    const UnrecordedFile waiting = readUnrecorded(path);
+    const UnrecordedFile waiting = readUnrecorded(path, store);
     const qsizetype records = waitingRecords(waiting.records);
     if (records > 0)
         printTo(stderr, QStringLiteral("bootline-cli: %1 in %2: not in the store yet; "

@@ -14,7 +14,7 @@ std::optional<EarlyEnd> takeRerunFromStore(RunOptions &options, QByteArray *runS
     if (!stored)
         return EarlyEnd{NotRecorded, error};
     const QList<JobRecord> records = withWaitingRecords(
-        *stored, readUnrecorded(unrecordedFile(options.log)).records, options.rerunOf);
+        *stored, readUnrecorded(unrecordedFile(options.log), options.log).records, options.rerunOf);
     if (records.isEmpty())
         return EarlyEnd{BadUsage, QStringLiteral("no record of run %1 in %2: check the run id "
                                                  "(--history shows each record's) and --log")

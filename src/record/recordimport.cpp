@@ -99,9 +99,10 @@ ImportOutcome importUnrecorded(RecordStore &store, const QString &path)
         }
         if (line.trimmed().isEmpty())
             continue;
-        const std::optional<JobRecord> record = unrecordedLine(line);
-        if (!record) {
-            outcome.notRecords << index + 1;
+        QString meantFor;
+        const std::optional<JobRecord> record = unrecordedLine(line, &meantFor);
+        if (!record || !waitsFor(meantFor, store.address())) {
+            (record ? outcome.forOtherStores : outcome.notRecords) << index + 1;
             kept += line + '\n';
             continue;
         }

@@ -17,14 +17,19 @@
 
 namespace {
 
-QByteArray jsonLine(const JobRecord &record)
+// The key that names the store; no field of a record has it.
+const QString StoreKey = QStringLiteral("store");
+
+QByteArray jsonLine(const JobRecord &record, const StoreAddress &meantFor)
 {
-    return QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n';
+    QJsonObject json = toJson(record);
+    json.insert(StoreKey, meantFor.describe());
+    return QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n';
 }
 
 } // namespace
 
-bool appendUnrecorded(const QString &path, const JobRecord &record)
+bool appendUnrecorded(const QString &path, const JobRecord &record, const StoreAddress &meantFor)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
@@ -38,7 +43,7 @@ bool appendUnrecorded(const QString &path, const JobRecord &record)
     ::flock(file.handle(), LOCK_EX);
 #endif
     const qint64 before = file.size();
-    QByteArray line = jsonLine(record);
+    QByteArray line = jsonLine(record, meantFor);
     char last = '\n';
     if (before > 0 && (!file.seek(before - 1) || !file.getChar(&last)))
         return false;
@@ -50,7 +55,7 @@ bool appendUnrecorded(const QString &path, const JobRecord &record)
     return false;
 }
 
-UnrecordedFile readUnrecorded(const QString &path)
+UnrecordedFile readUnrecorded(const QString &path, const StoreAddress &store)
 {
     UnrecordedFile kept;
     QFile file(path);
@@ -59,19 +64,31 @@ UnrecordedFile readUnrecorded(const QString &path)
     for (const QByteArray &line : file.readAll().split('\n')) {
         if (line.trimmed().isEmpty())
             continue;
-        const std::optional<JobRecord> record = unrecordedLine(line);
-        if (record)
-            kept.records << *record;
-        else
+        QString meantFor;
+        const std::optional<JobRecord> record = unrecordedLine(line, &meantFor);
+        if (!record)
             ++kept.damagedLines;
+        else if (!waitsFor(meantFor, store))
+            ++kept.forOtherStores;
+        else
+            kept.records << *record;
     }
     return kept;
 }
 
-std::optional<JobRecord> unrecordedLine(const QByteArray &line)
+std::optional<JobRecord> unrecordedLine(const QByteArray &line, QString *meantFor)
 {
     const QJsonDocument json = QJsonDocument::fromJson(line);
-    return json.isObject() ? recordFromJson(json.object()) : std::nullopt;
+    if (!json.isObject())
+        return std::nullopt;
+    if (meantFor)
+        *meantFor = json.object().value(StoreKey).toString();
+    return recordFromJson(json.object());
+}
+
+bool waitsFor(const QString &meantFor, const StoreAddress &store)
+{
+    return meantFor.isEmpty() || meantFor == store.describe();
 }
 
 qsizetype waitingRecords(const QList<JobRecord> &records)
@@ -96,11 +113,11 @@ QString unrecordedFile(const StoreAddress &address)
 KeepOutcome keepUnrecorded(const StoreAddress &address, const JobRecord &record, const QString &why)
 {
     const QString fallback = unrecordedFile(address);
-    if (appendUnrecorded(fallback, record))
+    if (appendUnrecorded(fallback, record, address))
         return {false,
                 QStringLiteral("not recorded in the store: %1; kept in %2").arg(why, fallback)};
 
-    std::fputs(jsonLine(record).constData(), stderr);
+    std::fputs(jsonLine(record, address).constData(), stderr);
     std::fflush(stderr);
     return {false, QStringLiteral("not recorded in the store: %1; could not keep it in %2 either; "
                                   "written to standard error")

@@ -84,14 +84,15 @@ void TestTraces::waitingRecordsAreToldOnceUntilImported()
     QVERIFY(sim.isReady());
     const QString store = path("waiting/history.sqlite");
     const QString fallback = path("waiting/unrecorded.jsonl");
+    const StoreAddress meantFor = std::get<StoreAddress>(parseStoreAddress(store));
     JobRecord record;
     for (const char *result : {"started", "done"}) {
         record.jobId = "job-away";
         record.result = result;
-        QVERIFY(appendUnrecorded(fallback, record));
+        QVERIFY(appendUnrecorded(fallback, record, meantFor));
     }
     record.jobId = "job-away-too";
-    QVERIFY(appendUnrecorded(fallback, record));
+    QVERIFY(appendUnrecorded(fallback, record, meantFor));
     const QString notice = QStringLiteral("bootline-cli: 2 records wait in %1: not in the store "
                                           "yet; bootline-cli --import-unrecorded --log %2 moves "
                                           "them there\n")

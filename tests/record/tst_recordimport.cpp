@@ -3,6 +3,7 @@
 #include "record/recordkeeper.h"
 #include "samplerecord.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@ private slots:
     void movesEachRecordOnceAndLeavesTheRest();
     void aFailingStoreLeavesTheFileAsItWas();
     void anAppenderLosesNothing();
+    void eachStoreTakesItsOwn();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -132,6 +134,40 @@ void TestRecordImport::anAppenderLosesNothing()
     QCOMPARE(appender.exitCode(), 0);
     QCOMPARE(moved, Appended + 1);
     QCOMPARE(contentOf(fallback), QByteArray("cut\n"));
+}
+
+// One file beside two stores: each import takes the records meant for its
+// store, and those of a Bootline that named none; the other's stay.
+void TestRecordImport::eachStoreTakesItsOwn()
+{
+    QVERIFY(QDir().mkpath(path("two")));
+    const QString fallback = path("two/unrecorded.jsonl");
+    RecordStore first = storeIn(path("two"));
+    RecordStore second(std::get<StoreAddress>(parseStoreAddress(path("two/other.sqlite"))));
+    JobRecord record = sampleRecord();
+    for (const RecordStore *meantFor : {&first, &second, &first}) {
+        record.jobId = meantFor == &first ? "first-" : "second-";
+        record.jobId += QString::number(record.board.toInt() + 1);
+        record.board = QString::number(record.board.toInt() + 1);
+        QVERIFY(appendUnrecorded(fallback, record, meantFor->address()));
+    }
+    QFile file(fallback);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write(line(sampleRecord())); // named no store
+    file.close();
+    const QByteArray secondsLine = contentOf(fallback).split('\n').at(1) + '\n';
+    QCOMPARE(readUnrecorded(fallback, second.address()).forOtherStores, 2);
+
+    const ImportOutcome intoFirst = importUnrecorded(first, fallback);
+    QCOMPARE(intoFirst.added, 3);
+    QCOMPARE(intoFirst.forOtherStores, QList<qsizetype>{2});
+    QVERIFY(intoFirst.emptied());
+    QCOMPARE(contentOf(fallback), secondsLine);
+    const ImportOutcome intoSecond = importUnrecorded(second, fallback);
+    QCOMPARE(intoSecond.added, 1);
+    QCOMPARE(contentOf(fallback), QByteArray());
+    QString error;
+    QCOMPARE(second.read({}, &error)->value(0).jobId, QStringLiteral("second-7"));
 }
 
 QTEST_GUILESS_MAIN(TestRecordImport)

@@ -355,7 +355,9 @@ void TestRecordStore::keptBesideTheStore()
         QVERIFY(!outcome.message.contains("secret"));
         const QList<QByteArray> lines = linesOf(fallback); // each appended, on its own line
         QCOMPARE(lines.size(), board + 1);
-        QCOMPARE(lines.at(board - 1), jsonLine(record));
+        QJsonObject meantFor = toJson(record); // naming its store, the password hidden
+        meantFor.insert("store", store.address().describe());
+        QCOMPARE(lines.at(board - 1), QJsonDocument(meantFor).toJson(QJsonDocument::Compact));
     }
 }
 
@@ -595,8 +597,8 @@ void TestRecordStore::unrecordedFileStaysWhole()
     }
     JobRecord record = sampleRecord();
     record.jobId = "the next one";
-    QVERIFY(appendUnrecorded(path, record));
-    const UnrecordedFile kept = readUnrecorded(path);
+    QVERIFY(appendUnrecorded(path, record, StoreAddress{}));
+    const UnrecordedFile kept = readUnrecorded(path, StoreAddress{});
     QCOMPARE(kept.damagedLines, damaged);
     // Lines with no id of their own get one from their job, else from themselves.
     QList<JobRecord> read = kept.records;

@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
         for (int job = 1; job <= count; ++job) {
             if (count > 1)
                 record.jobId = QStringLiteral("appended-%1").arg(job);
-            if (!appendUnrecorded(arguments.value(2), record))
+            if (!appendUnrecorded(arguments.value(2), record, StoreAddress{}))
                 return 1;
         }
         return 0;
