@@ -142,19 +142,23 @@ BoundStatement summaryQuery(const HistoryFilter &filter, const QString &by,
             "per_board AS last_result, ROW_NUMBER() OVER per_board AS in_board FROM numbered "
             "WINDOW per_board AS (PARTITION BY run_id, port, board, board_no ORDER BY nth ROWS "
             "BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING)), "
-            "boards AS (SELECT board_group AS grp, COUNT(*) AS boards, SUM(CASE WHEN last_result "
-            "= 'done' THEN 1 ELSE 0 END) AS done, SUM(CASE WHEN first_result = 'done' THEN 1 ELSE "
-            "0 END) AS first_pass FROM judged WHERE in_board = 1 GROUP BY board_group), "
+            "boards AS (SELECT board_group AS grp, %5 FROM judged WHERE in_board = 1 GROUP BY "
+            "board_group UNION ALL SELECT NULL, %5 FROM judged WHERE in_board = 1), "
+            "tried AS (SELECT board_group, seconds FROM judged WHERE ended IS NOT NULL AND result "
+            "<> 'started' AND result <> 'not tried'), "
             "times AS (SELECT board_group AS grp, seconds, ROW_NUMBER() OVER (PARTITION BY "
             "board_group ORDER BY seconds) AS place, COUNT(*) OVER (PARTITION BY board_group) AS "
-            "tried FROM judged WHERE ended IS NOT NULL AND result <> 'started' AND result <> 'not "
-            "tried'), "
-            "ranks AS (SELECT grp, MAX(CASE WHEN place = (50 * tried + 99) / 100 THEN seconds "
-            "END) AS median, MAX(CASE WHEN place = (95 * tried + 99) / 100 THEN seconds END) AS "
+            "how_many FROM tried UNION ALL SELECT NULL, seconds, ROW_NUMBER() OVER (ORDER BY "
+            "seconds), COUNT(*) OVER () FROM tried), "
+            "ranks AS (SELECT grp, MAX(CASE WHEN place = (50 * how_many + 99) / 100 THEN seconds "
+            "END) AS median, MAX(CASE WHEN place = (95 * how_many + 99) / 100 THEN seconds END) AS "
             "p95 FROM times GROUP BY grp) "
             "SELECT b.grp, b.boards, b.done, b.first_pass, m.median, m.p95 FROM boards AS b LEFT "
-            "JOIN ranks AS m ON m.grp = b.grp")
+            "JOIN ranks AS m ON m.grp = b.grp OR (m.grp IS NULL AND b.grp IS NULL)")
             .arg(columnOf(QStringLiteral("run_id"), schemaVersion),
-                 columnOf(QStringLiteral("attempt"), schemaVersion), group.sql, from.sql);
+                 columnOf(QStringLiteral("attempt"), schemaVersion), group.sql, from.sql,
+                 QStringLiteral("COUNT(*) AS boards, SUM(CASE WHEN last_result = 'done' THEN 1 "
+                                "ELSE 0 END) AS done, SUM(CASE WHEN first_result = 'done' THEN 1 "
+                                "ELSE 0 END) AS first_pass"));
     return {sql, group.values + from.values};
 }

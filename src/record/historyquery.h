@@ -20,9 +20,10 @@ BoundStatement historyQuery(const HistoryFilter &filter, const SqlDialect &diale
                             int schemaVersion);
 
 // The summary of the same records, grouped by "day", "port", "file",
-// "tag.KEY", or nothing (one group). A row a group, in no order: group,
-// boards, done, first-pass, median seconds, 95th percentile seconds (NULL
-// without a job that was tried and ended).
+// "tag.KEY", or nothing (one group "all"). A row a group, in no order, and
+// one for the whole whose group is NULL: group, boards, done, first-pass,
+// median seconds, 95th percentile seconds (NULL without a job that was
+// tried and ended).
 //
 // A board is the jobs of one run, port and address, oldest first: a job of
 // attempt 1 begins a new one, a rerun belongs to the latest. It is done when

@@ -371,26 +371,24 @@ bool RecordStore::readEach(const HistoryFilter &filter,
 std::optional<HistorySummary> RecordStore::summarize(const HistoryFilter &filter, const QString &by,
                                                      QString *error)
 {
-    const auto groupedBy = [&filter](const QString &grouping) {
-        return [&filter, grouping](const SqlDialect &dialect, int version) {
-            return summaryQuery(filter, grouping, dialect, version);
-        };
-    };
     QMap<QString, SummaryRow> groups; // sorted by name
-    const auto addGroup = [&groups](const QSqlQuery &row) {
-        const SummaryRow group = summaryRowOf(row);
-        groups.insert(group.group, group);
-    };
-    if (!by.isEmpty() && !readRows(groupedBy(by), addGroup, error))
+    SummaryRow whole;
+    const bool read =
+        readRows([&](const SqlDialect &dialect,
+                     int version) { return summaryQuery(filter, by, dialect, version); },
+                 [&](const QSqlQuery &row) {
+                     const SummaryRow summed = summaryRowOf(row);
+                     if (row.isNull(0))
+                         whole = summed;
+                     else
+                         groups.insert(summed.group, summed);
+                 },
+                 error);
+    if (!read)
         return std::nullopt;
-    // The whole, as one group: its times are not made of the groups' times.
-    SummaryRow all;
-    all.group = QStringLiteral("all");
-    if (!readRows(
-            groupedBy({}), [&all](const QSqlQuery &row) { all = summaryRowOf(row); }, error))
-        return std::nullopt;
+    whole.group = QStringLiteral("all");
     HistorySummary summary{
-        .by = by, .groups = by.isEmpty() ? QList{all} : groups.values(), .total = all};
+        .by = by, .groups = by.isEmpty() ? QList{whole} : groups.values(), .total = whole};
     summary.total.group = QStringLiteral("total");
     return summary;
 }

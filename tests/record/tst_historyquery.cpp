@@ -61,7 +61,7 @@ void TestHistoryQuery::statements_data()
     QTest::newRow("summed by a tag: its key first")
         << true << 4 << tagged << "tag.operator"
         << QStringList{"COALESCE(json_extract(r.tags, ?), '(none)') AS grp",
-                       "(95 * tried + 99) / 100"}
+                       "(95 * how_many + 99) / 100"}
         << QVariantList{"$.\"operator\"", "$.\"serial\"", "SN-1"};
     QTest::newRow("summed by file, on PostgreSQL")
         << false << 2 << HistoryFilter{} << "file"
