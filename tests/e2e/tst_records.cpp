@@ -160,14 +160,15 @@ void TestRecords::ctrlCLeavesARecordOfEveryBoard()
 }
 
 // A job killed outright leaves its "started" record, which the history shows
-// as unfinished.
+// as unfinished, and the run's plan the boards never begun, as not tried: a
+// rerun takes all three.
 void TestRecords::aKilledJobIsUnfinished()
 {
-    SimulatedBoard sim({"--quiet"});
+    SimulatedBoard sim({"--address", "1-3", "--quiet"});
     QVERIFY(sim.isReady());
     const QString store = path("killed/history.sqlite");
     QProcess cli;
-    cli.start(TestPaths::cli(), {"--json", "-a", "1", "--log", store, blink});
+    cli.start(TestPaths::cli(), {"--json", "-a", "1-3", "--log", store, blink});
     QVERIFY(QTest::qWaitFor(
         [&] {
             cli.waitForReadyRead(50);
@@ -178,11 +179,17 @@ void TestRecords::aKilledJobIsUnfinished()
     QVERIFY(cli.waitForFinished(5000));
     const Cli history({"--history", "--log", store});
     QCOMPARE(history.exitCode, 0);
-    QVERIFY2(history.out.contains(QRegularExpression("unfinished +COM3 +board 1")),
-             qPrintable(history.out));
+    for (const char *board :
+         {"unfinished +COM3 +board 1", "not tried +COM3 +board 2", "not tried +COM3 +board 3"})
+        QVERIFY2(history.out.contains(QRegularExpression(board)), qPrintable(history.out));
     const Cli failed({"--history", "--json", "--failed", "--log", store});
-    QCOMPARE(jsonLines(failed.out).size(), 1);
+    const QList<QJsonObject> unfinished = jsonLines(failed.out);
+    QCOMPARE(unfinished.size(), 3);
+    const Cli rerun({"--rerun-failed", unfinished.first()["run"].toString(), "--pace", "reply",
+                     "--log", store});
+    QVERIFY2(rerun.exitCode == 0, qPrintable(rerun.all()));
     QVERIFY(sim.stop());
+    QCOMPARE(sim.output().count("image verified"), 3);
 }
 
 void TestRecords::noPasswordIsEverPrinted_data()
