@@ -15,7 +15,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryFile>
 
 #include <cstdio>
 
@@ -28,42 +27,19 @@ QByteArray jsonLine(const JobRecord &record)
     return QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n';
 }
 
-// A CSV's header needs every tag key before the first line: the records go
-// to a spool file as they come, and are printed once the keys are known.
+// A CSV's header needs every tag key before the first line: the store
+// gives them first, from the same look at it as the records.
 bool printCsv(RecordStore &store, const HistoryFilter &filter, QString *error)
 {
-    QTemporaryFile spool;
-    if (!spool.open()) {
-        *error = QStringLiteral("no room for the list on its way (%1): %2")
-                     .arg(spool.fileTemplate(), spool.errorString());
-        return false;
-    }
-    QStringList tagKeys;
-    bool spooled = true;
-    const bool read = store.readEach(
+    std::optional<HistoryCsv> csv;
+    return store.readEachWithTagKeys(
         filter,
-        [&](const JobRecord &record) {
-            addTagKeys(record, tagKeys);
-            spooled = spooled && spool.write(jsonLine(record)) >= 0;
+        [&csv](const QStringList &tagKeys) {
+            csv.emplace(tagKeys);
+            printTo(stdout, csv->header());
         },
-        error);
-    if (!spooled) {
-        *error = QStringLiteral("the list could not be kept on its way (%1): %2")
-                     .arg(spool.fileName(), spool.errorString());
-        return false;
-    }
-    const HistoryCsv csv(tagKeys);
-    printTo(stdout, csv.header());
-    spool.seek(0);
-    while (!spool.atEnd()) {
-        const auto record = recordFromJson(QJsonDocument::fromJson(spool.readLine()).object());
-        if (!record) { // never one short line as if the list were whole
-            *error = QStringLiteral("a record in %1 did not read back").arg(spool.fileName());
-            return false;
-        }
-        printTo(stdout, csv.line(*record));
-    }
-    return read; // what was read before a break is printed, then the error
+        [&csv](const JobRecord &record) { printTo(stdout, csv->line(record)); },
+        error); // what was read before a break is printed, then the error
 }
 
 } // namespace

@@ -80,6 +80,15 @@ BoundStatement chosenRecords(const HistoryFilter &filter, const SqlDialect &dial
     return from;
 }
 
+// ORDER BY, and LIMIT when the filter has one.
+QString newestFirst(const HistoryFilter &filter)
+{
+    QString order = QStringLiteral(" ORDER BY r.started DESC NULLS LAST, r.id DESC");
+    if (filter.limit > 0)
+        order += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    return order;
+}
+
 // The group of a record, as --by names it.
 BoundStatement groupOf(const QString &by, const SqlDialect &dialect, int schemaVersion)
 {
@@ -113,10 +122,17 @@ BoundStatement historyQuery(const HistoryFilter &filter, const SqlDialect &diale
                          : value);
     }
     BoundStatement query = chosenRecords(filter, dialect, schemaVersion);
-    query.sql = QStringLiteral("SELECT ") + selected.join(u',') + query.sql +
-                QStringLiteral(" ORDER BY r.started DESC NULLS LAST, r.id DESC");
-    if (filter.limit > 0)
-        query.sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    query.sql = QStringLiteral("SELECT ") + selected.join(u',') + query.sql + newestFirst(filter);
+    return query;
+}
+
+BoundStatement tagKeysQuery(const HistoryFilter &filter, const SqlDialect &dialect,
+                            int schemaVersion)
+{
+    BoundStatement query = chosenRecords(filter, dialect, schemaVersion);
+    query.sql = dialect.tagKeysOf(
+        QStringLiteral("SELECT %1 AS tags").arg(columnOf(QStringLiteral("tags"), schemaVersion)) +
+        query.sql + newestFirst(filter));
     return query;
 }
 

@@ -19,6 +19,10 @@ struct BoundStatement {
 BoundStatement historyQuery(const HistoryFilter &filter, const SqlDialect &dialect,
                             int schemaVersion);
 
+// The tag keys of the same records, each once, in no order.
+BoundStatement tagKeysQuery(const HistoryFilter &filter, const SqlDialect &dialect,
+                            int schemaVersion);
+
 // The summary of the same records, grouped by "day", "port", "file",
 // "tag.KEY", or nothing (one group "all"). A row a group, in no order, and
 // one for the whole whose group is NULL: group, boards, done, first-pass,

@@ -357,15 +357,42 @@ std::optional<QList<JobRecord>> RecordStore::read(const HistoryFilter &filter, Q
 bool RecordStore::readEach(const HistoryFilter &filter,
                            const std::function<void(const JobRecord &)> &each, QString *error)
 {
-    return readRows([&filter](const SqlDialect &dialect,
-                              int version) { return historyQuery(filter, dialect, version); },
-                    [&each](const QSqlQuery &row) {
-                        JobRecord record;
-                        for (qsizetype i = 0; i < recordColumns().size(); ++i)
-                            recordColumns().at(i).set(record, row.value(int(i)));
-                        each(record);
-                    },
-                    error);
+    return readRows({recordsStep(filter, each)}, error);
+}
+
+bool RecordStore::readEachWithTagKeys(const HistoryFilter &filter,
+                                      const std::function<void(const QStringList &)> &keys,
+                                      const std::function<void(const JobRecord &)> &each,
+                                      QString *error)
+{
+    QStringList found;
+    ReadStep records = recordsStep(filter, each);
+    const ReadStep tagKeys{[&filter](const SqlDialect &dialect, int version) {
+                               return tagKeysQuery(filter, dialect, version);
+                           },
+                           [&found](const QSqlQuery &row) { found << row.value(0).toString(); }};
+    // The keys are handed on once they are all read, before the first record.
+    records.statement = [&found, &keys, makeRecords = records.statement](const SqlDialect &dialect,
+                                                                         int version) {
+        found.sort();
+        keys(found);
+        return makeRecords(dialect, version);
+    };
+    return readRows({tagKeys, records}, error);
+}
+
+RecordStore::ReadStep RecordStore::recordsStep(const HistoryFilter &filter,
+                                               const std::function<void(const JobRecord &)> &each)
+{
+    return {[&filter](const SqlDialect &dialect, int version) {
+                return historyQuery(filter, dialect, version);
+            },
+            [&each](const QSqlQuery &row) {
+                JobRecord record;
+                for (qsizetype i = 0; i < recordColumns().size(); ++i)
+                    recordColumns().at(i).set(record, row.value(int(i)));
+                each(record);
+            }};
 }
 
 std::optional<HistorySummary> RecordStore::summarize(const HistoryFilter &filter, const QString &by,
@@ -373,18 +400,17 @@ std::optional<HistorySummary> RecordStore::summarize(const HistoryFilter &filter
 {
     QMap<QString, SummaryRow> groups; // sorted by name
     SummaryRow whole;
-    const bool read =
-        readRows([&](const SqlDialect &dialect,
-                     int version) { return summaryQuery(filter, by, dialect, version); },
-                 [&](const QSqlQuery &row) {
-                     const SummaryRow summed = summaryRowOf(row);
-                     if (row.isNull(0))
-                         whole = summed;
-                     else
-                         groups.insert(summed.group, summed);
-                 },
-                 error);
-    if (!read)
+    const ReadStep summed{[&](const SqlDialect &dialect, int version) {
+                              return summaryQuery(filter, by, dialect, version);
+                          },
+                          [&](const QSqlQuery &row) {
+                              const SummaryRow group = summaryRowOf(row);
+                              if (row.isNull(0))
+                                  whole = group;
+                              else
+                                  groups.insert(group.group, group);
+                          }};
+    if (!readRows({summed}, error))
         return std::nullopt;
     whole.group = QStringLiteral("all");
     HistorySummary summary{
@@ -393,14 +419,13 @@ std::optional<HistorySummary> RecordStore::summarize(const HistoryFilter &filter
     return summary;
 }
 
-bool RecordStore::readRows(
-    const std::function<BoundStatement(const SqlDialect &, int schemaVersion)> &statement,
-    const std::function<void(const QSqlQuery &row)> &each, QString *error)
+bool RecordStore::readRows(const QList<ReadStep> &steps, QString *error)
 {
     if (m_address.kind == StoreAddress::Kind::None)
         return true;
     const QString name = connectionName(Access::Read);
     // Not kept open: another process's write is not held up by a reader.
+    // Closing ends the transaction, which wrote nothing.
     struct Closer {
         QString name;
         ~Closer()
@@ -425,22 +450,27 @@ bool RecordStore::readRows(
                                    .arg(JobsTable, m_address.describe()));
         return false;
     }
-    const BoundStatement bound = statement(m_dialect, schema->hasTable ? schema->version : 0);
     QSqlQuery query(QSqlDatabase::database(name, false));
-    query.setForwardOnly(true);
-    const bool prepared = query.prepare(bound.sql);
-    for (const QVariant &value : bound.values)
-        query.addBindValue(value);
-    if (!prepared || !query.exec()) {
+    const auto failed = [&] {
         *error = failure(QStringLiteral("read"), errorText(query.lastError()));
         return false;
-    }
-    while (query.next())
-        each(query);
-    // A damaged page ends the rows early: never a short list as if whole.
-    if (query.lastError().isValid()) {
-        *error = failure(QStringLiteral("read"), errorText(query.lastError()));
-        return false;
+    };
+    if (steps.size() > 1 && !query.exec(m_dialect.beginRead))
+        return failed();
+    for (const ReadStep &step : steps) {
+        const BoundStatement bound =
+            step.statement(m_dialect, schema->hasTable ? schema->version : 0);
+        query.setForwardOnly(true);
+        const bool prepared = query.prepare(bound.sql);
+        for (const QVariant &value : bound.values)
+            query.addBindValue(value);
+        if (!prepared || !query.exec())
+            return failed();
+        while (query.next())
+            step.each(query);
+        // A damaged page ends the rows early: never a short list as if whole.
+        if (query.lastError().isValid())
+            return failed();
     }
     return true;
 }

@@ -70,6 +70,11 @@ public:
     // on so far stand, and the error says why.
     bool readEach(const HistoryFilter &filter, const std::function<void(const JobRecord &)> &each,
                   QString *error);
+    // The same, after the tag keys of those records (each once, sorted),
+    // from the same look at the store: a CSV's header needs them first.
+    bool readEachWithTagKeys(const HistoryFilter &filter,
+                             const std::function<void(const QStringList &tagKeys)> &keys,
+                             const std::function<void(const JobRecord &)> &each, QString *error);
     // The summary of the records read() would give, computed by the
     // database; by as --by takes it, empty for one group. No value when
     // the store cannot be read.
@@ -90,11 +95,17 @@ private:
     bool tooNew(const StoreSchema &schema, const QString &what, QString *error) const;
     QString failure(const QString &what, const QString &driverText) const;
     QString connectionName(Access access) const;
-    // Runs the statement made for the store's schema on a connection that
-    // only reads, each row handed on as it comes.
-    bool
-    readRows(const std::function<BoundStatement(const SqlDialect &, int schemaVersion)> &statement,
-             const std::function<void(const QSqlQuery &row)> &each, QString *error);
+    // A statement made for the store's schema, each of its rows handed on
+    // as it comes.
+    struct ReadStep {
+        std::function<BoundStatement(const SqlDialect &, int schemaVersion)> statement;
+        std::function<void(const QSqlQuery &row)> each;
+    };
+    // Runs the steps in turn on a connection that only reads; two or more
+    // in one transaction, so that they see the store alike.
+    bool readRows(const QList<ReadStep> &steps, QString *error);
+    static ReadStep recordsStep(const HistoryFilter &filter,
+                                const std::function<void(const JobRecord &)> &each);
 
     StoreAddress m_address;
     const SqlDialect &m_dialect;

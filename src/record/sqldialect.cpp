@@ -42,6 +42,14 @@ QString SqlDialect::tagArgument(const QString &key) const
     return isSqlite ? QStringLiteral("$.\"%1\"").arg(key) : key;
 }
 
+QString SqlDialect::tagKeysOf(const QString &rows) const
+{
+    return isSqlite
+               ? QStringLiteral("SELECT DISTINCT key FROM (%1) AS c, json_each(c.tags)").arg(rows)
+               : QStringLiteral("SELECT DISTINCT jsonb_object_keys(c.tags::jsonb) FROM (%1) AS c")
+                     .arg(rows);
+}
+
 const SqlDialect &sqlDialect(StoreAddress::Kind kind)
 {
     static const SqlDialect sqlite{
@@ -50,6 +58,7 @@ const SqlDialect &sqlDialect(StoreAddress::Kind kind)
         .missingDriver = QStringLiteral("Qt's SQLite driver is missing: install libqt6sql6-sqlite"),
         .rowId = QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT"),
         .beginWrite = QStringLiteral("BEGIN IMMEDIATE"),
+        .beginRead = QStringLiteral("BEGIN"),
         .upgradeLock = {},
         .columnType = &RecordColumn::sqliteType,
     };
@@ -60,6 +69,7 @@ const SqlDialect &sqlDialect(StoreAddress::Kind kind)
             QStringLiteral("Qt's PostgreSQL driver is missing: install libqt6sql6-psql"),
         .rowId = QStringLiteral("id BIGSERIAL PRIMARY KEY"),
         .beginWrite = QStringLiteral("BEGIN"),
+        .beginRead = QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"),
         .upgradeLock = QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('bootline_jobs'))"),
         .columnType = &RecordColumn::postgresType,
     };

@@ -13,6 +13,7 @@ struct SqlDialect {
     QString missingDriver; // what to install when Qt lacks it
     QString rowId;         // the declaration of the table's own row id
     QString beginWrite;    // a transaction that will write
+    QString beginRead;     // one that reads, every statement from the same look at the store
     QString upgradeLock;   // empty, or a statement that keeps upgrades one at a time
     QString RecordColumn::*columnType = nullptr;
 
@@ -28,6 +29,8 @@ struct SqlDialect {
     // is bound as tagArgument(key).
     QString tagValue(const QString &column) const;
     QString tagArgument(const QString &key) const;
+    // Each tag key once, over the tags column of a statement's rows.
+    QString tagKeysOf(const QString &rows) const;
 };
 
 const SqlDialect &sqlDialect(StoreAddress::Kind kind);
