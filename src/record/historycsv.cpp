@@ -51,18 +51,14 @@ QString numberField(const QJsonValue &value, RecordColumn::Kind kind)
 
 } // namespace
 
-void addTagKeys(const JobRecord &record, QStringList &keys)
-{
-    for (auto tag = record.tags.keyBegin(); tag != record.tags.keyEnd(); ++tag) {
-        if (!keys.contains(*tag))
-            keys.append(*tag);
-    }
-}
-
 HistoryCsv::HistoryCsv(const QList<JobRecord> &records)
 {
-    for (const JobRecord &record : records)
-        addTagKeys(record, m_tagKeys);
+    for (const JobRecord &record : records) {
+        for (auto tag = record.tags.keyBegin(); tag != record.tags.keyEnd(); ++tag) {
+            if (!m_tagKeys.contains(*tag))
+                m_tagKeys.append(*tag);
+        }
+    }
     m_tagKeys.sort();
 }
 

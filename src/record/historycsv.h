@@ -27,8 +27,5 @@ private:
     QStringList m_tagKeys;
 };
 
-// The keys of the record's tags that keys lacks, added.
-void addTagKeys(const JobRecord &record, QStringList &keys);
-
 // The header and every record's line, in the order given.
 QString historyCsv(const QList<JobRecord> &records);

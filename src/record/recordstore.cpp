@@ -374,7 +374,6 @@ bool RecordStore::readEachWithTagKeys(const HistoryFilter &filter,
     // The keys are handed on once they are all read, before the first record.
     records.statement = [&found, &keys, makeRecords = records.statement](const SqlDialect &dialect,
                                                                          int version) {
-        found.sort();
         keys(found);
         return makeRecords(dialect, version);
     };

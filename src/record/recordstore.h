@@ -70,7 +70,7 @@ public:
     // on so far stand, and the error says why.
     bool readEach(const HistoryFilter &filter, const std::function<void(const JobRecord &)> &each,
                   QString *error);
-    // The same, after the tag keys of those records (each once, sorted),
+    // The same, after the tag keys of those records (each once, in no order),
     // from the same look at the store: a CSV's header needs them first.
     bool readEachWithTagKeys(const HistoryFilter &filter,
                              const std::function<void(const QStringList &tagKeys)> &keys,

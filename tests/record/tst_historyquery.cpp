@@ -51,22 +51,11 @@ void TestHistoryQuery::statements_data()
         << QStringList{"'row-' || r.id", "FROM jobs AS r ORDER BY"} << QVariantList{};
     HistoryFilter tagged;
     tagged.tags = {{"serial", "SN-1"}};
-    QTest::newRow("a tag, on SQLite")
-        << true << 4 << tagged << "-" << QStringList{"json_extract(r.tags, ?) = ?"}
-        << QVariantList{"$.\"serial\"", "SN-1"};
-    QTest::newRow("a tag, on PostgreSQL, times as text")
-        << false << 4 << tagged << "-"
-        << QStringList{"(r.tags::jsonb ->> ?) = ?", "to_char(r.started AT TIME ZONE 'UTC'"}
-        << QVariantList{"serial", "SN-1"};
     QTest::newRow("summed by a tag: its key first")
         << true << 4 << tagged << "tag.operator"
         << QStringList{"COALESCE(json_extract(r.tags, ?), '(none)') AS grp",
                        "(95 * how_many + 99) / 100"}
         << QVariantList{"$.\"operator\"", "$.\"serial\"", "SN-1"};
-    QTest::newRow("summed by file, on PostgreSQL")
-        << false << 2 << HistoryFilter{} << "file"
-        << QStringList{"regexp_replace(r.file, '^.*/', '')", "ORDER BY nth ROWS BETWEEN"}
-        << QVariantList{};
 }
 
 void TestHistoryQuery::statements()
