@@ -1,3 +1,4 @@
+#include "cli/clihelp.h"
 #include "cli/humanreport.h"
 #include "cli/imageinfo.h"
 #include "cli/jsonreport.h"

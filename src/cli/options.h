@@ -39,8 +39,6 @@ struct CliOptions : RunOptions {
 // The options, or what is wrong with them in words for the user.
 std::variant<CliOptions, QString> parseCliOptions(const QStringList &arguments);
 
-QString cliHelpText();
-
 // What the arguments give, as the options read them: each option once by
 // its long name, and the files. Nothing when they do not parse.
 struct GivenArguments {

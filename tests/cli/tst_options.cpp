@@ -1,5 +1,9 @@
+#include "cli/clihelp.h"
 #include "cli/options.h"
+#include "cli/optiontable.h"
 #include "link/linesequence.h"
+#include "shared/exitcode.h"
+#include "support/testpaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,6 +41,8 @@ private slots:
     void tracesKeptByDefault();
     void lineOptions_data();
     void lineOptions();
+    void eachRequestTakesItsOwnOptions();
+    void helpAndManPageNameEveryOptionAndCode();
 
 private:
     QTemporaryDir m_config; // the window's settings folder, for each test its own file
@@ -313,7 +319,7 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("dry run without a probe")
         << QStringList{"--dry-run", "-a", "0", "x.hex"} << "-a 0 opens without probing";
     QTest::newRow("dry run station")
-        << QStringList{"--dry-run", "--watch", "x.hex"} << "not for a --watch station";
+        << QStringList{"--dry-run", "--watch", "x.hex"} << "not for a station (--watch)";
     QTest::newRow("a base past 4 GiB")
         << QStringList{"--base", "0x100000000", "x.bin"} << "--base takes an address";
     QTest::newRow("a base that is no number")
@@ -329,10 +335,17 @@ void TestCliOptions::refusesWhatCannotBeDone_data()
     QTest::newRow("create-store with no store")
         << QStringList{"--create-store", "--log", "none"} << "give --log";
     // The run's records say which boards go again: these would name others.
-    for (const QStringList &boards : QList<QStringList>{
-             {"-p", "COM3"}, {"-a", "3"}, {"--watch"}, {"--dry-run"}, {"--set-address", "3"}})
+    for (const QStringList &boards :
+         QList<QStringList>{{"-p", "COM3"}, {"-a", "3"}, {"--dry-run"}, {"--set-address", "3"}})
         QTest::addRow("rerun with %s", qPrintable(boards.first()))
             << QStringList{"--rerun-failed", "run-7"} + boards << "the run's records say";
+    QTest::newRow("two requests")
+        << QStringList{"--import-unrecorded", "--rerun-failed", "run-7"}
+        << "--rerun-failed and --import-unrecorded are two requests: give one";
+    QTest::newRow("a run's option for the history")
+        << QStringList{"--history", "--install"}
+        << "--install is for a run of boards, a station (--watch) or --rerun-failed, not for "
+           "--history";
     QTest::newRow("file-changed alone")
         << QStringList{"--file-changed", "x.hex"} << "--file-changed is for --rerun-failed";
     QTest::newRow("until without history")
@@ -687,6 +700,83 @@ void TestCliOptions::lineOptions()
                       orDash(lineSequenceText(line.afterOpen)),
                       orDash(lineSequenceText(line.beforeClose))),
              expected);
+}
+
+// Every option with every request: refused, naming both, exactly when the
+// request does not take it; a value of its own may still be refused.
+void TestCliOptions::eachRequestTakesItsOwnOptions()
+{
+    const QString config = settingsFile({});
+    const QHash<QString, QString> values{
+        {"port", "COM4"},         {"address", "1"},
+        {"pace", "poll"},         {"expect-sha256", QString(64, u'a')},
+        {"tag", "lot=1"},         {"keep-traces", "all"},
+        {"rs485-delays", "0,0"},  {"before", "reset"},
+        {"after", "reset"},       {"since", "2026-01-01"},
+        {"until", "2026-01-02"},  {"sha256", "ab"},
+        {"by", "port"},           {"config", config},
+        {"log", "none"},          {"store-timeout", "1000"},
+        {"reply-timeout", "100"}, {"trace", "t.trace"}};
+    const QHash<CliRequest, QStringList> asked{
+        {CliRequest::Run, {"x.hex"}},
+        {CliRequest::Station, {"--watch", "x.hex"}},
+        {CliRequest::RerunFailed, {"--rerun-failed", "run-7"}},
+        {CliRequest::History, {"--history"}},
+        {CliRequest::CreateStore, {"--create-store", "--log", "postgresql://db/x"}},
+        {CliRequest::ImportUnrecorded, {"--import-unrecorded"}},
+        {CliRequest::Info, {"--info", "x.hex"}},
+        {CliRequest::ListPorts, {"--list-ports"}}};
+    for (const CliRequestKind &kind : cliRequestKinds()) {
+        for (const CliOption &option : cliOptions()) {
+            const QString name = option.longName();
+            const bool anotherRequest =
+                std::any_of(cliRequestKinds().begin(), cliRequestKinds().end(),
+                            [&name](const CliRequestKind &other) { return other.option == name; });
+            if (name == kind.option || (anotherRequest && kind.option.isEmpty()))
+                continue; // that asks for the other request instead
+            QStringList arguments = QStringList{"bootline-cli"} + asked.value(kind.request);
+            arguments << QStringLiteral("--") + name;
+            if (!option.valueName.isEmpty())
+                arguments << values.value(name, QStringLiteral("1"));
+            const auto result = parseCliOptions(arguments);
+            const QString error =
+                std::holds_alternative<QString>(result) ? std::get<QString>(result) : QString();
+            const bool refused = error.startsWith(QStringLiteral("--%1 is for ").arg(name)) &&
+                                 error.contains(QStringLiteral("not for ") + kind.name);
+            const QString what = QStringLiteral("%1 --%2: %3").arg(kind.name, name, error);
+            if (anotherRequest)
+                QVERIFY2(error.contains("are two requests"), qPrintable(what));
+            else
+                QVERIFY2(refused == !option.takenBy.testFlag(kind.request), qPrintable(what));
+        }
+    }
+}
+
+// --help and the manual page come from the same table, and miss nothing.
+void TestCliOptions::helpAndManPageNameEveryOptionAndCode()
+{
+    QFile manPage(TestPaths::sourceDir() + QStringLiteral("/packaging/bootline-cli.1"));
+    QVERIFY(manPage.open(QIODevice::ReadOnly));
+    const QString manual = QString::fromUtf8(manPage.readAll());
+    const QString help = cliHelpText();
+    QStringList declared{"help", "version"};
+    for (const CliOption &option : cliOptions()) {
+        const QString name = option.longName();
+        declared << name;
+        QVERIFY2(help.contains(QStringLiteral("--") + name + u' '), qPrintable(name));
+        QVERIFY2(manual.contains(QStringLiteral("\\-\\-") + QString(name).replace(u'-', "\\-")),
+                 qPrintable(name));
+    }
+    static const QRegularExpression manOption(
+        QStringLiteral(R"(\\-\\-([a-z0-9]+(\\-[a-z0-9]+)*))"));
+    for (const QRegularExpressionMatch &match : manOption.globalMatch(manual)) {
+        const QString name = match.captured(1).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+        QVERIFY2(declared.contains(name), qPrintable("the manual names --" + name));
+    }
+    for (const ExitCodeMeaning &code : ExitCodeMeanings) {
+        QVERIFY2(help.contains(QStringLiteral("\n  %1 ").arg(code.code)), code.meaning);
+        QVERIFY2(manual.contains(QStringLiteral(".B %1\n").arg(code.code)), code.meaning);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestCliOptions)

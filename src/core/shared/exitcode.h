@@ -19,6 +19,29 @@ enum ExitCode {
     Terminated = 143,  // SIGTERM
 };
 
+struct ExitCodeMeaning {
+    ExitCode code;
+    const char *meaning;
+};
+
+// Every exit code, as --help lists them.
+inline constexpr ExitCodeMeaning ExitCodeMeanings[] = {
+    {Done, "done"},
+    {BadUsage, "bad usage"},
+    {FileRefused, "the file was refused"},
+    {PortFailed, "the port could not be opened, or was lost"},
+    {NoBoard, "no board answered the probe"},
+    {BoardRefused, "the board answered ERROR or FORMAT"},
+    {NoReply, "no reply in time, or replies out of step"},
+    {NotRecorded, "done, but a record could not go to the store (or --history could not read it)"},
+    {ExtraReplies, "more replies than lines sent: an echo, or two boards at one address"},
+    {BoardRestarted, "the board restarted in the middle of the job (VER= unasked)"},
+    {HungUp, "hung up (SIGHUP)"},
+    {Interrupted, "interrupted (Ctrl-C); a station stopped so ends with its boards' code, 0 when "
+                  "each was done"},
+    {Terminated, "terminated (SIGTERM)"},
+};
+
 // The exit code for a stop by a signal (SIGHUP is 1 and SIGTERM 15 on every
 // Unix); Interrupted for any other.
 inline ExitCode exitCodeForSignal(int signalNumber)
