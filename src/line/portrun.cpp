@@ -175,15 +175,6 @@ void PortRun::giveUpTheRest(ExitCode exitCode, const QString &why)
     m_begun = m_plan.addresses.size();
 }
 
-namespace {
-
-void warn(const QString &text)
-{
-    printTo(stderr, QStringLiteral("bootline-cli: %1\n").arg(text));
-}
-
-} // namespace
-
 // --trace-dir: the job's own trace, named by its start, before its port is
 // opened; its path goes in the job's records. A trace that cannot be made
 // is said, and the job goes on without it.
@@ -196,9 +187,10 @@ BoardResult PortRun::openTrace(BoardResult result)
         openJobTrace(m_options.traceDir, traceFileName(result.startedAt, result.port, result.board),
                      &m_jobTracePath, &error);
     if (!m_jobTrace) {
-        warn(QStringLiteral("no trace of board %1 on %2: %3 cannot be made: %4. The job goes on "
-                            "without it.")
-                 .arg(result.board, result.port, visibleText(m_jobTracePath), error));
+        warnOnStderr(
+            QStringLiteral("no trace of board %1 on %2: %3 cannot be made: %4. The job goes on "
+                           "without it.")
+                .arg(result.board, result.port, visibleText(m_jobTracePath), error));
         m_jobTracePath.clear();
         return result;
     }
@@ -218,8 +210,8 @@ BoardResult PortRun::closeTrace(BoardResult result)
     if (!m_options.keepDoneTraces && result.exitCode == Done) {
         if (QFile::remove(path))
             return result;
-        warn(QStringLiteral("the trace %1 of a job that ended done could not be removed")
-                 .arg(visibleText(path)));
+        warnOnStderr(QStringLiteral("the trace %1 of a job that ended done could not be removed")
+                         .arg(visibleText(path)));
     }
     result.trace = path;
     return result;

@@ -19,16 +19,15 @@ void tellUnrecorded(const StoreAddress &store)
     const UnrecordedFile waiting = readUnrecorded(path, store);
     const qsizetype records = waitingRecords(waiting.records);
     if (records > 0)
-        printTo(stderr, QStringLiteral("bootline-cli: %1 in %2: not in the store yet; "
-                                       "bootline-cli --import-unrecorded --log %3 moves them "
-                                       "there\n")
-                            .arg(records == 1 ? QStringLiteral("1 record waits")
-                                              : QStringLiteral("%1 records wait").arg(records),
-                                 visibleText(path), visibleText(store.describe())));
+        warnOnStderr(QStringLiteral("%1 in %2: not in the store yet; "
+                                    "bootline-cli --import-unrecorded --log %3 moves them there")
+                         .arg(records == 1 ? QStringLiteral("1 record waits")
+                                           : QStringLiteral("%1 records wait").arg(records),
+                              visibleText(path), visibleText(store.describe())));
     if (waiting.damagedLines > 0)
-        printTo(stderr, QStringLiteral("bootline-cli: warning: %1 damaged line(s) of %2 skipped\n")
-                            .arg(waiting.damagedLines)
-                            .arg(visibleText(path)));
+        warnOnStderr(QStringLiteral("warning: %1 damaged line(s) of %2 skipped")
+                         .arg(waiting.damagedLines)
+                         .arg(visibleText(path)));
 }
 
 Recorder::Recorder(const StoreAddress &address, int timeoutMs, RunInfo run)

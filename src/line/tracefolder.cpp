@@ -1,6 +1,7 @@
 #include "line/tracefolder.h"
 
 #include "line/trace.h"
+#include "shared/makefolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,8 +25,10 @@ QString fileNamePart(QString text)
 
 QString prepareTraceFolder(const QString &folder)
 {
-    if (!QDir().mkpath(folder))
-        return QStringLiteral("--trace-dir %1: the folder cannot be made").arg(folder);
+    if (const QString reason = makeFolder(folder); !reason.isEmpty())
+        return QStringLiteral("--trace-dir %1: the folder cannot be made (%2): give a folder that "
+                              "you may write in")
+            .arg(folder, reason);
     // The one sure way to know a file can be made there.
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".bootline-XXXXXX")));
     if (!probe.open())

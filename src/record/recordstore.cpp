@@ -2,7 +2,9 @@
 
 #include "record/historyquery.h"
 #include "record/recordcolumns.h"
+#include "record/storefailure.h"
 #include "record/storeschema.h"
+#include "shared/makefolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -77,8 +79,7 @@ QString RecordStore::connectionName(Access access) const
 
 QString RecordStore::failure(const QString &what, const QString &driverText) const
 {
-    return QStringLiteral("could not %1 the record store %2: %3")
-        .arg(what, m_address.describe(), driverText);
+    return storeFailure(what, m_address, driverText);
 }
 
 bool RecordStore::open(Access access, QString *error)
@@ -97,9 +98,10 @@ bool RecordStore::open(Access access, QString *error)
         if (access == Access::Read)
             return openSqliteForRead(error);
         const QString folder = QFileInfo(m_address.path).absolutePath();
-        if (!QDir().mkpath(folder)) {
-            *error = failure(QStringLiteral("open"),
-                             QStringLiteral("its folder %1 cannot be made").arg(folder));
+        if (const QString reason = makeFolder(folder); !reason.isEmpty()) {
+            *error =
+                failure(QStringLiteral("open"),
+                        QStringLiteral("its folder %1 cannot be made (%2)").arg(folder, reason));
             return false;
         }
         db.setDatabaseName(m_address.path);

@@ -13,6 +13,7 @@ class TestTraceFolder : public QObject {
 private slots:
     void aNameStaysInTheFolder();
     void aTakenNameIsNeverReplaced();
+    void aFolderThatCannotBeMadeSaysWhy();
 };
 
 // UTC whatever the zone, and no character that could lead elsewhere.
@@ -21,6 +22,20 @@ void TestTraceFolder::aNameStaysInTheFolder()
     const auto started = QDateTime::fromString("2026-12-08T20:00:07.123+01:00", Qt::ISODateWithMs);
     QCOMPARE(traceFileName(started, "//dev/../serial/usb FT@1:0", "../x"),
              "20261208T190007.123Z_dev-..-serial-usb-FT-1-0_board-..-x.trace");
+}
+
+void TestTraceFolder::aFolderThatCannotBeMadeSaysWhy()
+{
+    QTemporaryDir folder;
+    QFile file(folder.filePath("plain"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    for (const auto &[path, reason] :
+         {std::pair{QString("/proc/nope"), QString("(no such file or directory)")},
+          std::pair{folder.filePath("plain"), QString("(not a directory)")}}) {
+        const QString error = prepareTraceFolder(path);
+        QVERIFY2(error.contains(path + ": the folder cannot be made " + reason), qPrintable(error));
+    }
 }
 
 // The same job's name twice, beside a file of someone else's and a link

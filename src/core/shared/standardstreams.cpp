@@ -1,5 +1,6 @@
 #include "shared/standardstreams.h"
 
+#include <QCoreApplication>
 #include <QtGlobal>
 
 #ifdef Q_OS_UNIX
@@ -27,4 +28,9 @@ void guardStandardStreams()
 void printTo(std::FILE *stream, const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+void warnOnStderr(const QString &text)
+{
+    printTo(stderr, QCoreApplication::applicationName() + QStringLiteral(": ") + text + u'\n');
 }

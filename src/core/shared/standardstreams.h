@@ -13,3 +13,6 @@ void guardStandardStreams();
 
 // Text for a person, in the terminal's encoding.
 void printTo(std::FILE *stream, const QString &text);
+
+// A line on standard error after the program's name, as "bootline-station: ...".
+void warnOnStderr(const QString &text);
