@@ -58,6 +58,6 @@ QString storeFailure(const QString &what, const StoreAddress &address, const QSt
     QString text =
         QStringLiteral("could not %1 the record store %2: %3").arg(what, address.describe(), words);
     if (const QString step = nextStep(what, address, words); !step.isEmpty())
-        text += QStringLiteral(". ") + step;
+        text += QStringLiteral(". ") + step.front().toUpper() + step.mid(1);
     return text;
 }
