@@ -119,6 +119,11 @@ QString sectionText(const Section &section)
 
 } // namespace
 
+QString wrappedText(const QString &text, int indent)
+{
+    return wrapped(text, indent, indent);
+}
+
 QString cliHelpText()
 {
     const QList<Section> sections{

@@ -1,18 +1,22 @@
 #include "station/stationoptions.h"
 
+#include "cli/clihelp.h"
+#include "cli/optiontable.h"
+
 namespace {
 
+// The window shows the jobs itself and asks no board for its version.
+const QStringList NotInTheWindow{"json", "trace", "query", "set-address"};
+
 // With the meaning they have for bootline-cli --watch.
-const QStringList &stationOptionNames()
+QStringList stationOptionNames()
 {
-    static const QStringList names{
-        "port",         "address",     "plain",          "pace",
-        "gap",          "retries",     "reply-timeout",  "probe-attempts",
-        "settle",       "log",         "store-timeout",  "config",
-        "tag",          "ask",         "expect-sha256",  "install",
-        "trace-dir",    "keep-traces", "no-low-latency", "rs485",
-        "rs485-delays", "before",      "after",          "base",
-        "watch",        "help",        "version"};
+    QStringList names;
+    for (const CliOption &option : cliOptions()) {
+        if (option.takenBy.testFlag(CliRequest::Station) &&
+            !NotInTheWindow.contains(option.longName()))
+            names << option.longName();
+    }
     return names;
 }
 
@@ -23,7 +27,8 @@ std::variant<CliOptions, QString> parseStationOptions(const QStringList &argumen
     const std::optional<GivenArguments> given = givenArguments(arguments);
     if (given) {
         for (const QString &name : given->options) {
-            if (!stationOptionNames().contains(name))
+            if (!stationOptionNames().contains(name) && name != QStringLiteral("help") &&
+                name != QStringLiteral("version"))
                 return QStringLiteral("--%1 is not a station's option: bootline-cli takes it")
                     .arg(name);
         }
@@ -42,14 +47,17 @@ bool namesFirmwareFile(const QStringList &arguments)
 
 QString stationHelpText()
 {
+    QStringList shown{QStringLiteral("-p"), QStringLiteral("-a")};
+    for (const QString &name : stationOptionNames()) {
+        if (name != QStringLiteral("port") && name != QStringLiteral("address") &&
+            name != QStringLiteral("watch"))
+            shown << QStringLiteral("--") + name;
+    }
     return QStringLiteral(
-        "Usage: bootline-station [options] FILE\n"
-        "A station window: flashes each board put on one of its fixture ports with FILE,\n"
-        "and shows every fixture at a glance. Without FILE it asks for one.\n\n"
-        "Takes the station options of bootline-cli --watch, with the same meaning and\n"
-        "the same settings file (see bootline-cli --help):\n"
-        "  -p, --port, -a, --address, --plain, --pace, --gap, --retries, --reply-timeout,\n"
-        "  --probe-attempts, --settle, --log, --store-timeout, --config, --tag, --ask,\n"
-        "  --expect-sha256, --install, --trace-dir, --keep-traces, --base,\n"
-        "  --no-low-latency, --rs485, --rs485-delays, --before, --after\n");
+               "Usage: bootline-station [options] FILE\n"
+               "A station window: flashes each board put on one of its fixture ports with FILE,\n"
+               "and shows every fixture at a glance. Without FILE it asks for one.\n\n"
+               "Takes the station options of bootline-cli --watch, with the same meaning and\n"
+               "the same settings file (see bootline-cli --help):\n") +
+           QStringLiteral("  ") + wrappedText(shown.join(QStringLiteral(", ")), 2);
 }
