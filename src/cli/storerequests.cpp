@@ -22,11 +22,6 @@
 // store; a store that is missing, damaged or cannot be read whole fails.
 namespace {
 
-QByteArray jsonLine(const JobRecord &record)
-{
-    return QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n';
-}
-
 // A CSV's header needs every tag key before the first line: the store
 // gives them first, from the same look at it as the records.
 bool printCsv(RecordStore &store, const HistoryFilter &filter, QString *error)
@@ -70,8 +65,13 @@ int printHistory(const CliOptions &options)
         read = store.readEach(
             options.history,
             [json = options.json](const JobRecord &record) {
-                printTo(stdout,
-                        json ? QString::fromUtf8(jsonLine(record)) : historyLine(record) + u'\n');
+                if (!json) {
+                    printTo(stdout, historyLine(record) + u'\n');
+                    return;
+                }
+                // JSON is UTF-8 whatever the terminal's encoding.
+                const QByteArray line = jsonLineOf(record);
+                std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
             },
             &error);
     }

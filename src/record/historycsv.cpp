@@ -5,7 +5,6 @@
 #include "record/recordcolumns.h"
 #include "shared/readable.h"
 
-#include <QJsonValue>
 #include <QLocale>
 #include <QSet>
 
@@ -25,9 +24,10 @@ bool beginsFormula(const QString &text)
 
 QString quotedWhenNeeded(const QString &field)
 {
-    static const QString special = QStringLiteral(",\"\r\n");
-    if (std::none_of(field.begin(), field.end(),
-                     [](QChar character) { return special.contains(character); }))
+    if (std::none_of(field.begin(), field.end(), [](QChar character) {
+            return character == u',' || character == u'"' || character == u'\r' ||
+                   character == u'\n';
+        }))
         return field;
     QString doubled = field;
     doubled.replace(u'"', QStringLiteral("\"\""));
@@ -41,11 +41,11 @@ QString textField(const QString &text)
     return quotedWhenNeeded(beginsFormula(text) ? u'\'' + shown : shown);
 }
 
-QString numberField(const QJsonValue &value, RecordColumn::Kind kind)
+QString numberField(const QVariant &value, RecordColumn::Kind kind)
 {
     // As the JSON of a record writes it: 2, 1.979.
     if (kind == RecordColumn::Kind::Integer)
-        return QString::number(value.toInteger());
+        return QString::number(value.toInt());
     return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
 }
 
@@ -84,24 +84,33 @@ QString HistoryCsv::header() const
 
 QString HistoryCsv::line(const JobRecord &record) const
 {
-    QStringList fields;
+    QString line;
+    line.reserve(512);
+    bool first = true;
+    const auto add = [&line, &first](const QString &field) {
+        if (!std::exchange(first, false))
+            line += u',';
+        line += field;
+    };
     for (const RecordColumn &column : recordColumns()) {
         switch (column.kind) {
         case RecordColumn::Kind::Tags:
             for (const QString &key : m_tagKeys)
-                fields << textField(record.tags.value(key));
+                add(textField(record.tags.value(key)));
             break;
         case RecordColumn::Kind::Integer:
         case RecordColumn::Kind::Real:
-            fields << numberField(column.jsonValue(record), column.kind);
+            add(numberField(column.get(record), column.kind));
             break;
         case RecordColumn::Kind::Time:
+            add(textField(recordTimeText(column.get(record).toDateTime())));
+            break;
         case RecordColumn::Kind::Text:
-            fields << textField(column.jsonValue(record).toString());
+            add(textField(column.get(record).toString()));
             break;
         }
     }
-    return fields.join(u',') + LineEnd;
+    return line + LineEnd;
 }
 
 QString historyCsv(const QList<JobRecord> &records)

@@ -51,6 +51,11 @@ QString plannedRecordIdOf(const QString &jobId);
 // file of records that could not be stored.
 QJsonObject toJson(const JobRecord &record);
 
+// The same as a compact JSON line, byte for byte as QJsonDocument writes
+// toJson(record), made without the object: a list of millions of records
+// prints a line each.
+QByteArray jsonLineOf(const JobRecord &record);
+
 // A time as the records write it: UTC, ISO 8601 with milliseconds, such as
 // "2026-12-08T04:12:56.123Z"; empty when invalid.
 QString recordTimeText(const QDateTime &when);

@@ -171,6 +171,8 @@ QVariant RecordColumn::sqlValue(const JobRecord &record) const
 
 QJsonValue RecordColumn::jsonValue(const JobRecord &record) const
 {
+    if (kind == Kind::Tags) // a record has its tags in one field
+        return tagsJson(record.tags);
     const QVariant value = get(record);
     switch (kind) {
     case Kind::Time:
@@ -182,7 +184,7 @@ QJsonValue RecordColumn::jsonValue(const JobRecord &record) const
     case Kind::Real:
         return value.toDouble();
     case Kind::Tags:
-        return QJsonDocument::fromJson(value.toString().toUtf8()).object();
+        break;
     }
     return {};
 }

@@ -1,7 +1,10 @@
 #include "record/historytext.h"
 #include "samplerecord.h"
 
+#include <QJsonDocument>
 #include <QTest>
+
+#include <limits>
 
 class TestHistoryText : public QObject {
     Q_OBJECT
@@ -10,7 +13,17 @@ private slots:
     void lines();
     void since_data();
     void since();
+    void jsonLinesAsQtWritesThem();
 };
+
+namespace {
+
+QByteArray asQtWritesIt(const JobRecord &record)
+{
+    return QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace
 
 void TestHistoryText::lines_data()
 {
@@ -77,6 +90,7 @@ void TestHistoryText::lines()
 
     const QString shown = historyLine(record);
     QCOMPARE(shown, line);
+    QCOMPARE(jsonLineOf(record), asQtWritesIt(record));
     for (const QChar c : shown)
         QVERIFY2(c.unicode() >= 0x20 && (c.unicode() < 0x7f || c.unicode() > 0x9f) &&
                      c.category() != QChar::Other_Format,
@@ -125,6 +139,23 @@ void TestHistoryText::since()
     QVERIFY(since);
     QCOMPARE(since->timeSpec(), Qt::UTC);
     QCOMPARE(since->toString(Qt::ISODateWithMs), utc);
+}
+
+// The list's own JSON writer, against Qt's, where the two could part.
+void TestHistoryText::jsonLinesAsQtWritesThem()
+{
+    for (const double seconds : {0.0, 2.0, 0.1, 1.979, 1e21, 1e-7, 123456789.125, -0.0,
+                                 std::numeric_limits<double>::infinity()}) {
+        JobRecord record = sampleRecord();
+        record.seconds = seconds;
+        QCOMPARE(jsonLineOf(record), asQtWritesIt(record));
+    }
+    JobRecord record = sampleRecord();
+    record.tags = {{"operator", "Ana \"Ñ\" Ωmega"}, {"lot", "7\\8\t"}};
+    record.file = QString::fromUtf16(u"/fw/\u03A9\U0001F600\u200F.hex");
+    record.error = QStringLiteral("bad \x7F\x01 line");
+    record.started = QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC);
+    QCOMPARE(jsonLineOf(record), asQtWritesIt(record));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryText)

@@ -38,7 +38,7 @@ void TestStoreFailure::saysWhatToDo_data()
         << "postgresql://reader@dbhost/bootline"
         << "write to"
         << "ERROR:  permission denied for table bootline_jobs"
-        << QStringList{"the role reader may not add records", "INSERT on bootline_jobs"};
+        << QStringList{"The role reader may not add records", "INSERT on bootline_jobs"};
     QTest::newRow("not a SQLite file")
         << "/tmp/notes.txt"
         << "read"

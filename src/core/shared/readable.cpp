@@ -1,5 +1,7 @@
 #include "shared/readable.h"
 
+#include <algorithm>
+
 QString readable(const QByteArray &bytes)
 {
     QString text;
@@ -22,6 +24,10 @@ QString readable(const QByteArray &bytes)
 
 QString visibleText(const QString &text)
 {
+    // Most text is plain ASCII and is shown as it is, without a copy.
+    if (std::all_of(text.begin(), text.end(),
+                    [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; }))
+        return text;
     QString shown;
     shown.reserve(text.size());
     for (const QChar c : text) {
