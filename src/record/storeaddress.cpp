@@ -9,8 +9,14 @@
 
 namespace {
 
-const QString Usage = QStringLiteral(
-    "give a SQLite file, postgresql://user@host:port/database[?sslmode=require] or none");
+const QString Usage =
+    QStringLiteral("give a SQLite file, postgresql://user@host:port/database[?sslmode=require] "
+                   "over TCP, postgresql://user@/database[?host=/var/run/postgresql] over the "
+                   "server's local socket, or none");
+
+// After "?", host= names the folder of the server's local socket, as libpq
+// takes a host that begins with /; a server on the network goes after the @.
+const QString SocketFolder = QStringLiteral("host");
 
 // The connection parameters of libpq that a bench may need; a secret (such
 // as sslpassword) never goes in a URL that is shown.
@@ -42,9 +48,23 @@ QString readParameters(const QUrl &url, StoreAddress &address)
 {
     const QUrlQuery query(url);
     for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (key == SocketFolder) {
+            if (!url.host().isEmpty() || !address.host.isEmpty())
+                return QStringLiteral("it names its host twice: give a server after the @, or "
+                                      "a socket folder as host=, not both");
+            if (!value.startsWith(u'/') || !fitsConnectOptions(value)) {
+                return QStringLiteral("host=%1 is not a socket folder: after ? host names the "
+                                      "folder of the server's local socket, an absolute path "
+                                      "such as /var/run/postgresql; a server on the network "
+                                      "goes after the @, as in postgresql://user@HOST/database")
+                    .arg(value);
+            }
+            address.host = value;
+            continue;
+        }
         if (!PassedParameters.contains(key)) {
-            return QStringLiteral("%1 is not a parameter Bootline passes on; it takes %2")
-                .arg(key, PassedParameters.join(QStringLiteral(", ")));
+            return QStringLiteral("%1 is not a parameter Bootline passes on; it takes %2, %3")
+                .arg(key, SocketFolder, PassedParameters.join(QStringLiteral(", ")));
         }
         if (!fitsConnectOptions(value)) {
             return QStringLiteral("%1 needs a value, without a ;").arg(key);
@@ -65,12 +85,12 @@ std::variant<StoreAddress, QString> parsePostgres(const QString &text)
     }
     const QString refused = QStringLiteral("cannot use the record store %1: %2");
     const QString shown = withoutPassword(text);
-    if (url.host().isEmpty())
-        return refused.arg(shown, QStringLiteral("it names no host: ") + Usage);
     const QString database = url.path().mid(1);
     if (database.isEmpty() || database.contains(u'/')) {
-        return refused.arg(
-            shown, QStringLiteral("it names no database, one name after the host: ") + Usage);
+        return refused.arg(shown,
+                           QStringLiteral("it names no database, one name after the host (or "
+                                          "after the @ alone, for the local socket): ") +
+                               Usage);
     }
     if (url.hasFragment())
         return refused.arg(shown, QStringLiteral("nothing is taken after #: ") + Usage);
@@ -79,7 +99,9 @@ std::variant<StoreAddress, QString> parsePostgres(const QString &text)
     if (const QString error = readParameters(url, address); !error.isEmpty())
         return refused.arg(shown, error);
     address.kind = StoreAddress::Kind::Postgres;
-    address.host = url.host();
+    // No host at all: libpq's own default, the local socket.
+    if (address.host.isEmpty())
+        address.host = url.host();
     address.port = url.port(-1);
     address.user = url.userName();
     address.password = url.password();
@@ -136,15 +158,26 @@ QString StoreAddress::describe() const
     case Kind::Postgres:
         break;
     }
+    // A socket folder is shown as it is given, after "?".
+    const bool socketFolder = host.startsWith(u'/');
     QUrl url;
     url.setScheme(QStringLiteral("postgresql"));
     url.setUserName(user);
     if (!password.isEmpty())
         url.setPassword(QStringLiteral("***"));
-    url.setHost(host);
+    url.setHost(socketFolder ? QString() : host);
     url.setPort(port);
     url.setPath(u'/' + database);
-    return url.toString();
+    if (socketFolder) {
+        url.setQuery(SocketFolder + u'=' + QString::fromLatin1(QUrl::toPercentEncoding(host, "/")),
+                     QUrl::StrictMode);
+    }
+    // With no user, host or port, QUrl leaves out the // that says "no host".
+    // Spaces encoded, so that it reads back as it is shown.
+    QString text = url.toString(QUrl::EncodeSpaces);
+    if (url.authority().isEmpty())
+        return QStringLiteral("postgresql://") + text.mid(text.indexOf(u':') + 1);
+    return text;
 }
 
 QString withoutPassword(const QString &given)

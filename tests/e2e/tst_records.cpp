@@ -1,6 +1,7 @@
 #include "e2e/clirun.h"
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
+#include "record/postgresserver.h"
 #include "support/hungserver.h"
 #include "support/testpaths.h"
 
@@ -28,6 +29,7 @@ private slots:
     void noPasswordIsEverPrinted_data();
     void noPasswordIsEverPrinted();
     void boardWordsAreShownNotObeyed();
+    void postgresAsTheReadmeSetsItUp();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -266,6 +268,67 @@ void TestRecords::boardWordsAreShownNotObeyed()
     }
     QCOMPARE(jsonLines(json.out).value(0)["version"].toString(), "VER=" + painted);
     QVERIFY(sim.stop());
+}
+
+// The README's PostgreSQL set-up as it is written, on a server that takes
+// passwords over TCP: the owner makes the tables over the socket folder,
+// the README's own statements give the roles their rights, a bench records
+// a board with its password in a .pgpass, a reader reads the history.
+void TestRecords::postgresAsTheReadmeSetsItUp()
+{
+    QFile readme(TestPaths::sourceDir() + "/README.md");
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString statements =
+        QRegularExpression("<<'SQL'\n(.*?)\nSQL\n", QRegularExpression::DotMatchesEverythingOption)
+            .match(QString::fromUtf8(readme.readAll()))
+            .captured(1);
+    PostgresServer server;
+    const QString error = server.start(PostgresServer::Tcp::Password);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(server.client("createuser", {"ana"}), QString());
+    QCOMPARE(server.client("createdb", {"-O", "ana", "bootline"}), QString());
+    // The README's server is on libpq's default port; this one says its own.
+    qputenv("PGPORT", QByteArray::number(server.port()));
+    const Cli create(
+        {"--create-store", "--log", "postgresql://ana@/bootline?host=" + server.socketFolder()});
+    QVERIFY2(create.exitCode == 0, qPrintable(create.all()));
+    QCOMPARE(
+        server.client("psql", {"-q", "-v", "ON_ERROR_STOP=1", "bootline"}, statements.toUtf8()),
+        QString());
+
+    QFile pgpass(path("pgpass"));
+    QVERIFY(pgpass.open(QIODevice::WriteOnly));
+    QVERIFY(pgpass.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    const QString tcp = QStringLiteral("127.0.0.1:%1").arg(server.port());
+    QStringList roles;
+    for (const auto &role : QRegularExpression("CREATE ROLE (\\w+) LOGIN PASSWORD '([^']+)'")
+                                .globalMatch(statements)) {
+        roles << role.captured(1);
+        pgpass.write(QStringLiteral("%1:bootline:%2:%3\n")
+                         .arg(tcp, role.captured(1), role.captured(2))
+                         .toUtf8());
+    }
+    pgpass.close();
+    QCOMPARE(roles, QStringList({"line", "reader"}));
+    qputenv("PGPASSFILE", pgpass.fileName().toLocal8Bit());
+
+    QFile bench(path("bench.conf"));
+    QVERIFY(bench.open(QIODevice::WriteOnly));
+    bench.write(QStringLiteral("log=postgresql://line@%1/bootline\n").arg(tcp).toUtf8());
+    bench.close();
+    SimulatedBoard sim({"--quiet"});
+    QVERIFY(sim.isReady());
+    const Cli job({"--config", bench.fileName(), "-a", "1", "--pace", "reply", blink});
+    QVERIFY2(job.exitCode == 0, qPrintable(job.all()));
+    const QString reader = QStringLiteral("postgresql://reader@%1/bootline").arg(tcp);
+    const Cli history({"--history", "--json", "--log", reader});
+    const QList<QJsonObject> records = jsonLines(history.out);
+    QVERIFY2(records.size() == 1 && records[0]["result"] == "done", qPrintable(history.all()));
+    // Without the password nobody gets in over TCP.
+    qputenv("PGPASSFILE", path("no-such-file").toLocal8Bit());
+    const Cli locked({"--history", "--log", reader});
+    QVERIFY2(locked.exitCode == 7 && locked.err.contains("no password supplied"),
+             qPrintable(locked.all()));
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

@@ -23,7 +23,7 @@ QString postgresBin()
     std::sort(names.begin(), names.end(),
               [&](const QString &a, const QString &b) { return numeric.compare(a, b) > 0; });
     for (const QString &name : names) {
-        const QString bin = versions.filePath(name + QStringLiteral("/bin"));
+        QString bin = versions.filePath(name + QStringLiteral("/bin"));
         if (QFile::exists(bin + QStringLiteral("/initdb")))
             return bin;
     }
@@ -54,7 +54,8 @@ PostgresServer::~PostgresServer()
         run(QStringLiteral("pg_ctl"), {"stop", "-D", dataFolder(), "-m", "immediate", "-w"}, 30000);
 }
 
-QString PostgresServer::run(const QString &program, const QStringList &arguments, int timeoutMs)
+QString PostgresServer::run(const QString &program, const QStringList &arguments, int timeoutMs,
+                            const QByteArray &input)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -65,6 +66,8 @@ QString PostgresServer::run(const QString &program, const QStringList &arguments
                       QStringList{"-u", "nobody", "--", path} + arguments);
     else
         process.start(path, arguments);
+    process.write(input);
+    process.closeWriteChannel();
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
@@ -79,7 +82,7 @@ QString PostgresServer::run(const QString &program, const QStringList &arguments
     return {};
 }
 
-QString PostgresServer::start()
+QString PostgresServer::start(Tcp tcp)
 {
     m_bin = postgresBin();
     if (m_bin.isEmpty()) {
@@ -99,8 +102,9 @@ QString PostgresServer::start()
         return QStringLiteral("no free port on 127.0.0.1");
 
     QString error = run(QStringLiteral("initdb"),
-                        {"-D", dataFolder(), "--auth=trust", "-U", "bootline", "-E", "UTF8",
-                         "--locale=C", "--no-sync"},
+                        {"-D", dataFolder(), "--auth-local=trust",
+                         tcp == Tcp::Trusted ? "--auth-host=trust" : "--auth-host=scram-sha-256",
+                         "-U", "bootline", "-E", "UTF8", "--locale=C", "--no-sync"},
                         60000);
     if (!error.isEmpty())
         return error;
@@ -123,9 +127,16 @@ QString PostgresServer::start()
 
 QString PostgresServer::createDatabase(const QString &name)
 {
-    return run(QStringLiteral("createdb"),
-               {"-h", m_folder.path(), "-p", QString::number(m_port), "-U", "bootline", name},
-               30000);
+    return client(QStringLiteral("createdb"), {name});
+}
+
+QString PostgresServer::client(const QString &program, const QStringList &arguments,
+                               const QByteArray &input)
+{
+    return run(program,
+               QStringList{"-h", m_folder.path(), "-p", QString::number(m_port), "-U", "bootline"} +
+                   arguments,
+               30000, input);
 }
 
 QString PostgresServer::url(const QString &database) const
