@@ -1,5 +1,7 @@
 #include "cli/humanreport.h"
 
+#include "shared/readable.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -247,8 +249,8 @@ void HumanRunReport::allFinished(const QList<BoardResult> &results, ExitCode exi
         results.begin(), results.end(), [](const BoardResult &result) { return result.untried; });
     m_console.write(
         Console::RunLine, stdout,
-        QStringLiteral("%1 boards: %2 done, %3 failed%4 (exit %5)")
-            .arg(results.size())
+        QStringLiteral("%1: %2 done, %3 failed%4 (exit %5)")
+            .arg(counted(results.size(), QStringLiteral("board")))
             .arg(results.size() - failed)
             .arg(failed - untried)
             .arg(untried > 0 ? QStringLiteral(", %1 not tried").arg(untried) : QString())

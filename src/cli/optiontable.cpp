@@ -187,9 +187,11 @@ QList<CliOption> recordOptions()
         setting(runOption({"log"}, "STORE",
                           "Where each board's record goes: a SQLite file (default "
                           "~/.local/share/bootline/history.sqlite), "
-                          "postgresql://user@host/db[?sslmode=require] (the password in "
-                          "~/.pgpass), or none. A record the store cannot take goes to "
-                          "unrecorded.jsonl beside it, and the run ends with exit code 7.",
+                          "postgresql://user@host[:port]/db[?sslmode=require] over TCP (the "
+                          "password in ~/.pgpass), postgresql://user@/db over the server's local "
+                          "socket (?host=/folder names another socket folder), or none. A record "
+                          "the store cannot take goes to unrecorded.jsonl beside it, and the run "
+                          "ends with exit code 7.",
                           HelpSection::Records, Runs | StoreRequests),
                 Runs | StoreRequests),
         setting(runOption({"store-timeout"}, "MS",

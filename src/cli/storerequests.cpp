@@ -93,15 +93,6 @@ int createStore(const CliOptions &options)
     return Done;
 }
 
-namespace {
-
-QString recordCount(qsizetype count)
-{
-    return count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count);
-}
-
-} // namespace
-
 // Each line that stays is named, so that someone can look at it.
 int importWaiting(const CliOptions &options)
 {
@@ -114,7 +105,7 @@ int importWaiting(const CliOptions &options)
         outcome.forOtherStores.isEmpty()
             ? QString()
             : QStringLiteral(" %1 there %2 for other stores: import with --log naming theirs.")
-                  .arg(recordCount(outcome.forOtherStores.size()),
+                  .arg(counted(outcome.forOtherStores.size(), QStringLiteral("record")),
                        outcome.forOtherStores.size() == 1 ? QStringLiteral("waits")
                                                           : QStringLiteral("wait"));
     if (outcome.nothingWaited) {
@@ -125,8 +116,9 @@ int importWaiting(const CliOptions &options)
     if (outcome.added + outcome.alreadyStored > 0)
         printTo(stdout, QStringLiteral("%1 added to the store %2 from %3; %4 already in the "
                                        "store.\n")
-                            .arg(recordCount(outcome.added), visibleText(options.log.describe()),
-                                 file, recordCount(outcome.alreadyStored)));
+                            .arg(counted(outcome.added, QStringLiteral("record")),
+                                 visibleText(options.log.describe()), file,
+                                 counted(outcome.alreadyStored, QStringLiteral("record"))));
     for (const qsizetype line : outcome.notRecords)
         printTo(stderr, QStringLiteral("bootline-cli: line %1 of %2 is not a record: left in the "
                                        "file\n")

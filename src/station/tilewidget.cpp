@@ -158,8 +158,8 @@ void TileWidget::draw(const FixtureTile &tile)
         reason += (reason.isEmpty() ? QString() : QStringLiteral("\n")) +
                   QStringLiteral("Take the board off.");
     m_reason->setText(reason);
-    m_counts->setText(QStringLiteral("%1 boards, %2 done, %3 failed")
-                          .arg(tile.boards)
+    m_counts->setText(QStringLiteral("%1, %2 done, %3 failed")
+                          .arg(counted(tile.boards, QStringLiteral("board")))
                           .arg(tile.done)
                           .arg(tile.failed));
     m_details->setEnabled(!tile.last.jobId.isEmpty());

@@ -8,6 +8,7 @@ class TestReadable : public QObject {
 private slots:
     void visibleText_data();
     void visibleText();
+    void counted();
 };
 
 void TestReadable::visibleText_data()
@@ -33,6 +34,12 @@ void TestReadable::visibleText()
     QFETCH(QString, given);
     QFETCH(QString, shown);
     QCOMPARE(::visibleText(given), shown);
+}
+
+void TestReadable::counted()
+{
+    QCOMPARE(::counted(1, "board"), "1 board");
+    QCOMPARE(::counted(0, "board") + ", " + ::counted(2, "record"), "0 boards, 2 records");
 }
 
 QTEST_APPLESS_MAIN(TestReadable)

@@ -22,6 +22,12 @@ QString readable(const QByteArray &bytes)
     return text;
 }
 
+QString counted(qsizetype count, const QString &noun)
+{
+    return QStringLiteral("%1 %2%3").arg(count).arg(noun,
+                                                    count == 1 ? QString() : QStringLiteral("s"));
+}
+
 QString visibleText(const QString &text)
 {
     // Most text is plain ASCII and is shown as it is, without a copy.

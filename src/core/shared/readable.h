@@ -11,3 +11,6 @@ QString readable(const QByteArray &bytes);
 // a terminal would obey, control characters and escapes, as \xNN instead;
 // printable text, other languages included, as it is.
 QString visibleText(const QString &text);
+
+// "1 board", "3 boards": a count and the noun, which names one thing.
+QString counted(qsizetype count, const QString &noun);
