@@ -200,6 +200,17 @@ void TestJobEvents::eventsTellTheJob_data()
         << false << QStringList{"open", "load", "r:OK", "load"}
         << QStringList{"pass d 3",       "sent d1",  "ack d1", "sent d2",
                        "ended replaced", "pass d 3", "sent d1"};
+    // What a job left owed is none of the next job's: its line 1's answer sends line 2.
+    const QStringList owingNothing{"pass d 3", "sent d1", "ack d1", "sent d2"};
+    QTest::newRow("a line left unanswered, then another file")
+        << false << QStringList{"open", "load", "load", "r:OK"}
+        << QStringList{"pass d 3", "sent d1", "ended replaced"} + owingNothing;
+    QTest::newRow("unattended: a line sent again, then another file")
+        << true << QStringList{"open", "load", "overdue", "load", "r:OK"}
+        << QStringList{"pass d 3", "sent d1", "resent d1 x2", "ended replaced"} + owingNothing;
+    QTest::newRow("a line left unanswered, the port closed and opened again")
+        << false << QStringList{"open", "load", "close", "open", "load", "r:OK"}
+        << QStringList{"pass d 3", "sent d1", "ended stopped"} + owingNothing;
     QTest::newRow("the window closed mid-job stops it")
         << false << QStringList{"open", "load", "unload"}
         << QStringList{"pass d 3", "sent d1", "ended stopped"};

@@ -42,6 +42,7 @@ void Engine::loadHexFile(const QString &fileName, std::optional<quint32> base)
 void Engine::startDownload(const QList<QByteArray> &entries)
 {
     endJob(JobResult::Outcome::Replaced, currentPass()); // a job still running ends here
+    m_replyWatch.newJob();
     state.verifying = false;
     state.downloadRequested = true;
     const auto count = qint16(entries.size()); // FirmwareFile keeps to HexFile::MaxEntries
