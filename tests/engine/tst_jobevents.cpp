@@ -131,6 +131,8 @@ private slots:
     void eventsTellTheJob_data();
     void eventsTellTheJob();
     void theResultDescribesTheJob();
+    void aReplyTooManyIsToldAsItCame_data();
+    void aReplyTooManyIsToldAsItCame();
 };
 
 void TestJobEvents::eventsTellTheJob_data()
@@ -251,6 +253,39 @@ void TestJobEvents::theResultDescribesTheJob()
     QCOMPARE(job.resends, 1);
     QCOMPARE(job.versionReply, QByteArray("VER=2.0\r\n"));
     QCOMPARE(job.reply, QByteArray("DOWNLOAD\r\n"));
+}
+
+void TestJobEvents::aReplyTooManyIsToldAsItCame_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("message");
+    const QStringList download{"open", "load", "r:OK", "r:OK"};
+    QTest::newRow("OK, then DOWNLOAD, to the last line")
+        << download + QStringList{"r:OK", "r:DOWNLOAD"}
+        << "Line 3 of 3, the last, got two answers, OK and then DOWNLOAD; the image is not "
+           "verified.";
+    QTest::newRow("the same in the verify pass")
+        << download + QStringList{"r:DOWNLOAD", "r:OK", "r:OK", "r:OK", "r:DOWNLOAD"}
+        << "Verify line 3 of 3, the last, got two answers, OK and then DOWNLOAD; the image is "
+           "not verified.";
+    QTest::newRow("a DOWNLOAD doubled")
+        << download + QStringList{"r:DOWNLOAD", "r:DOWNLOAD"}
+        << "More replies than lines sent: two boards may answer on the line, or the line "
+           "echoes; the image is not verified.";
+}
+
+// The window's message says what came, in the words of the terminal face.
+void TestJobEvents::aReplyTooManyIsToldAsItCame()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, message);
+    TestEngine t;
+    EventLog log(t.engine);
+    play(t, steps);
+    QCOMPARE(log.last.outcome, JobResult::Outcome::ExtraReply);
+    QCOMPARE(t.engine.progressText(), QStringLiteral("ERROR"));
+    QCOMPARE(t.reports.shown.size(), 1);
+    QCOMPARE(t.reports.shown[0].text, message);
 }
 
 QTEST_GUILESS_MAIN(TestJobEvents)

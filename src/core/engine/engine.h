@@ -200,7 +200,7 @@ private:
     void actOnAnswer();
     void takeUnaskedVersion();
     void replyBehindTheEnd();
-    void failJob(JobResult::Outcome outcome, const QString &why);
+    void failJob(JobResult::Outcome outcome);
     void showError();
     void tell(const QString &text); // a message, worded as the terminal face words it
     void replyOverdue();            // tick of ReplyWatch
