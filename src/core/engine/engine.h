@@ -231,6 +231,7 @@ private:
         show(m_progressText, text, &Engine::progressTextChanged);
     }
     void setBarColour(quint32 colour) { show(m_barColour, colour, &Engine::barColourChanged); }
+    void setBarColourAfresh(); // as Open Port sets it (portcontrol.cpp)
     void setProgressPosition(int position)
     {
         show(m_progressPosition, position, &Engine::progressPositionChanged);

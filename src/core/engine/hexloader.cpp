@@ -51,6 +51,7 @@ void Engine::startDownload(const QList<QByteArray> &entries)
     state.lineCount = count;
     setProgressMaximum(state.lineCount);
     setProgressText(QStringLiteral("READY"));
+    setBarColourAfresh(); // the last job's END or ERROR is not this one's
     state.lineIndex = 0;
     setSendEnabled(true);
     state.downloading = true;
