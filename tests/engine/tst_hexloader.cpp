@@ -1,4 +1,3 @@
-#include "engine/panelcolours.h"
 #include "fakes/testengine.h"
 #include "support/hexrecords.h"
 #include "support/testfiles.h"
@@ -19,8 +18,6 @@ private slots:
     void emptyFileStartsNothing();
     void shorterFileLeavesOldEntriesUnsent();
     void linesGoOutAsTheyStandInTheFile();
-    void aNewDownloadStartsOnTheColourOfAnOpenedPort_data();
-    void aNewDownloadStartsOnTheColourOfAnOpenedPort();
 
 private:
     QString write(const QString &name, const QByteArray &content);
@@ -182,37 +179,6 @@ void TestHexLoader::linesGoOutAsTheyStandInTheFile()
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes, (QList<QByteArray>{"BOOT" + lower + "\r\n", "BOOT" + lowerEnd + "\r\n",
                                                 "BOOT" + lower + "\r\n"}));
-}
-
-void TestHexLoader::aNewDownloadStartsOnTheColourOfAnOpenedPort_data()
-{
-    QTest::addColumn<QList<QByteArray>>("firstJob"); // the board's replies
-    QTest::addColumn<quint32>("barAfterIt");
-    QTest::newRow("after END") << QList<QByteArray>{"OK", "DOWNLOAD", "OK", "DOWNLOAD"}
-                               << Colour::Green;
-    QTest::newRow("after ERROR") << QList<QByteArray>{"ERROR"} << Colour::Red;
-}
-
-// The bar says "done" only once the new job is verified.
-void TestHexLoader::aNewDownloadStartsOnTheColourOfAnOpenedPort()
-{
-    QFETCH(QList<QByteArray>, firstJob);
-    QFETCH(quint32, barAfterIt);
-    TestEngine t;
-    const QString file = write("two.hex", Old1 + "\r\n" + EndOfFileRecord + "\r\n");
-    loadInto(t, file);
-    for (const QByteArray &reply : firstJob)
-        t.receive(reply + "\r\n");
-    QCOMPARE(t.engine.barColour(), barAfterIt);
-    loadInto(t, file);
-    for (const QByteArray reply : {"OK", "DOWNLOAD", "OK"}) {
-        QCOMPARE(t.engine.barColour(), Colour::Navy);
-        t.receive(reply + QByteArray("\r\n"));
-    }
-    QCOMPARE(t.engine.barColour(), Colour::Navy);
-    t.receive("DOWNLOAD\r\n");
-    QCOMPARE(t.engine.progressText(), QStringLiteral("END"));
-    QCOMPARE(t.engine.barColour(), Colour::Green);
 }
 
 QTEST_GUILESS_MAIN(TestHexLoader)

@@ -357,10 +357,6 @@ void TestBoardJob::repliesThatStopTheJob_data()
                        "address 1, or the line echoes; the image is not verified");
     QTest::newRow("a DOWNLOAD doubled once verify line 1 is out")
         << QList<QByteArray>{"OK", "DOWNLOAD", "DOWNLOAD"} << 8 << extra;
-    QTest::newRow("OK, then DOWNLOAD, to the end-of-file record")
-        << QList<QByteArray>{"OK", "OK", "DOWNLOAD"} << 8
-        << "line 2 of 2, the last, got two answers, OK and then DOWNLOAD; the image is not "
-           "verified.";
     QTest::newRow("VER= unasked: the board restarted")
         << QList<QByteArray>{"OK", "VER=2.0"} << 9
         << "board 1 restarted during line 2 (it answered VER=)";
