@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -27,13 +28,15 @@ QString whatIsUsed(const PaceChoice &choice)
     return QStringLiteral("The window uses the reply pace with a gap of %1 ms.").arg(choice.gapMs);
 }
 
-// The store of the settings' log=, else the default one. A value that is off
-// leaves the default, and says so: records are never dropped for a typo.
-StoreAddress storeChoice(const QSettings &settings, QStringList &ignored, QStringList &used)
+// The store of the settings' log=; without one the window keeps no records.
+// A value that is off leaves the default store, and says so: records asked
+// for are never dropped for a typo.
+std::optional<StoreAddress> storeChoice(const QSettings &settings, QStringList &ignored,
+                                        QStringList &used)
 {
-    StoreAddress fallback = std::get<StoreAddress>(parseStoreAddress({}));
     if (!settings.contains(QStringLiteral("log")))
-        return fallback;
+        return std::nullopt;
+    StoreAddress fallback = std::get<StoreAddress>(parseStoreAddress({}));
     const QString text = settingText(settings, QStringLiteral("log"));
     const auto address = parseStoreAddress(text);
     QString refusal;
@@ -84,7 +87,7 @@ std::unique_ptr<MainWindow> showMainWindow()
     QStringList used;
     if (!ignored.isEmpty())
         used << whatIsUsed(choice);
-    const StoreAddress store = storeChoice(settings, ignored, used);
+    const std::optional<StoreAddress> store = storeChoice(settings, ignored, used);
     QStringList tagRefusals;
     const RecordTags tags = settingsTags(settings, &tagRefusals);
     if (!tagRefusals.isEmpty()) {
@@ -106,7 +109,9 @@ std::unique_ptr<MainWindow> showMainWindow()
     window->engine().setPace(choice.pace, choice.gapMs);
     window->engine().setFirmwarePin(pin);
     window->engine().setLineOptions(lines.options);
-    window->keepRecords(store, storeTimeoutChoice(settings, ignored), tags);
+    const int storeTimeoutMs = storeTimeoutChoice(settings, ignored);
+    if (store)
+        window->keepRecords(*store, storeTimeoutMs, tags);
     window->show();
     if (!ignored.isEmpty()) {
         // The file's values, tags among them, may hold what a terminal would obey.

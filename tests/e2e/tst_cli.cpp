@@ -364,8 +364,8 @@ void TestCli::exitCodes_data()
         << "the board refused verify line 3 of 43";
     QTest::newRow("a stray OK in front of DOWNLOAD, with a resend at hand")
         << QStringList{"--stray", "44"} << QStringList{"-a", "1", "--retries", "1", blink} << 8
-        << "more replies than lines sent: two boards may answer at address 1, or the line "
-           "echoes; the image is not verified.";
+        << "line 43 of 43, the last, got two answers, OK and then DOWNLOAD; the image is not "
+           "verified.";
     QTest::newRow("two boards at one address, plain")
         << QStringList{"--plain", "--twin", "5"} << QStringList{"--plain", blink} << 8
         << "two boards may answer on the line, or the line echoes";

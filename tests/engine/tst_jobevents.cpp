@@ -131,6 +131,7 @@ private slots:
     void eventsTellTheJob_data();
     void eventsTellTheJob();
     void theResultDescribesTheJob();
+    void twoAnswersToTheLastLineAreToldAsTheyCame();
 };
 
 void TestJobEvents::eventsTellTheJob_data()
@@ -200,6 +201,10 @@ void TestJobEvents::eventsTellTheJob_data()
         << false << QStringList{"open", "load", "r:OK", "load"}
         << QStringList{"pass d 3",       "sent d1",  "ack d1", "sent d2",
                        "ended replaced", "pass d 3", "sent d1"};
+    QTest::newRow("a line left unanswered: the next job owes nothing of it")
+        << false << QStringList{"open", "load", "close", "open", "load", "r:OK"}
+        << QStringList{"pass d 3", "sent d1", "ended stopped", "pass d 3",
+                       "sent d1",  "ack d1",  "sent d2"};
     QTest::newRow("the window closed mid-job stops it")
         << false << QStringList{"open", "load", "unload"}
         << QStringList{"pass d 3", "sent d1", "ended stopped"};
@@ -240,6 +245,15 @@ void TestJobEvents::theResultDescribesTheJob()
     QCOMPARE(job.resends, 1);
     QCOMPARE(job.versionReply, QByteArray("VER=2.0\r\n"));
     QCOMPARE(job.reply, QByteArray("DOWNLOAD\r\n"));
+}
+
+void TestJobEvents::twoAnswersToTheLastLineAreToldAsTheyCame()
+{
+    TestEngine t;
+    play(t, {"open", "load", "r:OK", "r:OK", "r:OK", "r:DOWNLOAD"});
+    QCOMPARE(t.reports.shown.value(0).text,
+             QStringLiteral("Line 3 of 3, the last, got two answers, OK and then DOWNLOAD; the "
+                            "image is not verified."));
 }
 
 QTEST_GUILESS_MAIN(TestJobEvents)

@@ -151,6 +151,8 @@ void TestResponseDispatcher::errorDuringVerifyGoesOnInDownloadForm()
     QCOMPARE(t.port->written(), QByteArray("BOOT:B\r\n"));
     QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
     QCOMPARE(t.engine.barColour(), Colour::Red); // red stays
+    t.engine.startDownload({":A"});              // until a new download
+    QCOMPARE(t.engine.barColour(), Colour::Navy);
 }
 
 QTEST_GUILESS_MAIN(TestResponseDispatcher)

@@ -111,6 +111,8 @@ void TestDownload::wholeJob()
     if (rtu) // the end-of-file record, byte for byte (checksum worked out independently)
         QCOMPARE(t.port->writes[4].toHex(' '),
                  QByteArray("07 42 4f 4f 54 3a 30 30 30 30 30 30 30 31 46 46 0d 0a f7 ec"));
+    t.button("downloadButton")->click(); // again: green is for the job done only
+    QCOMPARE(t.progress()->barColor(), Colour::toQColor(Colour::Navy));
 }
 
 // The file is read and checked as ever, but the operator is told that nothing

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QMessageBox>
 #include <QSettings>
@@ -91,6 +92,8 @@ void TestPaceChoice::theWindowOpensWhateverTheSettingsSay_data()
     const int poll = int(Engine::Pace::Poll), reply = int(Engine::Pace::Reply);
     QTest::newRow("read from bootline.conf")
         << QByteArray("pace=reply\ngap=5\n") << reply << QStringList{};
+    QTest::newRow("a store named by log=")
+        << QByteArray("log=DIR/mine.sqlite\n") << poll << QStringList{};
     QTest::newRow("bad values") << QByteArray("pace=Reply\ngap=soon\n") << poll
                                 << QStringList{"bootline.conf", "pace=Reply", "gap=soon",
                                                "uses the poll pace"};
@@ -110,6 +113,8 @@ void TestPaceChoice::theWindowOpensWhateverTheSettingsSay()
     QFETCH(QStringList, told);
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", config.filePath("data").toLocal8Bit());
+    settings.replace("DIR", config.path().toLocal8Bit());
     QVERIFY(QDir(config.path()).mkpath("bootline"));
     QFile file(bootlineSettingsFile());
     QVERIFY(file.fileName().startsWith(config.path()));
@@ -129,12 +134,20 @@ void TestPaceChoice::theWindowOpensWhateverTheSettingsSay()
     });
     closer.start(10);
 
-    const std::unique_ptr<MainWindow> window = showMainWindow();
+    std::unique_ptr<MainWindow> window = showMainWindow();
     QVERIFY(window && window->isVisible());
     QCOMPARE(int(window->engine().pace()), pace);
     if (told.isEmpty()) {
         QCoreApplication::processEvents();
         QVERIFY2(text.isEmpty(), qPrintable(text));
+        // A job is recorded only where log= says; all is kept once the window is gone.
+        emit window->engine().passStarted(Pass::Download, 1);
+        QCoreApplication::processEvents();
+        emit window->engine().jobEnded(JobResult{});
+        window.reset();
+        QDirIterator stores(config.path(), {"*.sqlite"}, QDir::Files, QDirIterator::Subdirectories);
+        QCOMPARE(stores.hasNext() ? stores.next() : "",
+                 settings.contains("log=") ? config.filePath("mine.sqlite") : "");
         return;
     }
     QTRY_VERIFY(!text.isEmpty());

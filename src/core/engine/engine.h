@@ -200,7 +200,7 @@ private:
     void actOnAnswer();
     void takeUnaskedVersion();
     void replyBehindTheEnd();
-    void failJob(JobResult::Outcome outcome, const QString &why);
+    void failJob(JobResult::Outcome outcome);
     void showError();
     void tell(const QString &text); // a message, worded as the terminal face words it
     void replyOverdue();            // tick of ReplyWatch
@@ -231,6 +231,7 @@ private:
         show(m_progressText, text, &Engine::progressTextChanged);
     }
     void setBarColour(quint32 colour) { show(m_barColour, colour, &Engine::barColourChanged); }
+    void setBarColourAfresh(); // as Open Port sets it (portcontrol.cpp)
     void setProgressPosition(int position)
     {
         show(m_progressPosition, position, &Engine::progressPositionChanged);

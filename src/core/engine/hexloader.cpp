@@ -42,6 +42,7 @@ void Engine::loadHexFile(const QString &fileName, std::optional<quint32> base)
 void Engine::startDownload(const QList<QByteArray> &entries)
 {
     endJob(JobResult::Outcome::Replaced, currentPass()); // a job still running ends here
+    m_replyWatch.newJob();
     state.verifying = false;
     state.downloadRequested = true;
     const auto count = qint16(entries.size()); // FirmwareFile keeps to HexFile::MaxEntries
@@ -50,6 +51,7 @@ void Engine::startDownload(const QList<QByteArray> &entries)
     state.lineCount = count;
     setProgressMaximum(state.lineCount);
     setProgressText(QStringLiteral("READY"));
+    setBarColourAfresh(); // the last job's END or ERROR is not this one's
     state.lineIndex = 0;
     setSendEnabled(true);
     state.downloading = true;

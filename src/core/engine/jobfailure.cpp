@@ -1,5 +1,7 @@
 #include "engine/jobfailure.h"
 
+#include "protocol/replykeyword.h"
+
 namespace {
 
 QString board(bool rtu, const QString &address)
@@ -16,6 +18,14 @@ QString extraReplyFailure(bool rtu, const QString &address)
     return QStringLiteral("more replies than lines sent: two boards may answer %1, or the line "
                           "echoes; the image is not verified")
         .arg(where);
+}
+
+QString twoAnswersFailure(Pass pass, qint16 lines, const QByteArray &secondReply)
+{
+    return QStringLiteral(
+               "%1, the last, got two answers, OK and then %2; the image is not verified")
+        .arg(lineName(pass, lines, lines),
+             QString::fromLatin1(replyKeywordText(firstReplyKeyword(secondReply))));
 }
 
 QString restartFailure(bool rtu, const QString &address, Pass pass, qint16 line)
@@ -61,8 +71,10 @@ JobVerdict jobVerdict(const JobResult &job, bool rtu, const QString &address)
         return verdict(Done, {});
     case JobResult::Outcome::NotVerified:
         return verdict(NoReply, notVerifiedFailure(job.verifiedInStep, job.lines));
-    case JobResult::Outcome::ExtraReply:
-        return verdict(ExtraReplies, extraReplyFailure(rtu, address));
+    case JobResult::Outcome::ExtraReply: // after an OK to the last line, it was that line's
+        return verdict(ExtraReplies, job.answeredOkNotDownload
+                                         ? twoAnswersFailure(job.pass, job.lines, job.reply)
+                                         : extraReplyFailure(rtu, address));
     case JobResult::Outcome::Restarted:
         return verdict(BoardRestarted, restartFailure(rtu, address, job.pass, job.line));
     case JobResult::Outcome::Refused:

@@ -31,6 +31,8 @@ QString lineName(Pass pass, qint16 line, qint16 lines);
 
 // A reply came that no frame was owed.
 QString extraReplyFailure(bool rtu, const QString &address);
+// The pass's last line was answered "OK", and then came the reply too many.
+QString twoAnswersFailure(Pass pass, qint16 lines, const QByteArray &secondReply);
 // The board said "VER=" unasked while line was awaited.
 QString restartFailure(bool rtu, const QString &address, Pass pass, qint16 line);
 // The verify pass came to its "DOWNLOAD" without every line answered in step.

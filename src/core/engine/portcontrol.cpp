@@ -69,11 +69,18 @@ void Engine::finishOpening()
     state.downloading = false;
     setStatus(QStringLiteral("Ready"));
     setProgressPosition(0);
-    setBarColour(Colour::Navy);
+    setBarColourAfresh();
     swapPortButtons();
     state.forgetReceived();
     startPoll();
     emit portOpened();
+}
+
+// Green and red tell how a job ended: a new download starts on this again,
+// so the bar never says "done" for a job not yet verified.
+void Engine::setBarColourAfresh()
+{
+    setBarColour(Colour::Navy);
 }
 
 void Engine::openFailed(const std::exception &error)

@@ -207,10 +207,14 @@ void Engine::takeRtuReplies(const QByteArray &received)
     }
 }
 
+// A line still on its way is shown as it stands; only acting on it waits
+// for its end.
 void Engine::takePlainReplies()
 {
     while (const std::optional<QByteArray> reply = state.plainReplies.next()) {
         state.reply = *reply;
         dispatchReply();
     }
+    if (const QByteArray &unfinished = state.plainReplies.pending(); !unfinished.isEmpty())
+        setAnswer(QString::fromLatin1(unfinished));
 }

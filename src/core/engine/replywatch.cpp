@@ -27,6 +27,12 @@ void ReplyWatch::lineResent()
     m_noticeCount = 0;
 }
 
+void ReplyWatch::newJob()
+{
+    m_repliesOwed = 0;
+    m_held.reset();
+}
+
 namespace {
 
 bool refuses(const QByteArray &reply)

@@ -28,6 +28,9 @@ public:
     void lineSent(qint16 line, const QByteArray &command);
     // It went out again: one answer more owed.
     void lineResent();
+    // A new job owes nothing: an answer the last one left owing would
+    // otherwise hold its line 1 for a whole wait.
+    void newJob();
 
     qint16 line() const { return m_line; }
     const QByteArray &command() const { return m_command; } // as it went out, unframed

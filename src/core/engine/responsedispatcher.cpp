@@ -177,7 +177,7 @@ void Engine::dispatchReply()
             return;
         }
         setAnswer(QString::fromLatin1(state.reply));
-        failJob(JobResult::Outcome::ExtraReply, extraReplyFailure(m_rtu, m_address));
+        failJob(JobResult::Outcome::ExtraReply);
         return;
     }
 }
@@ -188,7 +188,7 @@ void Engine::dispatchReply()
 void Engine::actOnAnswer()
 {
     if (firstReplyKeyword(state.reply) == ReplyKeyword::Download && !lastLineOfPassAwaited()) {
-        failJob(JobResult::Outcome::ExtraReply, extraReplyFailure(m_rtu, m_address));
+        failJob(JobResult::Outcome::ExtraReply);
         return;
     }
     actOnReply();
@@ -210,7 +210,7 @@ void Engine::replyBehindTheEnd()
     m_job.reply = state.reply;
     showError();
     if (!refused)
-        tell(extraReplyFailure(m_rtu, m_address));
+        tell(jobVerdict(m_job, m_rtu, m_address).error);
 }
 
 // "VER=" while a job runs. Before any line of the job is answered it is a
@@ -226,21 +226,20 @@ void Engine::takeUnaskedVersion()
     }
     setAnswer(QString::fromLatin1(state.reply));
     if (m_jobAnswered)
-        failJob(JobResult::Outcome::Restarted,
-                restartFailure(m_rtu, m_address, currentPass(), m_replyWatch.line()));
+        failJob(JobResult::Outcome::Restarted);
 }
 
 // The job can no longer be known good: it ends here, nothing more goes out
 // for it, and the bar says "ERROR" as for a refused line, with a message
-// that says why.
-void Engine::failJob(JobResult::Outcome outcome, const QString &why)
+// that says why, as the job's verdict words it for every face.
+void Engine::failJob(JobResult::Outcome outcome)
 {
     const Pass pass = currentPass();
     m_job.reply = state.reply;
     m_replyWatchTimer->setEnabled(false);
     showError();
     endJob(outcome, pass);
-    tell(why);
+    tell(jobVerdict(m_job, m_rtu, m_address).error);
 }
 
 // "ERROR" on a red bar, as for a refused line; a verify pass under way is left.

@@ -3,18 +3,32 @@
 #include <array>
 #include <utility>
 
+namespace {
+
+const std::array<std::pair<const char *, ReplyKeyword>, 5> InTestOrder{{
+    {"VER=", ReplyKeyword::Version},
+    {"ERROR", ReplyKeyword::Error},
+    {"DOWNLOAD", ReplyKeyword::Download},
+    {"FORMAT", ReplyKeyword::Format},
+    {"OK", ReplyKeyword::Ok},
+}};
+
+} // namespace
+
 ReplyKeyword firstReplyKeyword(const QByteArray &reply)
 {
-    static const std::array<std::pair<const char *, ReplyKeyword>, 5> inTestOrder{{
-        {"VER=", ReplyKeyword::Version},
-        {"ERROR", ReplyKeyword::Error},
-        {"DOWNLOAD", ReplyKeyword::Download},
-        {"FORMAT", ReplyKeyword::Format},
-        {"OK", ReplyKeyword::Ok},
-    }};
-    for (const auto &[text, keyword] : inTestOrder) {
+    for (const auto &[text, keyword] : InTestOrder) {
         if (reply.contains(text))
             return keyword;
     }
     return ReplyKeyword::None;
+}
+
+QByteArray replyKeywordText(ReplyKeyword keyword)
+{
+    for (const auto &[text, each] : InTestOrder) {
+        if (each == keyword)
+            return text;
+    }
+    return {};
 }

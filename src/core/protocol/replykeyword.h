@@ -10,3 +10,6 @@ inline constexpr qsizetype LongestReplyKeyword = 8;
 
 // The first keyword, in that order, that occurs anywhere in the reply (case matters).
 ReplyKeyword firstReplyKeyword(const QByteArray &reply);
+
+// The keyword as the board writes it ("VER=", "OK"); empty for None.
+QByteArray replyKeywordText(ReplyKeyword keyword);
