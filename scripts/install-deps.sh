@@ -7,6 +7,8 @@ packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-dejavu-core
           clang libclang-rt-14-dev clang-tidy) # the fuzz targets and static checks of make check
 # ELF firmware files are read with libelf, which CMake finds through pkg-config.
 packages+=(libelf-dev pkg-config)
+# The CRC-32 of a firmware image is zlib's.
+packages+=(zlib1g-dev)
 # Telnet for serial device servers on rfc2217:// ports, and the ser2net their tests run.
 packages+=(libtelnet-dev ser2net)
 # Packing and checking the .deb (make package, make check).

@@ -12,6 +12,7 @@ private slots:
     void crc32MatchesZlib();
     void crc32OfARunMatchesTheBytes_data();
     void crc32OfARunMatchesTheBytes();
+    void crc32OfLongGaps();
     void mapsTheData_data();
     void mapsTheData();
     void fillsTheGapsAsErasedFlash_data();
@@ -61,6 +62,13 @@ void TestImageSummary::crc32OfARunMatchesTheBytes()
     QFETCH(quint32, previous);
     QCOMPARE(crc32OfRepeatedByte(byte, quint64(count), previous),
              crc32(QByteArray(count, char(byte)), previous));
+}
+
+// Gaps longer than zlib takes at once: the answers of the CRC before it.
+void TestImageSummary::crc32OfLongGaps()
+{
+    QCOMPARE(crc32OfRepeatedByte(0xFF, (quint64(1) << 32) + 5, 0x12345678u), 0x7110402Fu);
+    QCOMPARE(crc32OfRepeatedByte(0x00, (quint64(1) << 30) * 3 + 1, 0u), 0x6AF7413Cu);
 }
 
 // Data bytes that tell one record from another.

@@ -1,93 +1,50 @@
 #include "image/crc32.h"
 
-#include <array>
+#include <zlib.h>
+
+#include <algorithm>
 
 namespace {
 
-constexpr std::array<quint32, 256> stepTable()
-{
-    std::array<quint32, 256> table{};
-    for (quint32 value = 0; value < 256; ++value) {
-        quint32 crc = value;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-        table[value] = crc;
-    }
-    return table;
-}
+// zlib counts in uInt and z_off_t, which may be 32 bits: pieces of 1 GiB.
+constexpr quint64 MostAtOnce = quint64(1) << 30;
 
-constexpr std::array<quint32, 256> StepTable = stepTable();
+// The CRC of count copies of the byte, count at most MostAtOnce: the CRC of
+// a run twice as long is the run's joined to itself.
+uLong runOf(quint8 byte, quint64 count)
+{
+    const Bytef one = byte;
+    uLong power = ::crc32(0, &one, 1); // of 2^k bytes
+    uLong run = 0;
+    for (quint64 length = 1; count > 0; count >>= 1, length <<= 1) {
+        if (count & 1u)
+            run = crc32_combine(run, power, z_off_t(length));
+        if (count > 1)
+            power = crc32_combine(power, power, z_off_t(length));
+    }
+    return run;
+}
 
 } // namespace
 
 quint32 crc32(QByteArrayView bytes, quint32 previous)
 {
-    quint32 crc = ~previous;
-    for (const char byte : bytes)
-        crc = (crc >> 8) ^ StepTable[(crc ^ quint8(byte)) & 0xFF];
-    return ~crc;
-}
-
-namespace {
-
-// One byte's step on the CRC register is affine over GF(2): a linear map
-// (the step of a zero byte) and then an XOR with the byte's table entry.
-// Such steps compose, so a run of n bytes is the step raised to n by squaring.
-struct RegisterStep {
-    std::array<quint32, 32> columns{}; // what each register bit turns into
-    quint32 constant = 0;
-
-    quint32 linear(quint32 value) const
-    {
-        quint32 result = 0;
-        for (int bit = 0; bit < 32; ++bit)
-            if ((value >> bit) & 1u)
-                result ^= columns[size_t(bit)];
-        return result;
+    uLong crc = previous;
+    for (qsizetype at = 0; at < bytes.size();) {
+        const auto piece = uInt(std::min<quint64>(quint64(bytes.size() - at), MostAtOnce));
+        crc = ::crc32(crc, reinterpret_cast<const Bytef *>(bytes.data() + at), piece);
+        at += qsizetype(piece);
     }
-    quint32 operator()(quint32 value) const { return linear(value) ^ constant; }
-
-    // This step, then next.
-    RegisterStep then(const RegisterStep &next) const
-    {
-        RegisterStep both;
-        for (size_t bit = 0; bit < 32; ++bit)
-            both.columns[bit] = next.linear(columns[bit]);
-        both.constant = next(constant);
-        return both;
-    }
-};
-
-RegisterStep identityStep()
-{
-    RegisterStep step;
-    for (size_t bit = 0; bit < 32; ++bit)
-        step.columns[bit] = quint32(1) << bit;
-    return step;
+    return quint32(crc);
 }
-
-RegisterStep byteStep(quint8 byte)
-{
-    RegisterStep step;
-    for (size_t bit = 0; bit < 32; ++bit) {
-        const quint32 value = quint32(1) << bit;
-        step.columns[bit] = (value >> 8) ^ StepTable[value & 0xFF];
-    }
-    step.constant = StepTable[byte];
-    return step;
-}
-
-} // namespace
 
 quint32 crc32OfRepeatedByte(quint8 byte, quint64 count, quint32 previous)
 {
-    if (count == 0)
-        return previous; // most pieces follow on without a gap
-    RegisterStep run = identityStep();
-    for (RegisterStep power = byteStep(byte); count > 0; count >>= 1) {
-        if (count & 1u)
-            run = run.then(power);
-        power = power.then(power);
+    uLong crc = previous;
+    while (count > 0) { // most pieces follow on without a gap
+        const quint64 piece = std::min(count, MostAtOnce);
+        crc = crc32_combine(crc, runOf(byte, piece), z_off_t(piece));
+        count -= piece;
     }
-    return ~run(~previous);
+    return quint32(crc);
 }
