@@ -5,6 +5,8 @@
 #include "image/memoryimage.h"
 #include "shared/runtimeerror.h"
 
+#include <QtEndian>
+
 namespace {
 
 [[noreturn]] void refuse(const QString &name, const QString &what)
@@ -13,14 +15,6 @@ namespace {
                        QStringLiteral("Invalid file format: %1: %2. Correct the file, or "
                                       "choose another Intel HEX file.")
                            .arg(name, what));
-}
-
-quint32 bigEndian(const QByteArray &data)
-{
-    quint32 value = 0;
-    for (const char byte : data)
-        value = (value << 8) | quint8(byte);
-    return value;
 }
 
 void checkLength(const QByteArray &data, int wanted, int record, const QString &name)
@@ -48,13 +42,11 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
     quint64 base = 0;
     for (qsizetype index = 0; index < entries.size(); ++index) {
         const int record = int(index) + 1;
-        // A good record: ":" and hex digits, perhaps blanks after them.
-        const QByteArray bytes = QByteArray::fromHex(entries[index].mid(1).trimmed());
-        const int type = quint8(bytes[3]);
-        const QByteArray data = bytes.mid(4, bytes.size() - 5);
-        switch (type) {
+        const IntelHex::Record decoded = IntelHex::decoded(entries[index]);
+        const QByteArray &data = decoded.data;
+        switch (decoded.type) {
         case IntelHex::Data: {
-            const quint64 start = base + bigEndian(bytes.mid(1, 2));
+            const quint64 start = base + decoded.address;
             if (start + quint64(data.size()) > AddressSpace)
                 refuse(name,
                        QStringLiteral("record %1 writes past the address 0xFFFFFFFF").arg(record));
@@ -67,28 +59,29 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
             break;
         case IntelHex::ExtendedSegmentAddress:
             checkLength(data, 2, record, name);
-            base = quint64(bigEndian(data)) << 4;
+            base = quint64(qFromBigEndian<quint16>(data.constData())) << 4;
             break;
         case IntelHex::ExtendedLinearAddress:
             checkLength(data, 2, record, name);
-            base = quint64(bigEndian(data)) << 16;
+            base = quint64(qFromBigEndian<quint16>(data.constData())) << 16;
             break;
         case IntelHex::StartSegmentAddress: {
             checkLength(data, 4, record, name);
-            const quint16 cs = quint16(bigEndian(data.left(2)));
-            const quint16 ip = quint16(bigEndian(data.mid(2)));
+            const quint16 cs = qFromBigEndian<quint16>(data.constData());
+            const quint16 ip = qFromBigEndian<quint16>(data.constData() + 2);
             summary.start = {quint32(cs) * 16 + ip, true, cs, ip};
             break;
         }
         case IntelHex::StartLinearAddress:
             checkLength(data, 4, record, name);
-            summary.start = {bigEndian(data)};
+            summary.start = {qFromBigEndian<quint32>(data.constData())};
             break;
         default:
-            refuse(name, QStringLiteral("record %1 has the type %2, which is none of the Intel "
-                                        "HEX record types 00 to 05")
-                             .arg(record)
-                             .arg(QString::number(type, 16).toUpper().rightJustified(2, u'0')));
+            refuse(name,
+                   QStringLiteral("record %1 has the type %2, which is none of the Intel "
+                                  "HEX record types 00 to 05")
+                       .arg(record)
+                       .arg(QString::number(decoded.type, 16).toUpper().rightJustified(2, u'0')));
         }
     }
 

@@ -1,5 +1,7 @@
 #include "image/intelhex.h"
 
+#include <QtEndian>
+
 namespace IntelHex {
 
 namespace {
@@ -92,34 +94,27 @@ bool isEndOfFileRecord(const QByteArray &goodRecord)
     return goodRecord.mid(TypeDigitsAt, 2).toInt(nullptr, 16) == EndOfFile;
 }
 
-} // namespace IntelHex
-
-namespace IntelHex {
-
-namespace {
-
-QByteArray bytesOf(const QByteArray &goodRecord)
+Record decoded(const QByteArray &goodRecord)
 {
-    return QByteArray::fromHex(goodRecord.mid(1).trimmed());
+    const QByteArray bytes = QByteArray::fromHex(goodRecord.mid(1).trimmed());
+    return {quint8(bytes[3]), qFromBigEndian<quint16>(bytes.constData() + 1),
+            bytes.mid(4, bytes.size() - 5)};
 }
-
-} // namespace
 
 bool holdsDataBytes(const QByteArray &goodRecord)
 {
-    const QByteArray bytes = bytesOf(goodRecord);
-    return bytes[3] == Data && bytes[0] != 0;
+    const Record record = decoded(goodRecord);
+    return record.type == Data && !record.data.isEmpty();
 }
 
 std::optional<quint32> startAddressOf(const QByteArray &goodRecord)
 {
-    const QByteArray bytes = bytesOf(goodRecord);
-    if (bytes[0] != 4 || (bytes[3] != StartSegmentAddress && bytes[3] != StartLinearAddress))
+    const Record record = decoded(goodRecord);
+    if (record.data.size() != 4 ||
+        (record.type != StartSegmentAddress && record.type != StartLinearAddress))
         return std::nullopt;
-    quint32 value = 0;
-    for (int at = 4; at < 8; ++at)
-        value = (value << 8) | quint8(bytes[at]);
-    if (bytes[3] == StartSegmentAddress)
+    const quint32 value = qFromBigEndian<quint32>(record.data.constData());
+    if (record.type == StartSegmentAddress)
         return (value >> 16) * 16 + (value & 0xFFFF);
     return value;
 }

@@ -28,6 +28,14 @@ QByteArray record(RecordType type, quint16 address, const QByteArray &data);
 // when it is a good record. Blanks after the record are allowed.
 QString recordProblem(const QByteArray &line);
 
+// A good record's parts, the address as a big-endian number.
+struct Record {
+    quint8 type = 0;
+    quint16 address = 0;
+    QByteArray data;
+};
+Record decoded(const QByteArray &goodRecord);
+
 // Whether a good record is the end-of-file record (type 01), on which the
 // board takes the image as whole.
 bool isEndOfFileRecord(const QByteArray &goodRecord);

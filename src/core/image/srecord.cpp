@@ -3,6 +3,7 @@
 #include "image/imagesummary.h"
 
 #include <QList>
+#include <QtEndian>
 
 #include <cctype>
 
@@ -20,12 +21,11 @@ bool isHexDigits(const QByteArray &text)
     return true;
 }
 
+// An address of 2, 3 or 4 bytes, the first the highest.
 quint32 bigEndian(const QByteArray &bytes)
 {
-    quint32 value = 0;
-    for (const char byte : bytes)
-        value = (value << 8) | quint8(byte);
-    return value;
+    const QByteArray fourBytes = QByteArray(4 - bytes.size(), '\0') + bytes;
+    return qFromBigEndian<quint32>(fourBytes.constData());
 }
 
 class SRecordReader {
