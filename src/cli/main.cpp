@@ -7,10 +7,10 @@
 #include "cli/terminaldesk.h"
 #include "image/firmwarefile.h"
 #include "line/operatorquestions.h"
+#include "line/plannedrun.h"
 #include "line/recorder.h"
 #include "line/rerunfailed.h"
 #include "line/runfirmware.h"
-#include "line/session.h"
 #include "line/station.h"
 #include "line/trace.h"
 #include "line/tracefolder.h"
@@ -213,8 +213,8 @@ int main(int argc, char *argv[])
         run = std::make_unique<Station>(options, image, *report, recorder, trace.get(),
                                         questions.get());
     else
-        run = std::make_unique<Session>(options, image, *report, recorder, trace.get(),
-                                        questions.get());
+        run = std::make_unique<PlannedRun>(options, image, *report, recorder, trace.get(),
+                                           questions.get());
 #ifdef Q_OS_UNIX
     if (questions) {
         // No one is left to answer: the run ends as when the terminal hangs up.

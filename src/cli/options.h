@@ -25,7 +25,7 @@ struct CliOptions : RunOptions {
     };
     Request request = Request::Run;
 
-    QString tracePath; // "-": standard error; empty: no trace; never the HEX file
+    QString tracePath; // "-": standard error; empty: no trace; never the firmware file
     bool json = false;
     bool watch = false;    // a station: flash each board as it comes, until a signal
     HistoryFilter history; // --history: which records

@@ -26,8 +26,9 @@ QString checkTracePath(const QString &tracePath, const QString &file)
     const QString traceTarget = QFileInfo(tracePath).canonicalFilePath();
     if (traceTarget.isEmpty() || traceTarget != QFileInfo(file).canonicalFilePath())
         return {};
-    return QStringLiteral("--trace %1 is the HEX file %2: the trace would replace the firmware. "
-                          "Give the trace a file of its own")
+    return QStringLiteral(
+               "--trace %1 is the firmware file %2: the trace would replace the firmware. "
+               "Give the trace a file of its own")
         .arg(tracePath, file);
 }
 

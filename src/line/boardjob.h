@@ -22,7 +22,7 @@ class BoardJob : public QObject {
     Q_OBJECT
 public:
     // port and address: as a PortPlan gives them, the address as the
-    // address box text; image: the HEX file's lines, read once for all the
+    // address box text; image: the firmware as Intel HEX records, read once for all the
     // boards of a run.
     BoardJob(Engine &engine, const RunOptions &options, const QString &port, const QString &address,
              const QList<QByteArray> &image, Report &report);

@@ -25,7 +25,7 @@ class Trace;
 class PortRun : public QObject {
     Q_OBJECT
 public:
-    // image: the HEX file's lines, read once: every board gets the same.
+    // image: the firmware as Intel HEX records, read once: every board gets the same.
     // questions: --ask's, put to the operator before each board's job.
     // makePort: the engines' serial ports.
     PortRun(const RunOptions &options, PortPlan plan, const QList<QByteArray> &image,

@@ -14,7 +14,7 @@
 
 // A port and the boards on its bus, done in turn.
 struct PortPlan {
-    QString port;          // COM<n>, a device path, or a network port's URL
+    QString port;          // COM<n>, a device path (a pattern for a station), or a network URL
     QStringList addresses; // one address box text per board: empty scans, "0" skips the probe
 };
 

@@ -147,11 +147,11 @@ void MainWindow::chooseHexFile()
 void MainWindow::loadFirmware(const QString &fileName)
 {
     if (fileName.isEmpty() || !FirmwareFile::isRawBinary(fileName)) {
-        m_engine->loadHexFile(fileName);
+        m_engine->loadFirmwareFile(fileName);
         return;
     }
     const std::optional<quint32> base = m_fileDialog->askBaseAddress(fileName);
-    m_engine->loadHexFile(base ? fileName : QString(), base);
+    m_engine->loadFirmwareFile(base ? fileName : QString(), base);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -245,7 +245,7 @@ void TestCliOptions::traceNeverTheHexFile()
         {"bootline-cli", "--trace", dir.filePath(tracePath), "-a", "5", hex.fileName()});
     const QString *error = std::get_if<QString>(&result);
     QVERIFY(error);
-    QVERIFY2(error->contains("is the HEX file"), qPrintable(*error));
+    QVERIFY2(error->contains("is the firmware file"), qPrintable(*error));
     QCOMPARE(parsed({"--trace", dir.filePath("fw.trace"), hex.fileName()}).tracePath,
              dir.filePath("fw.trace"));
 }

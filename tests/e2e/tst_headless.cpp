@@ -54,7 +54,7 @@ void TestHeadless::wholeJobWithoutAWindow()
     engine.run([&] { engine.openPort(); });
     QVERIFY(found.wait(3000));
 
-    engine.run([&] { engine.loadHexFile(blink); });
+    engine.run([&] { engine.loadFirmwareFile(blink); });
     QVERIFY(ended.wait(30000));
     QVERIFY(ended.first().first().value<JobResult>().verified());
     QCOMPARE(engine.progressText(), QStringLiteral("END"));

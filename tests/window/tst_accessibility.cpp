@@ -107,7 +107,7 @@ void TestAccessibility::progressValueFollowsTheEngine()
     const QString file = writeFile(dir, "four.hex", hexFileRecords(4).join("\r\n") + "\r\n");
     t.engine.openPort();
     reply("VER=1");
-    t.engine.loadHexFile(file);
+    t.engine.loadFirmwareFile(file);
     QList<int> seen;
     for (int line = 0; line < 4; ++line) {
         QCOMPARE(value->currentValue().toInt(), t.engine.progressPosition());

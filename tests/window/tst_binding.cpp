@@ -85,7 +85,7 @@ void TestBinding::controlsFollowThePanel()
         {"open, scanning", [&] { t.engine.openPort(); }},
         {"probe", [&] { t.inside.probeTick(); }},
         {"VER= reply", [&] { reply("VER=1"); }},
-        {"load", [&] { t.engine.loadHexFile(file); }},
+        {"load", [&] { t.engine.loadFirmwareFile(file); }},
         {"ERROR reply", [&] { reply("ERROR"); }},
         {"close", [&] { t.engine.closePort(); }},
     };
@@ -294,7 +294,7 @@ void TestBinding::jobGoesOnWhileTheFileDialogIsOpen()
     t.rtu()->setChecked(false);
     t.box("addressBox")->setText("0");
     t.engine.openPort();
-    t.engine.loadHexFile(writeFile(m_dir, "two.hex", line1 + "\r\n" + line2 + "\r\n"));
+    t.engine.loadFirmwareFile(writeFile(m_dir, "two.hex", line1 + "\r\n" + line2 + "\r\n"));
     for (const QByteArray reply : {"OK\r\n", "DOWNLOAD\r\n"}) { // the verify pass begins
         t.port->incoming = reply;
         t.inside.receivePollTick();

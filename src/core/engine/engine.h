@@ -27,7 +27,7 @@ class Timer;
 // named for what it does: opening the port and probing for the board
 // (portcontrol.cpp), framing and writing a command (framewriter.cpp), taking
 // replies in (receivepoller.cpp), acting on them (responsedispatcher.cpp),
-// sending lines (linesender.cpp), loading a file (hexloader.cpp) and the
+// sending lines (linesender.cpp), loading a file (firmwareloader.cpp) and the
 // device commands (devicecommands.cpp). The pieces with a state of their own
 // are small classes beside it: the poll's schedule, the reply watch, the
 // verify ledger, the job policy.
@@ -70,7 +70,7 @@ public:
     void sendNextLine(); // "Send": the next line (linesender.cpp)
     // The file button; empty: a cancelled dialog. Any firmware format; base
     // is where a raw binary image goes (image/firmwarefile.h).
-    void loadHexFile(const QString &fileName, std::optional<quint32> base = std::nullopt);
+    void loadFirmwareFile(const QString &fileName, std::optional<quint32> base = std::nullopt);
     void setAddressOrScanNext(); // "Set Addr" / "Next" (devicecommands.cpp)
     void queryBoard();           // "?"
     void installFirmware();      // "Install "
@@ -85,9 +85,9 @@ public:
     Pace pace() const { return m_pace; }
     // Resends, timeouts and when a job ends: the window's unless set.
     void setPolicy(const JobPolicy &policy);
-    // loadHexFile refuses any file but the pinned one; a broken pin, every file.
+    // loadFirmwareFile refuses any file but the pinned one; a broken pin, every file.
     void setFirmwarePin(FirmwarePin pin) { m_pin = std::move(pin); }
-    // The download of lines read already (hexloader.cpp): loadHexFile's
+    // The download of lines read already (firmwareloader.cpp): loadFirmwareFile's
     // steps once the file is read, for a face that reads it once for many boards.
     void startDownload(const QList<QByteArray> &entries);
 

@@ -24,7 +24,7 @@ void Engine::choosePort()
 {
     const auto target = portTargetOfName(m_portName);
     if (const auto *refusal = std::get_if<QString>(&target))
-        throw RuntimeError(RuntimeError::TypeMismatch,
+        throw RuntimeError(RuntimeError::PortNameRefused,
                            QStringLiteral("Type mismatch: ") + *refusal);
     m_port->setTarget(std::get<PortTarget>(target));
 }

@@ -13,7 +13,7 @@ public:
         Overflow = 6,
         OutOfMemory = 7,
         SubscriptOutOfRange = 9,
-        TypeMismatch = 13,
+        PortNameRefused = 13, // shown as "Type mismatch", as the window always has
         InternalError = 51,
         FileNotFound = 53,
         DeviceIoError = 57,

@@ -8,7 +8,7 @@
 // an empty name is a cancelled dialog. The running job is not touched until
 // the new file has been read whole and found good: a cancel or a refused
 // file leaves it going as it was.
-void Engine::loadHexFile(const QString &fileName, std::optional<quint32> base)
+void Engine::loadFirmwareFile(const QString &fileName, std::optional<quint32> base)
 {
     if (fileName.isEmpty()) {
         emit message(QStringLiteral("Cancel"));

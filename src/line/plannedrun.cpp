@@ -1,20 +1,20 @@
-#include "line/session.h"
+#include "line/plannedrun.h"
 
 #include "line/portrun.h"
 #include "line/portthread.h"
 #include "line/report.h"
 #include "line/reportrelay.h"
 
-Session::Port::Port(const QString &name, Report &face)
+PlannedRun::Port::Port(const QString &name, Report &face)
     : report(std::make_unique<ReportRelay>(face)), thread(std::make_unique<PortThread>(name))
 {
 }
 
-Session::Port::~Port() = default;
+PlannedRun::Port::~Port() = default;
 
-Session::Session(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
-                 Recorder &recorder, Trace *trace, OperatorQuestions *questions,
-                 SerialPortMaker makePort)
+PlannedRun::PlannedRun(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
+                       Recorder &recorder, Trace *trace, OperatorQuestions *questions,
+                       SerialPortMaker makePort)
     : m_options(options), m_image(image), m_report(report), m_recorder(recorder), m_trace(trace),
       m_questions(questions), m_makePort(std::move(makePort))
 {
@@ -25,12 +25,12 @@ Session::Session(const RunOptions &options, const QList<QByteArray> &image, RunR
 }
 
 // The ports' threads end, and are joined, before anything they use goes.
-Session::~Session()
+PlannedRun::~PlannedRun()
 {
     m_ports.clear();
 }
 
-void Session::start()
+void PlannedRun::start()
 {
     m_running = int(m_ports.size());
     for (const auto &each : m_ports) {
@@ -51,7 +51,7 @@ void Session::start()
     }
 }
 
-void Session::interrupt(int signalNumber)
+void PlannedRun::interrupt(int signalNumber)
 {
     for (const auto &each : m_ports) {
         Port &port = *each;
@@ -63,7 +63,7 @@ void Session::interrupt(int signalNumber)
 }
 
 // Queued behind the port's reports: the face has had them all by now.
-void Session::portFinished(Port &port, const QList<BoardResult> &results)
+void PlannedRun::portFinished(Port &port, const QList<BoardResult> &results)
 {
     port.results = results;
     if (--m_running > 0)

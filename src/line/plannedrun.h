@@ -23,18 +23,18 @@ class Trace;
 
 // Every port of the options at once, each with its own engine on a thread of
 // its own; the boards on each port in turn. The report, the end and the exit
-// code come on the session's thread. The exit code is the first failure's,
+// code come on the thread that started the run. The exit code is the first failure's,
 // in port order.
-class Session : public Run {
+class PlannedRun : public Run {
     Q_OBJECT
 public:
-    // image: the HEX file's lines, read once: every board gets the same.
+    // image: the firmware as Intel HEX records, read once: every board gets the same.
     // questions: --ask's, put to the operator before each board's job.
     // makePort: the engines' serial ports.
-    Session(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
-            Recorder &recorder, Trace *trace, OperatorQuestions *questions = nullptr,
-            SerialPortMaker makePort = {});
-    ~Session() override;
+    PlannedRun(const RunOptions &options, const QList<QByteArray> &image, RunReport &report,
+               Recorder &recorder, Trace *trace, OperatorQuestions *questions = nullptr,
+               SerialPortMaker makePort = {});
+    ~PlannedRun() override;
 
     void start() override;
     void interrupt(int signalNumber) override;

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestHexLoader : public QObject {
+class TestFirmwareLoader : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -28,12 +28,12 @@ const QByteArray Old1 = dataRecord(0x0100, 1);
 const QByteArray Old2 = dataRecord(0x0110, 2);
 const QByteArray Old3 = dataRecord(0x0120, 3);
 
-void TestHexLoader::init()
+void TestFirmwareLoader::init()
 {
     QVERIFY(m_dir.isValid());
 }
 
-QString TestHexLoader::write(const QString &name, const QByteArray &content)
+QString TestFirmwareLoader::write(const QString &name, const QByteArray &content)
 {
     return writeFile(m_dir, name, content);
 }
@@ -46,10 +46,10 @@ void loadInto(TestEngine &t, const QString &file)
         t.engine.openPort();
         t.timer("ProbeTimer")->setEnabled(false);
     }
-    t.engine.loadHexFile(file);
+    t.engine.loadFirmwareFile(file);
 }
 
-void TestHexLoader::cancelShowsCancelAndChangesNothing()
+void TestFirmwareLoader::cancelShowsCancelAndChangesNothing()
 {
     TestEngine t;
     t.inside.state.verifying = true;
@@ -63,7 +63,7 @@ void TestHexLoader::cancelShowsCancelAndChangesNothing()
     QVERIFY(t.port->writes.isEmpty());
 }
 
-void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
+void TestFirmwareLoader::loadStartsTheDownloadWithTheFirstLine()
 {
     TestEngine t;
     QSignalSpy sendEnabled(&t.engine, &Engine::sendEnabledChanged);
@@ -82,7 +82,7 @@ void TestHexLoader::loadStartsTheDownloadWithTheFirstLine()
     QCOMPARE(t.port->writes, QList<QByteArray>{"BOOT" + Old1 + "\r\n"});
 }
 
-void TestHexLoader::loadOf9000LinesFillsTheTable()
+void TestFirmwareLoader::loadOf9000LinesFillsTheTable()
 {
     const QList<QByteArray> records = hexFileRecords(9000);
     TestEngine t;
@@ -93,7 +93,7 @@ void TestHexLoader::loadOf9000LinesFillsTheTable()
     QCOMPARE(t.engine.progressMaximum(), 9000);
 }
 
-void TestHexLoader::refusedFileLeavesTheJobAsItWas_data()
+void TestFirmwareLoader::refusedFileLeavesTheJobAsItWas_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("error");
@@ -110,7 +110,7 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas_data()
     QTest::newRow("no data bytes") << write("eof.hex", EndOfFileRecord + "\r\n") << 321;
 }
 
-void TestHexLoader::refusedFileLeavesTheJobAsItWas()
+void TestFirmwareLoader::refusedFileLeavesTheJobAsItWas()
 {
     QFETCH(QString, file);
     QFETCH(int, error);
@@ -139,7 +139,7 @@ void TestHexLoader::refusedFileLeavesTheJobAsItWas()
              QList<QByteArray>{"BOOT" + QByteArray(EndOfFileRecord).replace(':', '#') + "\r\n"});
 }
 
-void TestHexLoader::emptyFileStartsNothing()
+void TestFirmwareLoader::emptyFileStartsNothing()
 {
     TestEngine t;
     loadInto(t, write("good.hex", Old1 + "\r\n" + EndOfFileRecord + "\r\n"));
@@ -153,7 +153,7 @@ void TestHexLoader::emptyFileStartsNothing()
     QCOMPARE(t.engine.progressText(), QStringLiteral("DOWNLOAD"));
 }
 
-void TestHexLoader::shorterFileLeavesOldEntriesUnsent()
+void TestFirmwareLoader::shorterFileLeavesOldEntriesUnsent()
 {
     TestEngine t;
     loadInto(t, write("long.hex",
@@ -168,7 +168,7 @@ void TestHexLoader::shorterFileLeavesOldEntriesUnsent()
                                 "BOOT" + new1 + "\r\n"}));
 }
 
-void TestHexLoader::linesGoOutAsTheyStandInTheFile()
+void TestFirmwareLoader::linesGoOutAsTheyStandInTheFile()
 {
     TestEngine t;
     const QByteArray lower = Old1.toLower() + " \t";
@@ -181,5 +181,5 @@ void TestHexLoader::linesGoOutAsTheyStandInTheFile()
                                                 "BOOT" + lower + "\r\n"}));
 }
 
-QTEST_GUILESS_MAIN(TestHexLoader)
-#include "tst_hexloader.moc"
+QTEST_GUILESS_MAIN(TestFirmwareLoader)
+#include "tst_firmwareloader.moc"

@@ -1,8 +1,8 @@
 #include "fakes/fakeserialport.h"
 #include "line/operatorquestions.h"
+#include "line/plannedrun.h"
 #include "line/recorder.h"
 #include "line/report.h"
-#include "line/session.h"
 #include "link/rtuframe.h"
 
 #include <QCoreApplication>
@@ -98,7 +98,7 @@ constexpr int BlockedOpenMs = 1500;
 
 // Each port on a thread of its own: whatever blocks in one port holds up no
 // other, and the face hears of every port on its own thread, in order.
-class TestSession : public QObject {
+class TestPlannedRun : public QObject {
     Q_OBJECT
 private slots:
     void aBlockedOpenHoldsUpNoOtherPort_data();
@@ -108,7 +108,8 @@ private slots:
 
 private:
     // COM3's open blocks; both boards answer, or neither does.
-    std::unique_ptr<Session> session(bool boardsAnswer, OperatorQuestions *questions = nullptr);
+    std::unique_ptr<PlannedRun> plannedRun(bool boardsAnswer,
+                                           OperatorQuestions *questions = nullptr);
 
     EventLog m_log;
     std::unique_ptr<LoggedRunReport> m_report;
@@ -117,7 +118,8 @@ private:
     QList<QByteArray> m_image;
 };
 
-std::unique_ptr<Session> TestSession::session(bool boardsAnswer, OperatorQuestions *questions)
+std::unique_ptr<PlannedRun> TestPlannedRun::plannedRun(bool boardsAnswer,
+                                                       OperatorQuestions *questions)
 {
     m_log.events.clear();
     m_log.offTheMainThread = false;
@@ -130,7 +132,7 @@ std::unique_ptr<Session> TestSession::session(bool boardsAnswer, OperatorQuestio
     m_options.ports = {{QStringLiteral("COM3"), {QStringLiteral("1")}},
                        {QStringLiteral("COM4"), {QStringLiteral("1")}}};
     EventLog *log = &m_log;
-    return std::make_unique<Session>(
+    return std::make_unique<PlannedRun>(
         m_options, m_image, *m_report, *m_recorder, nullptr, questions,
         [log, boardsAnswer](const QString &port) {
             log->portMade();
@@ -145,7 +147,7 @@ std::unique_ptr<Session> TestSession::session(bool boardsAnswer, OperatorQuestio
         });
 }
 
-void TestSession::aBlockedOpenHoldsUpNoOtherPort_data()
+void TestPlannedRun::aBlockedOpenHoldsUpNoOtherPort_data()
 {
     QTest::addColumn<bool>("boardsAnswer");
     QTest::addColumn<bool>("interrupt"); // once COM4's board has begun
@@ -155,13 +157,13 @@ void TestSession::aBlockedOpenHoldsUpNoOtherPort_data()
     QTest::newRow("interrupted") << false << true << int(exitCodeForSignal(SIGINT));
 }
 
-void TestSession::aBlockedOpenHoldsUpNoOtherPort()
+void TestPlannedRun::aBlockedOpenHoldsUpNoOtherPort()
 {
     QFETCH(bool, boardsAnswer);
     QFETCH(bool, interrupt);
     QFETCH(int, exitCode);
 
-    const std::unique_ptr<Session> run = session(boardsAnswer);
+    const std::unique_ptr<PlannedRun> run = plannedRun(boardsAnswer);
     QSignalSpy finished(run.get(), &Run::finished);
     run->start();
     if (interrupt) {
@@ -187,9 +189,9 @@ void TestSession::aBlockedOpenHoldsUpNoOtherPort()
 
 // A run dropped while a port's open blocks ends that port's thread once the
 // open is back, and nothing reaches the face after.
-void TestSession::goingMidRunWaitsForTheBlockedPort()
+void TestPlannedRun::goingMidRunWaitsForTheBlockedPort()
 {
-    std::unique_ptr<Session> run = session(true);
+    std::unique_ptr<PlannedRun> run = plannedRun(true);
     run->start();
     QTRY_VERIFY_WITH_TIMEOUT(m_log.all().contains("COM4 recorded"), 5000);
     run.reset();
@@ -215,12 +217,12 @@ public:
 
 // The operator's answers, given on the main thread, start each board's job
 // on its port's own thread.
-void TestSession::answersComeBackOnThePortsThread()
+void TestPlannedRun::answersComeBackOnThePortsThread()
 {
     ScannerDesk desk;
     OperatorQuestions questions({QStringLiteral("serial")}, desk);
     desk.questions = &questions;
-    const std::unique_ptr<Session> run = session(true, &questions);
+    const std::unique_ptr<PlannedRun> run = plannedRun(true, &questions);
     QSignalSpy finished(run.get(), &Run::finished);
     run->start();
     QVERIFY(finished.wait(10000));
@@ -230,5 +232,5 @@ void TestSession::answersComeBackOnThePortsThread()
         QCOMPARE(result.tags.value(QStringLiteral("serial")), QStringLiteral("A7"));
 }
 
-QTEST_GUILESS_MAIN(TestSession)
-#include "tst_session.moc"
+QTEST_GUILESS_MAIN(TestPlannedRun)
+#include "tst_plannedrun.moc"
