@@ -7,6 +7,9 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 [[noreturn]] void refuse(const QString &name, const QString &what)
@@ -15,6 +18,16 @@ namespace {
                        QStringLiteral("Invalid file format: %1: %2. Correct the file, or "
                                       "choose another Intel HEX file.")
                            .arg(name, what));
+}
+
+// A big-endian number at the start of a record's data, whose length is checked.
+template <typename Number> Number numberAt(const QByteArray &data, qsizetype at = 0)
+{
+    std::array<char, sizeof(Number)> bytes{};
+    std::copy_n(data.constData() + at,
+                std::min(qsizetype(bytes.size()), std::max(qsizetype(0), data.size() - at)),
+                bytes.begin());
+    return qFromBigEndian<Number>(bytes.data());
 }
 
 void checkLength(const QByteArray &data, int wanted, int record, const QString &name)
@@ -59,22 +72,22 @@ ImageSummary summarizeImage(const QList<QByteArray> &entries, const QString &nam
             break;
         case IntelHex::ExtendedSegmentAddress:
             checkLength(data, 2, record, name);
-            base = quint64(qFromBigEndian<quint16>(data.constData())) << 4;
+            base = quint64(numberAt<quint16>(data)) << 4;
             break;
         case IntelHex::ExtendedLinearAddress:
             checkLength(data, 2, record, name);
-            base = quint64(qFromBigEndian<quint16>(data.constData())) << 16;
+            base = quint64(numberAt<quint16>(data)) << 16;
             break;
         case IntelHex::StartSegmentAddress: {
             checkLength(data, 4, record, name);
-            const quint16 cs = qFromBigEndian<quint16>(data.constData());
-            const quint16 ip = qFromBigEndian<quint16>(data.constData() + 2);
+            const quint16 cs = numberAt<quint16>(data);
+            const quint16 ip = numberAt<quint16>(data, 2);
             summary.start = {quint32(cs) * 16 + ip, true, cs, ip};
             break;
         }
         case IntelHex::StartLinearAddress:
             checkLength(data, 4, record, name);
-            summary.start = {qFromBigEndian<quint32>(data.constData())};
+            summary.start = {numberAt<quint32>(data)};
             break;
         default:
             refuse(name,
