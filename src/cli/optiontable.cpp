@@ -4,18 +4,17 @@
 
 namespace {
 
-constexpr CliRequests Runs = RunsOfBoards;
 constexpr CliRequests StoreRequests{CliRequest::History, CliRequest::CreateStore,
                                     CliRequest::ImportUnrecorded};
 
 CliOption runOption(QStringList names, QString valueName, QString help,
-                    HelpSection section = HelpSection::Run, CliRequests takenBy = Runs)
+                    HelpSection section = HelpSection::Run, CliRequests takenBy = RunsOfBoards)
 {
     return {std::move(names), std::move(valueName), std::move(help), section, takenBy, {}, {}};
 }
 
 // An option that a settings-file line of the same name may give instead.
-CliOption setting(CliOption option, CliRequests readBy = Runs, const QString &key = {})
+CliOption setting(CliOption option, CliRequests readBy = RunsOfBoards, const QString &key = {})
 {
     option.settingsKey = key.isEmpty() ? option.longName() : key;
     option.settingsReadBy = readBy;
@@ -68,7 +67,7 @@ QList<CliOption> runOptions()
                   "Where the first byte of a raw binary FILE goes (0x08000000, or in decimal). "
                   "Required for a binary image, refused for any other: Intel HEX, S-record and "
                   "ELF files say where their data goes.",
-                  HelpSection::Run, Runs | CliRequest::Info),
+                  HelpSection::Run, RunsOfBoards | CliRequest::Info),
         setting(runOption({"reply-timeout"}, "MS",
                           QStringLiteral("How long to wait for the reply to a line (default %1).")
                               .arg(JobTiming::UnattendedReplyTimeoutMs))),
@@ -105,14 +104,14 @@ QList<CliOption> runOptions()
         runOption({"json"}, {},
                   "Progress and results as JSON lines on standard output; with --history and "
                   "--info, the records or the file's summary as JSON.",
-                  HelpSection::Run, Runs | CliRequest::History | CliRequest::Info),
+                  HelpSection::Run, RunsOfBoards | CliRequest::History | CliRequest::Info),
         setting(runOption({"tag"}, "KEY=VALUE",
                           "Repeatable: put this tag (operator, order, lot...) on every board's "
                           "record, as tag.KEY=VALUE lines in the settings file do (this wins); "
                           "with --history, only the records that carry it. KEY holds letters, "
                           "digits, _, - and .",
-                          HelpSection::Run, Runs | CliRequest::History),
-                Runs, "tag.KEY"),
+                          HelpSection::Run, RunsOfBoards | CliRequest::History),
+                RunsOfBoards, "tag.KEY"),
         runOption({"ask"}, "KEY",
                   "Repeatable: before each board's job, ask the operator on the terminal for "
                   "this tag (a serial number, say: typed, or scanned with Enter), as \"COM21 "
@@ -129,7 +128,7 @@ QList<CliOption> lineOptions()
                           "of asking its driver for low latency (1 ms). Ports without the setting "
                           "are left as they are either way.",
                           HelpSection::Line),
-                Runs, "low-latency"),
+                RunsOfBoards, "low-latency"),
         setting(runOption({"rs485"}, {},
                           "Put the port in the kernel's RS-485 mode, for a built-in RS-485 UART: "
                           "the driver raises RTS to turn the transmitter on while it sends. A "
@@ -192,13 +191,13 @@ QList<CliOption> recordOptions()
                           "socket (?host=/folder names another socket folder), or none. A record "
                           "the store cannot take goes to unrecorded.jsonl beside it, and the run "
                           "ends with exit code 7.",
-                          HelpSection::Records, Runs | StoreRequests),
-                Runs | StoreRequests),
+                          HelpSection::Records, RunsOfBoards | StoreRequests),
+                RunsOfBoards | StoreRequests),
         setting(runOption({"store-timeout"}, "MS",
                           "How long a record may take to reach the store before it is kept in "
                           "unrecorded.jsonl instead (default 10000); the jobs never wait for it.",
-                          HelpSection::Records, Runs | StoreRequests),
-                Runs | StoreRequests),
+                          HelpSection::Records, RunsOfBoards | StoreRequests),
+                RunsOfBoards | StoreRequests),
         runOption({"create-store"}, {},
                   "Make the tables of the store --log names, or bring them up to date, and exit; "
                   "for PostgreSQL, run it once, as a role that may create tables.",
@@ -255,7 +254,7 @@ QList<CliOption> otherOptions()
         runOption({"config"}, "FILE",
                   "Read the settings from this file instead of the window's "
                   "(~/.config/bootline/bootline.conf); options given here win.",
-                  HelpSection::General, Runs | StoreRequests),
+                  HelpSection::General, RunsOfBoards | StoreRequests),
     };
 }
 
