@@ -201,7 +201,7 @@ void BoardJob::onCommandAnswered(DeviceCommand command, ReplyKeyword keyword,
                                  const QByteArray &reply)
 {
     if (command == DeviceCommand::NewAddress && m_step == Step::NewAddress) {
-        if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format)
+        if (isRefusal(keyword))
             return fail(BoardRefused,
                         QStringLiteral("the board refused the new address %1 (another board may "
                                        "hold it)")

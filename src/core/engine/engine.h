@@ -4,6 +4,7 @@
 #include "engine/jobevents.h"
 #include "engine/jobpolicy.h"
 #include "engine/pollschedule.h"
+#include "engine/replyaction.h"
 #include "engine/replywatch.h"
 #include "engine/verifyledger.h"
 #include "image/firmwarepin.h"
@@ -178,6 +179,7 @@ private:
     void takeRtuReplies(const QByteArray &received);
     void takePlainReplies();
     void actOnReply(); // acts on state.reply (responsedispatcher.cpp)
+    void showReplyStep(ReplyAction::Step step);
 
     // ---- The poll, the reply pace, the reply watch and the job's events ----
     // The poll's schedule (receivepoller.cpp, PollSchedule): asleep on an idle line.

@@ -37,8 +37,7 @@ namespace {
 
 bool refuses(const QByteArray &reply)
 {
-    const ReplyKeyword keyword = firstReplyKeyword(reply);
-    return keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format;
+    return isRefusal(firstReplyKeyword(reply));
 }
 
 } // namespace

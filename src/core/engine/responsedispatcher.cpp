@@ -1,12 +1,13 @@
 #include "engine/engine.h"
 #include "engine/jobfailure.h"
 #include "engine/panelcolours.h"
+#include "engine/replyaction.h"
 #include "engine/timer.h"
 #include "protocol/replykeyword.h"
 
-// Shows the board's reply and acts on the first keyword it holds. The job
-// events go out in the order things happened; those a face may act on with
-// a new command (a board found, a command answered, the job's end) go out
+// Shows the board's reply and does what its first keyword calls for
+// (ReplyAction). The job events go out in the order things happened; those
+// a face may act on with a new command (a board found, a command answered, the job's end) go out
 // once the reply has taken effect (afterReplies), so that nothing is sent
 // from the middle.
 void Engine::actOnReply()
@@ -16,63 +17,22 @@ void Engine::actOnReply()
     const bool probing = m_probeTimer->isEnabled();
     const Pass pass = currentPass();
     const std::optional<DeviceCommand> command = commandAnsweredBy(keyword);
-    const bool lineAnswer = !command && m_jobRunning && keyword != ReplyKeyword::None &&
+    ReplyAction::Situation situation;
+    situation.answersLine = !command && m_jobRunning && keyword != ReplyKeyword::None &&
                             keyword != ReplyKeyword::Version;
-    if (lineAnswer)
+    if (situation.answersLine)
         reportLineAnswer(keyword, pass);
     m_verifyLedger.replied(keyword);
-    std::optional<JobResult::Outcome> jobEnd;
-    if (lineAnswer && (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format))
-        jobEnd = JobResult::Outcome::Refused;
-    const bool lastLineAwaited = lastLineOfPassAwaited(); // before the answer stops the wait
-    const bool passThroughUnended = keyword == ReplyKeyword::Ok && lastLineAwaited;
-    if (keyword != ReplyKeyword::None && !passThroughUnended)
-        m_replyWatchTimer->setEnabled(false); // the board has answered
-    switch (keyword) {
-    case ReplyKeyword::Version:
-        m_probeTimer->setEnabled(false);
-        setStatus(QStringLiteral("READY"));
-        if (state.downloadRequested && state.downloading && !lastLineAwaited)
-            sendNextLineOnReply();
-        break;
-    case ReplyKeyword::Error:
-        showError();
-        break;
-    case ReplyKeyword::Download:
-        if (state.verifying) { // the verify pass is through: END, if it went through whole
-            const bool whole = m_verifyLedger.wholeImageVerified();
-            setProgressText(whole ? QStringLiteral("END") : QStringLiteral("ERROR"));
-            setBarColour(whole ? Colour::Green : Colour::Red);
-            state.verifying = false;
-            state.downloading = false;
-            jobEnd = whole ? JobResult::Outcome::Verified : JobResult::Outcome::NotVerified;
-            if (!whole)
-                tell(notVerifiedFailure(m_verifyLedger.acknowledged(), m_verifyLedger.lineCount()));
-        } else { // the download pass is through: verify it
-            setProgressText(QStringLiteral("VERIFY"));
-            state.verifying = true;
-            state.lineIndex = 0;
-            if (m_jobRunning) {
-                m_job.downloadMs = m_passClock.elapsed();
-                m_passClock.start();
-                emit passStarted(Pass::Verify, state.lineCount);
-            }
-            sendNextLineOnReply();
-        }
-        break;
-    case ReplyKeyword::Format:
-        setProgressText(QString());
-        setProgressPosition(0);
-        break;
-    case ReplyKeyword::Ok:
-        if (passThroughUnended)
-            m_replyWatch.lastLineAnsweredOk(); // the watch runs on, and says so
-        else
-            sendNextLineOnReply();
-        break;
-    case ReplyKeyword::None:
-        break;
-    }
+    situation.verifying = state.verifying;
+    situation.downloadUnderWay = state.downloadRequested && state.downloading;
+    situation.lastLineAwaited = lastLineOfPassAwaited(); // before the answer stops the wait
+    situation.wholeImageVerified = m_verifyLedger.wholeImageVerified();
+    const ReplyAction action = ReplyAction::onReply(keyword, situation);
+    if (action.stopReplyWatch)
+        m_replyWatchTimer->setEnabled(false);
+    showReplyStep(action.step);
+    if (action.sendNextLine)
+        sendNextLineOnReply();
     if (keyword == ReplyKeyword::Version && probing && !command) {
         m_versionReply = state.reply;
         afterReplies(
@@ -82,9 +42,53 @@ void Engine::actOnReply()
         afterReplies([this, command = *command, keyword, reply = state.reply] {
             emit commandAnswered(command, keyword, reply);
         });
-    if (jobEnd)
-        endJob(*jobEnd, pass);
+    if (action.jobEnd)
+        endJob(*action.jobEnd, pass);
     emit replyTaken(state.reply, keyword); // once it has taken effect
+}
+
+// What a reply's step shows, and the passes it starts and ends.
+void Engine::showReplyStep(ReplyAction::Step step)
+{
+    switch (step) {
+    case ReplyAction::Step::BoardReady:
+        m_probeTimer->setEnabled(false);
+        setStatus(QStringLiteral("READY"));
+        break;
+    case ReplyAction::Step::ShowRefusal:
+        showError();
+        break;
+    case ReplyAction::Step::EndVerified:
+    case ReplyAction::Step::EndNotVerified: {
+        const bool whole = step == ReplyAction::Step::EndVerified;
+        setProgressText(whole ? QStringLiteral("END") : QStringLiteral("ERROR"));
+        setBarColour(whole ? Colour::Green : Colour::Red);
+        state.verifying = false;
+        state.downloading = false;
+        if (!whole)
+            tell(notVerifiedFailure(m_verifyLedger.acknowledged(), m_verifyLedger.lineCount()));
+        break;
+    }
+    case ReplyAction::Step::StartVerify:
+        setProgressText(QStringLiteral("VERIFY"));
+        state.verifying = true;
+        state.lineIndex = 0;
+        if (m_jobRunning) {
+            m_job.downloadMs = m_passClock.elapsed();
+            m_passClock.start();
+            emit passStarted(Pass::Verify, state.lineCount);
+        }
+        break;
+    case ReplyAction::Step::ClearProgress:
+        setProgressText(QString());
+        setProgressPosition(0);
+        break;
+    case ReplyAction::Step::LastLineOk:
+        m_replyWatch.lastLineAnsweredOk(); // the watch runs on, and says so
+        break;
+    case ReplyAction::Step::Nothing:
+        break;
+    }
 }
 
 // A reply goes to the command awaited, if there is one: whatever the board
@@ -103,7 +107,7 @@ void Engine::reportLineAnswer(ReplyKeyword keyword, Pass pass)
 {
     m_job.reply = state.reply;
     const qint16 line = m_replyWatch.line();
-    if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format)
+    if (isRefusal(keyword))
         emit lineRefused(pass, line, keyword, state.reply);
     else if (keyword == ReplyKeyword::Download || !lastLineOfPassAwaited())
         emit lineAcknowledged(pass, line);
@@ -172,7 +176,7 @@ void Engine::dispatchReply()
         actOnAnswer();
         return;
     case ReplyWatch::Answer::Surplus:
-        if (keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format) {
+        if (isRefusal(keyword)) {
             actOnReply();
             return;
         }
@@ -205,7 +209,7 @@ void Engine::replyBehindTheEnd()
     if (m_job.outcome != JobResult::Outcome::Verified || keyword == ReplyKeyword::None ||
         keyword == ReplyKeyword::Version)
         return;
-    const bool refused = keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format;
+    const bool refused = isRefusal(keyword);
     m_job.outcome = refused ? JobResult::Outcome::Refused : JobResult::Outcome::ExtraReply;
     m_job.reply = state.reply;
     showError();

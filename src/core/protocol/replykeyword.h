@@ -11,5 +11,11 @@ inline constexpr qsizetype LongestReplyKeyword = 8;
 // The first keyword, in that order, that occurs anywhere in the reply (case matters).
 ReplyKeyword firstReplyKeyword(const QByteArray &reply);
 
+// The board refuses what it was sent: "ERROR" or "FORMAT".
+inline bool isRefusal(ReplyKeyword keyword)
+{
+    return keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format;
+}
+
 // The keyword as the board writes it ("VER=", "OK"); empty for None.
 QByteArray replyKeywordText(ReplyKeyword keyword);
