@@ -141,40 +141,60 @@ BoundStatement summaryQuery(const HistoryFilter &filter, const QString &by,
 {
     const BoundStatement group = groupOf(by, dialect, schemaVersion);
     const BoundStatement from = chosenRecords(filter, dialect, schemaVersion);
+    const bool grouped = !by.isEmpty();
+    // A board's group is that of its first job; by port every job of a board
+    // has it, and the walk's sort need not be done a second time.
+    const bool oneGroupPerBoard = !grouped || by == QStringLiteral("port");
     // The jobs of a board in their order, as a list read newest first and
-    // then sorted by time would have them.
-    const QString sql =
+    // then sorted by time would have them: a first attempt (or the first job
+    // of that port and address in the run) starts a board, its retries follow.
+    QString sql =
         QStringLiteral(
             "WITH picked AS (SELECT r.id AS id, %1 AS run_id, r.port AS port, r.board AS board, "
             "%2 AS attempt, r.result AS result, r.seconds AS seconds, r.started AS started, "
             "r.ended AS ended, %3 AS grp%4), "
-            "ordered AS (SELECT picked.*, ROW_NUMBER() OVER (PARTITION BY run_id, port, board "
-            "ORDER BY COALESCE(started, ended) NULLS FIRST, started NULLS FIRST, id) AS nth "
-            "FROM picked), "
-            "numbered AS (SELECT ordered.*, SUM(CASE WHEN attempt <= 1 OR nth = 1 THEN 1 ELSE 0 "
-            "END) OVER (PARTITION BY run_id, port, board ORDER BY nth) AS board_no FROM ordered), "
-            "judged AS (SELECT numbered.*, FIRST_VALUE(grp) OVER per_board AS board_group, "
-            "FIRST_VALUE(result) OVER per_board AS first_result, LAST_VALUE(result) OVER "
-            "per_board AS last_result, ROW_NUMBER() OVER per_board AS in_board FROM numbered "
-            "WINDOW per_board AS (PARTITION BY run_id, port, board, board_no ORDER BY nth ROWS "
-            "BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING)), "
-            "boards AS (SELECT board_group AS grp, %5 FROM judged WHERE in_board = 1 GROUP BY "
-            "board_group UNION ALL SELECT NULL, %5 FROM judged WHERE in_board = 1), "
-            "tried AS (SELECT board_group, seconds FROM judged WHERE ended IS NOT NULL AND result "
-            "<> 'started' AND result <> 'not tried'), "
-            "times AS (SELECT board_group AS grp, seconds, ROW_NUMBER() OVER (PARTITION BY "
-            "board_group ORDER BY seconds) AS place, COUNT(*) OVER (PARTITION BY board_group) AS "
-            "how_many FROM tried UNION ALL SELECT NULL, seconds, ROW_NUMBER() OVER (ORDER BY "
-            "seconds), COUNT(*) OVER () FROM tried), "
-            "ranks AS (SELECT grp, MAX(CASE WHEN place = (50 * how_many + 99) / 100 THEN seconds "
-            "END) AS median, MAX(CASE WHEN place = (95 * how_many + 99) / 100 THEN seconds END) AS "
-            "p95 FROM times GROUP BY grp) "
-            "SELECT b.grp, b.boards, b.done, b.first_pass, m.median, m.p95 FROM boards AS b LEFT "
-            "JOIN ranks AS m ON m.grp = b.grp OR (m.grp IS NULL AND b.grp IS NULL)")
+            "walked AS (SELECT picked.*, ROW_NUMBER() OVER jobs AS nth, CASE WHEN attempt <= 1 OR "
+            "ROW_NUMBER() OVER jobs = 1 THEN 1 ELSE 0 END AS starts_board, LEAD(CASE WHEN attempt "
+            "<= 1 THEN 1 ELSE 0 END, 1, 1) OVER jobs AS ends_board, SUM(CASE WHEN attempt <= 1 "
+            "THEN "
+            "1 ELSE 0 END) OVER jobs + CASE WHEN FIRST_VALUE(attempt) OVER jobs <= 1 THEN 0 ELSE 1 "
+            "END AS board_no FROM picked WINDOW jobs AS (PARTITION BY run_id, port, board ORDER BY "
+            "COALESCE(started, ended) NULLS FIRST, started NULLS FIRST, id)), ")
             .arg(columnOf(QStringLiteral("run_id"), schemaVersion),
-                 columnOf(QStringLiteral("attempt"), schemaVersion), group.sql, from.sql,
-                 QStringLiteral("COUNT(*) AS boards, SUM(CASE WHEN last_result = 'done' THEN 1 "
-                                "ELSE 0 END) AS done, SUM(CASE WHEN first_result = 'done' THEN 1 "
-                                "ELSE 0 END) AS first_pass"));
+                 columnOf(QStringLiteral("attempt"), schemaVersion), group.sql, from.sql);
+    sql += oneGroupPerBoard
+               ? QStringLiteral("judged AS (SELECT walked.*, grp AS board_group FROM walked), ")
+               : QStringLiteral("judged AS (SELECT walked.*, FIRST_VALUE(grp) OVER (PARTITION BY "
+                                "run_id, port, board, board_no ORDER BY nth) AS board_group FROM "
+                                "walked), ");
+    // Each board has one job that starts it and one that ends it: the first
+    // decides first-pass yield, the last whether it is done.
+    const QString sums = QStringLiteral(
+        "COUNT(CASE WHEN starts_board = 1 THEN 1 END) AS boards, SUM(CASE WHEN ends_board = 1 "
+        "AND result = 'done' THEN 1 ELSE 0 END) AS done, SUM(CASE WHEN starts_board = 1 AND "
+        "result = 'done' THEN 1 ELSE 0 END) AS first_pass");
+    const QString everyTime = QStringLiteral(
+        "SELECT NULL AS grp, seconds, ROW_NUMBER() OVER (ORDER BY seconds) AS place, COUNT(*) "
+        "OVER () AS how_many FROM tried");
+    // The whole comes as the row whose group is NULL; without --by it is all there is.
+    sql += grouped ? QStringLiteral("boards AS (SELECT board_group AS grp, %1 FROM judged GROUP BY "
+                                    "board_group UNION ALL SELECT NULL, %1 FROM judged), ")
+                         .arg(sums)
+                   : QStringLiteral("boards AS (SELECT NULL AS grp, %1 FROM judged), ").arg(sums);
+    sql += QStringLiteral(
+        "tried AS (SELECT board_group, seconds FROM judged WHERE ended IS NOT NULL AND result "
+        "<> 'started' AND result <> 'not tried'), ");
+    sql += grouped ? QStringLiteral("times AS (SELECT board_group AS grp, seconds, ROW_NUMBER() "
+                                    "OVER (PARTITION BY board_group ORDER BY seconds) AS place, "
+                                    "COUNT(*) OVER (PARTITION BY board_group) AS how_many FROM "
+                                    "tried UNION ALL %1), ")
+                         .arg(everyTime)
+                   : QStringLiteral("times AS (%1), ").arg(everyTime);
+    sql += QStringLiteral(
+        "ranks AS (SELECT grp, MAX(CASE WHEN place = (50 * how_many + 99) / 100 THEN seconds "
+        "END) AS median, MAX(CASE WHEN place = (95 * how_many + 99) / 100 THEN seconds END) AS "
+        "p95 FROM times GROUP BY grp) "
+        "SELECT b.grp, b.boards, b.done, b.first_pass, m.median, m.p95 FROM boards AS b LEFT "
+        "JOIN ranks AS m ON m.grp = b.grp OR (m.grp IS NULL AND b.grp IS NULL)");
     return {sql, group.values + from.values};
 }
