@@ -123,7 +123,7 @@ def before_upgrade(store):
     bare = store.replace('.sqlite', '-schema3.sqlite')
     shutil.copy(store, bare)
     db = sqlite3.connect(bare)
-    for column in ('port', 'board', 'result', 'sha256'):
+    for column in ('port', 'board', 'result', 'sha256', 'job_result'):
         db.execute('DROP INDEX IF EXISTS bootline_jobs_by_%s' % column)
     db.execute('PRAGMA user_version = 3')
     db.commit()

@@ -152,21 +152,25 @@ BoundStatement summaryQuery(const HistoryFilter &filter, const QString &by,
         QStringLiteral(
             "WITH picked AS (SELECT r.id AS id, %1 AS run_id, r.port AS port, r.board AS board, "
             "%2 AS attempt, r.result AS result, r.seconds AS seconds, r.started AS started, "
-            "r.ended AS ended, %3 AS grp%4), "
-            "walked AS (SELECT picked.*, ROW_NUMBER() OVER jobs AS nth, CASE WHEN attempt <= 1 OR "
-            "ROW_NUMBER() OVER jobs = 1 THEN 1 ELSE 0 END AS starts_board, LEAD(CASE WHEN attempt "
-            "<= 1 THEN 1 ELSE 0 END, 1, 1) OVER jobs AS ends_board, SUM(CASE WHEN attempt <= 1 "
-            "THEN "
-            "1 ELSE 0 END) OVER jobs + CASE WHEN FIRST_VALUE(attempt) OVER jobs <= 1 THEN 0 ELSE 1 "
-            "END AS board_no FROM picked WINDOW jobs AS (PARTITION BY run_id, port, board ORDER BY "
-            "COALESCE(started, ended) NULLS FIRST, started NULLS FIRST, id)), ")
+            "r.ended AS ended, %3 AS grp%4), ")
             .arg(columnOf(QStringLiteral("run_id"), schemaVersion),
                  columnOf(QStringLiteral("attempt"), schemaVersion), group.sql, from.sql);
+    const QString walk = QStringLiteral(
+        "SELECT picked.*, %1CASE WHEN attempt <= 1 OR LAG(1, 1, 0) OVER jobs = 0 THEN 1 ELSE 0 "
+        "END AS starts_board, LEAD(CASE WHEN attempt <= 1 THEN 1 ELSE 0 END, 1, 1) OVER jobs AS "
+        "ends_board FROM picked WINDOW jobs AS (PARTITION BY run_id, port, board ORDER BY "
+        "COALESCE(started, ended) NULLS FIRST, started NULLS FIRST, id)");
+    // Otherwise the boards are numbered in the walk, for their first job's group.
     sql += oneGroupPerBoard
-               ? QStringLiteral("judged AS (SELECT walked.*, grp AS board_group FROM walked), ")
-               : QStringLiteral("judged AS (SELECT walked.*, FIRST_VALUE(grp) OVER (PARTITION BY "
-                                "run_id, port, board, board_no ORDER BY nth) AS board_group FROM "
-                                "walked), ");
+               ? QStringLiteral("judged AS (%1), ")
+                     .arg(walk.arg(QStringLiteral("grp AS board_group, ")))
+               : QStringLiteral("walked AS (%1), judged AS (SELECT walked.*, FIRST_VALUE(grp) OVER "
+                                "(PARTITION BY run_id, port, board, board_no ORDER BY nth) AS "
+                                "board_group FROM walked), ")
+                     .arg(walk.arg(QStringLiteral(
+                         "ROW_NUMBER() OVER jobs AS nth, SUM(CASE WHEN attempt <= 1 THEN 1 ELSE 0 "
+                         "END) OVER jobs + CASE WHEN FIRST_VALUE(attempt) OVER jobs <= 1 THEN 0 "
+                         "ELSE 1 END AS board_no, ")));
     // Each board has one job that starts it and one that ends it: the first
     // decides first-pass yield, the last whether it is done.
     const QString sums = QStringLiteral(

@@ -21,7 +21,8 @@ QString indexOn(const QString &column, bool unique = false)
 
 // The indexes each version brought: the first for the time and the look
 // for a later record of the same job, the second so that a record is in
-// once and a run's jobs are found quickly, the fourth for every filter.
+// once and a run's jobs are found quickly, the fourth for every filter, the
+// fifth so that the look for a later record reads that index alone.
 QStringList indexesSince(int version)
 {
     QStringList indexes;
@@ -33,6 +34,9 @@ QStringList indexesSince(int version)
         for (const char *column : {"port", "board", "result", "sha256"})
             indexes << indexOn(QString::fromLatin1(column));
     }
+    if (version < 5)
+        indexes << QStringLiteral("CREATE INDEX %1_by_job_result ON %1 (job_id, result, record_id)")
+                       .arg(JobsTable);
     return indexes;
 }
 

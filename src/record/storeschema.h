@@ -13,8 +13,9 @@ inline const QString JobsTable = QStringLiteral("bootline_jobs");
 inline const QString OldJobsTable = QStringLiteral("jobs");
 
 // 1: bootline_jobs; 2: runs, attempts, tags, traces, record ids;
-// 3: port kinds; 4: indexes for every filter.
-constexpr int StoreSchemaVersion = 4;
+// 3: port kinds; 4: indexes for every filter; 5: one a job's records are
+// chosen from.
+constexpr int StoreSchemaVersion = 5;
 // Today's records go into a store of this version or later as it is.
 constexpr int WritableSchemaVersion = 3;
 

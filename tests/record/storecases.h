@@ -402,7 +402,7 @@ inline void checkOldStoreBroughtUp(const StoreAddress &address)
         QVERIFY(!execOn(address, {"SELECT 1 FROM jobs"}).isEmpty());
 }
 
-// A store of the third schema lacks only the filters' indexes: it takes
+// A store of the third schema lacks only indexes: it takes
 // records as it is, and gets them by a write on SQLite, by createSchema()
 // on PostgreSQL.
 inline void checkIndexesAdded(const StoreAddress &address)
@@ -413,7 +413,7 @@ inline void checkIndexesAdded(const StoreAddress &address)
     QString error;
     QVERIFY2(RecordStore(address).write(record, &error), qPrintable(error));
     QStringList indexes;
-    for (const char *column : {"port", "board", "result", "sha256"})
+    for (const char *column : {"port", "board", "result", "sha256", "job_result"})
         indexes << QStringLiteral("DROP INDEX bootline_jobs_by_%1").arg(column);
     QCOMPARE(execOn(address, QStringList(indexes)
                                  << (sqlite ? "PRAGMA user_version = 3"

@@ -147,7 +147,7 @@ void TestPostgresStore::rolesAndRights_data()
     QTest::newRow("even the owner's write makes no table")
         << ""
         << "empty" << false << "it has no table bootline_jobs yet: run bootline-cli";
-    const QString newer = "schema version 5, newer than this Bootline knows (4): update Bootline";
+    const QString newer = "schema version 6, newer than this Bootline knows (5): update Bootline";
     QTest::newRow("a newer schema is not read") << ""
                                                 << "newer" << true << newer;
     QTest::newRow("nor written") << ""
@@ -168,7 +168,7 @@ void TestPostgresStore::rolesAndRights()
         checkRoundTrip(parsed(m_server.url("rights")));
         QCOMPARE(m_server.createDatabase("newer"), QString());
         makeSchema(parsed(m_server.url("newer")));
-        QCOMPARE(execOn(parsed(m_server.url("newer")), {"UPDATE bootline_schema SET version = 5"}),
+        QCOMPARE(execOn(parsed(m_server.url("newer")), {"UPDATE bootline_schema SET version = 6"}),
                  QString());
     }
     QString url = m_server.url(database);

@@ -515,8 +515,8 @@ void TestRecordStore::storeFaults_data()
     const QString noTable = "holds no table of job records";
     QTest::newRow("missing file") << 0 << QStringList() << "it does not exist";
     QTest::newRow("damaged file") << 3 << QStringList(13, twice) << "malformed"; // 24576
-    QTest::newRow("newer schema") << 3 << QStringList{"PRAGMA user_version = 5"}
-                                  << "schema version 5, newer than this Bootline knows (4)";
+    QTest::newRow("newer schema") << 3 << QStringList{"PRAGMA user_version = 6"}
+                                  << "schema version 6, newer than this Bootline knows (5)";
     QTest::newRow("no table") << 0 << QStringList{"CREATE TABLE notes (line TEXT)"} << noTable;
     QTest::newRow("another's jobs table")
         << 0 << QStringList{"CREATE TABLE jobs (id INTEGER, name TEXT)"} << noTable;
