@@ -5,6 +5,7 @@
 
 #include "link/crc16.h"
 #include "link/rtureceiver.h"
+#include "protocol/replykeyword.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const quint8 address = data[0];
     Pieces polls(data + 1, size - 1);
-    RtuReceiver receiver;
+    RtuReceiver receiver{sameReplyEitherWay};
     QByteArray piece;
     while (polls.next(piece)) {
         if (piece.isEmpty())

@@ -107,7 +107,7 @@ void TestRtuReceiver::acceptsAReplyHoweverItArrives()
     QFETCH(QByteArray, reply);
     QFETCH(QByteArray, after);
     QFETCH(int, chunk);
-    RtuReceiver receiver;
+    RtuReceiver receiver{sameReplyEitherWay};
     const QList<Verdict> verdicts = feed(receiver, before + reply + after, chunk);
     QList<Verdict> replies;
     for (const Verdict &verdict : verdicts) {
@@ -136,7 +136,7 @@ void TestRtuReceiver::rejectsWhatIsNotForUs()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, kind);
-    RtuReceiver receiver;
+    RtuReceiver receiver{sameReplyEitherWay};
     QVERIFY(receiver.collect(bytes));
     QCOMPARE(int(receiver.examine(us).kind), kind);
     QVERIFY(receiver.bytes().isEmpty());
@@ -147,7 +147,7 @@ void TestRtuReceiver::rejectsWhatIsNotForUs()
 
 void TestRtuReceiver::waitsWhileAFrameMayStillBeComing()
 {
-    RtuReceiver receiver;
+    RtuReceiver receiver{sameReplyEitherWay};
     QVERIFY(!receiver.collect(okReply.left(5))); // fewer than six bytes: nothing to examine
     receiver.clear();
     const QByteArray wrongChecksum = QByteArray::fromHex("01424F4BD5CC");
@@ -166,7 +166,7 @@ void TestRtuReceiver::waitsWhileAFrameMayStillBeComing()
 
 void TestRtuReceiver::bytesAfterAReplyAreLeftForLater()
 {
-    RtuReceiver receiver;
+    RtuReceiver receiver{sameReplyEitherWay};
     const QByteArray version = rtuFrame(us, "BVER=2.1");
     QVERIFY(receiver.collect(okReply + QByteArray::fromHex("00") + version));
     QCOMPARE(receiver.examine(us).reply, QByteArray("OK"));
@@ -180,7 +180,7 @@ void TestRtuReceiver::bytesAfterAReplyAreLeftForLater()
 
 void TestRtuReceiver::overflowKeepsTheNewestBytes()
 {
-    RtuReceiver receiver;
+    RtuReceiver receiver{sameReplyEitherWay};
     QVERIFY(receiver.collect(okReply.left(2) + QByteArray(1000, 'x')));
     QCOMPARE(receiver.examine(us).kind, Verdict::Wait);
     QVERIFY(receiver.collect(QByteArray(30, 'x') + okReply.left(3)));
@@ -199,7 +199,7 @@ void TestRtuReceiver::worstPollOnAFullBufferIsQuick()
                   "B";
     qint64 best = std::numeric_limits<qint64>::max();
     for (int run = 0; run < 5; ++run) {
-        RtuReceiver receiver;
+        RtuReceiver receiver{sameReplyEitherWay};
         receiver.collect(starts);
         QElapsedTimer clock;
         clock.start();
@@ -295,7 +295,7 @@ void TestRtuReceiver::takesEveryReplyWholeWhateverFollows()
                     .arg(address)
                     .arg(bytes, what);
             };
-            RtuReceiver receiver;
+            RtuReceiver receiver{sameReplyEitherWay};
             const QList<Verdict> verdicts = poll(receiver, {frame + after}, quint8(address));
             const QByteArray other =
                 after.isEmpty() ? QByteArray() : readingOf(quint8(address), frame + after.left(1));
@@ -327,7 +327,7 @@ void TestRtuReceiver::takesEveryReplyWholeCutAnywhere()
                 QByteArray shorter = readingOf(quint8(address), frame.left(first));
                 if (shorter.isEmpty())
                     shorter = readingOf(quint8(address), frame.left(second));
-                RtuReceiver receiver;
+                RtuReceiver receiver{sameReplyEitherWay};
                 const QString wrong =
                     wrongVerdicts(poll(receiver, polls, quint8(address)), text, shorter, cutTally);
                 if (!wrong.isEmpty())
@@ -348,7 +348,7 @@ void TestRtuReceiver::waitsForTheZeroThatMakesAnotherReply()
     const quint8 address = 89;
     const QByteArray download = rtuFrame(address, "BDOWNLOAD");
     QCOMPARE(download.back(), '\0');
-    RtuReceiver receiver;
+    RtuReceiver receiver{sameReplyEitherWay};
     QVERIFY(receiver.collect(download.chopped(1)));
     QCOMPARE(receiver.examine(address).kind, Verdict::Wait);
     QVERIFY(receiver.collect(download.right(1)));

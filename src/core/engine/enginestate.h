@@ -2,6 +2,7 @@
 
 #include "link/plainreceiver.h"
 #include "link/rtureceiver.h"
+#include "protocol/replykeyword.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -39,10 +40,10 @@ struct EngineState {
     bool scanning = false; // the port was opened with an empty address box
 
     // Receive poll
-    QByteArray reply;           // the reply handed on, what the dispatcher reads
-    RtuReceiver rtuReplies;     // RTU bytes collected until a whole reply is in
-    PlainReceiver plainReplies; // plain text collected until a whole reply is in
-    qint16 blinkTicks = 0;      // idle-blink counter, 0..9 between ticks
+    QByteArray reply;                           // the reply handed on, what the dispatcher reads
+    RtuReceiver rtuReplies{sameReplyEitherWay}; // RTU bytes collected until a whole reply is in
+    PlainReceiver plainReplies;                 // plain text collected until a whole reply is in
+    qint16 blinkTicks = 0;                      // idle-blink counter, 0..9 between ticks
 
     // A port opened afresh: nothing from before belongs to it.
     void forgetReceived()

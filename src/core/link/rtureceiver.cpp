@@ -1,7 +1,6 @@
 #include "link/rtureceiver.h"
 
 #include "link/crc16.h"
-#include "protocol/replykeyword.h"
 
 #include <QVarLengthArray>
 
@@ -99,17 +98,15 @@ qsizetype RtuReceiver::frameEnd(qsizetype start, qsizetype firstEnd, bool matche
     if (end < size)
         return bytes[end] == 0 ? end + 1 : end;
     // Nothing after it yet. Wait for the zero where the two readings are
-    // different replies ("DOWNLOA", "DOWNLOAD"), and where the text itself is
-    // what matters (a version, "RUN"): those are rare, so the wait costs
-    // little. Any other byte coming instead, or a quiet line, settles it on
-    // the shorter one. A line's "OK" and its like are never kept waiting.
+    // different replies ("DOWNLOA", "DOWNLOAD"), or where the text itself is
+    // what matters: those are rare, so the wait costs little. Any other byte
+    // coming instead, or a quiet line, settles it on the shorter one. A
+    // line's "OK" and its like are never kept waiting.
     if (lineQuiet)
         return end;
     const qsizetype shorterText = end - start - 4;
-    const ReplyKeyword shorter = firstReplyKeyword(m_buffer.mid(start + 2, shorterText));
-    const bool textMatters = shorter == ReplyKeyword::Version || shorter == ReplyKeyword::None;
     const bool sameReply =
-        shorter == firstReplyKeyword(m_buffer.mid(start + 2, shorterText + 1)) && !textMatters;
+        m_sameReply(m_buffer.mid(start + 2, shorterText), m_buffer.mid(start + 2, shorterText + 1));
     return sameReply ? end : NotYet;
 }
 

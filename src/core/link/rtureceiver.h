@@ -20,6 +20,12 @@ public:
     static constexpr qsizetype ShortestFrame = 6; // address, "B", a two-character reply, CRC
     static constexpr qsizetype Capacity = 1024;   // the port's receive buffer
 
+    // Whether a reply text means the same as that text with one character
+    // more: the one place where the checksum cannot tell where a frame ends
+    // (see frameEnd), and only the protocol knows what a reply means.
+    using SameReply = bool (*)(const QByteArray &shorter, const QByteArray &longer);
+    explicit RtuReceiver(SameReply sameReply) : m_sameReply(sameReply) {}
+
     struct Verdict {
         enum Kind { Wait, AddressError, CommandError, Reply };
         Kind kind = Wait;
@@ -57,5 +63,6 @@ private:
     bool isOneWholeFrame() const; // all that was collected: a frame not for us
     qsizetype firstPossibleStart(quint8 address) const;
 
+    SameReply m_sameReply;
     QByteArray m_buffer;
 };

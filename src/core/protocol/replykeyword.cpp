@@ -24,6 +24,13 @@ ReplyKeyword firstReplyKeyword(const QByteArray &reply)
     return ReplyKeyword::None;
 }
 
+bool sameReplyEitherWay(const QByteArray &shorter, const QByteArray &longer)
+{
+    const ReplyKeyword keyword = firstReplyKeyword(shorter);
+    const bool textMatters = keyword == ReplyKeyword::Version || keyword == ReplyKeyword::None;
+    return !textMatters && keyword == firstReplyKeyword(longer);
+}
+
 QByteArray replyKeywordText(ReplyKeyword keyword)
 {
     for (const auto &[text, each] : InTestOrder) {

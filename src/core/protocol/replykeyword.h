@@ -17,5 +17,10 @@ inline bool isRefusal(ReplyKeyword keyword)
     return keyword == ReplyKeyword::Error || keyword == ReplyKeyword::Format;
 }
 
+// Whether a reply read with one character more says the same: the same
+// keyword, and one whose exact text does not matter (a version does, and a
+// reply without a keyword, "ADDR=" or "RUN", is all text).
+bool sameReplyEitherWay(const QByteArray &shorter, const QByteArray &longer);
+
 // The keyword as the board writes it ("VER=", "OK"); empty for None.
 QByteArray replyKeywordText(ReplyKeyword keyword);
