@@ -4,7 +4,7 @@
 # for Windows is to be had here, so nothing is linked or run. The build is
 # the one of a machine without libelf and libtelnet: the stand-ins that
 # refuse ELF files and rfc2217:// are compiled in place of their readers.
-# Installs the cross compiler when it is missing; any error fails.
+# Installs the cross compiler when it is missing; any error or warning fails it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,20 +13,8 @@ package=g++-mingw-w64-x86-64-posix
 qt=/usr/include/x86_64-linux-gnu/qt6
 jobs=${JOBS:-$(nproc)}
 
-if ! command -v "$compiler" >/dev/null; then
-    echo "Installing $package, the cross compiler for Windows"
-    if [ "$(id -u)" -eq 0 ]; then
-        apt-get update
-        DEBIAN_FRONTEND=noninteractive apt-get install -y "$package"
-    elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
-        sudo apt-get update
-        sudo DEBIAN_FRONTEND=noninteractive apt-get install -y "$package"
-    else
-        echo "The Windows check needs $package. Install it with:" >&2
-        echo "  sudo apt-get update && sudo apt-get install -y $package" >&2
-        exit 1
-    fi
-fi
+# The cross compiler is this check's alone: a newcomer's set-up stays small.
+command -v "$compiler" >/dev/null || scripts/apt-install.sh "The Windows check" "$package"
 if [ ! -d "$qt/QtCore" ]; then
     echo "The Qt 6 headers are missing from $qt: run scripts/install-deps.sh" >&2
     exit 1
