@@ -1,7 +1,8 @@
 # The whole set-up on a fresh Debian 12 machine is one of these:
 #   make run    install what is missing, build, start Bootline
 #   make test   install what is missing, build, run every test headless
-# make check is make test and then what CI adds (package, sanitizers, fuzz corpora, clang-tidy).
+# make check is make test and then what CI adds (package, sanitizers, fuzz corpora, clang-tidy,
+# the Windows compile).
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 BENCH_DIR ?= build-bench
@@ -14,7 +15,7 @@ JOBS ?= $(shell nproc)
 TEST_JOBS ?= 8
 
 .PHONY: run test unit check build deps clean soak package check-package sanitize fuzz-replay \
-        fuzz tidy bench
+        fuzz tidy bench windows-check
 
 run: build
 	scripts/run.sh $(BUILD_DIR)
@@ -31,9 +32,10 @@ unit:
 	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target unit-tests
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS) -L unit
 
-# Everything CI runs: the suite, then the .deb, the sanitizers, the fuzz corpora and clang-tidy.
+# Everything CI runs: the suite, then the .deb, the sanitizers, the fuzz corpora, clang-tidy
+# and the Windows compile.
 check: test
-	$(MAKE) --no-print-directory check-package sanitize fuzz-replay tidy
+	$(MAKE) --no-print-directory check-package sanitize fuzz-replay tidy windows-check
 
 # The .deb built, checked with lintian, installed, started and removed again.
 check-package: build
@@ -59,6 +61,11 @@ fuzz: deps
 # clang-tidy over src/, tools/ and bench/ with the checks in .clang-tidy.
 tidy: build
 	scripts/tidy.sh $(BUILD_DIR)
+
+# Whether every source of the programs compiles for Windows: MinGW-w64 (installed when missing)
+# against Qt's headers, syntax only. Nothing is linked or run.
+windows-check:
+	JOBS=$(JOBS) scripts/windows-check.sh
 
 # The programs and the test suite; bootline-soak and bootline-bench only on demand.
 build: deps

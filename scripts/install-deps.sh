@@ -36,15 +36,4 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing ${missing[*]}"
-if [ "$(id -u)" -eq 0 ]; then
-    apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
-    sudo apt-get update
-    sudo DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-else
-    echo "Bootline needs these packages: ${missing[*]}" >&2
-    echo "Install them with:  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
-    exit 1
-fi
+exec "$(dirname "$0")/apt-install.sh" Bootline "${missing[@]}"

@@ -29,10 +29,11 @@
 #include <optional>
 #include <utility>
 
-#ifdef Q_OS_UNIX
 #include "shared/signalwatcher.h"
 
 #include <csignal>
+
+#ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
 
@@ -234,9 +235,9 @@ int main(int argc, char *argv[])
     QObject::connect(run.get(), &Run::finished, &app, &QCoreApplication::exit);
 #ifdef Q_OS_UNIX
     std::signal(SIGPIPE, SIG_IGN); // a reader of our output going away must not kill us mid-job
-    SignalWatcher watcher({SIGINT, SIGTERM, SIGHUP});
-    QObject::connect(&watcher, &SignalWatcher::caught, run.get(), &Run::interrupt);
 #endif
+    SignalWatcher watcher({SIGINT, SIGTERM, SignalWatcher::HangUp});
+    QObject::connect(&watcher, &SignalWatcher::caught, run.get(), &Run::interrupt);
     QMetaObject::invokeMethod(run.get(), &Run::start, Qt::QueuedConnection);
     return QCoreApplication::exec();
 }

@@ -120,21 +120,30 @@ QList<CliOption> runOptions()
     };
 }
 
+// Windows has no call for either: both are the adapter driver's settings.
+#ifdef Q_OS_WIN
+const char *const LowLatencyHelp =
+    "Changes nothing on Windows: a USB adapter's latency timer (16 ms on most) is its driver's "
+    "latency setting, in the port's advanced settings in Device Manager (1 ms for low latency).";
+const char *const Rs485Help =
+    "Refused on Windows, where the port fails to open: RS-485 mode is set in the adapter's "
+    "driver settings. A USB RS-485 adapter switches by itself and needs none of it.";
+#else
+const char *const LowLatencyHelp =
+    "Leave a USB adapter's latency timer as it is (16 ms on most) instead of asking its driver "
+    "for low latency (1 ms). Ports without the setting are left as they are either way.";
+const char *const Rs485Help =
+    "Put the port in the kernel's RS-485 mode, for a built-in RS-485 UART: the driver raises RTS "
+    "to turn the transmitter on while it sends. A port without the mode fails to open; a USB "
+    "RS-485 adapter switches by itself and needs none of it.";
+#endif
+
 QList<CliOption> lineOptions()
 {
     return {
-        setting(runOption({"no-low-latency"}, {},
-                          "Leave a USB adapter's latency timer as it is (16 ms on most) instead "
-                          "of asking its driver for low latency (1 ms). Ports without the setting "
-                          "are left as they are either way.",
-                          HelpSection::Line),
-                RunsOfBoards, "low-latency"),
-        setting(runOption({"rs485"}, {},
-                          "Put the port in the kernel's RS-485 mode, for a built-in RS-485 UART: "
-                          "the driver raises RTS to turn the transmitter on while it sends. A "
-                          "port without the mode fails to open; a USB RS-485 adapter switches by "
-                          "itself and needs none of it.",
-                          HelpSection::Line)),
+        setting(runOption({"no-low-latency"}, {}, LowLatencyHelp, HelpSection::Line), RunsOfBoards,
+                "low-latency"),
+        setting(runOption({"rs485"}, {}, Rs485Help, HelpSection::Line)),
         setting(runOption({"rs485-delays"}, "BEFORE,AFTER",
                           "With --rs485: RTS goes up BEFORE ms before sending and down AFTER ms "
                           "after it, each 0 to 1000 (default 0,0).",

@@ -6,13 +6,74 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <optional>
 
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#else
+#include <QSerialPortInfo>
+#endif
+
+namespace {
+
+// What two names of one port have in common where the port is its name.
+QString portKey(const QString &name)
+{
+    static const QRegularExpression com(QStringLiteral("^COM0*([0-9]+)$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(name);
+    return match.hasMatch() ? QStringLiteral("COM") + match.captured(1) : name.toUpper();
+}
+
+} // namespace
+
+QList<PortPlan> portsAmongNames(const QList<PortPlan> &plans, QStringList listed)
+{
+    std::sort(listed.begin(), listed.end(), [](const QString &one, const QString &other) {
+        return one.size() != other.size() ? one.size() < other.size()
+                                          : one.compare(other, Qt::CaseInsensitive) < 0;
+    });
+    QStringList listedKeys;
+    for (const QString &name : listed)
+        listedKeys.append(portKey(name));
+    QList<PortPlan> present;
+    QStringList taken;
+    const auto add = [&](const QString &name, const QString &key, const QStringList &addresses) {
+        if (taken.contains(key))
+            return;
+        taken.append(key);
+        present.append({name, addresses});
+    };
+    for (const PortPlan &plan : plans) {
+        if (isNetworkPortName(plan.port)) {
+            add(plan.port, plan.port, plan.addresses);
+        } else if (isPortPattern(plan.port)) {
+            const QRegularExpression pattern(
+                QRegularExpression::wildcardToRegularExpression(plan.port),
+                QRegularExpression::CaseInsensitiveOption);
+            for (qsizetype index = 0; index < listed.size(); ++index) {
+                if (pattern.match(listed[index]).hasMatch())
+                    add(listed[index], listedKeys[index], plan.addresses);
+            }
+        } else if (const QString key = portKey(plan.port); listedKeys.contains(key)) {
+            add(plan.port, key, plan.addresses);
+        }
+    }
+    return present;
+}
+
+bool isPortPattern(const QString &name)
+{
+    return !isNetworkPortName(name) &&
+           (name.contains(u'*') || name.contains(u'?') || name.contains(u'['));
+}
+
+#ifdef Q_OS_UNIX
 
 namespace {
 
@@ -116,12 +177,6 @@ bool isPortPresent(const QString &name)
     return !deviceOf(name).isEmpty(); // a link to a device that went is not
 }
 
-bool isPortPattern(const QString &name)
-{
-    return !isNetworkPortName(name) &&
-           (name.contains(u'*') || name.contains(u'?') || name.contains(u'['));
-}
-
 QList<PortPlan> portsPresent(const QList<PortPlan> &plans)
 {
     QList<PortPlan> present;
@@ -186,3 +241,44 @@ bool heldByAnotherProgram(const QString &name)
     }
     return false;
 }
+
+#else
+
+namespace {
+
+QStringList listedPortNames()
+{
+    QStringList names;
+    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
+        names.append(port.portName());
+    return names;
+}
+
+} // namespace
+
+bool isPortPresent(const QString &name)
+{
+    return !portsAmongNames({{name, {}}}, listedPortNames()).isEmpty();
+}
+
+QList<PortPlan> portsPresent(const QList<PortPlan> &plans)
+{
+    return portsAmongNames(plans, listedPortNames());
+}
+
+// COM5 is COM05 whether it is plugged in or not.
+QString sameDeviceAs(const QList<PortPlan> &plans, const QString &name)
+{
+    for (const PortPlan &plan : plans) {
+        if (portKey(plan.port) == portKey(name))
+            return plan.port;
+    }
+    return {};
+}
+
+bool heldByAnotherProgram(const QString &)
+{
+    return false;
+}
+
+#endif

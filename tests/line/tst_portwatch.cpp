@@ -18,6 +18,8 @@ private slots:
     void oneDeviceIsOnePort();
     void neverATerminalOfOurs_data();
     void neverATerminalOfOurs();
+    void portsAmongNames_data();
+    void portsAmongNames();
 
 private:
     QString link(const QString &name, const QString &target);
@@ -119,6 +121,45 @@ void TestPortWatch::neverATerminalOfOurs()
     QFETCH(bool, taken);
     const QList<dev_t> own{makedev(136, 7), makedev(4, 65)};
     QCOMPARE(isStationPort(makedev(major, minor), own), taken);
+}
+
+// Windows' watch: the names QSerialPortInfo lists, no devices behind them.
+// Each port present comes with the addresses of the plan that named it,
+// here the plan's place.
+void TestPortWatch::portsAmongNames_data()
+{
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QStringList>("present");
+    QTest::newRow("listed or not")
+        << QStringList{"COM7", "COM3"} << QStringList{"COM3", "COM4"} << QStringList{"COM3 of 2"};
+    QTest::newRow("COM05 is COM5, in either case")
+        << QStringList{"COM05"} << QStringList{"com5"} << QStringList{"COM05 of 1"};
+    QTest::newRow("a pattern, COM2 before COM10")
+        << QStringList{"COM*"} << QStringList{"COM10", "COM2", "CNCA0", "COM1"}
+        << QStringList{"COM1 of 1", "COM2 of 1", "COM10 of 1"};
+    QTest::newRow("a name and a pattern of one port: the first")
+        << QStringList{"COM2", "com?"} << QStringList{"COM3", "COM2"}
+        << QStringList{"COM2 of 1", "COM3 of 2"};
+    QTest::newRow("one port under two spellings: once")
+        << QStringList{"COM5", "COM005"} << QStringList{"COM5"} << QStringList{"COM5 of 1"};
+    QTest::newRow("a network port is always there")
+        << QStringList{"socket://bench:4001", "COM1"} << QStringList{}
+        << QStringList{"socket://bench:4001 of 1"};
+}
+
+void TestPortWatch::portsAmongNames()
+{
+    QFETCH(QStringList, ports);
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, present);
+    QList<PortPlan> plans;
+    for (const QString &port : ports)
+        plans.append({port, {QString::number(plans.size() + 1)}});
+    QStringList seen;
+    for (const PortPlan &plan : ::portsAmongNames(plans, listed))
+        seen << plan.port + QStringLiteral(" of ") + plan.addresses.join(u',');
+    QCOMPARE(seen, present);
 }
 
 QTEST_GUILESS_MAIN(TestPortWatch)

@@ -6,7 +6,6 @@
 #include <gelf.h>
 #include <libelf.h>
 
-
 namespace {
 
 [[noreturn]] void refuseUnreadable(const QString &name)
@@ -35,14 +34,6 @@ QString typeName(int type)
 }
 
 } // namespace
-
-quint64 ElfDetails::bytesNotSent() const
-{
-    quint64 total = 0;
-    for (const Segment &segment : loadSegments)
-        total += segment.bytesNotSent;
-    return total;
-}
 
 ElfDetails readElfDetails(const QByteArray &content, const QString &name)
 {

@@ -26,7 +26,13 @@ struct ElfDetails {
     quint64 entryPoint = 0;
     QList<Segment> loadSegments;
 
-    quint64 bytesNotSent() const;
+    quint64 bytesNotSent() const
+    {
+        quint64 total = 0;
+        for (const Segment &segment : loadSegments)
+            total += segment.bytesNotSent;
+        return total;
+    }
 };
 
 // Reads the header and program headers with libelf. Raises an

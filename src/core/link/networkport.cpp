@@ -85,6 +85,14 @@ void NetworkPort::setTarget(const PortTarget &target)
                                .arg(target.kind == PortTarget::Kind::DevicePath
                                         ? target.devicePath
                                         : QStringLiteral("COM%1").arg(target.number)));
+    if (target.network.protocol == NetworkAddress::Protocol::Rfc2217 &&
+        !TelnetComPort::isAvailable())
+        throw RuntimeError(RuntimeError::PortNotAvailable,
+                           QStringLiteral("Port rfc2217://%1 needs Telnet, which this build of "
+                                          "Bootline lacks (it was built without libtelnet): "
+                                          "give the server's raw TCP port as socket://HOST:PORT, "
+                                          "or use a build with libtelnet")
+                               .arg(target.network.hostAndPort()));
     m_address = target.network;
 }
 

@@ -99,6 +99,9 @@ QString SystemPortDriver::setRs485(QSerialPort &port, const Rs485Setting &settin
 
 #else
 
+// Windows has no call for it: the adapter driver's latency timer is set in
+// its settings (Device Manager, the port's advanced settings). The port is
+// left as it is, like one on Linux without the setting.
 std::optional<bool> SystemPortDriver::lowLatency(QSerialPort &)
 {
     return std::nullopt;
@@ -111,12 +114,12 @@ bool SystemPortDriver::setLowLatency(QSerialPort &, bool)
 
 std::variant<Rs485Setting, QString> SystemPortDriver::rs485(QSerialPort &)
 {
-    return QStringLiteral("RS-485 mode is set on Linux only");
+    return QStringLiteral("RS-485 mode is set in the adapter's driver settings");
 }
 
 QString SystemPortDriver::setRs485(QSerialPort &, const Rs485Setting &)
 {
-    return QStringLiteral("RS-485 mode is set on Linux only");
+    return QStringLiteral("RS-485 mode is set in the adapter's driver settings");
 }
 
 #endif

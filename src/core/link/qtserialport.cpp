@@ -37,14 +37,37 @@ QString whyNoPermission(const QString &device)
                           "again)");
 }
 
-// Qt keeps the notifier that reads the device as a child of the port.
+// Qt keeps the notifier that reads the device as a child of the port. On
+// Windows it reads with overlapped I/O instead: no notifier, so arrivals
+// stay watched.
 QSocketNotifier *readNotifierOf(QSerialPort &port)
 {
+#ifdef Q_OS_UNIX
     for (QSocketNotifier *notifier : port.findChildren<QSocketNotifier *>()) {
         if (notifier->type() == QSocketNotifier::Read && notifier->socket() == port.handle())
             return notifier;
     }
+#else
+    Q_UNUSED(port)
+#endif
     return nullptr;
+}
+
+// Where a program cannot set RS-485 mode, the adapter's driver settings do.
+QString noRs485Mode(const QString &port, const QString &refusal)
+{
+#ifdef Q_OS_LINUX
+    return QStringLiteral("Port %1 has no RS-485 mode: its driver refused it (%2). Leave out "
+                          "--rs485 (rs485= in the settings file) for a USB adapter that "
+                          "switches by itself")
+        .arg(port, refusal);
+#else
+    Q_UNUSED(refusal)
+    return QStringLiteral("Port %1 is not put in RS-485 mode by Bootline on this system: set "
+                          "the mode in the adapter's driver settings, and leave out --rs485 "
+                          "(rs485= in the settings file)")
+        .arg(port);
+#endif
 }
 
 // A sequence's steps on the port's modem lines; a refusal fails the open.
@@ -356,12 +379,7 @@ void QtSerialPort::applyLineOptions()
         if (m_lineOptions.rs485) {
             const auto before = m_driver->rs485(m_port);
             if (const QString *refusal = std::get_if<QString>(&before))
-                throw RuntimeError(
-                    RuntimeError::PortNotAvailable,
-                    QStringLiteral("Port %1 has no RS-485 mode: its driver refused it (%2). Leave "
-                                   "out --rs485 (rs485= in the settings file) for a USB adapter "
-                                   "that switches by itself")
-                        .arg(name(), *refusal));
+                throw RuntimeError(RuntimeError::PortNotAvailable, noRs485Mode(name(), *refusal));
             Rs485Setting wanted = std::get<Rs485Setting>(before);
             wanted.enabled = true;
             wanted.rtsOnSend = true;

@@ -69,6 +69,11 @@ QString settingText(quint8 command, quint32 value)
 
 // Proxy mode: libtelnet's own negotiation keeps quiet when the server
 // refuses an offer, and that refusal is what tells a fixed line apart.
+bool TelnetComPort::isAvailable()
+{
+    return true;
+}
+
 TelnetComPort::TelnetComPort()
     : m_telnet(telnet_init(nullptr, &TelnetComPort::onEvent, TELNET_FLAG_PROXY, this))
 {

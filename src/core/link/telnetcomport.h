@@ -27,6 +27,9 @@ public:
     // What became of our offer of the COM port option.
     enum class ComPortAnswer { Awaited, Agreed, Refused };
 
+    // Whether this build speaks Telnet at all: not where libtelnet was not found.
+    static bool isAvailable();
+
     TelnetComPort();
     ~TelnetComPort();
     TelnetComPort(const TelnetComPort &) = delete;
