@@ -45,9 +45,21 @@ void TestStation::initTestCase()
     qputenv("XDG_DATA_HOME", m_dir.filePath("data").toLocal8Bit());
 }
 
+namespace {
+
+// Waits till the board has taken so many more commands: the station's
+// checks whether it is still there, each one after the other.
+bool askedAgain(SimulatedBoard &board, int times)
+{
+    const qsizetype before = board.output().count("<< ");
+    return QTest::qWaitFor([&] { return board.output().count("<< ") >= before + times; }, 20000);
+}
+
+} // namespace
+
 void TestStation::flashesEachBoardOnceAsItComes()
 {
-    SimulatedBoard fixed({"--quiet"}, 3);
+    SimulatedBoard fixed({}, 3);
     QVERIFY(fixed.isReady());
     // A short reply timeout: a board that left is known to be gone within 1.5 s.
     StationProcess station({"-p", "COM3," + m_dir.filePath("config/bootline/ports/COM1*"), "-a",
@@ -60,9 +72,9 @@ void TestStation::flashesEachBoardOnceAsItComes()
     {
         QSerialPort other(QFile::symLinkTarget(m_dir.filePath("config/bootline/ports/COM3")));
         QVERIFY(QTest::qWaitFor([&] { return other.open(QIODevice::ReadWrite); }, 5000));
-        QTest::qWait(1000);
+        QTest::qWait(1000); // the checks meanwhile cannot open the port
     }
-    QTest::qWait(1000);
+    QVERIFY(askedAgain(fixed, 2));
     QCOMPARE(station.count("board", "COM3"), 1);
     QCOMPARE(station.count("watch", "COM3", "gone"), 0);
 
@@ -124,7 +136,7 @@ void TestStation::slowBoardStaysFlashedOnce()
 {
     QFETCH(int, latencyMs);
     QFETCH(QStringList, options);
-    SimulatedBoard board({"--quiet", "--latency", QString::number(latencyMs)}, 20);
+    SimulatedBoard board({"--latency", QString::number(latencyMs)}, 20);
     QVERIFY(board.isReady());
     // The job's own probe asks each 200 ms until the board answers, and a slow
     // board answers each in turn before the first line: 4000 ms leaves it room.
@@ -133,7 +145,7 @@ void TestStation::slowBoardStaysFlashedOnce()
                            options);
     QVERIFY(station.waitFor(1, "board", "COM20", {}, 30000));
     QVERIFY(station.waitFor(1, "watch", "COM20", "awaiting leave"));
-    QTest::qWait(4000); // many leave checks, each of them answered late
+    QVERIFY(askedAgain(board, 4)); // each of them answered late
     const QJsonObject done = station.interrupted();
     QCOMPARE(done["event"].toString(), QStringLiteral("done"));
     QCOMPARE(done["boards"].toInt(), 1);
@@ -146,7 +158,7 @@ void TestStation::slowBoardStaysFlashedOnce()
 // nor flash it again once the port is let go.
 void TestStation::aReaderOnThePortIsNoNewsOfTheBoard()
 {
-    SimulatedBoard board({"--quiet"}, 21);
+    SimulatedBoard board({}, 21);
     QVERIFY(board.isReady());
     StationProcess station(
         {"-p", "COM21", "-a", "1", "--settle", "100", "--reply-timeout", "300", smallFile()});
@@ -164,10 +176,10 @@ void TestStation::aReaderOnThePortIsNoNewsOfTheBoard()
             while (::read(reader, bytes, sizeof bytes) > 0) {
             }
         });
-        QTest::qWait(3000); // ten reply timeouts
+        QTest::qWait(3000); // ten reply timeouts, while nothing is asked
         ::close(reader);
     }
-    QTest::qWait(1500);
+    QVERIFY(askedAgain(board, 3));
     QCOMPARE(station.count("watch", "COM21", "awaiting board"), 1);
     const QJsonObject done = station.interrupted();
     QCOMPARE(done["boards"].toInt(), 1);
