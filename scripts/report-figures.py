@@ -11,6 +11,7 @@ without the filters' indexes.
 PostgreSQL's peak memory is psql's or bootline-cli's, not the server's.
 
 Usage: scripts/report-figures.py [BUILD_DIR] [--records 100000,1000000] [--no-postgres]
+                                 [--no-sqlite]
                                  [--before-upgrade]
 Everything goes to a temporary folder; the user's own store is not touched.
 """
@@ -24,6 +25,8 @@ options = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
 options.add_argument('build', nargs='?', default='build')
 options.add_argument('--records', default='100000,1000000', help='store sizes, comma separated')
 options.add_argument('--no-postgres', action='store_true')
+options.add_argument('--no-sqlite', action='store_true',
+                     help='the PostgreSQL store alone')
 options.add_argument('--before-upgrade', action='store_true',
                      help="also the SQLite store without the filters' indexes")
 args = options.parse_args()
@@ -104,18 +107,26 @@ def fill_sql(columns, rows, copies, postgres):
         head, ','.join(names), ','.join(values.get(c, 't.' + c) for c in names), source)
 
 
+def job_rows(store):
+    """The columns of the store's table, and its rows."""
+    db = sqlite3.connect(store)
+    columns = [c[1] for c in db.execute('PRAGMA table_info(bootline_jobs)')]
+    rows = db.execute('SELECT * FROM bootline_jobs ORDER BY id').fetchall()
+    db.close()
+    return columns, rows
+
+
 def sqlite_store(template, records):
     store = os.path.join(work, 'sqlite-%d.sqlite' % records)
     shutil.copy(template, store)
+    columns, rows = job_rows(store)
     db = sqlite3.connect(store, isolation_level=None)
-    columns = [c[1] for c in db.execute('PRAGMA table_info(bootline_jobs)')]
-    rows = db.execute('SELECT * FROM bootline_jobs ORDER BY id').fetchall()
     db.execute('BEGIN')
     db.execute(fill_sql(columns, rows, records // len(rows), False))
     db.execute('DELETE FROM bootline_jobs WHERE id <= %d' % rows[-1][0])
     db.execute('COMMIT')
     db.close()
-    return store, columns, rows
+    return store
 
 
 def before_upgrade(store):
@@ -210,14 +221,16 @@ try:
             print('PostgreSQL skipped, no server to be had: %s' % why)
     print('| records | store | report | seconds | peak MiB |\n|---|---|---|---|---|', flush=True)
     for records in SIZES:
-        store, columns, rows = sqlite_store(template, records)
-        export = lambda path: ['sqlite3', '-csv', path, 'SELECT * FROM bootline_jobs']
-        measure(records, 'sqlite', store, export(store))
-        if args.before_upgrade:
-            bare = before_upgrade(store)
-            measure(records, 'sqlite, schema 3', bare, export(bare))
-            os.remove(bare)
-        os.remove(store)
+        columns, rows = job_rows(template)
+        if not args.no_sqlite:
+            store = sqlite_store(template, records)
+            export = lambda path: ['sqlite3', '-csv', path, 'SELECT * FROM bootline_jobs']
+            measure(records, 'sqlite', store, export(store))
+            if args.before_upgrade:
+                bare = before_upgrade(store)
+                measure(records, 'sqlite, schema 3', bare, export(bare))
+                os.remove(bare)
+            os.remove(store)
         if server:
             postgres_store(server, columns, rows, records)
             measure(records, 'postgresql', server, ['psql', '-X', server, '-c',

@@ -132,11 +132,14 @@ bool RecordStore::open(Access access, QString *error)
     }
     if (m_address.kind == StoreAddress::Kind::Postgres) {
         // libpq prints the server's notices on standard error, in the middle
-        // of our own output.
+        // of our own output. A write is done at once or waits too long; a
+        // read streams for as long as there are rows, so only its wait for
+        // a lock (an upgrade under way) is limited.
+        const QString limit = access == Access::Read ? QStringLiteral("SET lock_timeout = %1")
+                                                     : QStringLiteral("SET statement_timeout = %1");
         QSqlQuery setup(db);
         for (const QString &statement :
-             {QStringLiteral("SET client_min_messages TO warning"),
-              QStringLiteral("SET statement_timeout = %1").arg(m_timeoutMs)}) {
+             {QStringLiteral("SET client_min_messages TO warning"), limit.arg(m_timeoutMs)}) {
             if (!setup.exec(statement)) {
                 *error = failure(QStringLiteral("open"), errorText(setup.lastError()));
                 db.close();

@@ -1,11 +1,14 @@
 #include "concurrentwriters.h"
 #include "postgresserver.h"
+#include "record/recordcolumns.h"
 #include "record/recordkeeper.h"
 #include "storecases.h"
 #include "summarycases.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -30,6 +33,7 @@ private slots:
     void rolesAndRights();
     void boundedWaits_data();
     void boundedWaits();
+    void aLongReadRunsToItsEnd();
     void cleanupTestCase();
 
 private:
@@ -236,6 +240,34 @@ void TestPostgresStore::boundedWaits()
 }
 
 // The stores' connections go before the server.
+// A list of a big store takes longer than the store's timeout, which bounds
+// waits, not reading: a reader slower than the server is never cut short.
+void TestPostgresStore::aLongReadRunsToItsEnd()
+{
+    QCOMPARE(m_server.createDatabase("long"), QString());
+    const StoreAddress address = parsed(m_server.url("long"));
+    makeSchema(address);
+    JobRecord record = sampleRecord();
+    QString error;
+    QVERIFY2(RecordStore(address).write(record, &error), qPrintable(error));
+    QStringList columns;
+    for (const RecordColumn &column : recordColumns())
+        columns << column.name;
+    QString copies = "INSERT INTO bootline_jobs (%1) SELECT %2 FROM bootline_jobs, "
+                     "generate_series(1, 100000) AS n";
+    QStringList values = columns;
+    values.replaceInStrings(QRegularExpression("^(job_id|record_id)$"), "\\1 || n");
+    QCOMPARE(execOn(address, {copies.arg(columns.join(','), values.join(','))}), QString());
+    RecordStore store(address, 200);
+    int rows = 0;
+    const auto slowly = [&rows](const JobRecord &) {
+        if (++rows % 250 == 0)
+            QThread::msleep(1);
+    };
+    QVERIFY2(store.readEach({}, slowly, &error), qPrintable(error));
+    QCOMPARE(rows, 100001);
+}
+
 void TestPostgresStore::cleanupTestCase()
 {
     m_filterStore.reset();
