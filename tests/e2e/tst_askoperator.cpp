@@ -1,6 +1,7 @@
 #include "e2e/clirun.h"
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
+#include "shared/exitcode.h"
 #include "support/testpaths.h"
 
 #include <QFile>
@@ -94,7 +95,7 @@ void TestAskOperator::refusedWithoutATerminal()
     QVERIFY(board.isReady());
     const Cli cli(
         {"--json", "-p", "COM23", "-a", "1", "--ask", "serial", exampleFile("blink.hex")});
-    QCOMPARE(cli.exitCode, 1);
+    QCOMPARE(cli.exitCode, int(BadUsage));
     QVERIFY2(cli.err.contains("--ask reads the operator's answers from a terminal, and standard "
                               "input is not one"),
              qPrintable(cli.err));

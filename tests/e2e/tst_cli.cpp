@@ -1,6 +1,7 @@
 #include "e2e/clirun.h"
 #include "e2e/openwindow.h"
 #include "e2e/simulatedboard.h"
+#include "shared/exitcode.h"
 #include "support/hexrecords.h"
 #include "support/testpaths.h"
 
@@ -168,8 +169,8 @@ void TestCli::severalPortsAtOnce()
     const QStringList arguments{"-p", "COM3@1-2,COM4@1,5,COM9", "-a", "1", "--probe-attempts", "2",
                                 blink};
     const Cli cli(arguments);
-    QCOMPARE(cli.exitCode, 4); // COM4's missing board, though COM9 failed first
-    QStringList seen;          // each board's lines together, never split by another's
+    QCOMPARE(cli.exitCode, int(NoBoard)); // COM4's missing board, though COM9 failed first
+    QStringList seen;                     // each board's lines together, never split by another's
     for (const QString &line : cli.out.split(u'\n', Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch match =
             QRegularExpression("^(COM\\d board \\d+): ").match(line);
@@ -189,7 +190,7 @@ void TestCli::severalPortsAtOnce()
         QVERIFY2(cli.out.contains(expected), qPrintable(cli.out));
 
     const Cli json(QStringList{"--json"} + arguments);
-    QCOMPARE(json.exitCode, 4);
+    QCOMPARE(json.exitCode, int(NoBoard));
     const QJsonObject done =
         QJsonDocument::fromJson(json.out.trimmed().split(u'\n').last().toUtf8()).object();
     QCOMPARE(done["port"].toString(), QStringLiteral("COM3,COM4,COM9"));
@@ -217,7 +218,7 @@ void TestCli::everyBoardIsRecorded()
     QVERIFY(sim.isReady());
     const QString store = path("records/history.sqlite");
     const Cli run({"-a", "1,2", "--probe-attempts", "1", "--pace", "reply", "--log", store, blink});
-    QCOMPARE(run.exitCode, 4);
+    QCOMPARE(run.exitCode, int(NoBoard));
     const Cli history({"--history", "--json", "--log", store});
     QCOMPARE(history.exitCode, 0);
     const QList<QJsonObject> records = jsonLines(history.out);
@@ -240,7 +241,7 @@ void TestCli::everyBoardIsRecorded()
     QVERIFY2(lines.out.contains(QRegularExpression("done +COM3 +board 1 +blink.hex")),
              qPrintable(lines.out));
     const Cli missing({"--history", "--log", path("records/none-yet.sqlite")});
-    QCOMPARE(missing.exitCode, 7); // not an empty history: a store that is not there
+    QCOMPARE(missing.exitCode, int(NotRecorded)); // not an empty history: a store that is not there
     QVERIFY2(missing.err.contains(path("records/none-yet.sqlite")), qPrintable(missing.err));
     QVERIFY(!QFile::exists(path("records/none-yet.sqlite")));
 }
@@ -254,7 +255,7 @@ void TestCli::aRecordTheStoreCannotTakeIsKept()
     QVERIFY(QDir().mkpath(path("blocked/history.sqlite"))); // a folder where the file would be
     const Cli cli(
         {"--json", "-a", "1", "--pace", "reply", "--log", path("blocked/history.sqlite"), blink});
-    QCOMPARE(cli.exitCode, 7);
+    QCOMPARE(cli.exitCode, int(NotRecorded));
     QVERIFY2(cli.err.contains("not recorded in the store"), qPrintable(cli.err));
     const QList<QJsonObject> events = jsonLines(cli.out);
     const QJsonObject board = events[events.size() - 2];
@@ -297,7 +298,7 @@ void TestCli::ctrlCWhileARecordIsKeptStopsTheRun()
         QTest::qWait(200); // the signal is in before the store frees up
         QVERIFY(hold.exec("ROLLBACK"));
         QVERIFY(cli.waitForFinished(15000));
-        QCOMPARE(cli.exitCode(), 130);
+        QCOMPARE(cli.exitCode(), int(Interrupted));
         QStringList results;
         for (const QJsonObject &event : jsonLines(QString::fromUtf8(cli.readAllStandardOutput()))) {
             if (event["event"] == "board")

@@ -2,6 +2,7 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
 #include "record/postgresserver.h"
+#include "shared/exitcode.h"
 #include "support/hungserver.h"
 #include "support/testpaths.h"
 
@@ -90,7 +91,7 @@ void TestRecords::aSlowStoreHoldsUpNoBoard()
     const Cli run({"--json", "-a", "1-3", "--pace", "reply", "--store-timeout", "1000", "--log",
                    store, blink},
                   60000);
-    QCOMPARE(run.exitCode, 7);
+    QCOMPARE(run.exitCode, int(NotRecorded));
     QStringList boards;
     qsizetype secondConnected = -1;
     qsizetype firstRecorded = -1;
@@ -148,7 +149,7 @@ void TestRecords::ctrlCLeavesARecordOfEveryBoard()
     QVERIFY(QTest::qWaitFor([&] { return first.output().contains("image verified"); }, 20000));
     ::kill(pid_t(cli.processId()), SIGINT);
     QVERIFY(cli.waitForFinished(15000));
-    QCOMPARE(cli.exitCode(), 130);
+    QCOMPARE(cli.exitCode(), int(Interrupted));
     const QList<QJsonObject> records = jsonLines(Cli({"--history", "--json", "--log", store}).out);
     QCOMPARE(records.size(), 6);
     QStringList results;

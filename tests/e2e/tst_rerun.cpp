@@ -1,6 +1,7 @@
 #include "e2e/clirun.h"
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
+#include "shared/exitcode.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -79,7 +80,7 @@ void TestRerun::theFailedBoardsGoAgain()
     QVERIFY(edited.write(":020000040000FA\r\n:0400000001020304F2\r\n:00000001FF\r\n") > 0);
     edited.close();
     const Cli refused({"--rerun-failed", runId, "--log", store()}); // no board is there now
-    QCOMPARE(refused.exitCode, 2);
+    QCOMPARE(refused.exitCode, int(FileRefused));
     for (const QByteArray &hash : {sha256Of(blink), sha256Of(firmware)})
         QVERIFY2(refused.err.contains(QString::fromLatin1(hash)), qPrintable(refused.err));
 

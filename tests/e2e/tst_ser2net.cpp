@@ -2,6 +2,7 @@
 #include "e2e/ser2netserver.h"
 #include "e2e/simulatedboard.h"
 #include "e2e/stationprocess.h"
+#include "shared/exitcode.h"
 #include "support/testpaths.h"
 
 #include <QDir>
@@ -184,7 +185,7 @@ void TestSer2Net::serverGoneMidJobIsALostPort()
     server.stop();
     QVERIFY(cli.waitForFinished(10000));
     output += QString::fromUtf8(cli.readAll());
-    QCOMPARE(cli.exitCode(), 3);
+    QCOMPARE(cli.exitCode(), int(PortFailed));
     QVERIFY2(output.contains(server.rfc2217Url() + " was lost: the server closed the connection"),
              qPrintable(output));
 }
@@ -193,7 +194,7 @@ void TestSer2Net::nobodyListeningFailsNamingTheAddress()
 {
     const quint16 port = freeLoopbackPort();
     const Cli cli({"-a", "1", "-p", QStringLiteral("socket://127.0.0.1:%1").arg(port), firmware});
-    QCOMPARE(cli.exitCode, 3);
+    QCOMPARE(cli.exitCode, int(PortFailed));
     QVERIFY2(cli.err.contains(QStringLiteral("connection refused by 127.0.0.1:%1").arg(port)),
              qPrintable(cli.all()));
 }

@@ -2,6 +2,7 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
 #include "record/recordkeeper.h"
+#include "shared/exitcode.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -107,7 +108,7 @@ void TestTraces::waitingRecordsAreToldOnceUntilImported()
     file.write("not a record\n");
     file.close();
     const Cli import({"--import-unrecorded", "--log", store});
-    QCOMPARE(import.exitCode, 7);
+    QCOMPARE(import.exitCode, int(NotRecorded));
     QVERIFY2(import.out.startsWith("3 records added to the store"), qPrintable(import.all()));
     QCOMPARE(import.err,
              "bootline-cli: line 4 of " + fallback + " is not a record: left in the file\n");

@@ -1,4 +1,5 @@
 #include "fakes/testengine.h"
+#include "shared/runtimeerror.h"
 #include "support/hexrecords.h"
 #include "support/testfiles.h"
 
@@ -97,17 +98,22 @@ void TestFirmwareLoader::refusedFileLeavesTheJobAsItWas_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("error");
-    QTest::newRow("9001 lines") << write("9001.hex", hexFileRecords(9001).join("\n")) << 9;
+    QTest::newRow("9001 lines") << write("9001.hex", hexFileRecords(9001).join("\n"))
+                                << int(RuntimeError::SubscriptOutOfRange);
     QTest::newRow("a line too long to send")
-        << write("long.hex", Old1 + "\r\n:" + QByteArray(40000, 'A')) << 6;
-    QTest::newRow("vanished") << m_dir.filePath("vanished.hex") << 53;
+        << write("long.hex", Old1 + "\r\n:" + QByteArray(40000, 'A'))
+        << int(RuntimeError::Overflow);
+    QTest::newRow("vanished") << m_dir.filePath("vanished.hex") << int(RuntimeError::FileNotFound);
     QTest::newRow("a folder") << m_dir.path() << 75;
-    QTest::newRow("NUL bytes") << write("nul.hex", QByteArray(64, '\0')) << 321;
-    QTest::newRow("a bad checksum")
-        << write("bad.hex", Old1 + "\r\n" + Old2.chopped(1) + "0") << 321;
-    QTest::newRow("no end-of-file record") << write("cut.hex", Old1 + "\r\n" + Old2) << 321;
+    QTest::newRow("NUL bytes") << write("nul.hex", QByteArray(64, '\0'))
+                               << int(RuntimeError::InvalidFileFormat);
+    QTest::newRow("a bad checksum") << write("bad.hex", Old1 + "\r\n" + Old2.chopped(1) + "0")
+                                    << int(RuntimeError::InvalidFileFormat);
+    QTest::newRow("no end-of-file record")
+        << write("cut.hex", Old1 + "\r\n" + Old2) << int(RuntimeError::InvalidFileFormat);
     // The board would write nothing and answer the end as done.
-    QTest::newRow("no data bytes") << write("eof.hex", EndOfFileRecord + "\r\n") << 321;
+    QTest::newRow("no data bytes")
+        << write("eof.hex", EndOfFileRecord + "\r\n") << int(RuntimeError::InvalidFileFormat);
 }
 
 void TestFirmwareLoader::refusedFileLeavesTheJobAsItWas()

@@ -168,7 +168,8 @@ void TestHexFile::takesAtMost9000Entries()
     const QByteArray full = hexFileRecords(9000).join("\r\n");
     QCOMPARE(readBytes(full).size(), 9000);
     QCOMPARE(readBytes(full + "\r\n\r\n  \r\n").size(), 9000); // blank lines after are no entries
-    QCOMPARE(errorNumberOf([&] { readBytes(hexFileRecords(9001).join("\r\n")); }), 9);
+    QCOMPARE(errorNumberOf([&] { readBytes(hexFileRecords(9001).join("\r\n")); }),
+             int(RuntimeError::SubscriptOutOfRange));
 }
 
 void TestHexFile::refusesAnEntryTooLongToSend()
@@ -177,7 +178,8 @@ void TestHexFile::refusesAnEntryTooLongToSend()
     QCOMPARE(readBytes(Data1 + "\r\n" + longest + "\r\n").size(), 2);
     // The longest entry still goes out as one countable RTU frame.
     QCOMPARE(1 + Command::line(longest, Command::LineForm::Download).size() + 2, 32767);
-    QCOMPARE(errorNumberOf([&] { readBytes(Data1 + "\r\n" + longest + " \r\n"); }), 6);
+    QCOMPARE(errorNumberOf([&] { readBytes(Data1 + "\r\n" + longest + " \r\n"); }),
+             int(RuntimeError::Overflow));
 }
 
 // As much text without a line end as anyone asks for: a NUL byte at every place.
@@ -202,7 +204,8 @@ void TestHexFile::refusesAHugeFileWithoutLineEndsAtItsStart()
 {
     EndlessNulDevice device;
     device.open(QIODevice::ReadOnly);
-    QCOMPARE(errorNumberOf([&] { HexFile::read(device, "huge.hex"); }), 321);
+    QCOMPARE(errorNumberOf([&] { HexFile::read(device, "huge.hex"); }),
+             int(RuntimeError::InvalidFileFormat));
     // Refused at the first NUL byte, not after reading on to a line end.
     QVERIFY2(device.served() <= 1024 * 1024, qPrintable(QString::number(device.served())));
 }
@@ -283,7 +286,7 @@ void TestHexFile::refusesWhatIsNoHexFile()
             read(file);
             QFAIL("took a file that is no HEX file");
         } catch (const RuntimeError &error) {
-            QCOMPARE(error.number(), 321);
+            QCOMPARE(error.number(), int(RuntimeError::InvalidFileFormat));
             QVERIFY2(error.description().contains(problem), qPrintable(error.description()));
             if (line > 0)
                 QVERIFY2(
@@ -320,7 +323,7 @@ void TestHexFile::namesTheFileThatCannotBeRead_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("error");
-    QTest::newRow("missing") << "/nonexistent/firmware.hex" << 53;
+    QTest::newRow("missing") << "/nonexistent/firmware.hex" << int(RuntimeError::FileNotFound);
     QTest::newRow("a folder") << "/tmp" << 75;
     QTest::newRow("a device") << "/dev/zero" << 75;
     QTest::newRow("in a folder we may not enter") << m_dir.filePath("closed/firmware.hex") << 70;
@@ -361,7 +364,8 @@ void TestHexFile::readErrorIsADeviceError()
 {
     FailingDevice device;
     device.open(QIODevice::ReadOnly);
-    QCOMPARE(errorNumberOf([&] { HexFile::read(device, "stick.hex"); }), 57);
+    QCOMPARE(errorNumberOf([&] { HexFile::read(device, "stick.hex"); }),
+             int(RuntimeError::DeviceIoError));
 }
 
 QTEST_APPLESS_MAIN(TestHexFile)
