@@ -49,7 +49,7 @@ void TestEndToEnd::probeFindsTheBoard()
     QVERIFY2(t.messages->shown.isEmpty(), qPrintable(t.messages->shown.value(0).text));
     QVERIFY(t.ready());
     QVERIFY(t.box("answerBox")->text().contains("VER="));
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
 }
 
 void TestEndToEnd::scanFindsTheBoardAtAddress5()
@@ -155,7 +155,7 @@ void TestEndToEnd::lostPortMidDownload()
     QCOMPARE(t.messages->shown.size(), 1);
     QVERIFY(t.messages->shown[0].text.startsWith("The port COM3 was lost"));
     QVERIFY(t.button("openPortButton")->isEnabled());
-    QVERIFY(!t.timer("PollTimer")->isEnabled());
+    QVERIFY(!t.inside.pollTimer().isEnabled());
     QCOMPARE(t.progress()->text(), QStringLiteral("NO FILE"));
 
     // Nothing keeps spinning once the port is closed.

@@ -45,7 +45,7 @@ void TestDeviceCommands::setAddrSendsTheLowByte()
     QFETCH(QByteArray, sent);
     TestEngine t;
     t.engine.openPort();
-    t.timer("ProbeTimer")->setEnabled(false);
+    t.inside.probeTimer().setEnabled(false);
     t.engine.setRtu(false);
     t.engine.setAddress("4"); // not scan mode: the caption reads "Set Addr"
     t.inside.state.scanning = false;
@@ -77,11 +77,11 @@ void TestDeviceCommands::nextResumesTheScan()
     for (int tick = 0; tick < 3; ++tick)
         t.inside.probeTick();
     t.receive(rtuFrame(3, "BVER=1")); // stops the probe
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
     QCOMPARE(t.engine.answer(), QStringLiteral("VER=1"));
     const qsizetype sentBefore = t.port->writes.size();
     t.engine.setAddressOrScanNext();
-    QVERIFY(t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(t.inside.probeTimer().isEnabled());
     QVERIFY(t.engine.answer().isEmpty());
     QCOMPARE(t.port->writes.size(), sentBefore); // "Next" itself sends nothing
     t.inside.probeTick();
@@ -121,7 +121,7 @@ void TestDeviceCommands::closedPortSendsNothingButTheRestHappens()
     t.engine.openPort();
     t.engine.closePort();
     t.engine.setAddressOrScanNext();
-    QVERIFY(t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(t.inside.probeTimer().isEnabled());
     for (int tick = 0; tick < 128; ++tick)
         t.inside.probeTick();
     QVERIFY(t.port->writes.isEmpty());

@@ -45,7 +45,7 @@ void loadInto(TestEngine &t, const QString &file)
     if (!t.port->isOpen()) {
         t.engine.setRtu(false);
         t.engine.openPort();
-        t.timer("ProbeTimer")->setEnabled(false);
+        t.inside.probeTimer().setEnabled(false);
     }
     t.engine.loadFirmwareFile(file);
 }

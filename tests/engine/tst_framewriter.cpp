@@ -111,14 +111,14 @@ void TestFrameWriter::eachSendRestartsARunningPoll()
     qint64 nowMs = 0;
     t.inside.setPollClock([&nowMs] { return nowMs; });
     t.port->setOpen(true);
-    Timer *poll = t.timer("PollTimer");
+    Timer *poll = &t.inside.pollTimer();
     QByteArray command = probe;
     t.inside.writeFrame(command);
     QVERIFY(!poll->isEnabled()); // a stopped poll stays stopped
 
     t.engine.closePort();
     t.engine.openPort();
-    t.timer("ProbeTimer")->setEnabled(false);
+    t.inside.probeTimer().setEnabled(false);
     if (asleep) {
         nowMs = 20;
         QVERIFY(QMetaObject::invokeMethod(poll, "timeout")); // finds nothing: sleeps

@@ -156,7 +156,7 @@ void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
     for (qint16 i = 1; i <= 3; ++i)
         t.inside.state.lines[i] = ":0" + QByteArray::number(i);
     t.inside.state.lineCount = 3;
-    Timer *watch = t.timer("ReplyWatch");
+    Timer *watch = &t.inside.replyWatchTimer();
     QCOMPARE(watch->interval(), 3000);
 
     t.engine.sendNextLine();
@@ -213,7 +213,7 @@ void TestLineSender::okToTheLastLineStartsNoNewPass()
     QCOMPARE(t.port->writes.size(), 3);
     t.receive("OK\r\n");
     QCOMPARE(t.port->writes.size(), 3);
-    QVERIFY(t.timer("ReplyWatch")->isEnabled());
+    QVERIFY(t.inside.replyWatchTimer().isEnabled());
     t.inside.replyOverdue();
     QCOMPARE(
         t.engine.answer(),

@@ -45,8 +45,8 @@ void TestPortControl::openPortSwitchesToTheOpenLayout()
     QVERIFY(t.engine.lampShown());
     QCOMPARE(t.engine.portBoxColour(), Colour::Green);
     QCOMPARE(t.tagSwitches, 1);
-    QVERIFY(t.timer("ProbeTimer")->isEnabled());
-    QVERIFY(t.timer("PollTimer")->isEnabled());
+    QVERIFY(t.inside.probeTimer().isEnabled());
+    QVERIFY(t.inside.pollTimer().isEnabled());
     QCOMPARE(t.engine.status(), QStringLiteral("Ready"));
     QCOMPARE(t.engine.addressButtonCaption(), QStringLiteral("Set Addr"));
     QCOMPARE(t.engine.progressPosition(), 0);
@@ -92,8 +92,8 @@ void TestPortControl::portNamesThatDoNotOpen()
     QCOMPARE(t.engine.status(), QStringLiteral("Not present board"));
     QVERIFY(!t.port->isOpen());
     QCOMPARE(t.tagSwitches, 0); // Open Port stays the one enabled
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
-    QVERIFY(!t.timer("PollTimer")->isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
+    QVERIFY(!t.inside.pollTimer().isEnabled());
     QVERIFY(!t.engine.lampShown());
     QCOMPARE(t.inside.state.probeCount, qint16(42));
     QVERIFY(t.inside.state.scanning); // the address box was empty
@@ -155,7 +155,7 @@ void TestPortControl::networkPortsOpenByAddress()
     QCOMPARE(t.port->networkAddress->protocol == NetworkAddress::Protocol::Rfc2217, rfc2217);
     QCOMPARE(t.port->networkAddress->host, host);
     QCOMPARE(t.port->networkAddress->port, quint16(tcpPort));
-    QVERIFY(t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(t.inside.probeTimer().isEnabled());
     QVERIFY(t.reports.shown.isEmpty());
 }
 
@@ -190,7 +190,7 @@ void TestPortControl::portOpeningInTheBackground()
     QCOMPARE(t.engine.status(), QStringLiteral("Connecting"));
     QCOMPARE(t.tagSwitches % 2, 1); // Close Port enabled
     QVERIFY(!t.engine.lampShown());
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
 
     const QString why = "Port socket://10.0.0.5:4001 cannot be opened: no answer";
     if (end == "closed")
@@ -200,7 +200,7 @@ void TestPortControl::portOpeningInTheBackground()
     QCOMPARE(t.engine.status(), status);
     QCOMPARE(t.port->isOpen() || t.port->isOpening(), open);
     QCOMPARE(t.engine.lampShown(), open);
-    QCOMPARE(t.timer("ProbeTimer")->isEnabled(), open);
+    QCOMPARE(t.inside.probeTimer().isEnabled(), open);
     QCOMPARE(t.tagSwitches % 2, int(open));
     if (end == "failed") {
         QCOMPARE(t.reports.shown.size(), 1);
@@ -237,7 +237,7 @@ void TestPortControl::addressBoxDecidesProbeAndScan()
     TestEngine t;
     t.engine.setAddress(address);
     t.engine.openPort();
-    QCOMPARE(t.timer("ProbeTimer")->isEnabled(), probing);
+    QCOMPARE(t.inside.probeTimer().isEnabled(), probing);
     QCOMPARE(int(t.inside.state.scanning), scanMode);
     QCOMPARE(t.engine.addressButtonCaption(), command1);
     QCOMPARE(t.engine.status(), QStringLiteral("Ready"));
@@ -283,7 +283,7 @@ void TestPortControl::probeGivesUpAtThe128thTick()
     bool timerOffWhileShown = false;
     QString statusWhileShown;
     t.reports.whileShown = [&] {
-        timerOffWhileShown = !t.timer("ProbeTimer")->isEnabled();
+        timerOffWhileShown = !t.inside.probeTimer().isEnabled();
         statusWhileShown = t.engine.status();
     };
     for (int tick = 1; tick <= 127; ++tick)
@@ -303,7 +303,7 @@ void TestPortControl::probeGivesUpAtThe128thTick()
 
     // "Next" starts the scan over at address 1.
     t.inside.state.scanning = true;
-    t.timer("ProbeTimer")->setEnabled(true);
+    t.inside.probeTimer().setEnabled(true);
     t.inside.probeTick();
     QCOMPARE(t.engine.address(), QStringLiteral("1"));
 }
@@ -316,7 +316,7 @@ void TestPortControl::answeredScanResumesAtTheNextAddress()
         t.inside.probeTick();
     t.receive(rtuFrame(5, "BVER=1.0"));
     t.inside.receivePollTick(); // a version's text is taken once the line is quiet
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
     QCOMPARE(t.engine.status(), QStringLiteral("READY"));
     QCOMPARE(t.engine.address(), QStringLiteral("5"));
     QCOMPARE(t.inside.state.probeCount, qint16(6));
@@ -337,8 +337,8 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
     t.engine.closePort();
 
     QVERIFY(!t.port->isOpen());
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
-    QVERIFY(!t.timer("PollTimer")->isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
+    QVERIFY(!t.inside.pollTimer().isEnabled());
     QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE"));
     QCOMPARE(t.engine.status(), QStringLiteral("Closed"));
     QVERIFY(t.engine.answer().isEmpty());
@@ -371,8 +371,8 @@ void TestPortControl::lostPortClosesAndSaysSoOnce()
     QCOMPARE(t.reports.shown.size(), 1);
     QVERIFY(t.reports.shown[0].text.startsWith("The port COM3 was lost"));
     QVERIFY(!t.port->isOpen());
-    QVERIFY(!t.timer("PollTimer")->isEnabled());
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.inside.pollTimer().isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
     QCOMPARE(t.engine.progressText(), QStringLiteral("NO FILE"));
     QCOMPARE(t.engine.status(), QStringLiteral("Closed"));
     QCOMPARE(t.tagSwitches, 2);

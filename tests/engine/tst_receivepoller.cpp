@@ -38,7 +38,7 @@ void openAt1(TestEngine &t)
 {
     t.engine.setAddress("1");
     t.engine.openPort();
-    t.timer("ProbeTimer")->setEnabled(false);
+    t.inside.probeTimer().setEnabled(false);
     for (qint16 i = 1; i <= 3; ++i)
         t.inside.state.lines[i] = ":0" + QByteArray::number(i);
     t.inside.state.lineCount = 3;
@@ -258,8 +258,8 @@ void TestReceivePoller::replyPaceTakesAReplyAsSoonAsItIsWhole()
         t.port->arrive(piece); // no poll runs
     if (waitMs >= 0) {
         QVERIFY(t.port->writes.isEmpty());
-        QVERIFY(t.timer("ReplyGap")->isActive());
-        QCOMPARE(t.timer("ReplyGap")->interval(), waitMs);
+        QVERIFY(t.inside.replyGapTimer().isActive());
+        QCOMPARE(t.inside.replyGapTimer().interval(), waitMs);
         t.inside.takeRepliesNow(); // its tick
     }
     const QByteArray line = "BOOT:01\r\n";
@@ -273,7 +273,7 @@ void TestReceivePoller::pollPaceWaitsForThePoll()
     openAt1(t);
     t.port->arrive(okFrom1);
     QVERIFY(t.port->writes.isEmpty());
-    QVERIFY(!t.timer("ReplyGap")->isActive());
+    QVERIFY(!t.inside.replyGapTimer().isActive());
     t.inside.receivePollTick();
     QCOMPARE(t.port->writes.size(), 1);
 }
@@ -281,14 +281,14 @@ void TestReceivePoller::pollPaceWaitsForThePoll()
 // The poll timer's own tick, as the event loop would deliver it.
 void pollTimerFires(TestEngine &t)
 {
-    QVERIFY(QMetaObject::invokeMethod(t.timer("PollTimer"), "timeout"));
+    QVERIFY(QMetaObject::invokeMethod(&t.inside.pollTimer(), "timeout"));
 }
 
 void TestReceivePoller::idlePollSleepsUntilTheBlink()
 {
     TestEngine t;
     openAt1(t);
-    Timer *poll = t.timer("PollTimer");
+    Timer *poll = &t.inside.pollTimer();
     QCOMPARE(poll->interval(), 20);
     pollTimerFires(t);
     QCOMPARE(t.inside.state.blinkTicks, qint16(1));
@@ -312,7 +312,7 @@ void TestReceivePoller::bytesOrASendWakeASleepingPoll()
     QFETCH(bool, send);
     TestEngine t;
     openAt1(t);
-    Timer *poll = t.timer("PollTimer");
+    Timer *poll = &t.inside.pollTimer();
     pollTimerFires(t);
     QVERIFY(poll->interval() > 20);
     if (send)
@@ -339,7 +339,7 @@ void TestReceivePoller::sleepingPollStillBlinksOnTime()
     t.inside.setPollClock([&nowMs] { return nowMs; });
     openAt1(t);
     QSignalSpy colours(&t.engine, &Engine::lampColourChanged);
-    const Timer *poll = t.timer("PollTimer");
+    const Timer *poll = &t.inside.pollTimer();
     int ticks = 0;
     for (nowMs = poll->interval(); nowMs <= 500; nowMs += poll->interval()) {
         pollTimerFires(t);
@@ -403,12 +403,12 @@ void TestReceivePoller::replyThatMayGrowByAZeroIsTakenWhole()
     // "VER=2.1" from address 1 is whole as it stands; it might also be cut
     // before a zero. The next poll that finds nothing settles it.
     t.engine.setAddress("1");
-    t.timer("ProbeTimer")->setEnabled(true);
+    t.inside.probeTimer().setEnabled(true);
     t.receive(rtuFrame(1, "BVER=2.1"));
-    QVERIFY(t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(t.inside.probeTimer().isEnabled());
     t.inside.receivePollTick();
     QCOMPARE(t.engine.answer(), QStringLiteral("VER=2.1"));
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
 }
 
 QTEST_GUILESS_MAIN(TestReceivePoller)

@@ -136,9 +136,9 @@ void TestResponseDispatcher::onlyTheFirstKeywordActs()
 void TestResponseDispatcher::versionStopsTheProbe()
 {
     TestEngine t;
-    t.timer("ProbeTimer")->setEnabled(true);
+    t.inside.probeTimer().setEnabled(true);
     t.parse("xxVER=");
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
     QCOMPARE(t.engine.status(), QStringLiteral("READY"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/timer.h"
 
 // The engine's inside, for tests that set up a situation or run a timer's
 // tick or the port's arrival by hand instead of waiting for it.
@@ -21,6 +22,12 @@ public:
     void replyOverdue() { m_engine.replyOverdue(); }
     void commandOverdue() { m_engine.commandOverdue(); }
     void setPollClock(MsClock nowMs) { m_engine.m_pollSchedule.setClock(std::move(nowMs)); }
+
+    // The timers, whose ticks the tests call by hand.
+    Timer &probeTimer() { return *m_engine.m_probeTimer; }
+    Timer &pollTimer() { return *m_engine.m_pollTimer; }
+    Timer &replyWatchTimer() { return *m_engine.m_replyWatchTimer; }
+    Timer &replyGapTimer() { return *m_engine.m_replyGapTimer; }
 
 private:
     Engine &m_engine;

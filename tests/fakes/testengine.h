@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/engine.h"
-#include "engine/timer.h"
 #include "fakes/engineinside.h"
 #include "fakes/enginereports.h"
 #include "fakes/fakeserialport.h"
@@ -19,11 +18,6 @@ struct TestEngine {
     TestEngine()
     {
         QObject::connect(&engine, &Engine::portButtonsSwapped, &engine, [this] { ++tagSwitches; });
-    }
-
-    Timer *timer(const char *name) const
-    {
-        return engine.findChild<Timer *>(QString::fromLatin1(name));
     }
 
     // The board's bytes, taken in by one poll.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/engine.h"
-#include "engine/timer.h"
 #include "fakes/engineinside.h"
 #include "fakes/fakefiledialog.h"
 #include "fakes/fakemessagebox.h"
@@ -38,7 +37,6 @@ struct WindowUnderTest {
     QLineEdit *box(const char *name) const { return control<QLineEdit>(name); }
     QPushButton *button(const char *name) const { return control<QPushButton>(name); }
     QLabel *label(const char *name) const { return control<QLabel>(name); }
-    Timer *timer(const char *name) const { return control<Timer>(name); }
     Lamp *lamp() const { return control<Lamp>("linkLamp"); }
     ProgressBar *progress() const { return control<ProgressBar>("progressBar"); }
     QCheckBox *rtu() const { return control<QCheckBox>("rtuCheckBox"); }

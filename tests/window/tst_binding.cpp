@@ -340,7 +340,7 @@ void TestBinding::probeIsOffWhileNotConnectIsUp()
     bool timerOffWhileShown = false;
     QString statusWhileShown;
     t.messages->whileShown = [&] {
-        timerOffWhileShown = !t.timer("ProbeTimer")->isEnabled();
+        timerOffWhileShown = !t.inside.probeTimer().isEnabled();
         statusWhileShown = t.label("statusLabel")->text();
     };
     for (int tick = 1; tick <= 128; ++tick)

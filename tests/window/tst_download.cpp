@@ -79,7 +79,7 @@ void TestDownload::wholeJob()
     t.inside.probeTick();
     answer(boardReply(unframe(t.port->writes.last())));
     QCOMPARE(t.label("statusLabel")->text(), QStringLiteral("READY"));
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
+    QVERIFY(!t.inside.probeTimer().isEnabled());
 
     QTemporaryDir dir;
     t.dialog->choice = writeFile(dir, "firmware.hex", firmware.join("\r\n") + "\r\n");

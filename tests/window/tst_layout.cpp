@@ -92,10 +92,10 @@ void TestLayout::windowStartsClosed()
         QCOMPARE(control->isVisible(), control->objectName() != "linkLamp");
     }
 
-    QCOMPARE(t.timer("ProbeTimer")->interval(), 200);
-    QCOMPARE(t.timer("PollTimer")->interval(), 20);
-    QVERIFY(!t.timer("ProbeTimer")->isEnabled());
-    QVERIFY(!t.timer("PollTimer")->isEnabled());
+    QCOMPARE(t.inside.probeTimer().interval(), 200);
+    QCOMPARE(t.inside.pollTimer().interval(), 20);
+    QVERIFY(!t.inside.probeTimer().isEnabled());
+    QVERIFY(!t.inside.pollTimer().isEnabled());
     QVERIFY(t.rtu()->isChecked());
     QCOMPARE(t.control<QGroupBox>("portGroup")->palette().color(QPalette::WindowText),
              QColor(0, 0, 0xC0));
