@@ -15,42 +15,34 @@ private slots:
     void savesAPicture();
 };
 
-// Every control, its frame and the text it shows first.
+// Every control and its frame.
 void TestLayout::controlsSitInTheirFrames_data()
 {
     QTest::addColumn<QString>("frame");
-    QTest::addColumn<QString>("caption");
-    const auto row = [](const char *name, const char *frame, const char *caption) {
-        QTest::newRow(name) << QString::fromLatin1(frame) << QString::fromLatin1(caption);
+    const auto row = [](const char *name, const char *frame) {
+        QTest::newRow(name) << QString::fromLatin1(frame);
     };
-    row("portGroup", "MainWindow", "Comm's");
-    row("portLabel", "portGroup", "Port: (1-9)");
-    row("portBox", "portGroup", "COM3");
-    row("linkLamp", "portGroup", "");
-    row("openPortButton", "portGroup", "Open Port");
-    row("closePortButton", "portGroup", "Close Port");
-    row("statusLabel", "portGroup", "No info");
-    row("downloadButton", "portGroup", "Open File and  Download");
-    row("installButton", "portGroup", "Install ");
-    row("queryButton", "portGroup", "?");
-    row("rtuGroup", "MainWindow", "Modbus RTU");
-    row("rtuCheckBox", "rtuGroup", "Check1");
-    row("addressLabel", "rtuGroup", "Addr Device");
-    row("addressBox", "rtuGroup", "");
-    row("newAddressBox", "rtuGroup", "10");
-    row("setAddressButton", "rtuGroup", "Set Addr");
-    row("statusGroup", "MainWindow", "Status");
-    row("progressBar", "statusGroup", "NO FILE");
-    row("answerLabel", "statusGroup", "Answer:");
-    row("answerBox", "MainWindow", "");
-    row("sendButton", "MainWindow", "Send");
-}
-
-QString captionOf(QWidget *control)
-{
-    if (auto *bar = qobject_cast<ProgressBar *>(control))
-        return bar->text();
-    return control->property(qobject_cast<QGroupBox *>(control) ? "title" : "text").toString();
+    row("portGroup", "MainWindow");
+    row("portLabel", "portGroup");
+    row("portBox", "portGroup");
+    row("linkLamp", "portGroup");
+    row("openPortButton", "portGroup");
+    row("closePortButton", "portGroup");
+    row("statusLabel", "portGroup");
+    row("downloadButton", "portGroup");
+    row("installButton", "portGroup");
+    row("queryButton", "portGroup");
+    row("rtuGroup", "MainWindow");
+    row("rtuCheckBox", "rtuGroup");
+    row("addressLabel", "rtuGroup");
+    row("addressBox", "rtuGroup");
+    row("newAddressBox", "rtuGroup");
+    row("setAddressButton", "rtuGroup");
+    row("statusGroup", "MainWindow");
+    row("progressBar", "statusGroup");
+    row("answerLabel", "statusGroup");
+    row("answerBox", "MainWindow");
+    row("sendButton", "MainWindow");
 }
 
 // Rows of the form are 240 twips apart and controls 255 high: a control shares
@@ -59,13 +51,11 @@ QString captionOf(QWidget *control)
 void TestLayout::controlsSitInTheirFrames()
 {
     QFETCH(QString, frame);
-    QFETCH(QString, caption);
     TestWindow t;
     t.window.show();
     auto *control = t.control<QWidget>(QTest::currentDataTag());
     QWidget *parent = control->parentWidget();
     QCOMPARE(parent == &t.window ? QStringLiteral("MainWindow") : parent->objectName(), frame);
-    QCOMPARE(captionOf(control), caption);
     const QRect place = control->geometry();
     // The send button's click is the line sender: it is never to be seen.
     QVERIFY(control->objectName() == "sendButton" ? !t.window.rect().intersects(place)
