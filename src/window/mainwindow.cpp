@@ -57,17 +57,18 @@ void MainWindow::showPanel()
     addressBox->setText(m_engine->address());
     newAddressBox->setText(m_engine->newAddress());
     rtuCheckBox->setChecked(m_engine->rtu());
-    statusLabel->setText(m_engine->status());
-    answerBox->setText(m_engine->answer());
-    progressBar->setText(m_engine->progressText());
-    progressBar->setBarColor(Colour::toQColor(m_engine->barColour()));
-    progressBar->setPosition(m_engine->progressPosition());
-    progressBar->setMaximum(m_engine->progressMaximum());
-    linkLamp->setVisible(m_engine->lampShown());
-    linkLamp->setFillColor(Colour::toQColor(m_engine->lampColour()));
-    Colour::setColour(portBox, QPalette::Base, m_engine->portBoxColour());
-    setAddressButton->setText(m_engine->addressButtonCaption());
-    sendButton->setEnabled(m_engine->sendEnabled());
+    const Panel &panel = m_engine->panel();
+    statusLabel->setText(panel.status());
+    answerBox->setText(panel.answer());
+    progressBar->setText(panel.progressText());
+    progressBar->setBarColor(Colour::toQColor(panel.barColour()));
+    progressBar->setPosition(panel.progressPosition());
+    progressBar->setMaximum(panel.progressMaximum());
+    linkLamp->setVisible(panel.lampShown());
+    linkLamp->setFillColor(Colour::toQColor(panel.lampColour()));
+    Colour::setColour(portBox, QPalette::Base, panel.portBoxColour());
+    setAddressButton->setText(panel.addressButtonCaption());
+    sendButton->setEnabled(panel.sendEnabled());
 }
 
 // From here on each control follows its panel item, and each box the
@@ -75,27 +76,28 @@ void MainWindow::showPanel()
 void MainWindow::bindPanel()
 {
     Engine *engine = m_engine;
-    connect(engine, &Engine::statusChanged, statusLabel, &QLabel::setText);
+    const Panel *panel = &engine->panel();
+    connect(panel, &Panel::statusChanged, statusLabel, &QLabel::setText);
     // Every reply sets the answer, mostly to what it shows already; a line
     // edit lays its text out again even then, so that is left out.
-    connect(engine, &Engine::answerChanged, answerBox, [this](const QString &answer) {
+    connect(panel, &Panel::answerChanged, answerBox, [this](const QString &answer) {
         if (answerBox->text() != answer)
             answerBox->setText(answer);
     });
     connect(engine, &Engine::addressChanged, addressBox, &QLineEdit::setText);
-    connect(engine, &Engine::progressTextChanged, progressBar, &ProgressBar::setText);
-    connect(engine, &Engine::barColourChanged, progressBar,
+    connect(panel, &Panel::progressTextChanged, progressBar, &ProgressBar::setText);
+    connect(panel, &Panel::barColourChanged, progressBar,
             [this](quint32 colour) { progressBar->setBarColor(Colour::toQColor(colour)); });
-    connect(engine, &Engine::progressPositionChanged, progressBar, &ProgressBar::setPosition);
-    connect(engine, &Engine::progressMaximumChanged, progressBar, &ProgressBar::setMaximum);
+    connect(panel, &Panel::progressPositionChanged, progressBar, &ProgressBar::setPosition);
+    connect(panel, &Panel::progressMaximumChanged, progressBar, &ProgressBar::setMaximum);
     new ProgressTip(progressBar, *engine); // how far the job is, from its events
-    connect(engine, &Engine::lampShownChanged, linkLamp, &Lamp::setVisible);
-    connect(engine, &Engine::lampColourChanged, linkLamp,
+    connect(panel, &Panel::lampShownChanged, linkLamp, &Lamp::setVisible);
+    connect(panel, &Panel::lampColourChanged, linkLamp,
             [this](quint32 colour) { linkLamp->setFillColor(Colour::toQColor(colour)); });
-    connect(engine, &Engine::portBoxColourChanged, portBox,
+    connect(panel, &Panel::portBoxColourChanged, portBox,
             [this](quint32 colour) { Colour::setColour(portBox, QPalette::Base, colour); });
-    connect(engine, &Engine::addressButtonCaptionChanged, setAddressButton, &QPushButton::setText);
-    connect(engine, &Engine::sendEnabledChanged, sendButton, &QPushButton::setEnabled);
+    connect(panel, &Panel::addressButtonCaptionChanged, setAddressButton, &QPushButton::setText);
+    connect(panel, &Panel::sendEnabledChanged, sendButton, &QPushButton::setEnabled);
     connect(engine, &Engine::portButtonsSwapped, this, &MainWindow::swapPortButtons);
     connect(engine, &Engine::message, this,
             [this](const QString &text) { m_messageBox->plain(text); });

@@ -57,9 +57,9 @@ void TestHeadless::wholeJobWithoutAWindow()
     engine.run([&] { engine.loadFirmwareFile(blink); });
     QVERIFY(ended.wait(30000));
     QVERIFY(ended.first().first().value<JobResult>().verified());
-    QCOMPARE(engine.progressText(), QStringLiteral("END"));
-    QCOMPARE(engine.barColour(), Colour::Green);
-    QCOMPARE(engine.progressPosition(), lines);
+    QCOMPARE(engine.panel().progressText(), QStringLiteral("END"));
+    QCOMPARE(engine.panel().barColour(), Colour::Green);
+    QCOMPARE(engine.panel().progressPosition(), lines);
 
     engine.run([&] { engine.installFirmware(); });
     QVERIFY(answered.wait(3000));

@@ -43,18 +43,19 @@ void TestBinding::init()
 // Each panel item as the engine holds it, and as its control shows it.
 QStringList panelOf(const Engine &e)
 {
+    const Panel &p = e.panel();
     const auto colour = [](quint32 bgr) { return Colour::toQColor(bgr).name(); };
-    return {"status " + e.status(),
-            "answer " + e.answer(),
+    return {"status " + p.status(),
+            "answer " + p.answer(),
             "address " + e.address(),
-            "bar text " + e.progressText(),
-            "bar colour " + colour(e.barColour()),
-            "bar position " + QString::number(e.progressPosition()),
-            "bar maximum " + QString::number(e.progressMaximum()),
-            QStringLiteral("lamp shown ") + (e.lampShown() ? "yes" : "no"),
-            "lamp colour " + colour(e.lampColour()),
-            "port box " + colour(e.portBoxColour()),
-            "setAddressButton " + e.addressButtonCaption()};
+            "bar text " + p.progressText(),
+            "bar colour " + colour(p.barColour()),
+            "bar position " + QString::number(p.progressPosition()),
+            "bar maximum " + QString::number(p.progressMaximum()),
+            QStringLiteral("lamp shown ") + (p.lampShown() ? "yes" : "no"),
+            "lamp colour " + colour(p.lampColour()),
+            "port box " + colour(p.portBoxColour()),
+            "setAddressButton " + p.addressButtonCaption()};
 }
 
 QStringList shownBy(const TestWindow &t)

@@ -12,10 +12,7 @@ Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
       m_replyWatchTimer(new Timer(JobTiming::ReplyTimeoutMs, this)),
       m_commandWatchTimer(new Timer(JobTiming::ReplyTimeoutMs, this)),
       m_replyGapTimer(new Timer(0, this)), m_portName(QStringLiteral("COM3")),
-      m_newAddress(QStringLiteral("10")), m_status(QStringLiteral("No info")),
-      m_progressText(QStringLiteral("NO FILE")), m_barColour(Colour::Blue),
-      m_lampColour(Colour::White), m_portBoxColour(Colour::WindowBackground),
-      m_addressButtonCaption(QStringLiteral("Set Addr"))
+      m_newAddress(QStringLiteral("10")), m_panel(new Panel(this))
 {
     if (!m_port)
         m_port = std::make_unique<AnyPort>();

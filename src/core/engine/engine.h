@@ -3,6 +3,7 @@
 #include "engine/enginestate.h"
 #include "engine/jobevents.h"
 #include "engine/jobpolicy.h"
+#include "engine/panel.h"
 #include "engine/pollschedule.h"
 #include "engine/replyaction.h"
 #include "engine/replywatch.h"
@@ -34,8 +35,8 @@ class Timer;
 // verify ledger, the job policy.
 //
 // A face gives what the operator gives, calls the actions, and follows the
-// job two ways: the panel (what the window shows, a signal per item, sent
-// each time an action sets it) and the job events (what happened, in the
+// job two ways: the panel (Panel: what the window shows, a signal per item,
+// sent each time an action sets it) and the job events (what happened, in the
 // protocol's terms). A face decides from the events only: the panel's words
 // are for people. Messages are shown before the action goes on.
 class Engine : public QObject {
@@ -96,32 +97,11 @@ public:
     QString portError() const { return m_portError; }   // why the last Open Port failed
     const JobResult &jobSoFar() const { return m_job; } // the download job, as it stands
 
-    // ---- The panel: what the operator sees. Colours are 0x00BBGGRR ----
-    QString status() const { return m_status; }
-    QString answer() const { return m_answer; }
-    QString progressText() const { return m_progressText; }
-    quint32 barColour() const { return m_barColour; }
-    int progressPosition() const { return m_progressPosition; }
-    int progressMaximum() const { return m_progressMaximum; }
-    bool lampShown() const { return m_lampShown; }
-    quint32 lampColour() const { return m_lampColour; }
-    quint32 portBoxColour() const { return m_portBoxColour; }
-    QString addressButtonCaption() const { return m_addressButtonCaption; } // "Set Addr" or "Next"
-    bool sendEnabled() const { return m_sendEnabled; }
+    // ---- What the window shows ----
+    const Panel &panel() const { return *m_panel; }
 
 signals:
     void addressChanged(const QString &address); // the scan writes the address it probes
-    void statusChanged(const QString &status);
-    void answerChanged(const QString &answer);
-    void progressTextChanged(const QString &text);
-    void barColourChanged(quint32 colour);
-    void progressPositionChanged(int position);
-    void progressMaximumChanged(int maximum);
-    void lampShownChanged(bool shown);
-    void lampColourChanged(quint32 colour);
-    void portBoxColourChanged(quint32 colour);
-    void addressButtonCaptionChanged(const QString &caption);
-    void sendEnabledChanged(bool enabled);
     void
     portButtonsSwapped(); // Open Port and the port name box swap enabled states with Close Port
 
@@ -218,41 +198,12 @@ private:
     void endJob(JobResult::Outcome outcome, Pass pass);
     Pass currentPass() const { return state.verifying ? Pass::Verify : Pass::Download; }
 
-    // Sets a panel item and tells the faces.
-    template <typename Value, typename Signal>
-    void show(Value &item, const Value &value, Signal changed)
+    void writeAddress(const QString &address)
     {
-        item = value;
-        emit(this->*changed)(value);
+        m_address = address;
+        emit addressChanged(address);
     }
-    void writeAddress(const QString &address) { show(m_address, address, &Engine::addressChanged); }
-    void setStatus(const QString &status) { show(m_status, status, &Engine::statusChanged); }
-    void setAnswer(const QString &answer) { show(m_answer, answer, &Engine::answerChanged); }
-    void setProgressText(const QString &text)
-    {
-        show(m_progressText, text, &Engine::progressTextChanged);
-    }
-    void setBarColour(quint32 colour) { show(m_barColour, colour, &Engine::barColourChanged); }
     void setBarColourAfresh(); // as Open Port sets it (portcontrol.cpp)
-    void setProgressPosition(int position)
-    {
-        show(m_progressPosition, position, &Engine::progressPositionChanged);
-    }
-    void setProgressMaximum(int maximum)
-    {
-        show(m_progressMaximum, maximum, &Engine::progressMaximumChanged);
-    }
-    void setLampShown(bool shown) { show(m_lampShown, shown, &Engine::lampShownChanged); }
-    void setLampColour(quint32 colour) { show(m_lampColour, colour, &Engine::lampColourChanged); }
-    void setPortBoxColour(quint32 colour)
-    {
-        show(m_portBoxColour, colour, &Engine::portBoxColourChanged);
-    }
-    void setAddressButtonCaption(const QString &caption)
-    {
-        show(m_addressButtonCaption, caption, &Engine::addressButtonCaptionChanged);
-    }
-    void setSendEnabled(bool enabled) { show(m_sendEnabled, enabled, &Engine::sendEnabledChanged); }
 
     std::unique_ptr<SerialPort> m_port;
     Timer *m_probeTimer;        // connection probe, 200 ms
@@ -285,15 +236,5 @@ private:
     FirmwarePin m_pin;
     int m_replyGapMs = 0;
 
-    QString m_status;
-    QString m_answer;
-    QString m_progressText;
-    quint32 m_barColour;
-    int m_progressPosition = 0;
-    int m_progressMaximum = 100;
-    bool m_lampShown = false;
-    quint32 m_lampColour;
-    quint32 m_portBoxColour;
-    QString m_addressButtonCaption;
-    bool m_sendEnabled = true;
+    Panel *m_panel;
 };

@@ -10,7 +10,7 @@ qint16 Engine::writeFrame(QByteArray &frame)
     try {
         if (!m_port->isOpen())
             return 0;
-        setLampColour(Colour::SendGreen);
+        m_panel->setLampColour(Colour::SendGreen);
         restartPoll();
         if (m_rtu) {
             frame.prepend(char(addressByte(m_address)));

@@ -34,7 +34,7 @@ void Engine::choosePort()
 void Engine::awaitOpen()
 {
     m_awaitingOpen = true;
-    setStatus(m_port->openingStep());
+    m_panel->setStatus(m_port->openingStep());
     swapPortButtons();
 }
 
@@ -43,7 +43,7 @@ void Engine::openProgressed()
     if (!m_awaitingOpen)
         return;
     if (m_port->isOpening())
-        return setStatus(m_port->openingStep());
+        return m_panel->setStatus(m_port->openingStep());
     m_awaitingOpen = false;
     swapPortButtons(); // as they were before Open Port: its end sets them
     try {
@@ -59,16 +59,17 @@ void Engine::finishOpening()
 {
     m_portError.clear();
     m_versionReply.clear();
-    setLampShown(true);
-    setPortBoxColour(Colour::Green);
+    m_panel->setLampShown(true);
+    m_panel->setPortBoxColour(Colour::Green);
     state.downloadRequested = false;
     state.probeCount = 1;
     if (m_address != QStringLiteral("0")) // only a lone 0 keeps the probe off
         m_probeTimer->setEnabled(true);
-    setAddressButtonCaption(state.scanning ? QStringLiteral("Next") : QStringLiteral("Set Addr"));
+    m_panel->setAddressButtonCaption(state.scanning ? QStringLiteral("Next")
+                                                    : QStringLiteral("Set Addr"));
     state.downloading = false;
-    setStatus(QStringLiteral("Ready"));
-    setProgressPosition(0);
+    m_panel->setStatus(QStringLiteral("Ready"));
+    m_panel->setProgressPosition(0);
     setBarColourAfresh();
     swapPortButtons();
     state.forgetReceived();
@@ -80,7 +81,7 @@ void Engine::finishOpening()
 // so the bar never says "done" for a job not yet verified.
 void Engine::setBarColourAfresh()
 {
-    setBarColour(Colour::Navy);
+    m_panel->setBarColour(Colour::Navy);
 }
 
 void Engine::openFailed(const std::exception &error)
@@ -90,7 +91,7 @@ void Engine::openFailed(const std::exception &error)
         m_portError = runtimeError->description();
     emit message(m_portName +
                  QStringLiteral(" Not available! Use Serial settings to setup your ports."));
-    setStatus(QStringLiteral("Not present board"));
+    m_panel->setStatus(QStringLiteral("Not present board"));
     m_probeTimer->setEnabled(false);
     emit portOpenFailed(m_portError);
 }
@@ -105,14 +106,14 @@ void Engine::closePort()
     m_commandWatchTimer->setEnabled(false);
     m_replyGapTimer->setEnabled(false);
     m_commandAwaited.reset();
-    setProgressText(QStringLiteral("NO FILE"));
-    setStatus(QStringLiteral("Closed"));
-    setAnswer(QString());
+    m_panel->setProgressText(QStringLiteral("NO FILE"));
+    m_panel->setStatus(QStringLiteral("Closed"));
+    m_panel->setAnswer(QString());
     state.verifying = false;
     state.downloading = false;
     m_port->setOpen(false);
-    setPortBoxColour(Colour::WindowBackground);
-    setLampShown(false);
+    m_panel->setPortBoxColour(Colour::WindowBackground);
+    m_panel->setLampShown(false);
     swapPortButtons();
     // The HEX file is never left open: the loader closes it on every path.
     endJob(JobResult::Outcome::Stopped, pass);
@@ -147,11 +148,11 @@ void Engine::probeTick()
     if (probing && !m_probeTimer->isEnabled())
         return;
     // A number shows with a blank in front, where a minus sign would go.
-    setStatus(QStringLiteral("WAIT Connect: ") + u' ' + QString::number(state.probeCount));
+    m_panel->setStatus(QStringLiteral("WAIT Connect: ") + u' ' + QString::number(state.probeCount));
     if (state.probeCount > m_policy.probeAttempts) {
         m_probeTimer->setEnabled(false); // before the message: no further tick while it is up
         emit message(m_portName + QStringLiteral(" Not connect !"));
-        setStatus(QStringLiteral("Not present board"));
+        m_panel->setStatus(QStringLiteral("Not present board"));
         state.probeCount = 1;
         emit probeGaveUp(m_policy.probeAttempts);
         return;

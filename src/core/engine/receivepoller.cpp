@@ -117,7 +117,7 @@ void Engine::takeReplies()
         } else {
             const QByteArray received = m_port->readWaiting();
             emit bytesReceived(received);
-            setLampColour(Colour::Red);
+            m_panel->setLampColour(Colour::Red);
             if (m_rtu) {
                 takeRtuReplies(received);
             } else {
@@ -167,7 +167,7 @@ void Engine::blinkLamp()
     if (state.blinkTicks < PollSchedule::TicksPerBlink)
         return;
     state.blinkTicks = 0;
-    setLampColour(m_lampColour == Colour::White ? Colour::Grey : Colour::White);
+    m_panel->setLampColour(m_panel->lampColour() == Colour::White ? Colour::Grey : Colour::White);
 }
 
 // A quiet line settles a reply kept waiting: an RTU frame for a last zero
@@ -194,10 +194,10 @@ void Engine::takeRtuReplies(const QByteArray &received)
         case RtuReceiver::Verdict::Wait:
             return;
         case RtuReceiver::Verdict::AddressError:
-            setAnswer(QStringLiteral("Error ADDR  >> ") + QString::fromLatin1(received));
+            m_panel->setAnswer(QStringLiteral("Error ADDR  >> ") + QString::fromLatin1(received));
             return;
         case RtuReceiver::Verdict::CommandError:
-            setAnswer(QStringLiteral("Error CMD  >> ") + QString::fromLatin1(received));
+            m_panel->setAnswer(QStringLiteral("Error CMD  >> ") + QString::fromLatin1(received));
             return;
         case RtuReceiver::Verdict::Reply:
             state.reply = verdict.reply;
@@ -216,5 +216,5 @@ void Engine::takePlainReplies()
         dispatchReply();
     }
     if (const QByteArray &unfinished = state.plainReplies.pending(); !unfinished.isEmpty())
-        setAnswer(QString::fromLatin1(unfinished));
+        m_panel->setAnswer(QString::fromLatin1(unfinished));
 }

@@ -12,7 +12,7 @@
 // from the middle.
 void Engine::actOnReply()
 {
-    setAnswer(QString::fromLatin1(state.reply));
+    m_panel->setAnswer(QString::fromLatin1(state.reply));
     const ReplyKeyword keyword = firstReplyKeyword(state.reply);
     const bool probing = m_probeTimer->isEnabled();
     const Pass pass = currentPass();
@@ -53,7 +53,7 @@ void Engine::showReplyStep(ReplyAction::Step step)
     switch (step) {
     case ReplyAction::Step::BoardReady:
         m_probeTimer->setEnabled(false);
-        setStatus(QStringLiteral("READY"));
+        m_panel->setStatus(QStringLiteral("READY"));
         break;
     case ReplyAction::Step::ShowRefusal:
         showError();
@@ -61,8 +61,8 @@ void Engine::showReplyStep(ReplyAction::Step step)
     case ReplyAction::Step::EndVerified:
     case ReplyAction::Step::EndNotVerified: {
         const bool whole = step == ReplyAction::Step::EndVerified;
-        setProgressText(whole ? QStringLiteral("END") : QStringLiteral("ERROR"));
-        setBarColour(whole ? Colour::Green : Colour::Red);
+        m_panel->setProgressText(whole ? QStringLiteral("END") : QStringLiteral("ERROR"));
+        m_panel->setBarColour(whole ? Colour::Green : Colour::Red);
         state.verifying = false;
         state.downloading = false;
         if (!whole)
@@ -70,7 +70,7 @@ void Engine::showReplyStep(ReplyAction::Step step)
         break;
     }
     case ReplyAction::Step::StartVerify:
-        setProgressText(QStringLiteral("VERIFY"));
+        m_panel->setProgressText(QStringLiteral("VERIFY"));
         state.verifying = true;
         state.lineIndex = 0;
         if (m_jobRunning) {
@@ -80,8 +80,8 @@ void Engine::showReplyStep(ReplyAction::Step step)
         }
         break;
     case ReplyAction::Step::ClearProgress:
-        setProgressText(QString());
-        setProgressPosition(0);
+        m_panel->setProgressText(QString());
+        m_panel->setProgressPosition(0);
         break;
     case ReplyAction::Step::LastLineOk:
         m_replyWatch.lastLineAnsweredOk(); // the watch runs on, and says so
@@ -146,7 +146,7 @@ void Engine::dispatchReply()
     }
     const ReplyKeyword keyword = firstReplyKeyword(state.reply);
     if (!m_jobRunning && keyword == ReplyKeyword::Download && m_policy.linesOnlyInJob) {
-        setAnswer(QString::fromLatin1(state.reply)); // a late one: it starts nothing
+        m_panel->setAnswer(QString::fromLatin1(state.reply)); // a late one: it starts nothing
         return;
     }
     const bool commandAnswer = m_commandAwaited && keyword != ReplyKeyword::Download;
@@ -166,7 +166,7 @@ void Engine::dispatchReply()
         actOnAnswer();
         return;
     case ReplyWatch::Answer::Hold:
-        setAnswer(QString::fromLatin1(state.reply));
+        m_panel->setAnswer(QString::fromLatin1(state.reply));
         m_replyWatchTimer->start(m_replyWatch.holdMs(m_policy.replyTimeoutMs));
         return;
     case ReplyWatch::Answer::Absorb:
@@ -180,7 +180,7 @@ void Engine::dispatchReply()
             actOnReply();
             return;
         }
-        setAnswer(QString::fromLatin1(state.reply));
+        m_panel->setAnswer(QString::fromLatin1(state.reply));
         failJob(JobResult::Outcome::ExtraReply);
         return;
     }
@@ -204,7 +204,7 @@ void Engine::actOnAnswer()
 // only says that the board started afresh after its last answer.
 void Engine::replyBehindTheEnd()
 {
-    setAnswer(QString::fromLatin1(state.reply));
+    m_panel->setAnswer(QString::fromLatin1(state.reply));
     const ReplyKeyword keyword = firstReplyKeyword(state.reply);
     if (m_job.outcome != JobResult::Outcome::Verified || keyword == ReplyKeyword::None ||
         keyword == ReplyKeyword::Version)
@@ -228,7 +228,7 @@ void Engine::takeUnaskedVersion()
         actOnReply();
         return;
     }
-    setAnswer(QString::fromLatin1(state.reply));
+    m_panel->setAnswer(QString::fromLatin1(state.reply));
     if (m_jobAnswered)
         failJob(JobResult::Outcome::Restarted);
 }
@@ -249,8 +249,8 @@ void Engine::failJob(JobResult::Outcome outcome)
 // "ERROR" on a red bar, as for a refused line; a verify pass under way is left.
 void Engine::showError()
 {
-    setProgressText(QStringLiteral("ERROR"));
-    setBarColour(Colour::Red);
+    m_panel->setProgressText(QStringLiteral("ERROR"));
+    m_panel->setBarColour(Colour::Red);
     state.verifying = false;
 }
 
