@@ -6,76 +6,54 @@
 class TestReplyAction : public QObject {
     Q_OBJECT
 private slots:
-    void aReply_data();
-    void aReply();
+    void eachReplyInEachState();
 };
 
-using Step = ReplyAction::Step;
-using Outcome = JobResult::Outcome;
-using Situation = ReplyAction::Situation;
-Q_DECLARE_METATYPE(Situation)
-Q_DECLARE_METATYPE(std::optional<Outcome>)
-
-void TestReplyAction::aReply_data()
+void TestReplyAction::eachReplyInEachState()
 {
-    QTest::addColumn<ReplyKeyword>("keyword");
-    QTest::addColumn<Situation>("situation");
-    QTest::addColumn<Step>("step");
-    QTest::addColumn<bool>("stopsWatch");
-    QTest::addColumn<bool>("sendsLine");
-    QTest::addColumn<std::optional<Outcome>>("jobEnd");
-    const Situation idle;
-    const Situation line{.answersLine = true, .downloadUnderWay = true};
-    const Situation lastLine{
-        .answersLine = true, .downloadUnderWay = true, .lastLineAwaited = true};
-    const Situation verify{.answersLine = true, .verifying = true, .downloadUnderWay = true};
-    Situation verifiedWhole = verify;
+    using Step = ReplyAction::Step;
+    using K = ReplyKeyword;
+    const ReplyAction::Situation idle;
+    const ReplyAction::Situation line{.answersLine = true, .downloadUnderWay = true};
+    ReplyAction::Situation lastLine = line;
+    lastLine.lastLineAwaited = true;
+    const ReplyAction::Situation verify{
+        .answersLine = true, .verifying = true, .downloadUnderWay = true};
+    ReplyAction::Situation verifiedWhole = verify;
     verifiedWhole.wholeImageVerified = true;
-    const std::optional<Outcome> none;
-
-    QTest::newRow("VER= to the probe")
-        << ReplyKeyword::Version << idle << Step::BoardReady << true << false << none;
-    QTest::newRow("VER= in a download: the next line")
-        << ReplyKeyword::Version << line << Step::BoardReady << true << true << none;
-    QTest::newRow("VER= with the last line out: nothing more")
-        << ReplyKeyword::Version << lastLine << Step::BoardReady << true << false << none;
-    QTest::newRow("OK: the next line")
-        << ReplyKeyword::Ok << line << Step::Nothing << true << true << none;
-    QTest::newRow("OK to the last line: no end, the watch runs on")
-        << ReplyKeyword::Ok << lastLine << Step::LastLineOk << false << false << none;
-    QTest::newRow("ERROR to a line ends the job")
-        << ReplyKeyword::Error << line << Step::ShowRefusal << true << false
-        << std::optional(Outcome::Refused);
-    QTest::newRow("ERROR to a command shows, ends nothing")
-        << ReplyKeyword::Error << idle << Step::ShowRefusal << true << false << none;
-    QTest::newRow("FORMAT to a line ends the job")
-        << ReplyKeyword::Format << line << Step::ClearProgress << true << false
-        << std::optional(Outcome::Refused);
-    QTest::newRow("DOWNLOAD: the verify pass begins")
-        << ReplyKeyword::Download << lastLine << Step::StartVerify << true << true << none;
-    QTest::newRow("DOWNLOAD after every verify line in step")
-        << ReplyKeyword::Download << verifiedWhole << Step::EndVerified << true << false
-        << std::optional(Outcome::Verified);
-    QTest::newRow("DOWNLOAD with verify lines out of step")
-        << ReplyKeyword::Download << verify << Step::EndNotVerified << true << false
-        << std::optional(Outcome::NotVerified);
-    QTest::newRow("no keyword: nothing, the wait goes on")
-        << ReplyKeyword::None << line << Step::Nothing << false << false << none;
-}
-
-void TestReplyAction::aReply()
-{
-    QFETCH(ReplyKeyword, keyword);
-    QFETCH(Situation, situation);
-    QFETCH(Step, step);
-    QFETCH(bool, stopsWatch);
-    QFETCH(bool, sendsLine);
-    QFETCH(std::optional<Outcome>, jobEnd);
-    const ReplyAction action = ReplyAction::onReply(keyword, situation);
-    QCOMPARE(action.step, step);
-    QCOMPARE(action.stopReplyWatch, stopsWatch);
-    QCOMPARE(action.sendNextLine, sendsLine);
-    QCOMPARE(action.jobEnd, jobEnd);
+    const std::optional<JobResult::Outcome> goesOn;
+    const auto refused = std::optional(JobResult::Outcome::Refused);
+    const struct {
+        const char *name;
+        ReplyKeyword keyword;
+        ReplyAction::Situation situation;
+        Step step;
+        bool stopsWatch, sendsLine;
+        std::optional<JobResult::Outcome> jobEnd;
+    } cases[] = {
+        {"VER= to the probe", K::Version, idle, Step::BoardReady, true, false, goesOn},
+        {"VER= in a download: the next line", K::Version, line, Step::BoardReady, true, true,
+         goesOn},
+        {"VER= with the last line out", K::Version, lastLine, Step::BoardReady, true, false,
+         goesOn},
+        {"OK: the next line", K::Ok, line, Step::Nothing, true, true, goesOn},
+        {"OK to the last line: no end", K::Ok, lastLine, Step::LastLineOk, false, false, goesOn},
+        {"ERROR to a line", K::Error, line, Step::ShowRefusal, true, false, refused},
+        {"ERROR to a command", K::Error, idle, Step::ShowRefusal, true, false, goesOn},
+        {"FORMAT to a line", K::Format, line, Step::ClearProgress, true, false, refused},
+        {"DOWNLOAD: verify begins", K::Download, lastLine, Step::StartVerify, true, true, goesOn},
+        {"DOWNLOAD, verified whole", K::Download, verifiedWhole, Step::EndVerified, true, false,
+         JobResult::Outcome::Verified},
+        {"DOWNLOAD, verify out of step", K::Download, verify, Step::EndNotVerified, true, false,
+         JobResult::Outcome::NotVerified},
+        {"no keyword: the wait goes on", K::None, line, Step::Nothing, false, false, goesOn},
+    };
+    for (const auto &c : cases) {
+        const ReplyAction action = ReplyAction::onReply(c.keyword, c.situation);
+        QVERIFY2(action.step == c.step && action.stopReplyWatch == c.stopsWatch &&
+                     action.sendNextLine == c.sendsLine && action.jobEnd == c.jobEnd,
+                 c.name);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestReplyAction)

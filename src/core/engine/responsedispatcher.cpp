@@ -7,9 +7,9 @@
 
 // Shows the board's reply and does what its first keyword calls for
 // (ReplyAction). The job events go out in the order things happened; those
-// a face may act on with a new command (a board found, a command answered, the job's end) go out
-// once the reply has taken effect (afterReplies), so that nothing is sent
-// from the middle.
+// a face may act on with a new command (a board found, a command answered,
+// the job's end) go out once the reply has taken effect (afterReplies), so
+// that nothing is sent from the middle.
 void Engine::actOnReply()
 {
     m_panel->setAnswer(QString::fromLatin1(state.reply));
