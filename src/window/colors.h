@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/panelcolours.h"
+#include "window/panelcolours.h"
 
 #include <QColor>
 #include <QPalette>

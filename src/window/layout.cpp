@@ -50,7 +50,7 @@ QIcon bootlineIcon()
 
 } // namespace
 
-// Texts and states that the engine sets come from its panel (showPanel).
+// Texts and states that follow the job come from the panel (showPanel).
 void MainWindow::createControls()
 {
     setWindowTitle(QStringLiteral("Bootline  v1.4"));

@@ -4,6 +4,7 @@
 #include "image/firmwarefile.h"
 #include "window/colors.h"
 #include "window/lamp.h"
+#include "window/panel.h"
 #include "window/progressbar.h"
 #include "window/progresstip.h"
 
@@ -19,7 +20,8 @@
 
 MainWindow::MainWindow(OutsideComponents components, QWidget *parent)
     : QWidget(parent), m_engine(new Engine(std::move(components.serialPort), this)),
-      m_fileDialog(std::move(components.fileDialog)), m_messageBox(std::move(components.messageBox))
+      m_panel(new Panel(*m_engine, this)), m_fileDialog(std::move(components.fileDialog)),
+      m_messageBox(std::move(components.messageBox))
 {
     if (!m_fileDialog)
         m_fileDialog = std::make_unique<QtFileDialog>(this);
@@ -50,14 +52,14 @@ QString droppedFile(const QMimeData *data)
 
 } // namespace
 
-// The controls as the engine's panel stands now.
+// The controls as the panel stands now.
 void MainWindow::showPanel()
 {
     portBox->setText(m_engine->portName());
     addressBox->setText(m_engine->address());
     newAddressBox->setText(m_engine->newAddress());
     rtuCheckBox->setChecked(m_engine->rtu());
-    const Panel &panel = m_engine->panel();
+    const Panel &panel = *m_panel;
     statusLabel->setText(panel.status());
     answerBox->setText(panel.answer());
     progressBar->setText(panel.progressText());
@@ -76,7 +78,7 @@ void MainWindow::showPanel()
 void MainWindow::bindPanel()
 {
     Engine *engine = m_engine;
-    const Panel *panel = &engine->panel();
+    const Panel *panel = m_panel;
     connect(panel, &Panel::statusChanged, statusLabel, &QLabel::setText);
     // Every reply sets the answer, mostly to what it shows already; a line
     // edit lays its text out again even then, so that is left out.

@@ -10,6 +10,7 @@
 
 class Engine;
 class Lamp;
+class Panel;
 class ProgressBar;
 class QCheckBox;
 class QGroupBox;
@@ -26,7 +27,7 @@ struct OutsideComponents {
 };
 
 // Bootline's one window: a view of the engine that does the job. It lays out
-// the controls, shows the engine's panel on them, hands clicks and box texts
+// the controls, shows the job's panel on them, hands clicks and box texts
 // to the engine, and shows the file dialog and the message boxes.
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -35,6 +36,7 @@ public:
     ~MainWindow() override;
 
     Engine &engine() const { return *m_engine; }
+    const Panel &panel() const { return *m_panel; } // what the controls show of the job
 
     // From now on, a record of every download goes to the store, with these tags.
     void keepRecords(const StoreAddress &store, int timeoutMs, const RecordTags &tags = {});
@@ -61,6 +63,7 @@ private:
     void loadFirmware(const QString &fileName); // picked or dropped; asks a binary's address
 
     Engine *m_engine;
+    Panel *m_panel; // follows the engine from its first event on
 
     // Controls, by container, in creation order. Each carries its name as its object name.
     QGroupBox *portGroup;

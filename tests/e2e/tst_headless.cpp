@@ -1,8 +1,9 @@
 #include "e2e/examplefiles.h"
 #include "e2e/simulatedboard.h"
 #include "engine/engine.h"
-#include "engine/panelcolours.h"
 #include "fakes/enginereports.h"
+#include "window/panel.h"
+#include "window/panelcolours.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -45,6 +46,7 @@ void TestHeadless::wholeJobWithoutAWindow()
     QVERIFY(board.isReady());
 
     Engine engine; // the real serial port, on COM3
+    const Panel panel(engine);
     EngineReports reports(engine);
     engine.setRtu(rtu);
     engine.setAddress("1");
@@ -57,9 +59,9 @@ void TestHeadless::wholeJobWithoutAWindow()
     engine.run([&] { engine.loadFirmwareFile(blink); });
     QVERIFY(ended.wait(30000));
     QVERIFY(ended.first().first().value<JobResult>().verified());
-    QCOMPARE(engine.panel().progressText(), QStringLiteral("END"));
-    QCOMPARE(engine.panel().barColour(), Colour::Green);
-    QCOMPARE(engine.panel().progressPosition(), lines);
+    QCOMPARE(panel.progressText(), QStringLiteral("END"));
+    QCOMPARE(panel.barColour(), Colour::Green);
+    QCOMPARE(panel.progressPosition(), lines);
 
     engine.run([&] { engine.installFirmware(); });
     QVERIFY(answered.wait(3000));

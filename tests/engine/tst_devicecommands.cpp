@@ -67,7 +67,7 @@ void TestDeviceCommands::setAddrIsFramedToTheCurrentAddress()
     QCOMPARE(t.port->writes[0].size(), 12);
     QCOMPARE(t.engine.address(), QStringLiteral("4"));
     QVERIFY(t.inside.state.downloading);
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("answer"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("answer"));
 }
 
 void TestDeviceCommands::nextResumesTheScan()
@@ -78,11 +78,11 @@ void TestDeviceCommands::nextResumesTheScan()
         t.inside.probeTick();
     t.receive(rtuFrame(3, "BVER=1")); // stops the probe
     QVERIFY(!t.inside.probeTimer().isEnabled());
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("VER=1"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("VER=1"));
     const qsizetype sentBefore = t.port->writes.size();
     t.engine.setAddressOrScanNext();
     QVERIFY(t.inside.probeTimer().isEnabled());
-    QVERIFY(t.engine.panel().answer().isEmpty());
+    QVERIFY(t.panel.answer().isEmpty());
     QCOMPARE(t.port->writes.size(), sentBefore); // "Next" itself sends nothing
     t.inside.probeTick();
     QCOMPARE(t.engine.address(), QStringLiteral("4"));
@@ -98,13 +98,13 @@ void TestDeviceCommands::queryAndInstall()
     t.engine.installFirmware();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTg\r\n"));
     QVERIFY(!t.inside.state.downloading);
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("answer")); // install leaves the answer
+    QCOMPARE(t.panel.answer(), QStringLiteral("answer")); // install leaves the answer
 
     t.inside.state.downloading = true;
     t.engine.queryBoard();
     QCOMPARE(t.port->writes.last(), rtuFrame(2, "BOOTi\r\n"));
     QVERIFY(!t.inside.state.downloading);
-    QVERIFY(t.engine.panel().answer().isEmpty());
+    QVERIFY(t.panel.answer().isEmpty());
 }
 
 void TestDeviceCommands::closedPortSendsNothingButTheRestHappens()
@@ -113,7 +113,7 @@ void TestDeviceCommands::closedPortSendsNothingButTheRestHappens()
     t.inside.state.downloading = true;
     t.parse("answer");
     t.engine.queryBoard();
-    QVERIFY(t.engine.panel().answer().isEmpty());
+    QVERIFY(t.panel.answer().isEmpty());
     QVERIFY(!t.inside.state.downloading);
     QVERIFY(t.port->writes.isEmpty());
 
@@ -167,7 +167,7 @@ void TestDeviceCommands::okToInstallAfterAJob()
     t.port->writes.clear();
     t.receive("OK\r\n");
     QCOMPARE(t.port->written(), sentOnOk);
-    QCOMPARE(t.engine.panel().progressText(), barText);
+    QCOMPARE(t.panel.progressText(), barText);
 }
 
 QTEST_GUILESS_MAIN(TestDeviceCommands)

@@ -67,7 +67,7 @@ void TestFirmwareLoader::cancelShowsCancelAndChangesNothing()
 void TestFirmwareLoader::loadStartsTheDownloadWithTheFirstLine()
 {
     TestEngine t;
-    QSignalSpy sendEnabled(&t.engine.panel(), &Panel::sendEnabledChanged);
+    QSignalSpy sendEnabled(&t.panel, &Panel::sendEnabledChanged);
     loadInto(t, write("three.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord + "\r\n"));
     QVERIFY(t.reports.shown.isEmpty());
     const EngineState &s = t.inside.state;
@@ -75,11 +75,11 @@ void TestFirmwareLoader::loadStartsTheDownloadWithTheFirstLine()
     QCOMPARE(s.lineIndex, qint16(1));
     QVERIFY(s.downloading);
     QVERIFY(s.downloadRequested);
-    QCOMPARE(t.engine.panel().progressMaximum(), 3);
-    QCOMPARE(t.engine.panel().progressPosition(), 1);
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("DOWNLOAD"));
+    QCOMPARE(t.panel.progressMaximum(), 3);
+    QCOMPARE(t.panel.progressPosition(), 1);
+    QCOMPARE(t.panel.progressText(), QStringLiteral("DOWNLOAD"));
     QCOMPARE(sendEnabled.size(), 1); // "Send" is enabled, whatever it was
-    QVERIFY(t.engine.panel().sendEnabled());
+    QVERIFY(t.panel.sendEnabled());
     QCOMPARE(t.port->writes, QList<QByteArray>{"BOOT" + Old1 + "\r\n"});
 }
 
@@ -91,7 +91,7 @@ void TestFirmwareLoader::loadOf9000LinesFillsTheTable()
     QVERIFY(t.reports.shown.isEmpty());
     QCOMPARE(t.inside.state.lineCount, qint16(9000));
     QCOMPARE(t.inside.state.lines[9000], EndOfFileRecord);
-    QCOMPARE(t.engine.panel().progressMaximum(), 9000);
+    QCOMPARE(t.panel.progressMaximum(), 9000);
 }
 
 void TestFirmwareLoader::refusedFileLeavesTheJobAsItWas_data()
@@ -136,8 +136,8 @@ void TestFirmwareLoader::refusedFileLeavesTheJobAsItWas()
     QCOMPARE(s.lines[1], Old1);
     QCOMPARE(s.lines[3], EndOfFileRecord);
     QVERIFY(s.lines[4].isEmpty());
-    QCOMPARE(t.engine.panel().progressMaximum(), 3);
-    QCOMPARE(t.engine.panel().progressText(),
+    QCOMPARE(t.panel.progressMaximum(), 3);
+    QCOMPARE(t.panel.progressText(),
              QStringLiteral("DOWNLOAD")); // not "NO FILE": it goes on
     QVERIFY(t.port->writes.isEmpty());
 
@@ -157,7 +157,7 @@ void TestFirmwareLoader::emptyFileStartsNothing()
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(t.inside.state.lineCount, qint16(2));
     QCOMPARE(t.inside.state.lineIndex, qint16(1));
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("DOWNLOAD"));
+    QCOMPARE(t.panel.progressText(), QStringLiteral("DOWNLOAD"));
 }
 
 void TestFirmwareLoader::shorterFileLeavesOldEntriesUnsent()

@@ -1,5 +1,5 @@
-#include "engine/panelcolours.h"
 #include "fakes/testengine.h"
+#include "window/panelcolours.h"
 
 #include <QTest>
 
@@ -22,12 +22,12 @@ const QByteArray probe = "BOOTi\r\n";
 void TestFrameWriter::closedPortWritesNothing()
 {
     TestEngine t;
-    const quint32 lamp = t.engine.panel().lampColour();
+    const quint32 lamp = t.panel.lampColour();
     QByteArray command = probe;
     QCOMPARE(t.inside.writeFrame(command), qint16(0));
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(command, probe);
-    QCOMPARE(t.engine.panel().lampColour(), lamp);
+    QCOMPARE(t.panel.lampColour(), lamp);
 }
 
 void TestFrameWriter::plainModeSendsTheTextUnchanged()
@@ -38,7 +38,7 @@ void TestFrameWriter::plainModeSendsTheTextUnchanged()
     QByteArray command = probe;
     QCOMPARE(t.inside.writeFrame(command), qint16(7));
     QCOMPARE(t.port->written(), QByteArray::fromHex("424F4F54690D0A"));
-    QCOMPARE(t.engine.panel().lampColour(), Colour::SendGreen);
+    QCOMPARE(t.panel.lampColour(), Colour::SendGreen);
 }
 
 void TestFrameWriter::rtuModeFramesWithAddressAndCrc()

@@ -58,8 +58,8 @@ void TestLineSender::sendsEntriesInTurnAndWraps()
         t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), "BOOT:0" + QByteArray::number(entriesSent[run]) + "\r\n");
         QCOMPARE(int(t.inside.state.lineIndex), lineIndexAfter[run]);
-        QCOMPARE(t.engine.panel().progressPosition(), entriesSent[run]);
-        QCOMPARE(t.engine.panel().progressText(), QStringLiteral("DOWNLOAD"));
+        QCOMPARE(t.panel.progressPosition(), entriesSent[run]);
+        QCOMPARE(t.panel.progressText(), QStringLiteral("DOWNLOAD"));
     }
     QCOMPARE(t.inside.state.lines[1], QByteArray(":01")); // the table itself is untouched
 }
@@ -77,7 +77,7 @@ void TestLineSender::verifyFormTurnsEveryColonIntoAHash()
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes[0], rtuFrame(1, "BOOT#10#00#FF\r\n"));
     QCOMPARE(t.port->writes[1], rtuFrame(1, "BOOTno colon\r\n"));
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("NO FILE")); // left as it was
+    QCOMPARE(t.panel.progressText(), QStringLiteral("NO FILE")); // left as it was
     QCOMPARE(t.inside.state.lines[1], QByteArray(":10:00:FF"));
 }
 
@@ -90,7 +90,7 @@ void TestLineSender::nothingLoadedSendsEmptyEntriesWithoutWrapping()
         t.engine.sendNextLine();
         QCOMPARE(t.port->writes.last(), QByteArray("BOOT\r\n"));
         QCOMPARE(int(t.inside.state.lineIndex), run);
-        QCOMPARE(t.engine.panel().progressPosition(), run);
+        QCOMPARE(t.panel.progressPosition(), run);
     }
 }
 
@@ -101,7 +101,7 @@ void TestLineSender::closedPortStillAdvances()
     t.engine.sendNextLine();
     QVERIFY(t.port->writes.isEmpty());
     QCOMPARE(t.inside.state.lineIndex, qint16(1));
-    QCOMPARE(t.engine.panel().progressPosition(), 1);
+    QCOMPARE(t.panel.progressPosition(), 1);
 }
 
 void TestLineSender::failsWithNothingSentPastTheTable_data()
@@ -166,15 +166,15 @@ void TestLineSender::anUnansweredLineIsShownAndALateReplyCarriesOn()
     QVERIFY(watch->isEnabled());
 
     t.inside.replyOverdue(); // 3 s without a reply to line 2
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
     QCOMPARE(t.port->writes.size(), 2); // nothing resent
     t.receive("OK\r\n");                // the board was only busy
     QCOMPARE(t.port->writes.last(), QByteArray("BOOT:03\r\n"));
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("OK\r\n"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("OK\r\n"));
 
     t.receive("DOWNLOAD\r\n");
     t.inside.replyOverdue();
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("No reply to verify line 1 of 3 for 3 s"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("No reply to verify line 1 of 3 for 3 s"));
 
     t.receive("chatter"); // no keyword: no answer yet
     QVERIFY(watch->isEnabled());
@@ -193,12 +193,12 @@ void TestLineSender::theNoticeCountsTheTimeUnanswered()
     t.engine.sendNextLine();
     for (const char *shown : {"for 3 s", "for 4 s", "for 5 s"}) {
         t.inside.replyOverdue();
-        QCOMPARE(t.engine.panel().answer(), QStringLiteral("No reply to line 1 of 3 ") + shown);
+        QCOMPARE(t.panel.answer(), QStringLiteral("No reply to line 1 of 3 ") + shown);
     }
     QCOMPARE(noticesToFaces, 1); // a face decides once; the count is for the operator
     t.receive("OK\r\n");
     t.inside.replyOverdue();
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("No reply to line 2 of 3 for 3 s"));
 }
 
 // "OK" to the last line would wrap to line 1, which the board takes for the
@@ -216,11 +216,11 @@ void TestLineSender::okToTheLastLineStartsNoNewPass()
     QVERIFY(t.inside.replyWatchTimer().isEnabled());
     t.inside.replyOverdue();
     QCOMPARE(
-        t.engine.panel().answer(),
+        t.panel.answer(),
         QStringLiteral("No reply to line 3 of 3 for 3 s: the board answered OK, not DOWNLOAD"));
     t.receive("DOWNLOAD\r\n"); // it was one behind: the pass is through after all
     QCOMPARE(t.port->writes.last(), QByteArray("BOOT#01\r\n"));
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("VERIFY"));
+    QCOMPARE(t.panel.progressText(), QStringLiteral("VERIFY"));
 
     t.engine.sendNextLine(); // Send still pushes lines by hand, past the end too
     t.engine.sendNextLine();

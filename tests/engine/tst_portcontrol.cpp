@@ -1,6 +1,6 @@
-#include "engine/panelcolours.h"
 #include "fakes/testengine.h"
 #include "link/rtuframe.h"
+#include "window/panelcolours.h"
 
 #include <QTest>
 
@@ -42,22 +42,22 @@ void TestPortControl::openPortSwitchesToTheOpenLayout()
 
     QVERIFY(t.port->isOpen());
     QCOMPARE(t.port->portNumber, qint16(3));
-    QVERIFY(t.engine.panel().lampShown());
-    QCOMPARE(t.engine.panel().portBoxColour(), Colour::Green);
+    QVERIFY(t.panel.lampShown());
+    QCOMPARE(t.panel.portBoxColour(), Colour::Green);
     QCOMPARE(t.tagSwitches, 1);
     QVERIFY(t.inside.probeTimer().isEnabled());
     QVERIFY(t.inside.pollTimer().isEnabled());
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("Ready"));
-    QCOMPARE(t.engine.panel().addressButtonCaption(), QStringLiteral("Set Addr"));
-    QCOMPARE(t.engine.panel().progressPosition(), 0);
-    QCOMPARE(t.engine.panel().barColour(), Colour::Navy);
+    QCOMPARE(t.panel.status(), QStringLiteral("Ready"));
+    QCOMPARE(t.panel.addressButtonCaption(), QStringLiteral("Set Addr"));
+    QCOMPARE(t.panel.progressPosition(), 0);
+    QCOMPARE(t.panel.barColour(), Colour::Navy);
     const EngineState &s = t.inside.state;
     QCOMPARE(s.probeCount, qint16(1));
     QCOMPARE(s.downloadRequested + s.downloading + s.scanning, 0);
     // Left as they were:
     QVERIFY(s.verifying);
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("ERROR"));
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("DOWNLOAD"));
+    QCOMPARE(t.panel.progressText(), QStringLiteral("ERROR"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("DOWNLOAD"));
     QVERIFY(t.reports.shown.isEmpty());
 }
 
@@ -89,12 +89,12 @@ void TestPortControl::portNamesThatDoNotOpen()
     QCOMPARE(t.reports.shown[0].error, 0);
     QCOMPARE(t.reports.shown[0].text,
              name + " Not available! Use Serial settings to setup your ports.");
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("Not present board"));
+    QCOMPARE(t.panel.status(), QStringLiteral("Not present board"));
     QVERIFY(!t.port->isOpen());
     QCOMPARE(t.tagSwitches, 0); // Open Port stays the one enabled
     QVERIFY(!t.inside.probeTimer().isEnabled());
     QVERIFY(!t.inside.pollTimer().isEnabled());
-    QVERIFY(!t.engine.panel().lampShown());
+    QVERIFY(!t.panel.lampShown());
     QCOMPARE(t.inside.state.probeCount, qint16(42));
     QVERIFY(t.inside.state.scanning); // the address box was empty
 
@@ -187,9 +187,9 @@ void TestPortControl::portOpeningInTheBackground()
     QObject::connect(&t.engine, &Engine::portOpenFailed,
                      [&](const QString &why) { events << "failed: " + why; });
     t.engine.openPort();
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("Connecting"));
+    QCOMPARE(t.panel.status(), QStringLiteral("Connecting"));
     QCOMPARE(t.tagSwitches % 2, 1); // Close Port enabled
-    QVERIFY(!t.engine.panel().lampShown());
+    QVERIFY(!t.panel.lampShown());
     QVERIFY(!t.inside.probeTimer().isEnabled());
 
     const QString why = "Port socket://10.0.0.5:4001 cannot be opened: no answer";
@@ -197,9 +197,9 @@ void TestPortControl::portOpeningInTheBackground()
         t.engine.closePort();
     else
         t.port->endOpen(end == "opened" ? QString() : why);
-    QCOMPARE(t.engine.panel().status(), status);
+    QCOMPARE(t.panel.status(), status);
     QCOMPARE(t.port->isOpen() || t.port->isOpening(), open);
-    QCOMPARE(t.engine.panel().lampShown(), open);
+    QCOMPARE(t.panel.lampShown(), open);
     QCOMPARE(t.inside.probeTimer().isEnabled(), open);
     QCOMPARE(t.tagSwitches % 2, int(open));
     if (end == "failed") {
@@ -239,8 +239,8 @@ void TestPortControl::addressBoxDecidesProbeAndScan()
     t.engine.openPort();
     QCOMPARE(t.inside.probeTimer().isEnabled(), probing);
     QCOMPARE(int(t.inside.state.scanning), scanMode);
-    QCOMPARE(t.engine.panel().addressButtonCaption(), command1);
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("Ready"));
+    QCOMPARE(t.panel.addressButtonCaption(), command1);
+    QCOMPARE(t.panel.status(), QStringLiteral("Ready"));
 }
 
 void TestPortControl::probeSendsTheQueryEveryTick()
@@ -249,10 +249,10 @@ void TestPortControl::probeSendsTheQueryEveryTick()
     t.engine.setAddress("1");
     t.engine.openPort();
     t.inside.probeTick();
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("WAIT Connect:  1"));
+    QCOMPARE(t.panel.status(), QStringLiteral("WAIT Connect:  1"));
     QCOMPARE(t.port->writes, QList<QByteArray>{probeTo1});
     t.inside.probeTick();
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("WAIT Connect:  2"));
+    QCOMPARE(t.panel.status(), QStringLiteral("WAIT Connect:  2"));
     QCOMPARE(t.port->writes.size(), 2);
     QCOMPARE(t.inside.state.probeCount, qint16(3));
 
@@ -284,7 +284,7 @@ void TestPortControl::probeGivesUpAtThe128thTick()
     QString statusWhileShown;
     t.reports.whileShown = [&] {
         timerOffWhileShown = !t.inside.probeTimer().isEnabled();
-        statusWhileShown = t.engine.panel().status();
+        statusWhileShown = t.panel.status();
     };
     for (int tick = 1; tick <= 127; ++tick)
         t.inside.probeTick();
@@ -297,7 +297,7 @@ void TestPortControl::probeGivesUpAtThe128thTick()
     QCOMPARE(t.reports.shown[0].text, QStringLiteral("COM3 Not connect !"));
     QVERIFY(timerOffWhileShown);
     QCOMPARE(statusWhileShown, QStringLiteral("WAIT Connect:  128"));
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("Not present board"));
+    QCOMPARE(t.panel.status(), QStringLiteral("Not present board"));
     QCOMPARE(t.inside.state.probeCount, qint16(1));
     QCOMPARE(t.engine.address(), QStringLiteral("127"));
 
@@ -317,7 +317,7 @@ void TestPortControl::answeredScanResumesAtTheNextAddress()
     t.receive(rtuFrame(5, "BVER=1.0"));
     t.inside.receivePollTick(); // a version's text is taken once the line is quiet
     QVERIFY(!t.inside.probeTimer().isEnabled());
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("READY"));
+    QCOMPARE(t.panel.status(), QStringLiteral("READY"));
     QCOMPARE(t.engine.address(), QStringLiteral("5"));
     QCOMPARE(t.inside.state.probeCount, qint16(6));
 }
@@ -333,17 +333,17 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
     t.inside.state.verifying = true;
     t.inside.state.downloading = true;
     t.inside.state.downloadRequested = true;
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("hello"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("hello"));
     t.engine.closePort();
 
     QVERIFY(!t.port->isOpen());
     QVERIFY(!t.inside.probeTimer().isEnabled());
     QVERIFY(!t.inside.pollTimer().isEnabled());
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("NO FILE"));
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("Closed"));
-    QVERIFY(t.engine.panel().answer().isEmpty());
-    QCOMPARE(t.engine.panel().portBoxColour(), Colour::WindowBackground);
-    QVERIFY(!t.engine.panel().lampShown());
+    QCOMPARE(t.panel.progressText(), QStringLiteral("NO FILE"));
+    QCOMPARE(t.panel.status(), QStringLiteral("Closed"));
+    QVERIFY(t.panel.answer().isEmpty());
+    QCOMPARE(t.panel.portBoxColour(), Colour::WindowBackground);
+    QVERIFY(!t.panel.lampShown());
     QCOMPARE(t.tagSwitches, 2); // back to Open Port
     const EngineState &s = t.inside.state;
     QCOMPARE(s.verifying + s.downloading, 0);
@@ -351,9 +351,9 @@ void TestPortControl::closePortStopsEverythingAndKeepsTheRest()
     QVERIFY(s.scanning);
     QCOMPARE(s.probeCount, qint16(2));
     QVERIFY(s.downloadRequested);
-    QCOMPARE(t.engine.panel().addressButtonCaption(), QStringLiteral("Next"));
-    QCOMPARE(t.engine.panel().progressPosition(), 7);
-    QCOMPARE(t.engine.panel().barColour(), Colour::Navy);
+    QCOMPARE(t.panel.addressButtonCaption(), QStringLiteral("Next"));
+    QCOMPARE(t.panel.progressPosition(), 7);
+    QCOMPARE(t.panel.barColour(), Colour::Navy);
 
     t.engine.openPort();
     QCOMPARE(t.inside.state.probeCount, qint16(1));
@@ -373,8 +373,8 @@ void TestPortControl::lostPortClosesAndSaysSoOnce()
     QVERIFY(!t.port->isOpen());
     QVERIFY(!t.inside.pollTimer().isEnabled());
     QVERIFY(!t.inside.probeTimer().isEnabled());
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("NO FILE"));
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("Closed"));
+    QCOMPARE(t.panel.progressText(), QStringLiteral("NO FILE"));
+    QCOMPARE(t.panel.status(), QStringLiteral("Closed"));
     QCOMPARE(t.tagSwitches, 2);
     QVERIFY(!t.inside.state.downloading);
 

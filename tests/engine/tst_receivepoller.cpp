@@ -1,6 +1,6 @@
-#include "engine/panelcolours.h"
 #include "fakes/testengine.h"
 #include "link/rtuframe.h"
+#include "window/panelcolours.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -56,22 +56,22 @@ void TestReceivePoller::lampBlinksEveryTenthTick()
     TestEngine t;
     for (int tick = 1; tick <= 9; ++tick)
         t.inside.receivePollTick();
-    QCOMPARE(t.engine.panel().lampColour(), Colour::White);
+    QCOMPARE(t.panel.lampColour(), Colour::White);
     t.inside.receivePollTick();
-    QCOMPARE(t.engine.panel().lampColour(), Colour::Grey);
+    QCOMPARE(t.panel.lampColour(), Colour::Grey);
     QCOMPARE(t.inside.state.blinkTicks, qint16(0));
     for (int tick = 1; tick <= 10; ++tick)
         t.inside.receivePollTick();
-    QCOMPARE(t.engine.panel().lampColour(), Colour::White);
+    QCOMPARE(t.panel.lampColour(), Colour::White);
 
     QVERIFY(t.port->writes.isEmpty());
 
     t.port->setOpen(true);
     t.engine.queryBoard(); // a send: green
-    QCOMPARE(t.engine.panel().lampColour(), Colour::SendGreen);
+    QCOMPARE(t.panel.lampColour(), Colour::SendGreen);
     for (int tick = 1; tick <= 10; ++tick)
         t.inside.receivePollTick();
-    QCOMPARE(t.engine.panel().lampColour(), Colour::White); // any other colour gives way to white
+    QCOMPARE(t.panel.lampColour(), Colour::White); // any other colour gives way to white
 }
 
 void TestReceivePoller::plainRepliesCutAcrossPollsAreJoined_data()
@@ -103,11 +103,10 @@ void TestReceivePoller::plainRepliesCutAcrossPollsAreJoined()
     t.port->writes.clear();
     receive(t, pieces.mid(0, pieces.size() - 1));
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.engine.panel().answer(),
-             QString::fromLatin1(pieces.mid(0, pieces.size() - 1).join()));
+    QCOMPARE(t.panel.answer(), QString::fromLatin1(pieces.mid(0, pieces.size() - 1).join()));
     receive(t, {pieces.last()});
-    QCOMPARE(t.engine.panel().answer(), shown);
-    QCOMPARE(t.engine.panel().progressText(), progress);
+    QCOMPARE(t.panel.answer(), shown);
+    QCOMPARE(t.panel.progressText(), progress);
     QCOMPARE(t.port->writes.size(), progress == "ERROR" ? 0 : 1);
 }
 
@@ -142,12 +141,12 @@ void TestReceivePoller::rtuReplyIsAcceptedWholeOrSplit()
     QFETCH(QString, reply);
     TestEngine t;
     openAt1(t);
-    QSignalSpy answers(&t.engine.panel(), &Panel::answerChanged);
+    QSignalSpy answers(&t.panel, &Panel::answerChanged);
     receive(t, pieces.mid(0, pieces.size() - 1));
     QCOMPARE(answers.size(), 0);
     QVERIFY(t.port->writes.isEmpty());
     receive(t, {pieces.last()});
-    QCOMPARE(t.engine.panel().answer(), reply); // never a checksum byte in it
+    QCOMPARE(t.panel.answer(), reply); // never a checksum byte in it
     QCOMPARE(t.port->writes, QList<QByteArray>{rtuFrame(1, "BOOT:01\r\n")});
 }
 
@@ -169,11 +168,11 @@ void TestReceivePoller::rtuFramesNotForUsAreShownAsErrors()
     TestEngine t;
     openAt1(t);
     t.receive(frame);
-    QCOMPARE(t.engine.panel().answer(), shown);
+    QCOMPARE(t.panel.answer(), shown);
     QVERIFY(t.port->writes.isEmpty());
 
     t.receive(okFrom1); // the next good reply is taken
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("OK"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("OK"));
     QCOMPARE(t.port->writes.size(), 1);
 }
 
@@ -194,11 +193,11 @@ void TestReceivePoller::rtuFramesThatFailQuietly()
     TestEngine t;
     openAt1(t);
     t.engine.setAddress(address);
-    QSignalSpy answers(&t.engine.panel(), &Panel::answerChanged);
+    QSignalSpy answers(&t.panel, &Panel::answerChanged);
     t.receive(bytes);
     QCOMPARE(answers.size(), 0);
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.engine.panel().lampColour(), Colour::Red);
+    QCOMPARE(t.panel.lampColour(), Colour::Red);
 }
 
 void TestReceivePoller::garbageBeforeAReplyByteByByte()
@@ -209,7 +208,7 @@ void TestReceivePoller::garbageBeforeAReplyByteByByte()
         QByteArray::fromHex("00FF01") + QByteArray::fromHex("01424F4BD5CC") + okFrom1;
     for (const char byte : noisy)
         t.receive(QByteArray(1, byte));
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("OK"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("OK"));
     QCOMPARE(t.port->writes.size(), 1);
 }
 
@@ -221,7 +220,7 @@ void TestReceivePoller::bufferStartsEmptyAtOpenAndKeepsWhatCameOverASend()
     t.receive(okFrom1.left(3));
     t.inside.probeTick();
     t.receive(okFrom1.mid(3));
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("OK"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("OK"));
 
     t.receive(okFrom1.left(3));
     t.engine.closePort();
@@ -265,7 +264,7 @@ void TestReceivePoller::replyPaceTakesAReplyAsSoonAsItIsWhole()
     }
     const QByteArray line = "BOOT:01\r\n";
     QCOMPARE(t.port->writes, QList<QByteArray>{rtu ? rtuFrame(1, line) : line});
-    QCOMPARE(t.engine.panel().answer().trimmed(), QStringLiteral("OK"));
+    QCOMPARE(t.panel.answer().trimmed(), QStringLiteral("OK"));
 }
 
 void TestReceivePoller::pollPaceWaitsForThePoll()
@@ -339,7 +338,7 @@ void TestReceivePoller::sleepingPollStillBlinksOnTime()
     qint64 nowMs = 0;
     t.inside.setPollClock([&nowMs] { return nowMs; });
     openAt1(t);
-    QSignalSpy colours(&t.engine.panel(), &Panel::lampColourChanged);
+    QSignalSpy colours(&t.panel, &Panel::lampColourChanged);
     const Timer *poll = &t.inside.pollTimer();
     int ticks = 0;
     for (nowMs = poll->interval(); nowMs <= 500; nowMs += poll->interval()) {
@@ -397,9 +396,9 @@ void TestReceivePoller::replyThatMayGrowByAZeroIsTakenWhole()
     const QByteArray download = rtuFrame(89, "BDOWNLOAD");
     QCOMPARE(download.back(), '\0');
     t.receive(download.chopped(1));
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("DOWNLOAD")); // not "DOWNLOA": waiting
+    QCOMPARE(t.panel.progressText(), QStringLiteral("DOWNLOAD")); // not "DOWNLOA": waiting
     t.receive(download.right(1));
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("VERIFY"));
+    QCOMPARE(t.panel.progressText(), QStringLiteral("VERIFY"));
 
     // "VER=2.1" from address 1 is whole as it stands; it might also be cut
     // before a zero. The next poll that finds nothing settles it.
@@ -408,7 +407,7 @@ void TestReceivePoller::replyThatMayGrowByAZeroIsTakenWhole()
     t.receive(rtuFrame(1, "BVER=2.1"));
     QVERIFY(t.inside.probeTimer().isEnabled());
     t.inside.receivePollTick();
-    QCOMPARE(t.engine.panel().answer(), QStringLiteral("VER=2.1"));
+    QCOMPARE(t.panel.answer(), QStringLiteral("VER=2.1"));
     QVERIFY(!t.inside.probeTimer().isEnabled());
 }
 

@@ -59,7 +59,7 @@ public:
         QObject::connect(&t.engine, &Engine::jobEnded, &t.engine, [this](const JobResult &job) {
             ended = job;
             truth = {m_board.lastVerifyPass().whole() && m_board.image() == File, m_refused};
-            barAtTheEnd = t.engine.panel().progressText();
+            barAtTheEnd = t.panel.progressText();
         });
         QObject::connect(&t.engine, &Engine::boardFound, &t.engine,
                          [this] { t.engine.startDownload(File); });
@@ -184,8 +184,7 @@ void TestReplyAccounting::aJobEndsVerifiedOnlyWhenItIs()
     // Failing, the job fails loudly: an end of its own, or a stall the window shows.
     if (!run.ended) {
         QCOMPARE(job.face, Face::Window);
-        QVERIFY2(run.t.engine.panel().answer().startsWith("No reply to"),
-                 qPrintable(run.t.engine.panel().answer()));
+        QVERIFY2(run.t.panel.answer().startsWith("No reply to"), qPrintable(run.t.panel.answer()));
     } else if (job.face == Face::Window) {
         QCOMPARE(run.barAtTheEnd == QStringLiteral("END"), verified);
     }

@@ -1,5 +1,5 @@
-#include "engine/panelcolours.h"
 #include "fakes/testengine.h"
+#include "window/panelcolours.h"
 
 #include <QTest>
 
@@ -95,14 +95,13 @@ void TestResponseDispatcher::repliesMoveTheDownload()
     setUp(t, before[0], before[1], before[2]);
     t.parse(reply);
 
-    QCOMPARE(t.engine.panel().answer(), QString::fromLatin1(reply));
+    QCOMPARE(t.panel.answer(), QString::fromLatin1(reply));
     const EngineState &s = t.inside.state;
-    QCOMPARE(
-        (QList<int>{s.verifying, s.downloading, s.lineIndex, t.engine.panel().progressPosition()}),
-        after);
+    QCOMPARE((QList<int>{s.verifying, s.downloading, s.lineIndex, t.panel.progressPosition()}),
+             after);
     QCOMPARE(t.port->written(), sent);
-    QCOMPARE(t.engine.panel().progressText(), text);
-    QCOMPARE(t.engine.panel().barColour(), bar);
+    QCOMPARE(t.panel.progressText(), text);
+    QCOMPARE(t.panel.barColour(), bar);
 }
 
 void TestResponseDispatcher::onlyTheFirstKeywordActs_data()
@@ -130,8 +129,8 @@ void TestResponseDispatcher::onlyTheFirstKeywordActs()
     for (const QByteArray &reply : replies)
         t.parse(reply);
     QCOMPARE(t.port->writes.size(), linesSent);
-    QCOMPARE(t.engine.panel().progressText(), text);
-    QCOMPARE(t.engine.panel().answer(), QString::fromLatin1(replies.last()));
+    QCOMPARE(t.panel.progressText(), text);
+    QCOMPARE(t.panel.answer(), QString::fromLatin1(replies.last()));
 }
 
 void TestResponseDispatcher::versionStopsTheProbe()
@@ -140,7 +139,7 @@ void TestResponseDispatcher::versionStopsTheProbe()
     t.inside.probeTimer().setEnabled(true);
     t.parse("xxVER=");
     QVERIFY(!t.inside.probeTimer().isEnabled());
-    QCOMPARE(t.engine.panel().status(), QStringLiteral("READY"));
+    QCOMPARE(t.panel.status(), QStringLiteral("READY"));
 }
 
 void TestResponseDispatcher::errorDuringVerifyGoesOnInDownloadForm()
@@ -150,10 +149,10 @@ void TestResponseDispatcher::errorDuringVerifyGoesOnInDownloadForm()
     t.parse("ERROR");
     t.parse("OK");
     QCOMPARE(t.port->written(), QByteArray("BOOT:B\r\n"));
-    QCOMPARE(t.engine.panel().progressText(), QStringLiteral("DOWNLOAD"));
-    QCOMPARE(t.engine.panel().barColour(), Colour::Red); // red stays
-    t.engine.startDownload({":A"});                      // until a new download
-    QCOMPARE(t.engine.panel().barColour(), Colour::Navy);
+    QCOMPARE(t.panel.progressText(), QStringLiteral("DOWNLOAD"));
+    QCOMPARE(t.panel.barColour(), Colour::Red); // red stays
+    t.engine.startDownload({":A"});             // until a new download
+    QCOMPARE(t.panel.barColour(), Colour::Navy);
 }
 
 QTEST_GUILESS_MAIN(TestResponseDispatcher)

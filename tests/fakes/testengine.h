@@ -4,13 +4,15 @@
 #include "fakes/engineinside.h"
 #include "fakes/enginereports.h"
 #include "fakes/fakeserialport.h"
+#include "window/panel.h"
 
 // An engine without a window on a fake serial port, with what it reports
-// recorded. The test drives it by calling its actions and timer ticks
-// directly.
+// recorded and what the window would show of it. The test drives it by calling its actions and
+// timer ticks directly.
 struct TestEngine {
     FakeSerialPort *port = new FakeSerialPort;
     Engine engine{std::unique_ptr<SerialPort>(port)};
+    Panel panel{engine}; // first to follow it, as in the window
     EngineInside inside{engine};
     EngineReports reports{engine};
     int tagSwitches = 0; // the window flips its tagged controls on each

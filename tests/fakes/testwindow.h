@@ -7,6 +7,7 @@
 #include "fakes/fakeserialport.h"
 #include "window/lamp.h"
 #include "window/mainwindow.h"
+#include "window/panel.h"
 #include "window/progressbar.h"
 
 #include <QCheckBox>

@@ -101,9 +101,9 @@ void TestAccessibility::progressValueFollowsTheEngine()
     t.engine.loadFirmwareFile(file);
     QList<int> seen;
     for (int line = 0; line < 4; ++line) {
-        QCOMPARE(value->currentValue().toInt(), t.engine.panel().progressPosition());
-        QCOMPARE(value->maximumValue().toInt(), t.engine.panel().progressMaximum());
-        QCOMPARE(bar->text(QAccessible::Value), t.engine.panel().progressText());
+        QCOMPARE(value->currentValue().toInt(), t.window.panel().progressPosition());
+        QCOMPARE(value->maximumValue().toInt(), t.window.panel().progressMaximum());
+        QCOMPARE(bar->text(QAccessible::Value), t.window.panel().progressText());
         seen << value->currentValue().toInt();
         reply("OK");
     }

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The window as a view: it shows what the engine's panel says and hands
+// The window as a view: it shows what its panel says and hands
 // what the operator does to the engine. Real actions on a fake port.
 class TestBinding : public QObject {
     Q_OBJECT
@@ -40,10 +40,11 @@ void TestBinding::init()
     QVERIFY(m_dir.isValid());
 }
 
-// Each panel item as the engine holds it, and as its control shows it.
-QStringList panelOf(const Engine &e)
+// Each panel item as the window holds it, and as its control shows it.
+QStringList panelOf(const WindowUnderTest &t)
 {
-    const Panel &p = e.panel();
+    const Panel &p = t.window.panel();
+    const Engine &e = t.engine;
     const auto colour = [](quint32 bgr) { return Colour::toQColor(bgr).name(); };
     return {"status " + p.status(),
             "answer " + p.answer(),
@@ -91,13 +92,13 @@ void TestBinding::controlsFollowThePanel()
         {"close", [&] { t.engine.closePort(); }},
     };
     const QStringList before = shownBy(t);
-    QCOMPARE(before, panelOf(t.engine));
+    QCOMPARE(before, panelOf(t));
     QStringList unchanged = before; // an item that never changes proves no binding
     for (const auto &[name, step] : steps) {
         step();
         const QStringList shown = shownBy(t);
-        QVERIFY2(shown == panelOf(t.engine), qPrintable(name + ": shown " + shown.join(", ") +
-                                                        "; panel " + panelOf(t.engine).join(", ")));
+        QVERIFY2(shown == panelOf(t), qPrintable(name + ": shown " + shown.join(", ") + "; panel " +
+                                                 panelOf(t).join(", ")));
         for (qsizetype item = 0; item < shown.size(); ++item) {
             if (shown[item] != before[item])
                 unchanged.removeAll(before[item]);

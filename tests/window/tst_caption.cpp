@@ -1,5 +1,5 @@
-#include "engine/panelcolours.h"
 #include "window/colors.h"
+#include "window/panelcolours.h"
 #include "window/progressbar.h"
 
 #include <QImage>

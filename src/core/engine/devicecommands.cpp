@@ -8,7 +8,7 @@ void Engine::setAddressOrScanNext()
 {
     if (state.scanning) {
         m_probeTimer->setEnabled(true);
-        m_panel->setAnswer(QString());
+        emit askedAfresh();
         return;
     }
     const std::optional<QByteArray> digits = newAddressDigits(m_newAddress);
@@ -19,7 +19,7 @@ void Engine::setAddressOrScanNext()
 
 void Engine::queryBoard()
 {
-    m_panel->setAnswer(QString());
+    emit askedAfresh();
     state.downloading = false; // so that the board's "VER=" sends no line
     sendCommand(DeviceCommand::Query, Command::Query, m_policy.replyTimeoutMs);
 }

@@ -1,6 +1,5 @@
 #include "engine/engine.h"
 
-#include "engine/panelcolours.h"
 #include "engine/timer.h"
 #include "link/anyport.h"
 #include "shared/runtimeerror.h"
@@ -12,7 +11,7 @@ Engine::Engine(std::unique_ptr<SerialPort> port, QObject *parent)
       m_replyWatchTimer(new Timer(JobTiming::ReplyTimeoutMs, this)),
       m_commandWatchTimer(new Timer(JobTiming::ReplyTimeoutMs, this)),
       m_replyGapTimer(new Timer(0, this)), m_portName(QStringLiteral("COM3")),
-      m_newAddress(QStringLiteral("10")), m_panel(new Panel(this))
+      m_newAddress(QStringLiteral("10"))
 {
     if (!m_port)
         m_port = std::make_unique<AnyPort>();

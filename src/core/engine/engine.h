@@ -3,7 +3,6 @@
 #include "engine/enginestate.h"
 #include "engine/jobevents.h"
 #include "engine/jobpolicy.h"
-#include "engine/panel.h"
 #include "engine/pollschedule.h"
 #include "engine/replyaction.h"
 #include "engine/replywatch.h"
@@ -35,10 +34,9 @@ class Timer;
 // verify ledger, the job policy.
 //
 // A face gives what the operator gives, calls the actions, and follows the
-// job two ways: the panel (Panel: what the window shows, a signal per item,
-// sent each time an action sets it) and the job events (what happened, in the
-// protocol's terms). A face decides from the events only: the panel's words
-// are for people. Messages are shown before the action goes on.
+// job by its events: what happened, in the protocol's terms, as it happens.
+// What a face shows of them (the window's words and colours: window/panel.h)
+// is the face's own. Messages are shown before the action goes on.
 class Engine : public QObject {
     Q_OBJECT
 public:
@@ -96,9 +94,7 @@ public:
     // ---- Read-only state ----
     QString portError() const { return m_portError; }   // why the last Open Port failed
     const JobResult &jobSoFar() const { return m_job; } // the download job, as it stands
-
-    // ---- What the window shows ----
-    const Panel &panel() const { return *m_panel; }
+    bool scanning() const { return state.scanning; }    // the port opened with no address
 
 signals:
     void addressChanged(const QString &address); // the scan writes the address it probes
@@ -129,6 +125,26 @@ signals:
     // A download job is over: verified, or what stopped it. Once per job.
     void jobEnded(const JobResult &result);
 
+    // ---- The steps between, for a face that shows the job as it goes ----
+    void portOpening(const QString &step); // a network port's open, as it moves on
+    void portClosed();
+    void probeDue(int attempt); // a probe's turn; one past the last when the probe gives up
+    // The poll looked and nothing came, for long enough to blink a lamp by.
+    void lineQuiet();
+    void downloadReady(qint16 lines); // a file's lines replace the last; line 1 is next
+    // The pass has reached this line: it went out, or would have with the port open.
+    void lineReached(Pass pass, qint16 line);
+    // The line's answer is overdue, by unansweredMs; said again every few seconds.
+    void lineOverdue(Pass pass, qint16 line, qint16 lines, int unansweredMs,
+                     bool answeredOkNotDownload);
+    // A whole reply, before it is acted on; partial, plain text still coming.
+    void replyRead(const QByteArray &reply);
+    void partialReplyRead(const QByteArray &text);
+    void frameRejected(RejectedFrame why, const QByteArray &received); // this read's bytes
+    void replyStep(ReplyAction::Step step); // what the reply called for, as it is done
+    void jobFailed();   // the job can no longer be known good; jobEnded follows, if it ran
+    void askedAfresh(); // "?" or the scan's "Next": the last answer is not this one's
+
     // ---- The wire, for a trace ----
     // Each frame written, each chunk read, each reply with the keyword it
     // holds (once the dispatcher has acted on it).
@@ -154,7 +170,7 @@ private:
     void swapPortButtons();               // see portButtonsSwapped
     qint16 writeFrame(QByteArray &frame); // frames and sends one command (framewriter.cpp)
     void receivePollTick(); // tick of m_pollTimer: takes in the board's replies (receivepoller.cpp)
-    void blinkLamp();       // its steps
+    void countQuietTick();  // its steps
     void takeReplies();
     void takeRtuReplies(const QByteArray &received);
     void takePlainReplies();
@@ -183,7 +199,7 @@ private:
     void takeUnaskedVersion();
     void replyBehindTheEnd();
     void failJob(JobResult::Outcome outcome);
-    void showError();
+    void markFailed();
     void tell(const QString &text); // a message, worded as the terminal face words it
     void replyOverdue();            // tick of ReplyWatch
     void resendLine();              // the awaited line again, byte for byte
@@ -203,7 +219,6 @@ private:
         m_address = address;
         emit addressChanged(address);
     }
-    void setBarColourAfresh(); // as Open Port sets it (portcontrol.cpp)
 
     std::unique_ptr<SerialPort> m_port;
     Timer *m_probeTimer;        // connection probe, 200 ms
@@ -235,6 +250,4 @@ private:
     Pace m_pace = Pace::Poll;
     FirmwarePin m_pin;
     int m_replyGapMs = 0;
-
-    Panel *m_panel;
 };

@@ -49,11 +49,8 @@ void Engine::startDownload(const QList<QByteArray> &entries)
     for (qint16 line = 1; line <= count; ++line)
         state.lines[line] = entries[line - 1];
     state.lineCount = count;
-    m_panel->setProgressMaximum(state.lineCount);
-    m_panel->setProgressText(QStringLiteral("READY"));
-    setBarColourAfresh(); // the last job's END or ERROR is not this one's
+    emit downloadReady(count);
     state.lineIndex = 0;
-    m_panel->setSendEnabled(true);
     state.downloading = true;
     m_job = JobResult{};
     m_job.lines = count;

@@ -1,5 +1,4 @@
 #include "engine/engine.h"
-#include "engine/panelcolours.h"
 #include "engine/timer.h"
 #include "link/crc16.h"
 #include "link/rtuframe.h"
@@ -10,7 +9,6 @@ qint16 Engine::writeFrame(QByteArray &frame)
     try {
         if (!m_port->isOpen())
             return 0;
-        m_panel->setLampColour(Colour::SendGreen);
         restartPoll();
         if (m_rtu) {
             frame.prepend(char(addressByte(m_address)));

@@ -7,11 +7,15 @@
 #include <QString>
 #include <QtGlobal>
 
-// The words the engine reports a job in, for faces that follow it by its
-// events rather than by what the panel shows.
+// The words the engine reports a job in: every face follows a job by its
+// events.
 
 // The two passes over the image: the lines, then the same lines to check.
 enum class Pass { Download, Verify };
+
+// An RTU frame that is no reply for us: another address's, or the board
+// saying the command was wrong.
+enum class RejectedFrame { OtherAddress, CommandError };
 
 // The commands that are not lines: "?", "Set Addr" and "Install ".
 enum class DeviceCommand { Query, NewAddress, Install };

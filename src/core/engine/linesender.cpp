@@ -8,8 +8,6 @@ void Engine::sendNextLine()
 {
     const Command::LineForm form =
         state.verifying ? Command::LineForm::Verify : Command::LineForm::Download;
-    if (form == Command::LineForm::Download)
-        m_panel->setProgressText(QStringLiteral("DOWNLOAD"));
     increment(state.lineIndex);
     const QByteArray command = Command::line(state.lines[state.lineIndex], form);
     QByteArray frame = command;
@@ -21,7 +19,7 @@ void Engine::sendNextLine()
         ++m_job.linesSent;
         emit lineSent(currentPass(), state.lineIndex);
     }
-    m_panel->setProgressPosition(state.lineIndex);
+    emit lineReached(currentPass(), state.lineIndex);
     if (state.lineIndex == state.lineCount)
         state.lineIndex = 0;
 }
@@ -37,15 +35,8 @@ void Engine::replyOverdue()
         return;
     }
     const int unansweredMs = m_replyWatch.overdue(m_policy.replyTimeoutMs);
-    const QString pass = state.verifying ? QStringLiteral("verify line") : QStringLiteral("line");
-    m_panel->setAnswer(QStringLiteral("No reply to %1 %2 of %3 for %4 s%5")
-                           .arg(pass)
-                           .arg(m_replyWatch.line())
-                           .arg(state.lineCount)
-                           .arg(unansweredMs / 1000.0)
-                           .arg(m_replyWatch.lastLineWasAnsweredOk()
-                                    ? QStringLiteral(": the board answered OK, not DOWNLOAD")
-                                    : QString()));
+    emit lineOverdue(currentPass(), m_replyWatch.line(), state.lineCount, unansweredMs,
+                     m_replyWatch.lastLineWasAnsweredOk());
     m_replyWatchTimer->start(JobTiming::StallNoticeEveryMs);
     switch (m_policy.whenOverdue(m_replyWatch.firstNotice(), m_replyWatch.sendings())) {
     case JobPolicy::Overdue::NoticeAgain:

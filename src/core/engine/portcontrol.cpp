@@ -1,5 +1,4 @@
 #include "engine/engine.h"
-#include "engine/panelcolours.h"
 #include "engine/timer.h"
 #include "link/porttarget.h"
 #include "protocol/commands.h"
@@ -34,7 +33,7 @@ void Engine::choosePort()
 void Engine::awaitOpen()
 {
     m_awaitingOpen = true;
-    m_panel->setStatus(m_port->openingStep());
+    emit portOpening(m_port->openingStep());
     swapPortButtons();
 }
 
@@ -43,7 +42,7 @@ void Engine::openProgressed()
     if (!m_awaitingOpen)
         return;
     if (m_port->isOpening())
-        return m_panel->setStatus(m_port->openingStep());
+        return emit portOpening(m_port->openingStep());
     m_awaitingOpen = false;
     swapPortButtons(); // as they were before Open Port: its end sets them
     try {
@@ -59,29 +58,15 @@ void Engine::finishOpening()
 {
     m_portError.clear();
     m_versionReply.clear();
-    m_panel->setLampShown(true);
-    m_panel->setPortBoxColour(Colour::Green);
     state.downloadRequested = false;
     state.probeCount = 1;
     if (m_address != QStringLiteral("0")) // only a lone 0 keeps the probe off
         m_probeTimer->setEnabled(true);
-    m_panel->setAddressButtonCaption(state.scanning ? QStringLiteral("Next")
-                                                    : QStringLiteral("Set Addr"));
     state.downloading = false;
-    m_panel->setStatus(QStringLiteral("Ready"));
-    m_panel->setProgressPosition(0);
-    setBarColourAfresh();
     swapPortButtons();
     state.forgetReceived();
     startPoll();
     emit portOpened();
-}
-
-// Green and red tell how a job ended: a new download starts on this again,
-// so the bar never says "done" for a job not yet verified.
-void Engine::setBarColourAfresh()
-{
-    m_panel->setBarColour(Colour::Navy);
 }
 
 void Engine::openFailed(const std::exception &error)
@@ -91,7 +76,6 @@ void Engine::openFailed(const std::exception &error)
         m_portError = runtimeError->description();
     emit message(m_portName +
                  QStringLiteral(" Not available! Use Serial settings to setup your ports."));
-    m_panel->setStatus(QStringLiteral("Not present board"));
     m_probeTimer->setEnabled(false);
     emit portOpenFailed(m_portError);
 }
@@ -106,14 +90,10 @@ void Engine::closePort()
     m_commandWatchTimer->setEnabled(false);
     m_replyGapTimer->setEnabled(false);
     m_commandAwaited.reset();
-    m_panel->setProgressText(QStringLiteral("NO FILE"));
-    m_panel->setStatus(QStringLiteral("Closed"));
-    m_panel->setAnswer(QString());
     state.verifying = false;
     state.downloading = false;
     m_port->setOpen(false);
-    m_panel->setPortBoxColour(Colour::WindowBackground);
-    m_panel->setLampShown(false);
+    emit portClosed();
     swapPortButtons();
     // The HEX file is never left open: the loader closes it on every path.
     endJob(JobResult::Outcome::Stopped, pass);
@@ -147,12 +127,10 @@ void Engine::probeTick()
     takeWaitingReplies(); // the answer to the last probe may be in already
     if (probing && !m_probeTimer->isEnabled())
         return;
-    // A number shows with a blank in front, where a minus sign would go.
-    m_panel->setStatus(QStringLiteral("WAIT Connect: ") + u' ' + QString::number(state.probeCount));
+    emit probeDue(state.probeCount);
     if (state.probeCount > m_policy.probeAttempts) {
         m_probeTimer->setEnabled(false); // before the message: no further tick while it is up
         emit message(m_portName + QStringLiteral(" Not connect !"));
-        m_panel->setStatus(QStringLiteral("Not present board"));
         state.probeCount = 1;
         emit probeGaveUp(m_policy.probeAttempts);
         return;

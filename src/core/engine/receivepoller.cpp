@@ -1,5 +1,4 @@
 #include "engine/engine.h"
-#include "engine/panelcolours.h"
 #include "engine/timer.h"
 #include "link/rtuframe.h"
 #include "shared/counter.h"
@@ -72,7 +71,7 @@ void Engine::receivePollTick()
         return;
     }
     try {
-        blinkLamp();
+        countQuietTick();
         takeReplies();
     } catch (const std::exception &) {
     }
@@ -117,7 +116,6 @@ void Engine::takeReplies()
         } else {
             const QByteArray received = m_port->readWaiting();
             emit bytesReceived(received);
-            m_panel->setLampColour(Colour::Red);
             if (m_rtu) {
                 takeRtuReplies(received);
             } else {
@@ -160,14 +158,14 @@ void Engine::doWhatRepliesCalledFor()
         step();
 }
 
-// White and grey take turns every tenth tick; any other colour gives way to white.
-void Engine::blinkLamp()
+// Every tenth tick on a quiet line: the window blinks its lamp by it.
+void Engine::countQuietTick()
 {
     increment(state.blinkTicks);
     if (state.blinkTicks < PollSchedule::TicksPerBlink)
         return;
     state.blinkTicks = 0;
-    m_panel->setLampColour(m_panel->lampColour() == Colour::White ? Colour::Grey : Colour::White);
+    emit lineQuiet();
 }
 
 // A quiet line settles a reply kept waiting: an RTU frame for a last zero
@@ -194,10 +192,10 @@ void Engine::takeRtuReplies(const QByteArray &received)
         case RtuReceiver::Verdict::Wait:
             return;
         case RtuReceiver::Verdict::AddressError:
-            m_panel->setAnswer(QStringLiteral("Error ADDR  >> ") + QString::fromLatin1(received));
+            emit frameRejected(RejectedFrame::OtherAddress, received);
             return;
         case RtuReceiver::Verdict::CommandError:
-            m_panel->setAnswer(QStringLiteral("Error CMD  >> ") + QString::fromLatin1(received));
+            emit frameRejected(RejectedFrame::CommandError, received);
             return;
         case RtuReceiver::Verdict::Reply:
             state.reply = verdict.reply;
@@ -216,5 +214,5 @@ void Engine::takePlainReplies()
         dispatchReply();
     }
     if (const QByteArray &unfinished = state.plainReplies.pending(); !unfinished.isEmpty())
-        m_panel->setAnswer(QString::fromLatin1(unfinished));
+        emit partialReplyRead(unfinished);
 }

@@ -1,6 +1,5 @@
 #include "engine/engine.h"
 #include "engine/jobfailure.h"
-#include "engine/panelcolours.h"
 #include "engine/replyaction.h"
 #include "engine/timer.h"
 #include "protocol/replykeyword.h"
@@ -12,7 +11,7 @@
 // that nothing is sent from the middle.
 void Engine::actOnReply()
 {
-    m_panel->setAnswer(QString::fromLatin1(state.reply));
+    emit replyRead(state.reply);
     const ReplyKeyword keyword = firstReplyKeyword(state.reply);
     const bool probing = m_probeTimer->isEnabled();
     const Pass pass = currentPass();
@@ -50,27 +49,24 @@ void Engine::actOnReply()
 // What a reply's step shows, and the passes it starts and ends.
 void Engine::showReplyStep(ReplyAction::Step step)
 {
+    emit replyStep(step);
     switch (step) {
     case ReplyAction::Step::BoardReady:
         m_probeTimer->setEnabled(false);
-        m_panel->setStatus(QStringLiteral("READY"));
         break;
     case ReplyAction::Step::ShowRefusal:
-        showError();
+        markFailed();
         break;
     case ReplyAction::Step::EndVerified:
-    case ReplyAction::Step::EndNotVerified: {
-        const bool whole = step == ReplyAction::Step::EndVerified;
-        m_panel->setProgressText(whole ? QStringLiteral("END") : QStringLiteral("ERROR"));
-        m_panel->setBarColour(whole ? Colour::Green : Colour::Red);
         state.verifying = false;
         state.downloading = false;
-        if (!whole)
-            tell(notVerifiedFailure(m_verifyLedger.acknowledged(), m_verifyLedger.lineCount()));
         break;
-    }
+    case ReplyAction::Step::EndNotVerified:
+        markFailed();
+        state.downloading = false;
+        tell(notVerifiedFailure(m_verifyLedger.acknowledged(), m_verifyLedger.lineCount()));
+        break;
     case ReplyAction::Step::StartVerify:
-        m_panel->setProgressText(QStringLiteral("VERIFY"));
         state.verifying = true;
         state.lineIndex = 0;
         if (m_jobRunning) {
@@ -80,8 +76,6 @@ void Engine::showReplyStep(ReplyAction::Step step)
         }
         break;
     case ReplyAction::Step::ClearProgress:
-        m_panel->setProgressText(QString());
-        m_panel->setProgressPosition(0);
         break;
     case ReplyAction::Step::LastLineOk:
         m_replyWatch.lastLineAnsweredOk(); // the watch runs on, and says so
@@ -146,7 +140,7 @@ void Engine::dispatchReply()
     }
     const ReplyKeyword keyword = firstReplyKeyword(state.reply);
     if (!m_jobRunning && keyword == ReplyKeyword::Download && m_policy.linesOnlyInJob) {
-        m_panel->setAnswer(QString::fromLatin1(state.reply)); // a late one: it starts nothing
+        emit replyRead(state.reply); // a late one: it starts nothing
         return;
     }
     const bool commandAnswer = m_commandAwaited && keyword != ReplyKeyword::Download;
@@ -166,7 +160,7 @@ void Engine::dispatchReply()
         actOnAnswer();
         return;
     case ReplyWatch::Answer::Hold:
-        m_panel->setAnswer(QString::fromLatin1(state.reply));
+        emit replyRead(state.reply);
         m_replyWatchTimer->start(m_replyWatch.holdMs(m_policy.replyTimeoutMs));
         return;
     case ReplyWatch::Answer::Absorb:
@@ -180,7 +174,7 @@ void Engine::dispatchReply()
             actOnReply();
             return;
         }
-        m_panel->setAnswer(QString::fromLatin1(state.reply));
+        emit replyRead(state.reply);
         failJob(JobResult::Outcome::ExtraReply);
         return;
     }
@@ -204,7 +198,7 @@ void Engine::actOnAnswer()
 // only says that the board started afresh after its last answer.
 void Engine::replyBehindTheEnd()
 {
-    m_panel->setAnswer(QString::fromLatin1(state.reply));
+    emit replyRead(state.reply);
     const ReplyKeyword keyword = firstReplyKeyword(state.reply);
     if (m_job.outcome != JobResult::Outcome::Verified || keyword == ReplyKeyword::None ||
         keyword == ReplyKeyword::Version)
@@ -212,7 +206,7 @@ void Engine::replyBehindTheEnd()
     const bool refused = isRefusal(keyword);
     m_job.outcome = refused ? JobResult::Outcome::Refused : JobResult::Outcome::ExtraReply;
     m_job.reply = state.reply;
-    showError();
+    markFailed();
     if (!refused)
         tell(jobVerdict(m_job, m_rtu, m_address).error);
 }
@@ -228,7 +222,7 @@ void Engine::takeUnaskedVersion()
         actOnReply();
         return;
     }
-    m_panel->setAnswer(QString::fromLatin1(state.reply));
+    emit replyRead(state.reply);
     if (m_jobAnswered)
         failJob(JobResult::Outcome::Restarted);
 }
@@ -241,17 +235,17 @@ void Engine::failJob(JobResult::Outcome outcome)
     const Pass pass = currentPass();
     m_job.reply = state.reply;
     m_replyWatchTimer->setEnabled(false);
-    showError();
+    markFailed();
     endJob(outcome, pass);
     tell(jobVerdict(m_job, m_rtu, m_address).error);
 }
 
-// "ERROR" on a red bar, as for a refused line; a verify pass under way is left.
-void Engine::showError()
+// As for a refused line: a verify pass under way is left, and the faces say
+// the job failed.
+void Engine::markFailed()
 {
-    m_panel->setProgressText(QStringLiteral("ERROR"));
-    m_panel->setBarColour(Colour::Red);
     state.verifying = false;
+    emit jobFailed();
 }
 
 // A message for the operator, once the replies at hand have been acted on.

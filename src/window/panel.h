@@ -1,18 +1,24 @@
 #pragma once
 
+#include "engine/jobevents.h"
+#include "engine/replyaction.h"
+
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
 
+class Engine;
+
 // What the window shows of a job: the status and answer words, the progress
 // bar, the lamp, the port box's colour, the address button's caption and
-// whether Send is enabled. The engine sets each item as its actions go, and
-// each change is told at once. Colours are 0x00BBGGRR (panelcolours.h). A
-// face that follows a job by its events has no need of it.
+// whether Send is enabled. Each item is worked out here from the engine's
+// events, the one place that knows the window's words and colours, and each
+// change is told at once. Colours are 0x00BBGGRR (panelcolours.h).
 class Panel : public QObject {
     Q_OBJECT
 public:
-    explicit Panel(QObject *parent);
+    // Follows the engine from here on; it lives as long as the engine.
+    explicit Panel(const Engine &engine, QObject *parent = nullptr);
 
     QString status() const { return m_status; }
     QString answer() const { return m_answer; }
@@ -26,7 +32,32 @@ public:
     QString addressButtonCaption() const { return m_addressButtonCaption; } // "Set Addr" or "Next"
     bool sendEnabled() const { return m_sendEnabled; }
 
-    // The engine's: each sets an item and tells the faces.
+signals:
+    void statusChanged(const QString &status);
+    void answerChanged(const QString &answer);
+    void progressTextChanged(const QString &text);
+    void barColourChanged(quint32 colour);
+    void progressPositionChanged(int position);
+    void progressMaximumChanged(int maximum);
+    void lampShownChanged(bool shown);
+    void lampColourChanged(quint32 colour);
+    void portBoxColourChanged(quint32 colour);
+    void addressButtonCaptionChanged(const QString &caption);
+    void sendEnabledChanged(bool enabled);
+
+private:
+    // The engine's events, each as the window shows it.
+    void showPortOpened(bool scanning);
+    void showPortClosed();
+    void showDownloadReady(qint16 lines);
+    void showLineReached(Pass pass, qint16 line);
+    void showLineOverdue(Pass pass, qint16 line, qint16 lines, int unansweredMs,
+                         bool answeredOkNotDownload);
+    void showRejectedFrame(RejectedFrame why, const QByteArray &received);
+    void showReplyStep(ReplyAction::Step step);
+    void showFailure();
+    void blinkLamp();
+
     void setStatus(const QString &status) { show(m_status, status, &Panel::statusChanged); }
     void setAnswer(const QString &answer) { show(m_answer, answer, &Panel::answerChanged); }
     void setProgressText(const QString &text)
@@ -54,20 +85,6 @@ public:
     }
     void setSendEnabled(bool enabled) { show(m_sendEnabled, enabled, &Panel::sendEnabledChanged); }
 
-signals:
-    void statusChanged(const QString &status);
-    void answerChanged(const QString &answer);
-    void progressTextChanged(const QString &text);
-    void barColourChanged(quint32 colour);
-    void progressPositionChanged(int position);
-    void progressMaximumChanged(int maximum);
-    void lampShownChanged(bool shown);
-    void lampColourChanged(quint32 colour);
-    void portBoxColourChanged(quint32 colour);
-    void addressButtonCaptionChanged(const QString &caption);
-    void sendEnabledChanged(bool enabled);
-
-private:
     // Told each time it is set, changed or not: the window repaints as the
     // program it follows always did.
     template <typename Value, typename Signal>
