@@ -12,6 +12,7 @@ struct OpenWindow : WindowUnderTest {
         this->rtu()->setChecked(rtu);
         box("addressBox")->setText(address);
         QObject::connect(&engine, &Engine::boardFound, &engine, [this] { found = true; });
+        QObject::connect(&engine, &Engine::probeSent, &engine, [this] { ++probesSent; });
         QObject::connect(&engine, &Engine::lineSent, &engine, [this] { ++linesSent; });
         QObject::connect(&engine, &Engine::passStarted, &engine,
                          [this](Pass pass) { passes << pass; });
@@ -19,7 +20,8 @@ struct OpenWindow : WindowUnderTest {
                          [this](const JobResult &job) { jobs << job; });
         button("openPortButton")->click();
     }
-    bool found = false;    // the probe was answered
+    bool found = false; // the probe was answered
+    int probesSent = 0;
     int linesSent = 0;     // in both passes
     QList<Pass> passes;    // the passes that started
     QList<JobResult> jobs; // the jobs that ended, as the engine reports them

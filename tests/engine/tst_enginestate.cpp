@@ -7,9 +7,19 @@
 class TestEngineState : public QObject {
     Q_OBJECT
 private slots:
+    void startsEmpty();
     void countersOverflowInsteadOfWrapping();
     void lineTableEndsAt9000();
 };
+
+void TestEngineState::startsEmpty()
+{
+    const EngineState s;
+    QCOMPARE(s.lineCount + s.lineIndex + s.verifying + s.downloadRequested + s.downloading +
+                 s.probeCount + s.scanning + s.blinkTicks,
+             0);
+    QVERIFY(s.reply.isEmpty() && s.rtuReplies.bytes().isEmpty() && s.lines[1].isEmpty());
+}
 
 void TestEngineState::countersOverflowInsteadOfWrapping()
 {

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "engine/engine.h"
-#include "fakes/engineinside.h"
+#include "engine/handclock.h"
+#include "engine/jobpolicy.h"
 #include "fakes/fakefiledialog.h"
 #include "fakes/fakemessagebox.h"
 #include "fakes/fakeserialport.h"
@@ -22,7 +23,6 @@ struct WindowUnderTest {
     FakeMessageBox *messages = new FakeMessageBox;
     MainWindow window;
     Engine &engine;
-    EngineInside inside{engine};
 
     explicit WindowUnderTest(std::unique_ptr<SerialPort> serialPort)
         : window(OutsideComponents{std::move(serialPort), std::unique_ptr<FileDialog>(dialog),
@@ -43,12 +43,27 @@ struct WindowUnderTest {
     QCheckBox *rtu() const { return control<QCheckBox>("rtuCheckBox"); }
 };
 
-// A window on a fake serial port; the test drives it by calling the engine's
-// actions and timer ticks directly.
-struct TestWindow : WindowUnderTest {
+// The window's timers run on a clock the test moves (a base, so that it is
+// there before the window makes them).
+struct TimeByHand {
+    HandClock time;
+};
+
+// A window on a fake serial port; the test drives it by the engine's actions
+// and by moving the clock its timers run on.
+struct TestWindow : TimeByHand, WindowUnderTest {
     FakeSerialPort *port;
 
     TestWindow() : TestWindow(new FakeSerialPort) {}
+
+    // The time the probe takes to go out again.
+    void probeInterval() { time.advance(JobTiming::ProbeEveryMs); }
+    // The board's bytes, as the line brings them, and the poll that takes them in.
+    void receive(const QByteArray &bytes)
+    {
+        port->arrive(bytes);
+        time.advance(JobTiming::PollEveryMs);
+    }
 
     // The port open and board 7 found, without RTU framing: ready for a file.
     void openWithPlainBoard()
@@ -56,10 +71,9 @@ struct TestWindow : WindowUnderTest {
         rtu()->setChecked(false);
         box("addressBox")->setText("7");
         engine.openPort();
-        inside.probeTick();
-        port->incoming = "VER=2.03\r\n";
-        inside.receivePollTick();
-        inside.receivePollTick();
+        probeInterval();
+        receive("VER=2.03\r\n");
+        time.advance(JobTiming::PollEveryMs);
     }
 
 private:

@@ -91,10 +91,7 @@ void TestAccessibility::progressValueFollowsTheEngine()
     QVERIFY(bar);
     QAccessibleValueInterface *value = bar->valueInterface();
     QVERIFY(value);
-    const auto reply = [&](const QByteArray &text) {
-        t.port->incoming = rtuFrame(1, "B" + text);
-        t.inside.receivePollTick();
-    };
+    const auto reply = [&](const QByteArray &text) { t.receive(rtuFrame(1, "B" + text)); };
     const QString file = writeFile(dir, "four.hex", hexFileRecords(4).join("\r\n") + "\r\n");
     t.engine.openPort();
     reply("VER=1");

@@ -79,13 +79,10 @@ void TestBinding::controlsFollowThePanel()
     TestWindow t;
     const QString file =
         writeFile(m_dir, "two.hex", dataRecord(0x0100, 1) + "\r\n" + EndOfFileRecord + "\r\n");
-    const auto reply = [&](const QByteArray &text) {
-        t.port->incoming = rtuFrame(1, "B" + text);
-        t.inside.receivePollTick();
-    };
+    const auto reply = [&](const QByteArray &text) { t.receive(rtuFrame(1, "B" + text)); };
     const QList<std::pair<QString, std::function<void()>>> steps{
         {"open, scanning", [&] { t.engine.openPort(); }},
-        {"probe", [&] { t.inside.probeTick(); }},
+        {"probe", [&] { t.probeInterval(); }},
         {"VER= reply", [&] { reply("VER=1"); }},
         {"load", [&] { t.engine.loadFirmwareFile(file); }},
         {"ERROR reply", [&] { reply("ERROR"); }},
@@ -285,7 +282,7 @@ void TestBinding::openFileShowsTheDialogThenLoads()
     t.button("downloadButton")->click();
     QCOMPARE(t.messages->shown.size(), 2); // loaded, but the port is closed: nothing went out
     QVERIFY(t.messages->shown[1].text.contains("nothing was sent"));
-    QCOMPARE(t.inside.state.lineCount, qint16(2));
+    QCOMPARE(t.progress()->maximum(), 2);
     QVERIFY(t.button("sendButton")->isEnabled());
 }
 
@@ -297,19 +294,13 @@ void TestBinding::jobGoesOnWhileTheFileDialogIsOpen()
     t.box("addressBox")->setText("0");
     t.engine.openPort();
     t.engine.loadFirmwareFile(writeFile(m_dir, "two.hex", line1 + "\r\n" + line2 + "\r\n"));
-    for (const QByteArray reply : {"OK\r\n", "DOWNLOAD\r\n"}) { // the verify pass begins
-        t.port->incoming = reply;
-        t.inside.receivePollTick();
-    }
+    for (const QByteArray reply : {"OK\r\n", "DOWNLOAD\r\n"}) // the verify pass begins
+        t.receive(reply);
     t.port->writes.clear();
-    t.dialog->whileShown = [&] {
-        t.port->incoming = "OK\r\n";
-        t.inside.receivePollTick();
-    };
+    t.dialog->whileShown = [&] { t.receive("OK\r\n"); };
     t.button("downloadButton")->click(); // then cancelled
     QCOMPARE(t.port->writes,
              QList<QByteArray>{"BOOT" + QByteArray(line2).replace(':', '#') + "\r\n"});
-    QVERIFY(t.inside.state.verifying);
     QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
 }
 
@@ -318,8 +309,8 @@ void TestBinding::messagesAndErrorsComeUpAsBoxes()
     TestWindow t;
     t.box("portBox")->setText("COMX");
     t.button("openPortButton")->click();
-    t.inside.state.lineIndex = 9000;
-    t.button("sendButton")->click();
+    t.dialog->choice = writeFile(m_dir, "9001.hex", hexFileRecords(9001).join("\n"));
+    t.button("downloadButton")->click();
     QCOMPARE(t.messages->shown.size(), 2);
     QCOMPARE(t.messages->shown[0].critical, false);
     QCOMPARE(t.messages->shown[0].text,
@@ -328,11 +319,12 @@ void TestBinding::messagesAndErrorsComeUpAsBoxes()
     QCOMPARE(t.messages->shown[1].title, QStringLiteral("Error#9"));
     QVERIFY(t.messages->shown[1].text.startsWith("Subscript out of range"));
 
-    // The window goes on: a new pass starts the lines over.
-    t.inside.state.lineIndex = 0;
+    // The window goes on: the next file loads, and Send moves on through it.
+    t.dialog->choice = writeFile(m_dir, "three.hex", hexFileRecords(3).join("\n"));
+    t.button("downloadButton")->click();
     t.button("sendButton")->click();
-    QCOMPARE(t.messages->shown.size(), 2);
-    QCOMPARE(t.inside.state.lineIndex, qint16(1));
+    QCOMPARE(t.messages->shown.size(), 3); // loaded, but the port is closed
+    QCOMPARE(t.progress()->position(), 2);
 }
 
 void TestBinding::probeIsOffWhileNotConnectIsUp()
@@ -342,11 +334,13 @@ void TestBinding::probeIsOffWhileNotConnectIsUp()
     bool timerOffWhileShown = false;
     QString statusWhileShown;
     t.messages->whileShown = [&] {
-        timerOffWhileShown = !t.inside.probeTimer().isEnabled();
+        const qsizetype probes = t.port->writes.size();
+        t.probeInterval(); // as the box stands, time goes on
+        timerOffWhileShown = t.port->writes.size() == probes;
         statusWhileShown = t.label("statusLabel")->text();
     };
     for (int tick = 1; tick <= 128; ++tick)
-        t.inside.probeTick();
+        t.probeInterval();
     QCOMPARE(t.messages->shown.size(), 1);
     QCOMPARE(t.messages->shown[0].text, QStringLiteral("COM3 Not connect !"));
     QVERIFY(timerOffWhileShown);

@@ -68,18 +68,16 @@ void TestDownload::wholeJob()
     const auto answer = [&](const QByteArray &reply) {
         const QByteArray bytes = rtu ? rtuFrame(7, "B" + reply) : reply + "\r\n";
         const int half = splitReplies ? int(bytes.size() / 2) : int(bytes.size());
-        t.port->incoming = bytes.left(half);
-        t.inside.receivePollTick();
-        t.port->incoming = bytes.mid(half);
-        t.inside.receivePollTick();
-        t.inside.receivePollTick(); // and the next poll finds the line quiet
+        t.receive(bytes.left(half));
+        t.receive(bytes.mid(half));
+        t.time.advance(JobTiming::PollEveryMs); // and the next poll finds the line quiet
     };
 
     t.engine.openPort();
-    t.inside.probeTick();
+    t.probeInterval();
     answer(boardReply(unframe(t.port->writes.last())));
     QCOMPARE(t.label("statusLabel")->text(), QStringLiteral("READY"));
-    QVERIFY(!t.inside.probeTimer().isEnabled());
+    t.probeInterval(); // the probe is over: nothing goes out
 
     QTemporaryDir dir;
     t.dialog->choice = writeFile(dir, "firmware.hex", firmware.join("\r\n") + "\r\n");
@@ -91,14 +89,12 @@ void TestDownload::wholeJob()
         const QByteArray command = unframe(t.port->writes.last());
         if (command.startsWith("BOOT#")) {
             QCOMPARE(t.progress()->text(), QStringLiteral("VERIFY"));
-            QVERIFY(t.inside.state.verifying);
         }
         answer(boardReply(command));
     }
 
     QCOMPARE(t.progress()->text(), QStringLiteral("END"));
     QCOMPARE(t.progress()->barColor(), Colour::toQColor(Colour::Green));
-    QCOMPARE(t.inside.state.verifying + t.inside.state.downloading, 0);
     QList<QByteArray> expected{frame("BOOTi\r\n")};
     for (const QByteArray &line : firmware)
         expected << frame("BOOT" + line + "\r\n");
@@ -268,12 +264,11 @@ void TestDownload::everyDownloadIsRecorded()
     t.window.keepRecords(store, DefaultStoreTimeoutMs, given);
     t.box("addressBox")->setText("7");
     const auto answer = [&](const QByteArray &reply) {
-        t.port->incoming = rtuFrame(7, "B" + reply);
-        t.inside.receivePollTick();
-        t.inside.receivePollTick();
+        t.receive(rtuFrame(7, "B" + reply));
+        t.time.advance(JobTiming::PollEveryMs);
     };
     t.engine.openPort();
-    t.inside.probeTick();
+    t.probeInterval();
     answer("VER=2.03");
     const QByteArray file = firmware.join("\r\n") + "\r\n";
     t.dialog->choice = writeFile(dir, "firmware.hex", file);
@@ -341,8 +336,7 @@ void TestDownload::aStoreInTheWayIsSaidOnceInABox()
     const auto downloadToTheEnd = [&] {
         t.button("downloadButton")->click();
         for (int guard = 0; guard < 20 && t.progress()->text() != "END"; ++guard) {
-            t.port->incoming = boardReply(t.port->writes.last().mid(4).trimmed()) + "\r\n";
-            t.inside.receivePollTick();
+            t.receive(boardReply(t.port->writes.last().mid(4).trimmed()) + "\r\n");
         }
         QCOMPARE(t.progress()->text(), QStringLiteral("END"));
     };

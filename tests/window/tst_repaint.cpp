@@ -196,16 +196,16 @@ void TestRepaint::sameAnswerLeavesTheBoxAlone()
 {
     TestWindow t;
     QLineEdit *answer = t.box("answerBox");
-    t.port->setOpen(true);
-    t.inside.state.reply = "BOK";
-    t.inside.actOnReply();
-    QCOMPARE(answer->text(), QStringLiteral("BOK"));
+    t.rtu()->setChecked(false);
+    t.box("addressBox")->setText("0"); // no probe
+    t.engine.openPort();
+    t.receive("OK\r\n");
+    QCOMPARE(answer->text(), QStringLiteral("OK\r\n"));
     answer->setCursorPosition(1);
-    t.inside.actOnReply(); // the same reply again
+    t.receive("OK\r\n"); // the same reply again
     QCOMPARE(answer->cursorPosition(), 1);
-    t.inside.state.reply = "BERROR";
-    t.inside.actOnReply();
-    QCOMPARE(answer->text(), QStringLiteral("BERROR"));
+    t.receive("ERROR\r\n");
+    QCOMPARE(answer->text(), QStringLiteral("ERROR\r\n"));
 }
 
 QTEST_MAIN(TestRepaint)

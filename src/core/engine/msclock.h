@@ -9,4 +9,5 @@
 using MsClock = std::function<qint64()>;
 
 // The monotonic clock, counting from the call; what an empty MsClock means.
+// While a HandClock lives (handclock.h), that clock.
 MsClock monotonicClock();

@@ -1,5 +1,7 @@
 #include "engine/timer.h"
 
+#include "engine/handclock.h"
+
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -101,11 +103,18 @@ void Timer::Alarm::clear()
 }
 
 Timer::Timer(int intervalMs, QObject *parent, Accuracy accuracy)
-    : QObject(parent), m_intervalMs(intervalMs), m_alarm(std::make_unique<Alarm>(this, accuracy))
+    : QObject(parent), m_intervalMs(intervalMs), m_alarm(std::make_unique<Alarm>(this, accuracy)),
+      m_hand(HandClock::current())
 {
+    if (m_hand)
+        m_hand->add(this);
 }
 
-Timer::~Timer() = default;
+Timer::~Timer()
+{
+    if (m_hand)
+        m_hand->remove(this);
+}
 
 // The reply watch starts on every line and stops on every reply: setting and
 // killing a Qt timer twice a line. A one-off alarm that is set already and
@@ -113,6 +122,10 @@ Timer::~Timer() = default;
 void Timer::start()
 {
     m_active = true;
+    if (m_hand) {
+        m_dueAtMs = m_hand->nowMs() + m_intervalMs;
+        return;
+    }
     m_nextTick.setRemainingTime(m_intervalMs, Qt::PreciseTimer);
     m_alarmEarly = m_singleShot && m_alarm->ringsOnceWithin(m_intervalMs);
     if (!m_alarmEarly)
@@ -128,6 +141,8 @@ void Timer::start(int intervalMs)
 void Timer::stop()
 {
     m_active = false;
+    if (m_hand)
+        return;
     if (!(m_singleShot && m_alarm->mayBeKept()))
         m_alarm->clear(); // a kept alarm rings to no one, or is kept by the next start
 }
@@ -141,7 +156,9 @@ void Timer::setInterval(int intervalMs)
 
 int Timer::remainingTime() const
 {
-    return m_active ? int(m_nextTick.remainingTime()) : -1;
+    if (!m_active)
+        return -1;
+    return m_hand ? int(m_dueAtMs - m_hand->nowMs()) : int(m_nextTick.remainingTime());
 }
 
 void Timer::setEnabled(bool enabled)
@@ -164,5 +181,14 @@ void Timer::ring()
         m_active = false;
     else
         m_nextTick.setRemainingTime(m_intervalMs, Qt::PreciseTimer);
+    emit timeout();
+}
+
+void Timer::ringByHand()
+{
+    if (m_singleShot)
+        m_active = false;
+    else
+        m_dueAtMs += qMax(1, m_intervalMs); // a zero interval would ring for ever
     emit timeout();
 }

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+class HandClock;
+
 // The engine's timers. Each is switched on and off like a light: enabling a
 // stopped timer starts a fresh interval, enabling a running one changes
 // nothing, and disabling then enabling restarts the interval.
@@ -15,6 +17,8 @@
 // a kernel timer, which wakes the loop within some tens of microseconds of
 // its deadline and never before it, at the cost of a system call each time
 // it is set; so only the poll, whose lateness every line pays, has one.
+//
+// A timer made while a HandClock lives rings when the test moves that clock.
 class Timer : public QObject {
     Q_OBJECT
 public:
@@ -39,8 +43,10 @@ signals:
     void timeout();
 
 private:
+    friend class HandClock;
     class Alarm;
     void ring();
+    void ringByHand();
 
     int m_intervalMs;
     bool m_singleShot = false;
@@ -48,4 +54,6 @@ private:
     bool m_alarmEarly = false; // the alarm was kept from before the last start
     QDeadlineTimer m_nextTick;
     std::unique_ptr<Alarm> m_alarm;
+    HandClock *m_hand;    // none: the system's clock
+    qint64 m_dueAtMs = 0; // on the hand's clock
 };
