@@ -7,7 +7,8 @@
 // operator does and what the board says. A script is a list of steps:
 // "open", "probe", "load" (three lines), "r:TEXT" (the board says TEXT; one
 // read may bring several replies: "r:OK|ERROR"),
-// "overdue" (the reply watch runs out), "commandOverdue", "addr", "query",
+// "overdue" (a reply's wait runs out: 3 s), "held" (so does the wait for the
+// other answer to a line sent twice), "commandOverdue", "addr", "query",
 // "install", "lost", "close".
 namespace {
 
@@ -91,15 +92,17 @@ void play(TestEngine &t, const QStringList &steps)
             t.engine.setAddress(QStringLiteral("1"));
             t.engine.openPort();
         } else if (step == u"probe") {
-            t.inside.probeTick();
+            t.probeInterval();
         } else if (step == u"load") {
             t.engine.startDownload({":01", ":02", ":00000001FF"});
         } else if (step.startsWith(u"r:")) {
-            t.receive(step.mid(2).toLatin1().replace('|', "\r\n") + "\r\n");
+            t.arrive(step.mid(2).toLatin1().replace('|', "\r\n") + "\r\n");
         } else if (step == u"overdue") {
-            t.inside.replyOverdue();
+            t.time.advance(JobTiming::ReplyTimeoutMs);
+        } else if (step == u"held") {
+            t.time.advance(JobTiming::ReplyTimeoutMs * 5 / 2);
         } else if (step == u"commandOverdue") {
-            t.inside.commandOverdue();
+            t.time.advance(JobTiming::ReplyTimeoutMs);
         } else if (step == u"addr") {
             t.engine.setAddressOrScanNext();
         } else if (step == u"query") {
@@ -108,7 +111,8 @@ void play(TestEngine &t, const QStringList &steps)
             t.engine.installFirmware();
         } else if (step == u"lost") {
             t.port->lost = true;
-            t.inside.receivePollTick();
+            t.time.advance(JobTiming::TicksPerBlink *
+                           JobTiming::PollEveryMs); // the poll's longest sleep
         } else if (step == u"close") {
             t.engine.closePort();
         } else if (step == u"unload") {
@@ -167,7 +171,7 @@ void TestJobEvents::eventsTellTheJob_data()
         << true << QStringList{"open", "load", "r:FORMAT"}
         << QStringList{"pass d 3", "sent d1", "refused d1 FORMAT", "ended refused"};
     QTest::newRow("unattended: sent again, answered once, goes on when the other is not coming")
-        << true << QStringList{"open", "load", "overdue", "r:OK", "overdue"}
+        << true << QStringList{"open", "load", "overdue", "r:OK", "held"}
         << QStringList{"pass d 3", "sent d1", "resent d1 x2", "ack d1", "sent d2"};
     QTest::newRow("unattended: sent again, answered twice, acknowledged once")
         << true << QStringList{"open", "load", "overdue", "r:OK", "r:OK"}

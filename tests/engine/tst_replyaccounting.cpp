@@ -64,14 +64,14 @@ public:
         QObject::connect(&t.engine, &Engine::boardFound, &t.engine,
                          [this] { t.engine.startDownload(File); });
         t.engine.openPort();
-        t.inside.probeTick();
-        int overdue = 0;
-        for (int frame = 0; !ended && overdue < 3;) {
+        t.probeInterval();
+        int overdue = 0; // an answer held for a line sent twice waits two timeouts more
+        for (int frame = 0; !ended && overdue < 5;) {
             if (frame < t.port->writes.size()) {
                 answer(t.port->writes[frame++]);
                 continue;
             }
-            t.inside.replyOverdue();
+            t.time.advance(JobTiming::ReplyTimeoutMs);
             ++overdue;
         }
     }
@@ -110,13 +110,13 @@ private:
             const QByteArray stray = framed(m_case.rtu, m_case.stray);
             bytes = m_case.strayBehind ? bytes + stray : stray + bytes;
         }
-        t.receive(bytes);
+        t.arrive(bytes);
     }
 
     void reply(const QByteArray &text)
     {
         if (!text.isEmpty())
-            t.receive(framed(m_case.rtu, text));
+            t.arrive(framed(m_case.rtu, text));
         m_refused = m_refused || text == "ERROR" || text == "FORMAT";
     }
 

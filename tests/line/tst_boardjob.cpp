@@ -1,5 +1,6 @@
 #include "engine/engine.h"
-#include "fakes/engineinside.h"
+#include "engine/handclock.h"
+#include "engine/jobpolicy.h"
 #include "fakes/fakeserialport.h"
 #include "image/hexfile.h"
 #include "line/boardjob.h"
@@ -40,11 +41,11 @@ struct RecordedReport : Report {
 };
 
 // One board's job on an engine with a fake port, the board's replies put in
-// by hand and each poll run by calling it.
+// by hand and the engine's timers run on a clock the test moves.
 struct Job {
+    HandClock time;
     FakeSerialPort *port = new FakeSerialPort;
     Engine engine{std::unique_ptr<SerialPort>(port)};
-    EngineInside inside{engine};
     RecordedReport report;
     RunOptions options;
     QList<QByteArray> image; // read from options.file at the start, as the run does once
@@ -64,14 +65,21 @@ struct Job {
     void startDownload()
     {
         start();
-        inside.probeTick();
+        probeInterval();
         answer("VER=2.0");
     }
+    void probeInterval() { time.advance(JobTiming::ProbeEveryMs); }
+    // The line's answer overdue: as long again as the job waits for one.
+    void replyTimeout() { time.advance(options.replyTimeoutMs); }
+    // An answer held for the other sending of a line waits the timeout, and as
+    // long again as the line had waited since it first went out: here a timeout
+    // and a few polls, so two and a half timeouts cover it.
+    void heldAnswerTimeout() { time.advance(options.replyTimeoutMs * 5 / 2); }
     void answer(const QByteArray &reply, quint8 from = 1)
     {
-        port->incoming = rtuFrame(from, "B" + reply);
-        inside.receivePollTick();
-        inside.receivePollTick(); // the line quiet again: nothing is kept waiting
+        port->arrive(rtuFrame(from, "B" + reply));
+        time.advance(JobTiming::PollEveryMs);
+        time.advance(JobTiming::PollEveryMs); // the line quiet again: nothing is kept waiting
     }
     bool ended() const { return !report.results.isEmpty(); }
     const BoardResult &result() const { return report.results.last(); }
@@ -122,7 +130,7 @@ void TestBoardJob::wholeJobEndsDone()
     Job t;
     t.options.file = m_file;
     t.start();
-    t.inside.probeTick();
+    t.probeInterval();
     t.answer("VER=2.0");
     QCOMPARE(t.report.events, QStringList{"connected 1 VER=2.0"});
     for (const QByteArray reply : {"OK", "DOWNLOAD", "OK"})
@@ -162,9 +170,9 @@ void TestBoardJob::probeLimitIsNoBoard()
     const int probes = attempts > 0 ? attempts : 127;
     t.start(address);
     for (int tick = 1; tick <= probes; ++tick)
-        t.inside.probeTick();
+        t.probeInterval();
     QVERIFY(!t.ended());
-    t.inside.probeTick();
+    t.probeInterval();
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, NoBoard);
     QVERIFY2(t.result().failure.contains(failure), qPrintable(t.result().failure));
@@ -190,7 +198,7 @@ void TestBoardJob::refusedLinesEndTheJob()
     Job t;
     t.options.file = m_file;
     t.start();
-    t.inside.probeTick();
+    t.probeInterval();
     t.answer("VER=2.0");
     for (const QByteArray &reply : replies)
         t.answer(reply);
@@ -207,18 +215,18 @@ void TestBoardJob::unansweredLineIsSentAgainThenGivenUp()
     t.options.retries = 1;
     t.options.replyTimeoutMs = 250;
     t.start();
-    t.inside.probeTick();
+    t.probeInterval();
     t.answer("VER=2.0");
     const QByteArray firstLine = t.port->writes.last();
-    t.inside.replyOverdue();
+    t.replyTimeout();
     QCOMPARE(t.port->writes.last(), firstLine); // byte for byte
     QCOMPARE(t.report.events.last(), QStringLiteral("resent 1 1"));
     t.answer("OK");
-    t.inside.replyOverdue(); // the other answer never came: the job goes on with line 2
+    t.heldAnswerTimeout(); // the other answer never came: the job goes on with line 2
     QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT" + EndOfFileRecord + "\r\n"));
-    t.inside.replyOverdue(); // which gets its own retries
+    t.replyTimeout(); // which gets its own retries
     QVERIFY(!t.ended());
-    t.inside.replyOverdue();
+    t.replyTimeout();
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, NoReply);
     QVERIFY2(t.result().failure.contains("line 2 of 2 within 250 ms, sent 2 times"),
@@ -241,10 +249,10 @@ void TestBoardJob::lostPort()
     Job t;
     t.options.file = m_file;
     t.start();
-    t.inside.probeTick();
+    t.probeInterval();
     t.answer("VER=2.0");
     t.port->lost = true;
-    t.inside.receivePollTick();
+    t.time.advance(JobTiming::TicksPerBlink * JobTiming::PollEveryMs); // the poll's longest sleep
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, PortFailed);
     QVERIFY(t.result().failure.contains("lost"));
@@ -256,7 +264,7 @@ void TestBoardJob::newAddressThenInstallFollowsTheBoard()
     t.options.newAddress = "10";
     t.options.install = true;
     t.start();
-    t.inside.probeTick();
+    t.probeInterval();
     t.answer("VER=2.0");
     QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT$0A\r\n"));
     t.answer("ADDR=0A"); // the board's reply holds no keyword: any reply will do
@@ -329,7 +337,7 @@ void TestBoardJob::lateAnswerToAResentLineIsAbsorbed()
     t.options.retries = 1;
     t.startDownload();
     const QByteArray line1 = t.port->writes.last();
-    t.inside.replyOverdue();
+    t.replyTimeout();
     QCOMPARE(t.port->writes.last(), line1);
     const qsizetype written = t.port->writes.size();
     t.answer("OK");
@@ -337,7 +345,7 @@ void TestBoardJob::lateAnswerToAResentLineIsAbsorbed()
     if (secondAnswerComes)
         t.answer("OK");
     else
-        t.inside.replyOverdue();
+        t.heldAnswerTimeout();
     QCOMPARE(t.port->writes.size(), written + 1);
     QCOMPARE(t.port->writes.last(), rtuFrame(1, "BOOT" + EndOfFileRecord + "\r\n"));
     for (const QByteArray reply : {"DOWNLOAD", "OK", "DOWNLOAD"})
@@ -396,7 +404,7 @@ void TestBoardJob::lastLineAnsweredOkWaitsThenFails()
     t.answer("OK");
     QCOMPARE(t.port->writes.size(), written);
     QVERIFY(!t.ended());
-    t.inside.replyOverdue();
+    t.replyTimeout();
     QVERIFY(t.ended());
     QCOMPARE(t.result().exitCode, NoReply);
     QVERIFY2(t.result().failure.contains("line 2 of 2") &&
@@ -432,7 +440,7 @@ void TestBoardJob::interruptClosesThePort()
     Job t;
     t.options.file = m_file;
     t.start();
-    t.inside.probeTick();
+    t.probeInterval();
     t.answer("VER=2.0");
     t.job->interrupt(exitCodeForSignal(signalNumber));
     QVERIFY(t.ended());
