@@ -29,6 +29,12 @@ const QByteArray Old1 = dataRecord(0x0100, 1);
 const QByteArray Old2 = dataRecord(0x0110, 2);
 const QByteArray Old3 = dataRecord(0x0120, 3);
 
+// A line as the verify pass sends it.
+QByteArray verifyForm(QByteArray line)
+{
+    return "BOOT" + line.replace(':', '#') + "\r\n";
+}
+
 void TestFirmwareLoader::init()
 {
     QVERIFY(m_dir.isValid());
@@ -45,23 +51,36 @@ void loadInto(TestEngine &t, const QString &file)
     if (!t.port->isOpen()) {
         t.engine.setRtu(false);
         t.engine.openPort();
-        t.inside.probeTimer().setEnabled(false);
     }
     t.engine.loadFirmwareFile(file);
+}
+
+// Three lines downloaded and answered, and the verify pass sent its line 1.
+void startVerifying(TestEngine &t, const QString &file)
+{
+    loadInto(t, file);
+    for (const char *reply : {"OK\r\n", "OK\r\n", "DOWNLOAD\r\n"})
+        t.arrive(reply);
+    QCOMPARE(t.port->writes.last(), verifyForm(Old1));
+    t.port->writes.clear();
 }
 
 void TestFirmwareLoader::cancelShowsCancelAndChangesNothing()
 {
     TestEngine t;
-    t.inside.state.verifying = true;
+    QSignalSpy ready(&t.engine, &Engine::downloadReady);
     loadInto(t, QString());
     QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.reports.shown[0].error, 0);
     QCOMPARE(t.reports.shown[0].text, QStringLiteral("Cancel"));
-    QVERIFY(t.inside.state.verifying); // a verify pass under way goes on
-    QVERIFY(!t.inside.state.downloadRequested);
-    QCOMPARE(t.inside.state.lineCount, qint16(0));
+    QVERIFY(ready.isEmpty());
     QVERIFY(t.port->writes.isEmpty());
+
+    // A verify pass under way goes on.
+    startVerifying(t, write("three.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord));
+    loadInto(t, QString());
+    t.arrive("OK\r\n");
+    QCOMPARE(t.port->writes, QList<QByteArray>{verifyForm(Old2)});
 }
 
 void TestFirmwareLoader::loadStartsTheDownloadWithTheFirstLine()
@@ -70,11 +89,8 @@ void TestFirmwareLoader::loadStartsTheDownloadWithTheFirstLine()
     QSignalSpy sendEnabled(&t.panel, &Panel::sendEnabledChanged);
     loadInto(t, write("three.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord + "\r\n"));
     QVERIFY(t.reports.shown.isEmpty());
-    const EngineState &s = t.inside.state;
-    QCOMPARE(s.lineCount, qint16(3));
-    QCOMPARE(s.lineIndex, qint16(1));
-    QVERIFY(s.downloading);
-    QVERIFY(s.downloadRequested);
+    QCOMPARE(t.engine.jobSoFar().lines, qint16(3));
+    QCOMPARE(t.engine.jobSoFar().pass, Pass::Download);
     QCOMPARE(t.panel.progressMaximum(), 3);
     QCOMPARE(t.panel.progressPosition(), 1);
     QCOMPARE(t.panel.progressText(), QStringLiteral("DOWNLOAD"));
@@ -89,9 +105,10 @@ void TestFirmwareLoader::loadOf9000LinesFillsTheTable()
     TestEngine t;
     loadInto(t, write("full.hex", records.join("\r\n")));
     QVERIFY(t.reports.shown.isEmpty());
-    QCOMPARE(t.inside.state.lineCount, qint16(9000));
-    QCOMPARE(t.inside.state.lines[9000], EndOfFileRecord);
     QCOMPARE(t.panel.progressMaximum(), 9000);
+    for (int line = 2; line <= 9000; ++line)
+        t.engine.sendNextLine();
+    QCOMPARE(t.port->writes.last(), "BOOT" + EndOfFileRecord + "\r\n");
 }
 
 void TestFirmwareLoader::refusedFileLeavesTheJobAsItWas_data()
@@ -121,29 +138,23 @@ void TestFirmwareLoader::refusedFileLeavesTheJobAsItWas()
     QFETCH(QString, file);
     QFETCH(int, error);
     TestEngine t;
-    loadInto(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord + "\r\n"));
-    t.engine.sendNextLine();
-    t.inside.state.verifying = true; // as if a verify pass were under way
-    t.port->writes.clear();
+    startVerifying(t, write("good.hex", Old1 + "\r\n" + Old2 + "\r\n" + EndOfFileRecord));
+    const QString barText = t.panel.progressText();
+    QSignalSpy ended(&t.engine, &Engine::jobEnded);
 
     loadInto(t, file);
     QCOMPARE(t.reports.shown.size(), 1);
     QCOMPARE(t.reports.shown[0].error, error);
-    const EngineState &s = t.inside.state;
-    QVERIFY(s.verifying);
-    QCOMPARE(s.lineCount, qint16(3));
-    QCOMPARE(s.lineIndex, qint16(2));
-    QCOMPARE(s.lines[1], Old1);
-    QCOMPARE(s.lines[3], EndOfFileRecord);
-    QVERIFY(s.lines[4].isEmpty());
+    QVERIFY(ended.isEmpty());
     QCOMPARE(t.panel.progressMaximum(), 3);
-    QCOMPARE(t.panel.progressText(),
-             QStringLiteral("DOWNLOAD")); // not "NO FILE": it goes on
+    QCOMPARE(t.panel.progressText(), barText); // not "NO FILE": it goes on
     QVERIFY(t.port->writes.isEmpty());
 
-    t.engine.sendNextLine();
-    QCOMPARE(t.port->writes,
-             QList<QByteArray>{"BOOT" + QByteArray(EndOfFileRecord).replace(':', '#') + "\r\n"});
+    for (const char *reply : {"OK\r\n", "OK\r\n", "DOWNLOAD\r\n"})
+        t.arrive(reply);
+    QCOMPARE(t.port->writes, (QList<QByteArray>{verifyForm(Old2), verifyForm(EndOfFileRecord)}));
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(t.engine.jobSoFar().verified());
 }
 
 void TestFirmwareLoader::emptyFileStartsNothing()
@@ -155,9 +166,9 @@ void TestFirmwareLoader::emptyFileStartsNothing()
     QCOMPARE(t.reports.shown.size(), 1);
     QVERIFY(t.reports.shown[0].text.contains("empty"));
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(t.inside.state.lineCount, qint16(2));
-    QCOMPARE(t.inside.state.lineIndex, qint16(1));
     QCOMPARE(t.panel.progressText(), QStringLiteral("DOWNLOAD"));
+    t.engine.sendNextLine(); // line 2 of the first file is next
+    QCOMPARE(t.port->writes, QList<QByteArray>{"BOOT" + EndOfFileRecord + "\r\n"});
 }
 
 void TestFirmwareLoader::shorterFileLeavesOldEntriesUnsent()
@@ -167,7 +178,6 @@ void TestFirmwareLoader::shorterFileLeavesOldEntriesUnsent()
                       Old1 + "\r\n" + Old2 + "\r\n" + Old3 + "\r\n" + EndOfFileRecord + "\r\n"));
     const QByteArray new1 = dataRecord(0x0200, 4);
     loadInto(t, write("short.hex", new1 + "\r\n" + EndOfFileRecord + "\r\n"));
-    QCOMPARE(t.inside.state.lines[3], Old3);
     t.engine.sendNextLine();
     t.engine.sendNextLine();
     QCOMPARE(t.port->writes.mid(1),

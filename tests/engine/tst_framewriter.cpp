@@ -1,6 +1,7 @@
 #include "fakes/testengine.h"
 #include "window/panelcolours.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 class TestFrameWriter : public QObject {
@@ -13,20 +14,20 @@ private slots:
     void addressBoxGivesTheAddressByte();
     void eachSendRestartsARunningPoll_data();
     void eachSendRestartsARunningPoll();
-    void failedWriteReturnsZeroSilently();
-    void tooLongUnframedTextIsWrittenButCountedAsZero();
+    void failedWriteIsSilentAndLeavesTheLampAlone();
+    void tooLongLineIsNoLineSent();
 };
 
 const QByteArray probe = "BOOTi\r\n";
+
+// Each test sends the board's query: one command, framed as every command is.
 
 void TestFrameWriter::closedPortWritesNothing()
 {
     TestEngine t;
     const quint32 lamp = t.panel.lampColour();
-    QByteArray command = probe;
-    QCOMPARE(t.inside.writeFrame(command), qint16(0));
+    t.engine.queryBoard();
     QVERIFY(t.port->writes.isEmpty());
-    QCOMPARE(command, probe);
     QCOMPARE(t.panel.lampColour(), lamp);
 }
 
@@ -35,8 +36,7 @@ void TestFrameWriter::plainModeSendsTheTextUnchanged()
     TestEngine t;
     t.port->setOpen(true);
     t.engine.setRtu(false);
-    QByteArray command = probe;
-    QCOMPARE(t.inside.writeFrame(command), qint16(7));
+    t.engine.queryBoard();
     QCOMPARE(t.port->written(), QByteArray::fromHex("424F4F54690D0A"));
     QCOMPARE(t.panel.lampColour(), Colour::SendGreen);
 }
@@ -44,13 +44,13 @@ void TestFrameWriter::plainModeSendsTheTextUnchanged()
 void TestFrameWriter::rtuModeFramesWithAddressAndCrc()
 {
     TestEngine t;
+    QSignalSpy written(&t.engine, &Engine::frameWritten);
     t.port->setOpen(true);
     t.engine.setAddress("1");
-    QByteArray command = probe;
-    QCOMPARE(t.inside.writeFrame(command), qint16(10));
+    t.engine.queryBoard();
     const QByteArray frame = QByteArray::fromHex("01424F4F54690D0AFC89");
     QCOMPARE(t.port->written(), frame);
-    QCOMPARE(command, frame); // the caller's text now holds the frame
+    QCOMPARE(written.value(0).value(0).toByteArray(), frame); // the trace sees the frame
 }
 
 void TestFrameWriter::addressBoxGivesTheAddressByte_data()
@@ -79,24 +79,24 @@ void TestFrameWriter::addressBoxGivesTheAddressByte()
     TestEngine t;
     t.port->setOpen(true);
     t.engine.setAddress(box);
-    QByteArray command = probe;
-    const qint16 written = t.inside.writeFrame(command);
+    t.engine.queryBoard();
     if (address < 0) {
-        QCOMPARE(written, qint16(0));
         QVERIFY(t.port->writes.isEmpty());
-        return;
+    } else {
+        QCOMPARE(t.port->written().size(), probe.size() + 3);
+        QCOMPARE(int(quint8(t.port->written().at(0))), address);
     }
-    QCOMPARE(written, qint16(10));
-    QCOMPARE(int(quint8(t.port->written().at(0))), address);
 
     // Unframed sends do not care what the box holds.
     t.engine.setRtu(false);
-    command = probe;
-    QCOMPARE(t.inside.writeFrame(command), qint16(7));
+    t.port->writes.clear();
+    t.engine.queryBoard();
+    QCOMPARE(t.port->written(), probe);
 }
 
-// On the poll's clock: a send puts the next tick a whole interval off, awake,
-// whether the poll was awake or asleep until the blink.
+// A send puts the poll's next look a whole interval off, awake, whether the
+// poll was awake or asleep until the blink: the answer is taken then, not
+// sooner and not later.
 void TestFrameWriter::eachSendRestartsARunningPoll_data()
 {
     QTest::addColumn<bool>("asleep");
@@ -108,58 +108,49 @@ void TestFrameWriter::eachSendRestartsARunningPoll()
 {
     QFETCH(bool, asleep);
     TestEngine t;
-    qint64 nowMs = 0;
-    t.inside.setPollClock([&nowMs] { return nowMs; });
-    t.port->setOpen(true);
-    Timer *poll = &t.inside.pollTimer();
-    QByteArray command = probe;
-    t.inside.writeFrame(command);
-    QVERIFY(!poll->isEnabled()); // a stopped poll stays stopped
-
-    t.engine.closePort();
+    QSignalSpy taken(&t.engine, &Engine::replyRead);
+    t.engine.setRtu(false);
+    t.engine.setAddress("1");
     t.engine.openPort();
-    t.inside.probeTimer().setEnabled(false);
-    if (asleep) {
-        nowMs = 20;
-        QVERIFY(QMetaObject::invokeMethod(poll, "timeout")); // finds nothing: sleeps
-        QCOMPARE(poll->interval(), 180);
-    }
-    nowMs += 15;
-    command = probe;
-    t.inside.writeFrame(command);
-    QVERIFY(poll->isEnabled());
-    QCOMPARE(poll->interval(), 20);
-    QVERIFY(poll->remainingTime() <= 20);
-    nowMs += 20;
-    const qint16 blinkTicks = t.inside.state.blinkTicks;
-    QVERIFY(QMetaObject::invokeMethod(poll, "timeout"));
-    QCOMPARE(t.inside.state.blinkTicks, qint16(blinkTicks + 1)); // one tick since the send
+    if (asleep)
+        t.time.advance(JobTiming::PollEveryMs + 5); // one look found nothing: asleep
+    t.time.advance(10);
+    t.engine.queryBoard();
+    t.port->arrive("VER=1.0\r\n");
+    t.time.advance(JobTiming::PollEveryMs - 1);
+    QVERIFY(taken.isEmpty());
+    t.time.advance(1);
+    QCOMPARE(taken.size(), 1);
 }
 
-void TestFrameWriter::failedWriteReturnsZeroSilently()
+void TestFrameWriter::failedWriteIsSilentAndLeavesTheLampAlone()
 {
     TestEngine t;
     t.port->setOpen(true);
     t.port->failWrites = true;
-    QByteArray command = probe;
-    QCOMPARE(t.inside.writeFrame(command), qint16(0));
+    const quint32 lamp = t.panel.lampColour();
+    t.engine.queryBoard();
     QVERIFY(t.reports.shown.isEmpty());
-    QCOMPARE(command.size(), 10); // framed before the write failed
+    QCOMPARE(t.panel.lampColour(), lamp);
 }
 
-void TestFrameWriter::tooLongUnframedTextIsWrittenButCountedAsZero()
+// A line too long to count is written unframed but is no line sent; framed,
+// too long to checksum, it does not go out at all.
+void TestFrameWriter::tooLongLineIsNoLineSent()
 {
     TestEngine t;
+    QSignalSpy sent(&t.engine, &Engine::lineSent);
     t.port->setOpen(true);
     t.engine.setRtu(false);
-    QByteArray command(40000, 'x');
-    QCOMPARE(t.inside.writeFrame(command), qint16(0));
-    QCOMPARE(t.port->written().size(), 40000);
+    t.engine.startDownload({QByteArray(40000, 'x')});
+    QCOMPARE(t.port->written(), "BOOT" + QByteArray(40000, 'x') + "\r\n");
+    QVERIFY(sent.isEmpty());
 
     t.engine.setRtu(true);
     t.port->writes.clear();
-    QCOMPARE(t.inside.writeFrame(command), qint16(0)); // too long to checksum: nothing goes out
+    t.engine.sendNextLine();
     QVERIFY(t.port->writes.isEmpty());
+    QVERIFY(sent.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFrameWriter)
