@@ -12,15 +12,10 @@ public:
     EngineState &state;
 
     void probeTick() { m_engine.probeTick(); }
-    void portLost() { m_engine.portLost(); }
-    void swapPortButtons() { m_engine.swapPortButtons(); }
-    qint16 writeFrame(QByteArray &frame) { return m_engine.writeFrame(frame); }
     void receivePollTick() { m_engine.receivePollTick(); }
     void actOnReply() { m_engine.actOnReply(); }
-    void bytesArrived() { m_engine.bytesArrived(); }
     void takeRepliesNow() { m_engine.takeRepliesNow(); }
     void replyOverdue() { m_engine.replyOverdue(); }
-    void commandOverdue() { m_engine.commandOverdue(); }
     void setPollClock(MsClock nowMs) { m_engine.m_pollSchedule.setClock(std::move(nowMs)); }
 
     // The timers, whose ticks the tests call by hand.
