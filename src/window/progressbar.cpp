@@ -10,17 +10,14 @@
 #include <cmath>
 #include <utility>
 
-ProgressBar::ProgressBar(QWidget *parent, MsClock nowMs)
-    : QWidget(parent), m_nowMs(nowMs ? std::move(nowMs) : monotonicClock())
+ProgressBar::ProgressBar(QWidget *parent) : QWidget(parent), m_nowMs(monotonicClock())
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent); // paints every pixel: nothing under it is redrawn
     m_laidOutText.setTextFormat(Qt::PlainText);
     installProgressBarAccessibility();
-    m_heldFillTimer.setObjectName(QStringLiteral("HeldFill"));
     m_heldFillTimer.setSingleShot(true);
-    m_heldFillTimer.setInterval(FillRepaintMs);
-    connect(&m_heldFillTimer, &QTimer::timeout, this, &ProgressBar::paintHeldFill);
+    connect(&m_heldFillTimer, &Timer::timeout, this, &ProgressBar::paintHeldFill);
 }
 
 void ProgressBar::setText(const QString &text)

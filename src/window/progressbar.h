@@ -1,10 +1,10 @@
 #pragma once
 
 #include "engine/msclock.h"
+#include "engine/timer.h"
 
 #include <QColor>
 #include <QStaticText>
-#include <QTimer>
 #include <QWidget>
 
 #include <optional>
@@ -20,7 +20,7 @@ public:
     // smooth, and a fast job does not spend its time painting.
     static constexpr int FillRepaintMs = 100;
 
-    explicit ProgressBar(QWidget *parent, MsClock nowMs = {}); // empty: the monotonic clock
+    explicit ProgressBar(QWidget *parent);
 
     QString text() const { return m_text; }
     void setText(const QString &text);
@@ -46,7 +46,7 @@ private:
     MsClock m_nowMs;
     std::optional<qint64> m_fillPaintedAtMs;
     QRect m_heldFill;             // moved since the fill was last drawn
-    QTimer m_heldFillTimer{this}; // draws it once the bar stands still
+    Timer m_heldFillTimer{FillRepaintMs, this}; // draws it once the bar stands still
     QString m_text;
     QStaticText m_laidOutText; // laid out once, not on every repaint of the bar
     QColor m_barColor;

@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QScreen>
 #include <QTest>
-#include <QTimer>
 
 // Paint what changed: during a download every reply touches the lamp, the
 // answer box and the bar, and a window that repaints them all on every line
@@ -42,12 +41,9 @@ void settle()
 }
 
 // The bar stood still long enough: what it held back is drawn.
-void drawHeldFill(ProgressBar *bar)
+void drawHeldFill(HandClock &time)
 {
-    auto *held = bar->findChild<QTimer *>(QStringLiteral("HeldFill"));
-    QVERIFY(held);
-    if (held->isActive())
-        QVERIFY(QMetaObject::invokeMethod(held, "timeout"));
+    time.advance(ProgressBar::FillRepaintMs);
     settle();
 }
 
@@ -150,7 +146,7 @@ void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole()
     for (const int position : positions) {
         bar->setPosition(position);
         settle();
-        drawHeldFill(bar);
+        drawHeldFill(t.time);
     }
     const QImage shown = shownOnScreen(bar);
     QCOMPARE(shown, paintedWhole(bar));
@@ -160,10 +156,10 @@ void TestRepaint::barPaintedPieceByPieceLooksAsPaintedWhole()
 // together: by the next move due, or once the bar stands still.
 void TestRepaint::movingFillIsDrawnTenTimesASecondAtMost()
 {
-    qint64 nowMs = 0;
+    HandClock time;
     QWidget window;
     window.resize(400, 40);
-    auto *bar = new ProgressBar(&window, [&nowMs] { return nowMs; });
+    auto *bar = new ProgressBar(&window);
     bar->setGeometry(8, 8, 381, 17);
     bar->setMaximum(100);
     window.show();
@@ -171,7 +167,7 @@ void TestRepaint::movingFillIsDrawnTenTimesASecondAtMost()
     settle();
     PaintCounter counter(bar);
     const auto moveAt = [&](qint64 atMs, int position) {
-        nowMs = atMs;
+        time.advance(int(atMs - time.nowMs()));
         bar->setPosition(position);
         settle();
     };
@@ -187,7 +183,7 @@ void TestRepaint::movingFillIsDrawnTenTimesASecondAtMost()
     counter.paints = 0;
     moveAt(1150, 50);
     QCOMPARE(counter.paints, 0);
-    drawHeldFill(bar);
+    drawHeldFill(time);
     QCOMPARE(counter.paints, 1);
     QCOMPARE(shownOnScreen(bar), paintedWhole(bar));
 }
