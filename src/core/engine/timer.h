@@ -7,9 +7,10 @@
 
 class HandClock;
 
-// The engine's timers. Each is switched on and off like a light: enabling a
-// stopped timer starts a fresh interval, enabling a running one changes
-// nothing, and disabling then enabling restarts the interval.
+// The engine's timers, and the window's that tests move by hand. Each is
+// switched on and off like a light: enabling a stopped timer starts a fresh
+// interval, enabling a running one changes nothing, and disabling then
+// enabling restarts the interval.
 //
 // Qt rounds every wait up to a whole millisecond, counted from the moment the
 // event loop last went to sleep: a board's reply wakes it just after each
