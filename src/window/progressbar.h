@@ -45,7 +45,7 @@ private:
 
     MsClock m_nowMs;
     std::optional<qint64> m_fillPaintedAtMs;
-    QRect m_heldFill;             // moved since the fill was last drawn
+    QRect m_heldFill;                           // moved since the fill was last drawn
     Timer m_heldFillTimer{FillRepaintMs, this}; // draws it once the bar stands still
     QString m_text;
     QStaticText m_laidOutText; // laid out once, not on every repaint of the bar
